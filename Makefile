@@ -1,0 +1,41 @@
+# Kalmore: the two set-up commands are `make run` and `make test`.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build run test test-only bench fuzz fuzz-build clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAL_BUILD_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run-kalmore $(BUILD)
+
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Release build (program and benchmarks), fuzz targets with a replay of their
+# seed corpora, then every test under AddressSanitizer and UBSan.
+test: build fuzz-build
+	scripts/fuzz-replay $(FUZZ_BUILD)
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_SANITIZE=ON -DKAL_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest -j $(JOBS) --output-on-failure
+
+bench: build
+	@scripts/run-bench $(BUILD)
+
+fuzz: fuzz-build
+	scripts/fuzz-run $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) work

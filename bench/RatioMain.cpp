@@ -1,0 +1,81 @@
+// main() shared by every benchmark executable.
+//
+// Benchmarks are named "<comparison>/ours" and "<comparison>/ref" (the
+// reference implementation, run in the same process), or "<name>/info" for a
+// figure without a reference. Each must set bytes_per_second or
+// items_per_second. After the run one line per comparison goes to stdout:
+//   RATIO <comparison> <ours / ref>
+//   INFO <name> <MB/s or items/s>
+// The usual Google Benchmark table goes to stderr.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Figure {
+  double rate = 0;
+  bool bytes = true;
+};
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      Figure f;
+      auto it = run.counters.find("bytes_per_second");
+      if (it != run.counters.end()) {
+        f.rate = it->second;
+      } else if ((it = run.counters.find("items_per_second")) != run.counters.end()) {
+        f.rate = it->second;
+        f.bytes = false;
+      } else {
+        continue;
+      }
+      figures_[run.benchmark_name()] = f;
+    }
+  }
+
+  void PrintRatios() const {
+    for (const auto& [name, fig] : figures_) {
+      const auto slash = name.rfind('/');
+      if (slash == std::string::npos) continue;
+      const std::string base = name.substr(0, slash);
+      const std::string kind = name.substr(slash + 1);
+      if (kind == "ours") {
+        auto ref = figures_.find(base + "/ref");
+        if (ref != figures_.end() && ref->second.rate > 0)
+          std::printf("RATIO %s %.3f\n", base.c_str(), fig.rate / ref->second.rate);
+      } else if (kind == "info") {
+        if (fig.bytes)
+          std::printf("INFO %s %.1f MB/s\n", base.c_str(), fig.rate / 1e6);
+        else
+          std::printf("INFO %s %.1f items/s\n", base.c_str(), fig.rate);
+      }
+    }
+    std::fflush(stdout);
+  }
+
+ private:
+  std::map<std::string, Figure> figures_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  reporter.SetOutputStream(&std::cerr);
+  reporter.SetErrorStream(&std::cerr);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  reporter.PrintRatios();
+  return 0;
+}
