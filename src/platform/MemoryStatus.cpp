@@ -3,6 +3,21 @@
 #include <malloc.h>
 #include <sys/resource.h>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAL_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define KAL_ASAN 1
+#endif
+#ifndef KAL_ASAN
+#define KAL_ASAN 0
+#endif
+#if KAL_ASAN
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -75,8 +90,13 @@ TMemoryStatus PLTGlobalMemoryStatus() {
 }
 
 uint64_t PLTHeapBytesInUse() {
+#if KAL_ASAN
+  // The sanitizer's allocator replaces glibc's, which then reports nothing.
+  return __sanitizer_get_current_allocated_bytes();
+#else
   const struct mallinfo2 mi = mallinfo2();
   return mi.uordblks + mi.hblkhd;
+#endif
 }
 
 }  // namespace kal

@@ -27,7 +27,7 @@ TMemoryStatus PLTGlobalMemoryStatus();
 void PLTParseMeminfo(std::string_view text, TMemoryStatus& status);
 
 // Bytes the allocator currently holds in use (glibc mallinfo2 uordblks +
-// hblkhd).
+// hblkhd; the sanitizer allocator's own figure in sanitizer builds).
 uint64_t PLTHeapBytesInUse();
 
 }  // namespace kal

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace kal {
 namespace {
 
@@ -30,6 +32,16 @@ TEST(MemoryStatus, LiveValuesAreConsistent) {
   EXPECT_GT(s.dwTotalPhys, 0u);
   EXPECT_LE(s.dwAvailPhys, s.dwTotalPhys);
   EXPECT_GT(s.dwAvailVirtual, 0u);
+}
+
+TEST(MemoryStatus, HeapBytesInUseFollowsALargeAllocation) {
+  const uint64_t before = PLTHeapBytesInUse();
+  std::unique_ptr<char[]> block(new char[8 << 20]);
+  block[0] = 1;
+  const uint64_t during = PLTHeapBytesInUse();
+  EXPECT_GE(during, before + (8u << 20) - 4096) << "before " << before;
+  block.reset();
+  EXPECT_LT(PLTHeapBytesInUse(), during);
 }
 
 }  // namespace
