@@ -243,7 +243,6 @@ void TPLTIniFile::PLTEraseSection(std::string_view section) {
   kept.reserve(sections_.size());
   for (TSection& s : sections_)
     if (!s.hasHeader || s.folded != folded) kept.push_back(std::move(s));
-  if (kept.size() == sections_.size()) return;
   sections_ = std::move(kept);
   RebuildSectionIndex();
 }

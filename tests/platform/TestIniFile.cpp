@@ -118,6 +118,8 @@ TEST(IniFile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
       "ErrorAlarm1=y\r\n");
   ini.PLTEraseSection("ErrorAlarms");
   EXPECT_EQ(ini.PLTText(), "[A]\r\na=1\r\n[B]\r\nb=2\r\n");
+  ini.PLTEraseSection("ErrorAlarms");
+  EXPECT_EQ(ini.PLTText(), "[A]\r\na=1\r\n[B]\r\nb=2\r\n");
   EXPECT_EQ(ini.PLTReadString("B", "b", ""), "2");
   ini.PLTWriteString("ErrorAlarms", "ErrorAlarm1", "z");
   EXPECT_EQ(ini.PLTReadString("errorAlarms", "errorAlarm1", ""), "z");
