@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 
 #include "config/AliasList.h"
@@ -178,20 +179,18 @@ std::chrono::seconds TimeOfDayNow() {
   return std::chrono::seconds{tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec};
 }
 
-std::string TwoDigits(unsigned n) {
-  return std::string(1, static_cast<char>('0' + n / 10 % 10)) + static_cast<char>('0' + n % 10);
-}
-
 std::string TimeText(std::chrono::seconds t) {
   const auto s = static_cast<unsigned>(t.count());
-  return TwoDigits(s / 3600) + ":" + TwoDigits(s / 60 % 60) + ":" + TwoDigits(s % 60);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", s / 3600 % 100, s / 60 % 60, s % 60);
+  return buf;
 }
 
 std::string DateText(std::chrono::year_month_day d) {
-  std::string year = std::to_string(static_cast<int>(d.year()));
-  while (year.size() < 4) year.insert(0, "0");
-  return TwoDigits(static_cast<unsigned>(d.day())) + "." +
-         TwoDigits(static_cast<unsigned>(d.month())) + "." + year;
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%02u.%02u.%04d", static_cast<unsigned>(d.day()) % 100,
+                static_cast<unsigned>(d.month()) % 100, static_cast<int>(d.year()));
+  return buf;
 }
 
 // One or two decimal digits, at most `max`.

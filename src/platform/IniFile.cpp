@@ -197,7 +197,7 @@ void TPLTIniFile::PLTWriteString(std::string_view section, std::string_view key,
     if (!fileEmpty && !endsBlank) sections_.back().lines.push_back(TLine{});
     TSection s;
     s.hasHeader = true;
-    s.header = "[" + std::string(Trim(section)) + "]";
+    s.header.append("[").append(Trim(section)).append("]");
     s.folded = Fold(Trim(section));
     s.indexValid = true;
     sections_.push_back(std::move(s));
