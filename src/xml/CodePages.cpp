@@ -7,7 +7,7 @@ namespace {
 using UpperHalf = std::array<std::uint16_t, 96>;
 
 // Bytes 0xA0-0xFF of ISO-8859-2 ... ISO-8859-10, from the published mapping
-// tables of ISO/IEC 8859; 0 marks a position the part leaves unassigned.
+// tables of ISO/IEC 8859; 0 marks an unassigned position.
 // ISO-8859-7 is the 1987 edition (0xA1 and 0xA2 are the modifier-letter
 // apostrophes U+02BD and U+02BC; 0xA4, 0xA5 and 0xAA are unassigned) and
 // ISO-8859-8 the 1988 edition (0xAF is the overline U+203E; 0xFD and 0xFE are
@@ -127,7 +127,7 @@ constexpr bool AllowedControl(int b) {
   return b == 0x09 || b == 0x0A || b == 0x0D;
 }
 
-// Lower half shared by the ISO-8859 parts: TAB, LF, CR and 0x20-0x7E map to
+// Lower half shared by the ISO-8859 tables: TAB, LF, CR and 0x20-0x7E map to
 // themselves; the other C0 controls, DEL and the C1 range are not allowed.
 constexpr TCodePageTable IsoTable(const UpperHalf* upper) {
   TCodePageTable t{};

@@ -191,7 +191,8 @@ std::size_t TInputBuffer::DecodeUTF8Run(char16_t* dst, std::size_t want) {
   while (k < want && p < end) {
     const unsigned b = *p;
     if (b - 1u < 0x7Fu) {  // 0x01-0x7F
-      if (k < want && p < end && *p - 1u < 0x7Fu) dst[k++] = *p++;
+      dst[k++] = static_cast<char16_t>(b);
+      ++p;
       continue;
     }
     if (end - p < 4) break;
