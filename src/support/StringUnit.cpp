@@ -1,5 +1,7 @@
 #include "support/StringUnit.h"
 
+#include "support/HexUtilities.h"
+
 #include <algorithm>
 
 namespace kal {
@@ -189,6 +191,8 @@ std::string STRPreformatXML(std::string_view xml) {
   }
   return out;
 }
+
+std::string STRStringToHex(std::string_view bytes) { return UTHStringToCompactHex(bytes); }
 
 uint32_t STRStringToLength(std::string_view bytes) {
   if (bytes.size() < 4) return 0;

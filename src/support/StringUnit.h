@@ -57,6 +57,9 @@ std::string STRPreformatXML(std::string_view xml);
 // of fewer than four bytes.
 uint32_t STRStringToLength(std::string_view bytes);
 
+// Bytes as compact upper-case hex (the same as UTHStringToCompactHex).
+std::string STRStringToHex(std::string_view bytes);
+
 // Replacement modes of STRReplaceSubstring.
 inline constexpr int kSTRReplaceFirst = 0;  // also every mode other than 1 and 2
 inline constexpr int kSTRReplaceLast = 1;

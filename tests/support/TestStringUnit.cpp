@@ -243,3 +243,14 @@ TEST(StringUnit, InsertSubstring) {
 
 }  // namespace
 }  // namespace kal
+
+namespace kal {
+namespace {
+
+TEST(StringUnit, StringToHexIsCompactUpperCase) {
+  EXPECT_EQ(STRStringToHex(std::string("\x01\xa2\x3c", 3)), "01A23C");
+  EXPECT_EQ(STRStringToHex(""), "");
+}
+
+}  // namespace
+}  // namespace kal
