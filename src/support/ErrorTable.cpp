@@ -31,6 +31,8 @@ constexpr Row kGroup0[] = {
      "input string)"},
     {15, kSource,
      "format b element wrong padding (input data isnt closed with correct padding characters))"},
+    // The message builder's Base64 coder failed on a b or cn value.
+    {16, kSource, "format b element could not be encoded as UTBase64"},
     {21, kSource, "format cn element contains incorrect character(s)"},
     {22, kSource, "format cn element contains incorrect character(s)"},
     {23, kSource, "format cn element input data length is not a UTBase64 length (mod 4)"},
@@ -40,6 +42,7 @@ constexpr Row kGroup0[] = {
     {25, kSource,
      "format cn element wrong padding (input data is not closed with correct padding "
      "characters))"},
+    {26, kSource, "format cn element could not be encoded as UTBase64"},
 };
 
 constexpr Row kGroup1000[] = {

@@ -27,11 +27,13 @@ TEST(ErrorTable, ComposedTextKeepsBothBlanksAndTheSubText) {
 }
 
 TEST(ErrorTable, GroupZeroAlwaysHasTheMessageSourceMainText) {
-  for (int code : {0, 8, 10, 16, 999, -1, -999}) {
+  for (int code : {0, 8, 10, 17, 999, -1, -999}) {
     EXPECT_EQ(Main(code), "incorrect message source: ") << code;
     EXPECT_EQ(Sub(code), "") << code;
   }
   EXPECT_EQ(Sub(13), "format b element input data length is not a UTBase64 length (mod 4)");
+  EXPECT_EQ(Sub(16), "format b element could not be encoded as UTBase64");
+  EXPECT_EQ(Sub(26), "format cn element could not be encoded as UTBase64");
   EXPECT_EQ(Sub(15),
             "format b element wrong padding (input data isnt closed with correct padding "
             "characters))");
