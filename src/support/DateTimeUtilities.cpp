@@ -24,7 +24,7 @@ void UDTDateTimeStringsAt(std::time_t when, std::string& year, std::string& mont
                           std::string& hour, std::string& minute, std::string& second) {
   const std::tm tm = Local(when);
   year = std::to_string(tm.tm_year + 1900);
-  if (year.size() == 2) year = "20" + year;  // the Part's rule; years have four digits
+  if (year.size() == 2) year = "20" + year;  // years have four digits
   month = Two(tm.tm_mon + 1);
   day = Two(tm.tm_mday);
   hour = Two(tm.tm_hour);

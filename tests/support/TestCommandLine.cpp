@@ -17,7 +17,7 @@ TEST(CommandLine, NoArgumentsGiveNothing) {
   EXPECT_FALSE(p.run);
 }
 
-// The Part's invocation "-cC:\x.ini -sA.seq". The old reader gave the
+// The documented invocation "-cC:\x.ini -sA.seq". The old reader gave the
 // configuration file a trailing blank (its value ended at the "-" of the next
 // switch); values are now trimmed.
 TEST(CommandLine, AttachedValues) {
