@@ -313,6 +313,7 @@ TEST(BigIntegerArithmetic, RandomOperandsMatchOpenSsl) {
       FGIntAbs(babs);
       const Bn Babs = ToBn(babs);
       TFGInt inv;
+      if (BN_is_one(Babs.get())) continue;  // OpenSSL refuses modulus 1
       BIGNUM* refInv = BN_mod_inverse(nullptr, A.get(), Babs.get(), ctx.get());
       ASSERT_EQ(FGIntModInv(a, babs, inv), refInv != nullptr) << Dec(a) << " " << Dec(babs);
       if (refInv != nullptr) {
