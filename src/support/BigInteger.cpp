@@ -15,6 +15,20 @@ using limb = uint64_t;
 using dlimb = unsigned __int128;
 using Limbs = std::vector<limb>;
 
+}  // namespace
+
+// The only door to a value's limbs.
+struct TFGIntAccess {
+  static Limbs& Mag(TFGInt& a) { return a.Number; }
+  static const Limbs& Mag(const TFGInt& a) { return a.Number; }
+};
+
+namespace {
+
+using Access = TFGIntAccess;
+Limbs& Mag(TFGInt& a) { return Access::Mag(a); }
+const Limbs& Mag(const TFGInt& a) { return Access::Mag(a); }
+
 // ---------------------------------------------------------------------------
 // Magnitudes as limb arrays, least significant first.
 
@@ -368,21 +382,21 @@ Limbs ModExpPlain(const Limbs& base, const Limbs& e, const Limbs& n) {
 // Signed values.
 
 void Normalize(TFGInt& a) {
-  Trim(a.Number);
-  if (a.Number.empty()) a.Sign = TSign::positive;
+  Trim(Mag(a));
+  if (Mag(a).empty()) a.Sign = TSign::positive;
 }
 
 TFGInt Make(Limbs mag, TSign sign) {
   TFGInt r;
-  r.Number = std::move(mag);
+  Mag(r) = std::move(mag);
   r.Sign = sign;
   Normalize(r);
   return r;
 }
 
 void Assign(TFGInt& out, TFGInt&& value) {
-  WipeLimbs(out.Number);
-  out.Number = std::move(value.Number);
+  WipeLimbs(Mag(out));
+  Mag(out) = std::move(Mag(value));
   out.Sign = value.Sign;
   Normalize(out);
 }
@@ -391,16 +405,16 @@ TSign Opposite(TSign s) { return s == TSign::positive ? TSign::negative : TSign:
 
 // a + (sign b) * |b|.
 TFGInt AddSigned(const TFGInt& a, const Limbs& b, TSign bSign) {
-  if (a.Sign == bSign) return Make(Add(a.Number, b), a.Sign);
-  const int c = Cmp(a.Number, b);
+  if (a.Sign == bSign) return Make(Add(Mag(a), b), a.Sign);
+  const int c = Cmp(Mag(a), b);
   if (c == 0) return TFGInt();
-  if (c > 0) return Make(Sub(a.Number, b), a.Sign);
-  return Make(Sub(b, a.Number), bSign);
+  if (c > 0) return Make(Sub(Mag(a), b), a.Sign);
+  return Make(Sub(b, Mag(a)), bSign);
 }
 
 // Non-negative residue of a modulo |m| (m != 0).
 Limbs Residue(const TFGInt& a, const Limbs& m) {
-  Limbs r = Mod(a.Number, m);
+  Limbs r = Mod(Mag(a), m);
   if (a.Sign == TSign::negative && !r.empty()) r = Sub(m, r);
   return r;
 }
@@ -425,10 +439,10 @@ void Base256StringToFGInt(std::string_view str256, TFGInt& n) {
 }
 
 void FGIntToBase256String(const TFGInt& n, std::string& str256) {
-  const size_t bytes = std::max<size_t>(1, (BitLen(n.Number) + 7) / 8);
+  const size_t bytes = std::max<size_t>(1, (BitLen(Mag(n)) + 7) / 8);
   std::string out(bytes, '\0');
-  for (size_t pos = 0; pos < bytes && pos / 8 < n.Number.size(); ++pos)
-    out[bytes - 1 - pos] = static_cast<char>(n.Number[pos / 8] >> (8 * (pos % 8)));
+  for (size_t pos = 0; pos < bytes && pos / 8 < Mag(n).size(); ++pos)
+    out[bytes - 1 - pos] = static_cast<char>(Mag(n)[pos / 8] >> (8 * (pos % 8)));
   str256.swap(out);
 }
 
@@ -457,14 +471,14 @@ bool ConvertBase2to256(std::string_view str2, std::string& str256) {
 }
 
 void FGIntToBase2String(const TFGInt& n, std::string& str2) {
-  const size_t bits = BitLen(n.Number);
+  const size_t bits = BitLen(Mag(n));
   if (bits == 0) {
     str2.assign(1, '0');
     return;
   }
   std::string out(bits, '0');
   for (size_t i = 0; i < bits; ++i)
-    if (Bit(n.Number, bits - 1 - i)) out[i] = '1';
+    if (Bit(Mag(n), bits - 1 - i)) out[i] = '1';
   str2.swap(out);
 }
 
@@ -513,11 +527,11 @@ bool Base10StringToFGInt(std::string_view str10, TFGInt& n) {
 }
 
 void FGIntToBase10String(const TFGInt& n, std::string& str10) {
-  if (n.Number.empty()) {
+  if (Mag(n).empty()) {
     str10.assign(1, '0');
     return;
   }
-  Limbs cur = n.Number, q;
+  Limbs cur = Mag(n), q;
   std::vector<limb> chunks;  // base 10^19 digits, least significant first
   while (!cur.empty()) {
     chunks.push_back(DivSmall(cur, kTen19, q));
@@ -550,54 +564,54 @@ void initialize8(std::array<std::string, 256>& trans) {
 }
 
 void FGIntAdd(const TFGInt& a, const TFGInt& b, TFGInt& sum) {
-  Assign(sum, AddSigned(a, b.Number, b.Sign));
+  Assign(sum, AddSigned(a, Mag(b), b.Sign));
 }
 
 void FGIntSub(const TFGInt& a, const TFGInt& b, TFGInt& dif) {
-  Assign(dif, AddSigned(a, b.Number, b.Number.empty() ? TSign::positive : Opposite(b.Sign)));
+  Assign(dif, AddSigned(a, Mag(b), Mag(b).empty() ? TSign::positive : Opposite(b.Sign)));
 }
 
 void FGIntChangeSign(TFGInt& a) {
-  if (!a.Number.empty()) a.Sign = Opposite(a.Sign);
+  if (!Mag(a).empty()) a.Sign = Opposite(a.Sign);
 }
 
 void FGIntAbs(TFGInt& a) { a.Sign = TSign::positive; }
 
 void FGIntCopy(const TFGInt& from, TFGInt& to) {
   if (&from == &to) return;
-  WipeLimbs(to.Number);
-  to.Number = from.Number;
+  WipeLimbs(Mag(to));
+  Mag(to) = Mag(from);
   to.Sign = from.Sign;
 }
 
 TCompare FGIntCompareAbs(const TFGInt& a, const TFGInt& b) {
-  const int c = Cmp(a.Number, b.Number);
+  const int c = Cmp(Mag(a), Mag(b));
   return c < 0 ? TCompare::Smaller : (c == 0 ? TCompare::Equal : TCompare::Greater);
 }
 
 void FGIntMul(const TFGInt& a, const TFGInt& b, TFGInt& prod) {
-  Assign(prod, Make(Mul(a.Number, b.Number), a.Sign == b.Sign ? TSign::positive : TSign::negative));
+  Assign(prod, Make(Mul(Mag(a), Mag(b)), a.Sign == b.Sign ? TSign::positive : TSign::negative));
 }
 
 void FGIntSquare(const TFGInt& a, TFGInt& square) {
-  Assign(square, Make(Mul(a.Number, a.Number), TSign::positive));
+  Assign(square, Make(Mul(Mag(a), Mag(a)), TSign::positive));
 }
 
 void FGIntMulByIntbis(TFGInt& a, uint32_t by) {
   limb carry = 0;
-  for (limb& x : a.Number) {
+  for (limb& x : Mag(a)) {
     const dlimb p = static_cast<dlimb>(x) * by + carry;
     x = static_cast<limb>(p);
     carry = static_cast<limb>(p >> 64);
   }
-  if (carry != 0) a.Number.push_back(carry);
+  if (carry != 0) Mag(a).push_back(carry);
   Normalize(a);
 }
 
 bool FGIntDivByIntBis(TFGInt& a, uint32_t by, uint32_t& modres) {
   if (by == 0) return false;
   Limbs q;
-  modres = static_cast<uint32_t>(DivSmall(a.Number, by, q));
+  modres = static_cast<uint32_t>(DivSmall(Mag(a), by, q));
   Assign(a, Make(std::move(q), a.Sign));
   return true;
 }
@@ -607,30 +621,30 @@ bool GIntDivByIntBis1(TFGInt& a, uint32_t by, uint32_t& modres) {
 }
 
 void FGIntShiftLeftBy31(TFGInt& a) {
-  if (a.Number.empty()) return;
-  a.Number.push_back(0);
-  for (size_t i = a.Number.size(); i-- > 0;)
-    a.Number[i] = (a.Number[i] << 31) | (i > 0 ? a.Number[i - 1] >> 33 : 0);
+  if (Mag(a).empty()) return;
+  Mag(a).push_back(0);
+  for (size_t i = Mag(a).size(); i-- > 0;)
+    Mag(a)[i] = (Mag(a)[i] << 31) | (i > 0 ? Mag(a)[i - 1] >> 33 : 0);
   Normalize(a);
 }
 
 void FGIntShiftRightBy31(TFGInt& a) {
-  const size_t n = a.Number.size();
+  const size_t n = Mag(a).size();
   for (size_t i = 0; i < n; ++i)
-    a.Number[i] = (a.Number[i] >> 31) | (i + 1 < n ? a.Number[i + 1] << 33 : 0);
+    Mag(a)[i] = (Mag(a)[i] >> 31) | (i + 1 < n ? Mag(a)[i + 1] << 33 : 0);
   Normalize(a);
 }
 
 void FGIntSubBis(TFGInt& a, const TFGInt& b) { FGIntSub(a, b, a); }
 
 bool FGIntDivMod(const TFGInt& a, const TFGInt& b, TFGInt& q, TFGInt& m) {
-  if (b.Number.empty()) return false;
+  if (Mag(b).empty()) return false;
   Limbs qm, rm;
-  DivMod(a.Number, b.Number, qm, rm);
+  DivMod(Mag(a), Mag(b), qm, rm);
   // Truncated magnitudes; shift to the non-negative remainder for a < 0.
   TSign qs = a.Sign == b.Sign ? TSign::positive : TSign::negative;
   if (a.Sign == TSign::negative && !rm.empty()) {
-    rm = Sub(b.Number, rm);
+    rm = Sub(Mag(b), rm);
     qm = Add(qm, Limbs{1});
   }
   TFGInt qv = Make(std::move(qm), qs);
@@ -640,27 +654,27 @@ bool FGIntDivMod(const TFGInt& a, const TFGInt& b, TFGInt& q, TFGInt& m) {
 }
 
 bool FGIntMod(const TFGInt& a, const TFGInt& b, TFGInt& m) {
-  if (b.Number.empty()) return false;
-  Assign(m, Make(Residue(a, b.Number), TSign::positive));
+  if (Mag(b).empty()) return false;
+  Assign(m, Make(Residue(a, Mag(b)), TSign::positive));
   return true;
 }
 
 bool FGIntAddMod(const TFGInt& a, const TFGInt& b, const TFGInt& base, TFGInt& res) {
-  if (base.Number.empty()) return false;
+  if (Mag(base).empty()) return false;
   TFGInt s;
   FGIntAdd(a, b, s);
   return FGIntMod(s, base, res);
 }
 
 bool FGIntMulMod(const TFGInt& a, const TFGInt& b, const TFGInt& base, TFGInt& res) {
-  if (base.Number.empty()) return false;
+  if (Mag(base).empty()) return false;
   TFGInt p;
   FGIntMul(a, b, p);
   return FGIntMod(p, base, res);
 }
 
 void FGIntModBis(const TFGInt& a, TFGInt& out, size_t bits) {
-  Limbs r = a.Number;
+  Limbs r = Mag(a);
   const size_t whole = bits / 64, part = bits % 64;
   if (r.size() > whole + (part != 0 ? 1 : 0)) r.resize(whole + (part != 0 ? 1 : 0));
   if (part != 0 && r.size() == whole + 1) r[whole] &= (limb{1} << part) - 1;
@@ -670,8 +684,8 @@ void FGIntModBis(const TFGInt& a, TFGInt& out, size_t bits) {
 void FGIntMulModBis(const TFGInt& a, const TFGInt& b, TFGInt& prod, size_t bits) {
   // Only the low limbs of the operands reach the low `bits` of the product.
   const size_t need = (bits + 63) / 64;
-  Limbs x(a.Number.begin(), a.Number.begin() + std::min(need, a.Number.size()));
-  Limbs y(b.Number.begin(), b.Number.begin() + std::min(need, b.Number.size()));
+  Limbs x(Mag(a).begin(), Mag(a).begin() + std::min(need, Mag(a).size()));
+  Limbs y(Mag(b).begin(), Mag(b).begin() + std::min(need, Mag(b).size()));
   TFGInt p = Make(Mul(x, y), TSign::positive);
   FGIntModBis(p, prod, bits);
 }
@@ -679,38 +693,38 @@ void FGIntMulModBis(const TFGInt& a, const TFGInt& b, TFGInt& prod, size_t bits)
 bool FGIntMontgomeryMod(const TFGInt& t, const TFGInt& base, const TFGInt& baseInv, TFGInt& res,
                         size_t bits) {
   if (!base.IsOdd() || base.Sign == TSign::negative || t.Sign == TSign::negative) return false;
-  if (BitLen(base.Number) > bits) return false;  // R > base
+  if (BitLen(Mag(base)) > bits) return false;  // R > base
   TFGInt m, u, mb;
   FGIntMulModBis(t, baseInv, m, bits);  // m = (t mod R) * baseInv mod R
   FGIntMul(m, base, mb);
   FGIntAdd(t, mb, u);  // t + m * base, divisible by R
-  if (BitLen(u.Number) > bits + BitLen(base.Number) + 1) return false;  // t >= base * R
+  if (BitLen(Mag(u)) > bits + BitLen(Mag(base)) + 1) return false;  // t >= base * R
   // u / R
   Limbs q;
   const size_t whole = bits / 64, part = bits % 64;
-  if (u.Number.size() > whole) {
-    q.assign(u.Number.begin() + whole, u.Number.end());
+  if (Mag(u).size() > whole) {
+    q.assign(Mag(u).begin() + whole, Mag(u).end());
     if (part != 0) {
       for (size_t i = 0; i < q.size(); ++i)
         q[i] = (q[i] >> part) | (i + 1 < q.size() ? q[i + 1] << (64 - part) : 0);
     }
   }
   Trim(q);
-  if (Cmp(q, base.Number) >= 0) q = Sub(q, base.Number);
-  if (Cmp(q, base.Number) >= 0) return false;  // t was not below base * R
+  if (Cmp(q, Mag(base)) >= 0) q = Sub(q, Mag(base));
+  if (Cmp(q, Mag(base)) >= 0) return false;  // t was not below base * R
   Assign(res, Make(std::move(q), TSign::positive));
   return true;
 }
 
 bool FGIntMontgomeryModExp(const TFGInt& a, const TFGInt& exp, const TFGInt& modb, TFGInt& res) {
-  if (modb.Number.empty() || modb.Sign == TSign::negative) return false;
+  if (Mag(modb).empty() || modb.Sign == TSign::negative) return false;
   if (exp.Sign == TSign::negative) return false;
-  const Limbs& n = modb.Number;
+  const Limbs& n = Mag(modb);
   if (n.size() == 1 && n[0] == 1) {
     Assign(res, TFGInt());
     return true;
   }
-  if (exp.Number.empty()) {
+  if (Mag(exp).empty()) {
     Assign(res, Make(Limbs{1}, TSign::positive));
     return true;
   }
@@ -719,14 +733,14 @@ bool FGIntMontgomeryModExp(const TFGInt& a, const TFGInt& exp, const TFGInt& mod
     Assign(res, TFGInt());
     return true;
   }
-  Limbs r = (n[0] & 1u) ? ModExpOdd(base, exp.Number, n) : ModExpPlain(base, exp.Number, n);
+  Limbs r = (n[0] & 1u) ? ModExpOdd(base, Mag(exp), n) : ModExpPlain(base, Mag(exp), n);
   WipeLimbs(base);
   Assign(res, Make(std::move(r), TSign::positive));
   return true;
 }
 
 void FGIntGCD(const TFGInt& a, const TFGInt& b, TFGInt& gcd) {
-  Limbs x = a.Number, y = b.Number;
+  Limbs x = Mag(a), y = Mag(b);
   while (!y.empty()) {
     Limbs r = Mod(x, y);
     x.swap(y);
@@ -736,19 +750,19 @@ void FGIntGCD(const TFGInt& a, const TFGInt& b, TFGInt& gcd) {
 }
 
 bool FGIntModInv(const TFGInt& a, const TFGInt& base, TFGInt& inverse) {
-  if (base.Number.empty() || base.Sign == TSign::negative) return false;
-  if (base.Number.size() == 1 && base.Number[0] == 1) {
+  if (Mag(base).empty() || base.Sign == TSign::negative) return false;
+  if (Mag(base).size() == 1 && Mag(base)[0] == 1) {
     Assign(inverse, TFGInt());
     return true;
   }
   // Extended Euclid on (r0, r1) = (base, a mod base), tracking the
   // coefficient of a: t0 = 0, t1 = 1.
-  TFGInt r0 = Make(base.Number, TSign::positive);
-  TFGInt r1 = Make(Residue(a, base.Number), TSign::positive);
+  TFGInt r0 = Make(Mag(base), TSign::positive);
+  TFGInt r1 = Make(Residue(a, Mag(base)), TSign::positive);
   TFGInt t0, t1 = Make(Limbs{1}, TSign::positive);
-  while (!r1.Number.empty()) {
+  while (!Mag(r1).empty()) {
     Limbs qm, rm;
-    DivMod(r0.Number, r1.Number, qm, rm);
+    DivMod(Mag(r0), Mag(r1), qm, rm);
     TFGInt q = Make(std::move(qm), TSign::positive), qt, t2;
     FGIntMul(q, t1, qt);
     FGIntSub(t0, qt, t2);
@@ -757,14 +771,14 @@ bool FGIntModInv(const TFGInt& a, const TFGInt& base, TFGInt& inverse) {
     r0 = std::move(r1);
     r1 = Make(std::move(rm), TSign::positive);
   }
-  if (!(r0.Number.size() == 1 && r0.Number[0] == 1)) return false;
-  Assign(inverse, Make(Residue(t0, base.Number), TSign::positive));
+  if (!(Mag(r0).size() == 1 && Mag(r0)[0] == 1)) return false;
+  Assign(inverse, Make(Residue(t0, Mag(base)), TSign::positive));
   return true;
 }
 
 void FGIntDestroy(TFGInt& a) {
-  WipeLimbs(a.Number);
-  Limbs().swap(a.Number);
+  WipeLimbs(Mag(a));
+  Limbs().swap(Mag(a));
   a.Sign = TSign::positive;
 }
 

@@ -4,7 +4,7 @@
 // with moduli of any length (Rsa.h).
 //
 // The Part describes limbs of 31 bits in 32-bit words; that layout is an
-// internal detail no caller relies on, and here a value is held in 64-bit
+// internal detail no caller sees, and here a value is held in private 64-bit
 // limbs. The routines keep the Part's names and argument order; results are
 // written to the last (reference) arguments, which may be the same objects as
 // the inputs. Routines that can be given operands without a defined result
@@ -23,11 +23,9 @@ namespace kal {
 enum class TSign { negative, positive };
 enum class TCompare { Smaller, Equal, Greater };
 
-struct TFGInt {
+class TFGInt {
+ public:
   TSign Sign = TSign::positive;
-  // The magnitude's limbs, least significant first, without high zero limbs;
-  // zero is an empty vector with a positive sign.
-  std::vector<uint64_t> Number;
 
   TFGInt() = default;
   TFGInt(const TFGInt&) = default;
@@ -40,6 +38,13 @@ struct TFGInt {
   bool IsOdd() const { return !Number.empty() && (Number[0] & 1u) != 0; }
   // Bit length of the magnitude (0 for zero).
   size_t BitLength() const;
+
+ private:
+  friend struct TFGIntAccess;  // the routines in BigInteger.cpp
+  // The magnitude's limbs (64 bits), least significant first, without high
+  // zero limbs; zero is an empty vector with a positive sign. Callers see
+  // values only through the routines below.
+  std::vector<uint64_t> Number;
 };
 
 // --- Conversions. Bit texts are strings of '0' and '1', most significant

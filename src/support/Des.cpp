@@ -174,8 +174,11 @@ void MakeKeySchedule(const uint8_t* key, TDESKeySchedule& ks) {
     ks.K[2 * round] = chunk[0] << 26 | chunk[2] << 18 | chunk[4] << 10 | chunk[6] << 2;
     ks.K[2 * round + 1] = chunk[1] << 26 | chunk[3] << 18 | chunk[5] << 10 | chunk[7] << 2;
     SecureWipe(chunk, sizeof(chunk));
+    SecureWipe(&sub, sizeof(sub));
   }
-  k = c = d = 0;
+  SecureWipe(&k, sizeof(k));
+  SecureWipe(&c, sizeof(c));
+  SecureWipe(&d, sizeof(d));
 }
 
 struct Block {

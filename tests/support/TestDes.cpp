@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <cstring>
+#include <new>
 #include <random>
 #include <string>
 
@@ -341,6 +343,37 @@ TEST(DesFrame, CopiesAreIndependent) {
   ASSERT_EQ(b.SetKey(FromHex("fedcba9876543210")), TCryptoResult::Ok);
   ASSERT_EQ(a.EncipherData("block1..", z, false), TCryptoResult::Ok);
   EXPECT_EQ(z, x);
+}
+
+// The issue: round keys, the initial vector and the chaining register are
+// overwritten on destruction. The object is built in a buffer of our own so
+// that its bytes can be read after the destructor ran.
+template <typename Cipher>
+void CheckWipedOnDestruction(const std::string& key) {
+  alignas(Cipher) unsigned char storage[sizeof(Cipher)];
+  std::memset(storage, 0, sizeof(storage));
+  auto* c = new (storage) Cipher();
+  ASSERT_EQ(c->SetKey(key), TCryptoResult::Ok);
+  const std::string iv = FromHex("a1b2c3d4e5f60718");
+  ASSERT_EQ(c->SetIVector(iv), TCryptoResult::Ok);
+  c->SetCipherMode(CBC);
+  std::string out;
+  ASSERT_EQ(c->EncipherData("sixteen bytes...", out, false), TCryptoResult::Ok);
+  const std::string bytes(reinterpret_cast<char*>(storage), sizeof(storage));
+  ASSERT_NE(bytes.find(iv), std::string::npos);                 // IV held while alive
+  ASSERT_NE(bytes.find(out.substr(8)), std::string::npos);      // register held
+  c->~Cipher();
+  const std::string after(reinterpret_cast<char*>(storage), sizeof(storage));
+  EXPECT_EQ(after.find(iv), std::string::npos);
+  EXPECT_EQ(after.find(out.substr(8)), std::string::npos);
+  // Everything the derived class adds (the round keys) is zero.
+  for (size_t i = sizeof(TCrypto); i < sizeof(Cipher); ++i)
+    EXPECT_EQ(storage[i], 0) << "byte " << i;
+}
+
+TEST(DesFrame, KeysIvAndRegisterAreWipedOnDestruction) {
+  CheckWipedOnDestruction<TDES>(FromHex("0123456789abcdef"));
+  CheckWipedOnDestruction<TTripleDES>(FromHex("0123456789abcdeffedcba9876543210"));
 }
 
 }  // namespace
