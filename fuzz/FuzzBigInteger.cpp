@@ -211,7 +211,7 @@ void ModExp(Reader& in, BnCtx& ctx, uint8_t flags) {
   BN_mod_exp(R.b, A.b, E.b, N.b, ctx.ctx);
   Check("modexp", Dec(r), R.Dec());
 
-  // RSA on the same operands: the result codes the issue asks for, and the
+  // RSA on the same operands: the error result codes, and the
   // value when the operands are valid.
   std::string out;
   const kal::TRSAResult rc = kal::RSAEncrypt(ab, e, n, out);

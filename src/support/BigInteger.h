@@ -1,11 +1,10 @@
 #pragma once
 
-// Arbitrary-size signed integers of Part 1.132 (the FGInt routines), for RSA
+// Arbitrary-size signed integers (the FGInt routines), for RSA
 // with moduli of any length (Rsa.h).
 //
-// The Part describes limbs of 31 bits in 32-bit words; that layout is an
-// internal detail no caller sees, and here a value is held in private 64-bit
-// limbs. The routines keep the Part's names and argument order; results are
+// Values are held in private 64-bit limbs; no caller sees the layout. The
+// routines keep their historical names and argument order; results are
 // written to the last (reference) arguments, which may be the same objects as
 // the inputs. Routines that can be given operands without a defined result
 // (a zero divisor, an even modulus for Montgomery reduction, ...) return
@@ -92,7 +91,7 @@ void FGIntMulByIntbis(TFGInt& a, uint32_t by);
 // a := a div by (the magnitude, truncated; the sign stays), modres := the
 // magnitude's remainder. False when by is 0.
 [[nodiscard]] bool FGIntDivByIntBis(TFGInt& a, uint32_t by, uint32_t& modres);
-// The same division; the Part lists it as a second in-place form.
+// The same division, kept as a second in-place form for its callers.
 [[nodiscard]] bool GIntDivByIntBis1(TFGInt& a, uint32_t by, uint32_t& modres);
 // a := a * 2^31 and a := a div 2^31 (magnitude, truncated; sign stays).
 void FGIntShiftLeftBy31(TFGInt& a);

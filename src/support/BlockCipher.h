@@ -1,10 +1,10 @@
 #pragma once
 
-// The block-cipher frame of Part 1.131: runs a block cipher over a byte
+// The block-cipher frame: runs a block cipher over a byte
 // buffer in ECB or CBC mode with an initial vector. TDES and TTripleDES
 // (Des.h) fill it.
 //
-// Contract of a chain (the reading of the Part):
+// Contract of a chain:
 // - The key schedule is built once by SetKey and kept, across any number of
 //   calls, until the next SetKey or the destruction of the object. bContinue
 //   has no effect on it.
@@ -20,7 +20,7 @@
 // - Keys, round keys, the initial vector and the chaining register are
 //   overwritten with zero bytes on destruction.
 // CFB mode and file or string input of the original frame are left out (no
-// caller uses them; the Part allows it).
+// caller uses them).
 
 #include <array>
 #include <cstddef>

@@ -1,8 +1,8 @@
 #pragma once
 
-// DES (FIPS 46-3) in the block-cipher frame (Part 1.131), and Triple DES
-// (EDE, outer CBC as ANSI X9.52 and NIST SP 800-67) for the compositions of
-// Part 4.105.
+// DES (FIPS 46-3) in the block-cipher frame, and Triple DES
+// (EDE, outer CBC as ANSI X9.52 and NIST SP 800-67) for the ep2
+// cryptography.
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-// The message-digest class family of Part 1.130: TMessageDigest (buffering of
+// The message-digest class family: TMessageDigest (buffering of
 // partial blocks, completion state) and TMD4Family (the padding and length
 // field shared by MD4, SHA-1 and SHA-256). TSHA1 (Sha1.h) and TSHA256
 // (Sha256.h) derive from TMD4Family.

@@ -1,9 +1,9 @@
 #pragma once
 
-// Textbook RSA on byte strings (Part 1.132). Padding (random filling, OAEP)
-// is the caller's (Part 4.105).
+// Textbook RSA on byte strings. Padding (random filling, OAEP) is the
+// caller's (the ep2 cryptography).
 //
-// The issue that implements this Part decides its faults: a message
+// Inputs are checked: a message
 // representative must lie below the modulus (one block each way, no
 // multi-chunk output); the modulus must be odd and greater than 1; the
 // exponent must not be empty (zero). Each of these is a result code, never

@@ -1,6 +1,6 @@
 #pragma once
 
-// SHA-1 (FIPS 180-1) as a digest object (Part 1.130).
+// SHA-1 (FIPS 180-1) as a digest object.
 
 #include "support/MessageDigest.h"
 

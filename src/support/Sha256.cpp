@@ -121,7 +121,7 @@ T256BitDigest CalcSHA256(const void* buf, size_t count) {
 T256BitDigest CalcSHA256(std::string_view s) { return CalcSHA256(s.data(), s.size()); }
 
 std::u16string SHA256DigestToHexW(const T256BitDigest& digest) {
-  // Local lower-case hex (the hex routines of Part 1.101 live elsewhere).
+  // Local lower-case hex (the support hex routines give upper case).
   static constexpr char16_t kDigits[] = u"0123456789abcdef";
   std::u16string out(64, u'0');
   for (size_t i = 0; i < 32; ++i) {

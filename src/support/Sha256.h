@@ -1,6 +1,6 @@
 #pragma once
 
-// SHA-256 (FIPS 180-2) (Part 1.130): the plain routines the system calls and
+// SHA-256 (FIPS 180-2): the plain routines the system calls and
 // a digest object of the TMD4Family for incremental use.
 
 #include <array>

@@ -1,4 +1,4 @@
-// Big integers (Part 1.132): conversions, arithmetic and the Montgomery
+// Big integers: conversions, arithmetic and the Montgomery
 // modular power, checked by hand-made cases and differentially against
 // OpenSSL's BIGNUM on random operands.
 #include "support/BigInteger.h"

@@ -1,4 +1,4 @@
-// The block-cipher frame with DES and Triple DES (Part 1.131): NIST CAVP
+// The block-cipher frame with DES and Triple DES: NIST CAVP
 // TDES known-answer and multi-block files of python3-cryptography-vectors,
 // the FIPS 81 examples, the chain contract, and differential tests against
 // OpenSSL (single DES as EDE3 with K || K || K).
@@ -345,7 +345,7 @@ TEST(DesFrame, CopiesAreIndependent) {
   EXPECT_EQ(z, x);
 }
 
-// The issue: round keys, the initial vector and the chaining register are
+// Round keys, the initial vector and the chaining register are
 // overwritten on destruction. The object is built in a buffer of our own so
 // that its bytes can be read after the destructor ran.
 template <typename Cipher>

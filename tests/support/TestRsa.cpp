@@ -1,6 +1,5 @@
-// Textbook RSA on byte strings (Part 1.132 with the faults the issue
-// decides): the PKCS #1 v2.1 oaep-int.txt values of
-// python3-cryptography-vectors, the Part's edge cases, error results, and
+// Textbook RSA on byte strings: the PKCS #1 v2.1 oaep-int.txt values of
+// python3-cryptography-vectors, edge cases, error results, and
 // differential tests against OpenSSL's raw RSA (no padding).
 #include "support/Rsa.h"
 
@@ -77,12 +76,10 @@ TEST_F(OaepInt, ChineseRemainderFormGivesTheSameResult) {
   const TFGInt p = Bytes(Block("Prime 1")), q = Bytes(Block("Prime 2"));
   const TFGInt dp = Bytes(Block("Prime exponent 1")), dq = Bytes(Block("Prime exponent 2"));
   std::string out;
-  ASSERT_EQ(RSADecrypt(Block("c, the ciphertext"), TFGInt(), n, out, p, q, dp, dq),
-            TRSAResult::Ok);
+  ASSERT_EQ(RSADecrypt(Block("c, the ciphertext"), TFGInt(), n, out, p, q, dp, dq), TRSAResult::Ok);
   EXPECT_EQ(ToHex(out), ToHex(std::string(1, '\0') + Block("m = m2 + q*h (= EM)")));
   // p and q swapped (with their exponents) still work.
-  ASSERT_EQ(RSADecrypt(Block("c, the ciphertext"), TFGInt(), n, out, q, p, dq, dp),
-            TRSAResult::Ok);
+  ASSERT_EQ(RSADecrypt(Block("c, the ciphertext"), TFGInt(), n, out, q, p, dq, dp), TRSAResult::Ok);
   EXPECT_EQ(ToHex(out), ToHex(std::string(1, '\0') + Block("m = m2 + q*h (= EM)")));
   // A wrong prime is refused.
   TFGInt bad;
@@ -161,7 +158,7 @@ class RsaKey : public ::testing::Test {
 
 Key* RsaKey::key2048_ = nullptr;
 
-// The Part's edge cases under a 2048-bit key pair.
+// Edge cases under a 2048-bit key pair.
 TEST_F(RsaKey, A256ByteBlockStartingWith7FRoundTrips) {
   const Key& k = *key2048_;
   std::mt19937_64 rng(7);
@@ -219,8 +216,8 @@ TEST(Rsa, OtherKeySizesMatchOpenSsl) {
   }
 }
 
-// The issue: the output of decryption is exactly the modulus length in bytes,
-// also for moduli whose bit length is not a multiple of 8 (the Part's
+// The output of decryption is exactly the modulus length in bytes,
+// also for moduli whose bit length is not a multiple of 8 (the older
 // ceil((nb - 1) / 8) differs when nb = 8j + 1).
 TEST(Rsa, DecryptionOutputHasTheModulusLength) {
   std::mt19937_64 rng(9);

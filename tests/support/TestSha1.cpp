@@ -1,4 +1,4 @@
-// SHA-1 digest object (Part 1.130): FIPS 180-1 examples, the NIST CAVP
+// SHA-1 digest object: FIPS 180-1 examples, the NIST CAVP
 // SHAVS vectors (ShortMsg, LongMsg, Monte) of python3-cryptography-vectors,
 // and differential tests against OpenSSL.
 #include "support/Sha1.h"
@@ -166,7 +166,7 @@ TEST(Sha1, CopiesAreIndependent) {
   EXPECT_EQ(b.HashValueString(), Sha1("abx"));
 }
 
-// The issue: 64-bit message lengths. Past 2^29 bytes a 32-bit bit count
+// 64-bit message lengths. Past 2^29 bytes a 32-bit bit count
 // wraps; the digest must still equal OpenSSL's.
 TEST(Sha1, MessagesPast512MiBKeepTheirLength) {
   const size_t chunk = 1u << 20;

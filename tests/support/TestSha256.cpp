@@ -1,4 +1,4 @@
-// SHA-256 routines and digest object (Part 1.130): FIPS 180-2 examples, the
+// SHA-256 routines and digest object: FIPS 180-2 examples, the
 // NIST CAVP SHAVS vectors (ShortMsg, LongMsg, Monte) of
 // python3-cryptography-vectors, and differential tests against OpenSSL.
 #include "support/Sha256.h"
