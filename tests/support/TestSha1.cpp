@@ -1,0 +1,195 @@
+// SHA-1 digest object: FIPS 180-1 examples, the NIST CAVP
+// SHAVS vectors (ShortMsg, LongMsg, Monte) of python3-cryptography-vectors,
+// and differential tests against OpenSSL.
+#include "support/Sha1.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <random>
+#include <string>
+
+#include "common/CryptoVectors.h"
+#include "common/TestSupport.h"
+
+namespace kal {
+namespace {
+
+using test::FromHex;
+using test::ToHex;
+
+std::string Sha1(std::string_view s) {
+  TSHA1 h;
+  h.TransformString(s);
+  h.Complete();
+  return h.HashValueString();
+}
+
+std::string OpenSslSha1(std::string_view s) {
+  unsigned char md[EVP_MAX_MD_SIZE];
+  unsigned int len = 0;
+  EXPECT_EQ(EVP_Digest(s.data(), s.size(), md, &len, EVP_sha1(), nullptr), 1);
+  return std::string(reinterpret_cast<char*>(md), len);
+}
+
+// FIPS 180-1, appendices A and B, and C (one million 'a').
+TEST(Sha1, Fips180_1Examples) {
+  EXPECT_EQ(ToHex(Sha1("abc")), "A9993E364706816ABA3E25717850C26C9CD0D89D");
+  EXPECT_EQ(ToHex(Sha1("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
+            "84983E441C3BD26EBAAE4AA1F95129E5E54670F1");
+  EXPECT_EQ(ToHex(Sha1(std::string(1000000, 'a'))), "34AA973CD4C4DAA4F61EEB2BDBAD27316534016F");
+  EXPECT_EQ(ToHex(Sha1("")), "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709");
+}
+
+TEST(Sha1, PaddingIntoOneOrTwoFinalBlocks) {
+  for (size_t n : {55, 56, 57, 63, 64, 65, 119, 120, 127, 128}) {
+    const std::string s(n, static_cast<char>('0' + n % 10));
+    EXPECT_EQ(ToHex(Sha1(s)), ToHex(OpenSslSha1(s))) << n;
+  }
+}
+
+TEST(Sha1, NameAndSizes) {
+  TSHA1 h;
+  EXPECT_EQ(h.AsString(), "SHA1");
+  EXPECT_EQ(h.BlockSize(), 64u);
+  EXPECT_EQ(h.DigestSize(), 20u);
+}
+
+void RunMsgFile(const std::string& file) {
+  const auto records = test::ReadCavpFile(test::CryptoVectorFile(file));
+  size_t n = 0;
+  for (const auto& r : records) {
+    if (!r.Has("Len")) continue;
+    const size_t bits = std::stoul(r["Len"]);
+    ASSERT_EQ(bits % 8, 0u);
+    const std::string msg = FromHex(r["Msg"]).substr(0, bits / 8);
+    EXPECT_EQ(ToHex(Sha1(msg)), ToHex(FromHex(r["MD"]))) << file << " Len=" << bits;
+    ++n;
+  }
+  EXPECT_GE(n, 64u) << file;
+}
+
+TEST(Sha1, CavpShortMsg) { RunMsgFile("hashes/SHA1/SHA1ShortMsg.rsp"); }
+TEST(Sha1, CavpLongMsg) { RunMsgFile("hashes/SHA1/SHA1LongMsg.rsp"); }
+
+// SHAVS Monte Carlo: MD_i = SHA(MD_{i-3} || MD_{i-2} || MD_{i-1}) 1000 times
+// per checkpoint, the last one seeding the next.
+TEST(Sha1, CavpMonte) {
+  const auto records = test::ReadCavpFile(test::CryptoVectorFile("hashes/SHA1/SHA1Monte.rsp"));
+  std::string seed;
+  size_t checked = 0;
+  for (const auto& r : records) {
+    if (r.Has("Seed")) {
+      seed = FromHex(r["Seed"]);
+      continue;
+    }
+    if (!r.Has("MD")) continue;
+    ASSERT_FALSE(seed.empty());
+    std::string md0 = seed, md1 = seed, md2 = seed;
+    for (int i = 3; i < 1003; ++i) {
+      std::string next = Sha1(md0 + md1 + md2);
+      md0 = std::move(md1);
+      md1 = std::move(md2);
+      md2 = std::move(next);
+    }
+    seed = md2;
+    EXPECT_EQ(ToHex(md2), ToHex(FromHex(r["MD"]))) << "COUNT=" << r["COUNT"];
+    ++checked;
+  }
+  EXPECT_EQ(checked, 100u);
+}
+
+TEST(Sha1, SplitAcrossTransformStringCallsMatchesOpenSsl) {
+  std::mt19937_64 rng(180);
+  for (int round = 0; round < 200; ++round) {
+    std::string msg(rng() % 2000, '\0');
+    for (char& c : msg) c = static_cast<char>(rng());
+    TSHA1 h;
+    size_t pos = 0;
+    while (pos < msg.size()) {
+      const size_t take = std::min<size_t>(msg.size() - pos, rng() % 150);
+      h.TransformString(std::string_view(msg).substr(pos, take));
+      pos += take;
+    }
+    h.Complete();
+    EXPECT_EQ(ToHex(h.HashValueString()), ToHex(OpenSslSha1(msg))) << msg.size();
+  }
+}
+
+TEST(Sha1, FeedingACompletedDigestThrows) {
+  TSHA1 h;
+  h.TransformString("abc");
+  h.Complete();
+  try {
+    h.TransformString("d");
+    FAIL() << "no exception";
+  } catch (const EMessageDigest& e) {
+    EXPECT_STREQ(e.what(), "Message digest already complete.");
+  }
+  // The digest is unchanged; completing again changes nothing.
+  h.Complete();
+  EXPECT_EQ(ToHex(h.HashValueString()), "A9993E364706816ABA3E25717850C26C9CD0D89D");
+}
+
+TEST(Sha1, ReadingAnIncompleteDigestThrows) {
+  TSHA1 h;
+  h.TransformString("abc");
+  try {
+    (void)h.HashValueString();
+    FAIL() << "no exception";
+  } catch (const EMessageDigest& e) {
+    EXPECT_STREQ(e.what(), "Message digest not complete.");
+  }
+}
+
+TEST(Sha1, ClearStartsANewDigestAndDropsPartialInput) {
+  TSHA1 h;
+  h.TransformString("partial input that is not a whole block");
+  h.Clear();
+  h.TransformString("abc");
+  h.Complete();
+  EXPECT_EQ(ToHex(h.HashValueString()), "A9993E364706816ABA3E25717850C26C9CD0D89D");
+  h.Clear();
+  h.Complete();
+  EXPECT_EQ(ToHex(h.HashValueString()), "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709");
+}
+
+TEST(Sha1, CopiesAreIndependent) {
+  TSHA1 a;
+  a.TransformString("ab");
+  TSHA1 b = a;
+  a.TransformString("c");
+  b.TransformString("x");
+  a.Complete();
+  b.Complete();
+  EXPECT_EQ(a.HashValueString(), Sha1("abc"));
+  EXPECT_EQ(b.HashValueString(), Sha1("abx"));
+}
+
+// 64-bit message lengths. Past 2^29 bytes a 32-bit bit count
+// wraps; the digest must still equal OpenSSL's.
+TEST(Sha1, MessagesPast512MiBKeepTheirLength) {
+  const size_t chunk = 1u << 20;
+  std::string buf(chunk, '\0');
+  for (size_t i = 0; i < chunk; ++i) buf[i] = static_cast<char>(i * 131 + (i >> 9));
+  const size_t total = (size_t{1} << 29) + 1000;  // 512 MiB + 1000 bytes
+  TSHA1 h;
+  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+  ASSERT_EQ(EVP_DigestInit_ex(ctx, EVP_sha1(), nullptr), 1);
+  for (size_t done = 0; done < total;) {
+    const size_t take = std::min(chunk, total - done);
+    h.TransformBytes(buf.data(), take);
+    EVP_DigestUpdate(ctx, buf.data(), take);
+    done += take;
+  }
+  EXPECT_EQ(h.MessageLength(), total);
+  h.Complete();
+  unsigned char md[EVP_MAX_MD_SIZE];
+  unsigned int len = 0;
+  EVP_DigestFinal_ex(ctx, md, &len);
+  EVP_MD_CTX_free(ctx);
+  EXPECT_EQ(ToHex(h.HashValueString()), ToHex(std::string(reinterpret_cast<char*>(md), len)));
+}
+
+}  // namespace
+}  // namespace kal
