@@ -10,9 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "support/Base64.h"
 
 namespace {
+
+using kal::fuzz::Check;
 
 constexpr std::string_view kAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -53,10 +56,6 @@ uint8_t ModelDecode(std::string_view in, bool filter, std::string& out) {
     }
   }
   return 0;
-}
-
-void Check(bool ok) {
-  if (!ok) std::abort();
 }
 
 }  // namespace

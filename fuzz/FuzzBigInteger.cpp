@@ -262,10 +262,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Reader in(data + 1, size - 1);
   const uint8_t op = data[0] % 4, flags = data[0] >> 2;
   switch (op) {
-    case 0: Conversions(in); break;
-    case 1: Arithmetic(in, ctx, flags); break;
-    case 2: ModExp(in, ctx, flags); break;
-    case 3: Montgomery(in); break;
+    case 0:
+      Conversions(in);
+      break;
+    case 1:
+      Arithmetic(in, ctx, flags);
+      break;
+    case 2:
+      ModExp(in, ctx, flags);
+      break;
+    case 3:
+      Montgomery(in);
+      break;
   }
   return 0;
 }

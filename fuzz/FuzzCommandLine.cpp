@@ -10,17 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "support/CommandLine.h"
 
 namespace {
 
+using kal::fuzz::Check;
+
 bool Trimmed(const std::string& s) {
   return s.empty() ||
          (static_cast<unsigned char>(s.front()) > 32 && static_cast<unsigned char>(s.back()) > 32);
-}
-
-void Check(bool ok) {
-  if (!ok) std::abort();
 }
 
 bool IsRun(const std::string& arg) {

@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "ep2/ElementRecords.h"
 #include "ep2/Utf8Text.h"
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
+using kal::fuzz::Check;
 
 std::vector<std::string> Dump(const kal::TXMLMessageTree& tree) {
   std::vector<std::string> out;

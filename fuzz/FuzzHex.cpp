@@ -7,20 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "support/HexUtilities.h"
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-int Digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+using kal::fuzz::Check;
+using kal::fuzz::Digit;
 
 // The hex reader's rules, written out plainly.
 std::string ModelHexToString(std::string_view hex) {

@@ -5,13 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "platform/IniFile.h"
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
+using kal::fuzz::Check;
 
 }  // namespace
 

@@ -9,20 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "support/TlvUtilities.h"
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-int Digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+using kal::fuzz::Check;
+using kal::fuzz::Digit;
 
 bool IsPair(const std::string& s) {
   return s.size() >= 2 && Digit(s[0]) >= 0 && Digit(s[1]) >= 0;

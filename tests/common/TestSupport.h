@@ -3,8 +3,10 @@
 // Helpers shared by the tests: temporary folders, data paths and running
 // outside oracles (python3, openssl) as child processes.
 
+#include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kal::test {
 
@@ -46,5 +48,11 @@ std::string ReadFile(const std::string& path);
 // compact hex, written independently of the code under test.
 std::string FromHex(std::string_view hex);
 std::string ToHex(std::string_view bytes);
+
+// The lines of a text (LF-separated, without the LF).
+std::vector<std::string> SplitLines(const std::string& text);
+
+// n random bytes from the generator.
+std::string RandomBytes(std::mt19937& rng, size_t n);
 
 }  // namespace kal::test

@@ -16,18 +16,8 @@ using test::FromHex;
 using test::RunPython;
 using test::ToHex;
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string RandomBytes(std::mt19937& rng, size_t n) {
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng() & 0xFF);
-  return s;
-}
+using test::RandomBytes;
+using test::SplitLines;
 
 // Documented behaviour, case by case.
 TEST(HexUtilities, StringToHexSpacedForm) {
