@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <ostream>
 #include <vector>
 
@@ -44,6 +46,7 @@ constexpr std::size_t kMaxBytesPerUnit = 26;
 // Units escaped per reservation, so that a long value does not reserve its
 // worst case all at once.
 constexpr std::size_t kChunk = 1024;
+constexpr std::size_t kInitialSize = 4096;
 
 template <Enc E>
 inline char* PutAscii(char* p, char c) {
@@ -122,20 +125,6 @@ char* PutCharRef(char* p, char32_t c) {
   return PutAscii<E>(p, ';');
 }
 
-// True when the output before p ends with "]]" (which character data and
-// CDATA never escape, so the source had it there too).
-template <Enc E>
-inline bool EndsWithBrackets(const char* begin, const char* p) {
-  if constexpr (E == Enc::Utf8 || E == Enc::Single) {
-    return p - begin >= 2 && p[-1] == ']' && p[-2] == ']';
-  } else {
-    // Each unit is two bytes, the low byte first in little-endian order.
-    const int lo = E == Enc::Utf16LE ? 2 : 1;
-    const int hi = E == Enc::Utf16LE ? 1 : 2;
-    return p - begin >= 4 && p[-lo] == ']' && p[-hi] == 0 && p[-2 - lo] == ']' && p[-2 - hi] == 0;
-  }
-}
-
 }  // namespace
 
 TVxXMLWriter::TVxXMLWriter(const TVxXMLDocument& doc, TInvalidChars& invChars, bool formatedOutput)
@@ -148,15 +137,33 @@ TVxXMLWriter::TVxXMLWriter(const TVxXMLDocument& doc, TInvalidChars& invChars, b
     enc_ = Enc::Utf8;
 }
 
+TVxXMLWriter::~TVxXMLWriter() {
+  std::free(buf_);
+}
+
 char* TVxXMLWriter::Reserve(std::size_t n) {
   if (cap_ - size_ < n) {
-    const std::size_t cap = std::max({std::size_t{4096}, 2 * cap_, size_ + n});
-    auto grown = std::make_unique<char[]>(cap);
-    if (size_) std::memcpy(grown.get(), buf_.get(), size_);
-    buf_ = std::move(grown);
+    const std::size_t cap = std::max({kInitialSize, 2 * cap_, size_ + n});
+    char* grown = static_cast<char*>(std::realloc(buf_, cap));
+    if (!grown) throw std::bad_alloc();
+    buf_ = grown;
     cap_ = cap;
   }
-  return buf_.get() + size_;
+  return buf_ + size_;
+}
+
+// True when the output before p ends with "]]" (which character data and
+// CDATA never escape, so the source had it there too).
+template <Enc E>
+bool TVxXMLWriter::EndsWithBrackets(const char* p) const {
+  if constexpr (E == Enc::Utf8 || E == Enc::Single) {
+    return p - buf_ >= 2 && p[-1] == ']' && p[-2] == ']';
+  } else {
+    // Each unit is two bytes, the low byte first in little-endian order.
+    const int lo = E == Enc::Utf16LE ? 2 : 1;
+    const int hi = E == Enc::Utf16LE ? 1 : 2;
+    return p - buf_ >= 4 && p[-lo] == ']' && p[-hi] == 0 && p[-2 - lo] == ']' && p[-2 - hi] == 0;
+  }
 }
 
 void TVxXMLWriter::Ascii(std::string_view s) {
@@ -171,7 +178,7 @@ void TVxXMLWriter::Ascii(std::string_view s) {
     default:
       p = PutAscii<Enc::Utf8>(p, s);
   }
-  size_ = static_cast<std::size_t>(p - buf_.get());
+  size_ = static_cast<std::size_t>(p - buf_);
 }
 
 void TVxXMLWriter::NewLine(int l) {
@@ -188,7 +195,7 @@ void TVxXMLWriter::NewLine(int l) {
     for (std::size_t i = 0; i < blanks; ++i)
       p = le ? PutAscii<Enc::Utf16LE>(p, ' ') : PutAscii<Enc::Utf16BE>(p, ' ');
   }
-  size_ = static_cast<std::size_t>(p - buf_.get());
+  size_ = static_cast<std::size_t>(p - buf_);
 }
 
 void TVxXMLWriter::ByteOrderMark() {
@@ -196,7 +203,7 @@ void TVxXMLWriter::ByteOrderMark() {
     char* p = Reserve(2);
     p = enc_ == Enc::Utf16BE ? PutUnit16<Enc::Utf16BE>(p, 0xFEFF)
                              : PutUnit16<Enc::Utf16LE>(p, 0xFEFF);
-    size_ = static_cast<std::size_t>(p - buf_.get());
+    size_ = static_cast<std::size_t>(p - buf_);
   }
 }
 
@@ -245,7 +252,6 @@ void TVxXMLWriter::PutAs(std::u16string_view s, Mode mode) {
   while (i < n) {
     const std::size_t end = std::min(n, i + kChunk);
     char* p = Reserve((end - i + 1) * kMaxBytesPerUnit);
-    const char* const begin = buf_.get();
     // The unit of the last step may be the first half of a pair that ends
     // past end; the loop then takes one unit more than the chunk.
     for (; i < end; ++i) {
@@ -263,7 +269,7 @@ void TVxXMLWriter::PutAs(std::u16string_view s, Mode mode) {
             p = PutAscii<E>(p, "&lt;");
             break;
           case u'>':
-            if (!EndsWithBrackets<E>(begin, p))
+            if (!EndsWithBrackets<E>(p))
               p = PutAscii<E>(p, '>');
             else
               p = PutAscii<E>(p, mode == Mode::Text ? "&gt;" : "]]><![CDATA[>");
@@ -323,7 +329,7 @@ void TVxXMLWriter::PutAs(std::u16string_view s, Mode mode) {
       }
       i += units - 1;
     }
-    size_ = static_cast<std::size_t>(p - buf_.get());
+    size_ = static_cast<std::size_t>(p - buf_);
   }
 }
 

@@ -18,7 +18,6 @@
 // - characters that the encoding lacks become character references in
 //   character data and attribute values, "_" (recorded) anywhere else.
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -35,6 +34,7 @@ class TVxXMLWriter {
   // written as "_" are recorded in invChars, which must outlive the writer.
   // formatedOutput sets the indentation step of children (3 or 0).
   TVxXMLWriter(const TVxXMLDocument& doc, TInvalidChars& invChars, bool formatedOutput);
+  ~TVxXMLWriter();
   TVxXMLWriter(const TVxXMLWriter&) = delete;
   TVxXMLWriter& operator=(const TVxXMLWriter&) = delete;
 
@@ -60,7 +60,7 @@ class TVxXMLWriter {
   void ByteOrderMark();
 
   // The bytes written so far.
-  std::string_view Output() const { return {buf_.get(), size_}; }
+  std::string_view Output() const { return {buf_, size_}; }
 
   enum class Mode : std::uint8_t { Markup, Text, Attr, CData, Comment, PI };
   enum class Enc : std::uint8_t { Utf8, Utf16LE, Utf16BE, Single };
@@ -68,6 +68,8 @@ class TVxXMLWriter {
  private:
   // Room for n more bytes; returns where the next byte goes.
   char* Reserve(std::size_t n);
+  template <Enc E>
+  bool EndsWithBrackets(const char* p) const;
   void Put(std::u16string_view s, Mode mode);
   template <Enc E>
   void PutAs(std::u16string_view s, Mode mode);
@@ -77,7 +79,9 @@ class TVxXMLWriter {
   bool formatedOutput_;
   Enc enc_;
   TEncoding cp_;
-  std::unique_ptr<char[]> buf_;
+  // Grown with realloc, which moves large blocks without copying them; no
+  // byte is initialised before it is written.
+  char* buf_ = nullptr;
   std::size_t size_ = 0;
   std::size_t cap_ = 0;
 };
