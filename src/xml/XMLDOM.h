@@ -414,6 +414,7 @@ class TVxXMLDocument : public TVxContainer {
   // holds the characters that were written as "_".
   void Write(std::ostream& stream) const;
   void Write(std::string& out) const;
+  using TVxXMLNode::Write;
 
   const TDOMImplementation& GetImplementation() const { return FDomImplementation; }
 

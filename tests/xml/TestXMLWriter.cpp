@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "XMLFakes.h"
+#include "XMLTestSupport.h"
 #include "xml/XMLDOM.h"
 
 namespace kal {
@@ -62,7 +62,6 @@ TEST(XMLWriter, GoldenSample) {
             "      <B>2</B>\r\n"
             "   </M>\r\n"
             "</R>");
-  // A stream gets the same bytes.
   std::ostringstream stream;
   f.doc.Write(stream);
   EXPECT_EQ(stream.str(), f.Out());
@@ -155,27 +154,14 @@ TEST(XMLWriter, Encodings) {
   f.root->SetAttribute(u"a", u"\u20AC");
   f.root->SetComment(new TVxXMLComment(u"\u00E9\u20AC", &f.doc));
 
+  // UTF-16 starts with its byte-order mark (libxml2 reads both orders back
+  // in the random test below).
   f.doc.SetEncoding(u"UTF-16");
-  std::string be = f.Out();
-  EXPECT_EQ(be.substr(0, 6), std::string("\xFE\xFF\x00<\x00?", 6));
+  EXPECT_EQ(f.Out().substr(0, 6), std::string("\xFE\xFF\x00<\x00?", 6));
   f.doc.ByteOrder = TByteOrder::boLittleEndian;
-  std::string le = f.Out();
-  EXPECT_EQ(le.substr(0, 6), std::string("\xFF\xFE<\x00?\x00", 6));
-  // Both carry the same units as the UTF-8 output.
+  EXPECT_EQ(f.Out().substr(0, 6), std::string("\xFF\xFE<\x00?\x00", 6));
   f.doc.SetEncoding(u"UTF-8");
-  const std::string utf8 = f.Out();
-  std::u16string fromBe, fromLe;
-  for (std::size_t i = 2; i + 1 < be.size(); i += 2) {
-    fromBe.push_back(static_cast<char16_t>(static_cast<unsigned char>(be[i]) << 8 |
-                                           static_cast<unsigned char>(be[i + 1])));
-    fromLe.push_back(static_cast<char16_t>(static_cast<unsigned char>(le[i + 1]) << 8 |
-                                           static_cast<unsigned char>(le[i])));
-  }
-  EXPECT_EQ(fromBe, fromLe);
-  std::string utf8OfBe = UnicodeToShort(fromBe, TEncoding::UTF_8, TByteOrder::boBigEndian, nullptr);
-  const std::size_t decl = utf8.find("?>");
-  EXPECT_EQ(utf8OfBe.substr(utf8OfBe.find("?>")), utf8.substr(decl));
-  EXPECT_NE(utf8.find("<T>\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80</T>"), std::string::npos);
+  EXPECT_NE(f.Out().find("<T>\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80</T>"), std::string::npos);
 
   // Characters a single-byte encoding lacks: references in text and
   // attribute values, "_" elsewhere.
@@ -328,23 +314,6 @@ TEST(XMLWriter, RandomDocumentsReadBackThroughLibxml2) {
     if (HasFatalFailure()) return;
   }
   xmlCleanupParser();
-}
-
-TEST(XMLWriter, SplitCDataReadsBackWhole) {
-  Fixture f;
-  f.root->SetCData(new TVxXMLCData(u"a]]>b]]]]>c", &f.doc));
-  const std::string out = f.Out();
-  xmlDoc* read = xmlReadMemory(out.data(), static_cast<int>(out.size()), nullptr, nullptr,
-                               XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                                   XML_PARSE_NOCDATA | XML_PARSE_NOBLANKS);
-  ASSERT_NE(read, nullptr) << out;
-  xmlChar* content = xmlNodeGetContent(xmlDocGetRootElement(read));
-  std::string text = XmlString(content);
-  xmlFree(content);
-  xmlFreeDoc(read);
-  // The layout around the section is the only other text.
-  const std::size_t first = text.find_first_not_of(" \n");
-  EXPECT_EQ(text.substr(first, text.find_last_not_of(" \n") + 1 - first), "a]]>b]]]]>c");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #pragma once
 
-// Stand-ins for the parser and the document type that the model's tests link
-// documents to.
+// What the tests of the document model share: stand-ins for the parser and
+// the document type, and checks of the exceptions.
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
@@ -60,5 +62,38 @@ class FakeDocType : public TVxXMLNode, public TVxDeclarations {
   std::map<std::u16string, std::pair<char, std::u16string>> entities;  // name: type, value
   std::map<std::pair<std::u16string, std::u16string>, char> attrTypes;
 };
+
+// Runs f and expects an EVxDOMException with the given code and text.
+template <typename F>
+void ExpectDOMError(F f, int code, const std::string& text) {
+  try {
+    f();
+    ADD_FAILURE() << "no exception, expected: " << text;
+  } catch (const EVxDOMException& e) {
+    EXPECT_EQ(e.Code(), code);
+    EXPECT_EQ(std::string(e.what()),
+              "XML-DOM [" + std::string(EVxDOMException::ErrCodeToString(code)) + "]: " + text);
+  }
+}
+
+// Runs f, expects an EVxXMLParserError with the given message and returns it.
+template <typename F>
+EVxXMLParserError ExpectParserError(F f, const std::string& text) {
+  try {
+    f();
+  } catch (const EVxXMLParserError& e) {
+    EXPECT_STREQ(e.what(), text.c_str());
+    return e;
+  }
+  ADD_FAILURE() << "no exception, expected: " << text;
+  return EVxXMLParserError::CreateXMLError("", 0);
+}
+
+// The names of first and the nodes after it.
+inline std::vector<std::u16string> Names(const TVxXMLNode* first) {
+  std::vector<std::u16string> names;
+  for (const TVxXMLNode* n = first; n; n = n->Next()) names.push_back(n->GetName());
+  return names;
+}
 
 }  // namespace kal::test
