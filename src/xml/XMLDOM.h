@@ -329,7 +329,9 @@ class TVxXMLElement : public TVxContainer {
   void GetChildren(TVxNodeList& list) const;
   // Appends data and normalises it. Text of characters up to the blank only
   // is removed again and returned (the caller then owns it); otherwise the
-  // result is null and the element owns data.
+  // result is null and the element owns data. When data is in a list
+  // already (EVxDOMException 10) the caller keeps it; when normalising fails
+  // (EVxXMLParserError) data stays linked with its value as it was.
   std::unique_ptr<TVxXMLText> SetCharData(TVxXMLText* data);
   // The first text node (not CDATA or comments), or null.
   TVxXMLText* GetFirstCharData() const;
