@@ -21,7 +21,7 @@ TCryptoResult TCrypto::SetKey(std::string_view key) {
 TCryptoResult TCrypto::SetIVector(std::string_view iv) {
   if (!iv.empty() && iv.size() != FBLOCKSIZE) return TCryptoResult::BadIVLength;
   FIVector.fill(0);
-  std::memcpy(FIVector.data(), iv.data(), iv.size());
+  if (!iv.empty()) std::memcpy(FIVector.data(), iv.data(), iv.size());
   FIVTemp = FIVector;
   return TCryptoResult::Ok;
 }

@@ -70,6 +70,15 @@ constexpr Row kGroup4000[] = {
     {8, "session key decryption error: ", "invalid session key length variant PIN"},
     {9, "session key decryption error: ", "invalid session key length"},
     {10, "DES decryption error: ", "invalid encrypted block length"},
+    // An unusable PAN for a format-3 PIN block, missing padding, OAEP, the
+    // session-key cryptogram block, the component secret and RSA.
+    {12, "PIN block error: ", "PAN must hold at least 12 digits"},
+    {13, "DES decryption error: ", "padding not found"},
+    {14, "OAEP encoding error: ", "message, seed or mask length does not fit the modulus"},
+    {15, "error during decryption of session key cryptogram: ", "OAEP decoding failed"},
+    {16, "error during decryption of session key cryptogram: ", "invalid cryptogram block"},
+    {17, "session key generation error: ", "invalid component secret length"},
+    {18, "RSA error: ", "invalid key, or value not below the modulus"},
     {56, "compressed numeric format error: ", "illegal character in string"},
     {57, "compressed numeric format error: ", "illegal character in hex string"},
     {66, "compressed numeric format error: ", "illegal character in received string"},

@@ -118,26 +118,6 @@ constexpr std::array<std::uint8_t, 0x10000> BuildClasses() {
   return t;
 }
 
-bool IsHexDigit(char16_t c) {
-  return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
-// True when s starts with the body and ";" of a reference: "name;",
-// "#digits;" or "#xhex;".
-bool StartsWithReference(std::u16string_view s) {
-  const std::size_t end = EndPos(s, 0);
-  if (end == std::u16string_view::npos) return false;
-  const std::u16string_view body = s.substr(0, end);
-  if (body.empty() || body[0] != u'#') return IsValidName(body);
-  std::u16string_view digits = body.substr(1);
-  const bool hex = !digits.empty() && digits[0] == u'x';
-  if (hex) digits.remove_prefix(1);
-  if (digits.empty()) return false;
-  for (char16_t c : digits)
-    if (hex ? !IsHexDigit(c) : !(c >= u'0' && c <= u'9')) return false;
-  return true;
-}
-
 template <typename Check>
 bool AreValid(std::u16string_view s, std::vector<std::u16string>* list, Check check) {
   const std::u16string trimmed = XMLTrim(s);
@@ -217,15 +197,14 @@ std::size_t EndPos(std::u16string_view s, std::size_t start) {
 
 namespace {
 
-// Appends s to out with every unit for which escape(unit) holds replaced by
-// its reference, keeping an "&" that begins a reference.
+// Copy of s with every unit for which escape(unit) holds replaced by its
+// reference.
 template <typename Escape>
 std::u16string Escaped(std::u16string_view s, Escape escape) {
   std::u16string out;
   out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const char16_t c = s[i];
-    if (escape(c) && !(c == u'&' && StartsWithReference(s.substr(i + 1))))
+  for (char16_t c : s) {
+    if (escape(c))
       out.append(EscapeReference(c));
     else
       out.push_back(c);

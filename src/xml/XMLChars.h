@@ -75,10 +75,10 @@ std::u16string_view EscapeReference(char16_t c);
 // From index start: the index of the first ";" met before any "&", or npos
 // when an "&" or the end comes first.
 std::size_t EndPos(std::u16string_view s, std::size_t start);
-// Copy of s with each c replaced by its reference. An "&" that already begins
-// a reference ("&name;", "&#digits;" or "&#xhex;") is kept, so that text
-// holding references is not escaped twice; the other four characters cannot
-// begin a reference and are always replaced.
+// Copy of s with each c replaced by its reference. Every occurrence is
+// replaced, also an "&" that looks like the start of a reference: text that
+// turns its references back into characters (the normalisers of the document
+// model) then gives exactly s.
 std::u16string CharToReference(std::u16string_view s, char16_t c);
 // The same for all five special characters at once.
 std::u16string CharsToReference(std::u16string_view s);

@@ -106,6 +106,10 @@ inline std::vector<std::pair<std::string, std::string>> ReadPkcs1HexBlocks(const
   std::string line, title, hex;
   bool inBlock = false;
   auto flush = [&] {
+    // Some files write integers without a leading zero digit ("10001").
+    size_t digits = 0;
+    for (char c : hex) digits += std::isxdigit(static_cast<unsigned char>(c)) ? 1 : 0;
+    if (digits % 2 != 0) hex.insert(0, "0");
     if (inBlock && !hex.empty()) blocks.emplace_back(title, FromHex(hex));
     inBlock = false;
     hex.clear();

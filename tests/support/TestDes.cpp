@@ -262,6 +262,8 @@ TEST(DesFrame, EmptyIvIsEightZeroBytes) {
   const std::string data = "sixteen bytes!!!";
   EXPECT_EQ(Encipher<TDES>(key, CBC, "", data),
             Encipher<TDES>(key, CBC, std::string(8, '\0'), data));
+  TDES d;
+  EXPECT_EQ(d.SetIVector(std::string_view()), TCryptoResult::Ok);  // no data pointer at all
 }
 
 TEST(DesFrame, PartialLastBlockIsFilledWithZeroBytes) {

@@ -1,0 +1,780 @@
+#include "xml/XMLDOM.h"
+
+#include <utility>
+
+#include "xml/XMLBase.h"
+#include "xml/XMLChars.h"
+#include "xml/XMLReferences.h"
+#include "xml/XMLStrings.h"
+
+namespace kal {
+
+namespace {
+
+std::string Utf8(std::u16string_view s) {
+  return UnicodeToShort(s, TEncoding::UTF_8, TByteOrder::boBigEndian, nullptr);
+}
+
+// text with its "%s" replaced by arg in UTF-8.
+std::string Format(std::string_view text, std::u16string_view arg) {
+  std::string out(text);
+  const std::size_t at = out.find("%s");
+  if (at != std::string::npos) out.replace(at, 2, Utf8(arg));
+  return out;
+}
+
+[[noreturn]] void DomError(std::uint8_t code, std::string_view text) {
+  throw EVxDOMException(code, text);
+}
+
+int ParserLine(const TVxXMLDocument* doc) {
+  return doc && doc->GetParser() ? doc->GetParser()->GetLineNumber() : 0;
+}
+
+[[noreturn]] void NormalizeError(const TVxXMLDocument* doc, const std::string& msg) {
+  throw EVxXMLParserError::CreateXMLError(msg, ParserLine(doc));
+}
+
+bool NeedsName(std::uint8_t nodeType) {
+  switch (nodeType) {
+    case ntElement:
+    case ntAttribute:
+    case ntPI:
+    case ntElementDecl:
+    case ntAttDef:
+    case ntEntity:
+    case ntNotation:
+    case ntDocumentType:
+    case ntAttListDecl:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::u16string_view CheckedPITarget(std::u16string_view target) {
+  if (!IsValidPIData(target))
+    DomError(5, "TVxXMLDocument.createProcessingInstruction: invalid character for name");
+  return target;
+}
+
+// The element that follows e in document order within the subtree of root,
+// or null.
+const TVxXMLElement* NextInSubtree(const TVxXMLElement* e, const TVxXMLElement* root) {
+  if (const TVxXMLElement* child = e->GetFirstChild()) return child;
+  while (e != root) {
+    if (const TVxXMLElement* sibling = e->NextSibling()) return sibling;
+    e = e->GetParent()->AsElement();
+  }
+  return nullptr;
+}
+
+// The normalisers of text, attribute values and entity values. The result
+// is built apart from the node, so that an error leaves the node unchanged.
+// In a text linked under an element, references that stay unresolved and
+// the markup of resolved ones become nodes; then head holds the text before
+// the first such node and tail the nodes (with the text between them) that
+// follow it.
+class TNormalizer {
+ public:
+  enum class Kind { Base, Text, Attr };
+
+  TNormalizer(TVxXMLDocument* doc, Kind kind, bool collapse, bool makeNodes)
+      : doc_(doc), kind_(kind), collapse_(collapse), makeNodes_(makeNodes) {}
+
+  void Run(std::u16string_view v) {
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      const char16_t c = v[i];
+      const char16_t prev = i > 0 ? v[i - 1] : 0;
+      switch (c) {
+        case u'&': {
+          const std::size_t semi = v.find(u';', i + 1);
+          if (semi == std::u16string_view::npos)
+            NormalizeError(doc_, kind_ == Kind::Attr
+                                     ? "Illegal character in the attribute value '&'."
+                                     : "Illegal character in the text value '&&'.");
+          const std::u16string_view name = v.substr(i + 1, semi - i - 1);
+          if (!IsReferenceName(name)) {
+            // Not a reference at all: the "&" is kept as a character.
+            Put(c);
+            break;
+          }
+          Reference(name);
+          i = semi;
+          break;
+        }
+        case u'\r':
+        case u'\t':
+        case u' ':
+          if (kind_ == Kind::Text)
+            Put(c);
+          else if (!(collapse_ && IsWhite(prev)))
+            Put(u' ');
+          break;
+        case u'\n':
+          if (kind_ == Kind::Text)
+            Put(c);
+          else if (prev != u'\r' && !(collapse_ && IsWhite(prev)))
+            Put(u' ');
+          break;
+        case u'<':
+          if (kind_ == Kind::Attr)
+            NormalizeError(doc_, "Illegal character in the attribute value '<'.");
+          Put(c);
+          break;
+        default:
+          Put(c);
+      }
+    }
+    FlushText();
+  }
+
+  std::u16string head;
+  std::vector<std::unique_ptr<TVxXMLNode>> tail;
+
+ private:
+  void Put(char16_t c) { (inTail_ ? pending_ : head).push_back(c); }
+  void Put(std::u16string_view s) { (inTail_ ? pending_ : head).append(s); }
+
+  void FlushText() {
+    if (!pending_.empty()) tail.push_back(std::make_unique<TVxXMLText>(pending_, doc_, true));
+    pending_.clear();
+  }
+
+  void PutNode(std::unique_ptr<TVxXMLNode> node) {
+    FlushText();
+    inTail_ = true;
+    tail.push_back(std::move(node));
+  }
+
+  void Reference(std::u16string_view name) {
+    if (name[0] == u'#') {
+      const char32_t cp = CharReferenceValue(name);
+      if (cp != kNoCharacter)
+        AppendCodePoint(inTail_ ? pending_ : head, cp);
+      else
+        Unresolved(std::make_unique<TVxCharReference>(name, doc_));
+      return;
+    }
+    if (const char16_t c = PredefinedEntity(name)) {
+      Put(c);
+      return;
+    }
+    auto ref = std::make_unique<TVxGEntityReference>(name, doc_);
+    if (ref->GetDestType() == 'D')
+      NormalizeError(doc_,
+                     kind_ == Kind::Attr
+                         ? "Reference to an unparsed entity is not allowed in the attribute value."
+                         : "Reference to an unparsed entity is not allowed in the character data.");
+    if (kind_ == Kind::Attr && ref->GetDestType() == 'C')
+      NormalizeError(doc_,
+                     "Reference to an external entity is not allowed in the attribute value.");
+    if (ref->GetDestType() == 'F' || !ref->Retrieve()) {
+      Unresolved(std::move(ref));
+      return;
+    }
+    const std::u16string& value = ref->GetValue();
+    if (makeNodes_ && value.find(u'<') != std::u16string::npos &&
+        value.find(u'>') != std::u16string::npos) {
+      const std::unique_ptr<TVxXMLDocument> fragment = ref->ParseReference();
+      if (const TVxXMLElement* root = fragment ? fragment->GetDocumentElement() : nullptr) {
+        for (const TVxXMLNode* n = root->GetFirstNode(); n; n = n->Next())
+          if (n->GetType() != ntAttribute) PutNode(n->CloneNode());
+        return;
+      }
+    }
+    Put(value);
+  }
+
+  // A reference that stays as written: a node of its own in linked text,
+  // otherwise its text.
+  void Unresolved(std::unique_ptr<TVxCustomReference> ref) {
+    if (makeNodes_) {
+      ref->SetValue(u"");
+      PutNode(std::move(ref));
+      return;
+    }
+    Put(u'&');
+    Put(ref->GetName());
+    Put(u';');
+  }
+
+  TVxXMLDocument* doc_;
+  Kind kind_;
+  bool collapse_;
+  bool makeNodes_;
+  bool inTail_ = false;
+  std::u16string pending_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Destruction
+
+void DestroyChain(TVxXMLNode* first) {
+  if (!first) return;
+  std::vector<TVxXMLNode*> chains{first};
+  while (!chains.empty()) {
+    TVxXMLNode* node = chains.back();
+    chains.pop_back();
+    while (node) {
+      TVxXMLNode* next = node->FNext;
+      node->ReleaseOwned(chains);
+      node->FList = nullptr;
+      node->FNext = node->FPrev = node->FParent = nullptr;
+      delete node;
+      node = next;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TVxXMLNode
+
+TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner)
+    : FNodeName(tagName), FNodeType(nodeType), FDocument(owner) {
+  if (NeedsName(nodeType) && !IsValidName(tagName))
+    DomError(5, Format("TVxXMLDocument.TVxXMLNode.Create(\"%s\"): invalid character(s) for name",
+                       tagName));
+}
+
+TVxXMLNode::~TVxXMLNode() {
+  if (FList) FList->Unlink(this);
+}
+
+TVxXMLNode* TVxXMLNode::NextSibling() const {
+  for (TVxXMLNode* n = FNext; n; n = n->FNext)
+    if (n->FNodeType == FNodeType) return n;
+  return nullptr;
+}
+
+std::unique_ptr<TVxXMLNode> TVxXMLNode::CloneNode() const {
+  auto clone = std::make_unique<TVxXMLNode>(FNodeName, FNodeType, FDocument);
+  clone->FNodeValue = FNodeValue;
+  return clone;
+}
+
+void TVxXMLNode::Normalize() {
+  TNormalizer n(FDocument, TNormalizer::Kind::Base, false, false);
+  n.Run(FNodeValue);
+  FNodeValue = std::move(n.head);
+}
+
+void TVxXMLNode::ReleaseOwned(std::vector<TVxXMLNode*>&) {}
+
+void TVxXMLNode::ReleaseList(TVxNodeList& list, std::vector<TVxXMLNode*>& chains) {
+  if (TVxXMLNode* first = list.ReleaseChain()) chains.push_back(first);
+}
+
+// ---------------------------------------------------------------------------
+// TVxNodeList
+
+TVxNodeList::TVxNodeList(TVxXMLDocument* owner, TVxXMLNode* parent)
+    : FParent(parent), FOwner(owner) {}
+
+TVxNodeList::~TVxNodeList() {
+  DestroyChain(ReleaseChain());
+}
+
+TVxXMLNode* TVxNodeList::ReleaseChain() {
+  TVxXMLNode* first = Froot;
+  Froot = FLast = nullptr;
+  return first;
+}
+
+TVxXMLNode* TVxNodeList::GetRoot(std::uint8_t nType) const {
+  if (nType == 0) return Froot;
+  for (TVxXMLNode* n = Froot; n; n = n->FNext)
+    if (n->FNodeType == nType) return n;
+  return nullptr;
+}
+
+void TVxNodeList::CheckFree(TVxXMLNode* newChild, const char* op, bool nameInText) const {
+  const std::string prefix = std::string("TVxNodeList.") + op;
+  if (!newChild) DomError(12, prefix + ": the new child is nil");
+  if (newChild->FList) {
+    if (nameInText)
+      DomError(10, Format("TNamedNodeMap.setNamedItem: attribute \"%s\" already in use (use clone)",
+                          newChild->FNodeName));
+    DomError(10, prefix + ": attribute already in use (use clone)");
+  }
+  // A container may not end up below itself.
+  if (newChild->AsElement() || newChild->FNodeType == ntDocument)
+    for (const TVxXMLNode* p = FParent; p; p = p->FParent)
+      if (p == newChild) DomError(3, prefix + ": a node cannot be linked below itself");
+}
+
+void TVxNodeList::CheckRef(TVxXMLNode* refChild, const char* op) const {
+  if (refChild->FList != this)
+    DomError(8, std::string("TVxNodeList.") + op + ": the reference child is not in the list");
+}
+
+void TVxNodeList::Link(TVxXMLNode* node, TVxXMLNode* prev, TVxXMLNode* next) {
+  node->FPrev = prev;
+  node->FNext = next;
+  (prev ? prev->FNext : Froot) = node;
+  (next ? next->FPrev : FLast) = node;
+  node->FList = this;
+  node->FParent = FParent;
+  if (FOwner && node->FDocument != FOwner) {
+    if (TVxXMLElement* element = node->AsElement())
+      element->SetDocument(FOwner);
+    else
+      node->FDocument = FOwner;
+  }
+}
+
+void TVxNodeList::Unlink(TVxXMLNode* node) {
+  (node->FPrev ? node->FPrev->FNext : Froot) = node->FNext;
+  (node->FNext ? node->FNext->FPrev : FLast) = node->FPrev;
+  node->FNext = node->FPrev = node->FParent = nullptr;
+  node->FList = nullptr;
+}
+
+TVxXMLNode* TVxNodeList::AppendChild(TVxXMLNode* newChild) {
+  CheckFree(newChild, "appendChild", true);
+  Link(newChild, FLast, nullptr);
+  return newChild;
+}
+
+TVxXMLNode* TVxNodeList::InsertBefore(TVxXMLNode* newChild, TVxXMLNode* refChild) {
+  CheckFree(newChild, "insertBefore", false);
+  if (!refChild) {
+    Link(newChild, FLast, nullptr);
+  } else {
+    CheckRef(refChild, "insertBefore");
+    Link(newChild, refChild->FPrev, refChild);
+  }
+  return newChild;
+}
+
+TVxXMLNode* TVxNodeList::InsertAfter(TVxXMLNode* newChild, TVxXMLNode* refChild) {
+  CheckFree(newChild, "insertAfter", false);
+  if (!refChild) {
+    Link(newChild, FLast, nullptr);
+  } else {
+    CheckRef(refChild, "insertAfter");
+    Link(newChild, refChild, refChild->FNext);
+  }
+  return newChild;
+}
+
+std::unique_ptr<TVxXMLNode> TVxNodeList::RemoveChild(TVxXMLNode* oldChild) {
+  if (!oldChild || (oldChild->FList && oldChild->FList != this))
+    DomError(12, "TVxNodeList.RemoveChildNode: you are trying to remove not existing child");
+  if (!oldChild->FList)
+    DomError(12, "TVxNodeList.RemoveChildNode: you are trying to remove child out of list.");
+  Unlink(oldChild);
+  return std::unique_ptr<TVxXMLNode>(oldChild);
+}
+
+std::unique_ptr<TVxXMLNode> TVxNodeList::RemoveChild(std::u16string_view name, std::uint8_t nType) {
+  return RemoveChild(GetChild(name, nType));
+}
+
+TVxXMLNode* TVxNodeList::GetChild(std::u16string_view name, std::uint8_t nType) const {
+  for (TVxXMLNode* n = GetRoot(nType); n; n = n->NextSibling())
+    if (XMLCompareText(n->FNodeName, name) == 0) return n;
+  return nullptr;
+}
+
+TVxXMLNode* TVxNodeList::Item(int index, std::uint8_t nType) const {
+  TVxXMLNode* n = GetRoot(nType);
+  for (int i = 1; n && i < index; ++i) n = n->NextSibling();
+  return n;
+}
+
+int TVxNodeList::Length() const {
+  int count = 0;
+  for (TVxXMLNode* n = Froot; n; n = n->NextSibling()) ++count;
+  return count;
+}
+
+// ---------------------------------------------------------------------------
+// Character data
+
+void TVxCharacterData::InsertData(int offset, std::u16string_view arg) {
+  if (offset < 0 || offset > Length() - 1)
+    DomError(1, "TVxCharacterData.insertData: invalid offset value");
+  FNodeValue.insert(static_cast<std::size_t>(offset), arg);
+}
+
+void TVxCharacterData::DeleteData(int offset, int count) {
+  if (offset < 0 || offset > Length() - 1 || count < 0)
+    DomError(1, "TVxCharacterData.deleteData: invalid offset/count values");
+  FNodeValue.erase(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
+}
+
+std::u16string TVxCharacterData::SubstringData(int offset, int count) const {
+  if (offset < 0 || offset > Length() - 1 || count < 0)
+    DomError(1, "TVxCharacterData.substring: invalid offset/count values");
+  return FNodeValue.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
+}
+
+void TVxCharacterData::ReplaceData(int offset, int count, std::u16string_view arg) {
+  if (offset < 0 || offset > Length() - 1 || count < 0)
+    DomError(1, "TVxCharacterData.deleteData: invalid offset/count values");
+  FNodeValue.replace(static_cast<std::size_t>(offset), static_cast<std::size_t>(count), arg);
+}
+
+TVxXMLText::TVxXMLText(std::u16string_view data, TVxXMLDocument* owner)
+    : TVxCharacterData(u"", ntText, owner) {
+  FNodeValue = CharsToReference(data);
+}
+
+TVxXMLText::TVxXMLText(std::u16string_view data, TVxXMLDocument* owner, bool)
+    : TVxCharacterData(u"", ntText, owner) {
+  FNodeValue = data;
+}
+
+TVxXMLText::TVxXMLText(std::u16string_view data, std::uint8_t nodeType, TVxXMLDocument* owner)
+    : TVxCharacterData(u"", nodeType, owner) {
+  FNodeValue = data;
+}
+
+std::unique_ptr<TVxXMLNode> TVxXMLText::CloneNode() const {
+  return std::make_unique<TVxXMLText>(FNodeValue, FDocument, true);
+}
+
+void TVxXMLText::Normalize() {
+  if (FNodeValue.find(u'&') == std::u16string::npos) return;
+  TVxNodeList* list = GetList();
+  TNormalizer n(FDocument, TNormalizer::Kind::Text, false, list && FParent && FParent->AsElement());
+  n.Run(FNodeValue);
+  FNodeValue = std::move(n.head);
+  TVxXMLNode* after = this;
+  for (auto& node : n.tail) after = list->InsertAfter(node.release(), after);
+}
+
+TVxXMLCData::TVxXMLCData(std::u16string_view data, TVxXMLDocument* owner)
+    : TVxXMLText(data, ntCData, owner) {}
+
+std::unique_ptr<TVxXMLNode> TVxXMLCData::CloneNode() const {
+  return std::make_unique<TVxXMLCData>(FNodeValue, FDocument);
+}
+
+TVxXMLComment::TVxXMLComment(std::u16string_view data, TVxXMLDocument* owner)
+    : TVxXMLText(data, ntComment, owner) {}
+
+std::unique_ptr<TVxXMLNode> TVxXMLComment::CloneNode() const {
+  return std::make_unique<TVxXMLComment>(FNodeValue, FDocument);
+}
+
+TVxXMLPi::TVxXMLPi(std::u16string_view target, std::u16string_view data, TVxXMLDocument* owner)
+    : TVxXMLNode(CheckedPITarget(target), ntPI, owner) {
+  FNodeValue = data;
+}
+
+std::unique_ptr<TVxXMLNode> TVxXMLPi::CloneNode() const {
+  return std::make_unique<TVxXMLPi>(FNodeName, FNodeValue, FDocument);
+}
+
+// ---------------------------------------------------------------------------
+// TVxXMLAttr
+
+TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string_view value, TVxXMLDocument* owner,
+                       bool standardAttribute)
+    : TVxXMLNode(name, ntAttribute, owner), StdAttrib(standardAttribute) {
+  FNodeValue = CharsToReference(value);
+  Normalize();
+}
+
+TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string_view value, TVxXMLDocument* owner,
+                       bool standardAttribute, bool)
+    : TVxXMLNode(name, ntAttribute, owner), StdAttrib(standardAttribute) {
+  FNodeValue = value;
+  Normalize();
+}
+
+TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string value, TVxXMLDocument* owner,
+                       Unnormalized)
+    : TVxXMLNode(name, ntAttribute, owner) {
+  FNodeValue = std::move(value);
+}
+
+char TVxXMLAttr::GetAttrType() const {
+  if (!FParent || !FParent->AsElement() || !FDocument) return ':';
+  const TVxDeclarations* decls = FDocument->GetDeclarations();
+  return decls ? decls->GetAttrType(FParent->GetName(), FNodeName) : ':';
+}
+
+std::unique_ptr<TVxXMLNode> TVxXMLAttr::CloneNode() const {
+  return std::unique_ptr<TVxXMLNode>(
+      new TVxXMLAttr(FNodeName, std::u16string(FNodeValue), FDocument, Unnormalized{}));
+}
+
+void TVxXMLAttr::Normalize() {
+  const bool collapse = GetAttrType() != ':';
+  if (!collapse && FNodeValue.find_first_of(u"&<\t\r\n") == std::u16string::npos) return;
+  TNormalizer n(FDocument, TNormalizer::Kind::Attr, collapse, false);
+  n.Run(collapse ? XMLTrim(FNodeValue) : FNodeValue);
+  FNodeValue = std::move(n.head);
+}
+
+// ---------------------------------------------------------------------------
+// TVxContainer
+
+TVxContainer::TVxContainer(std::u16string_view tagName, std::uint8_t nodeType,
+                           TVxXMLDocument* owner)
+    : TVxXMLNode(tagName, nodeType, owner), FDataList(owner, this) {}
+
+void TVxContainer::ReleaseOwned(std::vector<TVxXMLNode*>& chains) {
+  ReleaseList(FDataList, chains);
+}
+
+std::u16string TVxContainer::GetAttribute(std::u16string_view name) const {
+  const TVxXMLNode* attr = FDataList.GetChild(name, ntAttribute);
+  return attr ? attr->GetValue() : std::u16string();
+}
+
+TVxXMLAttr* TVxContainer::GetAttributeNode(std::u16string_view name) const {
+  return dynamic_cast<TVxXMLAttr*>(FDataList.GetChild(name, ntAttribute));
+}
+
+TVxXMLAttr* TVxContainer::GetFirstAttribute() const {
+  return dynamic_cast<TVxXMLAttr*>(FDataList.GetRoot(ntAttribute));
+}
+
+void TVxContainer::SetAttribute(std::u16string_view name, std::u16string_view value) {
+  if (TVxXMLAttr* attr = GetAttributeNode(name)) {
+    // The escaped value holds no "<" and only predefined references, so
+    // normalising it cannot fail.
+    attr->FNodeValue = CharsToReference(value);
+    attr->Normalize();
+    return;
+  }
+  auto attr = std::unique_ptr<TVxXMLAttr>(
+      new TVxXMLAttr(name, CharsToReference(value), FDocument, TVxXMLAttr::Unnormalized{}));
+  FDataList.AppendChild(attr.get());
+  attr.release()->Normalize();
+}
+
+void TVxContainer::FSetAttribute(std::u16string_view name, std::u16string_view value) {
+  if (TVxXMLAttr* attr = GetAttributeNode(name)) {
+    std::u16string old = std::exchange(attr->FNodeValue, std::u16string(value));
+    try {
+      attr->Normalize();
+    } catch (...) {
+      attr->FNodeValue = std::move(old);
+      throw;
+    }
+    return;
+  }
+  auto attr = std::unique_ptr<TVxXMLAttr>(
+      new TVxXMLAttr(name, std::u16string(value), FDocument, TVxXMLAttr::Unnormalized{}));
+  FDataList.AppendChild(attr.get());
+  try {
+    attr->Normalize();
+  } catch (...) {
+    FDataList.RemoveChild(attr.get()).release();
+    throw;
+  }
+  attr.release();
+}
+
+TVxXMLAttr* TVxContainer::SetAttributeNode(TVxXMLAttr* newAttr) {
+  if (FDataList.GetChild(newAttr->GetName(), ntAttribute))
+    DomError(15,
+             Format("TVxContainer.setAttributeNode: element already contains the attribute \"%s\"",
+                    newAttr->GetName()));
+  if (newAttr->GetList()) DomError(10, "TVxContainer.setAttributeNode: attribute already in use");
+  if (newAttr->GetOwnerDocument() != FDocument)
+    DomError(4, "TVxContainer.setAttributeNode: wrong document in attribute node");
+  FDataList.AppendChild(newAttr);
+  return newAttr;
+}
+
+TVxXMLComment* TVxContainer::SetComment(TVxXMLComment* comment) {
+  FDataList.AppendChild(comment);
+  return comment;
+}
+
+TVxXMLPi* TVxContainer::SetPI(TVxXMLPi* pi) {
+  FDataList.AppendChild(pi);
+  return pi;
+}
+
+void TVxContainer::GetTypeList(TVxNodeList& list, std::uint8_t nType) const {
+  for (const TVxXMLNode* n = FDataList.GetFirst(); n; n = n->Next())
+    if (n->GetType() == nType) list.AppendChild(n->CloneNode().release());
+}
+
+// ---------------------------------------------------------------------------
+// TVxXMLElement
+
+TVxXMLElement::TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner)
+    : TVxContainer(tagName, ntElement, owner) {}
+
+TVxXMLElement* TVxXMLElement::GetFirstChild() const {
+  for (TVxXMLNode* n = FDataList.GetFirst(); n; n = n->Next())
+    if (n->GetType() == ntElement)
+      if (TVxXMLElement* e = n->AsElement()) return e;
+  return nullptr;
+}
+
+TVxXMLElement* TVxXMLElement::NextSibling() const {
+  for (TVxXMLNode* n = Next(); n; n = n->Next())
+    if (n->GetType() == ntElement)
+      if (TVxXMLElement* e = n->AsElement()) return e;
+  return nullptr;
+}
+
+void TVxXMLElement::GetChildren(TVxNodeList& list) const {
+  for (const TVxXMLElement* e = GetFirstChild(); e; e = e->NextSibling())
+    list.AppendChild(e->CloneNode().release());
+}
+
+std::unique_ptr<TVxXMLText> TVxXMLElement::SetCharData(TVxXMLText* data) {
+  FDataList.AppendChild(data);
+  data->Normalize();
+  // Normalisation may have put nodes behind it; then the text stays.
+  if (data->Next()) return nullptr;
+  for (char16_t c : data->GetValue())
+    if (c > u' ') return nullptr;
+  FDataList.Unlink(data);
+  return std::unique_ptr<TVxXMLText>(data);
+}
+
+TVxXMLText* TVxXMLElement::GetFirstCharData() const {
+  for (TVxXMLNode* n = FDataList.GetFirst(); n; n = n->Next())
+    if (n->GetType() == ntText) return dynamic_cast<TVxXMLText*>(n);
+  return nullptr;
+}
+
+TVxXMLCData* TVxXMLElement::SetCData(TVxXMLCData* data) {
+  FDataList.AppendChild(data);
+  return data;
+}
+
+std::unique_ptr<TVxNodeList> TVxXMLElement::GetElementsByTagName(std::u16string_view name) const {
+  auto list = std::make_unique<TVxNodeList>(FDocument, const_cast<TVxXMLElement*>(this));
+  for (const TVxXMLElement* e = this; e; e = NextInSubtree(e, this))
+    if (e->FNodeName == name) list->AppendChild(e->CloneNode().release());
+  return list;
+}
+
+std::unique_ptr<TVxNodeList> TVxXMLElement::GetAttributesByType(char aType) const {
+  auto list = std::make_unique<TVxNodeList>(FDocument, const_cast<TVxXMLElement*>(this));
+  for (const TVxXMLElement* e = this; e; e = NextInSubtree(e, this))
+    for (const TVxXMLNode* n = e->FDataList.GetRoot(ntAttribute); n; n = n->NextSibling())
+      if (const auto* attr = dynamic_cast<const TVxXMLAttr*>(n);
+          attr && attr->GetAttrType() == aType)
+        list->AppendChild(attr->CloneNode().release());
+  return list;
+}
+
+std::unique_ptr<TVxXMLNode> TVxXMLElement::CloneNode() const {
+  auto top = std::make_unique<TVxXMLElement>(FNodeName, FDocument);
+  top->FNodeValue = FNodeValue;
+  std::vector<std::pair<const TVxXMLElement*, TVxXMLElement*>> work{{this, top.get()}};
+  while (!work.empty()) {
+    const auto [from, to] = work.back();
+    work.pop_back();
+    for (const TVxXMLNode* n = from->FDataList.GetFirst(); n; n = n->Next()) {
+      if (const TVxXMLElement* child = n->AsElement()) {
+        auto copy = new TVxXMLElement(child->FNodeName, child->FDocument);
+        copy->FNodeValue = child->FNodeValue;
+        to->FDataList.Link(copy, to->FDataList.FLast, nullptr);
+        work.emplace_back(child, copy);
+      } else {
+        to->FDataList.Link(n->CloneNode().release(), to->FDataList.FLast, nullptr);
+      }
+    }
+  }
+  return top;
+}
+
+void TVxXMLElement::SetDocument(TVxXMLDocument* doc) {
+  std::vector<TVxXMLElement*> work{this};
+  while (!work.empty()) {
+    TVxXMLElement* e = work.back();
+    work.pop_back();
+    e->FDocument = doc;
+    e->FDataList.FOwner = doc;
+    for (TVxXMLNode* n = e->FDataList.GetFirst(); n; n = n->Next()) {
+      if (TVxXMLElement* child = n->AsElement())
+        work.push_back(child);
+      else
+        n->FDocument = doc;
+    }
+  }
+}
+
+void TVxXMLElement::InsertElementContent(const TVxXMLElement& el) {
+  for (const TVxXMLNode* n = el.FDataList.GetFirst(); n; n = n->Next())
+    if (n->GetType() != ntAttribute) FDataList.AppendChild(n->CloneNode().release());
+}
+
+// ---------------------------------------------------------------------------
+// TVxXMLDocument
+
+bool TDOMImplementation::HasFeature(std::u16string_view, std::u16string_view version) const {
+  for (const TVxXMLNode* n = FDocument->GetFirstNode(); n; n = n->Next())
+    if (n->GetType() == ntAttribute && n->GetValue() == version) return true;
+  return false;
+}
+
+TVxXMLDocument::TVxXMLDocument() : TVxContainer(u"", ntDocument, this), FDomImplementation(this) {
+  AddVersion();
+}
+
+void TVxXMLDocument::AddVersion() {
+  FDataList.AppendChild(new TVxXMLAttr(u"version", u"1.0", this, true));
+}
+
+void TVxXMLDocument::SetEncoding(std::u16string_view encoding) {
+  const TEncoding cp = StringToEncoding(encoding);
+  if (cp == TEncoding::n_sup)
+    throw EVxXMLParserError::CreateWithFileName(
+        Format("Encoding '%s' is not supported in this version of XMLParser.", encoding),
+        FParser ? FParser->GetFileName() : std::string(), FParser ? FParser->GetLineNumber() : 0);
+  if (TVxXMLAttr* attr = GetAttributeNode(u"encoding")) {
+    attr->SetValue(encoding);
+  } else {
+    auto created = std::make_unique<TVxXMLAttr>(u"encoding", encoding, this, true);
+    created->SetValue(encoding);
+    FDataList.InsertAfter(created.get(), GetAttributeNode(u"version"));
+    created.release();
+  }
+  FEncoding = cp;
+}
+
+void TVxXMLDocument::SetStandalone(bool standalone) {
+  SetAttribute(u"standalone", standalone ? u"yes" : u"no");
+}
+
+bool TVxXMLDocument::GetStandalone() const {
+  return XMLCompareText(GetAttribute(u"standalone"), u"yes") == 0;
+}
+
+TVxXMLElement* TVxXMLDocument::SetDocumentElement(TVxXMLElement* element) {
+  if (GetDocumentElement())
+    DomError(5, "TVxXMLDocument.setDocumentElement: DocumentElement alredy exists");
+  FDataList.AppendChild(element);
+  return element;
+}
+
+TVxXMLElement* TVxXMLDocument::GetDocumentElement() const {
+  for (TVxXMLNode* n = FDataList.GetFirst(); n; n = n->Next())
+    if (n->GetType() == ntElement)
+      if (TVxXMLElement* e = n->AsElement()) return e;
+  return nullptr;
+}
+
+TVxXMLNode* TVxXMLDocument::SetDocumentType(TVxXMLNode* dtd) {
+  return FDataList.InsertBefore(dtd, GetDocumentElement());
+}
+
+TVxDeclarations* TVxXMLDocument::GetDeclarations() const {
+  return dynamic_cast<TVxDeclarations*>(GetDocumentType());
+}
+
+void TVxXMLDocument::Clear() {
+  DestroyChain(FDataList.ReleaseChain());
+  IdList.reset();
+  AddVersion();
+  FEncoding = TEncoding::US_ASCII;
+}
+
+}  // namespace kal

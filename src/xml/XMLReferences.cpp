@@ -1,0 +1,135 @@
+#include "xml/XMLReferences.h"
+
+#include "xml/XMLBase.h"
+#include "xml/XMLChars.h"
+
+namespace kal {
+
+namespace {
+
+// Expansions of declared entities in progress on this thread: the values of
+// entities that refer to each other are expanded recursively.
+thread_local int gEntityDepth = 0;
+
+struct DepthGuard {
+  DepthGuard() { ++gEntityDepth; }
+  ~DepthGuard() { --gEntityDepth; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+};
+
+bool IsHexMark(char16_t c) {
+  return c == u'x' || c == u'X';
+}
+
+bool IsXmlCharacter(char32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+}  // namespace
+
+bool IsReferenceName(std::u16string_view name) {
+  if (name.empty()) return false;
+  if (name[0] != u'#') return IsValidName(name);
+  const std::u16string_view digits = name.substr(1);
+  if (digits.empty()) return false;
+  if (IsHexMark(digits[0])) return digits.size() > 1;
+  for (char16_t c : digits)
+    if (c < u'0' || c > u'9') return false;
+  return true;
+}
+
+char16_t PredefinedEntity(std::u16string_view name) {
+  if (name == u"amp") return u'&';
+  if (name == u"lt") return u'<';
+  if (name == u"gt") return u'>';
+  if (name == u"quot") return u'"';
+  if (name == u"apos") return u'\'';
+  return 0;
+}
+
+char32_t CharReferenceValue(std::u16string_view name) {
+  if (name.size() < 2 || name[0] != u'#') return kNoCharacter;
+  std::u16string_view digits = name.substr(1);
+  std::int64_t value = 0;
+  if (IsHexMark(digits[0])) {
+    value = HexStrToInt(digits.substr(1));
+  } else {
+    for (char16_t c : digits) {
+      if (c < u'0' || c > u'9') return kNoCharacter;
+      value = value * 10 + (c - u'0');
+      if (value > 0x10FFFF) return kNoCharacter;
+    }
+  }
+  if (value < 0 || !IsXmlCharacter(static_cast<char32_t>(value))) return kNoCharacter;
+  return static_cast<char32_t>(value);
+}
+
+void AppendCodePoint(std::u16string& out, char32_t c) {
+  if (c < 0x10000) {
+    out.push_back(static_cast<char16_t>(c));
+    return;
+  }
+  c -= 0x10000;
+  out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+  out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+}
+
+TVxCustomReference::TVxCustomReference(std::u16string_view name, TVxXMLDocument* owner)
+    : TVxXMLNode(name, ntReference, owner), FDestType('F') {
+  if (!name.empty() && name[0] == u'#') {
+    FDestType = 'E';
+  } else if (owner) {
+    if (const TVxDeclarations* decls = owner->GetDeclarations())
+      FDestType = decls->GetEntityDestType(name);
+  }
+}
+
+bool TVxGEntityReference::Retrieve() {
+  FNodeValue.clear();
+  if (const char16_t c = PredefinedEntity(FNodeName)) {
+    FNodeValue.push_back(c);
+    return true;
+  }
+  TVxDeclarations* decls = FDocument ? FDocument->GetDeclarations() : nullptr;
+  if (!decls || gEntityDepth >= kMaxEntityDepth) return false;
+  std::u16string value;
+  if (!decls->GetEntityValue(FNodeName, value)) return false;
+  const DepthGuard guard;
+  FNodeValue = std::move(value);
+  Normalize();
+  return true;
+}
+
+std::unique_ptr<TVxXMLNode> TVxGEntityReference::CloneNode() const {
+  auto clone = std::make_unique<TVxGEntityReference>(FNodeName, FDocument);
+  clone->FNodeValue = FNodeValue;
+  clone->FDestType = FDestType;
+  return clone;
+}
+
+std::unique_ptr<TVxXMLDocument> TVxGEntityReference::ParseReference() const {
+  TVxParserContext* parser = FDocument ? FDocument->GetParser() : nullptr;
+  if (!parser) return nullptr;
+  auto doc = std::make_unique<TVxXMLDocument>();
+  parser->ParseFragment(FNodeValue, *doc);
+  return doc;
+}
+
+bool TVxCharReference::Retrieve() {
+  FNodeValue.clear();
+  const char32_t c = CharReferenceValue(FNodeName);
+  if (c == kNoCharacter) return false;
+  AppendCodePoint(FNodeValue, c);
+  return true;
+}
+
+std::unique_ptr<TVxXMLNode> TVxCharReference::CloneNode() const {
+  auto clone = std::make_unique<TVxCharReference>(FNodeName, FDocument);
+  clone->FNodeValue = FNodeValue;
+  clone->FDestType = FDestType;
+  return clone;
+}
+
+}  // namespace kal

@@ -1,0 +1,89 @@
+#pragma once
+
+// The output side of the document model. Nodes write themselves through a
+// TVxXMLWriter, which escapes and encodes in the same step straight into the
+// bytes of the document's encoding: one pass over the tree, one buffer that
+// grows geometrically, no strings per node.
+//
+// What each kind of content becomes:
+// - character data: "&" and "<" as references, ">" as "&gt;" after "]]";
+// - attribute values (in double quotes): "&", "<" and '"' as references, TAB,
+//   LF and CR as character references, so that they survive the attribute
+//   value normalisation of the reader;
+// - CDATA sections: "]]>" split over two sections; comments: a blank after a
+//   "-" that another "-" or the comment's end follows; PI data: a blank
+//   between "?" and ">";
+// - characters that XML 1.0 cannot carry at all (C0 controls other than TAB,
+//   LF and CR, U+FFFE, U+FFFF, lone surrogates) become "_" and are recorded;
+// - characters that the encoding lacks become character references in
+//   character data and attribute values, "_" (recorded) anywhere else.
+
+#include <string>
+#include <string_view>
+
+#include "xml/CodePages.h"
+
+namespace kal {
+
+class TInvalidChars;
+class TVxXMLDocument;
+
+class TVxXMLWriter {
+ public:
+  // Writes in doc's encoding and byte order (UTF-8 for n_sup); the characters
+  // written as "_" are recorded in invChars, which must outlive the writer.
+  // formatedOutput sets the indentation step of children (3 or 0).
+  TVxXMLWriter(const TVxXMLDocument& doc, TInvalidChars& invChars, bool formatedOutput);
+  ~TVxXMLWriter();
+  TVxXMLWriter(const TVxXMLWriter&) = delete;
+  TVxXMLWriter& operator=(const TVxXMLWriter&) = delete;
+
+  const TVxXMLDocument& Document() const { return doc_; }
+  bool FormatedOutput() const { return formatedOutput_; }
+
+  // True right after character data or a reference; the next tag then
+  // follows on the same line.
+  bool PrevIsText = false;
+
+  // Markup of ASCII characters only.
+  void Ascii(std::string_view s);
+  // Names and other markup, not escaped.
+  void Markup(std::u16string_view s);
+  // CR LF and l blanks.
+  void NewLine(int l);
+  void Text(std::u16string_view s);
+  void AttValue(std::u16string_view s);
+  void CData(std::u16string_view s);
+  void Comment(std::u16string_view s);
+  void PIData(std::u16string_view s);
+  // FE FF or FF FE for UTF-16 output, nothing otherwise.
+  void ByteOrderMark();
+
+  // The bytes written so far.
+  std::string_view Output() const { return {buf_, size_}; }
+
+  enum class Mode : std::uint8_t { Markup, Text, Attr, CData, Comment, PI };
+  enum class Enc : std::uint8_t { Utf8, Utf16LE, Utf16BE, Single };
+
+ private:
+  // Room for n more bytes; returns where the next byte goes.
+  char* Reserve(std::size_t n);
+  template <Enc E>
+  bool EndsWithBrackets(const char* p) const;
+  void Put(std::u16string_view s, Mode mode);
+  template <Enc E>
+  void PutAs(std::u16string_view s, Mode mode);
+
+  const TVxXMLDocument& doc_;
+  TInvalidChars& invChars_;
+  bool formatedOutput_;
+  Enc enc_;
+  TEncoding cp_;
+  // Grown with realloc, which moves large blocks without copying them; no
+  // byte is initialised before it is written.
+  char* buf_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t cap_ = 0;
+};
+
+}  // namespace kal
