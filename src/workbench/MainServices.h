@@ -12,6 +12,8 @@ class TALUAliasList;
 class TCFGConfig;
 class TCTPClientSocketPPP;
 class TTCPCommParams;
+class TSECep2Security;
+class ISECRandomSource;
 class TTDBDebug;
 class TUACEditElement;
 class TXMLMessageTree;
@@ -51,7 +53,10 @@ class ICEXMainServices : public ICEXErrorHandOff {
   virtual TCTPClientSocketPPP& CEXClientSocket() = 0;
   virtual TALUAliasList& CEXAliasList() = 0;
   virtual TUACEditElement& CEXEditElement() = 0;
-  virtual ICEXRandomSource& CEXRandomSource() = 0;
+  // The ep2 cryptography (error base 4000) and the random source it draws
+  // from, which the other parts use as well.
+  virtual TSECep2Security& CEXSecurity() = 0;
+  virtual ISECRandomSource& CEXRandomSource() = 0;
   // The program folder, ending with "/", and the help map file in it.
   virtual const std::string& CEXDirName() const = 0;
   virtual const std::string& CEXHelpFileName() const = 0;

@@ -4,7 +4,6 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
-#include <random>
 #include <thread>
 #include <utility>
 
@@ -13,7 +12,9 @@
 #include "config/AliasList.h"
 #include "config/Config.h"
 #include "ep2/ElementClipboard.h"
+#include "ep2/Ep2Security.h"
 #include "ep2/MessageTree.h"
+#include "ep2/RandomSource.h"
 #include "platform/SocketErrors.h"
 #include "platform/TcpServer.h"
 #include "support/CommandLine.h"
@@ -82,18 +83,6 @@ void DropFirstCharacter(std::string& text) {
   text.erase(0, n);
 }
 
-class TRandomSource final : public ICEXRandomSource {
- public:
-  TRandomSource() : engine_(std::random_device{}()) {}
-  uint32_t CEXRandom(uint32_t range) override {
-    if (range == 0) return 0;
-    return std::uniform_int_distribution<uint32_t>(0, range - 1)(engine_);
-  }
-
- private:
-  std::mt19937 engine_;
-};
-
 // Holds shared objects that a late worker thread may still use, until the
 // process ends. Never freed on purpose.
 void KeepForTheRestOfTheProcess(std::shared_ptr<void> objects) {
@@ -153,14 +142,16 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
       messageFiles_(ports.messageFiles),
       counters_(ports.counters),
       login_(ports.login),
-      sequence_(ports.sequenceWindow) {
+      sequence_(ports.sequenceWindow),
+      random_(ports.random != nullptr ? *ports.random : SECSystemRandom()) {
   if (CEXsDirName.empty() || CEXsDirName.back() != '/') CEXsDirName += '/';
   if (!ports.receiveSide) ports.receiveSide = std::make_unique<TCEXNoReceiveThreads>();
   shared_ = std::make_shared<TShared>(ports.poster, ports.dialUp, CEXsDirName, this,
                                       std::move(ports.receiveSide));
   aliases_ = std::make_unique<TALUAliasList>(CEXsDirName);
   editElement_ = std::make_unique<TUACEditElement>();
-  random_ = std::make_unique<TRandomSource>();
+  security_ = std::make_unique<TSECep2Security>(4000, random_);
+  security_->SECInitRandomgenerator();
   sourceTree_ = std::make_unique<TXMLMessageTree>();
   referenceTree_ = std::make_unique<TXMLMessageTree>();
 

@@ -89,6 +89,7 @@ class TCEXMainWindow final : public ICEXMainServices {
     ICEXClock& clock;
     IPLTEventPoster& poster;
     IPLTDialUpService* dialUp = nullptr;
+    ISECRandomSource* random = nullptr;  // null: the system's generator
     ICEXMessageFiles& messageFiles;
     ICEXCounterLists& counters;
     ICEXLogin& login;
@@ -181,7 +182,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   TCTPClientSocketPPP& CEXClientSocket() override;
   TALUAliasList& CEXAliasList() override { return *aliases_; }
   TUACEditElement& CEXEditElement() override { return *editElement_; }
-  ICEXRandomSource& CEXRandomSource() override { return *random_; }
+  TSECep2Security& CEXSecurity() override { return *security_; }
+  ISECRandomSource& CEXRandomSource() override { return random_; }
   const std::string& CEXDirName() const override { return CEXsDirName; }
   const std::string& CEXHelpFileName() const override { return CEXsHelpFileName; }
   TXMLMessageTree& CEXSourceTree() override { return *sourceTree_; }
@@ -242,7 +244,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::shared_ptr<TShared> shared_;
   std::unique_ptr<TALUAliasList> aliases_;
   std::unique_ptr<TUACEditElement> editElement_;
-  std::unique_ptr<ICEXRandomSource> random_;
+  ISECRandomSource& random_;
+  std::unique_ptr<TSECep2Security> security_;
   std::unique_ptr<TXMLMessageTree> sourceTree_;
   std::unique_ptr<TXMLMessageTree> referenceTree_;
   std::unique_ptr<ICEXTimer> Timer1;  // response time-out

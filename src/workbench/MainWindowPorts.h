@@ -2,7 +2,7 @@
 
 // The small interfaces through which the main window's core reaches the
 // outside: the form that shows it, dialogs and message boxes, timers, the
-// clock and the random source. The Qt layer implements them; tests fake
+// clock. The Qt layer implements them; tests fake
 // them.
 
 #include <chrono>
@@ -104,14 +104,6 @@ class TCEXSystemClock final : public ICEXClock {
  public:
   std::chrono::steady_clock::time_point CEXNow() override;
   void CEXSleep(std::chrono::milliseconds duration) override;
-};
-
-// The program's random numbers, seeded once at start.
-class ICEXRandomSource {
- public:
-  virtual ~ICEXRandomSource() = default;
-  // A number in 0 .. range-1 (0 for a range of 0).
-  virtual uint32_t CEXRandom(uint32_t range) = 0;
 };
 
 }  // namespace kal

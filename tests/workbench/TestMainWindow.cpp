@@ -12,6 +12,7 @@
 #include "comm/CommParams.h"
 #include "common/TestSupport.h"
 #include "config/Config.h"
+#include "ep2/RandomSource.h"
 #include "platform/IniFile.h"
 #include "platform/TcpServer.h"
 #include "support/ErrorWindow.h"
@@ -229,10 +230,18 @@ class MainWindowTest : public ::testing::Test {
     auto receive = std::make_unique<FakeReceiveSide>();
     receive_ = receive.get();
     core_ = std::make_unique<TCEXMainWindow>(
-        dir_.path(),
-        TCEXMainWindow::TPorts{view_, dialogs_, errors_, timers_, clock_, queue_, nullptr, files_,
-                               counters_, login_, withSequence ? &sequence_ : nullptr,
-                               std::move(receive)});
+        dir_.path(), TCEXMainWindow::TPorts{.view = view_,
+                                            .dialogs = dialogs_,
+                                            .errorWindow = errors_,
+                                            .timers = timers_,
+                                            .clock = clock_,
+                                            .poster = queue_,
+                                            .random = &random_,
+                                            .messageFiles = files_,
+                                            .counters = counters_,
+                                            .login = login_,
+                                            .sequenceWindow = withSequence ? &sequence_ : nullptr,
+                                            .receiveSide = std::move(receive)});
     core_->FormCreate();
     return *core_;
   }
@@ -249,6 +258,7 @@ class MainWindowTest : public ::testing::Test {
   FakeTimers timers_;
   FakeClock clock_;
   TPLTEventQueue queue_;
+  TSECDeterministicRandom random_;
   FakeMessageFiles files_;
   FakeCounters counters_;
   FakeLogin login_;

@@ -90,10 +90,19 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
 
   core_ = std::make_unique<TCEXMainWindow>(
       parts.programDir,
-      TCEXMainWindow::TPorts{*this, parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_, *this,
-                             *timers_, clock_, *poster_, parts.dialUp, *parts.messageFiles,
-                             *parts.counters, *parts.login, parts.sequenceWindow,
-                             std::move(parts.receiveSide)});
+      TCEXMainWindow::TPorts{.view = *this,
+                             .dialogs = parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_,
+                             .errorWindow = *this,
+                             .timers = *timers_,
+                             .clock = clock_,
+                             .poster = *poster_,
+                             .dialUp = parts.dialUp,
+                             .random = nullptr,
+                             .messageFiles = *parts.messageFiles,
+                             .counters = *parts.counters,
+                             .login = *parts.login,
+                             .sequenceWindow = parts.sequenceWindow,
+                             .receiveSide = std::move(parts.receiveSide)});
 
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
   if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
