@@ -53,6 +53,10 @@ constexpr Row kGroup1000[] = {
     {6, kStream, "sender identifier length is out of range"},
     {7, kStream, "public key owner ID type is out of range"},
     {8, kStream, "public key owner ID length is out of range"},
+    // Refusals of the stream writer: a cryptogram its length field cannot
+    // hold, and version fields of the wrong size.
+    {9, kStream, "session key cryptogram too long for its length field"},
+    {10, kStream, "version number must be 1 byte and specification version 2 bytes"},
 };
 
 constexpr Row kGroup3000[] = {
