@@ -1,6 +1,7 @@
 # Kalmore: the two set-up commands are `make run` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
@@ -24,9 +25,13 @@ fuzz-build: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # Release build (program and benchmarks), fuzz targets with a replay of their
-# seed corpora, then every test under AddressSanitizer and UBSan.
+# seed corpora, the platform and communication tests under ThreadSanitizer,
+# then every test under AddressSanitizer and UBSan.
 test: build fuzz-build
 	scripts/fuzz-replay $(FUZZ_BUILD)
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && ctest -j $(JOBS) --output-on-failure
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_SANITIZE=ON -DKAL_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest -j $(JOBS) --output-on-failure
@@ -38,4 +43,4 @@ fuzz: fuzz-build
 	scripts/fuzz-run $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) work
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) work

@@ -17,6 +17,8 @@
 
 namespace {
 
+using benchmark::BenchmarkName;
+
 struct Figure {
   double rate = 0;
   bool bytes = true;
@@ -38,7 +40,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
       } else {
         continue;
       }
-      figures_[run.benchmark_name()] = f;
+      // A fixed iteration count or time, or real time, adds a part to the
+      // name ("/iterations:N", "/real_time"); the comparison's name is the
+      // rest.
+      BenchmarkName name = run.run_name;
+      name.min_time.clear();
+      name.min_warmup_time.clear();
+      name.iterations.clear();
+      name.time_type.clear();
+      figures_[name.str()] = f;
     }
   }
 

@@ -179,7 +179,11 @@ int PLTResolveIPv4(const std::string& host, in_addr& address, std::string& syste
   return 0;
 }
 
-int PLTConnect(const in_addr& address, uint16_t port, const TPLTWakeEvent& cancel, int& fd) {
+int PLTConnect(const in_addr& address, uint16_t port, const TPLTWakeEvent& cancel, int& fd,
+               int timeoutMs) {
+  const Clock::time_point deadline = timeoutMs < 0
+                                         ? Clock::time_point::max()
+                                         : Clock::now() + std::chrono::milliseconds(timeoutMs);
   fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return FailAndClose(fd);
   sockaddr_in sa{};
@@ -191,9 +195,15 @@ int PLTConnect(const in_addr& address, uint16_t port, const TPLTWakeEvent& cance
 
   pollfd fds[2] = {{fd, POLLOUT, 0}, {cancel.PLTFd(), POLLIN, 0}};
   for (;;) {
-    const int rc = ::poll(fds, 2, -1);
+    const int rc = ::poll(fds, 2, MillisecondsLeft(deadline));
     if (rc < 0 && errno == EINTR) continue;
     if (rc < 0) return FailAndClose(fd);
+    if (rc == 0 && MillisecondsLeft(deadline) == 0) {
+      ::close(fd);
+      fd = -1;
+      errno = ETIMEDOUT;
+      return PLTcSocketTimedOut;
+    }
     if (fds[1].revents != 0) {
       ::close(fd);
       fd = -1;

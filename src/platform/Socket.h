@@ -102,11 +102,12 @@ bool PLTParseIPv4(const std::string& text, in_addr& address);
                                  std::string& systemText);
 
 // Connects a new TCP socket to `address`:`port` without blocking the caller
-// beyond the wait for the connection, which ends when it is made, fails, or
-// `cancel` is raised (PLTcSocketCancelled). 0 with `fd` set, or a code with
+// beyond the wait for the connection, which ends when it is made, fails,
+// `cancel` is raised (PLTcSocketCancelled) or `timeoutMs` has passed
+// (PLTcSocketTimedOut; negative: no limit). 0 with `fd` set, or a code with
 // errno set (fd then -1).
 [[nodiscard]] int PLTConnect(const in_addr& address, uint16_t port, const TPLTWakeEvent& cancel,
-                             int& fd);
+                             int& fd, int timeoutMs = -1);
 
 // A listening TCP socket with SO_REUSEADDR on `bindAddress`:`port` (port 0
 // lets the system choose). 0 with `fd` and `boundPort` set, or a code with

@@ -53,6 +53,10 @@ constexpr Row kGroup1000[] = {
     {6, kStream, "sender identifier length is out of range"},
     {7, kStream, "public key owner ID type is out of range"},
     {8, kStream, "public key owner ID length is out of range"},
+    // Refusals of the stream writer: a cryptogram its length field cannot
+    // hold, and version fields of the wrong size.
+    {9, kStream, "session key cryptogram too long for its length field"},
+    {10, kStream, "version number must be 1 byte and specification version 2 bytes"},
 };
 
 constexpr Row kGroup3000[] = {
@@ -105,6 +109,9 @@ constexpr Row kGroup7000[] = {
     {6, "Error in received message: ", "Wrong message tag"},
     {8, "Error in message: ", "Invalid PIN"},
     {9, "", "No key from incoming message available (press again to use default key)"},
+    // A frame whose length bytes announce more than the receiver takes; the
+    // length follows the text.
+    {11, "Frame length exceeds limit: ", ""},
     {22, "", ""},
 };
 
@@ -114,6 +121,12 @@ constexpr Row kGroup9000[] = {
     {3, "Invalid PAN data", ""},
     {4, "Invalid track 2 data", ""},
     {5, "Invalid track 2 equivalent data", ""},
+};
+
+// Sub texts of the plug-in call's codes (9100 to 9199 share one main text).
+constexpr Row kGroup9100[] = {
+    // The plug-in answered with status 255.
+    {104, "Plug in error. ", "Plug in error detected, see log of plug in"},
 };
 
 template <size_t N>
@@ -160,6 +173,7 @@ void TERRErrorTable::ERRGettexts(int code, std::string& mainText, std::string& s
       if (detail >= 100 && detail <= 199) {
         mainText = "Plug in error. ";
         subText.clear();
+        Lookup(kGroup9100, detail, mainText, subText);
       } else {
         Lookup(kGroup9000, detail, mainText, subText);
       }

@@ -54,6 +54,7 @@ TEST(ErrorTable, PlugInRangeOfGroup9000) {
     EXPECT_EQ(Main(code), "Plug in error. ") << code;
     EXPECT_EQ(Sub(code), "") << code;
   }
+  EXPECT_EQ(Sub(9104), "Plug in error detected, see log of plug in");
   EXPECT_EQ(Main(9200), "Error: ");
   EXPECT_EQ(Main(9099), "Error: ");
   EXPECT_EQ(Main(9005), "Invalid track 2 equivalent data");
@@ -68,6 +69,7 @@ TEST(ErrorTable, RowsOfEachGroup) {
   EXPECT_EQ(Main(5003), "software error: ");
   EXPECT_EQ(Main(6002), "Number of attributes and attribute values is different");
   EXPECT_EQ(Main(7002), "Socket error: ");
+  EXPECT_EQ(Main(7011), "Frame length exceeds limit: ");
   EXPECT_EQ(Sub(7006), "Wrong message tag");
   EXPECT_EQ(Main(7009), "");
   EXPECT_EQ(Sub(7009), "No key from incoming message available (press again to use default key)");

@@ -1,0 +1,87 @@
+#include "comm/MailBox.h"
+
+namespace kal {
+
+void TTHXMailBox::THXSetSendstring(std::string frame) {
+  std::lock_guard lock(mutex_);
+  THXsSendString = std::move(frame);
+}
+
+std::string TTHXMailBox::THXGetSendString() const {
+  std::lock_guard lock(mutex_);
+  return THXsSendString;
+}
+
+void TTHXMailBox::THXSetSendState(int32_t state) {
+  std::lock_guard lock(mutex_);
+  THXiSendState.store(state, std::memory_order_release);
+  if (state == THXcStateSendRequest) {
+    ++request_;
+    taken_ = false;
+    sendRequest_.PLTSet();
+  } else {
+    sendRequest_.PLTReset();
+  }
+}
+
+void TTHXMailBox::THXSetClientSocketErrorFlag(bool on) {
+  THXbClientSocketErrorFlag.store(on, std::memory_order_release);
+}
+
+void TTHXMailBox::THXSetClientSocketErrorText(std::string text) {
+  std::lock_guard lock(mutex_);
+  THXsClientSocketErrorText = std::move(text);
+}
+
+std::string TTHXMailBox::THXGetClientSocketErrorText() const {
+  std::lock_guard lock(mutex_);
+  return THXsClientSocketErrorText;
+}
+
+void TTHXMailBox::THXSetClientSocketErrorId(int32_t id) {
+  std::lock_guard lock(mutex_);
+  THXiClientSocketErrorId = id;
+}
+
+int32_t TTHXMailBox::THXGetClientSocketErrorId() const {
+  std::lock_guard lock(mutex_);
+  return THXiClientSocketErrorId;
+}
+
+bool TTHXMailBox::THXReportClientSocketError(int32_t id, std::string text) {
+  std::lock_guard lock(mutex_);
+  if (THXbClientSocketErrorFlag.load(std::memory_order_acquire)) return false;
+  THXiClientSocketErrorId = id;
+  THXsClientSocketErrorText = std::move(text);
+  THXbClientSocketErrorFlag.store(true, std::memory_order_release);
+  return true;
+}
+
+bool TTHXMailBox::THXTakeSendRequest(std::string& frame, uint64_t& ticket) {
+  std::lock_guard lock(mutex_);
+  if (THXiSendState.load(std::memory_order_acquire) != THXcStateSendRequest || taken_) return false;
+  taken_ = true;
+  ticket = request_;
+  frame = THXsSendString;
+  sendRequest_.PLTReset();
+  return true;
+}
+
+void TTHXMailBox::THXSendDone(uint64_t ticket, bool sent) {
+  std::lock_guard lock(mutex_);
+  if (ticket != request_ || THXiSendState.load(std::memory_order_acquire) != THXcStateSendRequest)
+    return;
+  if (sent) {
+    THXiSendState.store(THXcStateSended, std::memory_order_release);
+  } else {
+    taken_ = false;
+    sendRequest_.PLTSet();
+  }
+}
+
+bool TTHXMailBox::THXSendPending() const {
+  std::lock_guard lock(mutex_);
+  return THXiSendState.load(std::memory_order_acquire) == THXcStateSendRequest && !taken_;
+}
+
+}  // namespace kal
