@@ -12,7 +12,11 @@ class TALUAliasList;
 class TCFGConfig;
 class TCTPClientSocketPPP;
 class TTCPCommParams;
+class TIBSaEp2ByteStream;
+class TSDCSecurityDecryption;
 class TSECep2Security;
+class TTERThreadSynch;
+class TTHXMailBox;
 class ISECRandomSource;
 class TTDBDebug;
 class TUACEditElement;
@@ -57,6 +61,14 @@ class ICEXMainServices : public ICEXErrorHandOff {
   // from, which the other parts use as well.
   virtual TSECep2Security& CEXSecurity() = 0;
   virtual ISECRandomSource& CEXRandomSource() = 0;
+  // The frame converter (error base 1000) and the received-message security
+  // (error base 5000, reporting to Memo4).
+  virtual TIBSaEp2ByteStream& CEXByteStream() = 0;
+  virtual TSDCSecurityDecryption& CEXSecurityDecryption() = 0;
+  // The receive threads' terminate signal and the mailbox to the server
+  // connection.
+  virtual TTERThreadSynch& CEXThreadSynch() = 0;
+  virtual TTHXMailBox& CEXMailBox() = 0;
   // The program folder, ending with "/", and the help map file in it.
   virtual const std::string& CEXDirName() const = 0;
   virtual const std::string& CEXHelpFileName() const = 0;

@@ -9,16 +9,23 @@
 
 #include "comm/ClientSocketPPP.h"
 #include "comm/CommParams.h"
+#include "comm/MailBox.h"
+#include "comm/ReceiveView.h"
+#include "comm/ServerThread.h"
+#include "comm/ThreadSynch.h"
 #include "config/AliasList.h"
 #include "config/Config.h"
 #include "ep2/ElementClipboard.h"
+#include "ep2/Ep2ByteStream.h"
 #include "ep2/Ep2Security.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
+#include "ep2/SecurityDecryption.h"
 #include "platform/SocketErrors.h"
 #include "platform/TcpServer.h"
 #include "support/CommandLine.h"
 #include "support/ErrorWindow.h"
+#include "support/HexUtilities.h"
 #include "support/TraceLogger.h"
 
 namespace kal {
@@ -83,6 +90,37 @@ void DropFirstCharacter(std::string& text) {
   text.erase(0, n);
 }
 
+// The configuration values the received-message security reads.
+class TSecurityConfiguration final : public ISDCConfiguration {
+ public:
+  explicit TSecurityConfiguration(const TCFGConfig& config) : config_(config) {}
+  bool CFGVersionAbove520() const override { return config_.CFGVersionAbove520(); }
+  bool CFGVersionAbove600() const override { return config_.CFGVersionAbove600(); }
+  bool CFGVersionAbove700() const override { return config_.CFGVersionAbove700(); }
+  std::string CFGGetPrivateKeyExponent() const override {
+    return config_.CFGGetPrivateKeyExponent();
+  }
+  std::string CFGGetPrivateKeyModulus() const override { return config_.CFGGetPrivateKeyModulus(); }
+
+ private:
+  const TCFGConfig& config_;
+};
+
+// The security report goes to Memo4, a line at a time.
+class TSecurityReport final : public ISDCReportList {
+ public:
+  explicit TSecurityReport(ICEXMainServices& main) : main_(main) {}
+  void SDCAddReportLine(std::string_view line) override {
+    std::string text = main_.CEXGetMemo(TCEXMemo::Memo4);
+    if (!text.empty()) text += '\n';
+    text += line;
+    main_.CEXSetMemo(TCEXMemo::Memo4, text);
+  }
+
+ private:
+  ICEXMainServices& main_;
+};
+
 // Holds shared objects that a late worker thread may still use, until the
 // process ends. Never freed on purpose.
 void KeepForTheRestOfTheProcess(std::shared_ptr<void> objects) {
@@ -102,12 +140,36 @@ void TCEXSystemClock::CEXSleep(std::chrono::milliseconds duration) {
   std::this_thread::sleep_for(duration);
 }
 
+// The receive threads' calls, run on the GUI thread, go to the core while
+// it is there.
+class TCEXReceiveView final : public ITHReceiveView {
+ public:
+  void THShowReceived(const std::string& frame) override {
+    if (core != nullptr) core->CEXFrameStored(frame);
+  }
+  void THSetReceiveTime(const std::string& timeText) override {
+    if (core != nullptr) core->CEXSetEdit(TCEXEdit::Edit7, timeText);
+  }
+  void THSetStatusText(const std::string& text) override {
+    if (core != nullptr) core->CEXSetTransientStatus(text);
+  }
+  void THShowMessage(const std::string& text) override {
+    if (core != nullptr) core->CEXShowMessage(text);
+  }
+  void THStopResponseTimer() override {
+    if (core != nullptr) core->CEXStopResponseTimer();
+  }
+  void THRestartHangUpTimer() override {
+    if (core != nullptr) core->CEXRestartHangUpTimer();
+  }
+  TCEXMainWindow* core = nullptr;
+};
+
 struct TCEXMainWindow::TShared {
   TShared(IPLTEventPoster& poster, IPLTDialUpService* dialUp, const std::string& programDir,
-          ICEXErrorHandOff* handOff, std::unique_ptr<ICEXReceiveSide> receive)
+          ICEXErrorHandOff* handOff)
       : gate(poster),
         trace(std::make_unique<TTDBDebug>()),
-        receiveSide(std::move(receive)),
         commParams(std::make_unique<TTCPCommParams>(8000, handOff)),
         config(std::make_unique<TCFGConfig>(programDir, TCFGConfig::CFGcBaseFileName,
                                             commParams.get())),
@@ -117,13 +179,41 @@ struct TCEXMainWindow::TShared {
   // Destroyed in reverse: server and client first (they join their own
   // threads), the gate last.
   TCEXPosterGate gate;
+  TCEXReceiveView view;
+  TTERThreadSynch synch;
+  TTHXMailBox mailBox;
   std::unique_ptr<TTDBDebug> trace;
-  std::unique_ptr<ICEXReceiveSide> receiveSide;
   std::unique_ptr<TTCPCommParams> commParams;
   std::unique_ptr<TCFGConfig> config;
   std::unique_ptr<TCTPClientSocketPPP> client;
   std::unique_ptr<TPLTTcpServer> server;
 };
+
+namespace {
+
+// One server connection: its frames are read and the mailbox's reply is
+// written by TTHRServerThread; a failure is reported on the GUI thread.
+class TCEXServerConnection final : public IPLTConnectionHandler {
+ public:
+  TCEXServerConnection(std::shared_ptr<TPLTStreamSocket> socket, TCEXPosterGate& gate,
+                       ITHReceiveView& view, const TCFGConfig& config, TTERThreadSynch& synch,
+                       TTHXMailBox& mailBox, const TPLTTcpServer& server,
+                       std::function<void(std::string)> onError)
+      : thread_(std::move(socket), gate, view, config, synch, mailBox, &server),
+        onError_(std::move(onError)) {}
+
+  int PLTOnExecute() override {
+    std::string text;
+    return thread_.THRClientExecute(text);
+  }
+  void PLTOnException(int, const std::string& text) override { onError_(text); }
+
+ private:
+  TTHRServerThread thread_;
+  std::function<void(std::string)> onError_;
+};
+
+}  // namespace
 
 const TCEXActionInfo& TCEXMainWindow::CEXActionInfo(TCEXAction action) {
   return kActions[static_cast<size_t>(action)];
@@ -145,13 +235,31 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
       sequence_(ports.sequenceWindow),
       random_(ports.random != nullptr ? *ports.random : SECSystemRandom()) {
   if (CEXsDirName.empty() || CEXsDirName.back() != '/') CEXsDirName += '/';
-  if (!ports.receiveSide) ports.receiveSide = std::make_unique<TCEXNoReceiveThreads>();
-  shared_ = std::make_shared<TShared>(ports.poster, ports.dialUp, CEXsDirName, this,
-                                      std::move(ports.receiveSide));
+  shared_ = std::make_shared<TShared>(ports.poster, ports.dialUp, CEXsDirName, this);
+  shared_->view.core = this;
+  // Connections are made on their own threads; the objects they use live
+  // in the shared part, and what they report is posted to the GUI thread.
+  shared_->server->PLTSetHandlerFactory([shared = shared_.get(),
+                                         alive = std::weak_ptr<int>(aliveToken_),
+                                         self = this](std::shared_ptr<TPLTStreamSocket> socket) {
+    TCEXPosterGate& gate = shared->gate;
+    return std::make_unique<TCEXServerConnection>(
+        std::move(socket), gate, shared->view, *shared->config, shared->synch, shared->mailBox,
+        *shared->server, [&gate, alive, self](std::string text) {
+          gate.PLTPost([alive, self, text = std::move(text)] {
+            if (!alive.expired()) self->CEXServerError(text);
+          });
+        });
+  });
   aliases_ = std::make_unique<TALUAliasList>(CEXsDirName);
   editElement_ = std::make_unique<TUACEditElement>();
   security_ = std::make_unique<TSECep2Security>(4000, random_);
   security_->SECInitRandomgenerator();
+  byteStream_ = std::make_unique<TIBSaEp2ByteStream>(1000);
+  securityConfig_ = std::make_unique<TSecurityConfiguration>(*shared_->config);
+  securityReport_ = std::make_unique<TSecurityReport>(*this);
+  securityDecryption_ = std::make_unique<TSDCSecurityDecryption>(5000, *securityConfig_, *security_,
+                                                                 securityReport_.get());
   sourceTree_ = std::make_unique<TXMLMessageTree>();
   referenceTree_ = std::make_unique<TXMLMessageTree>();
 
@@ -193,8 +301,11 @@ TPLTTcpServer& TCEXMainWindow::CEXServer() {
 IPLTEventPoster& TCEXMainWindow::CEXPoster() {
   return shared_->gate;
 }
-ICEXReceiveSide& TCEXMainWindow::CEXReceiveSide() {
-  return *shared_->receiveSide;
+TTERThreadSynch& TCEXMainWindow::CEXThreadSynch() {
+  return shared_->synch;
+}
+TTHXMailBox& TCEXMainWindow::CEXMailBox() {
+  return shared_->mailBox;
 }
 TTDBDebug& TCEXMainWindow::CEXTrace() {
   return *shared_->trace;
@@ -313,13 +424,13 @@ void TCEXMainWindow::AppOnIdle() {
       }
     }
 
-    ICEXReceiveSide& receive = *shared_->receiveSide;
-    int code = 0;
-    std::string text;
-    // Taking the error clears its flag first, so a pass that runs while the
-    // error window is up does not show the same error again.
-    if (receive.CEXTakeClientSocketError(code, text)) {
-      text = "Last Socket Error" + text;
+    TTHXMailBox& mailBox = shared_->mailBox;
+    // Read, then clear the flag before showing, so a pass that runs while
+    // the error window is up does not show the same error again.
+    if (mailBox.THXGetClientSocketErrorFlag()) {
+      const int code = mailBox.THXGetClientSocketErrorId();
+      const std::string text = "Last Socket Error" + mailBox.THXGetClientSocketErrorText();
+      mailBox.THXSetClientSocketErrorFlag(false);
       if (!CEXLogError(code, text, false)) ERRSetErrorMessage(code, text);
     }
 
@@ -345,9 +456,9 @@ void TCEXMainWindow::AppOnIdle() {
       }
     }
 
-    if (receive.CEXGetSendState() == ICEXReceiveSide::CEXcSent) {
+    if (mailBox.THXGetSendState() == TTHXMailBox::THXcStateSended) {
       SetStatus(1, "Data stream sent");
-      receive.CEXSetSendState(ICEXReceiveSide::CEXcSendIdle);
+      mailBox.THXSetSendState(TTHXMailBox::THXcStateIdle);
       Timer3->CEXStart(CEXcStatusClearInterval);
     }
     UpdateServerPanel();
@@ -408,24 +519,26 @@ bool TCEXMainWindow::FormDestroy() {
   TShared& shared = *shared_;
   // Raise the signal first so that every receive loop starts to end while
   // the link is taken down.
-  shared.receiveSide->CEXSetTerminate();
+  shared.synch.TERSetTerminate();
   shared.client->Close();
   shared.server->PLTDeactivate();
   const bool allEnded = CEXTerminateThreads();
-  // Nothing posted from now on reaches the GUI thread.
+  // Nothing posted from now on reaches the GUI thread or this core.
   shared.gate.CEXClose();
+  shared.view.core = nullptr;
   if (!allEnded) KeepForTheRestOfTheProcess(shared_);
   return allEnded;
 }
 
 bool TCEXMainWindow::CEXTerminateThreads() {
-  ICEXReceiveSide& receive = *shared_->receiveSide;
-  receive.CEXSetTerminate();
+  TTERThreadSynch& synch = shared_->synch;
+  synch.TERSetTerminate();
   const auto deadline = clock_.CEXNow() + CEXcTerminateWait;
-  while (!receive.CEXAllTerminated() && clock_.CEXNow() < deadline)
+  while (!synch.TERAllTerminated() && clock_.CEXNow() < deadline)
     clock_.CEXSleep(CEXcTerminatePoll);
-  const bool allEnded = receive.CEXAllTerminated();
-  receive.CEXResetTerminate();
+  const bool allEnded = synch.TERAllTerminated();
+  // Only the signal is reset; the count still says who runs.
+  synch.TERResetTerminate();
   return allEnded;
 }
 
@@ -705,15 +818,15 @@ void TCEXMainWindow::SetStatus(int panel, const std::string& text) {
 
 // ------------------------------------------------------------ link, timers
 
-void TCEXMainWindow::CEXFrameStored(const std::string& display, const std::string& receiveTime) {
+void TCEXMainWindow::CEXFrameStored(const std::string& frame) {
   if (destroyed_) return;
-  answeredSend_ = sends_;
-  Timer1->CEXStop();
-  memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = display;
-  edits_[static_cast<size_t>(TCEXEdit::Edit7) - 1] = receiveTime;
-  Changed(CEXpMemos | CEXpEdits);
-  // Raised only once the stream is stored.
-  arrival_ = 1;
+  Guarded([&] {
+    CEXStopResponseTimer();
+    memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = UTHStringToHex(frame);
+    Changed(CEXpMemos);
+    // Raised only once the stream is stored.
+    arrival_ = 1;
+  });
   AppOnIdle();
 }
 
@@ -721,6 +834,28 @@ void TCEXMainWindow::CEXStartResponseTimer() {
   ++sends_;
   const int32_t timeout = shared_->config->CFGGetServerResponseTimeout();
   Timer1->CEXStart(std::chrono::milliseconds(std::max<int32_t>(timeout, 0)));
+}
+
+void TCEXMainWindow::CEXStopResponseTimer() {
+  answeredSend_ = sends_;
+  Timer1->CEXStop();
+}
+
+void TCEXMainWindow::CEXSetTransientStatus(const std::string& text) {
+  SetStatus(1, text);
+}
+
+void TCEXMainWindow::CEXServerError(const std::string& text) {
+  Guarded([&] {
+    // While errors are not shown this one is dropped; the next one shows.
+    TTCPCommParams& comm = *shared_->commParams;
+    const bool show = comm.TCPShowErrors();
+    comm.TCPSetShowErrors(true);
+    if (!show) return;
+    const std::string message = "Server Socket Error: " + text;
+    if (!CEXLogError(CEXcErrorServerSocket, message, false))
+      ERRSetErrorMessage(CEXcErrorServerSocket, message);
+  });
 }
 
 void TCEXMainWindow::CEXRestartHangUpTimer() {

@@ -11,7 +11,6 @@
 #include "workbench/MainServices.h"
 #include "workbench/MainWindowPorts.h"
 #include "workbench/PosterGate.h"
-#include "workbench/ReceiveSide.h"
 #include "workbench/WorkbenchPorts.h"
 
 namespace kal {
@@ -19,6 +18,8 @@ namespace kal {
 class IERRErrorWindow;
 class IPLTDialUpService;
 class TPLTTcpServer;
+class ISDCConfiguration;
+class ISDCReportList;
 
 // The actions of the main window that exist so far.
 enum class TCEXAction : int {
@@ -78,9 +79,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   static const TCEXActionInfo& CEXActionInfo(TCEXAction action);
   static const TCEXMenuInfo& CEXMenuInfo(TCEXMenu menu);
 
-  // The ports; none is owned except the receive side. Every reference must
-  // outlive the core. `sequenceWindow` may be null (no sequence window),
-  // `receiveSide` too (no receive threads).
+  // The ports; none is owned. Every reference must outlive the core.
+  // `sequenceWindow` may be null (no sequence window).
   struct TPorts {
     ICEXView& view;
     ICEXDialogs& dialogs;
@@ -94,7 +94,6 @@ class TCEXMainWindow final : public ICEXMainServices {
     ICEXCounterLists& counters;
     ICEXLogin& login;
     ICEXSequenceWindow* sequenceWindow = nullptr;
-    std::unique_ptr<ICEXReceiveSide> receiveSide;
   };
 
   // `programDir` ends with "/". Builds the shared objects; the form calls
@@ -137,21 +136,28 @@ class TCEXMainWindow final : public ICEXMainServices {
   void CEXDisplayConfigFileName(const std::string& fileName);
   void CEXLoadSequenceFile(const std::string& fileName);
 
-  // Arrival of a frame, on the GUI thread: the received stream as the
-  // display shows it and the receive time. Cancels the response time-out,
-  // raises the arrival flag and runs the idle pass at once.
-  void CEXFrameStored(const std::string& display, const std::string& receiveTime);
-  // Arms the response time-out (after each send) and restarts the hang-up
-  // time-out (the dial-up link).
+  // Arrival of a frame, on the GUI thread: Memo5 shows the received stream
+  // (length bytes and body) as hex. Cancels the response time-out, raises
+  // the arrival flag and runs the idle pass at once.
+  void CEXFrameStored(const std::string& frame);
+  // Arms the response time-out (after each send), stops it (the answer
+  // began to come) and restarts the hang-up time-out (the dial-up link).
   void CEXStartResponseTimer();
+  void CEXStopResponseTimer();
   void CEXRestartHangUpTimer();
+  // Status panel 1, the transient status.
+  void CEXSetTransientStatus(const std::string& text);
+  // A server connection ended with an error: code 7002 with the text, when
+  // errors are to be shown; the next one is shown in any case.
+  void CEXServerError(const std::string& text);
   // Thread-safe: runs the idle pass on the GUI thread as soon as possible
   // (worker threads call it after they set a flag the idle pass reads).
   void CEXPostIdlePass();
   // The poster worker threads use; it drops what is posted after shutdown.
   IPLTEventPoster& CEXPoster();
   TPLTTcpServer& CEXServer();
-  ICEXReceiveSide& CEXReceiveSide();
+  TTERThreadSynch& CEXThreadSynch() override;
+  TTHXMailBox& CEXMailBox() override;
 
   // Form state.
   const std::string& CEXCaption() const { return caption_; }
@@ -183,6 +189,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   TALUAliasList& CEXAliasList() override { return *aliases_; }
   TUACEditElement& CEXEditElement() override { return *editElement_; }
   TSECep2Security& CEXSecurity() override { return *security_; }
+  TIBSaEp2ByteStream& CEXByteStream() override { return *byteStream_; }
+  TSDCSecurityDecryption& CEXSecurityDecryption() override { return *securityDecryption_; }
   ISECRandomSource& CEXRandomSource() override { return random_; }
   const std::string& CEXDirName() const override { return CEXsDirName; }
   const std::string& CEXHelpFileName() const override { return CEXsHelpFileName; }
@@ -246,6 +254,10 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::unique_ptr<TUACEditElement> editElement_;
   ISECRandomSource& random_;
   std::unique_ptr<TSECep2Security> security_;
+  std::unique_ptr<TIBSaEp2ByteStream> byteStream_;
+  std::unique_ptr<ISDCConfiguration> securityConfig_;
+  std::unique_ptr<ISDCReportList> securityReport_;
+  std::unique_ptr<TSDCSecurityDecryption> securityDecryption_;
   std::unique_ptr<TXMLMessageTree> sourceTree_;
   std::unique_ptr<TXMLMessageTree> referenceTree_;
   std::unique_ptr<ICEXTimer> Timer1;  // response time-out

@@ -101,8 +101,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .messageFiles = *parts.messageFiles,
                              .counters = *parts.counters,
                              .login = *parts.login,
-                             .sequenceWindow = parts.sequenceWindow,
-                             .receiveSide = std::move(parts.receiveSide)});
+                             .sequenceWindow = parts.sequenceWindow});
 
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
   if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));

@@ -41,7 +41,6 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
     ICEXCounterLists* counters = nullptr;
     ICEXLogin* login = nullptr;
     ICEXSequenceWindow* sequenceWindow = nullptr;
-    std::unique_ptr<ICEXReceiveSide> receiveSide;
   };
 
   explicit TForm1(TParts parts, QWidget* parent = nullptr);

@@ -1,5 +1,9 @@
 #include "workbench/ui/MainForm.h"
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +20,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "comm/MailBox.h"
 #include "common/TestSupport.h"
 #include "config/Config.h"
 #include "platform/IniFile.h"
@@ -38,18 +43,6 @@ class Dialogs final : public ICEXDialogs {
   }
   std::vector<std::string> messages;
   std::string choice;
-};
-
-// Sends are flagged from a worker thread, which then wakes the GUI.
-class ReceiveSide final : public ICEXReceiveSide {
- public:
-  void CEXSetTerminate() override {}
-  void CEXResetTerminate() override {}
-  bool CEXAllTerminated() const override { return true; }
-  int CEXGetSendState() const override { return state; }
-  void CEXSetSendState(int s) override { state = s; }
-  bool CEXTakeClientSocketError(int&, std::string&) override { return false; }
-  std::atomic<int> state{0};
 };
 
 // Records the message files the start reads.
@@ -75,9 +68,6 @@ class TestMainForm : public QObject {
     parts.args = std::move(args);
     parts.dialogs = &dialogs_;
     parts.messageFiles = &files_;
-    auto receive = std::make_unique<ReceiveSide>();
-    receive_ = receive.get();
-    parts.receiveSide = std::move(receive);
     return std::make_unique<TForm1>(std::move(parts));
   }
   template <class T>
@@ -93,7 +83,6 @@ class TestMainForm : public QObject {
   std::unique_ptr<test::TempDir> home_;
   Dialogs dialogs_;
   MessageFiles files_;
-  ReceiveSide* receive_ = nullptr;
 
  private slots:
   void init() {
@@ -202,18 +191,39 @@ class TestMainForm : public QObject {
     form->show();
     TCEXMainWindow& core = form->CEXCore();
     std::thread worker([&] {
-      receive_->state = ICEXReceiveSide::CEXcSent;
+      core.CEXMailBox().THXSetSendState(TTHXMailBox::THXcStateSended);
       core.CEXPostIdlePass();
     });
     worker.join();
     // The idle pass ran on the GUI thread: it changed the status bar.
     QTRY_COMPARE_WITH_TIMEOUT(PanelText(*form, 1), QString("Data stream sent"), 5000);
-    QCOMPARE(receive_->state.load(), ICEXReceiveSide::CEXcSendIdle);
+    QCOMPARE(core.CEXMailBox().THXGetSendState(), TTHXMailBox::THXcStateIdle);
+  }
 
-    // A frame stored from the receive side shows in Memo5 at once.
-    core.CEXPoster().PLTPost([&] { core.CEXFrameStored("00 00 00 00", "10:11:12"); });
-    QTRY_COMPARE(Find<QPlainTextEdit>(form.get(), "Memo5")->toPlainText(), QString("00 00 00 00"));
-    QCOMPARE(Find<QLineEdit>(form.get(), "Edit7")->text(), QString("10:11:12"));
+  void AFrameSentToTheServerShowsInMemo5() {
+    // A port the system chooses, then free again for the form's server.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(probe);
+    test::WriteFile(home_->file("config.ini"),
+                    "[Communication]\r\nCommType=0\r\nThisComputerClientServer=1\r\n"
+                    "ThisComputerIPPortNr=" +
+                        std::to_string(ntohs(a.sin_port)) + "\r\n");
+    auto form = Make();
+    form->show();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    QCOMPARE(::send(fd, "\0\0\0\1Z", 5, MSG_NOSIGNAL), ssize_t{5});
+    // Read on the connection's thread, shown on the GUI thread.
+    QTRY_COMPARE_WITH_TIMEOUT(Find<QPlainTextEdit>(form.get(), "Memo5")->toPlainText(),
+                              QString("00 00 00 01 5A"), 10000);
+    QVERIFY(!Find<QLineEdit>(form.get(), "Edit7")->text().isEmpty());
+    ::close(fd);
   }
 };
 
