@@ -2,12 +2,10 @@
 // checks it from outside: a python3 client connects to its server, SIGTERM
 // closes it the normal way and python3 reads the "config.ini" it wrote.
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,18 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
-
 // The exit status, or -1 when the process did not exit within `bound` (it
 // is then killed).
 int WaitForExit(pid_t pid, std::chrono::milliseconds bound) {
@@ -54,22 +40,15 @@ int WaitForExit(pid_t pid, std::chrono::milliseconds bound) {
 
 TEST(Program, ListensOnTheConfiguredPortAndWritesConfigIniWhenTerminated) {
   test::TempDir home;
-  const int port = FreePort();
+  const int port = test::FreeLoopbackPort();
   const std::string named = home.file("lab.ini");
   test::WriteFile(named,
                   "[Communication]\r\nCommType=0\r\nThisComputerClientServer=1\r\n"
                   "ThisComputerIPPortNr=" +
                       std::to_string(port) + "\r\n");
 
-  std::vector<std::string> env = {"KALMORE_HOME=" + home.path(), "QT_QPA_PLATFORM=offscreen"};
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    if (entry.rfind("KALMORE_HOME=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0)
-      env.push_back(entry);
-  }
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  setenv("KALMORE_HOME", home.path().c_str(), 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
   std::string program = KAL_PROGRAM, c = "-c";
   std::vector<char*> argv = {program.data(), c.data(), const_cast<char*>(named.c_str()), nullptr};
   posix_spawn_file_actions_t fa;
@@ -78,7 +57,7 @@ TEST(Program, ListensOnTheConfiguredPortAndWritesConfigIniWhenTerminated) {
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_adddup2(&fa, 1, 2);
   pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), envp.data()), 0);
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), environ), 0);
   posix_spawn_file_actions_destroy(&fa);
 
   const std::string connect = test::RunPython(

@@ -26,19 +26,6 @@ using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 using test::WriteFile;
 
-// A port nothing listens on at the moment, chosen by the system.
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
-
 // Role 0 client, 1 server on this computer.
 std::string ServerIni(int port, int role = 1) {
   return "[Communication]\r\nCommType=0\r\nThisComputerClientServer=" + std::to_string(role) +
@@ -217,9 +204,16 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, StartWithoutFilesListensFromConfigIniAndKeepsTheCaption) {
-  const int port = FreePort();
-  WriteFile(File("config.ini"), ServerIni(port));
+  const int port = test::FreeLoopbackPort();
+  WriteFile(File("config.ini"), ServerIni(port) +
+                                    "[Window]\r\nWindowState=0\r\nWindowTop=-40\r\n"
+                                    "WindowLeft=-5\r\nWindowWidth=700\r\nWindowHeight=500\r\n");
   TCEXMainWindow& core = Start({});
+  // A stored negative origin opens the window at 0.
+  const TCEXGeometry& g = core.CEXGeometry();
+  EXPECT_FALSE(g.maximised);
+  EXPECT_EQ(std::vector<int>({g.top, g.left, g.width, g.height}),
+            std::vector<int>({0, 0, 700, 500}));
   EXPECT_EQ(core.CEXCaption(), "Dorva ep2 Interface Tester");
   EXPECT_EQ(core.CEXStatusText(0), "TCP/IP Client not connected");
   EXPECT_EQ(core.CEXStatusText(2), "Server listening on port " + std::to_string(port));
@@ -232,7 +226,7 @@ TEST_F(MainWindowTest, StartWithoutFilesListensFromConfigIniAndKeepsTheCaption) 
 }
 
 TEST_F(MainWindowTest, CommandLineFilesAreOpenedAndMissingOnesReported) {
-  WriteFile(File("config.ini"), ServerIni(FreePort(), 0));
+  WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort(), 0));
   std::filesystem::create_directory(File("msgs"));
   WriteFile(File("msgs/auth.epm"), "x");
   WriteFile(File("run.seq"), "x");
@@ -247,7 +241,7 @@ TEST_F(MainWindowTest, CommandLineFilesAreOpenedAndMissingOnesReported) {
 
   // Missing files change nothing; without its configuration file the server
   // starts from the configuration in use.
-  const int port = FreePort();
+  const int port = test::FreeLoopbackPort();
   WriteFile(File("config.ini"), ServerIni(port));
   host_ = Host();
   TCEXMainWindow& second = Start({File("gone.epm"), "-c", File("gone.ini")});
@@ -259,8 +253,8 @@ TEST_F(MainWindowTest, CommandLineFilesAreOpenedAndMissingOnesReported) {
 }
 
 TEST_F(MainWindowTest, CommandLineConfigurationIsReadListenedOnAndRecorded) {
-  const int port = FreePort();
-  WriteFile(File("config.ini"), ServerIni(FreePort()));
+  const int port = test::FreeLoopbackPort();
+  WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort()));
   std::filesystem::create_directory(File("cfg"));
   WriteFile(File("cfg/lab.ini"), ServerIni(port) + "[Timeout]\r\nConnectionDelay=77\r\n");
   TCEXMainWindow& core = Start({"-c", File("cfg/lab.ini")});
@@ -277,18 +271,6 @@ TEST_F(MainWindowTest, CommandLineConfigurationIsReadListenedOnAndRecorded) {
   EXPECT_EQ(IniValue(File("config.ini"), "Timeout", "ConnectionDelay"), "77");
 }
 
-TEST_F(MainWindowTest, StoredGeometryIsRestoredWithoutNegativeOrigins) {
-  WriteFile(File("config.ini"), ServerIni(FreePort(), 0) +
-                                    "[Window]\r\nWindowState=0\r\nWindowTop=-40\r\n"
-                                    "WindowLeft=-5\r\nWindowWidth=700\r\nWindowHeight=500\r\n");
-  const TCEXGeometry& g = Start({}).CEXGeometry();
-  EXPECT_FALSE(g.maximised);
-  EXPECT_EQ(g.top, 0);
-  EXPECT_EQ(g.left, 0);
-  EXPECT_EQ(g.width, 700);
-  EXPECT_EQ(g.height, 500);
-}
-
 TEST_F(MainWindowTest, AFailedServerStartIsShownWithCode7002) {
   TPLTTcpServer occupant;
   ASSERT_EQ(occupant.PLTActivate(), 0);
@@ -302,7 +284,7 @@ TEST_F(MainWindowTest, AFailedServerStartIsShownWithCode7002) {
 
 TEST_F(MainWindowTest, FirstActivationRereadsTheConfigurationKeepingAlarmsAndKeyGeneration) {
   WriteFile(File("config.ini"),
-            ServerIni(FreePort(), 0) +
+            ServerIni(test::FreeLoopbackPort(), 0) +
                 "[Keys]\r\nSessionKeyGeneration=1\r\n[ErrorAlarms]\r\nErrorAlarm1=rule one\r\n");
   TCEXMainWindow& core = Start({});
   TCFGConfig& config = core.CEXConfiguration();
@@ -324,7 +306,8 @@ TEST_F(MainWindowTest, FirstActivationRereadsTheConfigurationKeepingAlarmsAndKey
 }
 
 TEST_F(MainWindowTest, LoginGrantsRightsAndCancellingClosesWithoutRights) {
-  WriteFile(File("config.ini"), ServerIni(FreePort(), 0) + "[Admin]\r\nUseLogin=1\r\n");
+  WriteFile(File("config.ini"),
+            ServerIni(test::FreeLoopbackPort(), 0) + "[Admin]\r\nUseLogin=1\r\n");
   WriteFile(File("a.epm"), "x");
   WriteFile(File("b.ini"), "");
   TCEXMainWindow& core = Make();
@@ -356,6 +339,10 @@ TEST_F(MainWindowTest, LoginGrantsRightsAndCancellingClosesWithoutRights) {
       {TCEXMenu::Parameters, "", "", 1, true},
       {TCEXMenu::Parameters, "b.ini", File("b.ini"), 2, false}};
   EXPECT_EQ(core.CEXRecentEntries(), expected);
+  std::filesystem::remove(File("a.epm"));
+  core.CEXOpenRecentFile(expected[1]);
+  EXPECT_EQ(host_.messages.back(), "File " + File("a.epm") + " not found");
+  EXPECT_TRUE(host_.read.empty());
 
   host_.logins = {{false, ""}};
   core.CEXExecute(TCEXAction::Logout);
@@ -364,23 +351,9 @@ TEST_F(MainWindowTest, LoginGrantsRightsAndCancellingClosesWithoutRights) {
   EXPECT_FALSE(core.CEXMenuEnabled(TCEXMenu::Admin));
 }
 
-TEST_F(MainWindowTest, RecentFilesOpenWhatStillExists) {
-  WriteFile(File("config.ini"), ServerIni(FreePort(), 0));
-  WriteFile(File("one.seq"), "x");
-  TCEXMainWindow& core = Make(true);
-  core.CEXConfiguration().CFGAddPickFileSeq(File("one.seq"));
-  core.SynchMenuItems();  // recent sequences show without administrator rights
-  ASSERT_EQ(core.CEXRecentEntries().size(), 2u);
-  core.CEXOpenRecentFile(core.CEXRecentEntries()[1]);
-  EXPECT_EQ(host_.sequences, Lines{File("one.seq")});
-  core.CEXOpenRecentFile({TCEXMenu::File, "a.epm", File("a.epm"), 1, false});
-  EXPECT_EQ(host_.messages, Lines{"File " + File("a.epm") + " not found"});
-  EXPECT_TRUE(host_.read.empty());
-}
-
 TEST_F(MainWindowTest, ConfigurationCommandsUseTheirDialogsAndRestartTheServer) {
-  WriteFile(File("config.ini"), ServerIni(FreePort()));
-  const int port = FreePort();
+  WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort()));
+  const int port = test::FreeLoopbackPort();
   WriteFile(File("other.ini"), ServerIni(port));
   TCEXMainWindow& core = Start({});
   core.FormActivate();
@@ -408,7 +381,7 @@ TEST_F(MainWindowTest, ConfigurationCommandsUseTheirDialogsAndRestartTheServer) 
 }
 
 TEST_F(MainWindowTest, IdlePassForwardsSocketErrorsArrivalsAndSendState) {
-  WriteFile(File("config.ini"), ServerIni(FreePort(), 0));
+  WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort(), 0));
   TCEXMainWindow& core = Start({}, true);
   TTHXMailBox& mailBox = core.CEXMailBox();
 
@@ -448,7 +421,7 @@ TEST_F(MainWindowTest, IdlePassForwardsSocketErrorsArrivalsAndSendState) {
 }
 
 TEST_F(MainWindowTest, AFrameSentToTheServerArrivesInMemo5) {
-  const int port = FreePort();
+  const int port = test::FreeLoopbackPort();
   WriteFile(File("config.ini"), ServerIni(port));
   TCEXMainWindow& core = Start({});
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -466,7 +439,7 @@ TEST_F(MainWindowTest, AFrameSentToTheServerArrivesInMemo5) {
 
 TEST_F(MainWindowTest, ResponseTimeoutIsCancelledByAnArrivalAndReportedOtherwise) {
   WriteFile(File("config.ini"),
-            ServerIni(FreePort(), 0) + "[Timeout]\r\nServerResponseTimeout=1500\r\n");
+            ServerIni(test::FreeLoopbackPort(), 0) + "[Timeout]\r\nServerResponseTimeout=1500\r\n");
   TCEXMainWindow& core = Start({}, true);
   const std::string text = "Response message timeout while waiting for answer from server";
 
@@ -489,8 +462,8 @@ TEST_F(MainWindowTest, ResponseTimeoutIsCancelledByAnArrivalAndReportedOtherwise
 }
 
 TEST_F(MainWindowTest, CloseWritesTheSettingsFirstAndHonoursTheAnswer) {
-  WriteFile(File("config.ini"), ServerIni(FreePort(), 0));
-  WriteFile(File("named.ini"), ServerIni(FreePort(), 0));
+  WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort(), 0));
+  WriteFile(File("named.ini"), ServerIni(test::FreeLoopbackPort(), 0));
   TCEXMainWindow& core = Start({"-c", File("named.ini")});
   host_.geometry = {false, 33, 44, 640, 480};
   EXPECT_TRUE(core.FormCloseQuery());  // nothing changed: no question
@@ -524,7 +497,7 @@ TEST_F(MainWindowTest, CloseWritesTheSettingsFirstAndHonoursTheAnswer) {
 }
 
 TEST_F(MainWindowTest, ShutdownWaitsForLateThreadsWithinItsBoundAndKeepsWhatTheyUse) {
-  WriteFile(File("config.ini"), ServerIni(FreePort()));
+  WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort()));
   TCEXMainWindow& core = Start({});
   TTERThreadSynch& synch = core.CEXThreadSynch();
 

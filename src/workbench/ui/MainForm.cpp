@@ -125,7 +125,9 @@ void TForm1::BuildControls() {
     memos_[i]->setObjectName(QString("Memo%1").arg(i + 1));
     const auto memo = static_cast<TCEXMemo>(i + 1);
     connect(memos_[i], &QPlainTextEdit::textChanged, this, [this, i, memo] {
-      if (!updating_) core_->CEXSetMemo(memo, memos_[i]->toPlainText().toStdString());
+      if (updating_) return;
+      shownMemos_[i] = memos_[i]->toPlainText().toStdString();
+      core_->CEXSetMemo(memo, shownMemos_[i]);
     });
   }
   for (int n : {1, 2, 3, 6, 7, 8}) {
@@ -278,7 +280,9 @@ void TForm1::CEXChanged(uint32_t parts) {
   if (parts & CEXpMemos) {
     for (int i = 0; i < 6; ++i) {
       const std::string& text = core.CEXGetMemo(static_cast<TCEXMemo>(i + 1));
-      if (memos_[i]->toPlainText().toStdString() != text) memos_[i]->setPlainText(Q(text));
+      if (shownMemos_[i] == text) continue;
+      shownMemos_[i] = text;
+      memos_[i]->setPlainText(Q(text));
     }
   }
   if (parts & CEXpEdits) {

@@ -92,7 +92,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   QTreeWidget* XMLMessageTree1;
   QTreeWidget* XMLMessageTree2;
   std::array<QPlainTextEdit*, 6> memos_{};
-  std::array<QLineEdit*, 8> edits_{};  // Edit1 .. Edit8; Edit4 and Edit5 do not exist
+  std::array<std::string, 6> shownMemos_;  // what each memo shows, to skip unchanged ones
+  std::array<QLineEdit*, 8> edits_{};      // Edit1 .. Edit8; Edit4 and Edit5 do not exist
   QGroupBox* RadioGroup1;
   QGroupBox* RadioGroup2;
   QButtonGroup* securityHeader_;

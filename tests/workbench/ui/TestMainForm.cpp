@@ -14,13 +14,10 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTest>
-#include <QThread>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <filesystem>
-#include <thread>
 
-#include "comm/MailBox.h"
 #include "common/TestSupport.h"
 #include "config/Config.h"
 #include "platform/IniFile.h"
@@ -186,40 +183,22 @@ class TestMainForm : public QObject {
     QVERIFY(std::filesystem::exists(home_->file("config.ini")));
   }
 
-  void AnEventPostedFromAWorkerLandsOnTheGuiThread() {
-    auto form = Make();
-    form->show();
-    TCEXMainWindow& core = form->CEXCore();
-    std::thread worker([&] {
-      core.CEXMailBox().THXSetSendState(TTHXMailBox::THXcStateSended);
-      core.CEXPostIdlePass();
-    });
-    worker.join();
-    // The idle pass ran on the GUI thread: it changed the status bar.
-    QTRY_COMPARE_WITH_TIMEOUT(PanelText(*form, 1), QString("Data stream sent"), 5000);
-    QCOMPARE(core.CEXMailBox().THXGetSendState(), TTHXMailBox::THXcStateIdle);
-  }
-
   void AFrameSentToTheServerShowsInMemo5() {
-    // A port the system chooses, then free again for the form's server.
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(probe);
+    const int port = test::FreeLoopbackPort();
     test::WriteFile(home_->file("config.ini"),
                     "[Communication]\r\nCommType=0\r\nThisComputerClientServer=1\r\n"
                     "ThisComputerIPPortNr=" +
-                        std::to_string(ntohs(a.sin_port)) + "\r\n");
+                        std::to_string(port) + "\r\n");
     auto form = Make();
     form->show();
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     QCOMPARE(::send(fd, "\0\0\0\1Z", 5, MSG_NOSIGNAL), ssize_t{5});
-    // Read on the connection's thread, shown on the GUI thread.
+    // Read on the connection's thread, posted to and shown on the GUI thread.
     QTRY_COMPARE_WITH_TIMEOUT(Find<QPlainTextEdit>(form.get(), "Memo5")->toPlainText(),
                               QString("00 00 00 01 5A"), 10000);
     QVERIFY(!Find<QLineEdit>(form.get(), "Edit7")->text().isEmpty());
