@@ -1,7 +1,6 @@
 // Kalmore: ep2 interface tester.
-#include <cstdio>
+#include "workbench/ui/ProgramStart.h"
 
-int main() {
-  std::puts("Kalmore: the libraries are built; the program has no window yet.");
-  return 0;
+int main(int argc, char** argv) {
+  return kal::CEXRunProgram(argc, argv);
 }

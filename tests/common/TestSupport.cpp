@@ -1,6 +1,8 @@
 #include "common/TestSupport.h"
 
+#include <arpa/inet.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,6 +144,20 @@ std::string RandomBytes(std::mt19937& rng, size_t n) {
   std::string s(n, '\0');
   for (char& c : s) c = static_cast<char>(rng() & 0xFF);
   return s;
+}
+
+int FreeLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
+  ::close(fd);
+  if (!ok) throw std::runtime_error("no free port");
+  return ntohs(a.sin_port);
 }
 
 }  // namespace kal::test

@@ -55,4 +55,8 @@ std::vector<std::string> SplitLines(const std::string& text);
 // n random bytes from the generator.
 std::string RandomBytes(std::mt19937& rng, size_t n);
 
+// A loopback port that nothing listens on at the moment, chosen by the
+// system (free again when this returns).
+int FreeLoopbackPort();
+
 }  // namespace kal::test

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "comm/ErrorHandOff.h"
+#include "workbench/MainWindowPorts.h"
+
+namespace kal {
+
+class TALUAliasList;
+class TCFGConfig;
+class TCTPClientSocketPPP;
+class TTCPCommParams;
+class TIBSaEp2ByteStream;
+class TSDCSecurityDecryption;
+class TSECep2Security;
+class TTERThreadSynch;
+class TTHXMailBox;
+class ISECRandomSource;
+class TTDBDebug;
+class TUACEditElement;
+class TXMLMessageTree;
+
+// The memos of the main window.
+enum class TCEXMemo : int {
+  Memo1 = 1,  // "Send Message: XML Document"
+  Memo2,      // "Received Message: XML Document"
+  Memo3,      // "Received Message: Message Content"
+  Memo4,      // "Received Message: Header and Security Items"
+  Memo5,      // "Received Message: Data Stream"
+  Memo6,      // "Send Message: Data Stream"
+};
+
+// The edit fields of the main window.
+enum class TCEXEdit : int {
+  Edit1 = 1,  // numeric input
+  Edit2,      // line of the selected source node
+  Edit3,      // numeric input
+  Edit6 = 6,  // "Send time"
+  Edit7,      // "Receive time"
+  Edit8,      // "Receive time"
+};
+
+// What the main window offers the rest of the program: the shared objects it
+// owns for the whole run, its state and the roads that other windows and the
+// sequence runner use. Passed to them as this interface; there is no global
+// main window.
+//
+// Threads: the GUI thread only, except the trace logger (thread-safe).
+class ICEXMainServices : public ICEXErrorHandOff {
+ public:
+  // Shared objects.
+  virtual TTDBDebug& CEXTrace() = 0;
+  virtual TCFGConfig& CEXConfiguration() = 0;
+  virtual TTCPCommParams& CEXCommParams() = 0;
+  virtual TCTPClientSocketPPP& CEXClientSocket() = 0;
+  virtual TALUAliasList& CEXAliasList() = 0;
+  virtual TUACEditElement& CEXEditElement() = 0;
+  // The ep2 cryptography (error base 4000) and the random source it draws
+  // from, which the other parts use as well.
+  virtual TSECep2Security& CEXSecurity() = 0;
+  virtual ISECRandomSource& CEXRandomSource() = 0;
+  // The frame converter (error base 1000) and the received-message security
+  // (error base 5000, reporting to Memo4).
+  virtual TIBSaEp2ByteStream& CEXByteStream() = 0;
+  virtual TSDCSecurityDecryption& CEXSecurityDecryption() = 0;
+  // The receive threads' terminate signal and the mailbox to the server
+  // connection.
+  virtual TTERThreadSynch& CEXThreadSynch() = 0;
+  virtual TTHXMailBox& CEXMailBox() = 0;
+  // The program folder, ending with "/", and the help map file in it.
+  virtual const std::string& CEXDirName() const = 0;
+  virtual const std::string& CEXHelpFileName() const = 0;
+
+  // State shown by the main window. After changing a tree or anything else
+  // through these, call CEXStateChanged with the parts changed.
+  virtual TXMLMessageTree& CEXSourceTree() = 0;     // XMLMessageTree1
+  virtual TXMLMessageTree& CEXReferenceTree() = 0;  // XMLMessageTree2
+  virtual const std::string& CEXGetMemo(TCEXMemo memo) const = 0;
+  virtual void CEXSetMemo(TCEXMemo memo, const std::string& text) = 0;
+  virtual const std::string& CEXGetEdit(TCEXEdit edit) const = 0;
+  virtual void CEXSetEdit(TCEXEdit edit, const std::string& text) = 0;
+  // "Security header" (0 "Add MAC Only", 1 "Add Complete Security Header")
+  // and "Add msgnum" (0 "New", 1 "From Input", 2 "None").
+  virtual int CEXGetSecurityHeader() const = 0;
+  virtual int CEXGetAddMsgNum() const = 0;
+  // The message file of the source tree.
+  virtual const std::string& CEXGetFileName() const = 0;
+  virtual void CEXStateChanged(uint32_t parts) = 0;
+  // The main window's bounds.
+  virtual TCEXGeometry CEXWindowBounds() = 0;
+
+  // Roads.
+  virtual void SynchMenuItems() = 0;
+  virtual void CEXLoadConfiguration(const std::string& fileName) = 0;
+  // Signals every receive thread to stop and waits for them, at most
+  // 8000 ms; true when all have ended.
+  virtual bool CEXTerminateThreads() = 0;
+  virtual bool CEXUserIsAdmin() const = 0;
+};
+
+}  // namespace kal

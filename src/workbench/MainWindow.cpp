@@ -1,0 +1,940 @@
+#include "workbench/MainWindow.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "comm/ClientSocketPPP.h"
+#include "comm/CommParams.h"
+#include "comm/MailBox.h"
+#include "comm/ReceiveView.h"
+#include "comm/ServerThread.h"
+#include "comm/ThreadSynch.h"
+#include "config/AliasList.h"
+#include "config/Config.h"
+#include "ep2/ElementClipboard.h"
+#include "ep2/Ep2ByteStream.h"
+#include "ep2/Ep2Security.h"
+#include "ep2/MessageTree.h"
+#include "ep2/RandomSource.h"
+#include "ep2/SecurityDecryption.h"
+#include "platform/SocketErrors.h"
+#include "platform/TcpServer.h"
+#include "support/CommandLine.h"
+#include "support/ErrorWindow.h"
+#include "support/HexUtilities.h"
+#include "support/TraceLogger.h"
+
+namespace kal {
+
+namespace {
+
+constexpr const char* kClassName = "TForm1";
+constexpr const char* kClientConnected = "TCP/IP Client connected";
+constexpr const char* kClientOverModem = "TCP/IP Client connected over modem";
+constexpr const char* kClientNotConnected = "TCP/IP Client not connected";
+constexpr const char* kServerNotListening = "TCP/IP server not listening";
+constexpr const char* kNoConfigFile = "No cofiguration file loaded";
+constexpr const char* kConfigFilePrefix = "Config file: ";
+constexpr const char* kConfigFilter = "Configuration File|*.ini";
+
+constexpr TCEXActionInfo kActions[] = {
+    {"Action_LoadConfiguration", "Load Configuration...", "Load configuration", 1},
+    {"Action_SaveConfFile", "Save Configuration File", "Save configuration", 1},
+    {"Action_SaveConfiguration", "Save Configuration as...", "", 1},
+    {"Action_Logout", "&Logout", "", 0},
+    {"Action_Exit", "Exit", "", 0},
+};
+static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
+
+constexpr TCEXMenuInfo kMenus[] = {
+    {"File1", "&File", 0},           {"Edit1", "&Edit", 1},
+    {"View1", "&View", 0},           {"Parameters1", "&Parameters", 1},
+    {"Sequences1", "&Sequences", 0}, {"Admin1", "&Admin", 1},
+    {"Tools1", "&Tools", 0},         {"Help1", "&Help", 0},
+};
+static_assert(std::size(kMenus) == static_cast<size_t>(TCEXMenu::Count));
+
+// The folder part of a path, with its trailing "/"; empty when there is
+// none.
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// A name from the command line, taken in the current folder when relative.
+std::string Absolute(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::absolute(path, ec);
+  return ec ? path : p.lexically_normal().string();
+}
+
+// Drops the first character of a UTF-8 text (a whole multi-byte sequence).
+void DropFirstCharacter(std::string& text) {
+  size_t n = text.empty() ? 0 : 1;
+  while (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) ++n;
+  text.erase(0, n);
+}
+
+// The configuration values the received-message security reads.
+class TSecurityConfiguration final : public ISDCConfiguration {
+ public:
+  explicit TSecurityConfiguration(const TCFGConfig& config) : config_(config) {}
+  bool CFGVersionAbove520() const override { return config_.CFGVersionAbove520(); }
+  bool CFGVersionAbove600() const override { return config_.CFGVersionAbove600(); }
+  bool CFGVersionAbove700() const override { return config_.CFGVersionAbove700(); }
+  std::string CFGGetPrivateKeyExponent() const override {
+    return config_.CFGGetPrivateKeyExponent();
+  }
+  std::string CFGGetPrivateKeyModulus() const override { return config_.CFGGetPrivateKeyModulus(); }
+
+ private:
+  const TCFGConfig& config_;
+};
+
+// The security report goes to Memo4, a line at a time.
+class TSecurityReport final : public ISDCReportList {
+ public:
+  explicit TSecurityReport(ICEXMainServices& main) : main_(main) {}
+  void SDCAddReportLine(std::string_view line) override {
+    std::string text = main_.CEXGetMemo(TCEXMemo::Memo4);
+    if (!text.empty()) text += '\n';
+    text += line;
+    main_.CEXSetMemo(TCEXMemo::Memo4, text);
+  }
+
+ private:
+  ICEXMainServices& main_;
+};
+
+// Holds shared objects that a late worker thread may still use, until the
+// process ends. Never freed on purpose.
+void KeepForTheRestOfTheProcess(std::shared_ptr<void> objects) {
+  static std::mutex mutex;
+  static auto* kept = new std::vector<std::shared_ptr<void>>;
+  std::lock_guard lock(mutex);
+  kept->push_back(std::move(objects));
+}
+
+}  // namespace
+
+std::chrono::steady_clock::time_point TCEXSystemClock::CEXNow() {
+  return std::chrono::steady_clock::now();
+}
+
+void TCEXSystemClock::CEXSleep(std::chrono::milliseconds duration) {
+  std::this_thread::sleep_for(duration);
+}
+
+// The receive threads' calls, run on the GUI thread, go to the core while
+// it is there.
+class TCEXReceiveView final : public ITHReceiveView {
+ public:
+  void THShowReceived(const std::string& frame) override {
+    if (core != nullptr) core->CEXFrameStored(frame);
+  }
+  void THSetReceiveTime(const std::string& timeText) override {
+    if (core != nullptr) core->CEXSetEdit(TCEXEdit::Edit7, timeText);
+  }
+  void THSetStatusText(const std::string& text) override {
+    if (core != nullptr) core->CEXSetTransientStatus(text);
+  }
+  void THShowMessage(const std::string& text) override {
+    if (core != nullptr) core->CEXShowMessage(text);
+  }
+  void THStopResponseTimer() override {
+    if (core != nullptr) core->CEXStopResponseTimer();
+  }
+  void THRestartHangUpTimer() override {
+    if (core != nullptr) core->CEXRestartHangUpTimer();
+  }
+  TCEXMainWindow* core = nullptr;
+};
+
+struct TCEXMainWindow::TShared {
+  TShared(IPLTEventPoster& poster, IPLTDialUpService* dialUp, const std::string& programDir,
+          ICEXErrorHandOff* handOff)
+      : gate(poster),
+        trace(std::make_unique<TTDBDebug>()),
+        commParams(std::make_unique<TTCPCommParams>(8000, handOff)),
+        config(std::make_unique<TCFGConfig>(programDir, TCFGConfig::CFGcBaseFileName,
+                                            commParams.get())),
+        client(std::make_unique<TCTPClientSocketPPP>(gate, dialUp)),
+        server(std::make_unique<TPLTTcpServer>()) {}
+
+  // Destroyed in reverse: server and client first (they join their own
+  // threads), the gate last.
+  TCEXPosterGate gate;
+  TCEXReceiveView view;
+  TTERThreadSynch synch;
+  TTHXMailBox mailBox;
+  std::unique_ptr<TTDBDebug> trace;
+  std::unique_ptr<TTCPCommParams> commParams;
+  std::unique_ptr<TCFGConfig> config;
+  std::unique_ptr<TCTPClientSocketPPP> client;
+  std::unique_ptr<TPLTTcpServer> server;
+};
+
+namespace {
+
+// One server connection: its frames are read and the mailbox's reply is
+// written by TTHRServerThread; a failure is reported on the GUI thread.
+class TCEXServerConnection final : public IPLTConnectionHandler {
+ public:
+  TCEXServerConnection(std::shared_ptr<TPLTStreamSocket> socket, TCEXPosterGate& gate,
+                       ITHReceiveView& view, const TCFGConfig& config, TTERThreadSynch& synch,
+                       TTHXMailBox& mailBox, const TPLTTcpServer& server,
+                       std::function<void(std::string)> onError)
+      : thread_(std::move(socket), gate, view, config, synch, mailBox, &server),
+        onError_(std::move(onError)) {}
+
+  int PLTOnExecute() override {
+    std::string text;
+    return thread_.THRClientExecute(text);
+  }
+  void PLTOnException(int, const std::string& text) override { onError_(text); }
+
+ private:
+  TTHRServerThread thread_;
+  std::function<void(std::string)> onError_;
+};
+
+}  // namespace
+
+const TCEXActionInfo& TCEXMainWindow::CEXActionInfo(TCEXAction action) {
+  return kActions[static_cast<size_t>(action)];
+}
+
+const TCEXMenuInfo& TCEXMainWindow::CEXMenuInfo(TCEXMenu menu) {
+  return kMenus[static_cast<size_t>(menu)];
+}
+
+TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
+    : CEXsDirName(std::move(programDir)),
+      view_(ports.view),
+      dialogs_(ports.dialogs),
+      errorWindow_(ports.errorWindow),
+      clock_(ports.clock),
+      messageFiles_(ports.messageFiles),
+      counters_(ports.counters),
+      login_(ports.login),
+      sequence_(ports.sequenceWindow),
+      random_(ports.random != nullptr ? *ports.random : SECSystemRandom()) {
+  if (CEXsDirName.empty() || CEXsDirName.back() != '/') CEXsDirName += '/';
+  shared_ = std::make_shared<TShared>(ports.poster, ports.dialUp, CEXsDirName, this);
+  shared_->view.core = this;
+  // Connections are made on their own threads; the objects they use live
+  // in the shared part, and what they report is posted to the GUI thread.
+  shared_->server->PLTSetHandlerFactory([shared = shared_.get(),
+                                         alive = std::weak_ptr<int>(aliveToken_),
+                                         self = this](std::shared_ptr<TPLTStreamSocket> socket) {
+    TCEXPosterGate& gate = shared->gate;
+    return std::make_unique<TCEXServerConnection>(
+        std::move(socket), gate, shared->view, *shared->config, shared->synch, shared->mailBox,
+        *shared->server, [&gate, alive, self](std::string text) {
+          gate.PLTPost([alive, self, text = std::move(text)] {
+            if (!alive.expired()) self->CEXServerError(text);
+          });
+        });
+  });
+  aliases_ = std::make_unique<TALUAliasList>(CEXsDirName);
+  editElement_ = std::make_unique<TUACEditElement>();
+  security_ = std::make_unique<TSECep2Security>(4000, random_);
+  security_->SECInitRandomgenerator();
+  byteStream_ = std::make_unique<TIBSaEp2ByteStream>(1000);
+  securityConfig_ = std::make_unique<TSecurityConfiguration>(*shared_->config);
+  securityReport_ = std::make_unique<TSecurityReport>(*this);
+  securityDecryption_ = std::make_unique<TSDCSecurityDecryption>(5000, *securityConfig_, *security_,
+                                                                 securityReport_.get());
+  sourceTree_ = std::make_unique<TXMLMessageTree>();
+  referenceTree_ = std::make_unique<TXMLMessageTree>();
+
+  const auto handler = [this](void (TCEXMainWindow::*member)()) {
+    return [this, member] { Guarded([&] { (this->*member)(); }); };
+  };
+  Timer1 = ports.timers.CEXCreateTimer(false, handler(&TCEXMainWindow::OnResponseTimeout));
+  Timer3 = ports.timers.CEXCreateTimer(false, handler(&TCEXMainWindow::OnStatusClear));
+  Timer4 = ports.timers.CEXCreateTimer(false, handler(&TCEXMainWindow::OnHangUpTimeout));
+  idleTimer_ = ports.timers.CEXCreateTimer(true, handler(&TCEXMainWindow::AppOnIdle));
+
+  actionEnabled_.fill(true);
+  menuEnabled_.fill(true);
+  status_ = {kClientNotConnected, "", "TCP/IP Server not listening", kNoConfigFile};
+  edits_[static_cast<size_t>(TCEXEdit::Edit1) - 1] = "0";
+  edits_[static_cast<size_t>(TCEXEdit::Edit3) - 1] = "0";
+  caption_ = CEXcCaption;
+}
+
+TCEXMainWindow::~TCEXMainWindow() {
+  // A form that never got to its destroy event still stops the link.
+  if (!destroyed_) FormDestroy();
+}
+
+template <class F>
+void TCEXMainWindow::Guarded(F&& road) {
+  try {
+    road();
+  } catch (const std::exception& e) {
+    dialogs_.CEXShowMessage(e.what());
+  } catch (...) {
+    dialogs_.CEXShowMessage("Unknown error");
+  }
+}
+
+TPLTTcpServer& TCEXMainWindow::CEXServer() {
+  return *shared_->server;
+}
+IPLTEventPoster& TCEXMainWindow::CEXPoster() {
+  return shared_->gate;
+}
+TTERThreadSynch& TCEXMainWindow::CEXThreadSynch() {
+  return shared_->synch;
+}
+TTHXMailBox& TCEXMainWindow::CEXMailBox() {
+  return shared_->mailBox;
+}
+TTDBDebug& TCEXMainWindow::CEXTrace() {
+  return *shared_->trace;
+}
+TCFGConfig& TCEXMainWindow::CEXConfiguration() {
+  return *shared_->config;
+}
+TTCPCommParams& TCEXMainWindow::CEXCommParams() {
+  return *shared_->commParams;
+}
+TCTPClientSocketPPP& TCEXMainWindow::CEXClientSocket() {
+  return *shared_->client;
+}
+
+// ---------------------------------------------------------------- lifecycle
+
+void TCEXMainWindow::FormCreate() {
+  if (created_) return;
+  created_ = true;
+  TCFGConfig& config = *shared_->config;
+  TTDBDebug& trace = *shared_->trace;
+
+  // The window's bounds are the defaults of the Window section.
+  const TCEXGeometry bounds = view_.CEXGetGeometry();
+  config.CFGSetWindowTop(bounds.top);
+  config.CFGSetWindowLeft(bounds.left);
+  config.CFGSetWindowWidth(bounds.width);
+  config.CFGSetWindowHeight(bounds.height);
+  if (const int rc = config.CFGReadIniFile(true); rc != 0)
+    CEXShowMessage("Can not read configuration file " + ConfigPath("") + ": " +
+                   PLTSystemErrorText(rc));
+  UpdateSecurityHeader();
+
+  CEXsHelpFileName = CEXsDirName + "kalmore.hmp";
+  caption_ = CEXcCaption;
+  CEXsFileName.clear();
+  CEXbHasChanged = false;
+
+  trace.TDBEnableAllID();
+  if (config.CFGGetLogToFile() >= 1) {
+    trace.TDBLogToFile(CEXsDirName + "DEBUG.TXT");
+    trace.TDBEnableLogToFile(true);
+  } else {
+    trace.TDBEnableLogToFile(false);
+  }
+
+  CEXbNoWaitForDisconnect = true;
+  std::vector<TALUAliasRow> rows;
+  static_cast<void>(aliases_->ALULoadConfigData(rows));
+
+  SynchMenuItems();
+  CEXDisplayConfigFileName(config.CFGGetConfigFileName());
+  CEXbActivationConfigRead = false;
+  CEXbLoginDone = false;
+  counters_.CEXReadCounters();
+  trace.TDBSimpleAddString(kClassName);
+  Changed(CEXpCaption | CEXpStatusBar | CEXpMemos | CEXpEdits | CEXpRadioGroups | CEXpActions);
+}
+
+void TCEXMainWindow::FormShow(const std::vector<std::string>& args) {
+  Guarded([&] {
+    TCFGConfig& config = *shared_->config;
+    if (config.CFGGetWindowState() != 2) {
+      geometry_.maximised = false;
+      geometry_.top = std::max(config.CFGGetWindowTop(), 0);
+      geometry_.left = std::max(config.CFGGetWindowLeft(), 0);
+      geometry_.width = config.CFGGetWindowWidth();
+      geometry_.height = config.CFGGetWindowHeight();
+    } else {
+      geometry_.maximised = true;
+    }
+    Changed(CEXpGeometry);
+    SynchMenuItems();
+
+    const TUPParams params = UPParseParamsString(args);
+    CEXsAutoLoadConfigFile = Absolute(params.configFile);
+    CEXsAutoLoadSequenceFile = Absolute(params.sequenceFile);
+    CEXbAutoRun = params.run;
+    if (!params.messageFile.empty()) OpenMessageFile(Absolute(params.messageFile));
+    // A configuration file that is missing is reported; the server then
+    // starts from the configuration in use, as without one.
+    if (CEXsAutoLoadConfigFile.empty() || !CEXLoadIniFile(CEXsAutoLoadConfigFile)) StartServer();
+
+    std::string message;
+    if (config.CFGCheckFile(
+            *aliases_, config.CFGGetAlarmLogFileName(),
+            "Can not create alarm log file (menu [admin], [alarming]): ", message) != 0)
+      CEXShowMessage(message);
+    if (!CEXsAutoLoadSequenceFile.empty()) CEXLoadSequenceFile(CEXsAutoLoadSequenceFile);
+  });
+  idleTimer_->CEXStart(CEXcIdleInterval);
+}
+
+void TCEXMainWindow::FormActivate() {
+  Guarded([&] {
+    if (!CEXbActivationConfigRead) {
+      CEXbActivationConfigRead = true;
+      CEXLoadConfiguration(shared_->config->CFGGetConfigFileName());
+    }
+    if (!CEXbLoginDone) {
+      CEXbLoginDone = true;
+      Action_LogoutExecute();
+    }
+  });
+}
+
+void TCEXMainWindow::AppOnIdle() {
+  if (destroyed_) return;
+  Guarded([&] {
+    if (selectedSourceLine_ >= 0) {
+      std::string line = "line " + std::to_string(selectedSourceLine_ + 1);
+      std::string& edit2 = edits_[static_cast<size_t>(TCEXEdit::Edit2) - 1];
+      if (edit2 != line) {
+        edit2 = std::move(line);
+        Changed(CEXpEdits);
+      }
+    }
+
+    TTHXMailBox& mailBox = shared_->mailBox;
+    // Read, then clear the flag before showing, so a pass that runs while
+    // the error window is up does not show the same error again.
+    if (mailBox.THXGetClientSocketErrorFlag()) {
+      const int code = mailBox.THXGetClientSocketErrorId();
+      const std::string text = "Last Socket Error" + mailBox.THXGetClientSocketErrorText();
+      mailBox.THXSetClientSocketErrorFlag(false);
+      if (!CEXLogError(code, text, false)) ERRSetErrorMessage(code, text);
+    }
+
+    const TTCPCommParams& comm = *shared_->commParams;
+    const TCTPClientSocketPPP& client = *shared_->client;
+    if (comm.TCPClientConnectionStatus() == TTCPCommParams::TCPcConnectionOpen && client.Active()) {
+      SetStatus(0, client.CTPModemConnectionstate() == TCTPClientSocketPPP::CTPcModemConnected
+                       ? kClientOverModem
+                       : kClientConnected);
+    } else {
+      SetStatus(0, kClientNotConnected);
+    }
+
+    if (arrival_ == 1) {
+      const bool sequenceVisible = sequence_ != nullptr && sequence_->SEQVisible();
+      if (!sequenceVisible || CEXbNoWaitForDisconnect) {
+        arrival_ = 0;
+        if (!parseMessageEnabled_) {
+          parseMessageEnabled_ = true;
+          Changed(CEXpParseMessage);
+        }
+        if (sequenceVisible) sequence_->SEQMessageAvailable();
+      }
+    }
+
+    if (mailBox.THXGetSendState() == TTHXMailBox::THXcStateSended) {
+      SetStatus(1, "Data stream sent");
+      mailBox.THXSetSendState(TTHXMailBox::THXcStateIdle);
+      Timer3->CEXStart(CEXcStatusClearInterval);
+    }
+    UpdateServerPanel();
+  });
+}
+
+bool TCEXMainWindow::FormCloseQuery() {
+  bool canClose = true;
+  Guarded([&] {
+    TCFGConfig& config = *shared_->config;
+    const TCEXGeometry bounds = view_.CEXGetGeometry();
+    config.CFGSetWindowState(bounds.maximised ? 2 : 0);
+    config.CFGSetWindowTop(bounds.top);
+    config.CFGSetWindowHeight(bounds.height);
+    config.CFGSetWindowLeft(bounds.left);
+    config.CFGSetWindowWidth(bounds.width);
+
+    // The named configuration in use gets the settings, and "config.ini"
+    // always does; a failed write is shown and the close goes on.
+    const std::string& current = config.CFGGetConfigFileName();
+    if (!current.empty() && ConfigPath(current) != ConfigPath("")) WriteConfiguration(current);
+    WriteConfiguration(TCFGConfig::CFGcBaseFileName);
+    counters_.CEXWriteCounters();
+
+    if (CEXbHasChanged) {
+      switch (dialogs_.CEXAskYesNoCancel("Changes in source window not saved. Save?")) {
+        case TCEXAnswer::Cancel:
+          canClose = false;
+          break;
+        case TCEXAnswer::Yes:
+          // A save that did not happen keeps the window (and the changes).
+          canClose = messageFiles_.CEXSaveMessage();
+          break;
+        case TCEXAnswer::No:
+          break;
+      }
+    }
+  });
+  return canClose;
+}
+
+void TCEXMainWindow::FormClose() {
+  Guarded([&] {
+    idleTimer_->CEXStop();
+    // No server is passed, so the server is not started again.
+    static_cast<void>(shared_->commParams->TCPDisConnect(shared_->client.get(), nullptr));
+  });
+}
+
+bool TCEXMainWindow::FormDestroy() {
+  if (destroyed_) return true;
+  destroyed_ = true;
+  idleTimer_->CEXStop();
+  Timer1->CEXStop();
+  Timer3->CEXStop();
+  Timer4->CEXStop();
+
+  TShared& shared = *shared_;
+  // Raise the signal first so that every receive loop starts to end while
+  // the link is taken down.
+  shared.synch.TERSetTerminate();
+  shared.client->Close();
+  shared.server->PLTDeactivate();
+  const bool allEnded = CEXTerminateThreads();
+  // Nothing posted from now on reaches the GUI thread or this core.
+  shared.gate.CEXClose();
+  shared.view.core = nullptr;
+  if (!allEnded) KeepForTheRestOfTheProcess(shared_);
+  return allEnded;
+}
+
+bool TCEXMainWindow::CEXTerminateThreads() {
+  TTERThreadSynch& synch = shared_->synch;
+  synch.TERSetTerminate();
+  const auto deadline = clock_.CEXNow() + CEXcTerminateWait;
+  while (!synch.TERAllTerminated() && clock_.CEXNow() < deadline)
+    clock_.CEXSleep(CEXcTerminatePoll);
+  const bool allEnded = synch.TERAllTerminated();
+  // Only the signal is reset; the count still says who runs.
+  synch.TERResetTerminate();
+  return allEnded;
+}
+
+// ------------------------------------------------------------------ actions
+
+void TCEXMainWindow::CEXExecute(TCEXAction action) {
+  if (!CEXActionEnabled(action)) return;
+  switch (action) {
+    case TCEXAction::LoadConfiguration:
+      Action_LoadConfigurationExecute();
+      break;
+    case TCEXAction::SaveConfFile:
+      Action_SaveConfFileExecute();
+      break;
+    case TCEXAction::SaveConfiguration:
+      Action_SaveConfigurationExecute();
+      break;
+    case TCEXAction::Logout:
+      Action_LogoutExecute();
+      break;
+    case TCEXAction::Exit:
+      Action_ExitExecute();
+      break;
+    case TCEXAction::Count:
+      break;
+  }
+}
+
+void TCEXMainWindow::Action_LoadConfigurationExecute() {
+  Guarded([&] {
+    TCFGConfig& config = *shared_->config;
+    std::string chosen;
+    if (!dialogs_.CEXOpenFile(
+            {"Load Configuration File", kConfigFilter, config.CFGGetDirConfig(), "", ""}, chosen))
+      return;
+    config.CFGSetDirConfig(DirectoryOf(chosen));
+    config.CFGSetConfigFileName(chosen);
+    CEXLoadConfiguration(chosen);
+    CEXDisplayConfigFileName(chosen);
+    config.CFGAddPickFileIni(chosen);
+    SynchMenuItems();
+    StartServer();
+  });
+}
+
+void TCEXMainWindow::Action_SaveConfigurationExecute() {
+  Guarded([&] {
+    TCFGConfig& config = *shared_->config;
+    std::string chosen;
+    if (!dialogs_.CEXSaveFile({"Save Configuration File", kConfigFilter, config.CFGGetDirConfig(),
+                               NameOf(config.CFGGetConfigFileName()), "ini"},
+                              chosen))
+      return;
+    config.CFGSetDirConfig(DirectoryOf(chosen));
+    config.CFGSetConfigFileName(chosen);
+    WriteConfiguration(chosen);
+    CEXDisplayConfigFileName(chosen);
+    config.CFGAddPickFileIni(chosen);
+    SynchMenuItems();
+  });
+}
+
+void TCEXMainWindow::Action_SaveConfFileExecute() {
+  Guarded([&] { WriteConfiguration(shared_->config->CFGGetConfigFileName()); });
+}
+
+void TCEXMainWindow::Action_LogoutExecute() {
+  Guarded([&] {
+    if (shared_->config->CFGGetUseLogin() >= 1) {
+      for (;;) {
+        std::string user, password;
+        if (!login_.CEXShowLoginDialog(user, password)) {
+          // Nobody is logged in any more: no rights stay behind should the
+          // window not close.
+          CEXbIsAdmin = false;
+          view_.CEXCloseMainWindow();
+          break;
+        }
+        login_.CEXReloadUsers();
+        bool isAdmin = false;
+        if (login_.CEXFindUser(user, password, isAdmin)) {
+          CEXbIsAdmin = isAdmin;
+          break;
+        }
+        dialogs_.CEXShowMessage("Login information is not valid. Please retry");
+      }
+    } else {
+      CEXbIsAdmin = true;
+    }
+    ApplyRights();
+    SynchMenuItems();
+  });
+}
+
+void TCEXMainWindow::Action_ExitExecute() {
+  view_.CEXCloseMainWindow();
+}
+
+void TCEXMainWindow::ApplyRights() {
+  for (size_t i = 0; i < actionEnabled_.size(); ++i)
+    actionEnabled_[i] = CEXbIsAdmin || kActions[i].tag == 0;
+  // "&File" stays enabled; the menus after it follow their tags.
+  for (size_t i = 1; i < menuEnabled_.size(); ++i)
+    menuEnabled_[i] = CEXbIsAdmin || kMenus[i].tag == 0;
+  Changed(CEXpActions);
+}
+
+bool TCEXMainWindow::CEXActionEnabled(TCEXAction action) const {
+  return action != TCEXAction::Count && actionEnabled_[static_cast<size_t>(action)];
+}
+
+bool TCEXMainWindow::CEXMenuEnabled(TCEXMenu menu) const {
+  return menu != TCEXMenu::Count && menuEnabled_[static_cast<size_t>(menu)];
+}
+
+// -------------------------------------------------------------- recent files
+
+void TCEXMainWindow::SynchMenuItems() {
+  const TCFGConfig& config = *shared_->config;
+  std::vector<TCEXRecentEntry> entries;
+  const auto add = [&](TCEXMenu menu, auto pick) {
+    bool first = true;
+    for (int i = 0; i < TCFGConfig::CFGcMaxPickFiles; ++i) {
+      const std::string path = (config.*pick)(i);
+      if (!FileExists(path)) continue;
+      if (first) entries.push_back({menu, "", "", 1, true});
+      first = false;
+      entries.push_back({menu, NameOf(path), path, i + 1, false});
+    }
+  };
+  if (sequence_ != nullptr) add(TCEXMenu::Sequences, &TCFGConfig::CFGGetPickFileSeq);
+  if (CEXbIsAdmin) {
+    add(TCEXMenu::File, &TCFGConfig::CFGGetPickFile);
+    add(TCEXMenu::Parameters, &TCFGConfig::CFGGetPickFileIni);
+  }
+  if (entries != recent_) {
+    recent_ = std::move(entries);
+    Changed(CEXpRecentFiles);
+  }
+}
+
+void TCEXMainWindow::CEXOpenRecentFile(const TCEXRecentEntry& entry) {
+  Guarded([&] {
+    switch (entry.menu) {
+      case TCEXMenu::File:
+        OpenMessageFile(entry.path);
+        break;
+      case TCEXMenu::Parameters:
+        CEXLoadIniFile(entry.path);
+        break;
+      case TCEXMenu::Sequences:
+        CEXLoadSequenceFile(entry.path);
+        break;
+      default:
+        break;
+    }
+  });
+}
+
+void TCEXMainWindow::OpenMessageFile(const std::string& path) {
+  if (!FileExists(path)) {
+    CEXShowMessage("File " + path + " not found");
+    return;
+  }
+  TCFGConfig& config = *shared_->config;
+  config.CFGSetDirMessage(DirectoryOf(path));
+  config.CFGAddPickFile(path);
+  CEXsFileName = path;
+  caption_ = std::string(CEXcCaption) + ": " + NameOf(path);
+  Changed(CEXpCaption);
+  messageFiles_.CEXReadMessageFile(path);
+}
+
+void TCEXMainWindow::CEXLoadSequenceFile(const std::string& fileName) {
+  if (sequence_ == nullptr) return;
+  if (!FileExists(fileName)) {
+    CEXShowMessage("File " + fileName + " not found");
+    return;
+  }
+  sequence_->SEQLoadSequenceFile(fileName);
+}
+
+// ------------------------------------------------------- configuration files
+
+std::string TCEXMainWindow::ConfigPath(const std::string& fileName) const {
+  if (fileName.find_first_not_of(" \t") == std::string::npos)
+    return CEXsDirName + TCFGConfig::CFGcBaseFileName;
+  return fileName.front() == '/' ? fileName : CEXsDirName + fileName;
+}
+
+bool TCEXMainWindow::CEXLoadIniFile(const std::string& fileName) {
+  if (!FileExists(ConfigPath(fileName))) {
+    CEXShowMessage("File " + fileName + " not found");
+    return false;
+  }
+  TCFGConfig& config = *shared_->config;
+  config.CFGSetDirConfig(DirectoryOf(ConfigPath(fileName)));
+  config.CFGSetConfigFileName(fileName);
+  CEXLoadConfiguration(fileName);
+  CEXDisplayConfigFileName(fileName);
+  StartServer();
+  return true;
+}
+
+void TCEXMainWindow::CEXLoadConfiguration(const std::string& fileName) {
+  TCFGConfig& config = *shared_->config;
+  const std::string remembered = config.CFGGetFileName();
+  // A file that is not there is not read: reading it would empty the alarm
+  // rules and the key-generation setting, and the write below would then
+  // take them out of "config.ini" as well.
+  if (FileExists(ConfigPath(fileName))) {
+    config.CFGSetFileName(fileName);
+    const int rc = config.CFGReadIniFile(false);
+    config.CFGSetFileName(remembered);
+    if (rc != 0)
+      CEXShowMessage("Can not read configuration file " + ConfigPath(fileName) + ": " +
+                     PLTSystemErrorText(rc));
+    UpdateSecurityHeader();
+  }
+  config.CFGSetConfigFileName(fileName);
+  WriteConfiguration(remembered);
+}
+
+void TCEXMainWindow::WriteConfiguration(const std::string& fileName) {
+  if (const int rc = shared_->config->CFGWriteIniFile(fileName); rc != 0)
+    CEXShowMessage("Can not write configuration file " + ConfigPath(fileName) + ": " +
+                   PLTSystemErrorText(rc));
+}
+
+void TCEXMainWindow::CEXDisplayConfigFileName(const std::string& fileName) {
+  std::string text = kNoConfigFile;
+  if (!fileName.empty()) {
+    std::string tail = fileName;
+    text = kConfigFilePrefix + tail;
+    while (!tail.empty() && !view_.CEXStatusTextFits(3, text)) {
+      DropFirstCharacter(tail);
+      text = std::string(kConfigFilePrefix) + ".." + tail;
+    }
+  }
+  SetStatus(3, text);
+}
+
+void TCEXMainWindow::UpdateSecurityHeader() {
+  const TCFGConfig& config = *shared_->config;
+  securityHeaderVisible_ = config.CFGGetEncodingInformation() != 0;
+  if (securityHeaderVisible_) securityHeader_ = config.CFGGetMacOnly() != 0 ? 0 : 1;
+  Changed(CEXpRadioGroups);
+}
+
+// ------------------------------------------------------------------- server
+
+void TCEXMainWindow::StartServer() {
+  std::string reason;
+  const int rc = shared_->commParams->TCPConnectServer(shared_->server.get(), &reason);
+  UpdateServerPanel();
+  if (rc != 0) ShowServerFailure(rc, reason);
+}
+
+void TCEXMainWindow::ShowServerFailure(int code, const std::string& reason) {
+  ERRSetErrorMessage(CEXcErrorServerSocket,
+                     "Server Socket Error: " + (reason.empty() ? std::to_string(code) : reason));
+}
+
+void TCEXMainWindow::UpdateServerPanel() {
+  const TPLTTcpServer& server = *shared_->server;
+  SetStatus(2, server.PLTActive()
+                   ? "Server listening on port " + std::to_string(server.PLTBoundPort())
+                   : kServerNotListening);
+}
+
+void TCEXMainWindow::SetStatus(int panel, const std::string& text) {
+  std::string& current = status_.at(panel);
+  if (current == text) return;
+  current = text;
+  Changed(CEXpStatusBar);
+}
+
+// ------------------------------------------------------------ link, timers
+
+void TCEXMainWindow::CEXFrameStored(const std::string& frame) {
+  if (destroyed_) return;
+  Guarded([&] {
+    CEXStopResponseTimer();
+    memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = UTHStringToHex(frame);
+    Changed(CEXpMemos);
+    // Raised only once the stream is stored.
+    arrival_ = 1;
+  });
+  AppOnIdle();
+}
+
+void TCEXMainWindow::CEXStartResponseTimer() {
+  ++sends_;
+  const int32_t timeout = shared_->config->CFGGetServerResponseTimeout();
+  Timer1->CEXStart(std::chrono::milliseconds(std::max<int32_t>(timeout, 0)));
+}
+
+void TCEXMainWindow::CEXStopResponseTimer() {
+  answeredSend_ = sends_;
+  Timer1->CEXStop();
+}
+
+void TCEXMainWindow::CEXSetTransientStatus(const std::string& text) {
+  SetStatus(1, text);
+}
+
+void TCEXMainWindow::CEXServerError(const std::string& text) {
+  Guarded([&] {
+    // While errors are not shown this one is dropped; the next one shows.
+    TTCPCommParams& comm = *shared_->commParams;
+    const bool show = comm.TCPShowErrors();
+    comm.TCPSetShowErrors(true);
+    if (!show) return;
+    const std::string message = "Server Socket Error: " + text;
+    if (!CEXLogError(CEXcErrorServerSocket, message, false))
+      ERRSetErrorMessage(CEXcErrorServerSocket, message);
+  });
+}
+
+void TCEXMainWindow::CEXRestartHangUpTimer() {
+  const int32_t timeout = shared_->config->CFGGetHangUpTimeout();
+  Timer4->CEXStop();
+  Timer4->CEXStart(std::chrono::milliseconds(std::max<int32_t>(timeout, 0)));
+}
+
+void TCEXMainWindow::CEXPostIdlePass() {
+  shared_->gate.PLTPost([this, alive = std::weak_ptr<int>(aliveToken_)] {
+    if (!alive.expired()) AppOnIdle();
+  });
+}
+
+void TCEXMainWindow::OnResponseTimeout() {
+  Timer1->CEXStop();
+  // The answer to the last send came meanwhile: that row is handled.
+  if (answeredSend_ == sends_) return;
+  answeredSend_ = sends_;
+  std::string reason;
+  const int rc =
+      shared_->commParams->TCPDisConnect(shared_->client.get(), shared_->server.get(), &reason);
+  UpdateServerPanel();
+  if (rc != 0) ShowServerFailure(rc, reason);
+  const std::string text = "Response message timeout while waiting for answer from server";
+  if (CEXLogError(CEXcErrorResponseTimeout, text, false))
+    sequence_->SEQRunNextRow();
+  else
+    CEXShowMessage(text);
+}
+
+void TCEXMainWindow::OnStatusClear() {
+  Timer3->CEXStop();
+  SetStatus(1, "");
+}
+
+void TCEXMainWindow::OnHangUpTimeout() {
+  shared_->trace->TDBAddString(0, 0, kClassName, "Timer 4 Timeout");
+  Timer4->CEXStop();
+  std::string reason;
+  const int rc = shared_->commParams->TCPDisconnectModem(shared_->client.get(),
+                                                         shared_->server.get(), &reason);
+  UpdateServerPanel();
+  if (rc != 0) ShowServerFailure(rc, reason);
+  SetStatus(0, "Modem disconnected");
+}
+
+// ------------------------------------------------------------ state, errors
+
+const std::string& TCEXMainWindow::CEXGetMemo(TCEXMemo memo) const {
+  return memos_.at(static_cast<size_t>(memo) - 1);
+}
+
+void TCEXMainWindow::CEXSetMemo(TCEXMemo memo, const std::string& text) {
+  memos_.at(static_cast<size_t>(memo) - 1) = text;
+  Changed(CEXpMemos);
+}
+
+const std::string& TCEXMainWindow::CEXGetEdit(TCEXEdit edit) const {
+  return edits_.at(static_cast<size_t>(edit) - 1);
+}
+
+void TCEXMainWindow::CEXSetEdit(TCEXEdit edit, const std::string& text) {
+  edits_.at(static_cast<size_t>(edit) - 1) = text;
+  Changed(CEXpEdits);
+}
+
+bool TCEXMainWindow::CEXLogError(int errorId, const std::string& errorText, bool groupValue) {
+  if (sequence_ == nullptr || !sequence_->SEQVisible()) return false;
+  sequence_->SEQLogError(errorId, errorText, groupValue);
+  return true;
+}
+
+void TCEXMainWindow::ERRSetErrorMessage(int code, const std::string& text) {
+  errorWindow_.ERRSetErrorMessage(code, text);
+}
+
+void TCEXMainWindow::CEXShowMessage(const std::string& text) {
+  dialogs_.CEXShowMessage(text);
+}
+
+}  // namespace kal

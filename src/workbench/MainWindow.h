@@ -1,0 +1,302 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "workbench/MainServices.h"
+#include "workbench/MainWindowPorts.h"
+#include "workbench/PosterGate.h"
+#include "workbench/WorkbenchPorts.h"
+
+namespace kal {
+
+class IERRErrorWindow;
+class IPLTDialUpService;
+class TPLTTcpServer;
+class ISDCConfiguration;
+class ISDCReportList;
+
+// The actions of the main window that exist so far.
+enum class TCEXAction : int {
+  LoadConfiguration,  // Action_LoadConfigurationExecute
+  SaveConfFile,       // Action_SaveConfFileExecute
+  SaveConfiguration,  // Action_SaveConfigurationExecute
+  Logout,             // Action_LogoutExecute
+  Exit,               // Action_ExitExecute
+  Count
+};
+
+// The top-level menus, in menu-bar order.
+enum class TCEXMenu : int { File, Edit, View, Parameters, Sequences, Admin, Tools, Help, Count };
+
+struct TCEXActionInfo {
+  const char* name;     // object name
+  const char* caption;  // menu caption
+  const char* hint;     // tool-bar hint, empty when not on the tool bar
+  int tag;              // 1: administrators only
+};
+
+struct TCEXMenuInfo {
+  const char* name;
+  const char* caption;
+  int tag;  // 1: administrators only
+};
+
+// One entry of the recent-file menus. A separator has no path.
+struct TCEXRecentEntry {
+  TCEXMenu menu;
+  std::string caption;
+  std::string path;
+  int tag;
+  bool separator;
+  bool operator==(const TCEXRecentEntry&) const = default;
+};
+
+// The main window's GUI-free core: the frame of the window (its state, the
+// shared objects it owns, start, first activation, the idle pass, the
+// timers, the configuration-file commands, the login and rights, and the
+// close and shutdown) and the hub the other windows reach. The Qt form binds
+// its widgets to this state and forwards its events here.
+//
+// Threads: the GUI thread only. Worker threads reach it only by posting
+// through CEXPoster().
+class TCEXMainWindow final : public ICEXMainServices {
+ public:
+  static constexpr const char* CEXcCaption = "Dorva ep2 Interface Tester";
+  static constexpr int CEXcStatusPanels = 4;
+  static constexpr std::chrono::milliseconds CEXcIdleInterval{20};
+  static constexpr std::chrono::milliseconds CEXcStatusClearInterval{2000};
+  static constexpr std::chrono::milliseconds CEXcTerminateWait{8000};
+  static constexpr std::chrono::milliseconds CEXcTerminatePoll{100};
+  static constexpr int CEXcErrorServerSocket = 7002;
+  static constexpr int CEXcErrorResponseTimeout = 7007;
+
+  static const TCEXActionInfo& CEXActionInfo(TCEXAction action);
+  static const TCEXMenuInfo& CEXMenuInfo(TCEXMenu menu);
+
+  // The ports; none is owned. Every reference must outlive the core.
+  // `sequenceWindow` may be null (no sequence window).
+  struct TPorts {
+    ICEXView& view;
+    ICEXDialogs& dialogs;
+    IERRErrorWindow& errorWindow;
+    ICEXTimerFactory& timers;
+    ICEXClock& clock;
+    IPLTEventPoster& poster;
+    IPLTDialUpService* dialUp = nullptr;
+    ISECRandomSource* random = nullptr;  // null: the system's generator
+    ICEXMessageFiles& messageFiles;
+    ICEXCounterLists& counters;
+    ICEXLogin& login;
+    ICEXSequenceWindow* sequenceWindow = nullptr;
+  };
+
+  // `programDir` ends with "/". Builds the shared objects; the form calls
+  // FormCreate once its widgets exist.
+  TCEXMainWindow(std::string programDir, TPorts ports);
+  ~TCEXMainWindow() override;
+  TCEXMainWindow(const TCEXMainWindow&) = delete;
+  TCEXMainWindow& operator=(const TCEXMainWindow&) = delete;
+
+  // The window's events, in the order they come.
+  void FormCreate();
+  // Geometry, command line (the program arguments without the program
+  // name), start files, server start; then the idle timer runs.
+  void FormShow(const std::vector<std::string>& args);
+  // Every activation; only the first does anything.
+  void FormActivate();
+  // One pass of the idle work.
+  void AppOnIdle();
+  // True when the window may close.
+  bool FormCloseQuery();
+  void FormClose();
+  // Stops the link and the receive threads. True when every thread ended in
+  // time; otherwise the shared objects are kept for the rest of the process
+  // so that no late thread finds them freed.
+  bool FormDestroy();
+
+  // Actions.
+  void CEXExecute(TCEXAction action);
+  void Action_LoadConfigurationExecute();
+  void Action_SaveConfigurationExecute();
+  void Action_SaveConfFileExecute();
+  void Action_LogoutExecute();
+  void Action_ExitExecute();
+  // A recent-file entry was chosen.
+  void CEXOpenRecentFile(const TCEXRecentEntry& entry);
+
+  // Configuration files. CEXLoadIniFile: false (and a message) when the file
+  // does not exist.
+  bool CEXLoadIniFile(const std::string& fileName);
+  void CEXDisplayConfigFileName(const std::string& fileName);
+  void CEXLoadSequenceFile(const std::string& fileName);
+
+  // Arrival of a frame, on the GUI thread: Memo5 shows the received stream
+  // (length bytes and body) as hex. Cancels the response time-out, raises
+  // the arrival flag and runs the idle pass at once.
+  void CEXFrameStored(const std::string& frame);
+  // Arms the response time-out (after each send), stops it (the answer
+  // began to come) and restarts the hang-up time-out (the dial-up link).
+  void CEXStartResponseTimer();
+  void CEXStopResponseTimer();
+  void CEXRestartHangUpTimer();
+  // Status panel 1, the transient status.
+  void CEXSetTransientStatus(const std::string& text);
+  // A server connection ended with an error: code 7002 with the text, when
+  // errors are to be shown; the next one is shown in any case.
+  void CEXServerError(const std::string& text);
+  // Thread-safe: runs the idle pass on the GUI thread as soon as possible
+  // (worker threads call it after they set a flag the idle pass reads).
+  void CEXPostIdlePass();
+  // The poster worker threads use; it drops what is posted after shutdown.
+  IPLTEventPoster& CEXPoster();
+  TPLTTcpServer& CEXServer();
+  TTERThreadSynch& CEXThreadSynch() override;
+  TTHXMailBox& CEXMailBox() override;
+
+  // Form state.
+  const std::string& CEXCaption() const { return caption_; }
+  const std::string& CEXStatusText(int panel) const { return status_.at(panel); }
+  bool CEXActionEnabled(TCEXAction action) const;
+  bool CEXMenuEnabled(TCEXMenu menu) const;
+  const std::vector<TCEXRecentEntry>& CEXRecentEntries() const { return recent_; }
+  bool CEXSecurityHeaderVisible() const { return securityHeaderVisible_; }
+  void CEXSetSecurityHeader(int index) { securityHeader_ = index; }
+  void CEXSetAddMsgNum(int index) { addMsgNum_ = index; }
+  bool CEXParseMessageEnabled() const { return parseMessageEnabled_; }
+  const TCEXGeometry& CEXGeometry() const { return geometry_; }
+  // Absolute index of the selected source node in tree order; -1: none.
+  void CEXSetSelectedSourceLine(int index) { selectedSourceLine_ = index; }
+  int CEXArrivalFlag() const { return arrival_; }
+  bool CEXHasChanged() const { return CEXbHasChanged; }
+  void CEXSetHasChanged(bool changed) { CEXbHasChanged = changed; }
+  bool CEXNoWaitForDisconnect() const { return CEXbNoWaitForDisconnect; }
+  void CEXSetNoWaitForDisconnect(bool open) { CEXbNoWaitForDisconnect = open; }
+  bool CEXAutoRun() const { return CEXbAutoRun; }
+  const std::string& CEXAutoLoadConfigFile() const { return CEXsAutoLoadConfigFile; }
+  const std::string& CEXAutoLoadSequenceFile() const { return CEXsAutoLoadSequenceFile; }
+
+  // ICEXMainServices
+  TTDBDebug& CEXTrace() override;
+  TCFGConfig& CEXConfiguration() override;
+  TTCPCommParams& CEXCommParams() override;
+  TCTPClientSocketPPP& CEXClientSocket() override;
+  TALUAliasList& CEXAliasList() override { return *aliases_; }
+  TUACEditElement& CEXEditElement() override { return *editElement_; }
+  TSECep2Security& CEXSecurity() override { return *security_; }
+  TIBSaEp2ByteStream& CEXByteStream() override { return *byteStream_; }
+  TSDCSecurityDecryption& CEXSecurityDecryption() override { return *securityDecryption_; }
+  ISECRandomSource& CEXRandomSource() override { return random_; }
+  const std::string& CEXDirName() const override { return CEXsDirName; }
+  const std::string& CEXHelpFileName() const override { return CEXsHelpFileName; }
+  TXMLMessageTree& CEXSourceTree() override { return *sourceTree_; }
+  TXMLMessageTree& CEXReferenceTree() override { return *referenceTree_; }
+  const std::string& CEXGetMemo(TCEXMemo memo) const override;
+  void CEXSetMemo(TCEXMemo memo, const std::string& text) override;
+  const std::string& CEXGetEdit(TCEXEdit edit) const override;
+  void CEXSetEdit(TCEXEdit edit, const std::string& text) override;
+  int CEXGetSecurityHeader() const override { return securityHeader_; }
+  int CEXGetAddMsgNum() const override { return addMsgNum_; }
+  const std::string& CEXGetFileName() const override { return CEXsFileName; }
+  void CEXStateChanged(uint32_t parts) override { view_.CEXChanged(parts); }
+  TCEXGeometry CEXWindowBounds() override { return view_.CEXGetGeometry(); }
+  void SynchMenuItems() override;
+  void CEXLoadConfiguration(const std::string& fileName) override;
+  bool CEXTerminateThreads() override;
+  bool CEXUserIsAdmin() const override { return CEXbIsAdmin; }
+
+  // ICEXErrorHandOff: an error goes to a visible sequence window; false when
+  // there is none, and the caller shows the error itself.
+  bool CEXLogError(int errorId, const std::string& errorText, bool groupValue) override;
+  void ERRSetErrorMessage(int code, const std::string& text) override;
+  void CEXShowMessage(const std::string& text) override;
+
+ private:
+  // The objects worker threads may touch. They are freed only when every
+  // thread has ended.
+  struct TShared;
+
+  // Runs a road, showing what it throws.
+  template <class F>
+  void Guarded(F&& road);
+  void Changed(uint32_t parts) { view_.CEXChanged(parts); }
+  void SetStatus(int panel, const std::string& text);
+  void UpdateServerPanel();
+  void UpdateSecurityHeader();
+  void StartServer();
+  void ShowServerFailure(int code, const std::string& reason);
+  void OpenMessageFile(const std::string& path);
+  void WriteConfiguration(const std::string& fileName);
+  std::string ConfigPath(const std::string& fileName) const;
+  void ApplyRights();
+  void OnResponseTimeout();
+  void OnStatusClear();
+  void OnHangUpTimeout();
+
+  std::string CEXsDirName;
+  std::string CEXsHelpFileName;
+  ICEXView& view_;
+  ICEXDialogs& dialogs_;
+  IERRErrorWindow& errorWindow_;
+  ICEXClock& clock_;
+  ICEXMessageFiles& messageFiles_;
+  ICEXCounterLists& counters_;
+  ICEXLogin& login_;
+  ICEXSequenceWindow* sequence_;
+
+  std::shared_ptr<TShared> shared_;
+  std::unique_ptr<TALUAliasList> aliases_;
+  std::unique_ptr<TUACEditElement> editElement_;
+  ISECRandomSource& random_;
+  std::unique_ptr<TSECep2Security> security_;
+  std::unique_ptr<TIBSaEp2ByteStream> byteStream_;
+  std::unique_ptr<ISDCConfiguration> securityConfig_;
+  std::unique_ptr<ISDCReportList> securityReport_;
+  std::unique_ptr<TSDCSecurityDecryption> securityDecryption_;
+  std::unique_ptr<TXMLMessageTree> sourceTree_;
+  std::unique_ptr<TXMLMessageTree> referenceTree_;
+  std::unique_ptr<ICEXTimer> Timer1;  // response time-out
+  std::unique_ptr<ICEXTimer> Timer3;  // clears status panel 1
+  std::unique_ptr<ICEXTimer> Timer4;  // modem hang-up time-out
+  std::unique_ptr<ICEXTimer> idleTimer_;
+  // Posted idle passes run only while the core exists.
+  std::shared_ptr<int> aliveToken_ = std::make_shared<int>(0);
+
+  std::string caption_;
+  std::array<std::string, CEXcStatusPanels> status_;
+  std::array<std::string, 6> memos_;
+  std::array<std::string, 8> edits_;
+  int securityHeader_ = 1;
+  int addMsgNum_ = 0;
+  bool securityHeaderVisible_ = true;
+  bool parseMessageEnabled_ = false;
+  TCEXGeometry geometry_;
+  std::array<bool, static_cast<size_t>(TCEXAction::Count)> actionEnabled_;
+  std::array<bool, static_cast<size_t>(TCEXMenu::Count)> menuEnabled_;
+  std::vector<TCEXRecentEntry> recent_;
+  int selectedSourceLine_ = -1;
+  int arrival_ = 0;  // the arrival flag: 1 when a received frame waits
+  // Sends and answers counted, so that a time-out firing after the answer
+  // to the last send is ignored.
+  uint64_t sends_ = 0;
+  uint64_t answeredSend_ = 0;
+
+  std::string CEXsFileName;
+  std::string CEXsAutoLoadConfigFile;
+  std::string CEXsAutoLoadSequenceFile;
+  bool CEXbAutoRun = false;
+  bool CEXbNoWaitForDisconnect = true;
+  bool CEXbHasChanged = false;
+  bool CEXbIsAdmin = false;
+  bool CEXbLoginDone = false;
+  bool CEXbActivationConfigRead = false;
+  bool created_ = false;
+  bool destroyed_ = false;
+};
+
+}  // namespace kal

@@ -1,0 +1,109 @@
+#pragma once
+
+// The small interfaces through which the main window's core reaches the
+// outside: the form that shows it, dialogs and message boxes, timers, the
+// clock. The Qt layer implements them; tests fake
+// them.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kal {
+
+// Parts of the main window's state; the core names what changed so that the
+// form updates only those widgets.
+enum TCEXPart : uint32_t {
+  CEXpCaption = 1u << 0,
+  CEXpStatusBar = 1u << 1,
+  CEXpMemos = 1u << 2,
+  CEXpEdits = 1u << 3,
+  CEXpRadioGroups = 1u << 4,
+  CEXpSourceTree = 1u << 5,
+  CEXpReferenceTree = 1u << 6,
+  CEXpActions = 1u << 7,  // enabled actions and menus
+  CEXpRecentFiles = 1u << 8,
+  CEXpParseMessage = 1u << 9,
+  CEXpGeometry = 1u << 10,
+};
+
+// Window placement. `maximised` wins over the four numbers.
+struct TCEXGeometry {
+  bool maximised = false;
+  int32_t top = 0, left = 0, width = 0, height = 0;
+};
+
+// The form that shows the core.
+class ICEXView {
+ public:
+  virtual ~ICEXView() = default;
+  // Parts (TCEXPart bits) whose state changed.
+  virtual void CEXChanged(uint32_t parts) = 0;
+  // Whether the text fits the status panel without being cut.
+  virtual bool CEXStatusTextFits(int panel, const std::string& text) = 0;
+  // Where the window is now.
+  virtual TCEXGeometry CEXGetGeometry() = 0;
+  // Asks the window to close; the close handling then runs as for the user's
+  // close request.
+  virtual void CEXCloseMainWindow() = 0;
+};
+
+enum class TCEXAnswer { Yes, No, Cancel };
+
+// A file dialog: title, filter ("Text|*.ext|Other|*.*" pairs), the folder
+// to start in, a proposed name and the default extension.
+struct TCEXFileDialog {
+  std::string title;
+  std::string filter;
+  std::string initialDir;
+  std::string fileName;
+  std::string defaultExt;
+};
+
+// Modal dialogs and message boxes.
+class ICEXDialogs {
+ public:
+  virtual ~ICEXDialogs() = default;
+  virtual void CEXShowMessage(const std::string& text) = 0;
+  virtual TCEXAnswer CEXAskYesNoCancel(const std::string& text) = 0;
+  // True with the chosen path when the user chose a file.
+  virtual bool CEXOpenFile(const TCEXFileDialog& dialog, std::string& chosen) = 0;
+  virtual bool CEXSaveFile(const TCEXFileDialog& dialog, std::string& chosen) = 0;
+};
+
+// A timer on the GUI thread. A single-shot timer stops before it calls its
+// handler; a repeating one runs until stopped. Starting a running timer
+// restarts it.
+class ICEXTimer {
+ public:
+  virtual ~ICEXTimer() = default;
+  virtual void CEXStart(std::chrono::milliseconds interval) = 0;
+  virtual void CEXStop() = 0;
+  virtual bool CEXActive() const = 0;
+};
+
+class ICEXTimerFactory {
+ public:
+  virtual ~ICEXTimerFactory() = default;
+  virtual std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating,
+                                                    std::function<void()> onExpiry) = 0;
+};
+
+// The clock of the bounded waits that may block the GUI thread (the
+// shutdown's wait for the worker threads).
+class ICEXClock {
+ public:
+  virtual ~ICEXClock() = default;
+  virtual std::chrono::steady_clock::time_point CEXNow() = 0;
+  virtual void CEXSleep(std::chrono::milliseconds duration) = 0;
+};
+
+class TCEXSystemClock final : public ICEXClock {
+ public:
+  std::chrono::steady_clock::time_point CEXNow() override;
+  void CEXSleep(std::chrono::milliseconds duration) override;
+};
+
+}  // namespace kal

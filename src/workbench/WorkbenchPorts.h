@@ -1,0 +1,89 @@
+#pragma once
+
+// What the main window's core calls in the other parts of the workbench:
+// the message files, the persistent counters, the login and the sequence
+// window. Each comes with the implementation in use until its part exists.
+
+#include <string>
+
+namespace kal {
+
+// Message files of the source tree.
+class ICEXMessageFiles {
+ public:
+  virtual ~ICEXMessageFiles() = default;
+  // Reads the message file into the source tree; shows its own errors.
+  // True when the tree now holds the file.
+  virtual bool CEXReadMessageFile(const std::string& path) = 0;
+  // Saves the source tree to its message file (asking for a name when it
+  // has none). True when it was saved.
+  virtual bool CEXSaveMessage() = 0;
+};
+
+// No message files: nothing is read or saved.
+class TCEXNoMessageFiles final : public ICEXMessageFiles {
+ public:
+  bool CEXReadMessageFile(const std::string&) override { return false; }
+  bool CEXSaveMessage() override { return false; }
+};
+
+// The persistent message counters ("ep2:TrxSeqCnt" and "ep2:ATC").
+class ICEXCounterLists {
+ public:
+  virtual ~ICEXCounterLists() = default;
+  // Reads both lists from their files (at start).
+  virtual void CEXReadCounters() = 0;
+  // Writes both lists to their files (on close); shows its own errors.
+  virtual void CEXWriteCounters() = 0;
+};
+
+class TCEXNoCounterLists final : public ICEXCounterLists {
+ public:
+  void CEXReadCounters() override {}
+  void CEXWriteCounters() override {}
+};
+
+// The login dialog and the user list.
+class ICEXLogin {
+ public:
+  virtual ~ICEXLogin() = default;
+  // Shows the login dialog modally with empty fields. True when it was left
+  // with OK; `user` and `password` then hold what was entered.
+  virtual bool CEXShowLoginDialog(std::string& user, std::string& password) = 0;
+  // Reads the user list again.
+  virtual void CEXReloadUsers() = 0;
+  // Looks the user up by name and password; true when found, with the
+  // user's administrator right.
+  virtual bool CEXFindUser(const std::string& user, const std::string& password, bool& isAdmin) = 0;
+};
+
+// No user list yet: the dialog is not shown and every login is the
+// administrator's, so a configuration that asks for a login still opens.
+class TCEXNoLogin final : public ICEXLogin {
+ public:
+  bool CEXShowLoginDialog(std::string&, std::string&) override { return true; }
+  void CEXReloadUsers() override {}
+  bool CEXFindUser(const std::string&, const std::string&, bool& isAdmin) override {
+    isAdmin = true;
+    return true;
+  }
+};
+
+// The sequence window. The main window works without one (it then never
+// counts as visible).
+class ICEXSequenceWindow {
+ public:
+  virtual ~ICEXSequenceWindow() = default;
+  virtual bool SEQVisible() const = 0;
+  // Opens the sequence file in the window.
+  virtual void SEQLoadSequenceFile(const std::string& path) = 0;
+  // A received message is ready to be parsed.
+  virtual void SEQMessageAvailable() = 0;
+  // The run goes on with its next row (after a response time-out).
+  virtual void SEQRunNextRow() = 0;
+  // An error of the running sequence's current message: logged and counted
+  // once per message, when the run has its log columns.
+  virtual void SEQLogError(int errorId, const std::string& errorText, bool groupValue) = 0;
+};
+
+}  // namespace kal

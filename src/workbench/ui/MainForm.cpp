@@ -1,0 +1,410 @@
+#include "workbench/ui/MainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+#include "ep2/MessageTree.h"
+#include "platform/ui/QtEventPoster.h"
+#include "workbench/ui/QtPorts.h"
+
+namespace kal {
+
+namespace {
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// A caption over a widget.
+QWidget* Captioned(const char* caption, QWidget* widget, QWidget* beside = nullptr) {
+  auto* box = new QWidget;
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(caption));
+  row->addStretch(1);
+  if (beside != nullptr) row->addWidget(beside);
+  layout->addLayout(row);
+  layout->addWidget(widget, 1);
+  return box;
+}
+
+QButtonGroup* RadioItems(QGroupBox* box, std::initializer_list<const char*> items, int checked) {
+  auto* group = new QButtonGroup(box);
+  auto* layout = new QVBoxLayout(box);
+  int id = 0;
+  for (const char* item : items) {
+    auto* button = new QRadioButton(item, box);
+    group->addButton(button, id);
+    button->setChecked(id == checked);
+    layout->addWidget(button);
+    ++id;
+  }
+  return group;
+}
+
+}  // namespace
+
+TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::move(parts.args)) {
+  setObjectName("TForm1");
+  poster_ = new TPLTQtEventPoster(this);
+  timers_ = std::make_unique<TCEXQtTimerFactory>();
+  qtDialogs_ = std::make_unique<TCEXQtDialogs>(this);
+  if (parts.messageFiles == nullptr) {
+    ownMessageFiles_ = std::make_unique<TCEXNoMessageFiles>();
+    parts.messageFiles = ownMessageFiles_.get();
+  }
+  if (parts.counters == nullptr) {
+    ownCounters_ = std::make_unique<TCEXNoCounterLists>();
+    parts.counters = ownCounters_.get();
+  }
+  if (parts.login == nullptr) {
+    ownLogin_ = std::make_unique<TCEXNoLogin>();
+    parts.login = ownLogin_.get();
+  }
+
+  BuildControls();
+  BuildMenus();
+  resize(1024, 768);
+  LayoutStatusPanels();
+
+  core_ = std::make_unique<TCEXMainWindow>(
+      parts.programDir,
+      TCEXMainWindow::TPorts{.view = *this,
+                             .dialogs = parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_,
+                             .errorWindow = *this,
+                             .timers = *timers_,
+                             .clock = clock_,
+                             .poster = *poster_,
+                             .dialUp = parts.dialUp,
+                             .random = nullptr,
+                             .messageFiles = *parts.messageFiles,
+                             .counters = *parts.counters,
+                             .login = *parts.login,
+                             .sequenceWindow = parts.sequenceWindow});
+
+  const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
+  if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
+  core_->FormCreate();
+}
+
+TForm1::~TForm1() {
+  core_->FormDestroy();
+  core_.reset();
+}
+
+void TForm1::BuildControls() {
+  XMLMessageTree1 = new QTreeWidget;
+  XMLMessageTree1->setObjectName("XMLMessageTree1");
+  XMLMessageTree2 = new QTreeWidget;
+  XMLMessageTree2->setObjectName("XMLMessageTree2");
+  for (QTreeWidget* tree : {XMLMessageTree1, XMLMessageTree2}) tree->setHeaderHidden(true);
+
+  for (int i = 0; i < 6; ++i) {
+    memos_[i] = new QPlainTextEdit;
+    memos_[i]->setObjectName(QString("Memo%1").arg(i + 1));
+    const auto memo = static_cast<TCEXMemo>(i + 1);
+    connect(memos_[i], &QPlainTextEdit::textChanged, this, [this, i, memo] {
+      if (updating_) return;
+      shownMemos_[i] = memos_[i]->toPlainText().toStdString();
+      core_->CEXSetMemo(memo, shownMemos_[i]);
+    });
+  }
+  for (int n : {1, 2, 3, 6, 7, 8}) {
+    QLineEdit* edit = new QLineEdit;
+    edit->setObjectName(QString("Edit%1").arg(n));
+    edits_[n - 1] = edit;
+    const auto id = static_cast<TCEXEdit>(n);
+    connect(edit, &QLineEdit::textEdited, this, [this, edit, id](const QString& text) {
+      if (!updating_) core_->CEXSetEdit(id, text.toStdString());
+      (void)edit;
+    });
+  }
+  // The displays the program fills are read-only and look it.
+  for (QPlainTextEdit* memo : {memos_[1], memos_[2], memos_[3], memos_[4]}) {
+    memo->setReadOnly(true);
+    memo->setBackgroundRole(QPalette::Button);
+  }
+  for (int n : {2, 6, 7, 8}) {
+    edits_[n - 1]->setReadOnly(true);
+    edits_[n - 1]->setBackgroundRole(QPalette::Button);
+  }
+
+  RadioGroup1 = new QGroupBox("Security header");
+  RadioGroup1->setObjectName("RadioGroup1");
+  securityHeader_ = RadioItems(RadioGroup1, {"Add MAC Only", "Add Complete Security Header"}, 1);
+  RadioGroup2 = new QGroupBox("Add msgnum");
+  RadioGroup2->setObjectName("RadioGroup2");
+  addMsgNum_ = RadioItems(RadioGroup2, {"New", "From Input", "None"}, 0);
+  connect(securityHeader_, &QButtonGroup::idClicked, this,
+          [this](int id) { core_->CEXSetSecurityHeader(id); });
+  connect(addMsgNum_, &QButtonGroup::idClicked, this,
+          [this](int id) { core_->CEXSetAddMsgNum(id); });
+
+  connect(XMLMessageTree1, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current) {
+            int line = -1;
+            if (current != nullptr) {
+              int index = 0;
+              for (QTreeWidgetItemIterator it(XMLMessageTree1); *it != nullptr; ++it, ++index) {
+                if (*it == current) {
+                  line = index;
+                  break;
+                }
+              }
+            }
+            core_->CEXSetSelectedSourceLine(line);
+          });
+
+  auto* send = new QWidget;
+  auto* sendLayout = new QVBoxLayout(send);
+  sendLayout->setContentsMargins(0, 0, 0, 0);
+  sendLayout->addWidget(Captioned("Source Window", XMLMessageTree1, edits_[1]), 3);
+  sendLayout->addWidget(Captioned("Send Message: XML Document", memos_[0]), 2);
+  sendLayout->addWidget(Captioned("Send Message: Data Stream", memos_[5]), 1);
+  auto* sendTime = new QHBoxLayout;
+  sendTime->addWidget(new QLabel("Send time"));
+  sendTime->addWidget(edits_[5]);
+  sendLayout->addLayout(sendTime);
+  auto* inputs = new QHBoxLayout;
+  inputs->addWidget(RadioGroup2);
+  inputs->addWidget(RadioGroup1);
+  auto* numbers = new QVBoxLayout;
+  numbers->addWidget(edits_[0]);
+  numbers->addWidget(edits_[2]);
+  numbers->addStretch(1);
+  inputs->addLayout(numbers);
+  sendLayout->addLayout(inputs);
+
+  auto* received = new QWidget;
+  auto* receivedLayout = new QVBoxLayout(received);
+  receivedLayout->setContentsMargins(0, 0, 0, 0);
+  receivedLayout->addWidget(Captioned("Received Message: Reference Structure", XMLMessageTree2), 2);
+  receivedLayout->addWidget(Captioned("Received Message: Message Content", memos_[2]), 2);
+  receivedLayout->addWidget(Captioned("Received Message: Header and Security Items", memos_[3]), 1);
+  receivedLayout->addWidget(Captioned("Received Message: XML Document", memos_[1]), 1);
+  receivedLayout->addWidget(Captioned("Received Message: Data Stream", memos_[4]), 1);
+  auto* receiveTime = new QHBoxLayout;
+  receiveTime->addWidget(new QLabel("Receive time"));
+  receiveTime->addWidget(edits_[6]);
+  receiveTime->addWidget(edits_[7]);
+  receivedLayout->addLayout(receiveTime);
+
+  auto* splitter = new QSplitter(Qt::Horizontal);
+  splitter->addWidget(send);
+  splitter->addWidget(received);
+  setCentralWidget(splitter);
+
+  statusBar()->setObjectName("StatusBar1");
+  statusBar()->setSizeGripEnabled(false);
+  for (int i = 0; i < TCEXMainWindow::CEXcStatusPanels; ++i) {
+    panels_[i] = new QLabel;
+    panels_[i]->setObjectName(QString("Panel%1").arg(i));
+    statusBar()->addPermanentWidget(panels_[i]);
+  }
+}
+
+void TForm1::BuildMenus() {
+  for (int i = 0; i < static_cast<int>(TCEXMenu::Count); ++i) {
+    const TCEXMenuInfo& info = TCEXMainWindow::CEXMenuInfo(static_cast<TCEXMenu>(i));
+    menus_[i] = menuBar()->addMenu(info.caption);
+    menus_[i]->setObjectName(info.name);
+  }
+  for (int i = 0; i < static_cast<int>(TCEXAction::Count); ++i) {
+    const auto id = static_cast<TCEXAction>(i);
+    const TCEXActionInfo& info = TCEXMainWindow::CEXActionInfo(id);
+    auto* action = new QAction(info.caption, this);
+    action->setObjectName(info.name);
+    if (*info.hint != '\0') action->setToolTip(info.hint);
+    connect(action, &QAction::triggered, this, [this, id] { core_->CEXExecute(id); });
+    actions_[i] = action;
+  }
+  QMenu* file = menus_[static_cast<size_t>(TCEXMenu::File)];
+  fileMenuTail_ = file->addSeparator();
+  file->addAction(CEXActionObject(TCEXAction::Logout));
+  file->addAction(CEXActionObject(TCEXAction::Exit));
+  QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
+  parameters->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
+  parameters->addAction(CEXActionObject(TCEXAction::SaveConfFile));
+  parameters->addAction(CEXActionObject(TCEXAction::SaveConfiguration));
+
+  QToolBar* tools = addToolBar("ToolBar1");
+  tools->setObjectName("ToolBar1");
+  tools->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
+  tools->addAction(CEXActionObject(TCEXAction::SaveConfFile));
+}
+
+void TForm1::LayoutStatusPanels() {
+  // The status bar spans the window; before the first show it has not been
+  // laid out yet.
+  const int panelWidth = (width() - 20) / TCEXMainWindow::CEXcStatusPanels;
+  for (QLabel* panel : panels_) panel->setFixedWidth(std::max(panelWidth, 1));
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  LayoutStatusPanels();
+}
+
+// -------------------------------------------------------------------- view
+
+void TForm1::CEXChanged(uint32_t parts) {
+  if (!core_) return;
+  updating_ = true;
+  const TCEXMainWindow& core = *core_;
+  if (parts & CEXpCaption) setWindowTitle(Q(core.CEXCaption()));
+  if (parts & CEXpStatusBar) {
+    for (int i = 0; i < TCEXMainWindow::CEXcStatusPanels; ++i)
+      panels_[i]->setText(Q(core.CEXStatusText(i)));
+  }
+  if (parts & CEXpMemos) {
+    for (int i = 0; i < 6; ++i) {
+      const std::string& text = core.CEXGetMemo(static_cast<TCEXMemo>(i + 1));
+      if (shownMemos_[i] == text) continue;
+      shownMemos_[i] = text;
+      memos_[i]->setPlainText(Q(text));
+    }
+  }
+  if (parts & CEXpEdits) {
+    for (int n : {1, 2, 3, 6, 7, 8}) {
+      const QString text = Q(core.CEXGetEdit(static_cast<TCEXEdit>(n)));
+      if (edits_[n - 1]->text() != text) edits_[n - 1]->setText(text);
+    }
+  }
+  if (parts & CEXpRadioGroups) {
+    RadioGroup1->setVisible(core.CEXSecurityHeaderVisible());
+    if (QAbstractButton* b = securityHeader_->button(core.CEXGetSecurityHeader()))
+      b->setChecked(true);
+    if (QAbstractButton* b = addMsgNum_->button(core.CEXGetAddMsgNum())) b->setChecked(true);
+  }
+  if (parts & CEXpSourceTree) ShowTree(XMLMessageTree1, core_->CEXSourceTree());
+  if (parts & CEXpReferenceTree) ShowTree(XMLMessageTree2, core_->CEXReferenceTree());
+  if (parts & CEXpActions) {
+    for (int i = 0; i < static_cast<int>(TCEXAction::Count); ++i)
+      actions_[i]->setEnabled(core.CEXActionEnabled(static_cast<TCEXAction>(i)));
+    for (int i = 0; i < static_cast<int>(TCEXMenu::Count); ++i)
+      menus_[i]->menuAction()->setEnabled(core.CEXMenuEnabled(static_cast<TCEXMenu>(i)));
+  }
+  if (parts & CEXpRecentFiles) ShowRecentFiles();
+  if (parts & CEXpGeometry) ApplyGeometry();
+  updating_ = false;
+}
+
+void TForm1::ShowRecentFiles() {
+  for (QAction* action : recentActions_) {
+    for (QMenu* menu : menus_) menu->removeAction(action);
+    action->deleteLater();
+  }
+  recentActions_.clear();
+  for (const TCEXRecentEntry& entry : core_->CEXRecentEntries()) {
+    auto* action = new QAction(Q(entry.caption), this);
+    action->setSeparator(entry.separator);
+    if (!entry.separator)
+      connect(action, &QAction::triggered, this,
+              [this, entry] { core_->CEXOpenRecentFile(entry); });
+    QMenu* menu = menus_[static_cast<size_t>(entry.menu)];
+    if (entry.menu == TCEXMenu::File)
+      menu->insertAction(fileMenuTail_, action);
+    else
+      menu->addAction(action);
+    recentActions_.push_back(action);
+  }
+}
+
+void TForm1::ShowTree(QTreeWidget* widget, const TXMLMessageTree& tree) {
+  widget->clear();
+  // Walks the model in tree order, keeping the widget item of each level.
+  std::vector<QTreeWidgetItem*> parents;
+  for (const TXMLTreeNode* node = tree.GetFirstNode(); node != nullptr; node = node->GetNext()) {
+    const auto level = static_cast<size_t>(node->GetLevel());
+    parents.resize(level);
+    QTreeWidgetItem* item =
+        level == 0 ? new QTreeWidgetItem(widget) : new QTreeWidgetItem(parents.back());
+    item->setText(0, Q(node->GetText()));
+    item->setExpanded(node->GetExpanded());
+    parents.push_back(item);
+  }
+}
+
+void TForm1::ApplyGeometry() {
+  const TCEXGeometry& g = core_->CEXGeometry();
+  if (g.maximised) {
+    setWindowState(windowState() | Qt::WindowMaximized);
+    return;
+  }
+  setWindowState(windowState() & ~Qt::WindowMaximized);
+  if (g.width > 0 && g.height > 0) setGeometry(g.left, g.top, g.width, g.height);
+}
+
+bool TForm1::CEXStatusTextFits(int panel, const std::string& text) {
+  const QLabel* label = panels_.at(panel);
+  const int room = label->contentsRect().width();
+  return label->fontMetrics().horizontalAdvance(Q(text)) <= room;
+}
+
+TCEXGeometry TForm1::CEXGetGeometry() {
+  const QRect r = isMaximized() ? normalGeometry() : geometry();
+  return {isMaximized(), r.top(), r.left(), r.width(), r.height()};
+}
+
+void TForm1::CEXCloseMainWindow() {
+  // Queued: the road that asks is still running.
+  QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TForm1::ERRSetError(int code, const std::string& detail) {
+  if (errorWindow_ != nullptr)
+    errorWindow_->ERRSetError(code, detail);
+  else
+    core_->CEXShowMessage(std::to_string(code) + " " + detail);
+}
+
+void TForm1::ERRSetErrorMessage(int code, const std::string& text) {
+  if (errorWindow_ != nullptr)
+    errorWindow_->ERRSetErrorMessage(code, text);
+  else
+    core_->CEXShowMessage(std::to_string(code) + " " + text);
+}
+
+// ------------------------------------------------------------------ events
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  core_->FormShow(args_);
+  // The first activation follows the first show, whether or not a window
+  // manager hands the window the focus.
+  QTimer::singleShot(0, this, [this] { core_->FormActivate(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!core_->FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  core_->FormClose();
+  event->accept();
+}
+
+}  // namespace kal

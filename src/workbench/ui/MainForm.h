@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/ErrorWindow.h"
+#include "workbench/MainWindow.h"
+
+class QAction;
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QTreeWidget;
+
+namespace kal {
+
+class TCEXQtDialogs;
+class TCEXQtTimerFactory;
+class TPLTQtEventPoster;
+
+// The main window. It shows the state of its core (TCEXMainWindow) and hands
+// the user's actions and the window's events to it.
+class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow {
+  Q_OBJECT
+
+ public:
+  // What the form is built with. Null ports take the implementation in use
+  // until their part exists (or the Qt one for the dialogs).
+  struct TParts {
+    std::string programDir;
+    std::vector<std::string> args;  // program arguments without the program name
+    ICEXDialogs* dialogs = nullptr;
+    IPLTDialUpService* dialUp = nullptr;
+    ICEXMessageFiles* messageFiles = nullptr;
+    ICEXCounterLists* counters = nullptr;
+    ICEXLogin* login = nullptr;
+    ICEXSequenceWindow* sequenceWindow = nullptr;
+  };
+
+  explicit TForm1(TParts parts, QWidget* parent = nullptr);
+  // Stops the link and the receive threads before the window goes.
+  ~TForm1() override;
+
+  TCEXMainWindow& CEXCore() { return *core_; }
+  ICEXMainServices& CEXServices() { return *core_; }
+  // The error window that errors go to (not owned).
+  void CEXSetErrorWindow(IERRErrorWindow* window) { errorWindow_ = window; }
+  QAction* CEXActionObject(TCEXAction action) const {
+    return actions_[static_cast<size_t>(action)];
+  }
+
+  // ICEXView
+  void CEXChanged(uint32_t parts) override;
+  bool CEXStatusTextFits(int panel, const std::string& text) override;
+  TCEXGeometry CEXGetGeometry() override;
+  void CEXCloseMainWindow() override;
+
+  // IERRErrorWindow: forwards to the error window.
+  void ERRSetError(int code, const std::string& detail) override;
+  void ERRSetErrorMessage(int code, const std::string& text) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void LayoutStatusPanels();
+  void ShowRecentFiles();
+  void ShowTree(QTreeWidget* widget, const TXMLMessageTree& tree);
+  void ApplyGeometry();
+
+  std::vector<std::string> args_;
+  std::unique_ptr<TCEXQtDialogs> qtDialogs_;
+  std::unique_ptr<TCEXQtTimerFactory> timers_;
+  TPLTQtEventPoster* poster_;
+  TCEXSystemClock clock_;
+  std::unique_ptr<ICEXMessageFiles> ownMessageFiles_;
+  std::unique_ptr<ICEXCounterLists> ownCounters_;
+  std::unique_ptr<ICEXLogin> ownLogin_;
+  IERRErrorWindow* errorWindow_ = nullptr;
+  std::unique_ptr<TCEXMainWindow> core_;
+
+  QTreeWidget* XMLMessageTree1;
+  QTreeWidget* XMLMessageTree2;
+  std::array<QPlainTextEdit*, 6> memos_{};
+  std::array<std::string, 6> shownMemos_;  // what each memo shows, to skip unchanged ones
+  std::array<QLineEdit*, 8> edits_{};      // Edit1 .. Edit8; Edit4 and Edit5 do not exist
+  QGroupBox* RadioGroup1;
+  QGroupBox* RadioGroup2;
+  QButtonGroup* securityHeader_;
+  QButtonGroup* addMsgNum_;
+  std::array<QLabel*, TCEXMainWindow::CEXcStatusPanels> panels_{};
+  std::array<QAction*, static_cast<size_t>(TCEXAction::Count)> actions_{};
+  std::array<QMenu*, static_cast<size_t>(TCEXMenu::Count)> menus_{};
+  QAction* fileMenuTail_ = nullptr;  // recent message files go before it
+  std::vector<QAction*> recentActions_;
+  bool shown_ = false;
+  bool updating_ = false;
+};
+
+}  // namespace kal
