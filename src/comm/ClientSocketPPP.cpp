@@ -66,12 +66,6 @@ const char* DialStateText(int state) {
   return "";
 }
 
-std::string TimeText() {
-  std::string year, month, day, hour, minute, second;
-  UDTDateTimeStrings(year, month, day, hour, minute, second);
-  return hour + ":" + minute + ":" + second;
-}
-
 }  // namespace
 
 // One connection attempt and, once connected, the connection. Shared by the
@@ -455,7 +449,7 @@ void TCTPClientSocketPPP::Display(const std::string& text, TRRSStatusColor color
     statusLine_->RRSSetText(text);
     statusLine_->RRSSetColor(color);
   }
-  if (historyList_ != nullptr) historyList_->RRSAddLine(text + " " + TimeText());
+  if (historyList_ != nullptr) historyList_->RRSAddLine(text + " " + UDTTimeText());
 }
 
 void TCTPClientSocketPPP::CTPDisplayRASStatus(const std::string& text) {

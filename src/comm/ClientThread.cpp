@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "comm/Timeout.h"
 #include "platform/SocketErrors.h"
 #include "support/DateTimeUtilities.h"
 
@@ -11,17 +12,6 @@ namespace kal {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string TimeText() {
-  std::string year, month, day, hour, minute, second;
-  UDTDateTimeStrings(year, month, day, hour, minute, second);
-  return hour + ":" + minute + ":" + second;
-}
-
-int MillisecondsUntil(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>(std::min<int64_t>(left, 0x7fffffff));
-}
 
 }  // namespace
 
@@ -109,7 +99,7 @@ bool TTHCClientThread::THCReceiveFrame(TTHFrameReader& reader,
       mailBox_.THXReportClientSocketError(code, PLTSocketErrorText(code));
     return false;  // woken to end, or the connection ended
   }
-  const std::string time = TimeText();
+  const std::string time = UDTTimeText();
   calls_.THVAdd([time](ITHReceiveView& v) {
     v.THRestartHangUpTimer();
     v.THSetReceiveTime(time);
@@ -126,7 +116,7 @@ bool TTHCClientThread::THCReceiveFrame(TTHFrameReader& reader,
   Clock::time_point deadline = Clock::now() + interChar;
   bool timedOut = false, ended = false;
   while (!frame.THFComplete()) {
-    const int left = MillisecondsUntil(deadline);
+    const int left = TIMMillisecondsUntil(deadline);
     if (left == 0) {
       timedOut = true;
       break;

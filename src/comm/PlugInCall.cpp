@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "comm/Frame.h"
+#include "comm/Timeout.h"
 #include "platform/Socket.h"
 #include "platform/SocketErrors.h"
 #include "support/HexUtilities.h"
@@ -18,11 +19,6 @@ using Clock = std::chrono::steady_clock;
 // The code (and text) of a reply the plug-in ended before it was whole.
 constexpr int kPeerClosed = 10101;
 
-int MillisecondsUntil(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>(std::min<int64_t>(left, 0x7fffffff));
-}
-
 // Reads exactly `n` bytes, waiting until `deadline`. 0, or the socket code
 // of why fewer came (time-out, orderly end, failure); `out` holds what came.
 int ReadExactly(TPLTStreamSocket& socket, size_t n, Clock::time_point deadline, std::string& out) {
@@ -32,7 +28,7 @@ int ReadExactly(TPLTStreamSocket& socket, size_t n, Clock::time_point deadline, 
     size_t got = 0;
     int code = 0;
     const TPLTReceive r = socket.PLTReceive(buffer, std::min(sizeof buffer, n - out.size()),
-                                            MillisecondsUntil(deadline), got, code);
+                                            TIMMillisecondsUntil(deadline), got, code);
     if (r == TPLTReceive::kData) {
       out.append(buffer, got);
     } else if (r == TPLTReceive::kTimeout) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "comm/Timeout.h"
 #include "platform/SocketErrors.h"
 #include "support/DateTimeUtilities.h"
 
@@ -10,17 +11,6 @@ namespace kal {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string TimeText() {
-  std::string year, month, day, hour, minute, second;
-  UDTDateTimeStrings(year, month, day, hour, minute, second);
-  return hour + ":" + minute + ":" + second;
-}
-
-int MillisecondsUntil(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left <= 0 ? 0 : static_cast<int>(std::min<int64_t>(left, 0x7fffffff));
-}
 
 }  // namespace
 
@@ -97,7 +87,7 @@ int TTHRServerThread::Run(std::string& errorText) {
       continue;
     }
 
-    const std::string time = TimeText();
+    const std::string time = UDTTimeText();
     calls_.THVAdd([time](ITHReceiveView& v) { v.THSetReceiveTime(time); });
     if (frame.THFTooLong()) {
       errorText = THFFrameTooLongText(frame.THFLength());
@@ -110,7 +100,7 @@ int TTHRServerThread::Run(std::string& errorText) {
     Clock::time_point deadline = Clock::now() + interChar;
     TPLTReceive r = TPLTReceive::kData;
     while (!frame.THFComplete()) {
-      const int left = MillisecondsUntil(deadline);
+      const int left = TIMMillisecondsUntil(deadline);
       if (left == 0) break;
       r = Read(reader_, left, terminateOnly, code);
       if (r == TPLTReceive::kData)

@@ -8,6 +8,10 @@ namespace kal {
 // A millisecond deadline on the monotonic clock (it runs on across midnight
 // and ignores changes of the wall clock). Created unarmed; an unarmed
 // deadline counts as passed.
+// Milliseconds from now until `deadline` on the monotonic clock, 0 when it
+// has passed, capped to the int range (for poll-style waits).
+int TIMMillisecondsUntil(std::chrono::steady_clock::time_point deadline);
+
 class TTIMTimeout final {
  public:
   using Clock = std::chrono::steady_clock;

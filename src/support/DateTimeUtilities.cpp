@@ -45,6 +45,12 @@ std::string UDTDateTimeTextAt(std::time_t when) {
   return buf;
 }
 
+std::string UDTTimeText() {
+  std::string year, month, day, hour, minute, second;
+  UDTDateTimeStrings(year, month, day, hour, minute, second);
+  return hour + ":" + minute + ":" + second;
+}
+
 std::string UDTDateTimeText() {
   return UDTDateTimeTextAt(std::time(nullptr));
 }

@@ -19,6 +19,8 @@ void UDTDateTimeStringsAt(std::time_t when, std::string& year, std::string& mont
 
 // "dd.MM.yyyy HH:mm:ss" of the current local time, or of a given moment.
 std::string UDTDateTimeText();
+// The current local time as "HH:mm:ss".
+std::string UDTTimeText();
 std::string UDTDateTimeTextAt(std::time_t when);
 
 }  // namespace kal
