@@ -10,6 +10,7 @@
 #include <random>
 
 #include "common/TestSupport.h"
+#include "ep2/Ep2Oracle.h"
 
 namespace kal {
 namespace {
@@ -18,22 +19,7 @@ using test::FromHex;
 using test::ToHex;
 using TSEC = TSECep2Security;
 
-// Triple DES (24-byte key) by OpenSSL, without padding; ECB when iv is empty.
-std::string Ede(std::string key, std::string_view data, bool encrypt, std::string iv = {}) {
-  if (key.size() == 16) key += key.substr(0, 8);
-  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-  const auto* cipher = iv.empty() ? EVP_des_ede3_ecb() : EVP_des_ede3_cbc();
-  EVP_CipherInit_ex(ctx, cipher, nullptr, reinterpret_cast<const unsigned char*>(key.data()),
-                    reinterpret_cast<const unsigned char*>(iv.data()), encrypt ? 1 : 0);
-  EVP_CIPHER_CTX_set_padding(ctx, 0);
-  std::string out(data.size(), '\0');
-  int len = 0;
-  EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &len,
-                   reinterpret_cast<const unsigned char*>(data.data()),
-                   static_cast<int>(data.size()));
-  EVP_CIPHER_CTX_free(ctx);
-  return out;
-}
+using test::Ede;
 
 // ISO/IEC 9797-1 algorithm 3: single-DES CBC (K1 three times) over all but
 // the last block, then Triple DES on the last one chained to that.
