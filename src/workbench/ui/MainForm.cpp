@@ -25,6 +25,8 @@
 
 #include "ep2/MessageTree.h"
 #include "platform/ui/QtEventPoster.h"
+#include "workbench/ui/FormAUSAdminUsers.h"
+#include "workbench/ui/FormLogin.h"
 #include "workbench/ui/QtPorts.h"
 
 namespace kal {
@@ -79,7 +81,11 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     parts.counters = ownCounters_.get();
   }
   if (parts.login == nullptr) {
-    ownLogin_ = std::make_unique<TCEXNoLogin>();
+    std::string dir = parts.programDir;
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    form18_ = new TForm18(dir + "users.ini", nullptr, this);
+    form19_ = new TForm19(nullptr, this);
+    ownLogin_ = std::make_unique<TAUULogin>(*form19_, form18_->AUSAdmin());
     parts.login = ownLogin_.get();
   }
 
@@ -105,6 +111,12 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
 
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
   if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
+  if (form18_ != nullptr) {
+    form18_->AUSSetConfig(&core_->CEXConfiguration());
+    QAction* users = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Users");
+    users->setObjectName("Users1");
+    connect(users, &QAction::triggered, form18_, &QDialog::open);
+  }
   core_->FormCreate();
 }
 

@@ -21,6 +21,8 @@ class QTreeWidget;
 namespace kal {
 
 class TCEXQtDialogs;
+class TForm18;
+class TForm19;
 class TCEXQtTimerFactory;
 class TPLTQtEventPoster;
 
@@ -31,7 +33,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
 
  public:
   // What the form is built with. Null ports take the implementation in use
-  // until their part exists (or the Qt one for the dialogs).
+  // until their part exists (or the Qt one for the dialogs); a null login
+  // takes the login of "users.ini" in the program folder.
   struct TParts {
     std::string programDir;
     std::vector<std::string> args;  // program arguments without the program name
@@ -86,6 +89,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   std::unique_ptr<ICEXMessageFiles> ownMessageFiles_;
   std::unique_ptr<ICEXCounterLists> ownCounters_;
   std::unique_ptr<ICEXLogin> ownLogin_;
+  TForm18* form18_ = nullptr;  // user administration, when the form runs the login
+  TForm19* form19_ = nullptr;
   IERRErrorWindow* errorWindow_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;
 
