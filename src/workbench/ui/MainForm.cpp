@@ -83,8 +83,8 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   if (parts.login == nullptr) {
     std::string dir = parts.programDir;
     if (!dir.empty() && dir.back() != '/') dir += '/';
-    form18_ = new TForm18(dir + "users.ini", nullptr, this);
-    form19_ = new TForm19(nullptr, this);
+    form18_ = std::make_unique<TForm18>(dir + "users.ini", nullptr);
+    form19_ = std::make_unique<TForm19>(nullptr);
     ownLogin_ = std::make_unique<TAUULogin>(*form19_, form18_->AUSAdmin());
     parts.login = ownLogin_.get();
   }
@@ -115,7 +115,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     form18_->AUSSetConfig(&core_->CEXConfiguration());
     QAction* users = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Users");
     users->setObjectName("Users1");
-    connect(users, &QAction::triggered, form18_, &QDialog::open);
+    connect(users, &QAction::triggered, form18_.get(), &QDialog::open);
   }
   core_->FormCreate();
 }

@@ -88,9 +88,11 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   TCEXSystemClock clock_;
   std::unique_ptr<ICEXMessageFiles> ownMessageFiles_;
   std::unique_ptr<ICEXCounterLists> ownCounters_;
+  // The user administration and login dialogs (top-level windows) when the
+  // form runs the login of "users.ini"; they outlive the login using them.
+  std::unique_ptr<TForm18> form18_;
+  std::unique_ptr<TForm19> form19_;
   std::unique_ptr<ICEXLogin> ownLogin_;
-  TForm18* form18_ = nullptr;  // user administration, when the form runs the login
-  TForm19* form19_ = nullptr;
   IERRErrorWindow* errorWindow_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;
 
