@@ -64,6 +64,8 @@ QTableWidgetItem* TRowEditGrid::ItemAt(int col, int row) {
     if (row < fixedRows_ || col < fixedCols_) {
       it->setFlags(Qt::ItemIsEnabled);
       it->setBackground(palette().button());
+    } else {
+      it->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
     }
     setItem(row, col, it);
   }
@@ -71,15 +73,16 @@ QTableWidgetItem* TRowEditGrid::ItemAt(int col, int row) {
 }
 
 void TRowEditGrid::StyleFixedCells() {
-  // Fixed cells are headings: shown like buttons and never edited.
+  // Every cell has an item; fixed cells are headings: shown like buttons and
+  // never edited.
   for (int r = 0; r < rowCount(); ++r) {
     for (int c = 0; c < columnCount(); ++c) {
       const bool fixed = r < fixedRows_ || c < fixedCols_;
-      QTableWidgetItem* it = item(r, c);
-      if (it == nullptr && !fixed) continue;
-      it = ItemAt(c, r);
-      it->setFlags(fixed ? Qt::ItemIsEnabled
-                         : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+      QTableWidgetItem* it = ItemAt(c, r);
+      const Qt::ItemFlags flags =
+          fixed ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+      if (it->flags() == flags) continue;
+      it->setFlags(flags);
       it->setBackground(fixed ? palette().button() : palette().base());
     }
   }

@@ -71,7 +71,6 @@ class TRowEditGrid final : public QTableWidget, public IStringGrid {
   int selFirst_ = -1, selLast_ = -1;
   int pressRow_ = -1;
   bool selecting_ = false, dragging_ = false;
-  bool styling_ = false;
   QAction* actions_[CommandCount] = {};
   QMenu* menu_;
   std::function<void(const QString&)> message_;
