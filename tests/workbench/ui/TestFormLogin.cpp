@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -180,7 +181,16 @@ class TestFormLogin : public QObject {
     // dialog stays and the file is kept.
     const std::string before = test::ReadFile(home_->path() + "users.ini");
     activate->click();
-    grid.SetCell(3, 1, "");
+    TRowEditGrid& table = users->AUSGrid();
+    auto* attributes = users->findChild<QListWidget*>("CheckListBox1")->item(0);
+    QCOMPARE(attributes->text(), QString("A Administrator"));
+    table.setCurrentCell(2, 1);
+    QCOMPARE(attributes->checkState(), Qt::Unchecked);
+    table.setCurrentCell(1, 3);  // the attributes are not edited in the grid
+    QTRY_COMPARE(table.currentColumn(), 1);
+    QCOMPARE(attributes->checkState(), Qt::Checked);
+    attributes->setCheckState(Qt::Unchecked);
+    QCOMPARE(grid.Cell(3, 1), "");
     users->findChild<QPushButton*>("Ok")->click();
     QCOMPARE(messages.size(), 1);
     QVERIFY(users->isVisible());
