@@ -11,7 +11,7 @@
 
 namespace kal {
 
-bool PLTWriteFileAtomically(const std::string& path, std::string_view content) {
+bool PLTWriteFileAtomically(const std::string& path, std::string_view content, unsigned mode) {
   std::string tmpl = path + ".XXXXXX";
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
@@ -31,7 +31,7 @@ bool PLTWriteFileAtomically(const std::string& path, std::string_view content) {
     left -= static_cast<size_t>(n);
   }
   if (ok && fsync(fd) != 0) ok = false;
-  if (ok && fchmod(fd, 0644) != 0) ok = false;
+  if (ok && fchmod(fd, static_cast<mode_t>(mode)) != 0) ok = false;
   if (close(fd) != 0) ok = false;
   if (ok && std::rename(name.data(), path.c_str()) != 0) ok = false;
   if (!ok) unlink(name.data());

@@ -25,6 +25,8 @@
 
 #include "ep2/MessageTree.h"
 #include "platform/ui/QtEventPoster.h"
+#include "workbench/ui/FormAUSAdminUsers.h"
+#include "workbench/ui/FormLogin.h"
 #include "workbench/ui/QtPorts.h"
 
 namespace kal {
@@ -63,6 +65,20 @@ QButtonGroup* RadioItems(QGroupBox* box, std::initializer_list<const char*> item
   return group;
 }
 
+// The login of "users.ini": its dialogs need the core's trace, so they come
+// after the core that holds this login; nobody logs in before that.
+class TDeferredLogin final : public ICEXLogin {
+ public:
+  bool CEXShowLoginDialog(std::string& user, std::string& password) override {
+    return login->CEXShowLoginDialog(user, password);
+  }
+  void CEXReloadUsers() override { login->CEXReloadUsers(); }
+  bool CEXFindUser(const std::string& user, const std::string& password, bool& isAdmin) override {
+    return login->CEXFindUser(user, password, isAdmin);
+  }
+  std::unique_ptr<TAUULogin> login;
+};
+
 }  // namespace
 
 TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::move(parts.args)) {
@@ -78,8 +94,11 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     ownCounters_ = std::make_unique<TCEXNoCounterLists>();
     parts.counters = ownCounters_.get();
   }
+  TDeferredLogin* usersLogin = nullptr;
   if (parts.login == nullptr) {
-    ownLogin_ = std::make_unique<TCEXNoLogin>();
+    auto login = std::make_unique<TDeferredLogin>();
+    usersLogin = login.get();
+    ownLogin_ = std::move(login);
     parts.login = ownLogin_.get();
   }
 
@@ -105,6 +124,18 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
 
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
   if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
+  if (usersLogin != nullptr) {
+    // The dialogs trace their start into the core's trace.
+    std::string dir = core_->CEXDirName();
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    form18_ = std::make_unique<TForm18>(dir + "users.ini", &core_->CEXTrace());
+    form19_ = std::make_unique<TForm19>(&core_->CEXTrace());
+    usersLogin->login = std::make_unique<TAUULogin>(*form19_, form18_->AUSAdmin());
+    form18_->AUSSetConfig(&core_->CEXConfiguration());
+    QAction* users = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Users");
+    users->setObjectName("Users1");
+    connect(users, &QAction::triggered, form18_.get(), &QDialog::open);
+  }
   core_->FormCreate();
 }
 

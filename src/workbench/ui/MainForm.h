@@ -21,6 +21,8 @@ class QTreeWidget;
 namespace kal {
 
 class TCEXQtDialogs;
+class TForm18;
+class TForm19;
 class TCEXQtTimerFactory;
 class TPLTQtEventPoster;
 
@@ -31,7 +33,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
 
  public:
   // What the form is built with. Null ports take the implementation in use
-  // until their part exists (or the Qt one for the dialogs).
+  // until their part exists (or the Qt one for the dialogs); a null login
+  // takes the login of "users.ini" in the program folder.
   struct TParts {
     std::string programDir;
     std::vector<std::string> args;  // program arguments without the program name
@@ -85,6 +88,10 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   TCEXSystemClock clock_;
   std::unique_ptr<ICEXMessageFiles> ownMessageFiles_;
   std::unique_ptr<ICEXCounterLists> ownCounters_;
+  // The user administration and login dialogs (top-level windows) when the
+  // form runs the login of "users.ini"; they outlive the login using them.
+  std::unique_ptr<TForm18> form18_;
+  std::unique_ptr<TForm19> form19_;
   std::unique_ptr<ICEXLogin> ownLogin_;
   IERRErrorWindow* errorWindow_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;
