@@ -703,13 +703,18 @@ void TCEXMainWindow::OpenMessageFile(const std::string& path) {
     CEXShowMessage("File " + path + " not found");
     return;
   }
+  CEXSetMessageFileName(path);
+  messageFiles_.CEXReadMessageFile(path);
+}
+
+void TCEXMainWindow::CEXSetMessageFileName(const std::string& path) {
   TCFGConfig& config = *shared_->config;
   config.CFGSetDirMessage(DirectoryOf(path));
   config.CFGAddPickFile(path);
   CEXsFileName = path;
   caption_ = std::string(CEXcCaption) + ": " + NameOf(path);
+  SynchMenuItems();
   Changed(CEXpCaption);
-  messageFiles_.CEXReadMessageFile(path);
 }
 
 void TCEXMainWindow::CEXLoadSequenceFile(const std::string& fileName) {

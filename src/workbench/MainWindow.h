@@ -175,6 +175,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   int CEXArrivalFlag() const { return arrival_; }
   bool CEXHasChanged() const { return CEXbHasChanged; }
   void CEXSetHasChanged(bool changed) { CEXbHasChanged = changed; }
+  // Makes `path` the message file of the source tree: the caption, the
+  // message directory and the recent message files follow.
+  void CEXSetMessageFileName(const std::string& path);
   bool CEXNoWaitForDisconnect() const { return CEXbNoWaitForDisconnect; }
   void CEXSetNoWaitForDisconnect(bool open) { CEXbNoWaitForDisconnect = open; }
   bool CEXAutoRun() const { return CEXbAutoRun; }

@@ -25,6 +25,8 @@
 
 #include "ep2/MessageTree.h"
 #include "platform/ui/QtEventPoster.h"
+#include "workbench/CounterLists.h"
+#include "workbench/MessageFiles.h"
 #include "workbench/ui/QtPorts.h"
 
 namespace kal {
@@ -70,12 +72,17 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   poster_ = new TPLTQtEventPoster(this);
   timers_ = std::make_unique<TCEXQtTimerFactory>();
   qtDialogs_ = std::make_unique<TCEXQtDialogs>(this);
+  TCEXMessageFiles* messageFiles = nullptr;
   if (parts.messageFiles == nullptr) {
-    ownMessageFiles_ = std::make_unique<TCEXNoMessageFiles>();
+    auto own =
+        std::make_unique<TCEXMessageFiles>(parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_);
+    messageFiles = own.get();
+    ownMessageFiles_ = std::move(own);
     parts.messageFiles = ownMessageFiles_.get();
   }
   if (parts.counters == nullptr) {
-    ownCounters_ = std::make_unique<TCEXNoCounterLists>();
+    ownCounters_ = std::make_unique<TCEXCounterLists>(
+        parts.programDir, parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_);
     parts.counters = ownCounters_.get();
   }
   if (parts.login == nullptr) {
@@ -103,6 +110,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .login = *parts.login,
                              .sequenceWindow = parts.sequenceWindow});
 
+  if (messageFiles != nullptr) messageFiles->CEXAttach(*core_);
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
   if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
   core_->FormCreate();
