@@ -28,6 +28,17 @@ enum class TCEXAction : int {
   SaveConfiguration,  // Action_SaveConfigurationExecute
   Logout,             // Action_LogoutExecute
   Exit,               // Action_ExitExecute
+  LoadMessage,        // Action_LoadMessageExecute
+  SaveMessage,        // Action_Save_MessageExecute
+  SaveMessageAs,      // Action_Save_Message_AsExecute
+  LoadReadStructure,  // Action_LoadReadStructureExecute
+  ClearRef,           // Action_ClearRefExecute
+  CutItem,            // Action_CutItemExecute
+  CopyItem,           // Action_CopyItemExecute
+  InsertItem,         // Action_InsertItemExecute
+  InsertAsChild,      // Action_InsertAsChildExecute
+  DeleteItem,         // Action_DeleteItemExecute
+  GotoParent,         // Action_GotoParentExecute
   Count
 };
 
@@ -125,6 +136,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   void Action_LoadConfigurationExecute();
   void Action_SaveConfigurationExecute();
   void Action_SaveConfFileExecute();
+  // The element commands on the selected source node.
+  void CEXElementCommand(TCEXAction action);
   void Action_LogoutExecute();
   void Action_ExitExecute();
   // A recent-file entry was chosen.
@@ -172,6 +185,10 @@ class TCEXMainWindow final : public ICEXMainServices {
   const TCEXGeometry& CEXGeometry() const { return geometry_; }
   // Absolute index of the selected source node in tree order; -1: none.
   void CEXSetSelectedSourceLine(int index) { selectedSourceLine_ = index; }
+  int CEXSelectedSourceLine() const { return selectedSourceLine_; }
+  // Whether the source tree has the input focus (the element commands
+  // work on it only then).
+  void CEXSetSourceTreeFocused(bool focused) { sourceTreeFocused_ = focused; }
   int CEXArrivalFlag() const { return arrival_; }
   bool CEXHasChanged() const { return CEXbHasChanged; }
   void CEXSetHasChanged(bool changed) { CEXbHasChanged = changed; }
@@ -294,6 +311,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::string CEXsAutoLoadSequenceFile;
   bool CEXbAutoRun = false;
   bool CEXbNoWaitForDisconnect = true;
+  bool sourceTreeFocused_ = false;
   bool CEXbHasChanged = false;
   bool CEXbIsAdmin = false;
   bool CEXbLoginDone = false;

@@ -63,6 +63,9 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   // save of a user's command.
   bool CEXReadMessageFile(const std::string& path) override;
   bool CEXSaveMessage() override { return Action_Save_MessageExecute(true); }
+  void CEXLoadMessage() override { Action_LoadMessageExecute(); }
+  void CEXSaveMessageAs() override { static_cast<void>(Action_Save_Message_AsExecute()); }
+  void CEXLoadReferenceStructure() override { Action_LoadReadStructureExecute(); }
 
   // Reads a file into the source tree (full node texts) or the reference
   // tree (short node texts). Failures are shown; true when every record

@@ -295,5 +295,43 @@ TEST_F(MessageFilesTest, SavingAppliesAliasesAndReportsFailures) {
   EXPECT_TRUE(core_.CEXHasChanged());
 }
 
+// The menu commands on the selected source node, through the main window.
+TEST_F(MessageFilesTest, ElementCommandsFollowTheSelectionAndMarkChanges) {
+  const std::string path = dir_.file("a.epm");
+  WriteFile(path, kLayout7);
+  ASSERT_TRUE(files_.CEXReadMessageFile(path));  // Msg, Hdr, TrmID, Time, Date
+  core_.CEXSetSelectedSourceLine(4);
+  core_.CEXExecute(TCEXAction::InsertItem);
+  EXPECT_EQ(host_.messages, Lines{"Select element in source window, where to insert"});
+  core_.CEXSetSourceTreeFocused(true);
+  core_.CEXSetSelectedSourceLine(1);
+  core_.CEXExecute(TCEXAction::CopyItem);
+  EXPECT_FALSE(core_.CEXHasChanged());
+  core_.CEXSetSelectedSourceLine(4);
+  core_.CEXExecute(TCEXAction::InsertItem);
+  EXPECT_TRUE(core_.CEXHasChanged());
+  EXPECT_EQ(core_.CEXSourceTree().Count(), 8);
+  EXPECT_EQ(core_.CEXSelectedSourceLine(), 4);  // the inserted copy
+  core_.CEXSetSelectedSourceLine(6);
+  core_.CEXExecute(TCEXAction::GotoParent);
+  EXPECT_EQ(core_.CEXSelectedSourceLine(), 4);
+  core_.CEXExecute(TCEXAction::DeleteItem);
+  EXPECT_EQ(core_.CEXSourceTree().Count(), 5);
+  EXPECT_EQ(core_.CEXSelectedSourceLine(), -1);
+
+  // A drop sets the moved element's parent id and marks the change.
+  core_.CEXSetHasChanged(false);
+  TXMLMessageTree& tree = core_.CEXSourceTree();
+  TXMLTreeNode* date = tree.GetLastNode();
+  tree.SetDragNode(date);
+  ASSERT_TRUE(tree.XMLDropNode(tree.GetFirstNode()->GetFirstChild(), true));
+  EXPECT_EQ(date->GetData()->GetParentID(), 2);
+  EXPECT_TRUE(core_.CEXHasChanged());
+
+  ASSERT_TRUE(files_.ReadMessageFile(path, true));
+  core_.CEXExecute(TCEXAction::ClearRef);
+  EXPECT_EQ(core_.CEXReferenceTree().Count(), 0);
+}
+
 }  // namespace
 }  // namespace kal

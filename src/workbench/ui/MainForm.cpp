@@ -242,13 +242,25 @@ void TForm1::BuildMenus() {
     auto* action = new QAction(info.caption, this);
     action->setObjectName(info.name);
     if (*info.hint != '\0') action->setToolTip(info.hint);
-    connect(action, &QAction::triggered, this, [this, id] { core_->CEXExecute(id); });
+    connect(action, &QAction::triggered, this, [this, id] {
+      core_->CEXSetSourceTreeFocused(XMLMessageTree1->hasFocus());
+      core_->CEXExecute(id);
+    });
     actions_[i] = action;
   }
   QMenu* file = menus_[static_cast<size_t>(TCEXMenu::File)];
+  for (TCEXAction a : {TCEXAction::LoadMessage, TCEXAction::SaveMessage, TCEXAction::SaveMessageAs,
+                       TCEXAction::LoadReadStructure})
+    file->addAction(CEXActionObject(a));
   fileMenuTail_ = file->addSeparator();
   file->addAction(CEXActionObject(TCEXAction::Logout));
   file->addAction(CEXActionObject(TCEXAction::Exit));
+  QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
+  for (TCEXAction a : {TCEXAction::CutItem, TCEXAction::CopyItem, TCEXAction::InsertItem,
+                       TCEXAction::InsertAsChild, TCEXAction::DeleteItem, TCEXAction::GotoParent})
+    edit->addAction(CEXActionObject(a));
+  edit->addSeparator();
+  edit->addAction(CEXActionObject(TCEXAction::ClearRef));
   QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
   parameters->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfFile));
@@ -301,7 +313,18 @@ void TForm1::CEXChanged(uint32_t parts) {
       b->setChecked(true);
     if (QAbstractButton* b = addMsgNum_->button(core.CEXGetAddMsgNum())) b->setChecked(true);
   }
-  if (parts & CEXpSourceTree) ShowTree(XMLMessageTree1, core_->CEXSourceTree());
+  if (parts & CEXpSourceTree) {
+    // Rebuilding clears the selection; the core's selected line comes back.
+    const int line = core_->CEXSelectedSourceLine();
+    ShowTree(XMLMessageTree1, core_->CEXSourceTree());
+    int index = 0;
+    for (QTreeWidgetItemIterator it(XMLMessageTree1); *it != nullptr; ++it, ++index) {
+      if (index == line) {
+        XMLMessageTree1->setCurrentItem(*it);
+        break;
+      }
+    }
+  }
   if (parts & CEXpReferenceTree) ShowTree(XMLMessageTree2, core_->CEXReferenceTree());
   if (parts & CEXpActions) {
     for (int i = 0; i < static_cast<int>(TCEXAction::Count); ++i)
