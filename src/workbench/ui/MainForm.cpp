@@ -27,6 +27,7 @@
 #include "platform/ui/QtEventPoster.h"
 #include "workbench/CounterLists.h"
 #include "workbench/MessageFiles.h"
+#include "workbench/ui/MessageTreeView.h"
 #include "workbench/ui/QtPorts.h"
 
 namespace kal {
@@ -122,11 +123,10 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildControls() {
-  XMLMessageTree1 = new QTreeWidget;
+  XMLMessageTree1 = new TXMLMessageTreeView;
   XMLMessageTree1->setObjectName("XMLMessageTree1");
-  XMLMessageTree2 = new QTreeWidget;
+  XMLMessageTree2 = new TXMLMessageTreeView;
   XMLMessageTree2->setObjectName("XMLMessageTree2");
-  for (QTreeWidget* tree : {XMLMessageTree1, XMLMessageTree2}) tree->setHeaderHidden(true);
 
   for (int i = 0; i < 6; ++i) {
     memos_[i] = new QPlainTextEdit;
@@ -358,19 +358,9 @@ void TForm1::ShowRecentFiles() {
   }
 }
 
-void TForm1::ShowTree(QTreeWidget* widget, const TXMLMessageTree& tree) {
-  widget->clear();
-  // Walks the model in tree order, keeping the widget item of each level.
-  std::vector<QTreeWidgetItem*> parents;
-  for (const TXMLTreeNode* node = tree.GetFirstNode(); node != nullptr; node = node->GetNext()) {
-    const auto level = static_cast<size_t>(node->GetLevel());
-    parents.resize(level);
-    QTreeWidgetItem* item =
-        level == 0 ? new QTreeWidgetItem(widget) : new QTreeWidgetItem(parents.back());
-    item->setText(0, Q(node->GetText()));
-    item->setExpanded(node->GetExpanded());
-    parents.push_back(item);
-  }
+void TForm1::ShowTree(TXMLMessageTreeView* widget, TXMLMessageTree& tree) {
+  // Only the source tree's nodes are moved by dragging.
+  widget->XMLShowTree(&tree, widget == XMLMessageTree1);
 }
 
 void TForm1::ApplyGeometry() {
