@@ -135,7 +135,7 @@ class Host final : public ICEXView,
   void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
   TCEXAnswer CEXAskYesNoCancel(const std::string& text) override {
     questions.push_back(text);
-    return TCEXAnswer::No;
+    return answer;
   }
   bool CEXOpenFile(const TCEXFileDialog& d, std::string& chosen) override {
     dialogs.push_back(d.title);
@@ -156,6 +156,7 @@ class Host final : public ICEXView,
   }
   Lines messages, questions, dialogs;
   std::string choice;
+  TCEXAnswer answer = TCEXAnswer::No;
 };
 
 class MessageFilesTest : public ::testing::Test {
@@ -293,6 +294,21 @@ TEST_F(MessageFilesTest, SavingAppliesAliasesAndReportsFailures) {
   EXPECT_EQ(ReadFile(path), before);
   EXPECT_EQ(host_.messages, Lines{"Element ep2:File cannot be saved: line break in its value"});
   EXPECT_TRUE(core_.CEXHasChanged());
+}
+
+// The close question's "Yes" saves the changed source tree.
+TEST_F(MessageFilesTest, TheCloseQuestionSavesTheMessage) {
+  const std::string path = dir_.file("a.epm");
+  WriteFile(path, kLayout6);
+  core_.CEXSetMessageFileName(path);
+  ASSERT_TRUE(files_.CEXReadMessageFile(path));
+  core_.CEXSourceTree().GetLastNode()->GetData()->SetValue("Meier");
+  core_.CEXSetHasChanged(true);
+  host_.answer = TCEXAnswer::Yes;
+  EXPECT_TRUE(core_.FormCloseQuery());
+  EXPECT_EQ(host_.questions, Lines{"Changes in source window not saved. Save?"});
+  EXPECT_NE(ReadFile(path).find("\r\nMeier\r\n"), std::string::npos);
+  EXPECT_FALSE(core_.CEXHasChanged());
 }
 
 // The menu commands on the selected source node, through the main window.
