@@ -52,6 +52,7 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_Save_Message", "Save Message", "", 0},
     {"Action_Save_Message_As", "Save Message as...", "", 0},
     {"Action_LoadReadStructure", "Load Reference Structure...", "", 0},
+    {"Action_Load_XMLDoc", "Load XML Document...", "", 0},
     {"Action_ClearRef", "Clear Reference Structure", "", 0},
     {"Action_CutItem", "Cut Item", "", 0},
     {"Action_CopyItem", "Copy Item", "", 0},
@@ -589,6 +590,9 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       break;
     case TCEXAction::LoadReadStructure:
       Guarded([&] { messageFiles_.CEXLoadReferenceStructure(); });
+      break;
+    case TCEXAction::LoadXMLDoc:
+      Guarded([&] { messageFiles_.CEXLoadXMLDocument(); });
       break;
     case TCEXAction::ClearRef:
       referenceTree_->XMLDeleteAll();

@@ -32,6 +32,7 @@ enum class TCEXAction : int {
   SaveMessage,        // Action_Save_MessageExecute
   SaveMessageAs,      // Action_Save_Message_AsExecute
   LoadReadStructure,  // Action_LoadReadStructureExecute
+  LoadXMLDoc,         // Action_Load_XMLDocExecute
   ClearRef,           // Action_ClearRefExecute
   CutItem,            // Action_CutItemExecute
   CopyItem,           // Action_CopyItemExecute

@@ -22,6 +22,7 @@ namespace kal {
 namespace {
 
 constexpr const char* kMessageFilter = "Message File|*.epm";
+constexpr const char* kXMLFilter = "XML Document|*.xml";
 
 std::string DirectoryOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -221,6 +222,24 @@ void TCEXMessageFiles::Action_LoadReadStructureExecute() {
     return;
   config.CFGSetDirReadStructure(DirectoryOf(chosen));
   ReadMessageFile(chosen, true);
+}
+
+void TCEXMessageFiles::Action_Load_XMLDocExecute() {
+  TCFGConfig& config = window_->CEXConfiguration();
+  std::string chosen;
+  if (!dialogs_.CEXOpenFile(
+          {"Load XML Document", kXMLFilter, config.CFGGetDirXMLDocStructure(), "", "xml"}, chosen))
+    return;
+  config.CFGSetDirXMLDocStructure(DirectoryOf(chosen));
+  std::string content;
+  errno = 0;
+  if (!PLTReadFile(chosen, content, kCEXMaxMessageFileBytes)) {
+    const int err = errno != 0 ? errno : EFBIG;
+    dialogs_.CEXShowMessage("Can not read " + chosen + ": " + PLTSystemErrorText(err));
+    return;
+  }
+  window_->CEXSetMemo(TCEXMemo::Memo1, content);
+  window_->CEXStateChanged(CEXpMemos);
 }
 
 }  // namespace kal

@@ -66,6 +66,7 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   void CEXLoadMessage() override { Action_LoadMessageExecute(); }
   void CEXSaveMessageAs() override { static_cast<void>(Action_Save_Message_AsExecute()); }
   void CEXLoadReferenceStructure() override { Action_LoadReadStructureExecute(); }
+  void CEXLoadXMLDocument() override { Action_Load_XMLDocExecute(); }
 
   // Reads a file into the source tree (full node texts) or the reference
   // tree (short node texts). Failures are shown; true when every record
@@ -82,6 +83,8 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   bool Action_Save_Message_AsExecute();
   void Action_LoadMessageExecute();
   void Action_LoadReadStructureExecute();
+  // Loads a file's text unchanged into Memo1.
+  void Action_Load_XMLDocExecute();
 
  private:
   void Report(bool withSender, const std::string& text);

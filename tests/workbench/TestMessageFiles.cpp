@@ -9,6 +9,7 @@
 
 #include "common/TestSupport.h"
 #include "config/AliasList.h"
+#include "config/Config.h"
 #include "ep2/MessageElement.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
@@ -347,6 +348,14 @@ TEST_F(MessageFilesTest, ElementCommandsFollowTheSelectionAndMarkChanges) {
   ASSERT_TRUE(files_.ReadMessageFile(path, true));
   core_.CEXExecute(TCEXAction::ClearRef);
   EXPECT_EQ(core_.CEXReferenceTree().Count(), 0);
+
+  // An XML document goes into Memo1 unchanged; its folder is remembered.
+  WriteFile(dir_.file("d.xml"), "<a>\r\n\xFF</a>");
+  host_.choice = dir_.file("d.xml");
+  core_.CEXExecute(TCEXAction::LoadXMLDoc);
+  EXPECT_EQ(core_.CEXGetMemo(TCEXMemo::Memo1), "<a>\r\n\xFF</a>");
+  EXPECT_EQ(core_.CEXConfiguration().CFGGetDirXMLDocStructure(), dir_.path());
+  EXPECT_EQ(host_.dialogs.back(), "Load XML Document");
 }
 
 }  // namespace

@@ -250,7 +250,7 @@ void TForm1::BuildMenus() {
   }
   QMenu* file = menus_[static_cast<size_t>(TCEXMenu::File)];
   for (TCEXAction a : {TCEXAction::LoadMessage, TCEXAction::SaveMessage, TCEXAction::SaveMessageAs,
-                       TCEXAction::LoadReadStructure})
+                       TCEXAction::LoadReadStructure, TCEXAction::LoadXMLDoc})
     file->addAction(CEXActionObject(a));
   fileMenuTail_ = file->addSeparator();
   file->addAction(CEXActionObject(TCEXAction::Logout));
