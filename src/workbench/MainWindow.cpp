@@ -54,6 +54,7 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_LoadReadStructure", "Load Reference Structure...", "", 0},
     {"Action_Load_XMLDoc", "Load XML Document...", "", 0},
     {"Action_ClearRef", "Clear Reference Structure", "", 0},
+    {"Action_ClearAll", "Clear All", "", 0},
     {"Action_CutItem", "Cut Item", "", 0},
     {"Action_CopyItem", "Copy Item", "", 0},
     {"Action_InsertItem", "Insert Item", "", 0},
@@ -598,6 +599,9 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       referenceTree_->XMLDeleteAll();
       Changed(CEXpReferenceTree);
       break;
+    case TCEXAction::ClearAll:
+      Action_ClearAllExecute();
+      break;
     case TCEXAction::CutItem:
     case TCEXAction::CopyItem:
     case TCEXAction::InsertItem:
@@ -609,6 +613,19 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::Count:
       break;
   }
+}
+
+void TCEXMainWindow::Action_ClearAllExecute() {
+  for (std::string& memo : memos_) memo.clear();
+  sourceTree_->XMLDeleteAll();
+  referenceTree_->XMLDeleteAll();
+  selectedSourceLine_ = -1;
+  caption_ = CEXcCaption;
+  CEXsFileName.clear();
+  // Nothing is left to save.
+  CEXbHasChanged = false;
+  for (const int edit : {2, 5, 6, 7, 8}) edits_.at(static_cast<size_t>(edit) - 1).clear();
+  Changed(CEXpMemos | CEXpSourceTree | CEXpReferenceTree | CEXpCaption | CEXpEdits);
 }
 
 void TCEXMainWindow::CEXElementCommand(TCEXAction action) {

@@ -34,6 +34,7 @@ enum class TCEXAction : int {
   LoadReadStructure,  // Action_LoadReadStructureExecute
   LoadXMLDoc,         // Action_Load_XMLDocExecute
   ClearRef,           // Action_ClearRefExecute
+  ClearAll,           // Action_ClearAllExecute
   CutItem,            // Action_CutItemExecute
   CopyItem,           // Action_CopyItemExecute
   InsertItem,         // Action_InsertItemExecute
@@ -139,6 +140,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   void Action_SaveConfFileExecute();
   // The element commands on the selected source node.
   void CEXElementCommand(TCEXAction action);
+  void Action_ClearAllExecute();
   void Action_LogoutExecute();
   void Action_ExitExecute();
   // A recent-file entry was chosen.

@@ -356,6 +356,17 @@ TEST_F(MessageFilesTest, ElementCommandsFollowTheSelectionAndMarkChanges) {
   EXPECT_EQ(core_.CEXGetMemo(TCEXMemo::Memo1), "<a>\r\n\xFF</a>");
   EXPECT_EQ(core_.CEXConfiguration().CFGGetDirXMLDocStructure(), dir_.path());
   EXPECT_EQ(host_.dialogs.back(), "Load XML Document");
+
+  core_.CEXSetMessageFileName(path);
+  core_.CEXSetHasChanged(true);
+  core_.CEXSetEdit(TCEXEdit::Edit7, "12:00");
+  core_.CEXExecute(TCEXAction::ClearAll);
+  EXPECT_EQ(core_.CEXSourceTree().Count(), 0);
+  EXPECT_EQ(core_.CEXGetMemo(TCEXMemo::Memo1), "");
+  EXPECT_EQ(core_.CEXGetEdit(TCEXEdit::Edit7), "");
+  EXPECT_EQ(core_.CEXGetFileName(), "");
+  EXPECT_EQ(core_.CEXCaption(), "Dorva ep2 Interface Tester");
+  EXPECT_FALSE(core_.CEXHasChanged());
 }
 
 }  // namespace

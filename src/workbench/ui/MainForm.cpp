@@ -261,6 +261,7 @@ void TForm1::BuildMenus() {
     edit->addAction(CEXActionObject(a));
   edit->addSeparator();
   edit->addAction(CEXActionObject(TCEXAction::ClearRef));
+  edit->addAction(CEXActionObject(TCEXAction::ClearAll));
   QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
   parameters->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfFile));

@@ -152,8 +152,9 @@ class TestMainForm : public QObject {
     QStringList edit;
     for (QAction* a : Find<QMenu>(form.get(), "Edit1")->actions())
       edit << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(edit, (QStringList{"Cut Item", "Copy Item", "Insert Item", "Insert As Child",
-                                "Delete Item", "Goto parent", "-", "Clear Reference Structure"}));
+    QCOMPARE(edit,
+             (QStringList{"Cut Item", "Copy Item", "Insert Item", "Insert As Child", "Delete Item",
+                          "Goto parent", "-", "Clear Reference Structure", "Clear All"}));
     QStringList parameters;
     for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions()) parameters << a->text();
     QCOMPARE(parameters, (QStringList{"Load Configuration...", "Save Configuration File",
