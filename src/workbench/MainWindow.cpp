@@ -27,6 +27,7 @@
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "support/TraceLogger.h"
+#include "workbench/ElementCommands.h"
 
 namespace kal {
 
@@ -47,6 +48,19 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_SaveConfiguration", "Save Configuration as...", "", 1},
     {"Action_Logout", "&Logout", "", 0},
     {"Action_Exit", "Exit", "", 0},
+    {"Action_LoadMessage", "Load Message...", "", 0},
+    {"Action_Save_Message", "Save Message", "", 0},
+    {"Action_Save_Message_As", "Save Message as...", "", 0},
+    {"Action_LoadReadStructure", "Load Reference Structure...", "", 0},
+    {"Action_Load_XMLDoc", "Load XML Document...", "", 0},
+    {"Action_ClearRef", "Clear Reference Structure", "", 0},
+    {"Action_ClearAll", "Clear All", "", 0},
+    {"Action_CutItem", "Cut Item", "", 0},
+    {"Action_CopyItem", "Copy Item", "", 0},
+    {"Action_InsertItem", "Insert Item", "", 0},
+    {"Action_InsertAsChild", "Insert As Child", "", 0},
+    {"Action_DeleteItem", "Delete Item", "", 0},
+    {"Action_GotoParent", "Goto parent", "", 0},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 
@@ -261,6 +275,10 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   securityDecryption_ = std::make_unique<TSDCSecurityDecryption>(5000, *securityConfig_, *security_,
                                                                  securityReport_.get());
   sourceTree_ = std::make_unique<TXMLMessageTree>();
+  sourceTree_->OnDragDropEnd = [this](TXMLTreeNode* moved, TXMLTreeNode* target, int32_t mode) {
+    CEXDragDropEnd(moved, target, mode);
+    CEXbHasChanged = true;
+  };
   referenceTree_ = std::make_unique<TXMLMessageTree>();
 
   const auto handler = [this](void (TCEXMainWindow::*member)()) {
@@ -562,9 +580,105 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::Exit:
       Action_ExitExecute();
       break;
+    case TCEXAction::LoadMessage:
+      Guarded([&] { messageFiles_.CEXLoadMessage(); });
+      break;
+    case TCEXAction::SaveMessage:
+      Guarded([&] { messageFiles_.CEXSaveMessage(); });
+      break;
+    case TCEXAction::SaveMessageAs:
+      Guarded([&] { messageFiles_.CEXSaveMessageAs(); });
+      break;
+    case TCEXAction::LoadReadStructure:
+      Guarded([&] { messageFiles_.CEXLoadReferenceStructure(); });
+      break;
+    case TCEXAction::LoadXMLDoc:
+      Guarded([&] { messageFiles_.CEXLoadXMLDocument(); });
+      break;
+    case TCEXAction::ClearRef:
+      referenceTree_->XMLDeleteAll();
+      Changed(CEXpReferenceTree);
+      break;
+    case TCEXAction::ClearAll:
+      Action_ClearAllExecute();
+      break;
+    case TCEXAction::CutItem:
+    case TCEXAction::CopyItem:
+    case TCEXAction::InsertItem:
+    case TCEXAction::InsertAsChild:
+    case TCEXAction::DeleteItem:
+    case TCEXAction::GotoParent:
+      Guarded([&] { CEXElementCommand(action); });
+      break;
     case TCEXAction::Count:
       break;
   }
+}
+
+void TCEXMainWindow::Action_ClearAllExecute() {
+  for (std::string& memo : memos_) memo.clear();
+  sourceTree_->XMLDeleteAll();
+  referenceTree_->XMLDeleteAll();
+  selectedSourceLine_ = -1;
+  caption_ = CEXcCaption;
+  CEXsFileName.clear();
+  // Nothing is left to save.
+  CEXbHasChanged = false;
+  for (const int edit : {2, 5, 6, 7, 8}) edits_.at(static_cast<size_t>(edit) - 1).clear();
+  Changed(CEXpMemos | CEXpSourceTree | CEXpReferenceTree | CEXpCaption | CEXpEdits);
+}
+
+void TCEXMainWindow::CEXElementCommand(TCEXAction action) {
+  TXMLMessageTree& tree = *sourceTree_;
+  TXMLTreeNode* selected = nullptr;
+  if (selectedSourceLine_ >= 0) {
+    selected = tree.GetFirstNode();
+    for (int i = 0; i < selectedSourceLine_ && selected != nullptr; ++i)
+      selected = selected->GetNext();
+  }
+  TXMLTreeNode* select = selected;
+  bool changed = false;
+  switch (action) {
+    case TCEXAction::CopyItem:
+      CEXCopyItem(*editElement_, selected, sourceTreeFocused_);
+      return;
+    case TCEXAction::CutItem:
+      changed = CEXCutItem(tree, *editElement_, selected, sourceTreeFocused_);
+      select = nullptr;
+      break;
+    case TCEXAction::DeleteItem:
+      changed = CEXDeleteItem(tree, selected);
+      select = nullptr;
+      break;
+    case TCEXAction::InsertItem:
+    case TCEXAction::InsertAsChild: {
+      const std::string refusal = CEXInsertItem(tree, *editElement_, selected, sourceTreeFocused_,
+                                                action == TCEXAction::InsertAsChild, &select);
+      if (!refusal.empty()) {
+        CEXShowMessage(refusal);
+        return;
+      }
+      changed = true;
+      break;
+    }
+    case TCEXAction::GotoParent:
+      if (selected == nullptr) return;
+      select = CEXGotoParent(selected);
+      if (select == nullptr) return;
+      break;
+    default:
+      return;
+  }
+  selectedSourceLine_ = -1;
+  int index = 0;
+  for (TXMLTreeNode* n = tree.GetFirstNode(); n != nullptr; n = n->GetNext(), ++index) {
+    if (n == select) {
+      selectedSourceLine_ = index;
+      break;
+    }
+  }
+  if (changed) CEXbHasChanged = true;
+  Changed(CEXpSourceTree);
 }
 
 void TCEXMainWindow::Action_LoadConfigurationExecute() {
@@ -703,13 +817,18 @@ void TCEXMainWindow::OpenMessageFile(const std::string& path) {
     CEXShowMessage("File " + path + " not found");
     return;
   }
+  CEXSetMessageFileName(path);
+  messageFiles_.CEXReadMessageFile(path);
+}
+
+void TCEXMainWindow::CEXSetMessageFileName(const std::string& path) {
   TCFGConfig& config = *shared_->config;
   config.CFGSetDirMessage(DirectoryOf(path));
   config.CFGAddPickFile(path);
   CEXsFileName = path;
   caption_ = std::string(CEXcCaption) + ": " + NameOf(path);
+  SynchMenuItems();
   Changed(CEXpCaption);
-  messageFiles_.CEXReadMessageFile(path);
 }
 
 void TCEXMainWindow::CEXLoadSequenceFile(const std::string& fileName) {

@@ -28,6 +28,19 @@ enum class TCEXAction : int {
   SaveConfiguration,  // Action_SaveConfigurationExecute
   Logout,             // Action_LogoutExecute
   Exit,               // Action_ExitExecute
+  LoadMessage,        // Action_LoadMessageExecute
+  SaveMessage,        // Action_Save_MessageExecute
+  SaveMessageAs,      // Action_Save_Message_AsExecute
+  LoadReadStructure,  // Action_LoadReadStructureExecute
+  LoadXMLDoc,         // Action_Load_XMLDocExecute
+  ClearRef,           // Action_ClearRefExecute
+  ClearAll,           // Action_ClearAllExecute
+  CutItem,            // Action_CutItemExecute
+  CopyItem,           // Action_CopyItemExecute
+  InsertItem,         // Action_InsertItemExecute
+  InsertAsChild,      // Action_InsertAsChildExecute
+  DeleteItem,         // Action_DeleteItemExecute
+  GotoParent,         // Action_GotoParentExecute
   Count
 };
 
@@ -125,6 +138,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   void Action_LoadConfigurationExecute();
   void Action_SaveConfigurationExecute();
   void Action_SaveConfFileExecute();
+  // The element commands on the selected source node.
+  void CEXElementCommand(TCEXAction action);
+  void Action_ClearAllExecute();
   void Action_LogoutExecute();
   void Action_ExitExecute();
   // A recent-file entry was chosen.
@@ -172,9 +188,16 @@ class TCEXMainWindow final : public ICEXMainServices {
   const TCEXGeometry& CEXGeometry() const { return geometry_; }
   // Absolute index of the selected source node in tree order; -1: none.
   void CEXSetSelectedSourceLine(int index) { selectedSourceLine_ = index; }
+  int CEXSelectedSourceLine() const { return selectedSourceLine_; }
+  // Whether the source tree has the input focus (the element commands
+  // work on it only then).
+  void CEXSetSourceTreeFocused(bool focused) { sourceTreeFocused_ = focused; }
   int CEXArrivalFlag() const { return arrival_; }
   bool CEXHasChanged() const { return CEXbHasChanged; }
   void CEXSetHasChanged(bool changed) { CEXbHasChanged = changed; }
+  // Makes `path` the message file of the source tree: the caption, the
+  // message directory and the recent message files follow.
+  void CEXSetMessageFileName(const std::string& path);
   bool CEXNoWaitForDisconnect() const { return CEXbNoWaitForDisconnect; }
   void CEXSetNoWaitForDisconnect(bool open) { CEXbNoWaitForDisconnect = open; }
   bool CEXAutoRun() const { return CEXbAutoRun; }
@@ -291,6 +314,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::string CEXsAutoLoadSequenceFile;
   bool CEXbAutoRun = false;
   bool CEXbNoWaitForDisconnect = true;
+  bool sourceTreeFocused_ = false;
   bool CEXbHasChanged = false;
   bool CEXbIsAdmin = false;
   bool CEXbLoginDone = false;

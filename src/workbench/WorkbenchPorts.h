@@ -18,6 +18,12 @@ class ICEXMessageFiles {
   // Saves the source tree to its message file (asking for a name when it
   // has none). True when it was saved.
   virtual bool CEXSaveMessage() = 0;
+  // The file commands of the menus: "Load Message...", "Save Message as...",
+  // "Load Reference Structure..." and "Load XML Document...".
+  virtual void CEXLoadMessage() {}
+  virtual void CEXSaveMessageAs() {}
+  virtual void CEXLoadReferenceStructure() {}
+  virtual void CEXLoadXMLDocument() {}
 };
 
 // No message files: nothing is read or saved.

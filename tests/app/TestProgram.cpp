@@ -1,6 +1,9 @@
 // Starts the program as a user would, in a temporary program folder, and
 // checks it from outside: a python3 client connects to its server, SIGTERM
-// closes it the normal way and python3 reads the "config.ini" it wrote.
+// closes it the normal way and python3 reads the "config.ini" it wrote. The
+// message file on its command line is read into the source tree and, being
+// the current message file, written again with new ids; the counter files
+// are written at close.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -50,7 +53,11 @@ TEST(Program, ListensOnTheConfiguredPortAndWritesConfigIniWhenTerminated) {
   setenv("KALMORE_HOME", home.path().c_str(), 1);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   std::string program = KAL_PROGRAM, c = "-c";
-  std::vector<char*> argv = {program.data(), c.data(), const_cast<char*>(named.c_str()), nullptr};
+  const std::string message = home.file("m.epm");
+  test::WriteFile(message, "x\n2\nep2:Msg\n\nc\n\n\n0\n10\nep2:TrmID\n42\nan\n\n\n10\n20\n");
+  test::WriteFile(home.file("TrxSeqCnt.ini"), "T 1 ; 5\n\n");
+  std::vector<char*> argv = {program.data(), c.data(), const_cast<char*>(named.c_str()),
+                             const_cast<char*>(message.c_str()), nullptr};
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_addopen(&fa, 1, home.file("output.txt").c_str(),
@@ -88,6 +95,11 @@ TEST(Program, ListensOnTheConfiguredPortAndWritesConfigIniWhenTerminated) {
           "print(c['Directories']['ConfigFileName'])\n",
       "");
   EXPECT_EQ(config, std::to_string(port) + "\n" + named + "\n");
+  EXPECT_EQ(test::ReadFile(message),
+            "7.0.1\r\n2\r\nep2:Msg\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
+            "ep2:TrmID\r\n42\r\nan\r\n\r\n\r\n1\r\n2\r\n");
+  EXPECT_EQ(test::ReadFile(home.file("TrxSeqCnt.ini")), "T1;5\r\n");
+  EXPECT_EQ(test::ReadFile(home.file("ATC.ini")), "");
 }
 
 }  // namespace

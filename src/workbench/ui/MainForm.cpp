@@ -25,8 +25,11 @@
 
 #include "ep2/MessageTree.h"
 #include "platform/ui/QtEventPoster.h"
+#include "workbench/CounterLists.h"
+#include "workbench/MessageFiles.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
 #include "workbench/ui/FormLogin.h"
+#include "workbench/ui/MessageTreeView.h"
 #include "workbench/ui/QtPorts.h"
 
 namespace kal {
@@ -86,12 +89,17 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   poster_ = new TPLTQtEventPoster(this);
   timers_ = std::make_unique<TCEXQtTimerFactory>();
   qtDialogs_ = std::make_unique<TCEXQtDialogs>(this);
+  TCEXMessageFiles* messageFiles = nullptr;
   if (parts.messageFiles == nullptr) {
-    ownMessageFiles_ = std::make_unique<TCEXNoMessageFiles>();
+    auto own =
+        std::make_unique<TCEXMessageFiles>(parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_);
+    messageFiles = own.get();
+    ownMessageFiles_ = std::move(own);
     parts.messageFiles = ownMessageFiles_.get();
   }
   if (parts.counters == nullptr) {
-    ownCounters_ = std::make_unique<TCEXNoCounterLists>();
+    ownCounters_ = std::make_unique<TCEXCounterLists>(
+        parts.programDir, parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_);
     parts.counters = ownCounters_.get();
   }
   TDeferredLogin* usersLogin = nullptr;
@@ -122,6 +130,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .login = *parts.login,
                              .sequenceWindow = parts.sequenceWindow});
 
+  if (messageFiles != nullptr) messageFiles->CEXAttach(*core_);
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
   if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
   if (usersLogin != nullptr) {
@@ -145,11 +154,10 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildControls() {
-  XMLMessageTree1 = new QTreeWidget;
+  XMLMessageTree1 = new TXMLMessageTreeView;
   XMLMessageTree1->setObjectName("XMLMessageTree1");
-  XMLMessageTree2 = new QTreeWidget;
+  XMLMessageTree2 = new TXMLMessageTreeView;
   XMLMessageTree2->setObjectName("XMLMessageTree2");
-  for (QTreeWidget* tree : {XMLMessageTree1, XMLMessageTree2}) tree->setHeaderHidden(true);
 
   for (int i = 0; i < 6; ++i) {
     memos_[i] = new QPlainTextEdit;
@@ -267,13 +275,26 @@ void TForm1::BuildMenus() {
     auto* action = new QAction(info.caption, this);
     action->setObjectName(info.name);
     if (*info.hint != '\0') action->setToolTip(info.hint);
-    connect(action, &QAction::triggered, this, [this, id] { core_->CEXExecute(id); });
+    connect(action, &QAction::triggered, this, [this, id] {
+      core_->CEXSetSourceTreeFocused(XMLMessageTree1->hasFocus());
+      core_->CEXExecute(id);
+    });
     actions_[i] = action;
   }
   QMenu* file = menus_[static_cast<size_t>(TCEXMenu::File)];
+  for (TCEXAction a : {TCEXAction::LoadMessage, TCEXAction::SaveMessage, TCEXAction::SaveMessageAs,
+                       TCEXAction::LoadReadStructure, TCEXAction::LoadXMLDoc})
+    file->addAction(CEXActionObject(a));
   fileMenuTail_ = file->addSeparator();
   file->addAction(CEXActionObject(TCEXAction::Logout));
   file->addAction(CEXActionObject(TCEXAction::Exit));
+  QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
+  for (TCEXAction a : {TCEXAction::CutItem, TCEXAction::CopyItem, TCEXAction::InsertItem,
+                       TCEXAction::InsertAsChild, TCEXAction::DeleteItem, TCEXAction::GotoParent})
+    edit->addAction(CEXActionObject(a));
+  edit->addSeparator();
+  edit->addAction(CEXActionObject(TCEXAction::ClearRef));
+  edit->addAction(CEXActionObject(TCEXAction::ClearAll));
   QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
   parameters->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfFile));
@@ -328,7 +349,18 @@ void TForm1::CEXChanged(uint32_t parts) {
       b->setChecked(true);
     if (QAbstractButton* b = addMsgNum_->button(core.CEXGetAddMsgNum())) b->setChecked(true);
   }
-  if (parts & CEXpSourceTree) ShowTree(XMLMessageTree1, core_->CEXSourceTree());
+  if (parts & CEXpSourceTree) {
+    // Rebuilding clears the selection; the core's selected line comes back.
+    const int line = core_->CEXSelectedSourceLine();
+    ShowTree(XMLMessageTree1, core_->CEXSourceTree());
+    int index = 0;
+    for (QTreeWidgetItemIterator it(XMLMessageTree1); *it != nullptr; ++it, ++index) {
+      if (index == line) {
+        XMLMessageTree1->setCurrentItem(*it);
+        break;
+      }
+    }
+  }
   if (parts & CEXpReferenceTree) ShowTree(XMLMessageTree2, core_->CEXReferenceTree());
   if (parts & CEXpActions) {
     for (int i = 0; i < static_cast<int>(TCEXAction::Count); ++i)
@@ -362,19 +394,9 @@ void TForm1::ShowRecentFiles() {
   }
 }
 
-void TForm1::ShowTree(QTreeWidget* widget, const TXMLMessageTree& tree) {
-  widget->clear();
-  // Walks the model in tree order, keeping the widget item of each level.
-  std::vector<QTreeWidgetItem*> parents;
-  for (const TXMLTreeNode* node = tree.GetFirstNode(); node != nullptr; node = node->GetNext()) {
-    const auto level = static_cast<size_t>(node->GetLevel());
-    parents.resize(level);
-    QTreeWidgetItem* item =
-        level == 0 ? new QTreeWidgetItem(widget) : new QTreeWidgetItem(parents.back());
-    item->setText(0, Q(node->GetText()));
-    item->setExpanded(node->GetExpanded());
-    parents.push_back(item);
-  }
+void TForm1::ShowTree(TXMLMessageTreeView* widget, TXMLMessageTree& tree) {
+  // Only the source tree's nodes are moved by dragging.
+  widget->XMLShowTree(&tree, widget == XMLMessageTree1);
 }
 
 void TForm1::ApplyGeometry() {

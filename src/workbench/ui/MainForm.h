@@ -25,6 +25,7 @@ class TForm18;
 class TForm19;
 class TCEXQtTimerFactory;
 class TPLTQtEventPoster;
+class TXMLMessageTreeView;
 
 // The main window. It shows the state of its core (TCEXMainWindow) and hands
 // the user's actions and the window's events to it.
@@ -78,7 +79,7 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   void BuildMenus();
   void LayoutStatusPanels();
   void ShowRecentFiles();
-  void ShowTree(QTreeWidget* widget, const TXMLMessageTree& tree);
+  void ShowTree(TXMLMessageTreeView* widget, TXMLMessageTree& tree);
   void ApplyGeometry();
 
   std::vector<std::string> args_;
@@ -96,8 +97,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   IERRErrorWindow* errorWindow_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;
 
-  QTreeWidget* XMLMessageTree1;
-  QTreeWidget* XMLMessageTree2;
+  TXMLMessageTreeView* XMLMessageTree1;
+  TXMLMessageTreeView* XMLMessageTree2;
   std::array<QPlainTextEdit*, 6> memos_{};
   std::array<std::string, 6> shownMemos_;  // what each memo shows, to skip unchanged ones
   std::array<QLineEdit*, 8> edits_{};      // Edit1 .. Edit8; Edit4 and Edit5 do not exist

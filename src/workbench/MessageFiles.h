@@ -1,0 +1,96 @@
+#pragma once
+
+// Message files (".epm") and the two message trees: the version line
+// "7.0.1", the element count and one element record per element in tree
+// order, lines ended by CR LF. Reading renumbers the ids; saving is atomic
+// (temporary file and rename).
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "workbench/MainWindowPorts.h"
+#include "workbench/WorkbenchPorts.h"
+
+namespace kal {
+
+class TALUAliasList;
+class TCEXMainWindow;
+class TUAXxmlElement;
+class TXMLMessageTree;
+
+inline constexpr const char* CEXcMessageFileVersion = "7.0.1";
+// Results of reading a message text besides the element-record results
+// (kUAXRecordEndOfFile, kUAXRecordBadNumber).
+inline constexpr int32_t kCEXMessageBadCount = 10;  // line 2 is no element count
+// Message files are read whole; larger ones are refused.
+inline constexpr size_t kCEXMaxMessageFileBytes = 64u * 1024u * 1024u;
+
+// The run-time value rule of reading: an element with attribute A of type
+// "date" gets the date of `now` (YYYYMMDD), of type "time" its time
+// (HHMMSS), both local.
+void CEXSetToCurrentValueOnRead(TUAXxmlElement& element, std::time_t now);
+
+struct TCEXMessageReadResult {
+  int32_t result = 0;     // 0, kCEXMessageBadCount or a record result
+  int errorLine = 0;      // 1-based line where the failing part starts
+  int32_t records = 0;    // records in the file (line 2)
+  bool complete = false;  // every record read and hung into the tree
+};
+
+// Replaces the tree's content by the elements of a message text (node
+// texts short with `shortText`), applying the reading rule with `now`. On a
+// failure the tree keeps the elements read before it.
+TCEXMessageReadResult CEXReadMessageText(std::string_view text, TXMLMessageTree& tree,
+                                         bool shortText, std::time_t now);
+
+// The message text of a tree. With `aliases`, each element's value passes
+// through the directory aliases in their storing direction first and keeps
+// the result. 0, or the element-record result with `errorText`.
+[[nodiscard]] int32_t CEXMessageText(TXMLMessageTree& tree, const TALUAliasList* aliases,
+                                     std::string& text, std::string& errorText);
+
+// The message-file commands of the main window on its two trees.
+class TCEXMessageFiles final : public ICEXMessageFiles {
+ public:
+  explicit TCEXMessageFiles(ICEXDialogs& dialogs) : dialogs_(dialogs) {}
+  // The main window whose trees, message file and state this serves; set
+  // once, before any other call.
+  void CEXAttach(TCEXMainWindow& window) { window_ = &window; }
+
+  // ICEXMessageFiles: the source tree from a file, full node texts; the
+  // save of a user's command.
+  bool CEXReadMessageFile(const std::string& path) override;
+  bool CEXSaveMessage() override { return Action_Save_MessageExecute(true); }
+  void CEXLoadMessage() override { Action_LoadMessageExecute(); }
+  void CEXSaveMessageAs() override { static_cast<void>(Action_Save_Message_AsExecute()); }
+  void CEXLoadReferenceStructure() override { Action_LoadReadStructureExecute(); }
+  void CEXLoadXMLDocument() override { Action_Load_XMLDocExecute(); }
+
+  // Reads a file into the source tree (full node texts) or the reference
+  // tree (short node texts). Failures are shown; true when every record
+  // was read. The source tree's current message file is rewritten at once
+  // when every record was read and hung into the tree.
+  bool ReadMessageFile(const std::string& path, bool referenceTree);
+
+  // Saves the source tree to the current message file (aliases applied).
+  // `withSender`: a user's command, which may ask for a name and retry a
+  // failed write; without one nothing is asked and failures go to the
+  // trace. True when the file was written.
+  bool Action_Save_MessageExecute(bool withSender);
+  // Asks for a name and writes the tree unchanged; true when written.
+  bool Action_Save_Message_AsExecute();
+  void Action_LoadMessageExecute();
+  void Action_LoadReadStructureExecute();
+  // Loads a file's text unchanged into Memo1.
+  void Action_Load_XMLDocExecute();
+
+ private:
+  void Report(bool withSender, const std::string& text);
+
+  ICEXDialogs& dialogs_;
+  TCEXMainWindow* window_ = nullptr;
+};
+
+}  // namespace kal

@@ -1,0 +1,183 @@
+// The counter lists against an independent python3 model: random file
+// contents and random key/value sequences give the same values, and after
+// every single change the files on disk (what a crash would leave) hold
+// what the model holds.
+#include "workbench/CounterLists.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <random>
+
+#include "common/TestSupport.h"
+
+namespace kal {
+namespace {
+
+using test::ReadFile;
+using test::ToHex;
+using test::WriteFile;
+
+// Input: the two starting files as hex (or "-" for a missing file), then
+// one "T|A keyhex initialhex" line per request. Output per request: the
+// value text and both files as hex ("=" for a file not rewritten yet).
+const char* const kPython = R"(
+import re, sys
+def unhex(h): return '' if h == '-' else bytes.fromhex(h).decode('latin-1')
+def clean(k): return ''.join(c for c in k if c not in ' ;\r\n')
+def dec(t):
+    if not re.fullmatch(r'[+-]?[0-9]+', t): return 1
+    v = int(t)
+    return v if -2**31 <= v < 2**31 else 1
+def hexv(t):
+    t = t.replace(' ', '') or '0000'
+    if not re.fullmatch(r'[0-9A-Fa-f]+', t): return 0
+    v = int(t, 16)
+    if v > 0xFFFFFFFF: return 0
+    return v - 2**32 if v >= 2**31 else v
+kinds = {'T': (dec, lambda v: str(v), 99999999), 'A': (hexv, lambda v: '%04X' % (v & 0xFFFF), 65535)}
+def load(kind, data):
+    items = []
+    if data == '-': return items
+    for line in unhex(data).split('\n'):
+        if line.endswith('\r'): line = line[:-1]
+        line = line.replace(' ', '')
+        if not line: continue
+        parts = line.split(';')
+        items.append([parts[0], kinds[kind][0](parts[1] if len(parts) > 1 else '')])
+    return items
+def dump(kind, items):
+    return ''.join(k + ';' + kinds[kind][1](v) + '\r\n' for k, v in items).encode('latin-1').hex().upper()
+lines = sys.stdin.read().split('\n')
+touched = set()
+lists = {'T': load('T', lines[0].split()[0]), 'A': load('A', lines[0].split()[1])}
+for line in lines[1:]:
+    if not line: continue
+    kind, key, init = line.split(' ')
+    key, init = clean(unhex(key)), clean(unhex(init))
+    items = lists[kind]
+    item = next((i for i in items if i[0] == key), None)
+    if item is None:
+        item = [key, kinds[kind][0](init)]
+        items.append(item)
+    out = kinds[kind][1](item[1])
+    item[1] = 1 if item[1] + 1 > kinds[kind][2] else item[1] + 1
+    touched.add(kind)
+    print(out, *[(dump(k, lists[k]) or '-') if k in touched else '=' for k in 'TA'])
+)";
+
+std::string Pick(std::mt19937& rng, const std::vector<std::string>& from) {
+  return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(rng)];
+}
+
+std::string HexOrDash(const std::string& bytes) {
+  return bytes.empty() ? "-" : ToHex(bytes);
+}
+
+TEST(CounterLists, MatchTheModelAndTheFilesHoldEveryChange) {
+  const std::vector<std::string> keys = {"a",  "b",   " a", "a ",     "a;",
+                                         ";b", "a b", "ab", "x\r\ny", ""};
+  const std::vector<std::string> values = {"5",   "0",    "99999999", "99999998",  "2147483647",
+                                           "-3",  "abc",  "",         "FFFF",      "fffe",
+                                           "1 2", "12;3", "+7",       "123456789", "FFFFFFFFF"};
+  std::mt19937 rng(20261208);
+  for (int round = 0; round < 12; ++round) {
+    test::TempDir dir;
+    // Starting files: random lines, blank lines and lines without a value.
+    std::string files[2];
+    for (std::string& file : files) {
+      if (rng() % 4 == 0) continue;
+      const int n = static_cast<int>(rng() % 5);
+      for (int i = 0; i < n; ++i) {
+        if (rng() % 5 == 0)
+          file += "  ";
+        else if (rng() % 7 == 0)
+          file += Pick(rng, keys);
+        else
+          file += CLSCleanKey(Pick(rng, keys)) + " ; " + Pick(rng, values);
+        file += rng() % 2 ? "\r\n" : "\n";
+      }
+      WriteFile(dir.file(&file == &files[0] ? "TrxSeqCnt.ini" : "ATC.ini"), file);
+    }
+    std::string input = HexOrDash(files[0]) + " " + HexOrDash(files[1]) + "\n";
+
+    struct TRecorder final : ICEXDialogs {
+      void CEXShowMessage(const std::string& text) override { shown.push_back(text); }
+      TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
+      bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
+      bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+      std::vector<std::string> shown;
+    } dialogs;
+    TCEXCounterLists lists(dir.path(), dialogs);
+    lists.CEXReadCounters();
+
+    std::vector<std::string> ours;
+    bool touched[2] = {false, false};
+    for (int i = 0; i < 40; ++i) {
+      const bool trx = rng() % 2 != 0;
+      const std::string key = Pick(rng, keys);
+      const std::string init = Pick(rng, values);
+      input += std::string(trx ? "T " : "A ") + HexOrDash(key) + " " + HexOrDash(init) + "\n";
+      std::string value;
+      ASSERT_TRUE(lists.CEXCounterMessageValue(
+          trx ? TCLACounterListTrxSeqCnt::kTag : TCLTCounterListATC::kTag, key, init, value));
+      // Read the files now, as a crash right after this change would leave them.
+      touched[trx ? 0 : 1] = true;
+      std::string line = value;
+      for (int f = 0; f < 2; ++f) {
+        const std::string path = dir.file(f == 0 ? "TrxSeqCnt.ini" : "ATC.ini");
+        struct stat st {};
+        const std::string onDisk = stat(path.c_str(), &st) == 0 ? ReadFile(path) : std::string();
+        if (touched[f]) {
+          line += " " + HexOrDash(onDisk);
+        } else {
+          EXPECT_EQ(onDisk, files[f]);
+          line += " =";
+        }
+      }
+      ours.push_back(line);
+    }
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    int status = 0;
+    const auto model = test::SplitLines(test::RunPython(kPython, input, &status));
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(model.size(), ours.size());
+    for (size_t i = 0; i < ours.size(); ++i)
+      EXPECT_EQ(ours[i], model[i]) << "round " << round << " request " << i;
+  }
+}
+
+// Failures are reported, never silent, and a value is still handed out.
+TEST(CounterLists, ReportFilesThatCannotBeReadOrWritten) {
+  struct TRecorder final : ICEXDialogs {
+    void CEXShowMessage(const std::string& text) override { shown.push_back(text); }
+    TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
+    bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
+    bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+    std::vector<std::string> shown;
+  } dialogs;
+  test::TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("TrxSeqCnt.ini").c_str(), 0755), 0);
+  TCEXCounterLists lists(dir.path(), dialogs);
+  lists.CEXReadCounters();
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].rfind("Can not read counter file " + dir.file("TrxSeqCnt.ini"), 0),
+            0u);
+
+  std::string value;
+  ASSERT_TRUE(lists.CEXCounterMessageValue("ep2:TrxSeqCnt", "T1", "41", value));
+  EXPECT_EQ(value, "41");
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[1].rfind("Can not write counter file", 0), 0u);
+  EXPECT_FALSE(lists.CEXCounterMessageValue("ep2:Other", "T1", "1", value));
+
+  TCLTCounterListATC missingDir(dir.file("none/"));
+  EXPECT_EQ(missingDir.CLSReadItemsFile(), 0);
+  EXPECT_NE(missingDir.CLSFindItemMessageValue("card", "FFFF", value), 0);
+  EXPECT_EQ(value, "FFFF");
+  EXPECT_EQ(missingDir.CLSGetItem(0).CLSGetValue(), "0001");
+}
+
+}  // namespace
+}  // namespace kal
