@@ -28,6 +28,7 @@
 #include "support/HexUtilities.h"
 #include "support/TraceLogger.h"
 #include "workbench/ElementCommands.h"
+#include "workbench/FilePaths.h"
 
 namespace kal {
 
@@ -71,23 +72,6 @@ constexpr TCEXMenuInfo kMenus[] = {
     {"Tools1", "&Tools", 0},         {"Help1", "&Help", 0},
 };
 static_assert(std::size(kMenus) == static_cast<size_t>(TCEXMenu::Count));
-
-// The folder part of a path, with its trailing "/"; empty when there is
-// none.
-std::string DirectoryOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
 
 // A name from the command line, taken in the current folder when relative.
 std::string Absolute(const std::string& path) {
@@ -688,7 +672,7 @@ void TCEXMainWindow::Action_LoadConfigurationExecute() {
     if (!dialogs_.CEXOpenFile(
             {"Load Configuration File", kConfigFilter, config.CFGGetDirConfig(), "", ""}, chosen))
       return;
-    config.CFGSetDirConfig(DirectoryOf(chosen));
+    config.CFGSetDirConfig(CEXDirectoryOf(chosen));
     config.CFGSetConfigFileName(chosen);
     CEXLoadConfiguration(chosen);
     CEXDisplayConfigFileName(chosen);
@@ -703,10 +687,10 @@ void TCEXMainWindow::Action_SaveConfigurationExecute() {
     TCFGConfig& config = *shared_->config;
     std::string chosen;
     if (!dialogs_.CEXSaveFile({"Save Configuration File", kConfigFilter, config.CFGGetDirConfig(),
-                               NameOf(config.CFGGetConfigFileName()), "ini"},
+                               CEXNameOf(config.CFGGetConfigFileName()), "ini"},
                               chosen))
       return;
-    config.CFGSetDirConfig(DirectoryOf(chosen));
+    config.CFGSetDirConfig(CEXDirectoryOf(chosen));
     config.CFGSetConfigFileName(chosen);
     WriteConfiguration(chosen);
     CEXDisplayConfigFileName(chosen);
@@ -777,10 +761,10 @@ void TCEXMainWindow::SynchMenuItems() {
     bool first = true;
     for (int i = 0; i < TCFGConfig::CFGcMaxPickFiles; ++i) {
       const std::string path = (config.*pick)(i);
-      if (!FileExists(path)) continue;
+      if (!CEXFileExists(path)) continue;
       if (first) entries.push_back({menu, "", "", 1, true});
       first = false;
-      entries.push_back({menu, NameOf(path), path, i + 1, false});
+      entries.push_back({menu, CEXNameOf(path), path, i + 1, false});
     }
   };
   if (sequence_ != nullptr) add(TCEXMenu::Sequences, &TCFGConfig::CFGGetPickFileSeq);
@@ -813,7 +797,7 @@ void TCEXMainWindow::CEXOpenRecentFile(const TCEXRecentEntry& entry) {
 }
 
 void TCEXMainWindow::OpenMessageFile(const std::string& path) {
-  if (!FileExists(path)) {
+  if (!CEXFileExists(path)) {
     CEXShowMessage("File " + path + " not found");
     return;
   }
@@ -823,17 +807,17 @@ void TCEXMainWindow::OpenMessageFile(const std::string& path) {
 
 void TCEXMainWindow::CEXSetMessageFileName(const std::string& path) {
   TCFGConfig& config = *shared_->config;
-  config.CFGSetDirMessage(DirectoryOf(path));
+  config.CFGSetDirMessage(CEXDirectoryOf(path));
   config.CFGAddPickFile(path);
   CEXsFileName = path;
-  caption_ = std::string(CEXcCaption) + ": " + NameOf(path);
+  caption_ = std::string(CEXcCaption) + ": " + CEXNameOf(path);
   SynchMenuItems();
   Changed(CEXpCaption);
 }
 
 void TCEXMainWindow::CEXLoadSequenceFile(const std::string& fileName) {
   if (sequence_ == nullptr) return;
-  if (!FileExists(fileName)) {
+  if (!CEXFileExists(fileName)) {
     CEXShowMessage("File " + fileName + " not found");
     return;
   }
@@ -849,12 +833,12 @@ std::string TCEXMainWindow::ConfigPath(const std::string& fileName) const {
 }
 
 bool TCEXMainWindow::CEXLoadIniFile(const std::string& fileName) {
-  if (!FileExists(ConfigPath(fileName))) {
+  if (!CEXFileExists(ConfigPath(fileName))) {
     CEXShowMessage("File " + fileName + " not found");
     return false;
   }
   TCFGConfig& config = *shared_->config;
-  config.CFGSetDirConfig(DirectoryOf(ConfigPath(fileName)));
+  config.CFGSetDirConfig(CEXDirectoryOf(ConfigPath(fileName)));
   config.CFGSetConfigFileName(fileName);
   CEXLoadConfiguration(fileName);
   CEXDisplayConfigFileName(fileName);
@@ -868,7 +852,7 @@ void TCEXMainWindow::CEXLoadConfiguration(const std::string& fileName) {
   // A file that is not there is not read: reading it would empty the alarm
   // rules and the key-generation setting, and the write below would then
   // take them out of "config.ini" as well.
-  if (FileExists(ConfigPath(fileName))) {
+  if (CEXFileExists(ConfigPath(fileName))) {
     config.CFGSetFileName(fileName);
     const int rc = config.CFGReadIniFile(false);
     config.CFGSetFileName(remembered);

@@ -16,6 +16,7 @@
 #include "support/DateTimeUtilities.h"
 #include "support/TraceLogger.h"
 #include "workbench/MainWindow.h"
+#include "workbench/FilePaths.h"
 
 namespace kal {
 
@@ -23,21 +24,6 @@ namespace {
 
 constexpr const char* kMessageFilter = "Message File|*.epm";
 constexpr const char* kXMLFilter = "XML Document|*.xml";
-
-std::string DirectoryOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
 
 std::string RecordErrorText(int32_t result) {
   switch (result) {
@@ -159,7 +145,7 @@ bool TCEXMessageFiles::ReadMessageFile(const std::string& path, bool referenceTr
 
 bool TCEXMessageFiles::Action_Save_MessageExecute(bool withSender) {
   const std::string path = window_->CEXGetFileName();
-  if (withSender && !FileExists(path)) return Action_Save_Message_AsExecute();
+  if (withSender && !CEXFileExists(path)) return Action_Save_Message_AsExecute();
   // No name and nobody to ask for one: nothing to do.
   if (path.empty()) return false;
   for (;;) {
@@ -186,7 +172,7 @@ bool TCEXMessageFiles::Action_Save_Message_AsExecute() {
   TCFGConfig& config = window_->CEXConfiguration();
   std::string chosen;
   if (!dialogs_.CEXSaveFile({"Save Message as", kMessageFilter, config.CFGGetDirMessage(),
-                             NameOf(window_->CEXGetFileName()), "epm"},
+                             CEXNameOf(window_->CEXGetFileName()), "epm"},
                             chosen))
     return false;
   window_->CEXSetMessageFileName(chosen);
@@ -220,7 +206,7 @@ void TCEXMessageFiles::Action_LoadReadStructureExecute() {
           {"Load Read Structure", kMessageFilter, config.CFGGetDirReadStructure(), "", "epm"},
           chosen))
     return;
-  config.CFGSetDirReadStructure(DirectoryOf(chosen));
+  config.CFGSetDirReadStructure(CEXDirectoryOf(chosen));
   ReadMessageFile(chosen, true);
 }
 
@@ -230,7 +216,7 @@ void TCEXMessageFiles::Action_Load_XMLDocExecute() {
   if (!dialogs_.CEXOpenFile(
           {"Load XML Document", kXMLFilter, config.CFGGetDirXMLDocStructure(), "", "xml"}, chosen))
     return;
-  config.CFGSetDirXMLDocStructure(DirectoryOf(chosen));
+  config.CFGSetDirXMLDocStructure(CEXDirectoryOf(chosen));
   std::string content;
   errno = 0;
   if (!PLTReadFile(chosen, content, kCEXMaxMessageFileBytes)) {
