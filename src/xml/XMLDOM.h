@@ -294,6 +294,11 @@ class TVxContainer : public TVxXMLNode {
   void SetAttribute(std::u16string_view name, std::u16string_view value);
   // The parser's form: value as read, then normalised.
   void FSetAttribute(std::u16string_view name, std::u16string_view value);
+  // The parser's form for a name the container does not hold yet (the
+  // caller has checked): appends the attribute without looking for one of
+  // that name, then normalises it. When normalising fails the attribute is
+  // removed again and the error passes on.
+  TVxXMLAttr* AppendAttribute(std::u16string_view name, std::u16string_view value);
   // Appends newAttr. Raises EVxDOMException 15 when an attribute of that name
   // exists, 10 when newAttr is in a list, 4 when it belongs to another
   // document.
@@ -390,6 +395,9 @@ class TVxXMLDocument : public TVxContainer {
   // parser's line and file name; nothing changes then.
   void SetEncoding(std::u16string_view encoding);
   TEncoding GetEncoding() const { return FEncoding; }
+  // Sets the encoding and leaves the attributes alone: the parser uses it
+  // for input whose encoding a byte-order mark or the UTF-8 default decides.
+  void SetInputEncoding(TEncoding cp) { FEncoding = cp; }
   std::u16string GetVersion() const { return GetAttribute(u"version"); }
   void SetStandalone(bool standalone);
   // True when "standalone" is "yes" in any case.

@@ -32,7 +32,9 @@ constexpr std::array<std::array<bool, 128>, kModes> BuildSpecial() {
   auto mark = [&t](Mode m, std::string_view chars) {
     for (char c : chars) t[static_cast<int>(m)][static_cast<unsigned char>(c)] = true;
   };
-  mark(Mode::Text, "&<>");
+  // A CR in text is written as a reference: readers turn a literal CR into
+  // LF, so only the reference brings it back.
+  mark(Mode::Text, "&<>\r");
   mark(Mode::Attr, "&<\"\t\n\r");
   mark(Mode::CData, ">");
   mark(Mode::Comment, "-");
