@@ -1,7 +1,10 @@
 // Parses arbitrary bytes as a document, with the default options and with
 // StandardXML, and as an entity's text. Only the XML layer's own exceptions
 // may come out. A document that parses is written and parsed again, which
-// must give the same tree and the same encoding.
+// must succeed and, unless the writer had to replace characters its encoding
+// cannot carry in names (which only a declaration that switches encodings
+// twice, or names non-ASCII attributes before its encoding, can bring about),
+// give the same tree and the same encoding.
 #include <cstdint>
 #include <memory>
 #include <sstream>
@@ -61,10 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!doc) continue;
     std::string out;
     doc->Write(out);
+    const bool lossless = parser.InvalidCharRecord().DataString().empty();
     kal::TVxXMLParser again;
     again.SetStandardXML(strict);
     const std::unique_ptr<kal::TVxXMLDocument> back = Parse(again, out);
     Check(back != nullptr);
+    if (!lossless) continue;
     Check(SameTree(doc->GetFirstNode(), back->GetFirstNode()));
     Check(doc->GetEncoding() == back->GetEncoding());
   }

@@ -313,8 +313,10 @@ bool TLexAnalyzer::ParseAttribute(std::u16string_view name) {
   Match(tkName);
   Match('=');
   if (CurToken.Token != tkLiteral) Error("Attribute value required or incorrect");
+  // Emitted before the next token is read: an encoding declared here then
+  // decodes everything after the literal.
+  MEmit(ntAttribute, attrName_, CurToken.Lexeme());
   Match(tkLiteral);
-  MEmit(ntAttribute, attrName_, PrevToken.Lexeme());
   return true;
 }
 

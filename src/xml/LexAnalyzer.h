@@ -193,8 +193,9 @@ class TLexAnalyzer {
   void ParseExternalId();
   void ParseTextDecl();
   // An attribute when the current token is a name equal to name (ASCII case
-  // ignored): name, "=", literal, then MEmit(ntAttribute, name, value).
-  // False, with nothing read, for any other token.
+  // ignored): name, "=", literal, with MEmit(ntAttribute, name, value) before
+  // the token after the literal is read. False, with nothing read, for any
+  // other token. Afterwards PrevToken is the literal.
   bool ParseAttribute(std::u16string_view name);
 
   // Raises EVxXMLParserError with the line and file name of the input; "%s"

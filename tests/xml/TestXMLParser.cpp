@@ -165,9 +165,9 @@ TEST(XMLParser, EncodingComesFromMarkDeclarationOrDefault) {
   const Case cases[] = {
       // No mark, no declaration: UTF-8, without an "encoding" attribute.
       {"<a>\xC3\xA9</a>", TEncoding::UTF_8, "@version=\"1.0\" a{\"\xC3\xA9\"}"},
-      // The declaration switches the bytes after it.
-      {"<?xml version='1.0' encoding='iso-8859-1'?><a>\xE9</a>", TEncoding::i8859_1,
-       "@version=\"1.0\" @encoding=\"iso-8859-1\" a{\"\xC3\xA9\"}"},
+      // The declaration switches the bytes right after its literal.
+      {"<?xml version='1.0' encoding='iso-8859-1' \xE9='\xE9'?><a>\xE9</a>", TEncoding::i8859_1,
+       "@version=\"1.0\" @encoding=\"iso-8859-1\" @\xC3\xA9=\"\xC3\xA9\" a{\"\xC3\xA9\"}"},
       // A mark wins over a declaration that contradicts it.
       {"\xEF\xBB\xBF<?xml version='1.0' encoding='ISO-8859-1'?><a>\xC3\xA9</a>", TEncoding::UTF_8,
        "@version=\"1.0\" @encoding=\"UTF-8\" a{\"\xC3\xA9\"}"},
