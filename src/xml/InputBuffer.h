@@ -5,13 +5,11 @@
 // at, and counts lines.
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "xml/CodePages.h"
 #include "xml/XMLStrings.h"
@@ -111,7 +109,7 @@ class TInputBuffer {
   static constexpr std::size_t kHistory = 2 * kMaxStepBack;
   static constexpr std::size_t kHistoryMask = kHistory - 1;
   static_assert((kMaxStepBack & (kMaxStepBack - 1)) == 0, "ring size is a power of two");
-  // Bytes GetRun takes in one stretch: what the ring can keep.
+  // Bytes GetRun scans in one stretch.
   static constexpr std::ptrdiff_t kRunBytes = kMaxStepBack;
 
   std::size_t EnsureBytes(std::size_t k);
@@ -160,7 +158,8 @@ class TInputBuffer {
 
   // The units delivered since Init, the last of them kept for stepping back:
   // unit i (counted from 0) is history_[i & kHistoryMask]; head_ units have
-  // been delivered and back_ of them stepped back over.
+  // been delivered and back_ of them stepped back over. Of a run delivered by
+  // GetRun only the last unit is kept.
   std::unique_ptr<char16_t[]> history_;
   std::size_t head_ = 0;
   std::size_t back_ = 0;

@@ -137,6 +137,7 @@ TVxXMLWriter::TVxXMLWriter(const TVxXMLDocument& doc, TInvalidChars& invChars, b
     enc_ = Enc::Single;
   else
     enc_ = Enc::Utf8;
+  delAllowed_ = enc_ != Enc::Single || CodePageTable(cp_)[0x7F] == 0x7F;
 }
 
 TVxXMLWriter::~TVxXMLWriter() {
@@ -258,7 +259,8 @@ void TVxXMLWriter::PutAs(std::u16string_view s, Mode mode) {
     // past end; the loop then takes one unit more than the chunk.
     for (; i < end; ++i) {
       const char16_t c = s[i];
-      if (c < 0x80) {
+      // DEL is ASCII, but the ISO-8859 encodings do not carry it.
+      if (c < 0x80 && !(E == Enc::Single && c == 0x7F && !delAllowed_)) {
         if (!special[c]) {
           p = PutAscii<E>(p, static_cast<char>(c));
           continue;

@@ -79,6 +79,7 @@ class TVxXMLWriter {
   bool formatedOutput_;
   Enc enc_;
   TEncoding cp_;
+  bool delAllowed_;  // the encoding has a byte for DEL (U+007F)
   // Grown with realloc, which moves large blocks without copying them; no
   // byte is initialised before it is written.
   char* buf_ = nullptr;

@@ -166,7 +166,9 @@ TEST(XMLWriter, Encodings) {
   // Characters a single-byte encoding lacks: references in text and
   // attribute values, "_" elsewhere.
   f.doc.SetEncoding(u"ISO-8859-1");
+  Leaf(f.root, u"D", u"\u007F");  // DEL has no byte in ISO-8859-1
   std::string latin = f.Out();
+  EXPECT_NE(latin.find("<D>&#x7F;</D>"), std::string::npos);
   EXPECT_NE(latin.find("<R a = \"&#x20AC;\">"), std::string::npos);
   EXPECT_NE(latin.find("<T>\xE9&#x20AC;&#x1F600;</T>"), std::string::npos);
   EXPECT_NE(latin.find("<!--\xE9_-->"), std::string::npos);
