@@ -1,7 +1,8 @@
 // Parsing a document: the same ep2-shaped UTF-8 bytes read by TVxXMLParser
 // and by libxml2's xmlReadMemory (a tree built on both sides), one message
-// of about 4 KB and 256 messages of about 1 MB. The ratio is the ratio of
-// documents parsed per second.
+// of about 4 KB and 256 messages of about 1 MB. Only the parse is timed; the
+// trees are freed with the timer paused on both sides. The ratio is the
+// ratio of documents parsed per second.
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -102,6 +103,9 @@ void BM_Ours(benchmark::State& state) {
     std::unique_ptr<TVxXMLDocument> doc;
     parser.Parse(in, doc);
     benchmark::DoNotOptimize(doc.get());
+    state.PauseTiming();
+    doc.reset();
+    state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
@@ -113,7 +117,9 @@ void BM_Libxml2(benchmark::State& state) {
     xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
                                 XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     benchmark::DoNotOptimize(doc);
+    state.PauseTiming();
     xmlFreeDoc(doc);
+    state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }

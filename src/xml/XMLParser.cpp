@@ -186,7 +186,7 @@ void TVxXMLParser::ParseStartTag() {
   Match(tkName);
   Emit(ntElement, PrevToken.Lexeme());
   tagAttrs_.clear();
-  tagAttrMap_.clear();
+  if (!tagAttrMap_.empty()) tagAttrMap_.clear();
   while (CurToken.Token == tkName && ParseAttribute(CurToken.Lexeme())) {
   }
   if (CurToken.Token == tkEmptyEtag) {
