@@ -239,6 +239,10 @@ TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXM
                        tagName));
 }
 
+TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
+                       TCheckedName)
+    : FNodeName(tagName), FNodeType(nodeType), FDocument(owner) {}
+
 TVxXMLNode::~TVxXMLNode() {
   if (FList) FList->Unlink(this);
 }
@@ -524,6 +528,10 @@ TVxContainer::TVxContainer(std::u16string_view tagName, std::uint8_t nodeType,
                            TVxXMLDocument* owner)
     : TVxXMLNode(tagName, nodeType, owner), FDataList(owner, this) {}
 
+TVxContainer::TVxContainer(std::u16string_view tagName, std::uint8_t nodeType,
+                           TVxXMLDocument* owner, TCheckedName checked)
+    : TVxXMLNode(tagName, nodeType, owner, checked), FDataList(owner, this) {}
+
 void TVxContainer::ReleaseOwned(std::vector<TVxXMLNode*>& chains) {
   ReleaseList(FDataList, chains);
 }
@@ -614,6 +622,10 @@ void TVxContainer::GetTypeList(TVxNodeList& list, std::uint8_t nType) const {
 
 TVxXMLElement::TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner)
     : TVxContainer(tagName, ntElement, owner) {}
+
+TVxXMLElement::TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner,
+                             TCheckedName checked)
+    : TVxContainer(tagName, ntElement, owner, checked) {}
 
 TVxXMLElement* TVxXMLElement::GetFirstChild() const {
   for (TVxXMLNode* n = FDataList.GetFirst(); n; n = n->Next())

@@ -70,6 +70,11 @@ class TVxXMLNode {
   // and 18) must be XML names, else EVxDOMException 5; other kinds take any
   // name. owner is the document the node belongs to (may be null).
   TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner);
+  // Marks a name that the caller has read as an XML name (the parser's
+  // scanner does), so that the constructors need not check it again.
+  struct TCheckedName {};
+  TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
+             TCheckedName);
   // A node still in a list unlinks itself first.
   virtual ~TVxXMLNode();
   TVxXMLNode(const TVxXMLNode&) = delete;
@@ -280,6 +285,8 @@ class TVxXMLAttr : public TVxXMLNode {
 class TVxContainer : public TVxXMLNode {
  public:
   TVxContainer(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner);
+  TVxContainer(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
+               TCheckedName);
 
   TVxNodeList& GetDataList() { return FDataList; }
   const TVxNodeList& GetDataList() const { return FDataList; }
@@ -319,6 +326,7 @@ class TVxContainer : public TVxXMLNode {
 class TVxXMLElement : public TVxContainer {
  public:
   TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner);
+  TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner, TCheckedName);
 
   const std::u16string& TagName() const { return FNodeName; }
   // Appends any node (the rules of TVxNodeList::AppendChild apply).

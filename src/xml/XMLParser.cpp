@@ -251,6 +251,11 @@ void TVxXMLParser::ParseCDSec() {
 // ---------------------------------------------------------------------------
 // The document scanner
 
+void TVxXMLParser::Match(int t) {
+  if (CurToken.Token != t) MatchError();
+  LexAn();
+}
+
 void TVxXMLParser::LexAn() {
   PrevToken = CurToken;
   for (;;) {
@@ -294,7 +299,8 @@ TVxXMLElement* TVxXMLParser::OpenElement() const {
 void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
   switch (nodeType) {
     case ntElement: {
-      auto element = std::make_unique<TVxXMLElement>(value, FDoc);
+      // The scanner read the name as a name (the pseudo root's is one too).
+      auto element = std::make_unique<TVxXMLElement>(value, FDoc, TVxXMLNode::TCheckedName{});
       if (TVxXMLElement* parent = OpenElement())
         parent->AppendChild(element.get());
       else

@@ -77,7 +77,10 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void ParseFragment(std::u16string_view text, TVxXMLDocument& doc) override;
 
  protected:
-  void LexAn() override;
+  // The document scanner, and matching that never switches buffers. Final,
+  // so that the productions below call them directly.
+  void LexAn() final;
+  void Match(int t) final;
   void Emit(std::uint8_t nodeType, std::u16string_view value) override;
   void MEmit(std::uint8_t nodeType, std::u16string_view value1,
              std::u16string_view value2) override;
