@@ -20,7 +20,9 @@ TInputBuffer::TInputBuffer(TInvalidChars& invChars, std::size_t blockSize)
     : invChars_(invChars), blockSize_(std::max<std::size_t>(blockSize, 1)) {
   // Room for the bytes of one unfinished character (at most 3) kept in front
   // of a new block.
-  bytes_.resize(blockSize_ + 4);
+  capacity_ = blockSize_ + 4;
+  bytes_ = std::make_unique_for_overwrite<unsigned char[]>(capacity_);
+  history_ = std::make_unique_for_overwrite<char16_t[]>(kHistory);
 }
 
 void TInputBuffer::Init(std::istream& stream) {
@@ -31,13 +33,13 @@ void TInputBuffer::Init(std::istream& stream) {
   pos_ = end_ = 0;
   streamDone_ = false;
   pendingLow_ = 0;
-  head_ = back_ = eofReads_ = 0;
+  head_ = back_ = eofReads_ = runEnd_ = 0;
   line_ = 1;
-  wide_ = bigEndian_ = false;
+  wide_ = bigEndian_ = hasBOM_ = false;
   cp_ = TEncoding::UTF_8;
 
   const std::size_t have = EnsureBytes(3);
-  const unsigned char* p = bytes_.data() + pos_;
+  const unsigned char* p = bytes_.get() + pos_;
   if (have >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
     wide_ = true;
     pos_ += 2;
@@ -47,17 +49,19 @@ void TInputBuffer::Init(std::istream& stream) {
   } else if (have >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
     pos_ += 3;
   }
+  hasBOM_ = pos_ > 0;
   if (wide_) cp_ = TEncoding::UTF_16;
+  plainUTF8_ = !wide_;
 }
 
 bool TInputBuffer::Refill() {
   if (streamDone_ || !stream_) return false;
   const std::size_t keep = end_ - pos_;
-  if (keep > 0 && pos_ > 0) std::memmove(bytes_.data(), bytes_.data() + pos_, keep);
+  if (keep > 0 && pos_ > 0) std::memmove(bytes_.get(), bytes_.get() + pos_, keep);
   pos_ = 0;
   end_ = keep;
-  const std::size_t room = std::min(blockSize_, bytes_.size() - keep);
-  stream_->read(reinterpret_cast<char*>(bytes_.data() + keep), static_cast<std::streamsize>(room));
+  const std::size_t room = std::min(blockSize_, capacity_ - keep);
+  stream_->read(reinterpret_cast<char*>(bytes_.get() + keep), static_cast<std::streamsize>(room));
   const std::streamsize got = stream_->gcount();
   if (got > 0) end_ += static_cast<std::size_t>(got);
   // istream::read comes back short only at the end of the stream or on an
@@ -86,7 +90,7 @@ std::int32_t TInputBuffer::DecodeNext() {
   if (wide_) {
     const std::size_t have = EnsureBytes(2);
     if (have == 0) return -1;
-    const unsigned char* p = bytes_.data() + pos_;
+    const unsigned char* p = bytes_.get() + pos_;
     if (have == 1) {  // odd last byte
       ++pos_;
       return Replaced(p[0]);
@@ -96,7 +100,7 @@ std::int32_t TInputBuffer::DecodeNext() {
     if (w == 0 || IsLowSurrogate(w)) return Replaced(w);
     if (IsHighSurrogate(w)) {
       if (EnsureBytes(2) == 2) {
-        const unsigned char* q = bytes_.data() + pos_;
+        const unsigned char* q = bytes_.get() + pos_;
         const char16_t next =
             bigEndian_ ? CharsToWideChar(q[0], q[1]) : CharsToWideChar(q[1], q[0]);
         if (IsLowSurrogate(next)) {
@@ -122,7 +126,7 @@ std::int32_t TInputBuffer::DecodeNext() {
   const std::size_t have = EnsureBytes(4);
   std::size_t length = 0;
   const char32_t c = MBToWideChar(
-      std::string_view(reinterpret_cast<const char*>(bytes_.data() + pos_), have), length);
+      std::string_view(reinterpret_cast<const char*>(bytes_.get() + pos_), have), length);
   pos_ += length;
   if (c == kInvalidUTF8) return Replaced(b);
   if (c >= 0x10000) {
@@ -132,25 +136,7 @@ std::int32_t TInputBuffer::DecodeNext() {
   return static_cast<std::int32_t>(c);
 }
 
-// Whether delivered unit i ends a line: a CR, or an LF not right after a CR.
-bool TInputBuffer::EndsLine(std::size_t i) const {
-  const char16_t c = history_[i & kHistoryMask];
-  return c == u'\r' || (c == u'\n' && (i == 0 || history_[(i - 1) & kHistoryMask] != u'\r'));
-}
-
-void TInputBuffer::Remember(char16_t c) {
-  history_[head_ & kHistoryMask] = c;
-  line_ += EndsLine(head_);
-  ++head_;
-}
-
-char16_t TInputBuffer::GetChar() {
-  if (back_ > 0) {
-    const std::size_t i = head_ - back_;
-    --back_;
-    line_ += EndsLine(i);
-    return history_[i & kHistoryMask];
-  }
+char16_t TInputBuffer::GetCharSlow() {
   const std::int32_t c = DecodeNext();
   if (c < 0) {
     if (eofReads_ < kMaxStepBack) ++eofReads_;
@@ -160,17 +146,6 @@ char16_t TInputBuffer::GetChar() {
   return static_cast<char16_t>(c);
 }
 
-void TInputBuffer::UnGetChar() {
-  if (eofReads_ > 0) {
-    --eofReads_;
-    return;
-  }
-  if (back_ < std::min(head_, kMaxStepBack)) {
-    ++back_;
-    line_ -= EndsLine(head_ - back_);
-  }
-}
-
 void TInputBuffer::UnGetChars(std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) UnGetChar();
 }
@@ -178,6 +153,7 @@ void TInputBuffer::UnGetChars(std::size_t n) {
 void TInputBuffer::SetEncoding(TEncoding cp) {
   if (wide_) return;
   if (cp == TEncoding::UTF_8 || IsSingleByte(cp)) cp_ = cp;
+  plainUTF8_ = cp_ == TEncoding::UTF_8;
 }
 
 // Decodes well-formed UTF-8 from the bytes at hand straight into dst, at most
@@ -185,8 +161,8 @@ void TInputBuffer::SetEncoding(TEncoding cp) {
 // needs care: a NUL, an ill-formed sequence, a sequence that may run past the
 // bytes at hand, or a surrogate pair that does not fit.
 std::size_t TInputBuffer::DecodeUTF8Run(char16_t* dst, std::size_t want) {
-  const unsigned char* p = bytes_.data() + pos_;
-  const unsigned char* const end = bytes_.data() + end_;
+  const unsigned char* p = bytes_.get() + pos_;
+  const unsigned char* const end = bytes_.get() + end_;
   std::size_t k = 0;
   while (k < want && p < end) {
     const unsigned b = *p;
@@ -220,7 +196,7 @@ std::size_t TInputBuffer::DecodeUTF8Run(char16_t* dst, std::size_t want) {
       break;
     }
   }
-  pos_ = static_cast<std::size_t>(p - bytes_.data());
+  pos_ = static_cast<std::size_t>(p - bytes_.get());
   return k;
 }
 
@@ -235,8 +211,8 @@ void TInputBuffer::RecordDelivered(const char16_t* units, std::size_t count) {
   line_ += lines;
   const std::size_t at = head_ & kHistoryMask;
   const std::size_t first = std::min(count, kHistory - at);
-  std::memcpy(history_.data() + at, units, first * sizeof(char16_t));
-  std::memcpy(history_.data(), units + first, (count - first) * sizeof(char16_t));
+  std::memcpy(history_.get() + at, units, first * sizeof(char16_t));
+  std::memcpy(history_.get(), units + first, (count - first) * sizeof(char16_t));
   head_ += count;
 }
 

@@ -4,11 +4,12 @@
 // units, one at a time, lets the scanner step back over what it looked ahead
 // at, and counts lines.
 
-#include <array>
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "xml/CodePages.h"
 #include "xml/XMLStrings.h"
@@ -48,14 +49,42 @@ class TInputBuffer {
   // code page does not allow, a lone surrogate or an odd last byte in UTF-16)
   // and a NUL character come as "_" and are recorded, so EOFChar only ever
   // means the end.
-  char16_t GetChar();
+  char16_t GetChar() {
+    if (back_ > 0) return Redeliver();
+    // ASCII in UTF-8 input, the bulk of every document, without a call.
+    if (pendingLow_ == 0 && plainUTF8_ && pos_ < end_ && bytes_[pos_] - 1u < 0x7Fu) {
+      const auto c = static_cast<char16_t>(bytes_[pos_++]);
+      Remember(c);
+      return c;
+    }
+    return GetCharSlow();
+  }
   // Steps back over the last unit delivered (an EOFChar included), so that
   // the next GetChar delivers it again, at most kMaxStepBack units; beyond
   // that, and before the first character, it does nothing.
-  void UnGetChar();
+  void UnGetChar() {
+    if (eofReads_ > 0) {
+      --eofReads_;
+      return;
+    }
+    if (back_ < std::min(head_ - runEnd_, kMaxStepBack)) {
+      ++back_;
+      line_ -= EndsLine(head_ - back_);
+    }
+  }
   // n GetChar results in a row (an EOFChar for each call past the end).
   std::u16string GetChars(std::size_t n);
   void UnGetChars(std::size_t n);
+  // Appends units to out for as long as stop(unit) is false; the unit that
+  // stops the run is not read (the next GetChar delivers it) and is
+  // returned, EOFChar at the end of the input. With lineEnds, a CR LF pair
+  // and a lone CR are appended as one LF (an LF right after a CR delivered
+  // before the run included), as XML reads line ends; stop never sees a CR
+  // then. The same as a loop of GetChar, but UTF-8 input is decoded in bulk
+  // straight from the bytes, so the scanner can cut long text in one call;
+  // in exchange the units of a run cannot be stepped back over.
+  template <typename Stop>
+  char16_t GetRun(std::u16string& out, Stop stop, bool lineEnds = false);
 
   // Decodes the bytes not yet read in cp. Ignored after a UTF-16 byte-order
   // mark (the mark decides) and for n_sup and UTF_16 (an 8-bit stream cannot
@@ -65,6 +94,10 @@ class TInputBuffer {
   TEncoding Encoding() const { return cp_; }
   bool IsWide() const { return wide_; }
   bool IsBigEndian() const { return bigEndian_; }
+  // The input began with a byte-order mark (UTF-8 or UTF-16), which decided
+  // the encoding.
+  bool HasByteOrderMark() const { return hasBOM_; }
+  const TInvalidChars& InvalidCharRecord() const { return invChars_; }
 
   // Line of the next character (from 1). LF, CR and CR LF each end a line;
   // stepping back over a line end goes back a line.
@@ -76,13 +109,31 @@ class TInputBuffer {
   static constexpr std::size_t kHistory = 2 * kMaxStepBack;
   static constexpr std::size_t kHistoryMask = kHistory - 1;
   static_assert((kMaxStepBack & (kMaxStepBack - 1)) == 0, "ring size is a power of two");
+  // Bytes GetRun scans in one stretch.
+  static constexpr std::ptrdiff_t kRunBytes = kMaxStepBack;
 
   std::size_t EnsureBytes(std::size_t k);
   bool Refill();
   std::int32_t DecodeNext();
   char16_t Replaced(char16_t recorded);
-  bool EndsLine(std::size_t i) const;
-  void Remember(char16_t c);
+  char16_t GetCharSlow();
+  // Whether delivered unit i ends a line: a CR, or an LF not right after a
+  // CR.
+  bool EndsLine(std::size_t i) const {
+    const char16_t c = history_[i & kHistoryMask];
+    return c == u'\r' || (c == u'\n' && (i == 0 || history_[(i - 1) & kHistoryMask] != u'\r'));
+  }
+  void Remember(char16_t c) {
+    history_[head_ & kHistoryMask] = c;
+    line_ += EndsLine(head_);
+    ++head_;
+  }
+  char16_t Redeliver() {
+    const std::size_t i = head_ - back_;
+    --back_;
+    line_ += EndsLine(i);
+    return history_[i & kHistoryMask];
+  }
   std::size_t DecodeUTF8Run(char16_t* dst, std::size_t want);
   void RecordDelivered(const char16_t* units, std::size_t count);
 
@@ -91,11 +142,15 @@ class TInputBuffer {
   TEncoding cp_ = TEncoding::UTF_8;
   bool wide_ = false;
   bool bigEndian_ = false;
+  bool hasBOM_ = false;
+  bool plainUTF8_ = true;  // UTF-8 without a byte-order mark of UTF-16
 
   // Undecoded bytes: bytes_[pos_, end_). A refill keeps the bytes of an
   // unfinished character and appends up to blockSize_ bytes behind them.
   std::size_t blockSize_;
-  std::vector<unsigned char> bytes_;
+  // Allocated without being cleared: only bytes read into it are used.
+  std::unique_ptr<unsigned char[]> bytes_;
+  std::size_t capacity_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool streamDone_ = true;
@@ -103,12 +158,111 @@ class TInputBuffer {
 
   // The units delivered since Init, the last of them kept for stepping back:
   // unit i (counted from 0) is history_[i & kHistoryMask]; head_ units have
-  // been delivered and back_ of them stepped back over.
-  std::array<char16_t, kHistory> history_{};
+  // been delivered and back_ of them stepped back over. Of a run delivered by
+  // GetRun only the last unit is kept.
+  std::unique_ptr<char16_t[]> history_;
   std::size_t head_ = 0;
   std::size_t back_ = 0;
   std::size_t eofReads_ = 0;  // EOFChars delivered and not stepped back over
+  std::size_t runEnd_ = 0;    // units before it were delivered by GetRun
   int line_ = 1;
 };
+
+template <typename Stop>
+char16_t TInputBuffer::GetRun(std::u16string& out, Stop stop, bool lineEnds) {
+  // The unit before the next one: an LF after a CR ends no line of its own.
+  const std::size_t next = head_ - back_;
+  char16_t prev = next > 0 ? history_[(next - 1) & kHistoryMask] : 0;
+  for (;;) {
+    if (back_ == 0 && eofReads_ == 0 && pendingLow_ == 0 && plainUTF8_) {
+      if (end_ - pos_ < 4) EnsureBytes(4);
+      const unsigned char* const begin = bytes_.get() + pos_;
+      const unsigned char* const end = bytes_.get() + end_;
+      // A stretch of ASCII first, found byte by byte and then widened and
+      // counted in one go. Of the stretch only the last unit goes into the
+      // ring, for the line count of what follows.
+      const unsigned char* p = begin;
+      const unsigned char* const limit = end - begin > kRunBytes ? begin + kRunBytes : end;
+      int crs = 0, lfs = 0;
+      for (; p < limit; ++p) {
+        const unsigned b = *p;
+        if (b - 1u >= 0x7Fu || ((b != '\r' || !lineEnds) && stop(static_cast<char16_t>(b)))) break;
+        crs += b == '\r';
+        lfs += b == '\n';
+      }
+      const std::size_t n = static_cast<std::size_t>(p - begin);
+      if (n > 0) {
+        const std::size_t at = out.size();
+        if (crs == 0) {
+          // An LF that completes a CR delivered before ends no line, and
+          // with lineEnds the CR stood for it already.
+          const bool afterCR = prev == u'\r' && begin[0] == '\n';
+          const std::size_t from = lineEnds && afterCR ? 1 : 0;
+          out.resize(at + n - from);
+          char16_t* dst = out.data() + at;
+          for (std::size_t i = from; i < n; ++i) dst[i - from] = begin[i];
+          line_ += lfs - afterCR;
+        } else {
+          char16_t last = prev;
+          for (std::size_t i = 0; i < n; ++i) {
+            const char16_t c = begin[i];
+            const bool joined = c == u'\n' && last == u'\r';
+            line_ += !joined && (c == u'\n' || c == u'\r');
+            if (!lineEnds)
+              out.push_back(c);
+            else if (!joined)
+              out.push_back(c == u'\r' ? u'\n' : c);
+            last = c;
+          }
+        }
+        prev = begin[n - 1];
+        head_ += n;
+        history_[(head_ - 1) & kHistoryMask] = prev;
+        runEnd_ = head_;
+        pos_ += n;
+      }
+      if (p < end) {
+        const unsigned b = *p;
+        if (b - 1u < 0x7Fu) {
+          if (p < limit) return static_cast<char16_t>(b);  // an ASCII unit that stops the run
+          continue;
+        }
+        // One character of more than one byte; NUL, a sequence that may run
+        // past the bytes at hand and anything ill-formed are left to
+        // GetChar, which replaces and records.
+        if (b != 0 && (end - p >= 4 || streamDone_)) {
+          std::size_t length = 0;
+          const char32_t c = MBToWideChar(
+              std::string_view(reinterpret_cast<const char*>(p),
+                               static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, 4))),
+              length);
+          if (c != kInvalidUTF8 && c < 0x10000) {
+            const auto w = static_cast<char16_t>(c);
+            if (stop(w)) return w;
+            pos_ += length;
+            Remember(w);
+            runEnd_ = head_;
+            out.push_back(w);
+            prev = w;
+            continue;
+          }
+        }
+      } else if (n > 0) {
+        continue;  // more bytes may follow
+      }
+    }
+    // Everything else goes unit by unit.
+    const char16_t c = GetChar();
+    if (c == EOFChar || ((c != u'\r' || !lineEnds) && stop(c))) {
+      UnGetChar();
+      return c;
+    }
+    if (!lineEnds)
+      out.push_back(c);
+    else if (!(c == u'\n' && prev == u'\r'))
+      out.push_back(c == u'\r' ? u'\n' : c);
+    prev = c;
+  }
+}
 
 }  // namespace kal

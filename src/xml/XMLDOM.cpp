@@ -239,6 +239,10 @@ TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXM
                        tagName));
 }
 
+TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
+                       TCheckedName)
+    : FNodeName(tagName), FNodeType(nodeType), FDocument(owner) {}
+
 TVxXMLNode::~TVxXMLNode() {
   if (FList) FList->Unlink(this);
 }
@@ -291,18 +295,23 @@ TVxXMLNode* TVxNodeList::GetRoot(std::uint8_t nType) const {
 }
 
 void TVxNodeList::CheckFree(TVxXMLNode* newChild, const char* op, bool nameInText) const {
-  const std::string prefix = std::string("TVxNodeList.") + op;
-  if (!newChild) DomError(12, prefix + ": the new child is nil");
+  // The message prefix is made only when there is an error: this check runs
+  // for every node the parser links.
+  const auto prefix = [op] { return std::string("TVxNodeList.") + op; };
+  if (!newChild) DomError(12, prefix() + ": the new child is nil");
   if (newChild->FList) {
     if (nameInText)
       DomError(10, Format("TNamedNodeMap.setNamedItem: attribute \"%s\" already in use (use clone)",
                           newChild->FNodeName));
-    DomError(10, prefix + ": attribute already in use (use clone)");
+    DomError(10, prefix() + ": attribute already in use (use clone)");
   }
-  // A container may not end up below itself.
-  if (newChild->AsElement() || newChild->FNodeType == ntDocument)
-    for (const TVxXMLNode* p = FParent; p; p = p->FParent)
-      if (p == newChild) DomError(3, prefix + ": a node cannot be linked below itself");
+  // A container may not end up below itself. Only one with content can be
+  // an ancestor of the list's parent, so an empty one is not walked up from.
+  if (newChild->AsElement() || newChild->FNodeType == ntDocument) {
+    const bool content = static_cast<const TVxContainer*>(newChild)->GetFirstNode() != nullptr;
+    for (const TVxXMLNode* p = FParent; p; p = content ? p->FParent : nullptr)
+      if (p == newChild) DomError(3, prefix() + ": a node cannot be linked below itself");
+  }
 }
 
 void TVxNodeList::CheckRef(TVxXMLNode* refChild, const char* op) const {
@@ -519,6 +528,10 @@ TVxContainer::TVxContainer(std::u16string_view tagName, std::uint8_t nodeType,
                            TVxXMLDocument* owner)
     : TVxXMLNode(tagName, nodeType, owner), FDataList(owner, this) {}
 
+TVxContainer::TVxContainer(std::u16string_view tagName, std::uint8_t nodeType,
+                           TVxXMLDocument* owner, TCheckedName checked)
+    : TVxXMLNode(tagName, nodeType, owner, checked), FDataList(owner, this) {}
+
 void TVxContainer::ReleaseOwned(std::vector<TVxXMLNode*>& chains) {
   ReleaseList(FDataList, chains);
 }
@@ -561,6 +574,10 @@ void TVxContainer::FSetAttribute(std::u16string_view name, std::u16string_view v
     }
     return;
   }
+  AppendAttribute(name, value);
+}
+
+TVxXMLAttr* TVxContainer::AppendAttribute(std::u16string_view name, std::u16string_view value) {
   auto attr = std::unique_ptr<TVxXMLAttr>(
       new TVxXMLAttr(name, std::u16string(value), FDocument, TVxXMLAttr::Unnormalized{}));
   FDataList.AppendChild(attr.get());
@@ -570,7 +587,7 @@ void TVxContainer::FSetAttribute(std::u16string_view name, std::u16string_view v
     FDataList.RemoveChild(attr.get()).release();
     throw;
   }
-  attr.release();
+  return attr.release();
 }
 
 TVxXMLAttr* TVxContainer::SetAttributeNode(TVxXMLAttr* newAttr) {
@@ -605,6 +622,10 @@ void TVxContainer::GetTypeList(TVxNodeList& list, std::uint8_t nType) const {
 
 TVxXMLElement::TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner)
     : TVxContainer(tagName, ntElement, owner) {}
+
+TVxXMLElement::TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner,
+                             TCheckedName checked)
+    : TVxContainer(tagName, ntElement, owner, checked) {}
 
 TVxXMLElement* TVxXMLElement::GetFirstChild() const {
   for (TVxXMLNode* n = FDataList.GetFirst(); n; n = n->Next())

@@ -70,6 +70,11 @@ class TVxXMLNode {
   // and 18) must be XML names, else EVxDOMException 5; other kinds take any
   // name. owner is the document the node belongs to (may be null).
   TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner);
+  // Marks a name that the caller has read as an XML name (the parser's
+  // scanner does), so that the constructors need not check it again.
+  struct TCheckedName {};
+  TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
+             TCheckedName);
   // A node still in a list unlinks itself first.
   virtual ~TVxXMLNode();
   TVxXMLNode(const TVxXMLNode&) = delete;
@@ -280,6 +285,8 @@ class TVxXMLAttr : public TVxXMLNode {
 class TVxContainer : public TVxXMLNode {
  public:
   TVxContainer(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner);
+  TVxContainer(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
+               TCheckedName);
 
   TVxNodeList& GetDataList() { return FDataList; }
   const TVxNodeList& GetDataList() const { return FDataList; }
@@ -294,6 +301,11 @@ class TVxContainer : public TVxXMLNode {
   void SetAttribute(std::u16string_view name, std::u16string_view value);
   // The parser's form: value as read, then normalised.
   void FSetAttribute(std::u16string_view name, std::u16string_view value);
+  // The parser's form for a name the container does not hold yet (the
+  // caller has checked): appends the attribute without looking for one of
+  // that name, then normalises it. When normalising fails the attribute is
+  // removed again and the error passes on.
+  TVxXMLAttr* AppendAttribute(std::u16string_view name, std::u16string_view value);
   // Appends newAttr. Raises EVxDOMException 15 when an attribute of that name
   // exists, 10 when newAttr is in a list, 4 when it belongs to another
   // document.
@@ -314,6 +326,7 @@ class TVxContainer : public TVxXMLNode {
 class TVxXMLElement : public TVxContainer {
  public:
   TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner);
+  TVxXMLElement(std::u16string_view tagName, TVxXMLDocument* owner, TCheckedName);
 
   const std::u16string& TagName() const { return FNodeName; }
   // Appends any node (the rules of TVxNodeList::AppendChild apply).
@@ -390,6 +403,9 @@ class TVxXMLDocument : public TVxContainer {
   // parser's line and file name; nothing changes then.
   void SetEncoding(std::u16string_view encoding);
   TEncoding GetEncoding() const { return FEncoding; }
+  // Sets the encoding and leaves the attributes alone: the parser uses it
+  // for input whose encoding a byte-order mark or the UTF-8 default decides.
+  void SetInputEncoding(TEncoding cp) { FEncoding = cp; }
   std::u16string GetVersion() const { return GetAttribute(u"version"); }
   void SetStandalone(bool standalone);
   // True when "standalone" is "yes" in any case.

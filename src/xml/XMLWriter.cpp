@@ -32,7 +32,9 @@ constexpr std::array<std::array<bool, 128>, kModes> BuildSpecial() {
   auto mark = [&t](Mode m, std::string_view chars) {
     for (char c : chars) t[static_cast<int>(m)][static_cast<unsigned char>(c)] = true;
   };
-  mark(Mode::Text, "&<>");
+  // A CR in text is written as a reference: readers turn a literal CR into
+  // LF, so only the reference brings it back.
+  mark(Mode::Text, "&<>\r");
   mark(Mode::Attr, "&<\"\t\n\r");
   mark(Mode::CData, ">");
   mark(Mode::Comment, "-");
@@ -135,6 +137,7 @@ TVxXMLWriter::TVxXMLWriter(const TVxXMLDocument& doc, TInvalidChars& invChars, b
     enc_ = Enc::Single;
   else
     enc_ = Enc::Utf8;
+  delAllowed_ = enc_ != Enc::Single || CodePageTable(cp_)[0x7F] == 0x7F;
 }
 
 TVxXMLWriter::~TVxXMLWriter() {
@@ -256,7 +259,8 @@ void TVxXMLWriter::PutAs(std::u16string_view s, Mode mode) {
     // past end; the loop then takes one unit more than the chunk.
     for (; i < end; ++i) {
       const char16_t c = s[i];
-      if (c < 0x80) {
+      // DEL is ASCII, but the ISO-8859 encodings do not carry it.
+      if (c < 0x80 && !(E == Enc::Single && c == 0x7F && !delAllowed_)) {
         if (!special[c]) {
           p = PutAscii<E>(p, static_cast<char>(c));
           continue;

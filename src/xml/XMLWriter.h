@@ -6,7 +6,7 @@
 // grows geometrically, no strings per node.
 //
 // What each kind of content becomes:
-// - character data: "&" and "<" as references, ">" as "&gt;" after "]]";
+// - character data: "&", "<" and CR as references, ">" as "&gt;" after "]]";
 // - attribute values (in double quotes): "&", "<" and '"' as references, TAB,
 //   LF and CR as character references, so that they survive the attribute
 //   value normalisation of the reader;
@@ -79,6 +79,7 @@ class TVxXMLWriter {
   bool formatedOutput_;
   Enc enc_;
   TEncoding cp_;
+  bool delAllowed_;  // the encoding has a byte for DEL (U+007F)
   // Grown with realloc, which moves large blocks without copying them; no
   // byte is initialised before it is written.
   char* buf_ = nullptr;

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <sstream>
 
 #include "common/TestSupport.h"
+#include "xml/XMLChars.h"
 
 namespace kal {
 namespace {
@@ -278,6 +280,69 @@ TEST(InputBuffer, EndOfInputAndTheLimitsOfSteppingBack) {
   far.buf.GetChars(5000);
   far.buf.UnGetChars(5000);
   EXPECT_EQ(far.buf.GetChar(), static_cast<char16_t>(many[5000 - TInputBuffer::kMaxStepBack]));
+}
+
+TEST(InputBuffer, RunsAgreeWithSingleReads) {
+  // Runs cut by GetRun against the same units read one at a time, with CR LF
+  // and CR turned into LF by hand, over random input and every block size.
+  static const std::string kPieces[] = {"a",
+                                        "Z",
+                                        "<",
+                                        "]",
+                                        "\r",
+                                        "\n",
+                                        "\r\n",
+                                        " ",
+                                        "\xC3\xA9",
+                                        "\xE2\x82\xAC",
+                                        "\xF0\x9F\x98\x80",
+                                        "\xFF",
+                                        "\xC3",
+                                        "\xED\xA0\x80",
+                                        "\0"s,
+                                        "\x01"};
+  const auto stop = [](char16_t c) { return c == u'<' || c == u']' || !IsNameChar(c); };
+  const auto stopData = [](char16_t c) { return c == u'<' || c == u']' || c == u'\x01'; };
+  std::mt19937 rng(7);
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes;
+    for (int n = static_cast<int>(rng() % 60); n > 0; --n)
+      bytes += kPieces[rng() % std::size(kPieces)];
+    const std::size_t block = std::array<std::size_t, 4>{1, 3, 7, BLOCKSIZE}[round % 4];
+    const bool lineEnds = round % 3 != 0;
+    const bool data = round % 2 == 0;
+    Reader runs(bytes, block), single(bytes, block);
+    char16_t last = 0;  // the unit delivered last by the single reader
+    for (int guard = 0; guard < 1000; ++guard) {
+      std::u16string got, want;
+      const char16_t a =
+          data ? runs.buf.GetRun(got, stopData, lineEnds) : runs.buf.GetRun(got, stop, lineEnds);
+      char16_t b;
+      for (;;) {
+        b = single.buf.GetChar();
+        const bool cr = lineEnds && b == u'\r';
+        if (b == EOFChar || (!cr && (data ? stopData(b) : stop(b)))) break;
+        if (!lineEnds)
+          want.push_back(b);
+        else if (!(b == u'\n' && last == u'\r'))
+          want.push_back(b == u'\r' ? u'\n' : b);
+        last = b;
+      }
+      single.buf.UnGetChar();
+      ASSERT_EQ(a, b) << round;
+      ASSERT_EQ(got, want) << round;
+      ASSERT_EQ(runs.buf.GetLineNumber(), single.buf.GetLineNumber()) << round;
+      if (a == EOFChar) break;
+      // The unit that stopped the run comes next, and can be stepped back.
+      ASSERT_EQ(runs.buf.GetChar(), single.buf.GetChar());
+      runs.buf.UnGetChar();
+      single.buf.UnGetChar();
+      ASSERT_EQ(runs.buf.GetLineNumber(), single.buf.GetLineNumber()) << round;
+      ASSERT_EQ(runs.buf.GetChar(), single.buf.GetChar());
+      last = a;
+    }
+    EXPECT_EQ(runs.inv.DataString(), single.inv.DataString()) << round;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,416 @@
+#include "xml/XMLParser.h"
+
+#include <sstream>
+
+#include "xml/XMLChars.h"
+
+namespace kal {
+
+namespace {
+
+bool SameText(std::u16string_view a, std::u16string_view b) {
+  return XMLCompareText(a, b) == 0;
+}
+
+// Nothing but characters up to the blank.
+bool IsBlank(std::u16string_view s) {
+  for (char16_t c : s)
+    if (c > u' ') return false;
+  return true;
+}
+
+// The tokens after which element content continues with character data.
+constexpr bool StartsCharData(int t) {
+  return t == tkEtag || t == tkEmptyEtag || t == tkPIEtag || t == tkComntEtag || t == tkCDEtag;
+}
+
+std::u16string EncodingName(TEncoding cp) {
+  const std::string_view name = cps[static_cast<std::size_t>(cp)];
+  return std::u16string(name.begin(), name.end());
+}
+
+// A start tag holds this many attributes before the parser looks up repeated
+// names in a map instead of the list.
+constexpr std::size_t kShortAttributeList = 8;
+
+}  // namespace
+
+std::size_t TVxXMLParser::FoldedHash::operator()(std::u16string_view s) const {
+  std::size_t h = 14695981039346656037u;
+  for (char16_t c : s) h = (h ^ XMLUpCase(c)) * 1099511628211u;
+  return h;
+}
+
+// ---------------------------------------------------------------------------
+// Parsing a stream
+
+bool TVxXMLParser::Parse(std::istream& stream, std::unique_ptr<TVxXMLDocument>& doc) {
+  if (!doc) doc = std::make_unique<TVxXMLDocument>();
+  ParseInto(stream, *doc);
+  return true;
+}
+
+void TVxXMLParser::ParseInto(std::istream& stream, TVxXMLDocument& doc) {
+  doc.Clear();
+  doc.AssignParser(this);
+  FDoc = &doc;
+  FInvalid.Clear();
+  Init(FInvalid);
+  // The analyser's objects go on every path; the record of invalid
+  // characters is kept for the caller.
+  struct Finish {
+    TVxXMLParser& p;
+    ~Finish() {
+      p.Finalize();
+      p.FDoc = nullptr;
+      p.InvalidChars = p.FInvalid.DataString();
+    }
+  } finish{*this};
+  FirstBuffer->Init(stream);
+  ValidationErrors.clear();
+  doc.SetInputEncoding(FirstBuffer->IsWide() ? TEncoding::UTF_16 : TEncoding::UTF_8);
+  tagAttrs_.clear();
+  tagAttrMap_.clear();
+  try {
+    if (FParserMode == 'e') {
+      // An entity's text is content from its first character on, and may
+      // end anywhere.
+      IsElContent = IsCharData = CharDataToEnd = true;
+      SetKeyword(tkEtag);
+      LexAn();
+      ParseTextDecl();
+      Emit(ntElement, u"_root");
+      ParseElCont();
+      if (CurToken.Token != tkDone) MatchError();
+      Stack->Pop();
+    } else {
+      IsElContent = IsCharData = CharDataToEnd = false;
+      LexAn();
+      ParseProlog();
+      IsElContent = true;
+      ParseElement();
+      ParseMisc();
+    }
+  } catch (const EVxDOMException&) {
+    doc.Clear();
+    throw;
+  }
+}
+
+void TVxXMLParser::ParseFragment(std::u16string_view text, TVxXMLDocument& doc) {
+  TVxXMLParser parser;
+  parser.FStandardXML = FStandardXML;
+  parser.FFmtOut = FFmtOut;
+  parser.FInternet = FInternet;
+  parser.OnFileNotFound = OnFileNotFound;
+  parser.SetParserMode('e');
+  // UTF-16 behind its byte-order mark carries every character of the text,
+  // and a text declaration cannot switch it to another encoding.
+  std::istringstream in(
+      "\xFF\xFE" + UnicodeToShort(text, TEncoding::UTF_16, TByteOrder::boLittleEndian, nullptr));
+  try {
+    parser.ParseInto(in, doc);
+  } catch (...) {
+    doc.AssignParser(this);
+    throw;
+  }
+  // The fragment's parser ends here; the document outlives it.
+  doc.AssignParser(this);
+}
+
+// ---------------------------------------------------------------------------
+// Productions
+
+void TVxXMLParser::ParseProlog() {
+  ParseXMLDecl();
+  ParseMisc();
+  ParseDTDStag();
+}
+
+void TVxXMLParser::ParseXMLDecl() {
+  if (CurToken.Token != tkXMLStag) return;
+  Match(tkXMLStag);
+  if (!ParseAttribute(u"version")) Error("XML declaration: version declaration required");
+  const std::u16string_view version = PrevToken.Lexeme();
+  if (XMLTrim(version).empty()) Error("Version declaration: version number required");
+  if (version != u"1.0") Error("Version declaration: version \"%s\" is not supported.", version);
+  if (FStandardXML) {
+    ParseAttribute(u"encoding");
+    if (ParseAttribute(u"standalone") && !SameText(PrevToken.Lexeme(), u"yes") &&
+        !SameText(PrevToken.Lexeme(), u"no"))
+      Error("Standalone declaration: incorrect attribute value");
+  } else {
+    while (CurToken.Token == tkName && ParseAttribute(CurToken.Lexeme())) {
+    }
+    // A repeated version replaces the one checked above; it must pass too.
+    if (const std::u16string stored = FDoc->GetVersion(); stored != u"1.0")
+      Error("Version declaration: version \"%s\" is not supported.", stored);
+  }
+  Match(tkPIEtag);
+}
+
+// Comments and PIs before and after the root element. After it the scanner
+// reads element content, so the white space between them comes as
+// character data, which is passed over.
+void TVxXMLParser::ParseMisc() {
+  for (;;) {
+    if (CurToken.Token == tkComntStag)
+      ParseComment();
+    else if (CurToken.Token == tkPIStag)
+      ParsePI();
+    else if (CurToken.Token == tkCharData && IsBlank(CurToken.Lexeme()))
+      Match(tkCharData);
+    else
+      return;
+  }
+}
+
+void TVxXMLParser::ParseDTDStag() {
+  if (CurToken.Token == tkDTDStag)
+    Error("Document type declarations are not supported in this version of XMLParser.");
+}
+
+void TVxXMLParser::ParseElement() {
+  const std::size_t base = Stack->Depth();
+  ParseStartTag();
+  if (Stack->Depth() == base) return;
+  ParseElCont();
+  ParseEndTag();
+}
+
+void TVxXMLParser::ParseStartTag() {
+  Match(tkStag);
+  if (CurToken.Token != tkName) MatchError();
+  if (Stack->Depth() >= kMaxElementDepth)
+    Error("Elements are nested deeper than " + std::to_string(kMaxElementDepth) + " levels.");
+  Match(tkName);
+  Emit(ntElement, PrevToken.Lexeme());
+  tagAttrs_.clear();
+  if (!tagAttrMap_.empty()) tagAttrMap_.clear();
+  while (CurToken.Token == tkName && ParseAttribute(CurToken.Lexeme())) {
+  }
+  if (CurToken.Token == tkEmptyEtag) {
+    Match(tkEmptyEtag);
+    Emit(ntElementEnd, {});
+    return;
+  }
+  if (CurToken.Token != tkEtag) MatchError();
+  Match(tkEtag);
+}
+
+void TVxXMLParser::ParseEndTag() {
+  Match(tkElemEtag);
+  // Without StandardXML "</>" closes the open element.
+  if (CurToken.Token == tkName || FStandardXML) {
+    Match(tkName);
+    const std::u16string& start = Stack->GetHead()->GetName();
+    if (XMLCompareStr(start, PrevToken.Lexeme()) != 0)
+      Error("Start-tag name \"%s\" does not match end-tag name \"%s\"", start, PrevToken.Lexeme());
+  }
+  Emit(ntElementEnd, {});
+  Match(tkEtag);
+}
+
+// Content up to the end tag of the element open on entry; the elements
+// opened meanwhile are closed here, so nesting costs no recursion.
+void TVxXMLParser::ParseElCont() {
+  const std::size_t base = Stack->Depth();
+  for (;;) {
+    switch (CurToken.Token) {
+      case tkStag:
+        ParseStartTag();
+        break;
+      case tkPIStag:
+        ParsePI();
+        break;
+      case tkCharData:
+        Emit(ntText, CurToken.Lexeme());
+        Match(tkCharData);
+        break;
+      case tkCDStag:
+        ParseCDSec();
+        break;
+      case tkComntStag:
+        ParseComment();
+        break;
+      default:
+        if (Stack->Depth() <= base) return;
+        ParseEndTag();
+    }
+  }
+}
+
+void TVxXMLParser::ParseCDSec() {
+  Match(tkCDStag);
+  if (CurToken.Token != tkCharData) MatchError();
+  Emit(ntCData, CurToken.Lexeme());
+  Match(tkCharData);
+  Match(tkCDEtag);
+}
+
+// ---------------------------------------------------------------------------
+// The document scanner
+
+void TVxXMLParser::Match(int t) {
+  if (CurToken.Token != t) MatchError();
+  LexAn();
+}
+
+void TVxXMLParser::LexAn() {
+  PrevToken = CurToken;
+  for (;;) {
+    const char16_t c = CurChar = Buffer->GetChar();
+    if (IsPIData) return SplitPIData();
+    if (PrevToken.Token == tkCDStag) return SplitCDSec();
+    if (PrevToken.Token == tkComntStag) return SplitComment();
+    if (!IsCharData && (c == u' ' || c == u'\t' || c == u'\r')) continue;
+    if (c == u'<') return SplitSTag();
+    if (IsCharData && IsDataChar(c) && StartsCharData(PrevToken.Token)) return SplitCharData();
+    // No name begins with a delimiter, "#" or a quote, so names, the most
+    // frequent tokens in markup, are tried first.
+    if (IsFirstNameChar(c)) return SplitName();
+    if (IsRightBracket(c)) return SplitETag();
+    if (c == u'#') return SplitPredefined();
+    if (c == u'"' || c == u'\'') return SplitLiteral();
+    if (c == u'\n') continue;
+    if (c == EOFChar) {
+      CurToken = TSTEntry(tkDone, u"", -1);
+      return;
+    }
+    if (!IsChar(c)) IllegalChar(c);
+    return SetCharToken(c);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Building the tree
+
+TVxContainer* TVxXMLParser::OpenContainer() const {
+  TVxXMLNode* head = Stack->GetHead();
+  if (head && head->GetType() == ntElement) return static_cast<TVxXMLElement*>(head);
+  return FDoc;
+}
+
+TVxXMLElement* TVxXMLParser::OpenElement() const {
+  TVxXMLNode* head = Stack->GetHead();
+  return head && head->GetType() == ntElement ? static_cast<TVxXMLElement*>(head) : nullptr;
+}
+
+void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
+  switch (nodeType) {
+    case ntElement: {
+      // The scanner read the name as a name (the pseudo root's is one too).
+      auto element = std::make_unique<TVxXMLElement>(value, FDoc, TVxXMLNode::TCheckedName{});
+      if (TVxXMLElement* parent = OpenElement())
+        parent->AppendChild(element.get());
+      else
+        FDoc->SetDocumentElement(element.get());
+      Stack->Push(element.release());
+      return;
+    }
+    case ntElementEnd:
+      Stack->Pop();
+      return;
+    case ntText: {
+      TVxXMLElement* element = OpenElement();
+      if (!element || IsBlank(value)) return;
+      // Linked before it is normalised, so the element owns it from here on;
+      // what normalising leaves blank comes back and is dropped.
+      element->SetCharData(new TVxXMLText(value, FDoc, true));
+      return;
+    }
+    case ntCData:
+      if (TVxXMLElement* element = OpenElement()) {
+        auto data = std::make_unique<TVxXMLCData>(value, FDoc);
+        element->SetCData(data.get());
+        data.release();
+      }
+      return;
+    case ntComment: {
+      auto comment = std::make_unique<TVxXMLComment>(value, FDoc);
+      OpenContainer()->SetComment(comment.get());
+      comment.release();
+      return;
+    }
+    default:
+      // Document types and external identifiers are not read here.
+      return;
+  }
+}
+
+void TVxXMLParser::MEmit(std::uint8_t nodeType, std::u16string_view value1,
+                         std::u16string_view value2) {
+  if (nodeType == ntAttribute) {
+    if (TVxXMLElement* element = OpenElement())
+      SetAttribute(*element, value1, value2);
+    else if (SameText(value1, u"encoding"))
+      DeclareEncoding(value2);
+    else
+      FDoc->FSetAttribute(value1, value2);
+  } else if (nodeType == ntPI) {
+    auto pi = std::make_unique<TVxXMLPi>(value1, value2, FDoc);
+    OpenContainer()->SetPI(pi.get());
+    pi.release();
+  }
+}
+
+// An attribute of the start tag being read; a repeated name keeps the later
+// value (its place and first spelling stay).
+void TVxXMLParser::SetAttribute(TVxXMLElement& element, std::u16string_view name,
+                                std::u16string_view value) {
+  TVxXMLAttr* found = nullptr;
+  if (tagAttrMap_.empty()) {
+    for (TVxXMLAttr* attr : tagAttrs_)
+      if (SameText(attr->GetName(), name)) {
+        found = attr;
+        break;
+      }
+  } else if (const auto it = tagAttrMap_.find(name); it != tagAttrMap_.end()) {
+    found = it->second;
+  }
+  if (found) {
+    const std::u16string old = found->GetValue();
+    found->SetValue(value);
+    try {
+      found->Normalize();
+    } catch (...) {
+      found->SetValue(old);
+      throw;
+    }
+    return;
+  }
+  TVxXMLAttr* attr = element.AppendAttribute(name, value);
+  tagAttrs_.push_back(attr);
+  if (!tagAttrMap_.empty()) {
+    tagAttrMap_.emplace(attr->GetName(), attr);
+  } else if (tagAttrs_.size() > kShortAttributeList) {
+    for (TVxXMLAttr* a : tagAttrs_) tagAttrMap_.emplace(a->GetName(), a);
+  }
+}
+
+// The encoding named by the XML or text declaration. A byte-order mark has
+// decided it already: the document then takes the mark's encoding, under
+// the declared name when that names the same one.
+void TVxXMLParser::DeclareEncoding(std::u16string_view name) {
+  if (FirstBuffer->HasByteOrderMark()) {
+    const TEncoding bom = FirstBuffer->IsWide() ? TEncoding::UTF_16 : TEncoding::UTF_8;
+    FDoc->SetEncoding(StringToEncoding(name) == bom ? std::u16string(name) : EncodingName(bom));
+    return;
+  }
+  FDoc->SetEncoding(name);
+  // The bytes after the declaration are read in the declared encoding.
+  Buffer->SetEncoding(FDoc->GetEncoding());
+}
+
+// ---------------------------------------------------------------------------
+// TVxParserContext
+
+void TVxXMLParser::FileNotFound(TVxXMLNode& sender, const std::string& fileName) {
+  if (OnFileNotFound) OnFileNotFound(sender, fileName);
+}
+
+void TVxXMLParser::AddValidationError(const std::string& msg, TVxXMLNode* node) {
+  ValidationErrors.push_back({msg, node});
+}
+
+}  // namespace kal

@@ -1,0 +1,260 @@
+#include "xml/XMLParser.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "XMLSuiteSupport.h"
+#include "XMLTestSupport.h"
+#include "xml/XMLReferences.h"
+
+namespace kal {
+namespace {
+
+using test::ExpectParserError;
+
+std::string Utf8(std::u16string_view s) {
+  std::string out;
+  for (char c : UnicodeToShort(s, TEncoding::UTF_8, TByteOrder::boBigEndian, nullptr)) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
+  }
+  return out;
+}
+
+// The nodes from first on, one word each: name{...} for an element with its
+// content, @name="value", "text", [cdata], <!--comment-->, <?target data?>,
+// &reference;.
+std::string Dump(const TVxXMLNode* first) {
+  std::string out;
+  for (const TVxXMLNode* n = first; n; n = n->Next()) {
+    if (!out.empty()) out += ' ';
+    const std::string name = Utf8(n->GetName()), value = Utf8(n->GetValue());
+    switch (n->GetType()) {
+      case ntElement:
+        out += name + "{" + Dump(n->AsElement()->GetFirstNode()) + "}";
+        break;
+      case ntAttribute:
+        out += "@" + name + "=\"" + value + "\"";
+        break;
+      case ntText:
+        out += "\"" + value + "\"";
+        break;
+      case ntCData:
+        out += "[" + value + "]";
+        break;
+      case ntComment:
+        out += "<!--" + value + "-->";
+        break;
+      case ntPI:
+        out += "<?" + name + " " + value + "?>";
+        break;
+      case ntReference:
+        out += "&" + name + ";";
+        break;
+      default:
+        out += "?" + std::to_string(n->GetType());
+    }
+  }
+  return out;
+}
+
+std::string Utf16(std::u16string_view s, TByteOrder order) {
+  return UnicodeToShort(s, TEncoding::UTF_16, order, nullptr);
+}
+
+std::unique_ptr<TVxXMLDocument> Parse(const std::string& bytes, TVxXMLParser& parser) {
+  std::istringstream in(bytes);
+  std::unique_ptr<TVxXMLDocument> doc;
+  parser.Parse(in, doc);
+  return doc;
+}
+
+std::string ParseDump(const std::string& bytes) {
+  TVxXMLParser parser;
+  return Dump(Parse(bytes, parser)->GetFirstNode());
+}
+
+TEST(XMLParser, BuildsTheTree) {
+  EXPECT_EQ(
+      ParseDump("\r\n<?xml version=\"1.0\" encoding='UTF-8' standalone=\"no\"?>\r\n"
+                "<!--c  one\r\n  two-->\r\n<?xml-stylesheet   href=\"s\" ?>\r\n"
+                "<ep2:m a=\"1\" b='x&amp;y&#65;&#x20AC; \t\r\nz'>\r\n"
+                "  <t>12 &lt;&gt;&quot;&apos; </t>\r\n"
+                "  <e/>\r\n"
+                "  <x>a<![CDATA[<&\r\n]]>b<!--in--><?p?>c&unknown;&#0;</x>\r\n"
+                "  <l>1\r\n2\r3\n\n4</l><m></>\r\n"
+                "</ep2:m>\r\n<!--after-->\r\n<?p after?> <late/> text"),
+      "@version=\"1.0\" @encoding=\"UTF-8\" @standalone=\"no\" <!--c one two--> "
+      "<?xml-stylesheet href=\"s\" ?> "
+      "ep2:m{@a=\"1\" @b=\"x&yA\xE2\x82\xAC   z\" t{\"12 <>\"' \"} e{} "
+      "x{\"a\" [<&\\n] \"b\" <!--in--> <?p ?> \"c\" &unknown; &#0;} l{\"1\\n2\\n3\\n\\n4\"} m{}} "
+      "<!--after--> <?p after?>");
+}
+
+TEST(XMLParser, ErrorsNameWhatAndWhere) {
+  struct Case {
+    const char* text;
+    const char* message;
+    int line;
+  };
+  const Case cases[] = {
+      {"", "Unexpected end of file.", 1},
+      {"<a>\n<b>", "Unexpected end of file.", 2},
+      {"<a>\n\n<b></c></a>", "Start-tag name \"b\" does not match end-tag name \"c\"", 3},
+      {"<a></A>", "Start-tag name \"a\" does not match end-tag name \"A\"", 1},
+      {"<a x></a>", "Illegal occurence of \">\"", 1},
+      {"<a x=1/>", "Attribute value required or incorrect", 1},
+      {"<a x='<'/>", "Illegal character in the attribute value '<'.", 1},
+      {"<a>x & y</a>", "Illegal character in the text value '&&'.", 1},
+      {"<a>x\x01y</a>", "Illegal occurence of \"&#x1;\"", 1},
+      {"<a>\xEF\xBF\xBF</a>", "Illegal occurence of \"&#xFFFF;\"", 1},
+      {"x<a/>", "Illegal occurence of \"x\"", 1},
+      {"<a/>\ntext", "Unexpected end of file.", 2},
+      {"<?xml?><a/>", "XML declaration: version declaration required", 1},
+      {"<?xml version='1.1'?><a/>", "Version declaration: version \"1.1\" is not supported.", 1},
+      {"<?xml version=' '?><a/>", "Version declaration: version number required", 1},
+      {"<?xml version='1.0' encoding='ISO-8859-15'?><a/>",
+       "Encoding 'ISO-8859-15' is not supported in this version of XMLParser.", 1},
+      {"<!--c-->\n<!DOCTYPE a>\n<a/>",
+       "Document type declarations are not supported in this version of XMLParser.", 2},
+      {"<a><!-- x -- y --></a>", "Comment contains wrong entry \"--\"", 1},
+      {"<a><!-- x", "Comment does not have a matching end-tag.", 1},
+      {"<a><![CDATA[x</a>", "CDSection does not have a matching end-tag.", 1},
+      {"<a><?pi x", "PI does not have a matching end-tag.", 1},
+      {"<a><!DOCTYPE></a>", "Illegal occurence of \"<!DOCTYPE\"", 1},
+  };
+  for (const Case& c : cases) {
+    TVxXMLParser parser;
+    const auto e = ExpectParserError([&] { Parse(c.text, parser); }, c.message);
+    EXPECT_EQ(e.LineNumber, c.line) << c.text;
+  }
+}
+
+TEST(XMLParser, StandardXMLIsStrictAboutDeclarationAndEndTags) {
+  const char* loose = "<?xml version='1.0' standalone='maybe' encoding='US-ASCII' x='y'?><a></>";
+  EXPECT_EQ(ParseDump(loose),
+            "@version=\"1.0\" @encoding=\"US-ASCII\" @standalone=\"maybe\" @x=\"y\" a{}");
+  TVxXMLParser strict;
+  strict.SetStandardXML(true);
+  ExpectParserError([&] { Parse("<a></>", strict); }, "Illegal occurence of \">\"");
+  ExpectParserError([&] { Parse("<?xml version='1.0' standalone='maybe'?><a/>", strict); },
+                    "Standalone declaration: incorrect attribute value");
+  // Encoding and standalone only, in that order: anything else ends the
+  // declaration too early.
+  ExpectParserError(
+      [&] { Parse("<?xml version='1.0' standalone='no' encoding='UTF-8'?><a/>", strict); },
+      "Illegal occurence of \"encoding\"");
+  EXPECT_EQ(Dump(Parse("<?xml version='1.0' encoding='UTF-8' standalone='YES'?><a></a>", strict)
+                     ->GetFirstNode()),
+            "@version=\"1.0\" @encoding=\"UTF-8\" @standalone=\"YES\" a{}");
+}
+
+TEST(XMLParser, EncodingComesFromMarkDeclarationOrDefault) {
+  struct Case {
+    std::string bytes;
+    TEncoding encoding;
+    const char* dump;
+  };
+  const Case cases[] = {
+      // No mark, no declaration: UTF-8, without an "encoding" attribute.
+      {"<a>\xC3\xA9</a>", TEncoding::UTF_8, "@version=\"1.0\" a{\"\xC3\xA9\"}"},
+      // The declaration switches the bytes right after its literal.
+      {"<?xml version='1.0' encoding='iso-8859-1' \xE9='\xE9'?><a>\xE9</a>", TEncoding::i8859_1,
+       "@version=\"1.0\" @encoding=\"iso-8859-1\" @\xC3\xA9=\"\xC3\xA9\" a{\"\xC3\xA9\"}"},
+      // A mark wins over a declaration that contradicts it.
+      {"\xEF\xBB\xBF<?xml version='1.0' encoding='ISO-8859-1'?><a>\xC3\xA9</a>", TEncoding::UTF_8,
+       "@version=\"1.0\" @encoding=\"UTF-8\" a{\"\xC3\xA9\"}"},
+      {"\xFF\xFE" + Utf16(u"<a>\u20AC</a>", TByteOrder::boLittleEndian), TEncoding::UTF_16,
+       "@version=\"1.0\" a{\"\xE2\x82\xAC\"}"},
+      {"\xFE\xFF" +
+           Utf16(u"<?xml version='1.0' encoding='iso-8859-1'?><a/>", TByteOrder::boBigEndian),
+       TEncoding::UTF_16, "@version=\"1.0\" @encoding=\"UTF-16\" a{}"},
+  };
+  for (const Case& c : cases) {
+    TVxXMLParser parser;
+    // Into a cleared document, whose own encoding would be US-ASCII.
+    std::istringstream in(c.bytes);
+    auto doc = std::make_unique<TVxXMLDocument>();
+    doc->SetEncoding(u"ISO-8859-5");
+    parser.Parse(in, doc);
+    EXPECT_EQ(doc->GetEncoding(), c.encoding) << c.dump;
+    EXPECT_EQ(Dump(doc->GetFirstNode()), c.dump);
+  }
+  // Bytes that do not decode become "_" and are recorded.
+  TVxXMLParser parser;
+  EXPECT_EQ(Dump(Parse("<a>\xFF\xC3</a>", parser)->GetFirstNode()), "@version=\"1.0\" a{\"__\"}");
+  EXPECT_EQ(parser.InvalidChars, u"\xFF\xC3");
+}
+
+TEST(XMLParser, ExistingDocumentIsRefilledOrKeepsWhatWasBuilt) {
+  TVxXMLParser parser;
+  auto doc = Parse("<?xml version='1.0' encoding='US-ASCII'?><old a='1'/>", parser);
+  TVxXMLDocument* same = doc.get();
+  std::istringstream in("<new><b>x</b><c>&bad</c></new>");
+  EXPECT_THROW(parser.Parse(in, doc), EVxXMLParserError);
+  EXPECT_EQ(doc.get(), same);
+  EXPECT_EQ(doc->GetParser(), &parser);
+  // The text that failed to normalise stays as read.
+  EXPECT_EQ(Dump(doc->GetFirstNode()), "@version=\"1.0\" new{b{\"x\"} c{\"&bad\"}}");
+}
+
+TEST(XMLParser, RepeatedAttributesKeepTheLaterValue) {
+  std::string tag = "<a";
+  for (int i = 0; i < 12; ++i) tag += " n" + std::to_string(i) + "='" + std::to_string(i) + "'";
+  // Repeats while the start tag is short and once it is long; case folds.
+  EXPECT_EQ(ParseDump("<a x='1' X='2' y='3'/>"), "@version=\"1.0\" a{@x=\"2\" @y=\"3\"}");
+  const std::string dump = ParseDump(tag + " n0='A' N11='B'/>");
+  EXPECT_NE(dump.find("a{@n0=\"A\" @n1=\"1\""), std::string::npos) << dump;
+  EXPECT_NE(dump.find("@n11=\"B\"}"), std::string::npos) << dump;
+  // A value that fails to normalise leaves the first one.
+  TVxXMLParser parser;
+  std::istringstream in(tag + " n3='<'/>");
+  auto doc = std::make_unique<TVxXMLDocument>();
+  EXPECT_THROW(parser.Parse(in, doc), EVxXMLParserError);
+  EXPECT_EQ(doc->GetDocumentElement()->GetAttribute(u"n3"), u"3");
+}
+
+TEST(XMLParser, NestingIsBoundedAndDeepTreesRoundTrip) {
+  std::string deep;
+  for (std::size_t i = 0; i < kMaxElementDepth; ++i) deep += "<e>";
+  deep += "x";
+  for (std::size_t i = 0; i < kMaxElementDepth; ++i) deep += "</e>";
+  TVxXMLParser parser;
+  auto doc = Parse(deep, parser);
+  std::string out;
+  doc->Write(out);
+  TVxXMLParser again;
+  EXPECT_EQ(Dump(Parse(out, again)->GetFirstNode()), Dump(doc->GetFirstNode()));
+
+  ExpectParserError([&] { Parse("<e>" + deep + "</e>", parser); },
+                    "Elements are nested deeper than 1000 levels.");
+}
+
+TEST(XMLParser, EntityValuesWithMarkupBecomeNodes) {
+  // The document type is the next step; here a stand-in supplies the entity.
+  TVxXMLParser parser;
+  auto doc = Parse("<r/>", parser);
+  auto* type = new test::FakeDocType(doc.get());
+  type->entities[u"e"] = {'B', u" lead <b x='1'>in</b> tail "};
+  doc->SetDocumentType(type);
+  TVxXMLElement* root = doc->GetDocumentElement();
+  EXPECT_EQ(root->SetCharData(new TVxXMLText(u"[&e;]", doc.get(), true)), nullptr);
+  EXPECT_EQ(Dump(root->GetFirstNode()), "\"[\" \" lead \" b{@x=\"1\" \"in\"} \" tail \" \"]\"");
+
+  TVxXMLDocument fragment;
+  parser.ParseFragment(u"<?xml encoding='ISO-8859-1'?>\u20AC<c/>", fragment);
+  EXPECT_EQ(Dump(fragment.GetDocumentElement()), "_root{\"\xE2\x82\xAC\" c{}}");
+  EXPECT_EQ(fragment.GetParser(), &parser);
+  ExpectParserError([&] { parser.ParseFragment(u"a</b>", fragment); },
+                    "Illegal occurence of \"</\"");
+}
+
+}  // namespace
+}  // namespace kal
