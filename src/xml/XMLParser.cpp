@@ -45,13 +45,17 @@ std::size_t TVxXMLParser::FoldedHash::operator()(std::u16string_view s) const {
 // Parsing a stream
 
 bool TVxXMLParser::Parse(std::istream& stream, std::unique_ptr<TVxXMLDocument>& doc) {
-  if (!doc) doc = std::make_unique<TVxXMLDocument>();
+  if (doc) {
+    doc->Clear();
+  } else {
+    doc = std::make_unique<TVxXMLDocument>();
+  }
   ParseInto(stream, *doc);
   return true;
 }
 
+// Parses into doc, a new or cleared document.
 void TVxXMLParser::ParseInto(std::istream& stream, TVxXMLDocument& doc) {
-  doc.Clear();
   doc.AssignParser(this);
   FDoc = &doc;
   FInvalid.Clear();
@@ -108,6 +112,7 @@ void TVxXMLParser::ParseFragment(std::u16string_view text, TVxXMLDocument& doc) 
   // and a text declaration cannot switch it to another encoding.
   std::istringstream in(
       "\xFF\xFE" + UnicodeToShort(text, TEncoding::UTF_16, TByteOrder::boLittleEndian, nullptr));
+  doc.Clear();
   try {
     parser.ParseInto(in, doc);
   } catch (...) {
