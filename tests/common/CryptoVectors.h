@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -188,6 +190,19 @@ inline void RunCavpMonteFile(const std::string& file, const DigestFunction& dige
     ++checked;
   }
   EXPECT_EQ(checked, 100u);
+}
+
+// Feeds a message to a digest object in random pieces of 0 to 149 bytes
+// (exercising the partial-block buffering) and completes it.
+template <typename Digest>
+void FeedInRandomPieces(Digest& h, std::string_view msg, std::mt19937_64& rng) {
+  size_t pos = 0;
+  while (pos < msg.size()) {
+    const size_t take = std::min<size_t>(msg.size() - pos, rng() % 150);
+    h.TransformString(msg.substr(pos, take));
+    pos += take;
+  }
+  h.Complete();
 }
 
 }  // namespace kal::test
