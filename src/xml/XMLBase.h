@@ -63,6 +63,9 @@ class TVxParserContext {
   virtual bool FormatedOutput() const = 0;
   // External identifiers may be fetched over HTTP or FTP.
   virtual bool RetrieveInternetURI() const = 0;
+  // Any external DTD or entity may be read at all, local files included;
+  // off for documents that come from a peer.
+  virtual bool RetrieveExternal() const = 0;
   // Tells the parser's owner that an external DTD or entity could not be
   // read; sender is the node that asked, fileName the name last tried.
   virtual void FileNotFound(TVxXMLNode& sender, const std::string& fileName) = 0;

@@ -56,6 +56,9 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void SetStandardXML(bool on) { FStandardXML = on; }
   void SetFormatedOutput(bool on) { FFmtOut = on; }
   void SetRetrieveInternetURI(bool on) { FInternet = on; }
+  // Off: no external DTD or entity is read, neither a local file nor over
+  // the network, whatever RetrieveInternetURI says.
+  void SetRetrieveExternal(bool on) { FExternal = on; }
 
   // Called when an external DTD or entity cannot be read (sender, the name
   // last tried).
@@ -69,6 +72,7 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   // TVxParserContext
   bool FormatedOutput() const override { return FFmtOut; }
   bool RetrieveInternetURI() const override { return FInternet; }
+  bool RetrieveExternal() const override { return FExternal; }
   void FileNotFound(TVxXMLNode& sender, const std::string& fileName) override;
   int GetLineNumber() const override { return TLexAnalyzer::GetLineNumber(); }
   std::string GetFileName() const override { return FileName; }
@@ -106,6 +110,7 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   char FParserMode = 'd';
   bool FFmtOut = true;
   bool FInternet = true;
+  bool FExternal = true;
   TInvalidChars FInvalid;
 
   // The attributes of the start tag being read, to find a repeated name

@@ -21,6 +21,7 @@ class FakeParser : public TVxParserContext {
  public:
   bool FormatedOutput() const override { return formated; }
   bool RetrieveInternetURI() const override { return false; }
+  bool RetrieveExternal() const override { return false; }
   void FileNotFound(TVxXMLNode&, const std::string&) override {}
   int GetLineNumber() const override { return line; }
   std::string GetFileName() const override { return file; }
