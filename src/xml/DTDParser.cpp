@@ -159,8 +159,9 @@ void TDTDParser::ParseDTDContent() {
         ParseReference();
         break;
       case tkIncludeSec:
-        // Conditional sections belong to the external subset only.
-        if (!external_) return;
+        // Conditional sections belong to the external subset and to the
+        // text of parameter entities.
+        if (!external_ && EntityInputs.empty()) return;
         ParseConditionalSect();
         break;
       default:
@@ -185,7 +186,7 @@ void TDTDParser::ParseElDecl() {
     SetAnalyzerState(std::move(state));
   }
   Emit(ntElementDecl, {});
-  Match(tkEtag);
+  RMatch(tkEtag);
 }
 
 void TDTDParser::ParseAttrDecl() {
@@ -205,7 +206,7 @@ void TDTDParser::ParseAttrDecl() {
       Match(tkName);
     ParseDefault();
   }
-  Match(tkEtag);
+  RMatch(tkEtag);
   Emit(ntAttDefEnd, {});
 }
 
@@ -281,7 +282,7 @@ void TDTDParser::ParseEntityDecl() {
       Emit(ntExternNData, PrevToken.Lexeme());
     }
   }
-  Match(tkEtag);
+  RMatch(tkEtag);
   Emit(ntEntityEnd, {});
 }
 
@@ -291,7 +292,7 @@ void TDTDParser::ParseNotation() {
   Emit(ntNotation, PrevToken.Lexeme());
   ExpandReferences();
   ParseExternalId(true);
-  Match(tkEtag);
+  RMatch(tkEtag);
   Emit(ntNotation, {});
 }
 
