@@ -72,7 +72,7 @@ bool TVxExternalNode::ReadExternalFile(std::string& out, std::string* name) {
   const std::string publicId = LowerAscii(Utf8(XMLTrim(FPublic)));
   const std::string resolver = parser->PublicIdResolver();
   if (!publicId.empty() && parser->RetrieveInternetURI() && !resolver.empty()) {
-    tried = resolver + "/cgi-bin/PUBLIC?" + publicId;
+    tried = PLTNormalizeURL(resolver + "/cgi-bin/PUBLIC?" + publicId);
     result = PLTDownloadFile(tried);
     if (result.bOk) {
       out = std::move(result.sContent);
