@@ -275,7 +275,7 @@ void TDTDParser::ParseEntityDecl() {
       if (CurToken.Token == tkDone) Error("Unexpected end of file.");
       Error("Illegal occurence of \"%s\".", CurToken.Lexeme());
     }
-    ParseExternalId();
+    ParseExternalId(true);
     if (EqualStrings(u"NDATA")) {
       Match(tkName);
       RMatch(tkName);
@@ -291,7 +291,7 @@ void TDTDParser::ParseNotation() {
   RMatch(tkName);
   Emit(ntNotation, PrevToken.Lexeme());
   ExpandReferences();
-  ParseExternalId(true);
+  ParseExternalId();
   RMatch(tkEtag);
   Emit(ntNotation, {});
 }

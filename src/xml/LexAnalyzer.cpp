@@ -291,7 +291,7 @@ void TLexAnalyzer::ParsePI() {
   Match(tkPIEtag);
 }
 
-void TLexAnalyzer::ParseExternalId(bool publicOnly) {
+void TLexAnalyzer::ParseExternalId(bool systemRequired) {
   if (CurToken.Token == tkName && SameText(CurToken.Lexeme(), u"SYSTEM")) {
     MatchString(u"SYSTEM");
     Match(tkLiteral);
@@ -305,7 +305,7 @@ void TLexAnalyzer::ParseExternalId(bool publicOnly) {
     }
     Match(tkLiteral);
     Emit(ntExternPublic, PrevToken.Lexeme());
-    if (CurToken.Token == tkLiteral || !publicOnly) {
+    if (CurToken.Token == tkLiteral || systemRequired) {
       Match(tkLiteral);
       Emit(ntExternSystem, PrevToken.Lexeme());
     }

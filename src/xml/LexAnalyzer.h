@@ -207,9 +207,10 @@ class TLexAnalyzer {
   // The productions the parsers share.
   void ParseComment();
   void ParsePI();
-  // SYSTEM literal, or PUBLIC literal literal; with publicOnly (a notation)
-  // the system literal after a public identifier may be missing.
-  void ParseExternalId(bool publicOnly = false);
+  // SYSTEM literal, or PUBLIC literal and an optional literal; with
+  // systemRequired (a document type or an entity) the system literal after a
+  // public identifier must be there.
+  void ParseExternalId(bool systemRequired = false);
   void ParseTextDecl();
   // An attribute when the current token is a name equal to name (ASCII case
   // ignored): name, "=", literal, with MEmit(ntAttribute, name, value) before

@@ -201,7 +201,7 @@ void TVxXMLParser::ParseDTDStag() {
   Match(tkDTDStag);
   Match(tkName);
   Emit(ntDocumentType, PrevToken.Lexeme());
-  if (CurToken.Token == tkName) ParseExternalId();
+  if (CurToken.Token == tkName) ParseExternalId(true);
   if (CurToken.Token == '[') {
     MatchString(u"[");
     TAnalyzerState state = GetAnalyzerState();
