@@ -300,6 +300,20 @@ TEST_F(ConnectionsTest, ARefusedOrResetConnectionIsReportedAndNothingIsSent) {
   // The gate the send closed does not wait for a connection that never was.
   EXPECT_TRUE(core.CEXNoWaitForDisconnect());
 
+  // While the dial-up status window is open the error is shown there.
+  TRRSModemStatusForm& statusForm = core.CEXCommParams().TCPStatusForm();
+  statusForm.RRSOpenStatusForm("", "", "", "1", "127.0.0.1", "");
+  core.CEXClientSocket().CTPInitialise(&statusForm.RRSGetStatusField(),
+                                       &statusForm.RRSGetHistoryField());
+  host_.errors.clear();
+  core.CEXExecute(TCEXAction::SendDataStream);
+  ASSERT_TRUE(Pump([&] { return statusForm.RRSCloseEnabled(); }));
+  EXPECT_EQ(statusForm.RRSGetStatusField().RRSGetText().rfind("Error 10061: ", 0), 0u)
+      << statusForm.RRSGetStatusField().RRSGetText();
+  EXPECT_EQ(statusForm.RRSGetStatusField().RRSGetColor(), TRRSStatusColor::kRed);
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+  statusForm.RRSClose();
+
   // A peer that resets at once: the reset shows either as the connect's
   // error or, once connected, as the receive thread's; the link closes and
   // the send waiting for the delay is dropped.
