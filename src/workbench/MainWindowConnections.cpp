@@ -310,6 +310,12 @@ void TCEXMainWindow::Action_SendDataStreamExecute() {
     TCTPClientSocketPPP& client = CEXClientSocket();
 
     if (comm.TCPSendAsClient()) {
+      // A receive thread that has ended has asked for its connection to
+      // close; until that request is handled the connection still looks
+      // open, but nobody would read the answer. It is closed first, so
+      // that its disconnect does not reopen the gate closed below.
+      if (CEXaClientThread && CEXaClientThread->THCbTerminated() && client.Active())
+        static_cast<void>(comm.TCPDisConnect(&client, nullptr));
       if (CEXConfiguration().CFGGetCloseRequest()) CEXbNoWaitForDisconnect = false;
       Action_ClearReceivedExecute();
       // A connection waits for its delay: it sends the newest stream.

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "comm/ClientSocketPPP.h"
 #include "comm/CommParams.h"
@@ -284,6 +285,35 @@ TEST_F(ConnectionsTest, ClientSendsAfterTheDelayTimerAndTheEchoWaitsForTheClose)
   for (const std::string& s : steps)
     if (next < expected.size() && s == expected[next]) ++next;
   EXPECT_EQ(next, expected.size()) << ::testing::PrintToString(steps);
+}
+
+TEST_F(ConnectionsTest, ASendAfterTheReceiveThreadEndedDoesNotUseItsDeadConnection) {
+  test::ConnectionPeer peer("listen", {"echo", "e"});
+  const int port = std::stoi(peer.Line());
+  TCEXMainWindow& core = Start(ClientIni(port, 0, 1));
+  SetStream(Frame("<first/>"));
+  core.CEXExecute(TCEXAction::SendDataStream);
+  // The answer is shown; the thread then ends and asks for the close, which
+  // is not handled yet.
+  ASSERT_TRUE(Pump([&] { return !core.CEXGetMemo(TCEXMemo::Memo5).empty(); }));
+  ASSERT_EQ(peer.Line().rfind("echo ", 0), 0u);
+  const auto deadline = Clock::now() + 10s;
+  while (core.CEXThreadSynch().TERThreadCount() != 0 && Clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(core.CEXClientSocket().Connected());
+
+  SetStream(Frame("<second/>"));
+  core.CEXExecute(TCEXAction::SendDataStream);
+  // The old connection was closed, not written to; the gate waits for the
+  // new one.
+  EXPECT_FALSE(core.CEXNoWaitForDisconnect());
+  EXPECT_EQ(peer.Line(Pumping()), "eof");
+  // The peer is going away: the new connection is refused, or reset when it
+  // was still taken into the backlog; either way the gate opens again.
+  ASSERT_TRUE(Pump([&] { return !host_.errors.empty() && !core.CEXClientSocket().Active(); }));
+  EXPECT_TRUE(host_.errors[0].rfind("10061 ", 0) == 0 || host_.errors[0].rfind("10054 ", 0) == 0)
+      << host_.errors[0];
+  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
 }
 
 TEST_F(ConnectionsTest, ARefusedOrResetConnectionIsReportedAndNothingIsSent) {
