@@ -28,14 +28,22 @@ Command line (exit 0: every check passed, 1: a check failed, 2: misuse):
   build --spec S.json (--out FILE | --out-dir DIR)
       Writes the frame of S (an object) to FILE, or of each spec of a list to
       DIR/<spec "name">.bin.
-  check --expect E.json --frame F [--frame F ...] --result OUT.json
+  check --expect E.json --frame F [--frame F ...] [--result OUT.json]
       Checks frame files (E an object or a list, one per frame).
-  Common options: --timeout S (socket waits, default 10), --max-frame N
-  (default 10000000). Every result is also printed: "RESULT <i> ok|FAIL" and
-  one "CHECK <i> <name> pass|fail <detail>" line per check.
+  Common options: --timeout S (bounds every wait for a connection and every
+  frame read, default 10), --max-frame N (default 10000000; a longer frame
+  is refused from its length prefix). Every result is also printed:
+  "RESULT <i> ok|FAIL" and one "CHECK <i> <name> pass|fail <detail>" line
+  per check.
 
-Byte values in JSON are hex text (blanks allowed); key files are paths,
-relative ones to the folder of the JSON file.
+Byte values in JSON are hex text (blanks allowed); key and XML files are
+paths, relative ones to the folder of the JSON file.
+
+Result file: {"ok": all passed, "results": [{"ok": bool, "checks": [{"name",
+  "pass", "detail"}], "header": the frame's fields, "session_key": hex,
+  "response": what the server did}]}. Check names: frame, header.<field>,
+  xml.wellformed, xml.tree, cryptogram, cryptogram.<field>, mac,
+  item.<name>[<occurrence>], connect.
 
 Expectation (every key optional):
   {"sender_id_length": 8, "owner_id_length": 11,   lengths of the id types
@@ -54,10 +62,15 @@ Expectation (every key optional):
    "cryptogram": {"sender_id": hex, "session_key": hex, "secret": hex,
                   "form": "raw" | "oaep"},
    "mac_variant": 1 | 2,           else either variant is accepted
-   "items": [{"name": "ep2:AppPAN", "clear": hex, "occurrence": 1,
+   "items": [{"name": "ep2:AppPAN", "clear": digits, "occurrence": 1,
               "entry": i},         entry: key of the i-th ATC entry
              {"name": "ep2:EncPIN", "pin": "1234", "format": 2 | 3,
-              "pan": hex}]}        pan: else the clear PAN or track 2 item
+              "pan": digits}]}     pan: else the clear PAN or track 2 item
+  Items are Base64 in the XML. "clear" is hex digits, an odd count filled
+  with F as packed digits; it is Triple-DES encrypted with 0x80 padding under
+  the encryption variant ("ep2:StatKeyPANRct": key-encryption variant); PIN
+  blocks are under the PIN variant. In mode 2 the key is the cryptogram's,
+  else "session_key".
 Response spec:
   {"action": "frame" | "close" | "reset", "after": "close" | "keep",
    "frame_file": path | "frame_hex": hex | "build": frame spec}
@@ -70,9 +83,10 @@ Frame spec:
    "public_key": path | {"n": hex, "e": hex}, "cryptogram_id": text (default:
    the sender id), "secret": hex (16 bytes), "cryptogram": hex (given as is),
    "encrypt": [{"name", "clear" | "pin" + "format" + "pan", "occurrence",
-                "session_key"},
-               {"name": "ep2:SessKeyCryp", "session_key": hex,
-                "cryptogram_id": text, "secret": hex}],
+                "session_key" (else the frame's)},
+               {"name": "ep2:SessKeyCryp", "session_key": hex, "public_key",
+                "cryptogram_id": text, "secret": hex}],  (replace the
+                element's text; the XML is then written anew)
    "broken": {"kind": "bad_mac" | "truncated" (keep: bytes kept) |
               "wrong_length" (delta) | "unknown_mode" (mode) |
               "unexpected_root" (root) | "missing_element" (element) |
@@ -89,6 +103,7 @@ import secrets
 import socket
 import struct
 import sys
+import time
 import xml.etree.ElementTree as ET
 import xml.parsers.expat
 
@@ -171,13 +186,10 @@ def retail_mac(key, text):
     return tdes(k3, tdes(k2, last, False), True)
 
 
-def hash_indicator(spec_version):
-    return 2 if spec_version and spec_version.hex().upper() >= "0630" else 1
-
-
 def xml_hash(xml_text, spec_version):
-    algo = hashlib.sha256 if hash_indicator(spec_version) == 2 else hashlib.sha1
-    return algo(xml_text).digest()
+    """SHA-256 from spec version 06 30 on, else (and without one) SHA-1."""
+    sha256 = spec_version and spec_version.hex().upper() >= "0630"
+    return (hashlib.sha256 if sha256 else hashlib.sha1)(xml_text).digest()
 
 
 def encrypt_string(key, clear):
@@ -389,7 +401,7 @@ def build_frame(xml_text, version=0x30, spec_version=b"\x06\x30", mode=0, sessio
     if mode == 2:
         size = 2 if version >= 0x30 else 1
         if len(cryptogram) >= 1 << (8 * size):
-            raise MockError(f"cryptogram of {len(cryptogram)} bytes does not fit {size} length byte(s)")
+            raise MockError(f"cryptogram of {len(cryptogram)} bytes is too long for its field")
         body = (bytes([sender_id_type]) + sender_id + bytes([owner_id_type]) + owner_id +
                 bytes([key_index]) + len(cryptogram).to_bytes(size, "big") + cryptogram)
     if mode in (1, 2):
@@ -403,11 +415,22 @@ def build_frame(xml_text, version=0x30, spec_version=b"\x06\x30", mode=0, sessio
 
 # --- XML ---------------------------------------------------------------------
 
-def parse_xml(text):
-    """Parses without namespace processing, so "ep2:Name" stays one name."""
-    builder, parser = ET.TreeBuilder(), xml.parsers.expat.ParserCreate()
-    parser.StartElementHandler = builder.start
-    parser.EndElementHandler = builder.end
+def parse_xml(text, max_depth=200):
+    """Parses without namespace processing, so "ep2:Name" stays one name;
+    nesting is bounded (the tree walks recurse)."""
+    builder, parser, depth = ET.TreeBuilder(), xml.parsers.expat.ParserCreate(), [0]
+
+    def start(tag, attrs):
+        depth[0] += 1
+        if depth[0] > max_depth:
+            raise MockError(f"XML nested deeper than {max_depth} elements")
+        builder.start(tag, attrs)
+
+    def end(tag):
+        depth[0] -= 1
+        builder.end(tag)
+
+    parser.StartElementHandler, parser.EndElementHandler = start, end
     parser.CharacterDataHandler = builder.data
     try:
         parser.Parse(text, True)
@@ -430,12 +453,6 @@ def find_element(root, name, occurrence=1):
     if len(found) < occurrence:
         raise MockError(f"element {name} (occurrence {occurrence}) not in the message")
     return found[occurrence - 1]
-
-
-def message_element(root):
-    """The message element: the first child of the document element, else the
-    document element itself."""
-    return next(iter(root), root)
 
 
 def compare_trees(want, got, ignore, path=""):
@@ -476,16 +493,13 @@ def b64(text, what):
 
 # --- building from a spec ----------------------------------------------------
 
-def item_key(item, frame_key):
-    return unhex(item["session_key"], "session_key") if "session_key" in item else frame_key
-
-
 def encrypt_items(root, items, frame_key, base):
     """Replaces the named elements' text by Base64 of their encrypted value."""
     clear_pan = next((it["clear"] for n in PAN_NAMES for it in items
                       if it["name"] == n and "clear" in it), "")
     for item in items:
-        name, key = item["name"], item_key(item, frame_key)
+        name = item["name"]
+        key = unhex(item["session_key"], "session_key") if "session_key" in item else frame_key
         elem = find_element(root, name, item.get("occurrence", 1))
         if name == "ep2:SessKeyCryp":
             value = make_cryptogram(load_public_key(item["public_key"], base),
@@ -503,7 +517,8 @@ def encrypt_items(root, items, frame_key, base):
 def break_xml(root, broken):
     kind = broken["kind"]
     if kind == "unexpected_root":
-        message_element(root).tag = broken.get("root", "ep2:Unexpected")
+        # The message element: the document element's first child, else itself.
+        next(iter(root), root).tag = broken.get("root", "ep2:Unexpected")
     elif kind == "missing_element":
         name = broken["element"]
         for parent in root.iter():
@@ -669,25 +684,30 @@ def verify_items(checks, root, items, frame_key, private):
 
 # --- sockets -----------------------------------------------------------------
 
-def recv_exact(conn, n):
-    data = b""
+def recv_exact(conn, n, deadline):
+    """Up to n bytes, fewer at the end of the stream; TimeoutError at the
+    deadline (time.monotonic()), however slowly the bytes trickle in."""
+    data = bytearray()
     while len(data) < n:
+        left = deadline - time.monotonic()
+        if left <= 0:
+            raise TimeoutError(f"time-out after {len(data)} of {n} bytes")
+        conn.settimeout(left)
         chunk = conn.recv(min(n - len(data), 65536))
         if not chunk:
             break
         data += chunk
-    return data
+    return bytes(data)
 
 
-def read_frame(conn, max_frame):
-    """One frame; a short one is returned as received (the checks say why)."""
-    head = recv_exact(conn, 4)
-    if len(head) < 4:
+def read_frame(conn, max_frame, timeout):
+    """One frame; a short one is returned as received (the checks say why),
+    and a length above max_frame without its body."""
+    deadline = time.monotonic() + timeout
+    head = recv_exact(conn, 4, deadline)
+    if len(head) < 4 or int.from_bytes(head, "big") > max_frame:
         return head
-    length = int.from_bytes(head, "big")
-    if length > max_frame:
-        return head
-    return head + recv_exact(conn, length)
+    return head + recv_exact(conn, int.from_bytes(head, "big"), deadline)
 
 
 def respond(conn, spec, base, exchange_key, timeout):
@@ -708,9 +728,9 @@ def respond(conn, spec, base, exchange_key, timeout):
         frame = build_from_spec(spec["build"], base, exchange_key)[0]
     conn.sendall(frame)
     if spec.get("after", "close") == "keep":
-        conn.settimeout(timeout)
+        deadline = time.monotonic() + timeout
         try:
-            while conn.recv(65536):
+            while recv_exact(conn, 65536, deadline):
                 pass
         except OSError:
             pass
@@ -787,16 +807,16 @@ def run_server(args):
             with conn:
                 conn.settimeout(args.timeout)
                 try:
-                    data = read_frame(conn, args.max_frame)
+                    data = read_frame(conn, args.max_frame, args.timeout)
                 except OSError as e:
                     data = b""
-                    print(f"# receive: {e}", file=sys.stderr)
+                    print(f"mock_ep2_host: connection {i}: {e}", file=sys.stderr)
                 result = verify_frame(data, expects[i], ebase, max_frame=args.max_frame)
                 try:
                     result["response"] = respond(conn, responses[i], rbase,
                                                  unhex(result.get("session_key", "")),
                                                  args.timeout)
-                except OSError as e:
+                except (OSError, MockError) as e:
                     result["response"] = f"failed: {e}"
                 results.append(result)
                 report(results, args.result)
@@ -810,9 +830,10 @@ def run_client(args):
     with socket.create_connection(("127.0.0.1", args.port), timeout=args.timeout) as conn:
         conn.sendall(frame)
         try:
-            data = read_frame(conn, args.max_frame)
-        except OSError:
+            data = read_frame(conn, args.max_frame, args.timeout)
+        except OSError as e:
             data = b""
+            print(f"mock_ep2_host: {e}", file=sys.stderr)
     result = verify_frame(data, load_json(args.expect), os.path.dirname(args.expect), key,
                           args.max_frame)
     report([result], args.result)
@@ -825,6 +846,8 @@ def run_build(args):
         if not args.out_dir:
             raise MockError("a list of specs needs --out-dir")
         for spec in specs:
+            if not spec["name"] or os.sep in spec["name"]:
+                raise MockError(f"spec name {spec['name']!r} is no plain file name")
             with open(os.path.join(args.out_dir, spec["name"] + ".bin"), "wb") as out:
                 out.write(build_from_spec(spec, base)[0])
             print(f"BUILT {spec['name']}")
@@ -871,13 +894,11 @@ def main(argv=None):
         parser.error("--timeout, --max-frame or --connections out of range")
     try:
         return commands[args.command](args)
-    except (MockError, KeyError, TypeError, ValueError) as e:
-        print(f"mock_ep2_host: {type(e).__name__ if not isinstance(e, MockError) else 'error'}: "
-              f"{e}", file=sys.stderr)
-        return 2
-    except OSError as e:
-        print(f"mock_ep2_host: {e}", file=sys.stderr)
-        return 2
+    except MockError as e:
+        print(f"mock_ep2_host: error: {e}", file=sys.stderr)
+    except (KeyError, TypeError, ValueError, AttributeError, IndexError, OSError) as e:
+        print(f"mock_ep2_host: error: {type(e).__name__}: {e}", file=sys.stderr)
+    return 2
 
 
 if __name__ == "__main__":

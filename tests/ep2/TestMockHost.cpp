@@ -951,16 +951,24 @@ TEST_F(MockHost, MisuseEndsWithAMessageAndWaitsAreBounded) {
   const std::string good = Write(RequestXml("", "", ""), 0x30, "0630", 0, "", 0);
   test::WriteFile(dir->file("cut.bin"), good.substr(0, good.size() - 1));
   test::WriteFile(dir->file("good.bin"), good);
+  std::string deep;
+  for (int i = 0; i < 300; ++i) deep = "<a>" + deep + "</a>";
+  test::WriteFile(dir->file("deep.bin"), Write(deep, 0x30, "0630", 0, "", 0));
   const std::string refusals = JsonFile(
       "refusals.json",
-      R"([{"frame_error": "follow"}, {"frame_error": "security mode"}, {"frame_error": "follow"}])");
-  const auto checked = RunMock({"check", "--expect", refusals, "--frame", dir->file("cut.bin"),
-                                "--frame", dir->file("cut.bin"), "--frame", dir->file("good.bin")},
-                               1, 3);
+      R"([{"frame_error": "follow"}, {"frame_error": "security mode"}, {"frame_error": "follow"},
+          {}])");
+  const auto checked = RunMock(
+      {"check", "--expect", refusals, "--frame", dir->file("cut.bin"), "--frame",
+       dir->file("cut.bin"), "--frame", dir->file("good.bin"), "--frame", dir->file("deep.bin")},
+      1, 4);
   EXPECT_TRUE(checked[0].ok);
   EXPECT_NE(checked[0].Detail("frame").find("follow"), std::string::npos);
   EXPECT_EQ(checked[1].Failed(), std::set<std::string>{"frame"});
   EXPECT_EQ(checked[2].Failed(), std::set<std::string>{"frame"});
+  // Nesting is bounded.
+  EXPECT_EQ(checked[3].Failed(), std::set<std::string>{"xml.wellformed"});
+  EXPECT_NE(checked[3].Detail("xml.wellformed").find("deeper"), std::string::npos);
 }
 
 }  // namespace
