@@ -62,6 +62,10 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_InsertAsChild", "Insert As Child", "", 0},
     {"Action_DeleteItem", "Delete Item", "", 0},
     {"Action_GotoParent", "Goto parent", "", 0},
+    {"Action_CreateXMLDoc", "Create XML Doc", "", 1},
+    {"Action_TransferInputValues", "Transfer Input Values",
+     "transfer values from received message to source window", 1},
+    {"Action_ImportXMLValues", "Import XML Values", "Import Values from XML document windows", 0},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 
@@ -264,6 +268,13 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
     CEXbHasChanged = true;
   };
   referenceTree_ = std::make_unique<TXMLMessageTree>();
+  buildRoad_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{
+      .main = *this,
+      .counters = counters_,
+      .messageFiles = messageFiles_,
+      .errorWindow = errorWindow_,
+      .recording = ports.recording != nullptr ? *ports.recording : noRecording_,
+      .plugIn = ports.plugIn});
 
   const auto handler = [this](void (TCEXMainWindow::*member)()) {
     return [this, member] { Guarded([&] { (this->*member)(); }); };
@@ -593,6 +604,15 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::DeleteItem:
     case TCEXAction::GotoParent:
       Guarded([&] { CEXElementCommand(action); });
+      break;
+    case TCEXAction::CreateXMLDoc:
+      Guarded([&] { buildRoad_->Action_CreateXMLDocExecute(); });
+      break;
+    case TCEXAction::TransferInputValues:
+      Guarded([&] { buildRoad_->Action_TransferInputValuesExecute(); });
+      break;
+    case TCEXAction::ImportXMLValues:
+      Guarded([&] { buildRoad_->Action_ImportXMLValuesExecute(); });
       break;
     case TCEXAction::Count:
       break;

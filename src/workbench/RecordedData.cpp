@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <vector>
 
+#include "ep2/DocumentText.h"
 #include "ep2/MessageTree.h"
 #include "support/StringUnit.h"
 #include "support/XmlLine.h"
 #include "workbench/Archive.h"
-#include "workbench/DocumentText.h"
 #include "workbench/FilePaths.h"
 #include "workbench/ValuePools.h"
 #include "xml/XMLDOM.h"
@@ -32,7 +32,7 @@ bool HasXmlExtension(const std::string& name) {
 
 // A new element of the container's document appended to `parent`.
 TVxXMLElement* Append(TVxXMLElement& parent, const std::string& tag) {
-  auto element = std::make_unique<TVxXMLElement>(CEXToUtf16(tag), parent.GetOwnerDocument());
+  auto element = std::make_unique<TVxXMLElement>(UTFToDocumentText(tag), parent.GetOwnerDocument());
   TVxXMLElement* raw = element.get();
   parent.AppendChild(element.get());
   element.release();
@@ -67,7 +67,8 @@ int CEXIncludeSingleRecordedFile(const std::string& path, TVxXMLElement& contain
         UXMParseXMLLine(line, tag, value);
         TVxXMLElement* element = Append(*current, tag);
         if (!value.empty()) {
-          auto text = std::make_unique<TVxXMLText>(CEXToUtf16(value), element->GetOwnerDocument());
+          auto text =
+              std::make_unique<TVxXMLText>(UTFToDocumentText(value), element->GetOwnerDocument());
           // The value goes in unchanged, as the builder stores values.
           element->AppendChild(text.get());
           text.release();
@@ -90,9 +91,9 @@ std::vector<std::string> CEXRecordedFiles(const std::string& folder, const TXMLM
     files.push_back(folder + STRTrim(CEXEffectiveValue(*terminal)) + ".xml");
   } else if (FindElement(tree, "ep2:PMSID") != nullptr) {
     std::error_code ec;
-    const std::filesystem::path dir = folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder);
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end;
-         it.increment(ec)) {
+    const std::filesystem::path dir =
+        folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder);
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
       const std::string name = it->path().filename().string();
       if (HasXmlExtension(name)) files.push_back(folder + name);
     }
@@ -102,12 +103,10 @@ std::vector<std::string> CEXRecordedFiles(const std::string& folder, const TXMLM
 }
 
 int CEXIncludeRecordedFile(const std::string& folder, const TXMLMessageTree& tree,
-                           TVxXMLElement& container, TARCArchive& archive,
-                           std::string& errorText) {
+                           TVxXMLElement& container, TARCArchive& archive, std::string& errorText) {
   for (const std::string& file : CEXRecordedFiles(folder, tree)) {
     if (!CEXFileExists(file)) continue;
-    if (const int rc = CEXIncludeSingleRecordedFile(file, container, errorText); rc != 0)
-      return rc;
+    if (const int rc = CEXIncludeSingleRecordedFile(file, container, errorText); rc != 0) return rc;
     static_cast<void>(archive.ARCCopyToArchive(file));
   }
   return 0;

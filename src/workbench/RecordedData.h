@@ -27,9 +27,9 @@ std::string CEXRecordFolder(std::string folder);
 // behind its fourth character is an element with its text; another line
 // with "</" closes the open element (ignored when none is open); other
 // lines are ignored. 0, or 6001 with `errorText` when the document model
-// refuses a name; false-free: an unreadable file adds nothing and gives 0.
-[[nodiscard]] int CEXIncludeSingleRecordedFile(const std::string& path,
-                                               TVxXMLElement& container, std::string& errorText);
+// refuses a name. A file that cannot be read adds nothing and gives 0.
+[[nodiscard]] int CEXIncludeSingleRecordedFile(const std::string& path, TVxXMLElement& container,
+                                               std::string& errorText);
 
 // The files for a container of the source tree: with an "ep2:TrmID"
 // element, the record folder + its trimmed value + ".xml"; else, with an

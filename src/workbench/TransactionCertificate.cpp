@@ -15,9 +15,8 @@ namespace kal {
 const TUAXxmlElement* CEXFindTLVElement(std::string_view tag, const TXMLTreeNode& element) {
   const std::string wanted = STRUpperCase(STRTrim(tag));
   if (wanted.empty()) return nullptr;
-  const TXMLTreeNode* start =
-      element.GetParent() != nullptr ? element.GetParent()->GetFirstChild()
-                                     : element.GetOwner()->GetFirstNode();
+  const TXMLTreeNode* start = element.GetParent() != nullptr ? element.GetParent()->GetFirstChild()
+                                                             : element.GetOwner()->GetFirstNode();
   if (start == nullptr) return nullptr;
   const int level = start->GetLevel();
   for (const TXMLTreeNode* node = start; node != nullptr; node = node->GetNext()) {
@@ -82,8 +81,7 @@ void AddTag(std::string& errorTags, std::string_view tag) {
 
 std::string CEXComputeATC(const TXMLTreeNode& element, std::string_view tagList,
                           bool useActualValues, std::vector<std::string>* memo,
-                          TSECep2Security& security, std::string_view key,
-                          std::string& errorTags) {
+                          TSECep2Security& security, std::string_view key, std::string& errorTags) {
   errorTags.clear();
   const std::string list = STRRemoveBlanks(tagList);
   std::string_view rest = list;
@@ -101,8 +99,8 @@ std::string CEXComputeATC(const TXMLTreeNode& element, std::string_view tagList,
       input.append(size, '\0');
       continue;
     }
-    const bool actual = useActualValues || CEXIsPoolValue(found->GetAttributes()) ||
-                        found->GetUseActValue();
+    const bool actual =
+        useActualValues || CEXIsPoolValue(found->GetAttributes()) || found->GetUseActValue();
     std::string value = actual ? found->GetActValue() : found->GetValue();
     const std::string& type = found->GetType();
     if (memo != nullptr) memo->push_back(type + " " + value + " " + tag);
@@ -111,8 +109,7 @@ std::string CEXComputeATC(const TXMLTreeNode& element, std::string_view tagList,
       std::string variant, plain;
       ok = security.SECGenerateSessionKeyVariant(TSECep2Security::SECcSessionKeyVariantEncryption,
                                                  key, nullptr, variant) == 0 &&
-           security.SECDESDecryptString(UTHHexToString(value), variant, true, nullptr, plain) ==
-               0;
+           security.SECDESDecryptString(UTHHexToString(value), variant, true, nullptr, plain) == 0;
       value = ok ? UTHStringToCompactHex(plain) : std::string();
       SecureWipe(variant);
       SecureWipe(plain);

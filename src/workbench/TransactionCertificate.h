@@ -39,8 +39,7 @@ const TUAXxmlElement* CEXFindTLVElement(std::string_view tag, const TXMLTreeNode
 // no further after a malformed item. Returns the input bytes.
 std::string CEXComputeATC(const TXMLTreeNode& element, std::string_view tagList,
                           bool useActualValues, std::vector<std::string>* memo,
-                          TSECep2Security& security, std::string_view key,
-                          std::string& errorTags);
+                          TSECep2Security& security, std::string_view key, std::string& errorTags);
 
 // The text of the message that reports `errorTags`.
 inline std::string CEXATCErrorText(const std::string& errorTags) {

@@ -90,8 +90,8 @@ int TCEXValuePools::CEXComputePoolValues(TXMLMessageTree& tree, std::string& sec
     TUAXxmlElement& element = *node->GetData();
     std::string value = element.GetValue();
     std::string attributes = element.GetAttributes();
-    const int rc = CEXSetValuePoolValue(element.GetType() == "c", value, attributes, secret,
-                                        errorText);
+    const int rc =
+        CEXSetValuePoolValue(element.GetType() == "c", value, attributes, secret, errorText);
     if (rc != 0) return rc;
     element.SetAttributes(std::move(attributes));
     element.SetActValue(std::move(value));

@@ -59,13 +59,22 @@ TEST_F(Certificate, FormatsEachTypeToItsLength) {
   // last bytes; an cut or padded with zero bytes at the end; b likewise;
   // date as BCD; cn padded with FF; an absent tag gives zero bytes.
   EXPECT_EQ(Compute("9F0206 5F2A02 9F1C04 8202 9A04 5A05 9F0302 9F0201"),
-            "000000012345" "0756" "54303100" "1C00" "20251231" "541333FFFF" "0000" "45");
+            "000000012345"
+            "0756"
+            "54303100"
+            "1C00"
+            "20251231"
+            "541333FFFF"
+            "0000"
+            "45");
   EXPECT_TRUE(errors.empty()) << errors;
   EXPECT_EQ(memo.front(), "n 12345 9F02");
 }
 
 TEST_F(Certificate, SearchesSiblingsAndOneLevelBelowUntilADeeperNode) {
-  EXPECT_EQ(Compute("9F3704 9F2601"), "CAFEBABE" "00");
+  EXPECT_EQ(Compute("9F3704 9F2601"),
+            "CAFEBABE"
+            "00");
   // 9F10 lies two levels below and ends the search: 9F26 after it is not
   // reached either.
   EXPECT_EQ(Compute("9F1001"), "00");
@@ -86,8 +95,8 @@ TEST_F(Certificate, TakesRunTimeValuesWhereTheyCount) {
 TEST_F(Certificate, DecryptsEncryptedRunTimeValuesWithVariantThree) {
   const std::string key = FromHex("0123456789ABCDEFFEDCBA9876543210");
   const std::string pan = FromHex("5413339000001513");
-  const std::string encrypted = test::Ede(test::VariantRef(key, 3), test::Pad80(pan), true,
-                                          std::string(8, '\0'));
+  const std::string encrypted =
+      test::Ede(test::VariantRef(key, 3), test::Pad80(pan), true, std::string(8, '\0'));
   TUAXxmlElement* panElement = tree.GetFirstNode()->GetItem(5)->GetData();
   panElement->SetAttributes("E");
   panElement->SetActValue(ToHex(encrypted));
@@ -109,7 +118,9 @@ TEST_F(Certificate, ReportsBadValuesAndMalformedItemsByTag) {
   EXPECT_EQ(errors, "9F1C");
   EXPECT_EQ(Compute("5F2A02 9F"), "0756");
   EXPECT_EQ(errors, "9F");
-  EXPECT_EQ(Compute("5F2A02 5F2A820000 5F2A02"), "0756" "0756");
+  EXPECT_EQ(Compute("5F2A02 5F2A820000 5F2A02"),
+            "0756"
+            "0756");
   EXPECT_TRUE(errors.empty());
 }
 
