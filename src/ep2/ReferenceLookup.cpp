@@ -1,5 +1,6 @@
 #include "ep2/ReferenceLookup.h"
 
+#include "ep2/MessageReader.h"
 #include "ep2/TextLines.h"
 #include "ep2/Utf8Text.h"
 #include "platform/AtomicFile.h"
@@ -16,6 +17,16 @@ bool IsBlank(const std::string& s) {
 }
 
 }  // namespace
+
+TUERFindElement UERMessageElementFinder(const TCOMEp2InMessage& reader,
+                                        const TVxXMLElement* aParent) {
+  return [&reader, aParent](const std::string& name, std::string& value) {
+    bool found = false;
+    TVxXMLElement* element = nullptr;
+    reader.COMFindAnyElement(name, aParent, value, found, element);
+    return found;
+  };
+}
 
 int32_t UERGetValuePoolErrorText(const std::string& sValue, const std::string& sFileName,
                                  const TUERFindElement& findElement, std::string& sText) {

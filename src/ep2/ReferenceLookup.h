@@ -11,9 +11,18 @@
 
 namespace kal {
 
+class TCOMEp2InMessage;
+class TVxXMLElement;
+
 // Searches the received message for an element by name (the deep search
 // below the message element); true with its value when found.
 using TUERFindElement = std::function<bool(const std::string& name, std::string& value)>;
+
+// The finder for a received message: the reader's deep search
+// (COMFindAnyElement) below aParent, the message element. Reader and
+// document must outlive the finder.
+TUERFindElement UERMessageElementFinder(const TCOMEp2InMessage& reader,
+                                        const TVxXMLElement* aParent);
 
 // Lookup files larger than this are not read.
 inline constexpr size_t kUERMaxFileBytes = 4u * 1024u * 1024u;

@@ -1,0 +1,215 @@
+#include "ep2/MessageBuilder.h"
+
+#include <exception>
+#include <ostream>
+
+#include "ep2/DocumentText.h"
+#include "ep2/ElementFormats.h"
+#include "support/Base64.h"
+#include "support/CompressedNumeric.h"
+#include "support/StringUnit.h"
+#include "xml/XMLDOM.h"
+#include "xml/XMLParser.h"
+
+namespace kal {
+
+TCEOEp2MessageElements::TCEOEp2MessageElements(int32_t iErrorBase) : CEOiErrorBase(iErrorBase) {}
+
+TCEOEp2MessageElements::~TCEOEp2MessageElements() = default;
+
+int32_t TCEOEp2MessageElements::Failed(const char* text) {
+  CEOsErrorMessage = text;
+  return CEOiErrorBase + CEOcException;
+}
+
+int32_t TCEOEp2MessageElements::CEOCreateMessage(const std::string& sMsgHeader,
+                                                 const std::string& sMsgHeaderAttr,
+                                                 const std::string& sMsgHeaderAttrVal,
+                                                 const std::string& msgName,
+                                                 const std::string& msgNum,
+                                                 TVxXMLElement*& aMsgroot) {
+  aMsgroot = nullptr;
+  CEOsErrorMessage.clear();
+  CEOaVxXMLDocument.reset();
+  CEOaVxXMLParser.reset();
+  try {
+    CEOaVxXMLParser = std::make_unique<TVxXMLParser>();
+    CEOaVxXMLDocument = std::make_unique<TVxXMLDocument>();
+    TVxXMLDocument* doc = CEOaVxXMLDocument.get();
+    doc->AssignParser(CEOaVxXMLParser.get());
+    doc->SetEncoding(u"UTF-8");
+
+    auto rootNode = std::make_unique<TVxXMLElement>(
+        UTFToDocumentText(sMsgHeader.empty() ? msgName : sMsgHeader), doc);
+    TVxXMLElement* root = doc->SetDocumentElement(rootNode.get());
+    rootNode.release();
+
+    std::string names = sMsgHeaderAttr;
+    std::string values = sMsgHeaderAttrVal;
+    for (;;) {
+      const std::string name = STRTrim(STRGetItem(";", names));
+      const std::string value = STRTrim(STRGetItem(";", values));
+      if (name.empty() || value.empty()) {
+        if (name.empty() != value.empty()) return CEOiErrorBase + CEOcHeaderAttributes;
+        break;
+      }
+      root->SetAttribute(UTFToDocumentText(name), UTFToDocumentText(value));
+    }
+
+    if (sMsgHeader.empty()) {
+      aMsgroot = root;
+      return 0;
+    }
+    auto message = std::make_unique<TVxXMLElement>(UTFToDocumentText(msgName), doc);
+    if (!STRTrim(msgNum).empty()) message->SetAttribute(u"msgnum", UTFToDocumentText(msgNum));
+    root->AppendChild(message.get());
+    aMsgroot = message.release();
+    return 0;
+  } catch (const std::exception& e) {
+    return Failed(e.what());
+  }
+}
+
+int32_t TCEOEp2MessageElements::CEOAddChildContainer(const std::string& sTag,
+                                                     TVxXMLElement* aParent,
+                                                     TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (!aParent) return Failed("no parent element");
+  try {
+    auto element =
+        std::make_unique<TVxXMLElement>(UTFToDocumentText(sTag), CEOaVxXMLDocument.get());
+    aParent->AppendChild(element.get());
+    aXMLElement = element.release();
+    return 0;
+  } catch (const std::exception& e) {
+    return Failed(e.what());
+  }
+}
+
+int32_t TCEOEp2MessageElements::AddValued(const std::string& sTag, const std::string& value,
+                                          TVxXMLElement* aParent, TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (!aParent) return Failed("no parent element");
+  try {
+    TVxXMLDocument* doc = CEOaVxXMLDocument.get();
+    auto element = std::make_unique<TVxXMLElement>(UTFToDocumentText(sTag), doc);
+    if (!value.empty()) {
+      // The model keeps text as it is given here; the writer escapes it. So
+      // the value, references and markup characters included, reads back
+      // unchanged.
+      auto text = std::make_unique<TVxXMLText>(UTFToDocumentText(value), doc, true);
+      element->AppendChild(text.get());
+      text.release();
+    }
+    aParent->AppendChild(element.get());
+    aXMLElement = element.release();
+    return 0;
+  } catch (const std::exception& e) {
+    return Failed(e.what());
+  }
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementA(const std::string& sTag, const std::string& sValue,
+                                               TVxXMLElement* aParent,
+                                               TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (const int32_t rc = CHKCheckFormatA(sValue)) return rc;
+  return AddValued(sTag, sValue, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementAN(const std::string& sTag, const std::string& sValue,
+                                                TVxXMLElement* aParent,
+                                                TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (const int32_t rc = CHKCheckFormatAN(sValue)) return rc;
+  return AddValued(sTag, sValue, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementANS(const std::string& sTag, const std::string& sValue,
+                                                 TVxXMLElement* aParent,
+                                                 TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (const int32_t rc = CHKCheckFormatANS(sValue)) return rc;
+  return AddValued(sTag, sValue, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementDate(const std::string& sTag,
+                                                  const std::string& sValue, TVxXMLElement* aParent,
+                                                  TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (const int32_t rc = CHKCheckFormatDate(sValue)) return rc;
+  return AddValued(sTag, sValue, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementExpDate(const std::string& sTag,
+                                                     const std::string& sValue,
+                                                     TVxXMLElement* aParent,
+                                                     TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (const int32_t rc = CHKCheckFormatExpDate(sValue)) return rc;
+  return AddValued(sTag, sValue, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementN(const std::string& sTag, const std::string& sValue,
+                                               TVxXMLElement* aParent,
+                                               TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (const int32_t rc = CHKCheckFormatN(sValue)) return rc;
+  return AddValued(sTag, sValue, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementTime(const std::string& sTag,
+                                                  const std::string& sValue, TVxXMLElement* aParent,
+                                                  TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (const int32_t rc = CHKCheckFormatTime(sValue)) return rc;
+  return AddValued(sTag, sValue, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementB(const std::string& sTag, const std::string& sValue,
+                                               TVxXMLElement* aParent, bool bEncode,
+                                               TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  if (!bEncode) return AddValued(sTag, sValue, aParent, aXMLElement);
+  std::string encoded;
+  if (TUTBase64().EncodeData(sValue, encoded)) return kCHKErrorEncodeB;
+  return AddValued(sTag, encoded, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOAddElementCN(const std::string& sTag, const std::string& sValue,
+                                                TVxXMLElement* aParent,
+                                                TVxXMLElement*& aXMLElement) {
+  aXMLElement = nullptr;
+  std::string packed;
+  if (TUTCompressedNumeric(0).UTCCompressNumericString(sValue, packed) != 0)
+    return kCHKErrorFormatN;
+  std::string encoded;
+  if (TUTBase64().EncodeData(packed, encoded)) return kCHKErrorEncodeCN;
+  return AddValued(sTag, encoded, aParent, aXMLElement);
+}
+
+int32_t TCEOEp2MessageElements::CEOCompleteMessage(std::string& out) {
+  out.clear();
+  if (!CEOaVxXMLDocument) return Failed("no message created");
+  try {
+    CEOaVxXMLDocument->WriteMode = TWriteMode::wmStandard;
+    CEOaVxXMLDocument->Write(out);
+    return 0;
+  } catch (const std::exception& e) {
+    return Failed(e.what());
+  }
+}
+
+int32_t TCEOEp2MessageElements::CEOCompleteMessage(std::ostream& aStream) {
+  std::string out;
+  const int32_t rc = CEOCompleteMessage(out);
+  if (rc == 0) aStream.write(out.data(), static_cast<std::streamsize>(out.size()));
+  return rc;
+}
+
+std::string TCEOEp2MessageElements::CEOGetErrorMessage() const {
+  const std::size_t colon = CEOsErrorMessage.find(':');
+  return colon == std::string::npos ? CEOsErrorMessage : CEOsErrorMessage.substr(colon + 1);
+}
+
+}  // namespace kal

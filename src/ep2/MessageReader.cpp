@@ -1,0 +1,251 @@
+#include "ep2/MessageReader.h"
+
+#include <exception>
+#include <istream>
+#include <streambuf>
+
+#include "ep2/DocumentText.h"
+#include "ep2/ElementFormats.h"
+#include "support/Base64.h"
+#include "support/CompressedNumeric.h"
+#include "xml/XMLBase.h"
+#include "xml/XMLDOM.h"
+#include "xml/XMLParser.h"
+
+namespace kal {
+
+namespace {
+
+// Reads a byte string in place, so the text is not copied into a stream
+// first. Positions can be set, so the parser starts at the beginning.
+class TMemoryBuffer : public std::streambuf {
+ public:
+  explicit TMemoryBuffer(const std::string& s) {
+    char* p = const_cast<char*>(s.data());
+    setg(p, p, p + s.size());
+  }
+
+ protected:
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir,
+                   std::ios_base::openmode which) override {
+    if (!(which & std::ios_base::in)) return pos_type(off_type(-1));
+    off_type base = 0;
+    if (dir == std::ios_base::cur)
+      base = gptr() - eback();
+    else if (dir == std::ios_base::end)
+      base = egptr() - eback();
+    const off_type target = base + off;
+    if (target < 0 || target > egptr() - eback()) return pos_type(off_type(-1));
+    setg(eback(), eback() + target, egptr());
+    return pos_type(target);
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
+    return seekoff(off_type(pos), std::ios_base::beg, which);
+  }
+};
+
+// Elements are matched by their exact tag name.
+bool Named(const TVxXMLElement& e, std::u16string_view name) {
+  return e.TagName() == name;
+}
+
+// The element after e in document order within the subtree of top, or null.
+const TVxXMLElement* NextInSubtree(const TVxXMLElement* e, const TVxXMLElement* top) {
+  if (const TVxXMLElement* child = e->GetFirstChild()) return child;
+  while (e && e != top) {
+    if (const TVxXMLElement* sibling = e->NextSibling()) return sibling;
+    const TVxXMLNode* parent = e->GetParent();
+    e = parent ? parent->AsElement() : nullptr;
+  }
+  return nullptr;
+}
+
+// Check results run on a found element's value.
+template <typename Check>
+int32_t Checked(bool found, const std::string& value, Check check) {
+  return found ? check(value) : 0;
+}
+
+}  // namespace
+
+std::string TCOMEp2InMessage::COMElementValue(const TVxXMLElement& element) {
+  std::string value;
+  for (const TVxXMLNode* n = element.GetFirstNode(); n; n = n->Next())
+    if (n->GetType() == ntText || n->GetType() == ntCData)
+      UTFAppendFromDocumentText(n->GetValue(), value);
+  return value;
+}
+
+int32_t TCOMEp2InMessage::COMParseInMessage(TVxXMLParser& aVxXMLParser,
+                                            std::unique_ptr<TVxXMLDocument>& aVxXMLDocument,
+                                            std::string& aXMLDocString, std::string& sMsgName,
+                                            std::string& sMsgNum, TVxXMLElement*& aXMLElement,
+                                            std::string& sErrorMessage) const {
+  sMsgName.clear();
+  sMsgNum.clear();
+  aXMLElement = nullptr;
+  sErrorMessage.clear();
+  try {
+    // What a peer sends is read on its own: no DTD or entity it names is
+    // fetched, local files included.
+    aVxXMLParser.SetRetrieveExternal(false);
+    {
+      TMemoryBuffer buffer(aXMLDocString);
+      std::istream in(&buffer);
+      aVxXMLParser.Parse(in, aVxXMLDocument);
+    }
+    TVxXMLDocument& doc = *aVxXMLDocument;
+    if (const TVxXMLElement* root = doc.GetDocumentElement()) {
+      if (TVxXMLElement* message = root->GetFirstChild()) {
+        aXMLElement = message;
+        UTFAppendFromDocumentText(message->TagName(), sMsgName);
+        UTFAppendFromDocumentText(message->GetAttribute(u"msgnum"), sMsgNum);
+      }
+    }
+    doc.WriteMode = TWriteMode::wmStandard;
+    std::string formatted;
+    doc.Write(formatted);
+    aXMLDocString.swap(formatted);
+    return 0;
+  } catch (const EVxXMLParserError& e) {
+    sErrorMessage = "line " + std::to_string(e.LineNumber) + ": " + e.what();
+  } catch (const std::exception& e) {
+    sErrorMessage = e.what();
+  }
+  sMsgName.clear();
+  sMsgNum.clear();
+  aXMLElement = nullptr;
+  return COMiErrorBase + COMcErrorParserFailed;
+}
+
+int32_t TCOMEp2InMessage::COMFindElement(const std::string& sName, const TVxXMLElement* aParent,
+                                         int iOccurence, bool bGetValue, bool bFindAny,
+                                         bool& bFound, std::string& sValue,
+                                         TVxXMLElement*& aXMLElement) const {
+  bFound = false;
+  sValue.clear();
+  aXMLElement = nullptr;
+  if (!aParent) return 0;
+  const std::u16string name = UTFToDocumentText(sName);
+  int count = 0;
+  for (TVxXMLElement* e = aParent->GetFirstChild(); e; e = e->NextSibling()) {
+    if (!Named(*e, name) || ++count < iOccurence) continue;
+    if (count > iOccurence) break;  // an occurrence below 1 matches nothing
+    bFound = true;
+    aXMLElement = e;
+    if (bGetValue) sValue = COMElementValue(*e);
+    return 0;
+  }
+  if (bFindAny) return COMFindAnyElement(sName, aParent, sValue, bFound, aXMLElement);
+  return 0;
+}
+
+int32_t TCOMEp2InMessage::COMFindAnyElement(const std::string& sName, const TVxXMLElement* aParent,
+                                            std::string& sValue, bool& bFound,
+                                            TVxXMLElement*& aXMLElement) const {
+  bFound = false;
+  sValue.clear();
+  aXMLElement = nullptr;
+  if (!aParent) return 0;
+  const std::u16string name = UTFToDocumentText(sName);
+  if (Named(*aParent, name)) {
+    bFound = true;
+    aXMLElement = const_cast<TVxXMLElement*>(aParent);
+    return 0;
+  }
+  for (const TVxXMLElement* e = aParent->GetFirstChild(); e; e = NextInSubtree(e, aParent)) {
+    if (!Named(*e, name)) continue;
+    bFound = true;
+    aXMLElement = const_cast<TVxXMLElement*>(e);
+    sValue = COMElementValue(*e);
+    return 0;
+  }
+  return 0;
+}
+
+int32_t TCOMEp2InMessage::COMGetContainer(const std::string& sName, const TVxXMLElement* aParent,
+                                          int iOccurence, bool bFindAny, bool& bFound,
+                                          TVxXMLElement*& aXMLElement) const {
+  std::string value;
+  return COMFindElement(sName, aParent, iOccurence, false, bFindAny, bFound, value, aXMLElement);
+}
+
+int32_t TCOMEp2InMessage::COMGetElementA(const std::string& sName, const TVxXMLElement* aParent,
+                                         int iOccurence, bool bFindAny, bool& bFound,
+                                         std::string& sValue, TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatA(v); });
+}
+
+int32_t TCOMEp2InMessage::COMGetElementAN(const std::string& sName, const TVxXMLElement* aParent,
+                                          int iOccurence, bool bFindAny, bool& bFound,
+                                          std::string& sValue, TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatAN(v); });
+}
+
+int32_t TCOMEp2InMessage::COMGetElementANS(const std::string& sName, const TVxXMLElement* aParent,
+                                           int iOccurence, bool bFindAny, bool& bFound,
+                                           std::string& sValue, TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatANS(v); });
+}
+
+int32_t TCOMEp2InMessage::COMGetElementN(const std::string& sName, const TVxXMLElement* aParent,
+                                         int iOccurence, bool bFindAny, bool& bFound,
+                                         std::string& sValue, TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatN(v); });
+}
+
+int32_t TCOMEp2InMessage::COMGetElementDate(const std::string& sName, const TVxXMLElement* aParent,
+                                            int iOccurence, bool bFindAny, bool& bFound,
+                                            std::string& sValue,
+                                            TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatDate(v); });
+}
+
+int32_t TCOMEp2InMessage::COMGetElementExpDate(const std::string& sName,
+                                               const TVxXMLElement* aParent, int iOccurence,
+                                               bool bFindAny, bool& bFound, std::string& sValue,
+                                               TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatExpDate(v); });
+}
+
+int32_t TCOMEp2InMessage::COMGetElementTime(const std::string& sName, const TVxXMLElement* aParent,
+                                            int iOccurence, bool bFindAny, bool& bFound,
+                                            std::string& sValue,
+                                            TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatTime(v); });
+}
+
+int32_t TCOMEp2InMessage::COMGetElementB(const std::string& sName, const TVxXMLElement* aParent,
+                                         int iOccurence, bool bDecode, bool bFindAny, bool& bFound,
+                                         std::string& sValue, TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  if (!bFound || !bDecode) return 0;
+  std::string bytes;
+  const uint8_t rc = TUTBase64().DecodeData(sValue, bytes);
+  sValue.swap(bytes);
+  return rc == 0 ? 0 : COMcBase64ErrorB + rc;
+}
+
+int32_t TCOMEp2InMessage::COMGetElementCN(const std::string& sName, const TVxXMLElement* aParent,
+                                          int iOccurence, bool bFindAny, bool& bFound,
+                                          std::string& sValue, TVxXMLElement*& aXMLElement) const {
+  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
+  if (!bFound) return 0;
+  std::string packed;
+  const uint8_t rc = TUTBase64().DecodeData(sValue, packed);
+  if (rc != 0) {
+    sValue.swap(packed);
+    return COMcBase64ErrorCN + rc;
+  }
+  const int expanded = TUTCompressedNumeric(0).UTCExpandCompNumericString(packed, sValue);
+  return expanded == 0 ? 0 : COMcBase64ErrorCN + expanded;
+}
+
+}  // namespace kal
