@@ -167,7 +167,7 @@ void TCEXBuildRoad::CEXSetToCurrentValue(TXMLTreeNode& node) {
   if (element.GetType() == "n" && name != TCLACounterListTrxSeqCnt::kTag &&
       name != TCLTCounterListATC::kTag) {
     std::string next;
-    if (!CEXCountUp(CEXEffectiveValue(element), next)) next = "0";
+    if (!CEXCountUp(CEXEffectiveValue(element), next)) next.assign(1, '0');
     SetEffectiveValue(element, next);
   }
   if (name == "ep2:AcqTC") {
@@ -473,7 +473,7 @@ int TCEXBuildRoad::AddElement(TWalk& walk, TXMLTreeNode& node, std::string& erro
         plainValue = asBytes ? UTHStringToCompactHex(value) : value;
         rc = EncryptValue(name, walk.pan, value);
         if (rc != 0) return rc;
-        type = "b";
+        type.assign(1, 'b');
         asBytes = true;
       }
     } else {
