@@ -113,6 +113,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   QAction* fileMenuTail_ = nullptr;            // recent message files go before it
   QToolButton* createXMLDocButton_ = nullptr;  // "Create XML Doc" over Memo1
   QToolButton* sendButton_ = nullptr;          // "Send Data Stream"
+  // "Parse Message", "Analyse Message", "Decrypt Security", "Parse + Analyse"
+  std::array<QToolButton*, 4> receiveButtons_{};
   std::vector<QAction*> recentActions_;
   bool shown_ = false;
   bool updating_ = false;
