@@ -336,10 +336,10 @@ void TForm1::BuildMenus() {
 
   QToolBar* tools = addToolBar("ToolBar1");
   tools->setObjectName("ToolBar1");
-  tools->addAction(CEXActionObject(TCEXAction::TransferInputValues));
-  tools->addAction(CEXActionObject(TCEXAction::ImportXMLValues));
   tools->addAction(CEXActionObject(TCEXAction::ClearReceived));
   tools->addAction(CEXActionObject(TCEXAction::HangUp));
+  tools->addAction(CEXActionObject(TCEXAction::TransferInputValues));
+  tools->addAction(CEXActionObject(TCEXAction::ImportXMLValues));
   tools->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   tools->addAction(CEXActionObject(TCEXAction::SaveConfFile));
   sendButton_->setDefaultAction(CEXActionObject(TCEXAction::SendDataStream));

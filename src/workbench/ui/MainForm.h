@@ -111,8 +111,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   std::array<QAction*, static_cast<size_t>(TCEXAction::Count)> actions_{};
   std::array<QMenu*, static_cast<size_t>(TCEXMenu::Count)> menus_{};
   QAction* fileMenuTail_ = nullptr;            // recent message files go before it
-  QToolButton* createXMLDocButton_ = nullptr;  // "Create XML Doc" over Memo1
   QToolButton* sendButton_ = nullptr;          // "Send Data Stream"
+  QToolButton* createXMLDocButton_ = nullptr;  // "Create XML Doc" over Memo1
   // "Parse Message", "Analyse Message", "Decrypt Security", "Parse + Analyse"
   std::array<QToolButton*, 4> receiveButtons_{};
   std::vector<QAction*> recentActions_;

@@ -160,10 +160,10 @@ class TestMainForm : public QObject {
                                       "Save Configuration as..."}));
     QStringList hints;
     for (QAction* a : Find<QToolBar>(form.get(), "ToolBar1")->actions()) hints << a->toolTip();
-    QCOMPARE(hints, (QStringList{"transfer values from received message to source window",
-                                 "Import Values from XML document windows",
-                                 "clear received message windows", "disconnect and hang up phone",
-                                 "Load configuration", "Save configuration"}));
+    QCOMPARE(hints, (QStringList{"clear received message windows", "disconnect and hang up phone",
+                                 "transfer values from received message to source window",
+                                 "Import Values from XML document windows", "Load configuration",
+                                 "Save configuration"}));
     QCOMPARE(Find<QToolButton>(form.get(), "ButtonCreateXMLDoc")->defaultAction()->text(),
              QString("Create XML Doc"));
   }
