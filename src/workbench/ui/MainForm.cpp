@@ -349,7 +349,7 @@ void TForm1::BuildMenus() {
   for (size_t i = 0; i < receiveButtons_.size(); ++i) {
     receiveButtons_[i]->setDefaultAction(CEXActionObject(kReceiveActions[i]));
     receiveButtons_[i]->setObjectName(
-        QString("Button") + TCEXMainWindow::CEXActionInfo(kReceiveActions[i]).name + 7);
+        QString("Button") + QString(TCEXMainWindow::CEXActionInfo(kReceiveActions[i]).name).mid(7));
   }
 }
 
