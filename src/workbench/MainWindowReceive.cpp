@@ -4,6 +4,7 @@
 // protection and verifies its certificates.
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -122,15 +123,21 @@ int TCEXMainWindow::ParseMessage() {
   field("Encoding Information", std::to_string(encoding));
   memoLines.emplace_back("Encoding Information", std::to_string(encoding));
   if (encoding >= TIBSaEp2ByteStream::IBScEncodingByteSecMac) {
-    const std::vector<std::pair<std::string, std::string>> security = {
-        {"Sender Identifier Type", std::to_string(senderType)},
-        {"Sender Identifier", UTHStringToCompactHex(senderID)},
-        {"Public Key Owner ID Type", std::to_string(ownerType)},
-        {"Public Key Owner Identifier", UTHStringToCompactHex(ownerID)},
-        {"Public Key Index", std::to_string(keyIndex)},
-        {"Session Key Cryptogram Length", std::to_string(cryptogramLength)}};
-    for (const auto& [label, value] : security) {
-      field(label, value);
+    // Label, the value for Memo4, the field's bytes as hex for Memo5.
+    const auto byteHex = [](int value) {
+      return UTHStringToCompactHex(std::string(1, static_cast<char>(value)));
+    };
+    const std::vector<std::array<std::string, 3>> security = {
+        {"Sender Identifier Type", std::to_string(senderType), byteHex(senderType)},
+        {"Sender Identifier", UTHStringToCompactHex(senderID), UTHStringToCompactHex(senderID)},
+        {"Public Key Owner ID Type", std::to_string(ownerType), byteHex(ownerType)},
+        {"Public Key Owner Identifier", UTHStringToCompactHex(ownerID),
+         UTHStringToCompactHex(ownerID)},
+        {"Public Key Index", std::to_string(keyIndex), byteHex(keyIndex)},
+        {"Session Key Cryptogram Length", std::to_string(cryptogramLength),
+         std::to_string(cryptogramLength)}};
+    for (const auto& [label, value, bytes] : security) {
+      field(label, bytes);
       memoLines.emplace_back(label, value);
     }
     formatted += "Session Key Cryptogramm: " + HexLines(cryptogram) + '\n';
@@ -240,7 +247,9 @@ void TCEXMainWindow::DisplayContainer(const std::string& name, bool found, bool 
 int TCEXMainWindow::AnalyseMessage() {
   TXMLMessageTree& tree = *referenceTree_;
   TXMLTreeNode* rootNode = tree.GetFirstNode();
-  if (CEXGetMemo(TCEXMemo::Memo2).empty() || rootNode == nullptr) return -1;
+  // A failed parse leaves nothing to analyse (Memo2 then shows the text
+  // that failed).
+  if (CEXGetMemo(TCEXMemo::Memo2).empty() || rootNode == nullptr || !analyseEnabled_) return -1;
   memo3_.clear();
   memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1].clear();
   Changed(CEXpMemos);

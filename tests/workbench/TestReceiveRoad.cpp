@@ -299,6 +299,9 @@ TEST_F(ReceiveRoadTest, ParseSplitsTheSecureFrameFormatsTheStreamAndParsesTwiceA
   EXPECT_EQ(lines[0], "========= Header ========");
   EXPECT_EQ(lines[1], "Length: " + ToHex(frame.substr(0, 4)));
   EXPECT_TRUE(Contains(formatted, "\nSession Key Cryptogramm: "));
+  EXPECT_TRUE(Contains(formatted, "\nSender Identifier Type: 03\nSender Identifier: "
+                                  "3132333435363738\nPublic Key Owner ID Type: 00\n"));
+  EXPECT_TRUE(Contains(formatted, "\nPublic Key Index: 07\nSession Key Cryptogram Length: 128\n"));
   const size_t data = formatted.find("========== Data =========\n");
   ASSERT_NE(data, std::string::npos);
   std::string hex;
@@ -323,7 +326,7 @@ TEST_F(ReceiveRoadTest, ParseSplitsTheSecureFrameFormatsTheStreamAndParsesTwiceA
 
 TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
   const std::string xml = ResponseXml("AutRsp", kBody);
-  // Version 0x10 carries no specification version; mode 0 has no MAC.
+  // Version 0x10 carries no spec version field; mode 0 has no MAC.
   Receive(MockFrame("{\"mode\": 0, \"version\": 16, \"xml\": " + Js(xml) + "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
@@ -377,6 +380,12 @@ TEST_F(ReceiveRoadTest, BrokenFramesAreRefusedWithTheStreamsCodeAndNothingToAnal
   EXPECT_EQ(host_.errors[0].rfind("3001 Parsing error line ", 0), 0u) << host_.errors[0];
   EXPECT_EQ(Memo(TCEXMemo::Memo2), "<ep2:ep2><a></ep2:ep2>");
   EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+  // Run anyway, the analysis finds nothing to compare.
+  Reference();
+  host_.errors.clear();
+  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  EXPECT_EQ(Memo(TCEXMemo::Memo3), "");
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
 }
 
 TEST_F(ReceiveRoadTest, APlugInFailureStopsTheParse) {
@@ -582,6 +591,31 @@ TEST_F(ReceiveRoadTest, CertificatesAreVerifiedAgainstTheirOwnEntryKeys) {
       << memo4;
   EXPECT_TRUE(Contains(memo4, "\nAcq TC 1\n"));
   EXPECT_TRUE(Contains(memo4, "AcqTC verification failed: Received " + ToHex(wrong))) << memo4;
+}
+
+TEST_F(ReceiveRoadTest, ALargeFrameIsKeptAsBytesAndFormattedOnce) {
+  // About 3 MB of document in a frame of version 0x10, mode 0.
+  const std::string text(3'000'000, 'x');
+  const std::string xml = ResponseXml("AutRsp", "      <ep2:TrmID>" + text + "</ep2:TrmID>\r\n");
+  std::string body = std::string("\x10\x00", 2) + xml;
+  const auto n = static_cast<uint32_t>(body.size());
+  const std::string frame = std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                                        static_cast<char>(n >> 8), static_cast<char>(n)} +
+                            body;
+  Receive(frame);
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_EQ(core_->CEXReceivedBuffer(), frame);
+  const std::string& formatted = Memo(TCEXMemo::Memo5);
+  const size_t data = formatted.find("========== Data =========\n");
+  ASSERT_NE(data, std::string::npos);
+  // Two hex characters per byte, a line break after every 48 but the last.
+  EXPECT_EQ(formatted.size() - data - 26, xml.size() * 2 + (xml.size() * 2 - 1) / 48);
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo2), text));
+  // A second parse reads the kept bytes again.
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  EXPECT_TRUE(host_.errors.empty());
+  EXPECT_EQ(Memo(TCEXMemo::Memo5).size(), formatted.size());
 }
 
 }  // namespace
