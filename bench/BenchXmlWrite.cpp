@@ -24,6 +24,7 @@ class BuilderParser : public TVxParserContext {
  public:
   bool FormatedOutput() const override { return true; }
   bool RetrieveInternetURI() const override { return false; }
+  bool RetrieveExternal() const override { return false; }
   void FileNotFound(TVxXMLNode&, const std::string&) override {}
   int GetLineNumber() const override { return 0; }
   std::string GetFileName() const override { return {}; }
