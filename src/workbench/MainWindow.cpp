@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "comm/ClientSocketPPP.h"
+#include "comm/ClientThread.h"
 #include "comm/CommParams.h"
 #include "comm/MailBox.h"
 #include "comm/ReceiveView.h"
-#include "comm/ServerThread.h"
 #include "comm/ThreadSynch.h"
 #include "config/AliasList.h"
 #include "config/Config.h"
@@ -62,6 +62,9 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_InsertAsChild", "Insert As Child", "", 0},
     {"Action_DeleteItem", "Delete Item", "", 0},
     {"Action_GotoParent", "Goto parent", "", 0},
+    {"Action_SendDataStream", "Send Data Stream", "", 1},
+    {"Action_HangUp", "Hang Up", "disconnect and hang up phone", 0},
+    {"Action_ClearReceived", "Clear Received Windows", "clear received message windows", 1},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 
@@ -187,32 +190,6 @@ struct TCEXMainWindow::TShared {
   std::unique_ptr<TPLTTcpServer> server;
 };
 
-namespace {
-
-// One server connection: its frames are read and the mailbox's reply is
-// written by TTHRServerThread; a failure is reported on the GUI thread.
-class TCEXServerConnection final : public IPLTConnectionHandler {
- public:
-  TCEXServerConnection(std::shared_ptr<TPLTStreamSocket> socket, TCEXPosterGate& gate,
-                       ITHReceiveView& view, const TCFGConfig& config, TTERThreadSynch& synch,
-                       TTHXMailBox& mailBox, const TPLTTcpServer& server,
-                       std::function<void(std::string)> onError)
-      : thread_(std::move(socket), gate, view, config, synch, mailBox, &server),
-        onError_(std::move(onError)) {}
-
-  int PLTOnExecute() override {
-    std::string text;
-    return thread_.THRClientExecute(text);
-  }
-  void PLTOnException(int, const std::string& text) override { onError_(text); }
-
- private:
-  TTHRServerThread thread_;
-  std::function<void(std::string)> onError_;
-};
-
-}  // namespace
-
 const TCEXActionInfo& TCEXMainWindow::CEXActionInfo(TCEXAction action) {
   return kActions[static_cast<size_t>(action)];
 }
@@ -235,20 +212,6 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   if (CEXsDirName.empty() || CEXsDirName.back() != '/') CEXsDirName += '/';
   shared_ = std::make_shared<TShared>(ports.poster, ports.dialUp, CEXsDirName, this);
   shared_->view.core = this;
-  // Connections are made on their own threads; the objects they use live
-  // in the shared part, and what they report is posted to the GUI thread.
-  shared_->server->PLTSetHandlerFactory([shared = shared_.get(),
-                                         alive = std::weak_ptr<int>(aliveToken_),
-                                         self = this](std::shared_ptr<TPLTStreamSocket> socket) {
-    TCEXPosterGate& gate = shared->gate;
-    return std::make_unique<TCEXServerConnection>(
-        std::move(socket), gate, shared->view, *shared->config, shared->synch, shared->mailBox,
-        *shared->server, [&gate, alive, self](std::string text) {
-          gate.PLTPost([alive, self, text = std::move(text)] {
-            if (!alive.expired()) self->CEXServerError(text);
-          });
-        });
-  });
   aliases_ = std::make_unique<TALUAliasList>(CEXsDirName);
   editElement_ = std::make_unique<TUACEditElement>();
   security_ = std::make_unique<TSECep2Security>(4000, random_);
@@ -272,6 +235,7 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   Timer3 = ports.timers.CEXCreateTimer(false, handler(&TCEXMainWindow::OnStatusClear));
   Timer4 = ports.timers.CEXCreateTimer(false, handler(&TCEXMainWindow::OnHangUpTimeout));
   idleTimer_ = ports.timers.CEXCreateTimer(true, handler(&TCEXMainWindow::AppOnIdle));
+  CEXInitConnections(ports.timers);
 
   actionEnabled_.fill(true);
   menuEnabled_.fill(true);
@@ -320,6 +284,9 @@ TTCPCommParams& TCEXMainWindow::CEXCommParams() {
 }
 TCTPClientSocketPPP& TCEXMainWindow::CEXClientSocket() {
   return *shared_->client;
+}
+ITHReceiveView& TCEXMainWindow::CEXReceiveView() {
+  return shared_->view;
 }
 
 // ---------------------------------------------------------------- lifecycle
@@ -525,6 +492,7 @@ bool TCEXMainWindow::FormDestroy() {
   shared.client->Close();
   shared.server->PLTDeactivate();
   const bool allEnded = CEXTerminateThreads();
+  CEXEndConnections(allEnded);
   // Nothing posted from now on reaches the GUI thread or this core.
   shared.gate.CEXClose();
   shared.view.core = nullptr;
@@ -593,6 +561,15 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::DeleteItem:
     case TCEXAction::GotoParent:
       Guarded([&] { CEXElementCommand(action); });
+      break;
+    case TCEXAction::SendDataStream:
+      Action_SendDataStreamExecute();
+      break;
+    case TCEXAction::HangUp:
+      Action_HangUpExecute();
+      break;
+    case TCEXAction::ClearReceived:
+      Action_ClearReceivedExecute();
       break;
     case TCEXAction::Count:
       break;

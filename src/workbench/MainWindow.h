@@ -20,6 +20,10 @@ class IPLTDialUpService;
 class TPLTTcpServer;
 class ISDCConfiguration;
 class ISDCReportList;
+class IPLTConnectionHandler;
+class ITHReceiveView;
+class TPLTStreamSocket;
+class TTHCClientThread;
 
 // The actions of the main window that exist so far.
 enum class TCEXAction : int {
@@ -41,6 +45,9 @@ enum class TCEXAction : int {
   InsertAsChild,      // Action_InsertAsChildExecute
   DeleteItem,         // Action_DeleteItemExecute
   GotoParent,         // Action_GotoParentExecute
+  SendDataStream,     // Action_SendDataStreamExecute
+  HangUp,             // Action_HangUpExecute
+  ClearReceived,      // Action_ClearReceivedExecute
   Count
 };
 
@@ -321,6 +328,69 @@ class TCEXMainWindow final : public ICEXMainServices {
   bool CEXbActivationConfigRead = false;
   bool created_ = false;
   bool destroyed_ = false;
+
+  // ------------------------------------------------------------------
+  // Connections: the client socket's events, the client receive thread,
+  // the server connections, sending as client or server, Hang Up.
+  // (MainWindowConnections.cpp)
+ public:
+  // The client socket's events; the core binds them to its own socket.
+  void CTPClientSocketPPP1Lookup();
+  void CTPClientSocketPPP1Connecting();
+  // Starts a receive thread on the new connection; unless the socket's tag
+  // says that someone else sends, the stream goes out once the connection
+  // delay (a one-shot timer) has passed.
+  void CTPClientSocketPPP1Connect();
+  void CTPClientSocketPPP1Read(const std::string& data);
+  void CTPClientSocketPPP1Disconnect();
+  void CTPClientSocketPPP1Error(int code);
+  void CTPClientSocketPPP1DialError();
+  // Stops the client receive thread and frees it once it has ended; a
+  // thread that does not end within CEXcClientThreadWait is kept (never
+  // freed while it runs) and freed when it has ended.
+  void CEXTerminateClient();
+
+  void Action_SendDataStreamExecute();
+  void Action_ClearReceivedExecute();
+  void Action_HangUpExecute();
+  // Sends CEXsSendString through the client connection, or loops it back
+  // into Memo5 on the local line.
+  void CEXSendBytes();
+
+  // The client socket's tag: 0 lets the connect event send the stream;
+  // another value leaves the sending to whoever connected.
+  int CEXClientSocketTag() const { return CEXiClientSocketTag; }
+  void CEXSetClientSocketTag(int tag) { CEXiClientSocketTag = tag; }
+  // The stream last handed to the connection for sending.
+  const std::string& CEXSendString() const { return CEXsSendString; }
+  // Whether a client receive thread exists (running or not yet freed).
+  bool CEXHasClientThread() const { return CEXaClientThread != nullptr; }
+  // Whether a send waits for the connection delay.
+  bool CEXSendPendingDelay() const;
+
+  // Polls of CEXTerminateClient: 501 times 10 ms.
+  static constexpr int CEXcClientThreadPolls = 501;
+  static constexpr std::chrono::milliseconds CEXcClientThreadPoll{10};
+  // The local loop takes streams from this length on.
+  static constexpr size_t CEXcLocalLoopMinimum = 4000;
+
+ private:
+  // Binds the client events, makes the connection-delay timer and installs
+  // the server's connection handlers (from the constructor).
+  void CEXInitConnections(ICEXTimerFactory& timers);
+  // At shutdown, after the worker threads were waited for.
+  void CEXEndConnections(bool allEnded);
+  // The receive view the worker threads post to (MainWindow.cpp).
+  ITHReceiveView& CEXReceiveView();
+  void OnConnectionDelay();
+  void ReapLateClientThreads();
+
+  std::string CEXsSendString;
+  int CEXiClientSocketTag = 0;
+  std::unique_ptr<TTHCClientThread> CEXaClientThread;
+  // Client threads that did not end in time; freed once they have.
+  std::vector<std::unique_ptr<TTHCClientThread>> lateClientThreads_;
+  std::unique_ptr<ICEXTimer> connectionDelayTimer_;
 };
 
 }  // namespace kal

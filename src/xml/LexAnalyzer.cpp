@@ -6,6 +6,7 @@
 #include "xml/XMLBase.h"
 #include "xml/XMLChars.h"
 #include "xml/XMLDOM.h"
+#include "xml/XMLDTD.h"
 
 namespace kal {
 
@@ -73,6 +74,13 @@ std::u16string CharRefText(char16_t c) {
 
 bool SameText(std::u16string_view a, std::u16string_view b) {
   return XMLCompareText(a, b) == 0;
+}
+
+// The characters of a public identifier.
+bool IsPubidChar(char16_t c) {
+  return c == u' ' || c == u'\r' || c == u'\n' || (c >= u'a' && c <= u'z') ||
+         (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+         std::u16string_view(u"-'()+,./:=?;!*#@$_%").find(c) != std::u16string_view::npos;
 }
 
 // The units of s before the first end-of-input unit.
@@ -156,6 +164,8 @@ void TLexAnalyzer::Init(TInvalidChars& invChars) {
   CurToken = PrevToken = TSTEntry();
   CurChar = 0;
   IsPIData = false;
+  EntityInputs.clear();
+  InvChars = &invChars;
 }
 
 void TLexAnalyzer::Finalize() {
@@ -174,6 +184,7 @@ void TLexAnalyzer::Finalize() {
   }
   if (Lexemes) spare_.lexemes = std::move(Lexemes);
   Stack.reset();
+  EntityInputs.clear();
 }
 
 TAnalyzerState TLexAnalyzer::GetAnalyzerState() {
@@ -187,6 +198,9 @@ TAnalyzerState TLexAnalyzer::GetAnalyzerState() {
   state.Stack = std::move(Stack);
   state.Lexemes = std::move(Lexemes);
   state.FileName = FileName;
+  state.Entities = std::move(EntityInputs);
+  EntityInputs.clear();
+  state.InvChars = InvChars;
   return state;
 }
 
@@ -200,6 +214,8 @@ void TLexAnalyzer::SetAnalyzerState(TAnalyzerState state) {
   Stack = std::move(state.Stack);
   Lexemes = std::move(state.Lexemes);
   FileName = std::move(state.FileName);
+  EntityInputs = std::move(state.Entities);
+  InvChars = state.InvChars;
 }
 
 // ---------------------------------------------------------------------------
@@ -275,16 +291,21 @@ void TLexAnalyzer::ParsePI() {
   Match(tkPIEtag);
 }
 
-void TLexAnalyzer::ParseExternalId() {
+void TLexAnalyzer::ParseExternalId(bool systemRequired) {
   if (CurToken.Token == tkName && SameText(CurToken.Lexeme(), u"SYSTEM")) {
     MatchString(u"SYSTEM");
     Match(tkLiteral);
     Emit(ntExternSystem, PrevToken.Lexeme());
   } else if (CurToken.Token == tkName && SameText(CurToken.Lexeme(), u"PUBLIC")) {
     MatchString(u"PUBLIC");
+    if (CurToken.Token == tkLiteral) {
+      for (char16_t c : CurToken.Lexeme())
+        if (!IsPubidChar(c))
+          Error("Illegal character in the public identifier \"%s\".", CurToken.Lexeme());
+    }
     Match(tkLiteral);
     Emit(ntExternPublic, PrevToken.Lexeme());
-    if (CurToken.Token == tkLiteral) {
+    if (CurToken.Token == tkLiteral || systemRequired) {
       Match(tkLiteral);
       Emit(ntExternSystem, PrevToken.Lexeme());
     }
@@ -318,6 +339,71 @@ bool TLexAnalyzer::ParseAttribute(std::u16string_view name) {
   MEmit(ntAttribute, attrName_, CurToken.Lexeme());
   Match(tkLiteral);
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Parameter-entity references
+
+void TLexAnalyzer::ParseReference() {
+  const TSTEntry prev = PrevToken;
+  MatchString(u"%");
+  if (CurToken.Token != tkName) MatchError();
+  const std::u16string name(CurToken.Lexeme());
+  Match(tkName);
+  if (CurToken.Token != ';') MatchError();
+  TVxPEntityReference ref(name, FDoc);
+  if (!ref.Retrieve())
+    Error("Can't retrieve parameter entity value. Entity \"%s\" is not declared.", name);
+  for (const TEntityInput& e : EntityInputs)
+    if (SameText(e.name, name)) Error("Entity \"%s\" refers to itself.", name);
+  if (EntityInputs.size() >= static_cast<std::size_t>(TVxGEntityReference::kMaxEntityDepth))
+    Error("Entities are nested deeper than " +
+          std::to_string(TVxGEntityReference::kMaxEntityDepth) + " levels.");
+  if (TVxParserContext* parser = FDoc ? FDoc->GetParser() : nullptr)
+    parser->CountExpansion(ref.GetValue().size());
+  TEntityInput input;
+  input.stream = std::make_unique<std::istringstream>(
+      "\xFF\xFE" + UnicodeToShort(u" " + ref.GetValue() + u" ", TEncoding::UTF_16,
+                                  TByteOrder::boLittleEndian, nullptr));
+  input.buffer = std::make_unique<TInputBuffer>(*InvChars);
+  input.buffer->Init(*input.stream);
+  input.name = name;
+  EntityInputs.push_back(std::move(input));
+  Buffer = EntityInputs.back().buffer.get();
+  // The ";" read, the first token of the replacement text follows.
+  MatchString(u";");
+  PrevToken = prev;
+}
+
+bool TLexAnalyzer::PopEntity() {
+  if (EntityInputs.empty()) return false;
+  EntityInputs.pop_back();
+  Buffer = EntityInputs.empty() ? FirstBuffer.get() : EntityInputs.back().buffer.get();
+  return true;
+}
+
+void TLexAnalyzer::ExpandReferences() {
+  while (CurToken.Token == '%') ParseReference();
+}
+
+void TLexAnalyzer::RMatch(int t) {
+  if (t != '%') ExpandReferences();
+  Match(t);
+}
+
+void TLexAnalyzer::RMatchString(std::u16string_view s) {
+  if (s != u"%") ExpandReferences();
+  MatchString(s);
+}
+
+bool TLexAnalyzer::EqualTokens(int t) {
+  if (t != '%') ExpandReferences();
+  return CurToken.Token == t;
+}
+
+bool TLexAnalyzer::EqualStrings(std::u16string_view s) {
+  if (s != u"%") ExpandReferences();
+  return CurToken.Token != tkDone && SameText(CurToken.Lexeme(), s);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -135,6 +136,15 @@ struct TLexemeSlots {
   int next = 0;
 };
 
+// The replacement text of a parameter entity, read in place of its
+// reference: the text between two blanks, in UTF-16 behind its byte-order
+// mark, so that every character reads back as it is.
+struct TEntityInput {
+  std::unique_ptr<std::istringstream> stream;
+  std::unique_ptr<TInputBuffer> buffer;
+  std::u16string name;
+};
+
 // What one analyser hands to another that goes on reading the same input
 // (the declarations inside a document). Ownership passes with it.
 struct TAnalyzerState {
@@ -147,6 +157,8 @@ struct TAnalyzerState {
   std::unique_ptr<TXMLStack> Stack;
   std::unique_ptr<TLexemeSlots> Lexemes;
   std::string FileName;
+  std::vector<TEntityInput> Entities;
+  TInvalidChars* InvChars = nullptr;
 };
 
 class TLexAnalyzer {
@@ -157,8 +169,13 @@ class TLexAnalyzer {
   TLexAnalyzer& operator=(const TLexAnalyzer&) = delete;
 
   // Line of the next character of the input (from 1; LF, CR and CR LF end a
-  // line); 0 when no input is being read.
-  int GetLineNumber() const { return Buffer ? Buffer->GetLineNumber() : 0; }
+  // line), in the replacement text of a parameter entity the line of its
+  // reference; 0 when no input is being read.
+  int GetLineNumber() const {
+    return FirstBuffer ? FirstBuffer->GetLineNumber() : Buffer ? Buffer->GetLineNumber() : 0;
+  }
+  // The name of the input reported in errors; empty for stream input.
+  const std::string& GetSourceName() const { return FileName; }
 
  protected:
   // Creates the buffer (recording undecodable input in invChars, which must
@@ -190,13 +207,35 @@ class TLexAnalyzer {
   // The productions the parsers share.
   void ParseComment();
   void ParsePI();
-  void ParseExternalId();
+  // SYSTEM literal, or PUBLIC literal and an optional literal; with
+  // systemRequired (a document type or an entity) the system literal after a
+  // public identifier must be there.
+  void ParseExternalId(bool systemRequired = false);
   void ParseTextDecl();
   // An attribute when the current token is a name equal to name (ASCII case
   // ignored): name, "=", literal, with MEmit(ntAttribute, name, value) before
   // the token after the literal is read. False, with nothing read, for any
   // other token. Afterwards PrevToken is the literal.
   bool ParseAttribute(std::u16string_view name);
+
+  // A parameter-entity reference "%name;" at the current token: its
+  // replacement text is read next, then what follows the reference. A
+  // reference to an undeclared entity, to an entity being read already, or
+  // nested deeper than TVxGEntityReference::kMaxEntityDepth raises an error.
+  void ParseReference();
+  // At the end of a replacement text: goes on with the text it was
+  // referenced from; false at the end of the input itself.
+  bool PopEntity();
+  // Expands every parameter-entity reference standing at the current token.
+  void ExpandReferences();
+  // The matching operations that first expand a parameter-entity reference
+  // standing where another token is expected.
+  void RMatch(int t);
+  void RMatchString(std::u16string_view s);
+  // The current token, after expanding references, is t (or equals s with
+  // ASCII case ignored).
+  bool EqualTokens(int t);
+  bool EqualStrings(std::u16string_view s);
 
   // Raises EVxXMLParserError with the line and file name of the input; "%s"
   // in text is replaced by arg, the second by arg2.
@@ -245,6 +284,9 @@ class TLexAnalyzer {
   // Character data may run to the end of the input (an entity's text);
   // otherwise text there is an error.
   bool CharDataToEnd = false;
+  // The parameter entities being read, innermost last.
+  std::vector<TEntityInput> EntityInputs;
+  TInvalidChars* InvChars = nullptr;  // the record of the parse (not owned)
 
  private:
   std::u16string attrName_;  // the name ParseAttribute is reading

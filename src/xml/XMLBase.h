@@ -6,6 +6,7 @@
 // implements the interface; the model only holds a pointer to it, so the model
 // can be built before the parser.
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -90,6 +91,14 @@ class TVxParserContext {
   // parser of its own. Errors are thrown as EVxXMLParserError or
   // EVxDOMException.
   virtual void ParseFragment(std::u16string_view text, TVxXMLDocument& doc) = 0;
+
+  // Counts units of entity replacement text and external content produced
+  // during the parse in progress; raises EVxXMLParserError when they exceed
+  // the parse's budget.
+  virtual void CountExpansion(std::size_t /*units*/) {}
+  // Base address ("http://host:port") of the service that resolves public
+  // identifiers; empty when they are not resolved over the network.
+  virtual std::string PublicIdResolver() const { return {}; }
 };
 
 }  // namespace kal

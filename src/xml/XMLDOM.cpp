@@ -136,13 +136,22 @@ class TNormalizer {
   void Put(char16_t c) { (inTail_ ? pending_ : head).push_back(c); }
   void Put(std::u16string_view s) { (inTail_ ? pending_ : head).append(s); }
 
-  void FlushText() {
-    if (!pending_.empty()) tail.push_back(std::make_unique<TVxXMLText>(pending_, doc_, true));
+  // Text between the nodes made; next is the node that follows (null at the
+  // end). Blank text between spliced markup and markup or the end is
+  // dropped, as the parser drops blank text between tags; next to a
+  // reference node it stays, since the two read back as one text.
+  void FlushText(const TVxXMLNode* next = nullptr) {
+    bool blank = true;
+    for (char16_t c : pending_) blank = blank && c <= u' ';
+    const bool besideReference = (!tail.empty() && tail.back()->GetType() == ntReference) ||
+                                 (next && next->GetType() == ntReference);
+    if (!pending_.empty() && (!blank || besideReference))
+      tail.push_back(std::make_unique<TVxXMLText>(pending_, doc_, true));
     pending_.clear();
   }
 
   void PutNode(std::unique_ptr<TVxXMLNode> node) {
-    FlushText();
+    FlushText(node.get());
     inTail_ = true;
     tail.push_back(std::move(node));
   }
@@ -649,10 +658,12 @@ void TVxXMLElement::GetChildren(TVxNodeList& list) const {
 std::unique_ptr<TVxXMLText> TVxXMLElement::SetCharData(TVxXMLText* data) {
   FDataList.AppendChild(data);
   data->Normalize();
-  // Normalisation may have put nodes behind it; then the text stays.
-  if (data->Next()) return nullptr;
   for (char16_t c : data->GetValue())
     if (c > u' ') return nullptr;
+  // Blank text stays before a reference node, which is written back as a
+  // reference: the two read back as one text. Before the nodes of spliced
+  // markup it goes, as the parser drops blank text between tags.
+  if (data->Next() && data->Next()->GetType() == ntReference) return nullptr;
   FDataList.Unlink(data);
   return std::unique_ptr<TVxXMLText>(data);
 }

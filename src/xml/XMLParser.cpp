@@ -1,8 +1,12 @@
 #include "xml/XMLParser.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <sstream>
 
+#include "xml/DTDParser.h"
 #include "xml/XMLChars.h"
+#include "xml/XMLDTD.h"
 
 namespace kal {
 
@@ -59,6 +63,24 @@ void TVxXMLParser::ParseInto(std::istream& stream, TVxXMLDocument& doc) {
   doc.AssignParser(this);
   FDoc = &doc;
   FInvalid.Clear();
+  if (!budgetOwner_) {
+    // Entity expansion may produce ten times the input, and never less than
+    // the minimum.
+    std::size_t inputSize = 0;
+    const std::istream::pos_type start = stream.tellg();
+    if (start != std::istream::pos_type(-1) && stream.seekg(0, std::ios::end)) {
+      const std::istream::pos_type end = stream.tellg();
+      if (end != std::istream::pos_type(-1) && end > start)
+        inputSize = static_cast<std::size_t>(end - start);
+    }
+    stream.clear();
+    stream.seekg(start);
+    expanded_ = 0;
+    expansionBudget_ = std::max(kMinExpansionBudget, inputSize > SIZE_MAX / 10
+                                                         ? SIZE_MAX
+                                                         : 10 * inputSize);
+  }
+  lineSource_ = nullptr;
   Init(FInvalid);
   // The analyser's objects go on every path; the record of invalid
   // characters is kept for the caller.
@@ -106,7 +128,11 @@ void TVxXMLParser::ParseFragment(std::u16string_view text, TVxXMLDocument& doc) 
   parser.FStandardXML = FStandardXML;
   parser.FFmtOut = FFmtOut;
   parser.FInternet = FInternet;
+  parser.FExternal = FExternal;
+  parser.FResolver = FResolver;
+  parser.FileName = FileName;
   parser.OnFileNotFound = OnFileNotFound;
+  parser.budgetOwner_ = budgetOwner_ ? budgetOwner_ : this;
   parser.SetParserMode('e');
   // UTF-16 behind its byte-order mark carries every character of the text,
   // and a text declaration cannot switch it to another encoding.
@@ -171,8 +197,27 @@ void TVxXMLParser::ParseMisc() {
 }
 
 void TVxXMLParser::ParseDTDStag() {
-  if (CurToken.Token == tkDTDStag)
-    Error("Document type declarations are not supported in this version of XMLParser.");
+  if (CurToken.Token != tkDTDStag) return;
+  Match(tkDTDStag);
+  Match(tkName);
+  Emit(ntDocumentType, PrevToken.Lexeme());
+  if (CurToken.Token == tkName) ParseExternalId(true);
+  if (CurToken.Token == '[') {
+    MatchString(u"[");
+    TAnalyzerState state = GetAnalyzerState();
+    TDTDParser declarations;
+    try {
+      declarations.Parse(state, *FDoc);
+    } catch (...) {
+      SetAnalyzerState(std::move(state));
+      throw;
+    }
+    SetAnalyzerState(std::move(state));
+    MatchString(u"]");
+  }
+  Emit(ntDocumentType, {});
+  Match(tkEtag);
+  ParseMisc();
 }
 
 void TVxXMLParser::ParseElement() {
@@ -337,8 +382,33 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
       comment.release();
       return;
     }
+    case ntDocumentType: {
+      if (value.empty()) {
+        // The external subset is read after the internal one, so that the
+        // internal declarations bind first.
+        auto* docType = static_cast<TVxDocumentType*>(Stack->GetHead());
+        docType->EndInternalSubset();
+        docType->Retrieve();
+        Stack->Pop();
+        return;
+      }
+      auto docType = std::make_unique<TVxDocumentType>(value, FDoc);
+      docType->SetBase(FileName);
+      FDoc->SetDocumentType(docType.get());
+      Stack->Push(docType.release());
+      return;
+    }
+    case ntExternSystem:
+    case ntExternPublic:
+      if (TVxXMLNode* head = Stack->GetHead(); head && head->GetType() == ntDocumentType) {
+        auto* docType = static_cast<TVxDocumentType*>(head);
+        if (nodeType == ntExternSystem)
+          docType->SetSystemLiteral(value);
+        else
+          docType->SetPublicLiteral(value);
+      }
+      return;
     default:
-      // Document types and external identifiers are not read here.
       return;
   }
 }
@@ -412,6 +482,16 @@ void TVxXMLParser::DeclareEncoding(std::u16string_view name) {
 
 void TVxXMLParser::FileNotFound(TVxXMLNode& sender, const std::string& fileName) {
   if (OnFileNotFound) OnFileNotFound(sender, fileName);
+}
+
+void TVxXMLParser::CountExpansion(std::size_t units) {
+  TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
+  owner.expanded_ += units;
+  if (owner.expanded_ > owner.expansionBudget_)
+    throw EVxXMLParserError::CreateWithFileName(
+        "Entity expansion exceeds the limit of " + std::to_string(owner.expansionBudget_) +
+            " characters.",
+        GetFileName(), GetLineNumber());
 }
 
 void TVxXMLParser::AddValidationError(const std::string& msg, TVxXMLNode* node) {

@@ -10,8 +10,8 @@
 // twice keeps the later value, white space is not required between
 // attributes, text and markup after the root element and its trailing
 // comments and PIs are not read, names follow the first to fourth editions
-// of XML 1.0. Document type declarations are not read: a document that has
-// one is refused with an error.
+// of XML 1.0. The internal subset of a document type declaration is read
+// before its external subset, so that its declarations bind first.
 
 #include <functional>
 #include <istream>
@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "xml/LexAnalyzer.h"
@@ -59,6 +60,17 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   // Off: no external DTD or entity is read, neither a local file nor over
   // the network, whatever RetrieveInternetURI says.
   void SetRetrieveExternal(bool on) { FExternal = on; }
+  // The name of the file the next parses read (empty for other streams):
+  // reported in errors, and relative system literals are resolved against
+  // its folder (or, for a URL, against the URL).
+  void SetFileName(const std::string& name) { FileName = name; }
+  // Base address ("http://host:port") of the service that resolves public
+  // identifiers; empty (the default) leaves them unresolved.
+  void SetPublicIdResolver(const std::string& address) { FResolver = address; }
+
+  // Entity replacement text and external content a parse may produce: at
+  // least this many units, or ten times the input's size when that is more.
+  static constexpr std::size_t kMinExpansionBudget = 10'000'000;
 
   // Called when an external DTD or entity cannot be read (sender, the name
   // last tried).
@@ -74,11 +86,24 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   bool RetrieveInternetURI() const override { return FInternet; }
   bool RetrieveExternal() const override { return FExternal; }
   void FileNotFound(TVxXMLNode& sender, const std::string& fileName) override;
-  int GetLineNumber() const override { return TLexAnalyzer::GetLineNumber(); }
-  std::string GetFileName() const override { return FileName; }
+  int GetLineNumber() const override {
+    return lineSource_ ? lineSource_->GetLineNumber() : TLexAnalyzer::GetLineNumber();
+  }
+  std::string GetFileName() const override {
+    return lineSource_ ? lineSource_->GetSourceName() : FileName;
+  }
   TInvalidChars& InvalidCharRecord() override { return FInvalid; }
   void AddValidationError(const std::string& msg, TVxXMLNode* node) override;
   void ParseFragment(std::u16string_view text, TVxXMLDocument& doc) override;
+  void CountExpansion(std::size_t units) override;
+  std::string PublicIdResolver() const override { return FResolver; }
+
+  // The analyser whose line and input name the errors raised meanwhile carry
+  // (a declaration parser reading on behalf of this one; null: this one);
+  // returns the previous one.
+  const TLexAnalyzer* SetLineSource(const TLexAnalyzer* source) {
+    return std::exchange(lineSource_, source);
+  }
 
  protected:
   // The document scanner, and matching that never switches buffers. Final,
@@ -111,7 +136,13 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   bool FFmtOut = true;
   bool FInternet = true;
   bool FExternal = true;
+  std::string FResolver;
   TInvalidChars FInvalid;
+  const TLexAnalyzer* lineSource_ = nullptr;
+  // The expansion budget of a parse; a fragment parser spends its creator's.
+  std::size_t expanded_ = 0;
+  std::size_t expansionBudget_ = kMinExpansionBudget;
+  TVxXMLParser* budgetOwner_ = nullptr;
 
   // The attributes of the start tag being read, to find a repeated name
   // without searching the element: a list while it is short, then a map.

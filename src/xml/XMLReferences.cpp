@@ -1,22 +1,38 @@
 #include "xml/XMLReferences.h"
 
+#include <vector>
+
 #include "xml/XMLBase.h"
 #include "xml/XMLChars.h"
+#include "xml/XMLStrings.h"
 
 namespace kal {
 
 namespace {
 
-// Expansions of declared entities in progress on this thread: the values of
-// entities that refer to each other are expanded recursively.
-thread_local int gEntityDepth = 0;
-
-struct DepthGuard {
-  DepthGuard() { ++gEntityDepth; }
-  ~DepthGuard() { --gEntityDepth; }
-  DepthGuard(const DepthGuard&) = delete;
-  DepthGuard& operator=(const DepthGuard&) = delete;
+// Expansions of declared entities in progress on this thread, innermost
+// last: the values of entities that refer to each other are expanded
+// recursively.
+struct Expansion {
+  const TVxDeclarations* decls;
+  std::u16string name;
 };
+thread_local std::vector<Expansion> gExpanding;
+
+struct ExpansionGuard {
+  ExpansionGuard(const TVxDeclarations* decls, std::u16string_view name) {
+    gExpanding.push_back({decls, std::u16string(name)});
+  }
+  ~ExpansionGuard() { gExpanding.pop_back(); }
+  ExpansionGuard(const ExpansionGuard&) = delete;
+  ExpansionGuard& operator=(const ExpansionGuard&) = delete;
+};
+
+[[noreturn]] void ExpansionError(const TVxXMLDocument* doc, const std::string& msg) {
+  const TVxParserContext* parser = doc ? doc->GetParser() : nullptr;
+  throw EVxXMLParserError::CreateWithFileName(msg, parser ? parser->GetFileName() : std::string(),
+                                              parser ? parser->GetLineNumber() : 0);
+}
 
 bool IsHexMark(char16_t c) {
   return c == u'x' || c == u'X';
@@ -93,10 +109,20 @@ bool TVxGEntityReference::Retrieve() {
     return true;
   }
   TVxDeclarations* decls = FDocument ? FDocument->GetDeclarations() : nullptr;
-  if (!decls || gEntityDepth >= kMaxEntityDepth) return false;
+  if (!decls) return false;
   std::u16string value;
   if (!decls->GetEntityValue(FNodeName, value)) return false;
-  const DepthGuard guard;
+  for (const Expansion& e : gExpanding)
+    if (e.decls == decls && XMLCompareText(e.name, FNodeName) == 0)
+      ExpansionError(FDocument, "Entity \"" +
+                                    UnicodeToShort(FNodeName, TEncoding::UTF_8,
+                                                   TByteOrder::boBigEndian, nullptr) +
+                                    "\" refers to itself.");
+  if (gExpanding.size() >= static_cast<std::size_t>(kMaxEntityDepth))
+    ExpansionError(FDocument,
+                   "Entities are nested deeper than " + std::to_string(kMaxEntityDepth) + " levels.");
+  if (TVxParserContext* parser = FDocument->GetParser()) parser->CountExpansion(value.size());
+  const ExpansionGuard guard(decls, FNodeName);
   FNodeValue = std::move(value);
   Normalize();
   return true;

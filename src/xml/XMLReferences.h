@@ -72,7 +72,9 @@ class TVxGEntityReference : public TVxCustomReference {
  public:
   using TVxCustomReference::TVxCustomReference;
   // The predefined entities (exact names), else the declared value after the
-  // base normalisation. Expansion nested deeper than kMaxEntityDepth fails.
+  // base normalisation. An entity that refers to itself, directly or through
+  // others, and expansion nested deeper than kMaxEntityDepth raise
+  // EVxXMLParserError; so does text beyond the parser's expansion budget.
   bool Retrieve() override;
   std::unique_ptr<TVxXMLNode> CloneNode() const override;
   // The value parsed as an external parsed entity by the document's parser
@@ -80,7 +82,7 @@ class TVxGEntityReference : public TVxCustomReference {
   // document has no parser.
   std::unique_ptr<TVxXMLDocument> ParseReference() const;
 
-  static constexpr int kMaxEntityDepth = 32;
+  static constexpr int kMaxEntityDepth = 40;
 };
 
 class TVxCharReference : public TVxCustomReference {

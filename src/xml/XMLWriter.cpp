@@ -391,7 +391,21 @@ void TVxXMLAttr::Write(TVxXMLWriter& writer, int) const {
   writer.Ascii(" ");
   writer.Markup(FNodeName);
   writer.Ascii(" = \"");
-  writer.AttValue(FNodeValue);
+  if (GetAttrType() == ':') {
+    writer.AttValue(FNodeValue);
+  } else {
+    // A declared type other than CDATA trims and collapses the blanks it
+    // reads; the blanks it would drop are written as references.
+    const std::u16string_view v = FNodeValue;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      if (v[i] != u' ' || (i > 0 && i + 1 < v.size() && v[i - 1] != u' ')) continue;
+      writer.AttValue(v.substr(from, i - from));
+      writer.Ascii("&#32;");
+      from = i + 1;
+    }
+    writer.AttValue(v.substr(from));
+  }
   writer.Ascii("\"");
   writer.PrevIsText = false;
 }

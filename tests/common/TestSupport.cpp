@@ -161,3 +161,99 @@ int FreeLoopbackPort() {
 }
 
 }  // namespace kal::test
+
+// --- Child processes with a line-wise standard output ---
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+
+namespace kal::test {
+
+std::string MockEp2HostScript() {
+  return std::string(KAL_SOURCE_DIR) + "/tests/common/mock_ep2_host.py";
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return;
+  std::vector<std::string> args = argv;
+  std::vector<char*> raw;
+  for (std::string& a : args) raw.push_back(a.data());
+  raw.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+  posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+  if (::posix_spawn(&pid_, raw[0], &fa, nullptr, raw.data(), environ) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  ::close(out[1]);
+  fd_ = out[0];
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool ChildProcess::Fill(std::chrono::steady_clock::time_point deadline) {
+  if (fd_ < 0) return false;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+  pollfd p{fd_, POLLIN, 0};
+  if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) != 1) return false;
+  char buf[65536];
+  const ssize_t n = ::read(fd_, buf, sizeof buf);
+  if (n <= 0 || out_.size() > (64u << 20)) return false;
+  out_.append(buf, static_cast<size_t>(n));
+  return true;
+}
+
+std::string ChildProcess::Line(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (const size_t nl = out_.find('\n'); nl != std::string::npos) {
+      std::string line = out_.substr(0, nl);
+      out_.erase(0, nl + 1);
+      return line;
+    }
+    if (!Fill(deadline)) return {};
+  }
+}
+
+int ChildProcess::Wait(std::chrono::milliseconds limit, std::string* rest) {
+  if (pid_ <= 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (Fill(deadline)) {
+  }
+  if (rest) *rest = out_;
+  out_.clear();
+  // The output is closed; the child may still be on its way out.
+  for (;;) {
+    int ws = 0;
+    const pid_t r = ::waitpid(pid_, &ws, WNOHANG);
+    if (r == pid_) {
+      pid_ = -1;
+      return WIFEXITED(ws) ? WEXITSTATUS(ws) : -1;
+    }
+    if (r < 0 || std::chrono::steady_clock::now() >= deadline) return -1;
+    ::poll(nullptr, 0, 10);
+  }
+}
+
+std::string RunMockEp2Host(const std::vector<std::string>& args, int* status,
+                           std::chrono::milliseconds limit) {
+  std::vector<std::string> argv = {KAL_PYTHON, MockEp2HostScript()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ChildProcess child(argv);
+  std::string out;
+  const int rc = child.Wait(limit, &out);
+  if (status) *status = rc;
+  return out;
+}
+
+}  // namespace kal::test

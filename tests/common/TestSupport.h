@@ -60,3 +60,52 @@ std::string RandomBytes(std::mt19937& rng, size_t n);
 int FreeLoopbackPort();
 
 }  // namespace kal::test
+
+// --- Child processes with a line-wise standard output (the mock ep2 host) ---
+
+#include <sys/types.h>
+
+#include <chrono>
+
+namespace kal::test {
+
+// The mock ep2 host script (tests/common/mock_ep2_host.py), to be run with
+// Debian's /usr/bin/python3.
+std::string MockEp2HostScript();
+
+// A child process started from argv (no shell), standard input closed,
+// standard output on a pipe read with deadlines. It is killed and reaped
+// when the object goes.
+class ChildProcess {
+ public:
+  explicit ChildProcess(const std::vector<std::string>& argv);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  bool Started() const { return pid_ > 0; }
+
+  // The next line of standard output without its LF, waiting at most
+  // `limit`; empty when none came (time-out or end of output).
+  std::string Line(std::chrono::milliseconds limit);
+  // Reads the rest of the output (into *rest) and the exit status, waiting
+  // at most `limit`; -1 when the child did not exit in time (it is then
+  // killed) or did not exit normally.
+  int Wait(std::chrono::milliseconds limit, std::string* rest = nullptr);
+
+ private:
+  // Appends what the pipe holds, waiting until `deadline`; false at the end
+  // of output or at the deadline.
+  bool Fill(std::chrono::steady_clock::time_point deadline);
+
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::string out_;
+};
+
+// Runs the mock ep2 host with the arguments (bounded by `limit`); returns
+// its standard output, `status` gets the exit status (-1 when it did not
+// exit in time).
+std::string RunMockEp2Host(const std::vector<std::string>& args, int* status,
+                           std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+}  // namespace kal::test

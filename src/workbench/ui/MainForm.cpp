@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
@@ -38,6 +39,20 @@ namespace {
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
+}
+
+// A memo shows at most this many characters of its text (a stream of
+// megabytes would stall the widget); the core keeps the whole text.
+constexpr size_t kMemoDisplayLimit = 64 * 1024;
+
+// What a memo shows of a text: the whole text, or its start (cut at a
+// character boundary) and how much is not shown.
+QString MemoDisplayText(const std::string& text) {
+  if (text.size() <= kMemoDisplayLimit) return Q(text);
+  size_t cut = kMemoDisplayLimit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return Q(text.substr(0, cut)) +
+         QString("\n[... %1 more characters not shown]").arg(text.size() - cut);
 }
 
 // A caption over a widget.
@@ -220,7 +235,9 @@ void TForm1::BuildControls() {
   sendLayout->setContentsMargins(0, 0, 0, 0);
   sendLayout->addWidget(Captioned("Source Window", XMLMessageTree1, edits_[1]), 3);
   sendLayout->addWidget(Captioned("Send Message: XML Document", memos_[0]), 2);
-  sendLayout->addWidget(Captioned("Send Message: Data Stream", memos_[5]), 1);
+  sendButton_ = new QToolButton;
+  sendButton_->setObjectName("SendDataStreamButton");
+  sendLayout->addWidget(Captioned("Send Message: Data Stream", memos_[5], sendButton_), 1);
   auto* sendTime = new QHBoxLayout;
   sendTime->addWidget(new QLabel("Send time"));
   sendTime->addWidget(edits_[5]);
@@ -294,6 +311,7 @@ void TForm1::BuildMenus() {
     edit->addAction(CEXActionObject(a));
   edit->addSeparator();
   edit->addAction(CEXActionObject(TCEXAction::ClearRef));
+  edit->addAction(CEXActionObject(TCEXAction::ClearReceived));
   edit->addAction(CEXActionObject(TCEXAction::ClearAll));
   QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
   parameters->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
@@ -302,8 +320,11 @@ void TForm1::BuildMenus() {
 
   QToolBar* tools = addToolBar("ToolBar1");
   tools->setObjectName("ToolBar1");
+  tools->addAction(CEXActionObject(TCEXAction::ClearReceived));
+  tools->addAction(CEXActionObject(TCEXAction::HangUp));
   tools->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   tools->addAction(CEXActionObject(TCEXAction::SaveConfFile));
+  sendButton_->setDefaultAction(CEXActionObject(TCEXAction::SendDataStream));
 }
 
 void TForm1::LayoutStatusPanels() {
@@ -334,7 +355,11 @@ void TForm1::CEXChanged(uint32_t parts) {
       const std::string& text = core.CEXGetMemo(static_cast<TCEXMemo>(i + 1));
       if (shownMemos_[i] == text) continue;
       shownMemos_[i] = text;
-      memos_[i]->setPlainText(Q(text));
+      // A memo that shows only part of its text cannot be edited; the
+      // received-message memos never can.
+      const bool editable = i == 0 || i == 5;
+      memos_[i]->setReadOnly(!editable || text.size() > kMemoDisplayLimit);
+      memos_[i]->setPlainText(MemoDisplayText(text));
     }
   }
   if (parts & CEXpEdits) {

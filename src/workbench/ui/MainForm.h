@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QToolButton;
 class QTreeWidget;
 
 namespace kal {
@@ -110,6 +111,7 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   std::array<QAction*, static_cast<size_t>(TCEXAction::Count)> actions_{};
   std::array<QMenu*, static_cast<size_t>(TCEXMenu::Count)> menus_{};
   QAction* fileMenuTail_ = nullptr;  // recent message files go before it
+  QToolButton* sendButton_ = nullptr;  // "Send Data Stream"
   std::vector<QAction*> recentActions_;
   bool shown_ = false;
   bool updating_ = false;

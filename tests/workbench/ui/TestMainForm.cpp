@@ -151,14 +151,16 @@ class TestMainForm : public QObject {
       edit << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(edit,
              (QStringList{"Cut Item", "Copy Item", "Insert Item", "Insert As Child", "Delete Item",
-                          "Goto parent", "-", "Clear Reference Structure", "Clear All"}));
+                          "Goto parent", "-", "Clear Reference Structure", "Clear Received Windows",
+                          "Clear All"}));
     QStringList parameters;
     for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions()) parameters << a->text();
     QCOMPARE(parameters, (QStringList{"Load Configuration...", "Save Configuration File",
                                       "Save Configuration as..."}));
     QStringList hints;
     for (QAction* a : Find<QToolBar>(form.get(), "ToolBar1")->actions()) hints << a->toolTip();
-    QCOMPARE(hints, (QStringList{"Load configuration", "Save configuration"}));
+    QCOMPARE(hints, (QStringList{"clear received message windows", "disconnect and hang up phone",
+                                 "Load configuration", "Save configuration"}));
   }
 
   void ActionsRunTheCoreAndExitRunsTheCloseHandling() {

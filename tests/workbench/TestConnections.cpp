@@ -1,0 +1,533 @@
+// The main window's connections against real loopback peers: sending as
+// client (connection delay, echo, response gate, refused and reset
+// connections, the local loop), the server role with its mailbox reply, and
+// Hang Up. The core runs on this thread; its timers and the worker threads'
+// posts go through one pumped queue, as they would through the GUI loop.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "comm/ClientSocketPPP.h"
+#include "comm/CommParams.h"
+#include "comm/MailBox.h"
+#include "comm/ModemStatusForm.h"
+#include "comm/ThreadSynch.h"
+#include "common/TestSupport.h"
+#include "config/Config.h"
+#include "ep2/RandomSource.h"
+#include "platform/TcpServer.h"
+#include "support/ErrorWindow.h"
+#include "support/HexUtilities.h"
+#include "workbench/ConnectionPeer.h"
+#include "workbench/MainWindow.h"
+
+namespace kal {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+using Lines = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+// A frame as the stream converter makes it: 4-byte big-endian length, body.
+std::string Frame(const std::string& body) {
+  const auto n = static_cast<uint32_t>(body.size());
+  std::string f{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                static_cast<char>(n)};
+  return f + body;
+}
+
+// A frame of exactly `total` bytes with a recognisable body.
+std::string FrameOfSize(size_t total) {
+  std::string body(total - 4, '\0');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('A' + i % 23);
+  return Frame(body);
+}
+
+// Spaced upper-case hex as the memos show a stream.
+std::string Spaced(const std::string& bytes) {
+  std::string out;
+  const std::string compact = test::ToHex(bytes);
+  for (size_t i = 0; i < compact.size(); i += 2) {
+    if (i != 0) out += ' ';
+    out += compact.substr(i, 2);
+  }
+  return out;
+}
+
+std::string ClientIni(int port, int delay, int closeOnResponse) {
+  return "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
+         "EthernetIPPortNr=" +
+         std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=" + std::to_string(delay) +
+         "\r\nCloseOnResponse=" + std::to_string(closeOnResponse) + "\r\n";
+}
+
+// This computer, role 1 server or 2 client and server.
+std::string ThisComputerIni(int port, int role, int delay, int closeOnResponse) {
+  return "[Communication]\r\nCommType=0\r\nThisComputerClientServer=" + std::to_string(role) +
+         "\r\nThisComputerIPPortNr=" + std::to_string(port) +
+         "\r\n[Timeout]\r\nConnectionDelay=" + std::to_string(delay) +
+         "\r\nCloseOnResponse=" + std::to_string(closeOnResponse) +
+         "\r\n[Component]\r\nLogToFile=1\r\n";
+}
+
+class Host final : public ICEXView,
+                   public ICEXDialogs,
+                   public IERRErrorWindow,
+                   public ICEXSequenceWindow {
+ public:
+  void CEXChanged(uint32_t) override {}
+  bool CEXStatusTextFits(int, const std::string&) override { return true; }
+  TCEXGeometry CEXGetGeometry() override { return {false, 0, 0, 800, 600}; }
+  void CEXCloseMainWindow() override {}
+  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
+  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
+  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
+  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+  void ERRSetError(int code, const std::string& detail) override {
+    errors.push_back(std::to_string(code) + " " + detail);
+  }
+  void ERRSetErrorMessage(int code, const std::string& text) override {
+    errors.push_back(std::to_string(code) + " " + text);
+  }
+  bool SEQVisible() const override { return sequenceVisible; }
+  void SEQLoadSequenceFile(const std::string&) override {}
+  void SEQMessageAvailable() override {
+    ++available;
+    gateOpenWhenAvailable = core != nullptr && core->CEXNoWaitForDisconnect();
+  }
+  void SEQRunNextRow() override {}
+  void SEQLogError(int id, const std::string& text, bool) override {
+    logged.push_back(std::to_string(id) + " " + text);
+  }
+
+  Lines messages, errors, logged;
+  bool sequenceVisible = false;
+  int available = 0;
+  bool gateOpenWhenAvailable = false;
+  TCEXMainWindow* core = nullptr;
+};
+
+// Timers that run on the pumped queue in real time.
+class QueueTimer final : public ICEXTimer {
+ public:
+  QueueTimer(TPLTEventQueue& queue, bool repeating, std::function<void()> f)
+      : queue_(queue), repeating_(repeating), f_(std::move(f)) {}
+  void CEXStart(std::chrono::milliseconds interval) override {
+    active_ = true;
+    interval_ = interval;
+    ++starts;
+    Schedule(++generation_);
+  }
+  void CEXStop() override {
+    active_ = false;
+    ++generation_;
+  }
+  bool CEXActive() const override { return active_; }
+  int starts = 0;
+
+ private:
+  void Schedule(uint64_t generation) {
+    queue_.PLTPostDelayed(interval_, [this, generation, alive = std::weak_ptr<int>(alive_)] {
+      if (alive.expired() || generation != generation_ || !active_) return;
+      if (repeating_)
+        Schedule(generation);
+      else
+        active_ = false;
+      f_();
+    });
+  }
+  TPLTEventQueue& queue_;
+  bool repeating_;
+  std::function<void()> f_;
+  bool active_ = false;
+  std::chrono::milliseconds interval_{};
+  uint64_t generation_ = 0;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+// In the order the core makes them: Timer1, Timer3, Timer4, idle, delay.
+class QueueTimers final : public ICEXTimerFactory {
+ public:
+  explicit QueueTimers(TPLTEventQueue& queue) : queue_(queue) {}
+  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
+    made.push_back(new QueueTimer(queue_, repeating, std::move(f)));
+    return std::unique_ptr<ICEXTimer>(made.back());
+  }
+  std::vector<QueueTimer*> made;
+
+ private:
+  TPLTEventQueue& queue_;
+};
+
+class ConnectionsTest : public ::testing::Test {
+ protected:
+  TCEXMainWindow& Start(const std::string& ini) {
+    test::WriteFile(dir_.file("config.ini"), ini);
+    core_ = std::make_unique<TCEXMainWindow>(
+        dir_.path(), TCEXMainWindow::TPorts{.view = host_,
+                                            .dialogs = host_,
+                                            .errorWindow = host_,
+                                            .timers = timers_,
+                                            .clock = clock_,
+                                            .poster = queue_,
+                                            .random = &random_,
+                                            .messageFiles = files_,
+                                            .counters = counters_,
+                                            .login = login_,
+                                            .sequenceWindow = &host_});
+    host_.core = core_.get();
+    core_->FormCreate();
+    core_->FormShow({});
+    core_->FormActivate();
+    return *core_;
+  }
+  void TearDown() override {
+    if (core_) core_->FormDestroy();
+    core_.reset();
+  }
+  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds limit = 15s) {
+    const auto deadline = Clock::now() + limit;
+    while (!queue_.PLTPumpUntil(done, 5ms))
+      if (Clock::now() >= deadline) return false;
+    return true;
+  }
+  auto Pumping() {
+    return [this] { queue_.PLTPump(); };
+  }
+  void SetStream(const std::string& frame) {
+    core_->CEXSetMemo(TCEXMemo::Memo6, UTHStringToHex(frame));
+  }
+  QueueTimer& ResponseTimer() { return *timers_.made.at(0); }
+  std::string Trace() const {
+    const std::string path = dir_.file("DEBUG1.TXT");
+    return std::filesystem::exists(path) ? test::ReadFile(path) : "";
+  }
+
+  TPLTEventQueue queue_;
+  test::TempDir dir_;
+  Host host_;
+  QueueTimers timers_{queue_};
+  TCEXSystemClock clock_;
+  TSECDeterministicRandom random_;
+  TCEXNoMessageFiles files_;
+  TCEXNoCounterLists counters_;
+  TCEXNoLogin login_;
+  std::unique_ptr<TCEXMainWindow> core_;
+};
+
+TEST_F(ConnectionsTest, ClientSendsAfterTheDelayTimerAndTheEchoWaitsForTheClose) {
+  test::ConnectionPeer peer("listen", {"echo", "e"});
+  const int port = std::stoi(peer.Line());
+  TCEXMainWindow& core = Start(ClientIni(port, 400, 1));
+  host_.sequenceVisible = true;
+  TRRSStatusLine statusLine;
+  TRRSHistoryList history;
+  core.CEXClientSocket().CTPInitialise(&statusLine, &history);
+
+  // Old received views are cleared by the send; the sent views stay.
+  for (TCEXMemo memo : {TCEXMemo::Memo2, TCEXMemo::Memo3, TCEXMemo::Memo4, TCEXMemo::Memo5})
+    core.CEXSetMemo(memo, "old");
+  core.CEXSetEdit(TCEXEdit::Edit8, "old");
+  core.CEXSetMemo(TCEXMemo::Memo1, "<doc/>");
+  const std::string frame = Frame("<ep2 request='1'/>");
+  SetStream(frame);
+  core.CEXExecute(TCEXAction::SendDataStream);
+  EXPECT_FALSE(core.CEXNoWaitForDisconnect());  // the peer is asked to close
+  for (TCEXMemo memo : {TCEXMemo::Memo2, TCEXMemo::Memo3, TCEXMemo::Memo4, TCEXMemo::Memo5})
+    EXPECT_EQ(core.CEXGetMemo(memo), "");
+  EXPECT_EQ(core.CEXGetEdit(TCEXEdit::Edit8), "");
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo1), "<doc/>");
+
+  // The delay runs as a timer: the GUI thread goes on handling events.
+  ASSERT_TRUE(Pump([&] { return core.CEXSendPendingDelay(); }));
+  EXPECT_TRUE(core.CEXHasClientThread());
+  std::atomic<bool> ran{false};
+  queue_.PLTPostDelayed(50ms, [&] { ran = true; });
+  ASSERT_TRUE(Pump([&] { return ran.load(); }));
+  EXPECT_TRUE(core.CEXSendPendingDelay());
+
+  // The peer got the stream no earlier than the delay after the connect.
+  const std::string echoed = peer.Line(Pumping());
+  ASSERT_EQ(echoed.rfind("echo ", 0), 0u) << echoed;
+  const int at = std::stoi(echoed.substr(5));
+  EXPECT_GE(at, 350);
+  EXPECT_LT(at, 8000);
+  EXPECT_EQ(echoed.substr(echoed.rfind(' ') + 1), std::to_string(frame.size()));
+
+  // The receive thread shows the answer, then ends and closes the link: the
+  // gate opens and only then does the sequence get the message.
+  ASSERT_TRUE(Pump([&] { return host_.available == 1; }));
+  EXPECT_TRUE(host_.gateOpenWhenAvailable);
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), Spaced(frame));
+  EXPECT_FALSE(core.CEXGetEdit(TCEXEdit::Edit7).empty());
+  EXPECT_FALSE(core.CEXGetEdit(TCEXEdit::Edit6).empty());
+  EXPECT_TRUE(core.CEXParseMessageEnabled());
+  EXPECT_EQ(peer.Line(Pumping()), "eof");
+  EXPECT_EQ(core.CEXCommParams().TCPClientConnectionStatus(),
+            TTCPCommParams::TCPcConnectionClosed);
+  EXPECT_FALSE(ResponseTimer().CEXActive());  // the answer stopped it
+  EXPECT_EQ(ResponseTimer().starts, 1);
+  EXPECT_EQ(core.CEXStatusText(0), "TCP/IP Client not connected");
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_TRUE(host_.logged.empty()) << host_.logged.front();
+
+  // The status line went through the connection's steps in order.
+  Lines steps;
+  for (const std::string& line : history.RRSLines()) steps.push_back(line.substr(0, line.rfind(' ')));
+  const Lines expected = {"TCP/IP Client socket connecting", "TCP/IP Client socket connected",
+                          "Waiting connection delay", "TCP/IP Client socket disconnected"};
+  size_t next = 0;
+  for (const std::string& s : steps)
+    if (next < expected.size() && s == expected[next]) ++next;
+  EXPECT_EQ(next, expected.size()) << ::testing::PrintToString(steps);
+}
+
+TEST_F(ConnectionsTest, ASendAfterTheReceiveThreadEndedDoesNotUseItsDeadConnection) {
+  test::ConnectionPeer peer("listen", {"echo", "e"});
+  const int port = std::stoi(peer.Line());
+  TCEXMainWindow& core = Start(ClientIni(port, 0, 1));
+  SetStream(Frame("<first/>"));
+  core.CEXExecute(TCEXAction::SendDataStream);
+  // The answer is shown; the thread then ends and asks for the close, which
+  // is not handled yet.
+  ASSERT_TRUE(Pump([&] { return !core.CEXGetMemo(TCEXMemo::Memo5).empty(); }));
+  ASSERT_EQ(peer.Line().rfind("echo ", 0), 0u);
+  const auto deadline = Clock::now() + 10s;
+  while (core.CEXThreadSynch().TERThreadCount() != 0 && Clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(core.CEXClientSocket().Connected());
+
+  SetStream(Frame("<second/>"));
+  core.CEXExecute(TCEXAction::SendDataStream);
+  // The old connection was closed, not written to; the gate waits for the
+  // new one.
+  EXPECT_FALSE(core.CEXNoWaitForDisconnect());
+  EXPECT_EQ(peer.Line(Pumping()), "eof");
+  // The peer is going away: the new connection is refused, or reset when it
+  // was still taken into the backlog; either way the gate opens again.
+  ASSERT_TRUE(Pump([&] { return !host_.errors.empty() && !core.CEXClientSocket().Active(); }));
+  EXPECT_TRUE(host_.errors[0].rfind("10061 ", 0) == 0 || host_.errors[0].rfind("10054 ", 0) == 0)
+      << host_.errors[0];
+  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
+}
+
+TEST_F(ConnectionsTest, ARefusedOrResetConnectionIsReportedAndNothingIsSent) {
+  TCEXMainWindow& core = Start(ClientIni(test::FreeLoopbackPort(), 300, 1));
+  SetStream(Frame("x"));
+  core.CEXExecute(TCEXAction::SendDataStream);
+  ASSERT_TRUE(Pump([&] { return !host_.errors.empty(); }));
+  EXPECT_EQ(host_.errors[0].rfind("10061 Windows Error Message: Error 10061: ", 0), 0u)
+      << host_.errors[0];
+  EXPECT_EQ(core.CEXCommParams().TCPClientConnectionStatus(),
+            TTCPCommParams::TCPcConnectionClosed);
+  EXPECT_FALSE(core.CEXClientSocket().Active());
+  EXPECT_FALSE(core.CEXSendPendingDelay());
+  // The gate the send closed does not wait for a connection that never was.
+  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
+
+  // While the dial-up status window is open the error is shown there.
+  TRRSModemStatusForm& statusForm = core.CEXCommParams().TCPStatusForm();
+  statusForm.RRSOpenStatusForm("", "", "", "1", "127.0.0.1", "");
+  core.CEXClientSocket().CTPInitialise(&statusForm.RRSGetStatusField(),
+                                       &statusForm.RRSGetHistoryField());
+  host_.errors.clear();
+  core.CEXExecute(TCEXAction::SendDataStream);
+  ASSERT_TRUE(Pump([&] { return statusForm.RRSCloseEnabled(); }));
+  EXPECT_EQ(statusForm.RRSGetStatusField().RRSGetText().rfind("Error 10061: ", 0), 0u)
+      << statusForm.RRSGetStatusField().RRSGetText();
+  EXPECT_EQ(statusForm.RRSGetStatusField().RRSGetColor(), TRRSStatusColor::kRed);
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+  statusForm.RRSClose();
+
+  // A peer that resets at once: the reset shows either as the connect's
+  // error or, once connected, as the receive thread's; the link closes and
+  // the send waiting for the delay is dropped.
+  test::ConnectionPeer peer("listen", {"x"});
+  const int port = std::stoi(peer.Line());
+  core.CEXCommParams().TCPSetEthernetIPPortNr(port);
+  host_.errors.clear();
+  core.CEXExecute(TCEXAction::SendDataStream);
+  ASSERT_TRUE(Pump([&] { return !host_.errors.empty() && !core.CEXClientSocket().Active(); }));
+  EXPECT_TRUE(host_.errors[0].rfind("10054 Last Socket Error", 0) == 0 ||
+              host_.errors[0].rfind("10054 Windows Error Message: Error 10054: ", 0) == 0)
+      << host_.errors[0];
+  EXPECT_FALSE(core.CEXSendPendingDelay());
+  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
+  // Nothing went out, so no answer is awaited.
+  Pump([] { return false; }, 500ms);
+  EXPECT_EQ(ResponseTimer().starts, 0);
+  EXPECT_NE(core.CEXStatusText(1), "Data stream sent");
+}
+
+TEST_F(ConnectionsTest, TheLocalLoopTakes4000BytesAnd3999GoThroughTheSocket) {
+  const int port = test::FreeLoopbackPort();
+  TCEXMainWindow& core = Start(ThisComputerIni(port, 2, 0, 0));
+  ASSERT_EQ(core.CEXStatusText(2), "Server listening on port " + std::to_string(port));
+
+  // 4000 bytes: the client connects to this computer's server, but the
+  // stream is looped back into the received view.
+  const std::string big = FrameOfSize(4000);
+  SetStream(big);
+  core.CEXExecute(TCEXAction::SendDataStream);
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == core.CEXGetMemo(TCEXMemo::Memo6); }));
+  EXPECT_EQ(core.CEXSendString().size(), 4000u);
+  EXPECT_EQ(ResponseTimer().starts, 0);  // nothing to wait for
+  ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
+  EXPECT_EQ(core.CEXStatusText(1), "Data stream sent");
+  Pump([] { return false; }, 300ms);  // the server got nothing to show
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), Spaced(big));
+
+  // 3999 bytes go over the open connection to the server's side.
+  const std::string small = FrameOfSize(3999);
+  SetStream(small);
+  core.CEXExecute(TCEXAction::SendDataStream);
+  EXPECT_EQ(ResponseTimer().starts, 1);
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(small); }));
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+}
+
+TEST_F(ConnectionsTest, AServerReplyGoesThroughTheMailBoxToTheNewestConnection) {
+  const int port = test::FreeLoopbackPort();
+  TCEXMainWindow& core = Start(ThisComputerIni(port, 1, 0, 0));
+  TTHXMailBox& mailBox = core.CEXMailBox();
+
+  // Nobody to take the reply yet: a second one has to wait.
+  SetStream(Frame("early"));
+  core.CEXExecute(TCEXAction::SendDataStream);
+  EXPECT_EQ(mailBox.THXGetSendState(), TTHXMailBox::THXcStateSendRequest);
+  core.CEXExecute(TCEXAction::SendDataStream);
+  EXPECT_EQ(host_.messages, Lines{"Sending data, try later"});
+  core.CEXExecute(TCEXAction::HangUp);
+  EXPECT_EQ(mailBox.THXGetSendState(), TTHXMailBox::THXcStateIdle);
+
+  const std::string request = Frame("<request/>");
+  test::ConnectionPeer first(std::to_string(port), {"s:" + test::ToHex(request), "e"});
+  ASSERT_EQ(first.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(request); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
+
+  test::ConnectionPeer second(std::to_string(port), {"f", "e"});
+  ASSERT_EQ(second.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 2; }));
+  const std::string reply = Frame("<response/>");
+  SetStream(reply);
+  core.CEXExecute(TCEXAction::SendDataStream);
+  const std::string got = second.Line(Pumping());
+  ASSERT_EQ(got.rfind("f ", 0), 0u) << got;
+  EXPECT_EQ(got.substr(got.rfind(' ') + 1), test::ToHex(reply));
+  ASSERT_TRUE(Pump([&] { return core.CEXStatusText(1) == "Data stream sent"; }));
+  EXPECT_EQ(mailBox.THXGetSendState(), TTHXMailBox::THXcStateIdle);
+
+  // Hang Up ends both connections; the first one never got a byte.
+  core.CEXExecute(TCEXAction::HangUp);
+  EXPECT_EQ(first.Line(Pumping()), "eof");
+  EXPECT_EQ(second.Line(Pumping()), "eof");
+  ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
+  EXPECT_TRUE(core.CEXServer().PLTActive());
+  EXPECT_EQ(core.CEXThreadSynch().TERThreadCount(), 0);
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+}
+
+TEST_F(ConnectionsTest, ServerConnectionsTraceTheirStartAndSurviveBrokenClients) {
+  const int port = test::FreeLoopbackPort();
+  TCEXMainWindow& core = Start(ThisComputerIni(port, 1, 0, 0));
+
+  // A client that leaves in the middle of a frame: what came is shown.
+  {
+    test::ConnectionPeer broken(std::to_string(port), {"s:00000064" + test::ToHex("partial"), "c"});
+    ASSERT_EQ(broken.Line(Pumping()), "connected");
+    ASSERT_TRUE(Pump([&] {
+      return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced("\0\0\0\x64partial"s);
+    }));
+  }
+  ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
+  EXPECT_EQ(core.CEXStatusText(2), "Server listening on port " + std::to_string(port));
+
+  // Frames above the server's limit: the first error is swallowed while
+  // errors are not shown, the next one is shown with the reader's own text.
+  for (int i = 0; i < 2; ++i) {
+    test::ConnectionPeer huge(std::to_string(port), {"s:004C4B41", "e"});
+    ASSERT_EQ(huge.Line(Pumping()), "connected");
+    EXPECT_EQ(huge.Line(Pumping()), "eof");
+    ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
+    Pump([] { return false; }, 100ms);
+  }
+  EXPECT_EQ(host_.errors,
+            Lines{"7002 Server Socket Error: Frame length exceeds limit: 5000001"});
+
+  // The server still serves.
+  const std::string frame = Frame("<after/>");
+  test::ConnectionPeer good(std::to_string(port), {"s:" + test::ToHex(frame), "e"});
+  ASSERT_EQ(good.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(frame); }));
+
+  const std::string trace = Trace();
+  size_t at = 0;
+  for (const char* step :
+       {"IdTCPServer1Connect 1", "Create Socket Thread 1", "RAM gesamt: ", "RAM verfügbar: ",
+        "Virtuell gesamt: ", "Virtuell verfügbar: ", "Create Socket Thread 2",
+        "IdTCPServer1Execute 1", "IdTCPServer1Disconnect 1"}) {
+    const size_t found = trace.find(step, at);
+    ASSERT_NE(found, std::string::npos) << step << "\n" << trace;
+    at = found;
+  }
+  const size_t total = trace.find("RAM gesamt: ");
+  const std::string figure = trace.substr(total + 12, trace.find('\n', total) - total - 12);
+  EXPECT_GT(std::stoull(figure), 0u) << figure;
+  EXPECT_NE(figure.find(" Bytes"), std::string::npos) << figure;
+}
+
+TEST_F(ConnectionsTest, HangUpDuringTransfersEndsTheClientAndTheConnectionsWithinTheBound) {
+  // The peer announces a large answer and sends only part of it.
+  test::ConnectionPeer peer("listen", {"f", "s:000F4240" + test::ToHex("slow..."), "e"});
+  const int peerPort = std::stoi(peer.Line());
+  TCEXMainWindow& core = Start(ClientIni(peerPort, 0, 1));
+  SetStream(Frame("<request/>"));
+  core.CEXExecute(TCEXAction::SendDataStream);
+  ASSERT_EQ(peer.Line(Pumping()).rfind("f ", 0), 0u);
+  ASSERT_TRUE(Pump([&] { return core.CEXStatusText(1).rfind("Received bytes", 0) == 0; }));
+
+  // A server connection in the middle of a frame as well.
+  core.CEXCommParams().TCPSetCommType(TTCPCommParams::TCPcCommThisComp);
+  core.CEXCommParams().TCPSetThisComputerClientServer(TTCPCommParams::TCPcIsServer);
+  core.CEXCommParams().TCPSetThisComputerIPPortNr(test::FreeLoopbackPort());
+  ASSERT_EQ(core.CEXCommParams().TCPConnectServer(&core.CEXServer()), 0);
+  test::ConnectionPeer sender(std::to_string(core.CEXServer().PLTBoundPort()),
+                              {"s:00000100" + test::ToHex("part"), "e"});
+  ASSERT_EQ(sender.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXThreadSynch().TERThreadCount() == 2; }));
+
+  const auto before = Clock::now();
+  core.CEXExecute(TCEXAction::HangUp);
+  EXPECT_LT(Clock::now() - before, 4s);
+  EXPECT_FALSE(core.CEXHasClientThread());
+  EXPECT_EQ(core.CEXThreadSynch().TERThreadCount(), 0);
+  EXPECT_FALSE(core.CEXThreadSynch().TERTerminate());
+  EXPECT_FALSE(core.CEXClientSocket().Active());
+  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
+  EXPECT_EQ(peer.Line(Pumping()), "eof");
+  EXPECT_EQ(sender.Line(Pumping()), "eof");
+  EXPECT_TRUE(core.CEXServer().PLTActive());
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+}
+
+TEST_F(ConnectionsTest, AFrameOfMegabytesIsEchoedWholeIntoTheReceivedView) {
+  test::ConnectionPeer peer("listen", {"echo", "e"});
+  const int port = std::stoi(peer.Line());
+  TCEXMainWindow& core = Start(ClientIni(port, 0, 1));
+  const std::string frame = FrameOfSize(3'000'000);
+  SetStream(frame);
+  core.CEXExecute(TCEXAction::SendDataStream);
+  ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }, 60s));
+  EXPECT_TRUE(core.CEXGetMemo(TCEXMemo::Memo5) == core.CEXGetMemo(TCEXMemo::Memo6));
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5).size(), 3'000'000u * 3 - 1);
+  EXPECT_EQ(peer.Line(Pumping()).rfind("echo ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace kal

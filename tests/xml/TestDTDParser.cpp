@@ -1,0 +1,251 @@
+// The declarations of internal subsets as the DTD and content-model parsers
+// read them, the entities they declare as the document sees them, and the
+// declarations written back.
+#include "xml/DTDParser.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "XMLTestSupport.h"
+#include "xml/XMLDTD.h"
+#include "xml/XMLParser.h"
+
+namespace kal {
+namespace {
+
+using test::ExpectParserError;
+
+std::string Utf8(std::u16string_view s) {
+  return UnicodeToShort(s, TEncoding::UTF_8, TByteOrder::boBigEndian, nullptr);
+}
+
+struct Parsed {
+  TVxXMLParser parser;
+  std::unique_ptr<TVxXMLDocument> doc;
+  TVxDocumentType* type = nullptr;
+};
+
+std::unique_ptr<Parsed> Parse(const std::string& text) {
+  auto p = std::make_unique<Parsed>();
+  p->parser.SetRetrieveExternal(false);
+  std::istringstream in(text);
+  p->parser.Parse(in, p->doc);
+  p->type = dynamic_cast<TVxDocumentType*>(p->doc->GetDocumentType());
+  return p;
+}
+
+// A content model as text: names with occurrence, groups with delimiter.
+std::string Model(const TVxContentModel* m) {
+  if (!m) return "null";
+  static const char* kOcc[] = {"?", "", "+", "*"};
+  const std::string occ = m->Occurrence >= tcQuest && m->Occurrence <= tcZeroBase
+                              ? kOcc[m->Occurrence - tcQuest]
+                              : "!";
+  if (m->IsLeaf()) return Utf8(m->GetName()) + occ;
+  if (m->ContentType == ctEmpty) return "EMPTY";
+  if (m->ContentType == ctAny) return "ANY";
+  std::string out = m->ContentType == ctMixed ? "M(" : "(";
+  for (const TVxXMLNode* n = m->GetChildList().GetFirst(); n; n = n->Next()) {
+    if (n != m->GetChildList().GetFirst()) out += static_cast<char>(m->Delimiter);
+    out += Model(static_cast<const TVxContentModel*>(n));
+  }
+  return out + ")" + occ;
+}
+
+std::string ElementModel(const Parsed& p, std::u16string_view name) {
+  const TVxElementDecl* decl = p.type->GetElementDecl(name);
+  return decl ? Model(decl->GetContentModel()) : "undeclared";
+}
+
+TEST(DTDParser, ContentModelsAreReadIntoNestedGroups) {
+  const auto p = Parse(
+      "<!DOCTYPE r [\n"
+      "<!ELEMENT r (a, (b | c)*, d?)+>\n"
+      "<!ELEMENT a EMPTY>\n"
+      "<!ELEMENT b ANY>\n"
+      "<!element c (#PCDATA)>\n"
+      "<!ELEMENT d (#PCDATA|a|b)*>\n"
+      "<!ELEMENT e ((a,b),c,(d|e)?)>\n"
+      "]><r/>");
+  ASSERT_NE(p->type, nullptr);
+  EXPECT_EQ(Utf8(p->type->GetName()), "r");
+  EXPECT_EQ(ElementModel(*p, u"r"), "(a,(b|c)*,d?)+");
+  EXPECT_EQ(ElementModel(*p, u"a"), "EMPTY");
+  EXPECT_EQ(ElementModel(*p, u"B"), "ANY");  // declaration lookups fold case
+  EXPECT_EQ(ElementModel(*p, u"c"), "M()");
+  EXPECT_EQ(ElementModel(*p, u"d"), "M(a|b)");
+  EXPECT_EQ(ElementModel(*p, u"e"), "((a,b),c,(d|e)?)");
+}
+
+TEST(DTDParser, ContentModelErrors) {
+  struct Case {
+    const char* decl;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"<!ELEMENT r (#PCDATA|a|a)*>", ""},
+      {"<!ELEMENT r ()>", "Illegal occurence of \")\""},
+      {"<!ELEMENT r (a,)>", "Illegal occurence of \")\""},
+      {"<!ELEMENT r foo>", "Illegal occurence of \"foo\""},
+      {"<!ELEMENT r (a b)>", "Illegal occurence of \"b\""},
+      {"<!ELEMENT r (a", "Illegal occurence of \"]\""},
+  };
+  for (const Case& c : cases) {
+    const std::string text = std::string("<!DOCTYPE r [") + c.decl + "]><r/>";
+    if (*c.message == 0) {
+      test::ExpectDOMError([&] { Parse(text); }, 14,
+                           "Duplicate typesdeclaration is not allowed in mixed content.");
+      continue;
+    }
+    const auto e = ExpectParserError([&] { Parse(text); }, c.message);
+    EXPECT_EQ(e.LineNumber, 1) << c.decl;
+  }
+  // Groups nest boundedly instead of exhausting the stack.
+  std::string deep = "<!DOCTYPE r [<!ELEMENT r ";
+  for (int i = 0; i < 5000; ++i) deep += "(";
+  ExpectParserError([&] { Parse(deep); },
+                    "Content model groups are nested deeper than 1000 levels.");
+}
+
+TEST(DTDParser, AttributeListsAndTheFirstDefinitionBinds) {
+  const auto p = Parse(
+      "<!DOCTYPE r [\n"
+      "<!ATTLIST r id ID #REQUIRED\n"
+      "            kind (x|y|1z) 'x'\n"
+      "            n NOTATION (png|gif) #IMPLIED\n"
+      "            f CDATA #FIXED \"a&amp;b\">\n"
+      "<!ATTLIST r id CDATA 'dropped' toks NMTOKENS #IMPLIED>\n"
+      "]><r id='i' toks='  a   b  '/>");
+  const TVxAttListDecl* list = p->type->GetAttListDecl(u"r");
+  ASSERT_NE(list, nullptr);
+  std::vector<std::string> defs;
+  for (const TVxXMLNode* n = list->GetAttList().GetFirst(); n; n = n->Next()) {
+    const auto* def = static_cast<const TVxAttDef*>(n);
+    std::string enumeration;
+    if (const TVxEnumeration* e = def->GetEnumeration())
+      for (const TVxXMLNode* v = e->GetElements().GetFirst(); v; v = v->Next())
+        enumeration += "|" + Utf8(v->GetName());
+    defs.push_back(Utf8(def->GetName()) + " " + def->AttributeType + enumeration + " " +
+                   static_cast<char>(def->DefaultType) + Utf8(def->GetDefaultValue()));
+  }
+  EXPECT_EQ(defs, (std::vector<std::string>{"id 2 <", "kind ;|x|y|1z ?x", "n 9|png|gif =",
+                                            "f : >a&b", "toks 8 ="}));
+  // The declared type decides the normalisation of the element's values.
+  EXPECT_EQ(p->doc->GetDocumentElement()->GetAttribute(u"toks"), u"a b");
+
+  ExpectParserError([] { Parse("<!DOCTYPE r [<!ATTLIST r a STRING #IMPLIED>]><r/>"); },
+                    "Unknown attribute type: \"STRING\".");
+  ExpectParserError([] { Parse("<!DOCTYPE r [<!ATTLIST r a CDATA>]><r/>"); },
+                    "Attribute defaults required or incorrect.");
+  ExpectParserError([] { Parse("<!DOCTYPE r [<!ATTLIST r a CDATA '<'>]><r/>"); },
+                    "Illegal character in the attribute value '<'.");
+}
+
+TEST(DTDParser, EntitiesAreNormalisedAndTheFirstDeclarationBinds) {
+  const auto p = Parse(
+      "<!DOCTYPE r [\n"
+      "<!ENTITY % pe 'P'>\n"
+      "<!ENTITY e \"a\r\n\tb &#65;%pe;&g;\">\n"
+      "<!ENTITY e 'second'>\n"
+      "<!ENTITY pe 'general'>\n"
+      "<!ENTITY g 'G'>\n"
+      "<!ENTITY x SYSTEM 'x.ent'>\n"
+      "<!NOTATION n SYSTEM 'viewer'>\n"
+      "<!ENTITY u PUBLIC '-//U//EN' 'u.bin' NDATA n>\n"
+      "]><r>[&e;][&pe;]</r>");
+  const TVxCustomEntityDecl* e = p->type->GetEntityDecl(u"e");
+  ASSERT_NE(e, nullptr);
+  // White space runs become one blank, character references and parameter
+  // entities are expanded, general entities kept.
+  EXPECT_EQ(e->GetValue(), u"a b AP&g;");
+  // General and parameter entities are apart.
+  EXPECT_EQ(p->type->GetEntityDecl(u"pe", true)->GetValue(), u"P");
+  EXPECT_EQ(p->type->GetEntityDecl(u"pe")->GetValue(), u"general");
+  EXPECT_EQ(p->type->GetEntityDestType(u"e"), 'B');
+  EXPECT_EQ(p->type->GetEntityDestType(u"x"), 'C');
+  EXPECT_EQ(p->type->GetEntityDestType(u"u"), 'D');
+  EXPECT_EQ(p->type->GetEntityDestType(u"none"), 'F');
+  const auto* u = static_cast<const TVxGEntityDecl*>(p->type->GetEntityDecl(u"u"));
+  EXPECT_EQ(u->GetNotation(), u"n");
+  EXPECT_EQ(u->GetPublicLiteral(), u"-//U//EN");
+  EXPECT_TRUE(p->type->HasExternalEntity());
+  // The standalone declaration stays as written.
+  EXPECT_EQ(p->doc->GetAttribute(u"standalone"), u"");
+  EXPECT_EQ(p->doc->GetDocumentElement()->GetFirstCharData()->GetValue(), u"[a b APG][general]");
+
+  ExpectParserError([] { Parse("<!DOCTYPE r [<!ENTITY e 'a&'>]><r/>"); },
+                    "Illegal character in the entity value '&&' or '%'.");
+  ExpectParserError([] { Parse("<!DOCTYPE r [<!ENTITY e 'a&b c'>]><r/>"); },
+                    "Illegal character in the the entity value '&&' or '%'.");
+  ExpectParserError(
+      [] {
+        Parse("<!DOCTYPE r [<!NOTATION n SYSTEM 'v'><!ENTITY u SYSTEM 'u' NDATA n>"
+              "<!ENTITY e '&u;'>]><r/>");
+      },
+      "Reference to an unparsed entity is not allowed in the entity value.");
+  ExpectParserError([] { Parse("<!DOCTYPE r [<!ENTITY e PUBLIC 'a{b' 'x'>]><r/>"); },
+                    "Illegal character in the public identifier \"a{b\".");
+}
+
+TEST(DTDParser, MarkupInAnEntityIsSplicedWhereItsReferenceStands) {
+  const auto p = Parse(
+      "<!DOCTYPE r [<!ENTITY m '<b>bold</b> and <i/>'>]>"
+      "<r>before &m; after</r>");
+  std::string out;
+  p->doc->Write(out);
+  EXPECT_EQ(out.substr(out.find("<r>")), "<r>before <b>bold</b> and <i/> after</r>");
+}
+
+TEST(DTDParser, ParameterEntitiesAreReadAsDeclarations) {
+  const auto p = Parse(
+      "<!DOCTYPE r [\n"
+      "<!ENTITY % decls '<!ELEMENT r (%list;)> <!ENTITY made \"yes\">'>\n"
+      "<!ENTITY % list 'a,b'>\n"
+      "%decls;\n"
+      "<!ELEMENT a EMPTY>\n"
+      "]><r>&made;</r>");
+  EXPECT_EQ(ElementModel(*p, u"r"), "(a,b)");
+  EXPECT_EQ(p->doc->GetDocumentElement()->GetFirstCharData()->GetValue(), u"yes");
+  EXPECT_EQ(ElementModel(*p, u"a"), "EMPTY");
+
+  ExpectParserError([] { Parse("<!DOCTYPE r [%nothing;]><r/>"); },
+                    "Can't retrieve parameter entity value. Entity \"nothing\" is not declared.");
+  const auto loop = ExpectParserError(
+      [] { Parse("<!DOCTYPE r [\n<!ENTITY % a '%b;'>\n<!ENTITY % b '%a;'>\n%a;]><r/>"); },
+      "Entity \"b\" refers to itself.");
+  EXPECT_EQ(loop.LineNumber, 4);
+  // A conditional section belongs to the external subset.
+  ExpectParserError([] { Parse("<!DOCTYPE r [<![INCLUDE[<!ELEMENT r ANY>]]>]><r/>"); },
+                    "Illegal occurence of \"<![\"");
+}
+
+TEST(DTDParser, DeclarationsAreWrittenSoTheyReadBackTheSame) {
+  const std::string text =
+      "<!DOCTYPE r [\n"
+      "<!ELEMENT r (a+,(b|c)*)?>\n"
+      "<!ELEMENT a (#PCDATA|b)*>\n"
+      "<!ATTLIST r k (x|y) 'x' t NMTOKENS #IMPLIED q CDATA #FIXED 'say \"hi\"'>\n"
+      "<!ENTITY v 'a \"quoted\" &#37; and &#38; and &g;'>\n"
+      "<!ENTITY g 'G'>\n"
+      "<!NOTATION n PUBLIC '-//N//EN'>\n"
+      "<!ENTITY u SYSTEM \"it's\" NDATA n>\n"
+      "<!-- note -->\n"
+      "]><r t=' a&#32;&#32;b '/>";
+  const auto first = Parse(text);
+  std::string out;
+  first->doc->Write(out);
+  const auto second = Parse(out);
+  std::string again;
+  second->doc->Write(again);
+  EXPECT_EQ(out, again);
+  EXPECT_EQ(ElementModel(*second, u"r"), "(a+,(b|c)*)?");
+  EXPECT_EQ(second->type->GetEntityDecl(u"v")->GetValue(), u"a \"quoted\" % and & and &g;");
+  EXPECT_EQ(second->type->GetEntityDecl(u"u")->GetSystemLiteral(), u"it's");
+  EXPECT_EQ(second->doc->GetDocumentElement()->GetAttribute(u"t"), u"a  b");
+  EXPECT_NE(out.find("<!-- note -->"), std::string::npos);
+  EXPECT_NE(out.find("<!ATTLIST r\r\n             k (x|y) \"x\""), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace kal
