@@ -57,8 +57,8 @@ class TName {
         break;
       }
   }
-  bool Names(const TVxXMLElement& e) const {
-    const std::u16string& tag = e.TagName();
+  bool Names(const TVxXMLElement& e) const { return Names(e.TagName()); }
+  bool Names(const std::u16string& tag) const {
     if (!ascii_) return tag == wide_;
     if (tag.size() != utf8_.size()) return false;
     for (std::size_t i = 0; i < tag.size(); ++i)
@@ -156,8 +156,12 @@ int32_t TCOMEp2InMessage::COMFindElement(const std::string& sName, const TVxXMLE
   if (!aParent) return 0;
   const TName name(sName);
   int count = 0;
-  for (TVxXMLElement* e = aParent->GetFirstChild(); e; e = e->NextSibling()) {
-    if (!name.Names(*e) || ++count < iOccurence) continue;
+  // The children in order; a node's name is compared before it is taken as
+  // an element, so siblings of other names cost no more than the compare.
+  for (TVxXMLNode* n = aParent->GetFirstNode(); n; n = n->Next()) {
+    if (n->GetType() != ntElement || !name.Names(n->GetName())) continue;
+    TVxXMLElement* e = n->AsElement();
+    if (!e || ++count < iOccurence) continue;
     if (count > iOccurence) break;  // an occurrence below 1 matches nothing
     bFound = true;
     aXMLElement = e;
