@@ -72,11 +72,10 @@ bool TVxXMLParser::Validate(TVxXMLDocument* doc) {
     return false;
   }
   if (version != u"1.0") {
-    AddValidationError("[XML]: Unsupported version number \"" +
-                           UnicodeToShort(version, TEncoding::UTF_8, TByteOrder::boBigEndian,
-                                          nullptr) +
-                           "\".",
-                       doc);
+    AddValidationError(
+        "[XML]: Unsupported version number \"" +
+            UnicodeToShort(version, TEncoding::UTF_8, TByteOrder::boBigEndian, nullptr) + "\".",
+        doc);
     return false;
   }
   TVxXMLNode* docType = doc->GetDocumentType();

@@ -171,8 +171,7 @@ void TVxXMLElement::Validate() {
   }
 }
 
-void TVxElementDecl::ValidateElementDecl(TVxXMLElement& el,
-                                         TContentModelAnalyzer* analyzer) const {
+void TVxElementDecl::ValidateElementDecl(TVxXMLElement& el, TContentModelAnalyzer* analyzer) const {
   if (!Content) return;
   switch (Content->ContentType) {
     case ctEmpty:

@@ -58,21 +58,33 @@ TEST(ContentModelAnalyzer, ChoicesAndRepetitionsAreTriedWithoutCommittingEarly) 
     bool accepted;
   };
   const Case cases[] = {
-      {"((a,b)|c)*", "ac", false},     {"((a,b)|c)*", "abcab", true},
-      {"((a,b)|c)*", "", true},        {"((a,b)|c)*", "aba", false},
-      {"(a,b)", "ab", true},           {"(a,b)", "ba", false},
-      {"(a|b)", "ab", false},          {"(a|b)*", "baa", true},
-      {"(a,b?)", "a", true},           {"(a?)", "", true},
-      {"(a+)", "", false},             {"(b)", "ab", false},
-      {"(a*,a)", "aaa", true},         {"((a,b)|(a,c))", "ac", true},
-      {"(a?,a?,a)", "aa", true},       {"((a|b)*,b)", "abab", true},
-      {"((a|b)*,b)", "aba", false},    {"(a?,b?)*", "bab", true},
-      {"(a?,b?)+", "", true},          {"((a?)*)+", "aaa", true},
-      {"((a?)*)+", "b", false},        {"(a,(b|c)+,d?)", "acbd", true},
+      {"((a,b)|c)*", "ac", false},
+      {"((a,b)|c)*", "abcab", true},
+      {"((a,b)|c)*", "", true},
+      {"((a,b)|c)*", "aba", false},
+      {"(a,b)", "ab", true},
+      {"(a,b)", "ba", false},
+      {"(a|b)", "ab", false},
+      {"(a|b)*", "baa", true},
+      {"(a,b?)", "a", true},
+      {"(a?)", "", true},
+      {"(a+)", "", false},
+      {"(b)", "ab", false},
+      {"(a*,a)", "aaa", true},
+      {"((a,b)|(a,c))", "ac", true},
+      {"(a?,a?,a)", "aa", true},
+      {"((a|b)*,b)", "abab", true},
+      {"((a|b)*,b)", "aba", false},
+      {"(a?,b?)*", "bab", true},
+      {"(a?,b?)+", "", true},
+      {"((a?)*)+", "aaa", true},
+      {"((a?)*)+", "b", false},
+      {"(a,(b|c)+,d?)", "acbd", true},
       {"(a,(b|c)+,d?)", "ad", false},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(Accepts(c.model, c.children), c.accepted) << c.model << " on \"" << c.children << "\"";
+    EXPECT_EQ(Accepts(c.model, c.children), c.accepted)
+        << c.model << " on \"" << c.children << "\"";
 }
 
 TEST(ContentModelAnalyzer, NamesMatchIgnoringAsciiCaseAndCurNodeStopsWhereMatchingFailed) {
@@ -165,7 +177,8 @@ class ModelGenerator {
   std::string Word(const std::string& pattern) {
     std::string w = Pick(3) ? Sample(pattern) : "";
     if (Pick(2) == 0 || w.empty()) {
-      for (int n = Pick(5); n > 0; --n) w.insert(w.begin() + Pick(static_cast<int>(w.size()) + 1), Letter());
+      for (int n = Pick(5); n > 0; --n)
+        w.insert(w.begin() + Pick(static_cast<int>(w.size()) + 1), Letter());
     } else if (Pick(2) == 0) {
       w.erase(w.begin() + Pick(static_cast<int>(w.size())));
     }

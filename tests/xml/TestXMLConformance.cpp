@@ -48,9 +48,9 @@ Verdict Read(const test::W3CSuite& suite, const SuiteTest& t) {
   Verdict v;
   v.accepted = parsed.doc != nullptr;
   v.valid = v.accepted && parser.ValidationErrors.empty();
-  v.detail = !v.accepted                         ? "rejected: " + parsed.error
-             : parser.ValidationErrors.empty()   ? "valid"
-                                                 : "invalid: " + parser.ValidationErrors[0].Msg;
+  v.detail = !v.accepted                       ? "rejected: " + parsed.error
+             : parser.ValidationErrors.empty() ? "valid"
+                                               : "invalid: " + parser.ValidationErrors[0].Msg;
   return v;
 }
 
@@ -113,10 +113,9 @@ TEST(XMLConformance, ValidityAgainstLibxml2) {
     // Its findings are counted, not printed.
     ctxt->vctxt.error = nullptr;
     ctxt->vctxt.warning = nullptr;
-    xmlDocPtr doc =
-        xmlCtxtReadFile(ctxt, (suite.Root() + t.path).c_str(), nullptr,
-                        XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID | XML_PARSE_NONET |
-                            XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlDocPtr doc = xmlCtxtReadFile(ctxt, (suite.Root() + t.path).c_str(), nullptr,
+                                    XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID | XML_PARSE_NONET |
+                                        XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     const bool theirsRead = doc != nullptr && ctxt->wellFormed;
     const bool theirsValid = theirsRead && ctxt->valid;
     xmlFreeDoc(doc);
