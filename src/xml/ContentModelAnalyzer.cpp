@@ -116,14 +116,14 @@ namespace {
 // The states of an automaton that are active at once.
 class StateSet {
  public:
-  explicit StateSet(std::size_t size) : mark_(size, 0) {}
-
   const std::vector<int>& States() const { return states_; }
   bool Empty() const { return states_.empty(); }
   bool Has(int s) const { return mark_[static_cast<std::size_t>(s)] == generation_; }
 
-  void Clear() {
+  // Empties the set for an automaton of size states.
+  void Clear(std::size_t size) {
     states_.clear();
+    if (mark_.size() < size) mark_.resize(size, 0);
     if (++generation_ == 0) {
       std::fill(mark_.begin(), mark_.end(), 0);
       generation_ = 1;
@@ -131,8 +131,7 @@ class StateSet {
   }
   // Adds s and every state reachable from it without reading.
   template <typename A>
-  void AddClosure(const A& a, int s) {
-    std::vector<int>& stack = stack_;
+  void AddClosure(const A& a, int s, std::vector<int>& stack) {
     stack.assign(1, s);
     while (!stack.empty()) {
       const int t = stack.back();
@@ -149,37 +148,52 @@ class StateSet {
   std::vector<std::uint32_t> mark_;
   std::uint32_t generation_ = 1;
   std::vector<int> states_;
-  std::vector<int> stack_;
+};
+
+// name equals folded (upper-cased) once its ASCII letters are upper-cased.
+bool SameFolded(std::u16string_view folded, std::u16string_view name) {
+  if (folded.size() != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (XMLUpCase(name[i]) != folded[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+struct TContentModelAnalyzer::Scratch {
+  StateSet current, following;
+  std::vector<int> stack;
 };
 
 // Runs a over the names that next() yields (false at the end). Stops at
 // the first name no active state can read.
-template <typename A, typename Next>
-bool Run(const A& a, Next next) {
-  StateSet current(a.states.size()), following(a.states.size());
-  current.AddClosure(a, a.start);
-  std::u16string name;
+template <typename Next>
+bool TContentModelAnalyzer::Run(const Automaton& a, Next next) {
+  if (!scratch_) scratch_ = std::make_unique<Scratch>();
+  StateSet* current = &scratch_->current;
+  StateSet* following = &scratch_->following;
+  current->Clear(a.states.size());
+  current->AddClosure(a, a.start, scratch_->stack);
+  std::u16string_view name;
   while (next(name)) {
-    for (char16_t& c : name) c = XMLUpCase(c);
-    following.Clear();
-    for (int s : current.States()) {
+    following->Clear(a.states.size());
+    for (int s : current->States()) {
       const auto& state = a.states[static_cast<std::size_t>(s)];
-      if (state.next >= 0 && state.name == name) following.AddClosure(a, state.next);
+      if (state.next >= 0 && SameFolded(state.name, name))
+        following->AddClosure(a, state.next, scratch_->stack);
     }
-    if (following.Empty()) return false;
+    if (following->Empty()) return false;
     std::swap(current, following);
   }
-  return current.Has(a.accept);
+  return current->Has(a.accept);
 }
-
-}  // namespace
 
 bool TContentModelAnalyzer::MatchContentModel(const TVxXMLElement* first,
                                               const TVxContentModel& content) {
   const Automaton& a = Compile(content);
   CurNode = first;
   bool started = false;
-  const bool accepted = Run(a, [&](std::u16string& name) {
+  const bool accepted = Run(a, [&](std::u16string_view& name) {
     if (started) CurNode = CurNode->NextSibling();
     started = true;
     if (!CurNode) return false;
@@ -195,7 +209,7 @@ bool TContentModelAnalyzer::MatchContentModel(const std::vector<std::u16string_v
   const Automaton& a = Compile(content);
   CurNode = nullptr;
   std::size_t i = 0;
-  return Run(a, [&](std::u16string& name) {
+  return Run(a, [&](std::u16string_view& name) {
     if (i == names.size()) return false;
     name = names[i++];
     return true;

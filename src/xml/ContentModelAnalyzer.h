@@ -43,11 +43,18 @@ class TContentModelAnalyzer {
 
  private:
   struct Automaton;
-  // The compiled automaton of content; kept while the analyser lives, so the
-  // models it sees must not change meanwhile.
+  // The compiled automaton of content, kept by the model's address while the
+  // analyser lives: the models it is given must neither change nor be freed
+  // meanwhile (one analyser serves one validation of one document).
   const Automaton& Compile(const TVxContentModel& content);
 
+  // The active states of a run, kept between runs to spare allocations.
+  struct Scratch;
+  template <typename Next>
+  bool Run(const Automaton& a, Next next);
+
   std::unordered_map<const TVxContentModel*, std::unique_ptr<Automaton>> compiled_;
+  std::unique_ptr<Scratch> scratch_;
 };
 
 }  // namespace kal

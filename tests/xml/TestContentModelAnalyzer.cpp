@@ -100,12 +100,16 @@ TEST(ContentModelAnalyzer, NamesMatchIgnoringAsciiCaseAndCurNodeStopsWhereMatchi
   EXPECT_EQ(analyzer.CurNode->GetName(), u"c");
 
   // Children running out before the model is satisfied leave nothing to
-  // point at; an accepted list neither.
-  EXPECT_FALSE(analyzer.MatchContentModel(first, *ReadModel("(a,b,b,c,b,d)")->content));
+  // point at; an accepted list neither. (The models stay alive while the
+  // analyser that compiled them is used.)
+  const auto longer = ReadModel("(a,b,b,c,b,d)");
+  EXPECT_FALSE(analyzer.MatchContentModel(first, *longer->content));
   EXPECT_EQ(analyzer.CurNode, nullptr);
-  EXPECT_TRUE(analyzer.MatchContentModel(first, *ReadModel("(a,b*,c,b)")->content));
+  const auto exact = ReadModel("(a,b*,c,b)");
+  EXPECT_TRUE(analyzer.MatchContentModel(first, *exact->content));
   EXPECT_EQ(analyzer.CurNode, nullptr);
-  EXPECT_TRUE(analyzer.MatchContentModel(nullptr, *ReadModel("(a*)")->content));
+  const auto none = ReadModel("(a*)");
+  EXPECT_TRUE(analyzer.MatchContentModel(nullptr, *none->content));
 }
 
 TEST(ContentModelAnalyzer, HandBuiltModelsOfAnyDepthAndUnknownDelimiters) {
