@@ -112,6 +112,8 @@ constexpr Row kGroup7000[] = {
     // A frame whose length bytes announce more than the receiver takes; the
     // length follows the text.
     {11, "Frame length exceeds limit: ", ""},
+    // A value-pool file that is missing or empty: the text names the file.
+    {21, "", ""},
     {22, "", ""},
 };
 

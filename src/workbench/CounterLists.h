@@ -142,7 +142,7 @@ class TCEXCounterLists final : public ICEXCounterLists {
   // when no list serves the tag. A failed write of the counter file is
   // shown; the value is still handed out.
   bool CEXCounterMessageValue(std::string_view tag, std::string_view key,
-                              std::string_view initialValue, std::string& valueText);
+                              std::string_view initialValue, std::string& valueText) override;
 
  private:
   void ShowFileError(const std::string& what, const TCLSCounterList& list, int rc);

@@ -8,6 +8,7 @@
 
 namespace kal {
 
+class ICEXLogColumns;
 class TALUAliasList;
 class TCFGConfig;
 class TCTPClientSocketPPP;
@@ -98,6 +99,9 @@ class ICEXMainServices : public ICEXErrorHandOff {
   // 8000 ms; true when all have ended.
   virtual bool CEXTerminateThreads() = 0;
   virtual bool CEXUserIsAdmin() const = 0;
+  // The log columns of the running sequence, which the build and receive
+  // roads feed (null: none); the sequence window sets them at a run's start.
+  virtual void CEXSetLogItemsList(ICEXLogColumns* list) = 0;
 };
 
 }  // namespace kal

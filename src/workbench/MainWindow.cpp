@@ -65,6 +65,10 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_SendDataStream", "Send Data Stream", "", 1},
     {"Action_HangUp", "Hang Up", "disconnect and hang up phone", 0},
     {"Action_ClearReceived", "Clear Received Windows", "clear received message windows", 1},
+    {"Action_CreateXMLDoc", "Create XML Doc", "", 1},
+    {"Action_TransferInputValues", "Transfer Input Values",
+     "transfer values from received message to source window", 1},
+    {"Action_ImportXMLValues", "Import XML Values", "Import Values from XML document windows", 0},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 
@@ -227,6 +231,13 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
     CEXbHasChanged = true;
   };
   referenceTree_ = std::make_unique<TXMLMessageTree>();
+  buildRoad_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{
+      .main = *this,
+      .counters = counters_,
+      .messageFiles = messageFiles_,
+      .errorWindow = errorWindow_,
+      .recording = ports.recording != nullptr ? *ports.recording : noRecording_,
+      .plugIn = ports.plugIn});
 
   const auto handler = [this](void (TCEXMainWindow::*member)()) {
     return [this, member] { Guarded([&] { (this->*member)(); }); };
@@ -570,6 +581,15 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       break;
     case TCEXAction::ClearReceived:
       Action_ClearReceivedExecute();
+      break;
+    case TCEXAction::CreateXMLDoc:
+      Guarded([&] { buildRoad_->Action_CreateXMLDocExecute(); });
+      break;
+    case TCEXAction::TransferInputValues:
+      Guarded([&] { buildRoad_->Action_TransferInputValuesExecute(); });
+      break;
+    case TCEXAction::ImportXMLValues:
+      Guarded([&] { buildRoad_->Action_ImportXMLValuesExecute(); });
       break;
     case TCEXAction::Count:
       break;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "workbench/BuildRoad.h"
+#include "workbench/LogPorts.h"
 #include "workbench/MainServices.h"
 #include "workbench/MainWindowPorts.h"
 #include "workbench/PosterGate.h"
@@ -27,27 +29,30 @@ class TTHCClientThread;
 
 // The actions of the main window that exist so far.
 enum class TCEXAction : int {
-  LoadConfiguration,  // Action_LoadConfigurationExecute
-  SaveConfFile,       // Action_SaveConfFileExecute
-  SaveConfiguration,  // Action_SaveConfigurationExecute
-  Logout,             // Action_LogoutExecute
-  Exit,               // Action_ExitExecute
-  LoadMessage,        // Action_LoadMessageExecute
-  SaveMessage,        // Action_Save_MessageExecute
-  SaveMessageAs,      // Action_Save_Message_AsExecute
-  LoadReadStructure,  // Action_LoadReadStructureExecute
-  LoadXMLDoc,         // Action_Load_XMLDocExecute
-  ClearRef,           // Action_ClearRefExecute
-  ClearAll,           // Action_ClearAllExecute
-  CutItem,            // Action_CutItemExecute
-  CopyItem,           // Action_CopyItemExecute
-  InsertItem,         // Action_InsertItemExecute
-  InsertAsChild,      // Action_InsertAsChildExecute
-  DeleteItem,         // Action_DeleteItemExecute
-  GotoParent,         // Action_GotoParentExecute
-  SendDataStream,     // Action_SendDataStreamExecute
-  HangUp,             // Action_HangUpExecute
-  ClearReceived,      // Action_ClearReceivedExecute
+  LoadConfiguration,    // Action_LoadConfigurationExecute
+  SaveConfFile,         // Action_SaveConfFileExecute
+  SaveConfiguration,    // Action_SaveConfigurationExecute
+  Logout,               // Action_LogoutExecute
+  Exit,                 // Action_ExitExecute
+  LoadMessage,          // Action_LoadMessageExecute
+  SaveMessage,          // Action_Save_MessageExecute
+  SaveMessageAs,        // Action_Save_Message_AsExecute
+  LoadReadStructure,    // Action_LoadReadStructureExecute
+  LoadXMLDoc,           // Action_Load_XMLDocExecute
+  ClearRef,             // Action_ClearRefExecute
+  ClearAll,             // Action_ClearAllExecute
+  CutItem,              // Action_CutItemExecute
+  CopyItem,             // Action_CopyItemExecute
+  InsertItem,           // Action_InsertItemExecute
+  InsertAsChild,        // Action_InsertAsChildExecute
+  DeleteItem,           // Action_DeleteItemExecute
+  GotoParent,           // Action_GotoParentExecute
+  SendDataStream,       // Action_SendDataStreamExecute
+  HangUp,               // Action_HangUpExecute
+  ClearReceived,        // Action_ClearReceivedExecute
+  CreateXMLDoc,         // Action_CreateXMLDocExecute
+  TransferInputValues,  // Action_TransferInputValuesExecute
+  ImportXMLValues,      // Action_ImportXMLValuesExecute
   Count
 };
 
@@ -114,6 +119,10 @@ class TCEXMainWindow final : public ICEXMainServices {
     ICEXCounterLists& counters;
     ICEXLogin& login;
     ICEXSequenceWindow* sequenceWindow = nullptr;
+    // The EMV recording list; null: none yet.
+    ICEXRecordingList* recording = nullptr;
+    // The plug-in call of outgoing documents; null: PLGRunPlugin.
+    TCEXPlugInCall plugIn = nullptr;
   };
 
   // `programDir` ends with "/". Builds the shared objects; the form calls
@@ -150,6 +159,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   void Action_ClearAllExecute();
   void Action_LogoutExecute();
   void Action_ExitExecute();
+  // The build road: "Create XML Doc", "Transfer Input Values" and "Import
+  // XML Values".
+  TCEXBuildRoad& CEXBuildRoad() { return *buildRoad_; }
   // A recent-file entry was chosen.
   void CEXOpenRecentFile(const TCEXRecentEntry& entry);
 
@@ -239,6 +251,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   void CEXLoadConfiguration(const std::string& fileName) override;
   bool CEXTerminateThreads() override;
   bool CEXUserIsAdmin() const override { return CEXbIsAdmin; }
+  void CEXSetLogItemsList(ICEXLogColumns* list) override { buildRoad_->CEXSetLogItemsList(list); }
 
   // ICEXErrorHandOff: an error goes to a visible sequence window; false when
   // there is none, and the caller shows the error itself.
@@ -290,6 +303,10 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::unique_ptr<TSDCSecurityDecryption> securityDecryption_;
   std::unique_ptr<TXMLMessageTree> sourceTree_;
   std::unique_ptr<TXMLMessageTree> referenceTree_;
+  TCEXNoRecordingList noRecording_;
+  // Declared after the trees: the road clears the links of the source tree
+  // when it goes.
+  std::unique_ptr<TCEXBuildRoad> buildRoad_;
   std::unique_ptr<ICEXTimer> Timer1;  // response time-out
   std::unique_ptr<ICEXTimer> Timer3;  // clears status panel 1
   std::unique_ptr<ICEXTimer> Timer4;  // modem hang-up time-out

@@ -63,6 +63,7 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   // save of a user's command.
   bool CEXReadMessageFile(const std::string& path) override;
   bool CEXSaveMessage() override { return Action_Save_MessageExecute(true); }
+  bool CEXSaveMessageSilently() override { return Action_Save_MessageExecute(false); }
   void CEXLoadMessage() override { Action_LoadMessageExecute(); }
   void CEXSaveMessageAs() override { static_cast<void>(Action_Save_Message_AsExecute()); }
   void CEXLoadReferenceStructure() override { Action_LoadReadStructureExecute(); }

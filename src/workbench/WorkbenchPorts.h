@@ -5,6 +5,7 @@
 // window. Each comes with the implementation in use until its part exists.
 
 #include <string>
+#include <string_view>
 
 namespace kal {
 
@@ -18,6 +19,10 @@ class ICEXMessageFiles {
   // Saves the source tree to its message file (asking for a name when it
   // has none). True when it was saved.
   virtual bool CEXSaveMessage() = 0;
+  // Saves the source tree to its message file without asking anything
+  // (after a build, so that counters and pool positions persist). True when
+  // it was saved.
+  virtual bool CEXSaveMessageSilently() { return false; }
   // The file commands of the menus: "Load Message...", "Save Message as...",
   // "Load Reference Structure..." and "Load XML Document...".
   virtual void CEXLoadMessage() {}
@@ -41,6 +46,13 @@ class ICEXCounterLists {
   virtual void CEXReadCounters() = 0;
   // Writes both lists to their files (on close); shows its own errors.
   virtual void CEXWriteCounters() = 0;
+  // The next value of the counter `key` of the list serving `tag` (a new
+  // counter starts from `initialValue`); false when no list serves the tag.
+  virtual bool CEXCounterMessageValue(std::string_view /*tag*/, std::string_view /*key*/,
+                                      std::string_view /*initialValue*/,
+                                      std::string& /*valueText*/) {
+    return false;
+  }
 };
 
 class TCEXNoCounterLists final : public ICEXCounterLists {

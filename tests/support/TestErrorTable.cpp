@@ -22,6 +22,8 @@ TEST(ErrorTable, ComposedTextKeepsBothBlanksAndTheSubText) {
             "error during decryption of session key cryptogram:  x. cryptogram is smaller than 41");
   EXPECT_EQ(TERRErrorTable::ERRComposeText(7007, "timeout"), "Error:  timeout. ");
   EXPECT_EQ(TERRErrorTable::ERRComposeText(7022, "abc"), " abc. ");
+  EXPECT_EQ(TERRErrorTable::ERRComposeText(7021, "Value pool file not found: p.txt"),
+            " Value pool file not found: p.txt. ");
   EXPECT_EQ(TERRErrorTable::ERRComposeText(1004, ""),
             "incorrect data stream:  . length bytes different from stream length");
 }

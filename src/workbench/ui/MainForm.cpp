@@ -234,7 +234,9 @@ void TForm1::BuildControls() {
   auto* sendLayout = new QVBoxLayout(send);
   sendLayout->setContentsMargins(0, 0, 0, 0);
   sendLayout->addWidget(Captioned("Source Window", XMLMessageTree1, edits_[1]), 3);
-  sendLayout->addWidget(Captioned("Send Message: XML Document", memos_[0]), 2);
+  createXMLDocButton_ = new QToolButton;
+  createXMLDocButton_->setObjectName("ButtonCreateXMLDoc");
+  sendLayout->addWidget(Captioned("Send Message: XML Document", memos_[0], createXMLDocButton_), 2);
   sendButton_ = new QToolButton;
   sendButton_->setObjectName("SendDataStreamButton");
   sendLayout->addWidget(Captioned("Send Message: Data Stream", memos_[5], sendButton_), 1);
@@ -310,6 +312,9 @@ void TForm1::BuildMenus() {
                        TCEXAction::InsertAsChild, TCEXAction::DeleteItem, TCEXAction::GotoParent})
     edit->addAction(CEXActionObject(a));
   edit->addSeparator();
+  edit->addAction(CEXActionObject(TCEXAction::TransferInputValues));
+  edit->addAction(CEXActionObject(TCEXAction::ImportXMLValues));
+  edit->addSeparator();
   edit->addAction(CEXActionObject(TCEXAction::ClearRef));
   edit->addAction(CEXActionObject(TCEXAction::ClearReceived));
   edit->addAction(CEXActionObject(TCEXAction::ClearAll));
@@ -318,10 +323,14 @@ void TForm1::BuildMenus() {
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfFile));
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfiguration));
 
+  createXMLDocButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateXMLDoc));
+
   QToolBar* tools = addToolBar("ToolBar1");
   tools->setObjectName("ToolBar1");
   tools->addAction(CEXActionObject(TCEXAction::ClearReceived));
   tools->addAction(CEXActionObject(TCEXAction::HangUp));
+  tools->addAction(CEXActionObject(TCEXAction::TransferInputValues));
+  tools->addAction(CEXActionObject(TCEXAction::ImportXMLValues));
   tools->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   tools->addAction(CEXActionObject(TCEXAction::SaveConfFile));
   sendButton_->setDefaultAction(CEXActionObject(TCEXAction::SendDataStream));

@@ -110,8 +110,9 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   std::array<QLabel*, TCEXMainWindow::CEXcStatusPanels> panels_{};
   std::array<QAction*, static_cast<size_t>(TCEXAction::Count)> actions_{};
   std::array<QMenu*, static_cast<size_t>(TCEXMenu::Count)> menus_{};
-  QAction* fileMenuTail_ = nullptr;  // recent message files go before it
-  QToolButton* sendButton_ = nullptr;  // "Send Data Stream"
+  QAction* fileMenuTail_ = nullptr;            // recent message files go before it
+  QToolButton* sendButton_ = nullptr;          // "Send Data Stream"
+  QToolButton* createXMLDocButton_ = nullptr;  // "Create XML Doc" over Memo1
   std::vector<QAction*> recentActions_;
   bool shown_ = false;
   bool updating_ = false;

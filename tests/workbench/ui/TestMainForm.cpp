@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <filesystem>
 
@@ -151,8 +152,8 @@ class TestMainForm : public QObject {
       edit << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(edit,
              (QStringList{"Cut Item", "Copy Item", "Insert Item", "Insert As Child", "Delete Item",
-                          "Goto parent", "-", "Clear Reference Structure", "Clear Received Windows",
-                          "Clear All"}));
+                          "Goto parent", "-", "Transfer Input Values", "Import XML Values", "-",
+                          "Clear Reference Structure", "Clear Received Windows", "Clear All"}));
     QStringList parameters;
     for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions()) parameters << a->text();
     QCOMPARE(parameters, (QStringList{"Load Configuration...", "Save Configuration File",
@@ -160,7 +161,11 @@ class TestMainForm : public QObject {
     QStringList hints;
     for (QAction* a : Find<QToolBar>(form.get(), "ToolBar1")->actions()) hints << a->toolTip();
     QCOMPARE(hints, (QStringList{"clear received message windows", "disconnect and hang up phone",
-                                 "Load configuration", "Save configuration"}));
+                                 "transfer values from received message to source window",
+                                 "Import Values from XML document windows", "Load configuration",
+                                 "Save configuration"}));
+    QCOMPARE(Find<QToolButton>(form.get(), "ButtonCreateXMLDoc")->defaultAction()->text(),
+             QString("Create XML Doc"));
   }
 
   void ActionsRunTheCoreAndExitRunsTheCloseHandling() {
