@@ -207,7 +207,9 @@ void BuildRoadRef(benchmark::State& state) {
       EVP_PKEY_CTX_set_rsa_oaep_md(enc, EVP_sha256()) != 1 ||
       EVP_PKEY_CTX_set_rsa_mgf1_md(enc, EVP_sha256()) != 1)
     std::abort();
-  const std::string plain = "\x7f" + std::string("45678901") + macKey + std::string(16, 'S');
+  // 0x7F, the sender id, the key and the secret, as our cryptogram holds them.
+  std::string plain(1, '\x7f');
+  plain.append("45678901").append(macKey).append(16, 'S');
   unsigned char cryptogram[256];
   unsigned char padded[40] = {}, chain[32], mac[8];
   padded[32] = 0x80;
