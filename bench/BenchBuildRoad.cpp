@@ -121,15 +121,15 @@ void BuildRoadOurs(benchmark::State& state) {
   TCEXCounterLists counters(folder.path, host);
   TCEXMessageFiles files(host);
   TCEXMainWindow core(folder.path, TCEXMainWindow::TPorts{.view = host,
-                                                           .dialogs = host,
-                                                           .errorWindow = host,
-                                                           .timers = timers,
-                                                           .clock = clock,
-                                                           .poster = queue,
-                                                           .random = &random,
-                                                           .messageFiles = files,
-                                                           .counters = counters,
-                                                           .login = login});
+                                                          .dialogs = host,
+                                                          .errorWindow = host,
+                                                          .timers = timers,
+                                                          .clock = clock,
+                                                          .poster = queue,
+                                                          .random = &random,
+                                                          .messageFiles = files,
+                                                          .counters = counters,
+                                                          .login = login});
   files.CEXAttach(core);
   core.FormCreate();
   TCFGConfig& config = core.CEXConfiguration();
@@ -148,8 +148,9 @@ void BuildRoadOurs(benchmark::State& state) {
   // The message, written to a message file and loaded from it.
   TXMLMessageTree& tree = core.CEXSourceTree();
   int32_t id = 0;
-  TXMLTreeNode* root = tree.AddChildObject(
-      nullptr, "ep2:authreq", std::make_unique<TUAXxmlElement>("ep2:authreq", "", "c", "", "", 0), id);
+  TXMLTreeNode* root =
+      tree.AddChildObject(nullptr, "ep2:authreq",
+                          std::make_unique<TUAXxmlElement>("ep2:authreq", "", "c", "", "", 0), id);
   root->GetData()->SetID(id);
   const int32_t rootId = id;
   const auto add = [&](const std::string& name, const std::string& type, const std::string& value,
@@ -165,7 +166,8 @@ void BuildRoadOurs(benchmark::State& state) {
   for (int i = 0; i < kElements; ++i) add("ep2:Item" + std::to_string(i), "ans", Value(i), "M");
   const std::string message = folder.path + "bench.epm";
   core.CEXSetMessageFileName(message);
-  if (!files.CEXSaveMessageSilently() || !files.CEXReadMessageFile(message)) Host::Fail("message file");
+  if (!files.CEXSaveMessageSilently() || !files.CEXReadMessageFile(message))
+    Host::Fail("message file");
 
   for (auto _ : state) {
     core.CEXBuildRoad().Action_CreateXMLDocExecute();

@@ -85,7 +85,8 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
     ReportStreamError(rc, "");
     return rc;
   }
-  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) CEXSecurityDecryption().SDCSetSessionKey(key);
+  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac)
+    CEXSecurityDecryption().SDCSetSessionKey(key);
   const TCEXHeaderItems header = CEXGetTempHeaderItems();
 
   std::string errorText;
@@ -117,9 +118,8 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
         xml, config.CFGGetSenderIDLength(header.senderIDType),
         config.CFGGetPublicKeyOwnerIDLength(header.ownerIDType),
         UTHHexToString(config.CFGGetVersionNumber()), mode,
-        UTHHexToString(config.CFGGetSpecVersionNumber()),
-        static_cast<uint8_t>(header.senderIDType), header.senderID,
-        static_cast<uint8_t>(header.ownerIDType), header.ownerID, keyIndex,
+        UTHHexToString(config.CFGGetSpecVersionNumber()), static_cast<uint8_t>(header.senderIDType),
+        header.senderID, static_cast<uint8_t>(header.ownerIDType), header.ownerID, keyIndex,
         TSECep2Security::SECcSessionKeyVariantMACSend, key, cryptogram, stream);
   }
   if (rc != 0) {

@@ -18,9 +18,9 @@
 #include "common/TestSupport.h"
 #include "config/Config.h"
 #include "ep2/Ep2ByteStream.h"
-#include "ep2/SecurityDecryption.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
+#include "ep2/SecurityDecryption.h"
 #include "platform/EventPoster.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
@@ -159,8 +159,8 @@ struct SendCase {
   std::string version;      // configured, hex
   std::string specVersion;  // configured and in the document, hex
   int encodingInformation;
-  int securityHeader;  // 0 MAC only, 1 complete header
-  int keyBytes;        // 16 or 24
+  int securityHeader;   // 0 MAC only, 1 complete header
+  int keyBytes;         // 16 or 24
   bool idsFromMessage;  // the sender id from "ep2:TrmID", the owner from "ep2:AcqID"
   int mode;             // expected on the wire
   int pinFormat;        // expected
@@ -291,8 +291,8 @@ class CreateAndSendTest : public ::testing::Test {
   static std::string Expectation(const SendCase& c) {
     const int version = std::stoi(c.version, nullptr, 16);
     const std::string key = Key(c.keyBytes);
-    std::string header = "\"version\": " + std::to_string(version) + ", \"mode\": " +
-                         std::to_string(c.mode);
+    std::string header =
+        "\"version\": " + std::to_string(version) + ", \"mode\": " + std::to_string(c.mode);
     if (version >= 0x20) header += ", \"spec_version\": " + Quoted(c.specVersion);
     std::string e = "{\"xml\": " + Quoted(ExpectedXml(c.specVersion)) + ", \"mac_variant\": 1";
     if (c.mode == 2) {
@@ -302,8 +302,8 @@ class CreateAndSendTest : public ::testing::Test {
                 ", \"owner_id_type\": " + std::to_string(c.idsFromMessage ? 3 : 1) +
                 ", \"owner_id\": " + Quoted(ToHex(c.idsFromMessage ? "00000012345" : kOwnerID)) +
                 ", \"key_index\": 1, \"cryptogram_length\": 128";
-      e += ", \"private_key\": {\"n\": " + Quoted(ToHex(rsa->n)) + ", \"e\": " +
-           Quoted(ToHex(rsa->e)) + ", \"d\": " + Quoted(ToHex(rsa->d)) + "}";
+      e += ", \"private_key\": {\"n\": " + Quoted(ToHex(rsa->n)) +
+           ", \"e\": " + Quoted(ToHex(rsa->e)) + ", \"d\": " + Quoted(ToHex(rsa->d)) + "}";
       e += ", \"cryptogram\": {\"sender_id\": " + Quoted(ToHex(sender.substr(sender.size() - 8))) +
            ", \"session_key\": " + Quoted(ToHex(key)) + ", \"secret\": " + Quoted(kSecretHex) +
            ", \"form\": " + (c.keyBytes == 24 ? "\"oaep\"" : "\"raw\"") + "}";
@@ -343,12 +343,9 @@ class CreateAndSendTest : public ::testing::Test {
 TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
   const std::vector<SendCase> cases = {
       // Encoding off: mode 0 whatever the choice says.
-      {"10", "0500", 0, 1, 16, false, 0, 2},
-      {"20", "0510", 1, 0, 16, false, 1, 2},
-      {"30", "0630", 2, 0, 24, false, 1, 3},
-      {"30", "0630", 1, 1, 16, false, 2, 3},
-      {"30", "0630", 2, 1, 24, true, 2, 3},
-      {"20", "0630", 1, 1, 24, false, 2, 3},
+      {"10", "0500", 0, 1, 16, false, 0, 2}, {"20", "0510", 1, 0, 16, false, 1, 2},
+      {"30", "0630", 2, 0, 24, false, 1, 3}, {"30", "0630", 1, 1, 16, false, 2, 3},
+      {"30", "0630", 2, 1, 24, true, 2, 3},  {"20", "0630", 1, 1, 24, false, 2, 3},
       {"10", "0500", 1, 1, 16, true, 2, 2},
   };
   std::string expect = "[", respond = "[";
@@ -395,7 +392,8 @@ TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
   const std::vector<HostResult> results = ParseResults(rest);
   ASSERT_EQ(results.size(), cases.size()) << rest;
   for (size_t i = 0; i < cases.size(); ++i) {
-    EXPECT_TRUE(results[i].ok) << "case " << i << "\n" << ::testing::PrintToString(results[i].failed);
+    EXPECT_TRUE(results[i].ok) << "case " << i << "\n"
+                               << ::testing::PrintToString(results[i].failed);
     // The checks that matter ran (a host that checked nothing would pass).
     for (const char* check : {"xml.wellformed", "xml.tree", "item.ep2:EncPIN", "item.ep2:AppPAN",
                               "item.ep2:Track2Dat", "header.mode", "header.version"})
@@ -405,7 +403,6 @@ TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
   }
   EXPECT_EQ(status, 0) << rest;
 }
-
 
 // Our own reader splits a stream; the MAC is recomputed with the key given.
 struct SplitStream {
@@ -497,7 +494,8 @@ TEST_F(CreateAndSendTest, TheStreamGoesToTheTakerOrTheViewWhichKeepsItsBytesUnti
   EXPECT_EQ(core.CEXGetEdit(TCEXEdit::Edit6), "");
   const std::string& stream = taker.streams[0];
   ASSERT_GT(stream.size(), 8u);
-  const uint32_t length = static_cast<uint8_t>(stream[0]) << 24 | static_cast<uint8_t>(stream[1]) << 16 |
+  const uint32_t length = static_cast<uint8_t>(stream[0]) << 24 |
+                          static_cast<uint8_t>(stream[1]) << 16 |
                           static_cast<uint8_t>(stream[2]) << 8 | static_cast<uint8_t>(stream[3]);
   EXPECT_EQ(length, stream.size() - 4);
   EXPECT_EQ(stream.substr(4, 4), FromHex("20063000"));  // version, spec version, mode 0

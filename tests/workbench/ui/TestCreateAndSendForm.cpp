@@ -81,7 +81,8 @@ class TestCreateAndSendForm : public QObject {
     core.CEXSetAddMsgNum(2);
 
     // "Add MAC Only" through the radio group.
-    auto* macOnly = form.findChild<QGroupBox*>("RadioGroup1")->findChildren<QAbstractButton*>().at(0);
+    auto* macOnly =
+        form.findChild<QGroupBox*>("RadioGroup1")->findChildren<QAbstractButton*>().at(0);
     macOnly->click();
     QCOMPARE(config.CFGGetMacOnly(), uint8_t{1});
 
@@ -92,12 +93,12 @@ class TestCreateAndSendForm : public QObject {
         id);
     root->GetData()->SetID(id);
     const int32_t rootId = id;
-    tree.AddChildObject(root, "ep2:TrmID",
-                        std::make_unique<TUAXxmlElement>("ep2:TrmID", "T0000042", "an", "", "", rootId),
-                        id);
-    tree.AddChildObject(root, "ep2:Amount",
-                        std::make_unique<TUAXxmlElement>("ep2:Amount", "1250", "n", "M", "", rootId),
-                        id);
+    tree.AddChildObject(
+        root, "ep2:TrmID",
+        std::make_unique<TUAXxmlElement>("ep2:TrmID", "T0000042", "an", "", "", rootId), id);
+    tree.AddChildObject(
+        root, "ep2:Amount",
+        std::make_unique<TUAXxmlElement>("ep2:Amount", "1250", "n", "M", "", rootId), id);
 
     auto* button = form.findChild<QToolButton*>("ButtonCreateAndSend");
     QVERIFY(button != nullptr);
