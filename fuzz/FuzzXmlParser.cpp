@@ -4,7 +4,9 @@
 // must succeed and, unless the writer had to replace characters its encoding
 // cannot carry in names (which only a declaration that switches encodings
 // twice, or names non-ASCII attributes before its encoding, can bring about),
-// give the same tree and the same encoding.
+// give the same tree and the same encoding. A document that parses is also
+// validated, twice: validation raises nothing, its result says whether there
+// are findings, and the second run finds the same.
 #include <cstdint>
 #include <memory>
 #include <sstream>
@@ -52,6 +54,22 @@ bool SameTree(const kal::TVxXMLNode* a, const kal::TVxXMLNode* b) {
   return true;
 }
 
+std::vector<std::string> Findings(const kal::TVxXMLParser& parser) {
+  std::vector<std::string> out;
+  for (const kal::TVxError& e : parser.ValidationErrors) out.push_back(e.Msg);
+  return out;
+}
+
+void Validate(kal::TVxXMLParser& parser, kal::TVxXMLDocument& doc) {
+  const bool valid = parser.Validate(&doc);
+  Check(valid == parser.ValidationErrors.empty());
+  const std::vector<std::string> first = Findings(parser);
+  for (const std::string& msg : first) Check(!msg.empty() && msg[0] == '[');
+  Check(parser.Validate(&doc) == valid);
+  Check(Findings(parser) == first);
+  Check(doc.IdList == nullptr);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -64,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parser.SetRetrieveExternal(false);
     const std::unique_ptr<kal::TVxXMLDocument> doc = Parse(parser, bytes);
     if (!doc) continue;
+    Validate(parser, *doc);
     std::string out;
     doc->Write(out);
     const bool lossless = parser.InvalidCharRecord().DataString().empty();

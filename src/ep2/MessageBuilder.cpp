@@ -9,13 +9,18 @@
 #include "support/CompressedNumeric.h"
 #include "support/StringUnit.h"
 #include "xml/XMLDOM.h"
-#include "xml/XMLParser.h"
 
 namespace kal {
 
 TCEOEp2MessageElements::TCEOEp2MessageElements(int32_t iErrorBase) : CEOiErrorBase(iErrorBase) {}
 
 TCEOEp2MessageElements::~TCEOEp2MessageElements() = default;
+
+std::u16string_view TCEOEp2MessageElements::Wide(std::string_view s, std::u16string& buffer) {
+  buffer.clear();
+  UTFAppendDocumentText(s, buffer);
+  return buffer;
+}
 
 int32_t TCEOEp2MessageElements::Failed(const char* text) {
   CEOsErrorMessage = text;
@@ -33,10 +38,10 @@ int32_t TCEOEp2MessageElements::CEOCreateMessage(const std::string& sMsgHeader,
   CEOaVxXMLDocument.reset();
   CEOaVxXMLParser.reset();
   try {
-    CEOaVxXMLParser = std::make_unique<TVxXMLParser>();
+    CEOaVxXMLParser.emplace();
     CEOaVxXMLDocument = std::make_unique<TVxXMLDocument>();
     TVxXMLDocument* doc = CEOaVxXMLDocument.get();
-    doc->AssignParser(CEOaVxXMLParser.get());
+    doc->AssignParser(&*CEOaVxXMLParser);
     doc->SetEncoding(u"UTF-8");
 
     auto rootNode = std::make_unique<TVxXMLElement>(
@@ -86,18 +91,18 @@ int32_t TCEOEp2MessageElements::CEOAddChildContainer(const std::string& sTag,
   }
 }
 
-int32_t TCEOEp2MessageElements::AddValued(const std::string& sTag, const std::string& value,
+int32_t TCEOEp2MessageElements::AddValued(const std::string& sTag, std::string_view value,
                                           TVxXMLElement* aParent, TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
   if (!aParent) return Failed("no parent element");
   try {
     TVxXMLDocument* doc = CEOaVxXMLDocument.get();
-    auto element = std::make_unique<TVxXMLElement>(UTFToDocumentText(sTag), doc);
+    auto element = std::make_unique<TVxXMLElement>(Wide(sTag, CEOsWideName), doc);
     if (!value.empty()) {
       // The model keeps text as it is given here; the writer escapes it. So
       // the value, references and markup characters included, reads back
       // unchanged.
-      auto text = std::make_unique<TVxXMLText>(UTFToDocumentText(value), doc, true);
+      auto text = std::make_unique<TVxXMLText>(Wide(value, CEOsWideValue), doc, true);
       element->AppendChild(text.get());
       text.release();
     }
@@ -171,21 +176,19 @@ int32_t TCEOEp2MessageElements::CEOAddElementB(const std::string& sTag, const st
                                                TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
   if (!bEncode) return AddValued(sTag, sValue, aParent, aXMLElement);
-  std::string encoded;
-  if (TUTBase64().EncodeData(sValue, encoded)) return kCHKErrorEncodeB;
-  return AddValued(sTag, encoded, aParent, aXMLElement);
+  if (TUTBase64().EncodeData(sValue, CEOsCoded)) return kCHKErrorEncodeB;
+  return AddValued(sTag, CEOsCoded, aParent, aXMLElement);
 }
 
 int32_t TCEOEp2MessageElements::CEOAddElementCN(const std::string& sTag, const std::string& sValue,
                                                 TVxXMLElement* aParent,
                                                 TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
-  std::string packed;
-  if (TUTCompressedNumeric(0).UTCCompressNumericString(sValue, packed) != 0)
+  CEOsPacked.clear();
+  if (TUTCompressedNumeric(0).UTCCompressNumericString(sValue, CEOsPacked) != 0)
     return kCHKErrorFormatN;
-  std::string encoded;
-  if (TUTBase64().EncodeData(packed, encoded)) return kCHKErrorEncodeCN;
-  return AddValued(sTag, encoded, aParent, aXMLElement);
+  if (TUTBase64().EncodeData(CEOsPacked, CEOsCoded)) return kCHKErrorEncodeCN;
+  return AddValued(sTag, CEOsCoded, aParent, aXMLElement);
 }
 
 int32_t TCEOEp2MessageElements::CEOCompleteMessage(std::string& out) {

@@ -13,11 +13,14 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "xml/XMLParser.h"
 
 namespace kal {
 
-class TVxXMLParser;
 class TVxXMLDocument;
 class TVxXMLElement;
 
@@ -95,16 +98,26 @@ class TCEOEp2MessageElements {
 
  private:
   // Appends the element sTag with the UTF-8 text value to aParent.
-  int32_t AddValued(const std::string& sTag, const std::string& value, TVxXMLElement* aParent,
+  int32_t AddValued(const std::string& sTag, std::string_view value, TVxXMLElement* aParent,
                     TVxXMLElement*& aXMLElement);
   int32_t Failed(const char* text);
+  // s in UTF-16, in one of the buffers below.
+  static std::u16string_view Wide(std::string_view s, std::u16string& buffer);
 
   // Declared before the document, which points at it, so that it is freed
-  // after the document.
-  std::unique_ptr<TVxXMLParser> CEOaVxXMLParser;
+  // after the document. Held in place: a parser is large, and a heap block
+  // of its size costs more to get than the rest of a small message.
+  std::optional<TVxXMLParser> CEOaVxXMLParser;
   std::unique_ptr<TVxXMLDocument> CEOaVxXMLDocument;
   int32_t CEOiErrorBase;
   std::string CEOsErrorMessage;
+  // Reused for every name, value and coded value on its way into the
+  // document, so that adding an element allocates only what the document
+  // keeps.
+  std::u16string CEOsWideName;
+  std::u16string CEOsWideValue;
+  std::string CEOsPacked;
+  std::string CEOsCoded;
 };
 
 }  // namespace kal

@@ -3,6 +3,7 @@
 #include <exception>
 #include <istream>
 #include <streambuf>
+#include <string_view>
 
 #include "ep2/DocumentText.h"
 #include "ep2/ElementFormats.h"
@@ -44,9 +45,38 @@ class TMemoryBuffer : public std::streambuf {
   }
 };
 
-// Elements are matched by their exact tag name.
-bool Named(const TVxXMLElement& e, std::u16string_view name) {
-  return e.TagName() == name;
+// A name to match tag names against exactly. ep2 names are ASCII and are
+// compared as they stand; any other name is converted once.
+class TName {
+ public:
+  explicit TName(std::string_view name) : utf8_(name) {
+    for (unsigned char c : name)
+      if (c >= 0x80) {
+        wide_ = UTFToDocumentText(name);
+        ascii_ = false;
+        break;
+      }
+  }
+  bool Names(const TVxXMLElement& e) const { return Names(e.TagName()); }
+  bool Names(const std::u16string& tag) const {
+    if (!ascii_) return tag == wide_;
+    if (tag.size() != utf8_.size()) return false;
+    for (std::size_t i = 0; i < tag.size(); ++i)
+      if (tag[i] != static_cast<unsigned char>(utf8_[i])) return false;
+    return true;
+  }
+
+ private:
+  std::string_view utf8_;
+  std::u16string wide_;
+  bool ascii_ = true;
+};
+
+// Appends the value of element (text and CDATA children) to out.
+void AppendValue(const TVxXMLElement& element, std::string& out) {
+  for (const TVxXMLNode* n = element.GetFirstNode(); n; n = n->Next())
+    if (n->GetType() == ntText || n->GetType() == ntCData)
+      UTFAppendFromDocumentText(n->GetValue(), out);
 }
 
 // The element after e in document order within the subtree of top, or null.
@@ -70,9 +100,7 @@ int32_t Checked(bool found, const std::string& value, Check check) {
 
 std::string TCOMEp2InMessage::COMElementValue(const TVxXMLElement& element) {
   std::string value;
-  for (const TVxXMLNode* n = element.GetFirstNode(); n; n = n->Next())
-    if (n->GetType() == ntText || n->GetType() == ntCData)
-      UTFAppendFromDocumentText(n->GetValue(), value);
+  AppendValue(element, value);
   return value;
 }
 
@@ -126,14 +154,18 @@ int32_t TCOMEp2InMessage::COMFindElement(const std::string& sName, const TVxXMLE
   sValue.clear();
   aXMLElement = nullptr;
   if (!aParent) return 0;
-  const std::u16string name = UTFToDocumentText(sName);
+  const TName name(sName);
   int count = 0;
-  for (TVxXMLElement* e = aParent->GetFirstChild(); e; e = e->NextSibling()) {
-    if (!Named(*e, name) || ++count < iOccurence) continue;
+  // The children in order; a node's name is compared before it is taken as
+  // an element, so siblings of other names cost no more than the compare.
+  for (TVxXMLNode* n = aParent->GetFirstNode(); n; n = n->Next()) {
+    if (n->GetType() != ntElement || !name.Names(n->GetName())) continue;
+    TVxXMLElement* e = n->AsElement();
+    if (!e || ++count < iOccurence) continue;
     if (count > iOccurence) break;  // an occurrence below 1 matches nothing
     bFound = true;
     aXMLElement = e;
-    if (bGetValue) sValue = COMElementValue(*e);
+    if (bGetValue) AppendValue(*e, sValue);
     return 0;
   }
   if (bFindAny) return COMFindAnyElement(sName, aParent, sValue, bFound, aXMLElement);
@@ -147,17 +179,17 @@ int32_t TCOMEp2InMessage::COMFindAnyElement(const std::string& sName, const TVxX
   sValue.clear();
   aXMLElement = nullptr;
   if (!aParent) return 0;
-  const std::u16string name = UTFToDocumentText(sName);
-  if (Named(*aParent, name)) {
+  const TName name(sName);
+  if (name.Names(*aParent)) {
     bFound = true;
     aXMLElement = const_cast<TVxXMLElement*>(aParent);
     return 0;
   }
   for (const TVxXMLElement* e = aParent->GetFirstChild(); e; e = NextInSubtree(e, aParent)) {
-    if (!Named(*e, name)) continue;
+    if (!name.Names(*e)) continue;
     bFound = true;
     aXMLElement = const_cast<TVxXMLElement*>(e);
-    sValue = COMElementValue(*e);
+    AppendValue(*e, sValue);
     return 0;
   }
   return 0;

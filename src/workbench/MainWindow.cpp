@@ -71,6 +71,9 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_TransferInputValues", "Transfer Input Values",
      "transfer values from received message to source window", 1},
     {"Action_ImportXMLValues", "Import XML Values", "Import Values from XML document windows", 0},
+    {"Action_CreateDataStream", "Create Data Stream", "", 1},
+    {"Action_CreateAndSend", "Create + Send", "", 1},
+    {"Action_TransferAndSend", "Transfer+Send", "", 1},
     {"Action_ParseMessage", "Parse Message", "", 0},
     {"Action_AnalyseMessage", "Analyse Message", "", 0},
     {"Action_DecryptSecurity", "Decrypt Security", "", 0},
@@ -237,15 +240,15 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
     CEXbHasChanged = true;
   };
   referenceTree_ = std::make_unique<TXMLMessageTree>();
+  recording_ = ports.recording != nullptr ? ports.recording : &noRecording_;
   buildRoad_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{
       .main = *this,
       .counters = counters_,
       .messageFiles = messageFiles_,
       .errorWindow = errorWindow_,
-      .recording = ports.recording != nullptr ? *ports.recording : noRecording_,
+      .recording = *recording_,
       .plugIn = ports.plugIn});
   receivePlugIn_ = ports.plugIn;
-  receiveRecording_ = ports.recording != nullptr ? ports.recording : &noRecording_;
 
   const auto handler = [this](void (TCEXMainWindow::*member)()) {
     return [this, member] { Guarded([&] { (this->*member)(); }); };
@@ -599,6 +602,15 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::ImportXMLValues:
       Guarded([&] { buildRoad_->Action_ImportXMLValuesExecute(); });
       break;
+    case TCEXAction::CreateDataStream:
+      Guarded([&] { Action_CreateDataStreamExecute(); });
+      break;
+    case TCEXAction::CreateAndSend:
+      Guarded([&] { Action_CreateAndSendExecute(); });
+      break;
+    case TCEXAction::TransferAndSend:
+      Guarded([&] { Action_TransferAndSendExecute(); });
+      break;
     case TCEXAction::ParseMessage:
       Guarded([&] { Action_ParseMessageExecute(); });
       break;
@@ -618,6 +630,8 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
 
 void TCEXMainWindow::Action_ClearAllExecute() {
   for (std::string& memo : memos_) memo.clear();
+  CEXsDataStream.clear();
+  dataStreamShown_ = false;
   sourceTree_->XMLDeleteAll();
   referenceTree_->XMLDeleteAll();
   selectedSourceLine_ = -1;
@@ -1037,6 +1051,8 @@ const std::string& TCEXMainWindow::CEXGetMemo(TCEXMemo memo) const {
 
 void TCEXMainWindow::CEXSetMemo(TCEXMemo memo, const std::string& text) {
   memos_.at(static_cast<size_t>(memo) - 1) = text;
+  // The stream view was edited: its text is the stream from now on.
+  if (memo == TCEXMemo::Memo6) dataStreamShown_ = false;
   Changed(CEXpMemos);
 }
 

@@ -27,6 +27,14 @@ class ITHReceiveView;
 class TPLTStreamSocket;
 class TTHCClientThread;
 
+// Whoever asked for a data stream and takes it instead of the stream view
+// (the load-test thread list).
+class ICEXDataStreamTaker {
+ public:
+  virtual ~ICEXDataStreamTaker() = default;
+  virtual void SCLSetSendDataStream(const std::string& stream) = 0;
+};
+
 // The actions of the main window that exist so far.
 enum class TCEXAction : int {
   LoadConfiguration,    // Action_LoadConfigurationExecute
@@ -53,6 +61,9 @@ enum class TCEXAction : int {
   CreateXMLDoc,         // Action_CreateXMLDocExecute
   TransferInputValues,  // Action_TransferInputValuesExecute
   ImportXMLValues,      // Action_ImportXMLValuesExecute
+  CreateDataStream,     // Action_CreateDataStreamExecute
+  CreateAndSend,        // Action_CreateAndSendExecute
+  TransferAndSend,      // Action_TransferAndSendExecute
   ParseMessage,         // Action_ParseMessageExecute
   AnalyseMessage,       // Action_AnalyseMessageExecute
   DecryptSecurity,      // Action_DecryptSecurityExecute
@@ -417,6 +428,54 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::unique_ptr<ICEXTimer> connectionDelayTimer_;
 
   // ------------------------------------------------------------------
+  // Create Data Stream: the frame of the built document, the chains
+  // "Create + Send" and "Transfer+Send", and the "Security header" choice.
+  // (MainWindowStream.cpp)
+ public:
+  // The header items of the stream being made: sender and owner id with
+  // their types, and the component secret (hex text).
+  struct TCEXHeaderItems {
+    std::string senderID;
+    int senderIDType = 0;
+    std::string ownerID;
+    int ownerIDType = 0;
+    std::string componentSecret;
+  };
+  // The ids the last build took from the message, else the configured
+  // ones; a sender id equal to the previous message's brings back that
+  // message's secret when this one gave none.
+  TCEXHeaderItems CEXGetTempHeaderItems();
+
+  // Frames Memo1's document. The stream goes to `taker` when one asked for
+  // it, else into the stream view (Memo6, with its bytes kept here). 0, or
+  // the code that was reported.
+  int CEXCreateDataStream(ICEXDataStreamTaker* taker);
+  void Action_CreateDataStreamExecute(ICEXDataStreamTaker* taker = nullptr) {
+    static_cast<void>(CEXCreateDataStream(taker));
+  }
+  // Create XML Doc, Create Data Stream and Send Data Stream in a row; a
+  // step that fails ends the chain. "Transfer+Send" transfers first.
+  void Action_CreateAndSendExecute();
+  void Action_TransferAndSendExecute();
+  // "Security header": 0 MAC only, 1 complete security header; stored in
+  // the configuration's MAC-only setting at once.
+  void RadioGroup1Click(int index);
+
+  // The stream the stream view shows, as bytes: the one made last while
+  // the view still shows it, else the view's hex text.
+  std::string CEXDataStreamBytes() const;
+
+  static constexpr const char* CEXcDataStreamError = "error during generation of data stream";
+
+ private:
+  void ReportStreamError(int code, const std::string& text);
+
+  // The bytes of the stream in Memo6 while Memo6 shows it unchanged.
+  std::string CEXsDataStream;
+  bool dataStreamShown_ = false;
+  ICEXRecordingList* recording_ = nullptr;
+
+  // ------------------------------------------------------------------
   // Receive road: parse, analyse and decrypt the received message.
   // (MainWindowReceive.cpp)
  public:
@@ -473,7 +532,6 @@ class TCEXMainWindow final : public ICEXMainServices {
   bool receiveBusy_ = false;
   ICEXLogColumns* receiveLogColumns_ = nullptr;
   TCEXPlugInCall receivePlugIn_ = nullptr;
-  ICEXRecordingList* receiveRecording_ = nullptr;
   std::string CEXaBuf;
   std::string CEXsRoot;
   // The parser is declared before its document, which points at it.

@@ -303,7 +303,7 @@ void TCEXMainWindow::CEXTerminateClient() {
 void TCEXMainWindow::Action_SendDataStreamExecute() {
   if (destroyed_) return;
   Shielded(dialogs_, [&] {
-    std::string stream = UTHHexToString(CEXGetMemo(TCEXMemo::Memo6));
+    std::string stream = CEXDataStreamBytes();
     if (stream.empty()) return;
     CEXsSendString = std::move(stream);
     TTCPCommParams& comm = CEXCommParams();

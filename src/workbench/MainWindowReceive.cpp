@@ -345,7 +345,7 @@ int TCEXMainWindow::AnalyseMessage() {
     element.SetActValue(value);
     if (columns != nullptr) columns->LUXAcceptItem(name, value);
     std::string recordError;
-    rc = receiveRecording_->RFLAcceptItem(name, element.GetTLVTag(), false, type, value, type, value,
+    rc = recording_->RFLAcceptItem(name, element.GetTLVTag(), false, type, value, type, value,
                                   recordError);
     if (rc != 0) errorText = recordError;
   }

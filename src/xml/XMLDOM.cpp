@@ -527,7 +527,8 @@ void TVxXMLAttr::Normalize() {
   if (!collapse && FNodeValue.find_first_of(u"&<\t\r\n") == std::u16string::npos) return;
   TNormalizer n(FDocument, TNormalizer::Kind::Attr, collapse, false);
   n.Run(collapse ? XMLTrim(FNodeValue) : FNodeValue);
-  FNodeValue = std::move(n.head);
+  // Blanks that references bring to either end of a tokenised value go too.
+  FNodeValue = collapse ? XMLTrim(n.head) : std::move(n.head);
 }
 
 // ---------------------------------------------------------------------------
@@ -804,9 +805,21 @@ TVxDeclarations* TVxXMLDocument::GetDeclarations() const {
 
 void TVxXMLDocument::Clear() {
   DestroyChain(FDataList.ReleaseChain());
-  IdList.reset();
+  SetIdList(nullptr);
   AddVersion();
   FEncoding = TEncoding::US_ASCII;
+}
+
+void TVxXMLDocument::SetIdList(std::unique_ptr<TVxNodeList> list) {
+  IdList = std::move(list);
+  FIdCounts.clear();
+  if (!IdList) return;
+  for (const TVxXMLNode* n = IdList->GetFirst(); n; n = n->Next()) ++FIdCounts[n->GetValue()];
+}
+
+int TVxXMLDocument::IdCount(std::u16string_view value) const {
+  const auto it = FIdCounts.find(std::u16string(value));
+  return it == FIdCounts.end() ? 0 : it->second;
 }
 
 }  // namespace kal

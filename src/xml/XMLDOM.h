@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "xml/CodePages.h"
@@ -365,6 +366,10 @@ class TVxXMLElement : public TVxContainer {
   void SetDocument(TVxXMLDocument* doc);
   // Appends a clone of every node of el's list other than its attributes.
   void InsertElementContent(const TVxXMLElement& el);
+  // Records the findings of this element and every element below it against
+  // the declarations of the document type (nothing without one) with the
+  // document's parser.
+  void Validate() override;
   // Writes the element and its subtree (without recursion).
   void Write(TVxXMLWriter& writer, int l) const override;
 
@@ -436,8 +441,12 @@ class TVxXMLDocument : public TVxContainer {
 
   const TDOMImplementation& GetImplementation() const { return FDomImplementation; }
 
-  // Clones of every attribute of type ID, filled for validation (owned).
+  // Clones of every attribute of type ID, filled for validation (owned);
+  // set it through SetIdList, which indexes the values for IdCount.
   std::unique_ptr<TVxNodeList> IdList;
+  void SetIdList(std::unique_ptr<TVxNodeList> list);
+  // How many attributes of IdList have exactly the value value.
+  int IdCount(std::u16string_view value) const;
   TWriteMode WriteMode = TWriteMode::wmStandard;
   TByteOrder ByteOrder = TByteOrder::boBigEndian;
 
@@ -445,6 +454,7 @@ class TVxXMLDocument : public TVxContainer {
   void AddVersion();
 
   TEncoding FEncoding = TEncoding::UTF_8;
+  std::unordered_map<std::u16string, int> FIdCounts;
   TDOMImplementation FDomImplementation;
   TVxParserContext* FParser = nullptr;
 };

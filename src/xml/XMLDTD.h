@@ -25,6 +25,7 @@ namespace kal {
 
 class TVxElementDecl;
 class TVxAttListDecl;
+class TContentModelAnalyzer;
 class TVxCustomEntityDecl;
 class TVxNotation;
 
@@ -144,6 +145,10 @@ class TVxElementDecl : public TVxXMLNode {
   // Replaces the model (taking content over).
   void SetContentModel(TVxContentModel* content);
   TVxContentModel* GetContentModel() const { return Content; }
+  // Records the findings of el's content against this declaration with the
+  // parser of el's document. analyzer, when given, keeps the models it has
+  // compiled for the next elements.
+  void ValidateElementDecl(TVxXMLElement& el, TContentModelAnalyzer* analyzer = nullptr) const;
   void Write(TVxXMLWriter& writer, int l) const override;
 
  protected:
@@ -168,6 +173,9 @@ class TVxAttDef : public TVxXMLNode {
   // Name, types, default and value; not the enumeration.
   std::unique_ptr<TVxXMLNode> CloneNode() const override;
   void Write(TVxXMLWriter& writer, int l) const override;
+  // Records the findings of attr (an attribute of an element) against this
+  // definition. The ID checks read the document's ID list.
+  void ValidateAttDef(TVxXMLAttr& attr) const;
 
   char AttributeType = atCData;
   std::uint8_t DefaultType = dtImplied;
@@ -191,6 +199,8 @@ class TVxAttListDecl : public TVxXMLNode {
   TVxAttDef* GetAtt(std::u16string_view name) const;
   const TVxNodeList& GetAttList() const { return AttList; }
   void Write(TVxXMLWriter& writer, int l) const override;
+  // Records every #REQUIRED attribute that el lacks.
+  void ValidateAttList(TVxXMLElement& el) const;
 
  protected:
   void ReleaseOwned(std::vector<TVxXMLNode*>& chains) override;
@@ -244,6 +254,8 @@ class TVxGEntityDecl : public TVxCustomEntityDecl {
   const std::u16string& GetNotation() const { return FNotation; }
   // An unparsed entity is never read.
   void Retrieve() override;
+  // Records an unparsed entity whose notation is not declared.
+  void Validate() override;
 
  private:
   std::u16string FNotation;
@@ -296,6 +308,10 @@ class TVxDocumentType : public TVxExternalNode, public TVxDeclarations {
 
   // Reads the external subset and parses it into the declarations.
   void Retrieve() override;
+  // Records the findings of the document as a whole: its root element and
+  // name, element types declared twice, external entities in a standalone
+  // document, and the general entity declarations.
+  void Validate() override;
 
   // The declarations so far belong to the internal subset; what is added
   // afterwards comes from the external subset.

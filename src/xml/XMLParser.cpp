@@ -55,7 +55,41 @@ bool TVxXMLParser::Parse(std::istream& stream, std::unique_ptr<TVxXMLDocument>& 
     doc = std::make_unique<TVxXMLDocument>();
   }
   ParseInto(stream, *doc);
-  return true;
+  return FParseDTD ? Validate(doc.get()) : true;
+}
+
+bool TVxXMLParser::Validate(TVxXMLDocument* doc) {
+  if (!doc) {
+    ValidationErrors.clear();
+    AddValidationError("[XML]: The document is empty.", nullptr);
+    return false;
+  }
+  doc->AssignParser(this);
+  ValidationErrors.clear();
+  const std::u16string version = XMLTrim(doc->GetVersion());
+  if (version.empty()) {
+    AddValidationError("[XML]: The document does not have a proper version declaration.", doc);
+    return false;
+  }
+  if (version != u"1.0") {
+    AddValidationError(
+        "[XML]: Unsupported version number \"" +
+            UnicodeToShort(version, TEncoding::UTF_8, TByteOrder::boBigEndian, nullptr) + "\".",
+        doc);
+    return false;
+  }
+  TVxXMLNode* docType = doc->GetDocumentType();
+  if (!docType) {
+    AddValidationError("[XML]: Document type declaration not found.", doc);
+    return false;
+  }
+  docType->Validate();
+  if (TVxXMLElement* root = doc->GetDocumentElement()) {
+    doc->SetIdList(root->GetAttributesByType(atID));
+    root->Validate();
+    doc->SetIdList(nullptr);
+  }
+  return ValidationErrors.empty();
 }
 
 // Parses into doc, a new or cleared document.

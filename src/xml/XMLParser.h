@@ -44,8 +44,14 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   //
   // Raises EVxXMLParserError on a syntax error (doc keeps what was built up
   // to it) and EVxDOMException when the model refuses a node (doc is cleared
-  // first). Returns true.
+  // first). Returns true, or with ValidateDocument what Validate returns.
   bool Parse(std::istream& stream, std::unique_ptr<TVxXMLDocument>& doc);
+
+  // Checks doc against its document type and puts the findings into
+  // ValidationErrors (cleared first); true when there are none. doc (null:
+  // the finding that the document is empty) is linked to this parser.
+  // Raises nothing.
+  bool Validate(TVxXMLDocument* doc);
 
   // 'd' reads a document, 'e' an external parsed entity: content (after an
   // optional text declaration) under the pseudo root element "_root".
@@ -55,6 +61,9 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   // or "no") and end tags that always name their element.
   bool StandardXML() const { return FStandardXML; }
   void SetStandardXML(bool on) { FStandardXML = on; }
+  // Every document read is validated after parsing (off by default).
+  bool ValidateDocument() const { return FParseDTD; }
+  void SetValidateDocument(bool on) { FParseDTD = on; }
   void SetFormatedOutput(bool on) { FFmtOut = on; }
   void SetRetrieveInternetURI(bool on) { FInternet = on; }
   // Off: no external DTD or entity is read, neither a local file nor over
@@ -132,6 +141,7 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   TVxXMLElement* OpenElement() const;
 
   bool FStandardXML = false;
+  bool FParseDTD = false;
   char FParserMode = 'd';
   bool FFmtOut = true;
   bool FInternet = true;

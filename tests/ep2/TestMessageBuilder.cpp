@@ -77,7 +77,7 @@ TEST_F(MessageBuilder, ModelExceptionsBecomeBasePlusOne) {
   EXPECT_EQ(msg, nullptr);
   const std::string text = builder.CEOGetErrorMessage();
   EXPECT_FALSE(text.empty());
-  EXPECT_EQ(text.find("XML-DOM"), std::string::npos);  // the part after the first colon
+  EXPECT_EQ(text.find("XML-DOM"), std::string::npos);  // only the text after the first colon
 
   ASSERT_EQ(builder.CEOCreateMessage("H", "", "", "M", "", msg), 0);
   EXPECT_TRUE(builder.CEOGetErrorMessage().empty());

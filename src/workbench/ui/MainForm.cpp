@@ -211,7 +211,7 @@ void TForm1::BuildControls() {
   RadioGroup2->setObjectName("RadioGroup2");
   addMsgNum_ = RadioItems(RadioGroup2, {"New", "From Input", "None"}, 0);
   connect(securityHeader_, &QButtonGroup::idClicked, this,
-          [this](int id) { core_->CEXSetSecurityHeader(id); });
+          [this](int id) { core_->RadioGroup1Click(id); });
   connect(addMsgNum_, &QButtonGroup::idClicked, this,
           [this](int id) { core_->CEXSetAddMsgNum(id); });
 
@@ -237,9 +237,23 @@ void TForm1::BuildControls() {
   createXMLDocButton_ = new QToolButton;
   createXMLDocButton_->setObjectName("ButtonCreateXMLDoc");
   sendLayout->addWidget(Captioned("Send Message: XML Document", memos_[0], createXMLDocButton_), 2);
+  // The stream's buttons: "Create Data Stream", "Send Data Stream" and the
+  // chains "Create + Send" and "Transfer+Send".
+  auto* streamButtons = new QWidget;
+  auto* streamRow = new QHBoxLayout(streamButtons);
+  streamRow->setContentsMargins(0, 0, 0, 0);
+  createDataStreamButton_ = new QToolButton;
+  createDataStreamButton_->setObjectName("ButtonCreateDataStream");
   sendButton_ = new QToolButton;
   sendButton_->setObjectName("SendDataStreamButton");
-  sendLayout->addWidget(Captioned("Send Message: Data Stream", memos_[5], sendButton_), 1);
+  createAndSendButton_ = new QToolButton;
+  createAndSendButton_->setObjectName("ButtonCreateAndSend");
+  transferAndSendButton_ = new QToolButton;
+  transferAndSendButton_->setObjectName("ButtonTransferAndSend");
+  for (QToolButton* b :
+       {createDataStreamButton_, sendButton_, createAndSendButton_, transferAndSendButton_})
+    streamRow->addWidget(b);
+  sendLayout->addWidget(Captioned("Send Message: Data Stream", memos_[5], streamButtons), 1);
   auto* sendTime = new QHBoxLayout;
   sendTime->addWidget(new QLabel("Send time"));
   sendTime->addWidget(edits_[5]);
@@ -343,6 +357,9 @@ void TForm1::BuildMenus() {
   tools->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   tools->addAction(CEXActionObject(TCEXAction::SaveConfFile));
   sendButton_->setDefaultAction(CEXActionObject(TCEXAction::SendDataStream));
+  createDataStreamButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateDataStream));
+  createAndSendButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateAndSend));
+  transferAndSendButton_->setDefaultAction(CEXActionObject(TCEXAction::TransferAndSend));
   constexpr TCEXAction kReceiveActions[] = {TCEXAction::ParseMessage, TCEXAction::AnalyseMessage,
                                             TCEXAction::DecryptSecurity,
                                             TCEXAction::ParseAndAnalyse};

@@ -112,6 +112,9 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   std::array<QMenu*, static_cast<size_t>(TCEXMenu::Count)> menus_{};
   QAction* fileMenuTail_ = nullptr;            // recent message files go before it
   QToolButton* sendButton_ = nullptr;          // "Send Data Stream"
+  QToolButton* createDataStreamButton_ = nullptr;  // "Create Data Stream"
+  QToolButton* createAndSendButton_ = nullptr;     // "Create + Send"
+  QToolButton* transferAndSendButton_ = nullptr;   // "Transfer+Send"
   QToolButton* createXMLDocButton_ = nullptr;  // "Create XML Doc" over Memo1
   // "Parse Message", "Analyse Message", "Decrypt Security", "Parse + Analyse"
   std::array<QToolButton*, 4> receiveButtons_{};

@@ -1,0 +1,558 @@
+// "Create + Send" against the independent mock ep2 host over real loopback
+// connections: the host checks the length prefix, version, mode, header
+// items, the XML against the document it expects, the MAC (recomputed), the
+// session-key cryptogram (opened with the private key) and the encrypted
+// PIN, PAN and track data against their clear values, for modes 0, 1 and
+// 2, versions 0x10, 0x20 and 0x30, 16- and 24-byte keys and PIN formats 2
+// and 3. One host run serves all cases, one connection each.
+#include <gtest/gtest.h>
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
+
+#include <set>
+#include <sstream>
+
+#include "comm/ClientSocketPPP.h"
+#include "common/TestSupport.h"
+#include "config/Config.h"
+#include "ep2/Ep2ByteStream.h"
+#include "ep2/MessageTree.h"
+#include "ep2/RandomSource.h"
+#include "ep2/SecurityDecryption.h"
+#include "platform/EventPoster.h"
+#include "support/ErrorWindow.h"
+#include "support/HexUtilities.h"
+#include "workbench/MainWindow.h"
+
+namespace kal {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FromHex;
+using test::ToHex;
+using Lines = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+const std::string kNamespace = "http://www.eftpos2000.ch";
+const std::string kSecretHex = "00112233445566778899AABBCCDDEEFF";
+const std::string kComponentID = "12345678901";  // sender id type 1, 11 bytes
+const std::string kOwnerID = "OWNER000001";      // owner id type 1, 11 bytes
+const std::string kPAN = "5413339000001513";
+const std::string kTrack2 = "5413339000001513D251220101234567";
+
+// An RSA key made by OpenSSL, its numbers as bytes.
+struct RsaKey {
+  explicit RsaKey(unsigned bits) {
+    EVP_PKEY* pkey = EVP_RSA_gen(bits);
+    n = Param(pkey, OSSL_PKEY_PARAM_RSA_N);
+    e = Param(pkey, OSSL_PKEY_PARAM_RSA_E);
+    d = Param(pkey, OSSL_PKEY_PARAM_RSA_D);
+    EVP_PKEY_free(pkey);
+  }
+  static std::string Param(EVP_PKEY* pkey, const char* name) {
+    BIGNUM* b = nullptr;
+    EVP_PKEY_get_bn_param(pkey, name, &b);
+    std::string s(static_cast<size_t>(BN_num_bytes(b)), '\0');
+    BN_bn2bin(b, reinterpret_cast<unsigned char*>(s.data()));
+    BN_free(b);
+    return s;
+  }
+  std::string n, e, d;
+};
+
+class Host final : public ICEXView,
+                   public ICEXDialogs,
+                   public IERRErrorWindow,
+                   public ICEXSequenceWindow,
+                   public ICEXMessageFiles,
+                   public ICEXRecordingList {
+ public:
+  void CEXChanged(uint32_t) override {}
+  bool CEXStatusTextFits(int, const std::string&) override { return true; }
+  TCEXGeometry CEXGetGeometry() override { return {false, 0, 0, 800, 600}; }
+  void CEXCloseMainWindow() override {}
+  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
+  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
+  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
+  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+  void ERRSetError(int code, const std::string& detail) override {
+    errors.push_back(std::to_string(code) + " " + detail);
+  }
+  void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
+  bool SEQVisible() const override { return false; }
+  void SEQLoadSequenceFile(const std::string&) override {}
+  void SEQMessageAvailable() override {}
+  void SEQRunNextRow() override {}
+  void SEQLogError(int, const std::string&, bool) override {}
+  bool CEXReadMessageFile(const std::string&) override { return false; }
+  bool CEXSaveMessage() override { return false; }
+  bool CEXSaveMessageSilently() override { return true; }
+  void RFLReset() override { recorded.clear(); }
+  void RFLSetMessageSend(std::string_view) override {}
+  int RFLAcceptItem(std::string_view name, std::string_view, bool, std::string_view,
+                    std::string_view, std::string_view type, std::string_view value,
+                    std::string&) override {
+    recorded.push_back(std::string(name) + "|" + std::string(type) + "|" + std::string(value));
+    return 0;
+  }
+
+  Lines messages, errors, recorded;
+};
+
+// Timers on the pumped queue, in real time.
+class QueueTimer final : public ICEXTimer {
+ public:
+  QueueTimer(TPLTEventQueue& queue, bool repeating, std::function<void()> f)
+      : queue_(queue), repeating_(repeating), f_(std::move(f)) {}
+  void CEXStart(std::chrono::milliseconds interval) override {
+    active_ = true;
+    interval_ = interval;
+    Schedule(++generation_);
+  }
+  void CEXStop() override {
+    active_ = false;
+    ++generation_;
+  }
+  bool CEXActive() const override { return active_; }
+
+ private:
+  void Schedule(uint64_t generation) {
+    queue_.PLTPostDelayed(interval_, [this, generation, alive = std::weak_ptr<int>(alive_)] {
+      if (alive.expired() || generation != generation_ || !active_) return;
+      if (repeating_)
+        Schedule(generation);
+      else
+        active_ = false;
+      f_();
+    });
+  }
+  TPLTEventQueue& queue_;
+  bool repeating_;
+  std::function<void()> f_;
+  bool active_ = false;
+  std::chrono::milliseconds interval_{};
+  uint64_t generation_ = 0;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+class QueueTimers final : public ICEXTimerFactory {
+ public:
+  explicit QueueTimers(TPLTEventQueue& queue) : queue_(queue) {}
+  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
+    return std::make_unique<QueueTimer>(queue_, repeating, std::move(f));
+  }
+
+ private:
+  TPLTEventQueue& queue_;
+};
+
+class Taker final : public ICEXDataStreamTaker {
+ public:
+  void SCLSetSendDataStream(const std::string& stream) override { streams.push_back(stream); }
+  Lines streams;
+};
+
+// One send: the configuration it runs with and what the host must find.
+struct SendCase {
+  std::string version;      // configured, hex
+  std::string specVersion;  // configured and in the document, hex
+  int encodingInformation;
+  int securityHeader;   // 0 MAC only, 1 complete header
+  int keyBytes;         // 16 or 24
+  bool idsFromMessage;  // the sender id from "ep2:TrmID", the owner from "ep2:AcqID"
+  int mode;             // expected on the wire
+  int pinFormat;        // expected
+};
+
+// "RESULT i ok|FAIL" and "CHECK i name pass|fail detail" of the host.
+struct HostResult {
+  bool ok = false;
+  Lines failed;
+  std::set<std::string> passed;
+};
+std::vector<HostResult> ParseResults(const std::string& out) {
+  std::vector<HostResult> results;
+  for (const std::string& line : test::SplitLines(out)) {
+    std::istringstream in(line);
+    std::string word, verdict, name;
+    size_t i = 0;
+    in >> word >> i;
+    if (i >= 100) continue;
+    if (results.size() <= i) results.resize(i + 1);
+    if (word == "RESULT") {
+      in >> verdict;
+      results[i].ok = verdict == "ok";
+    } else if (word == "CHECK") {
+      in >> name >> verdict;
+      if (verdict == "pass")
+        results[i].passed.insert(name);
+      else
+        results[i].failed.push_back(line);
+    }
+  }
+  return results;
+}
+
+class CreateAndSendTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { rsa = new RsaKey(1024); }
+  static void TearDownTestSuite() { delete rsa; }
+
+  TCEXMainWindow& Start(int port) {
+    test::WriteFile(dir_.file("config.ini"),
+                    "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\n"
+                    "EthernetIPAddr=127.0.0.1\r\nEthernetIPPortNr=" +
+                        std::to_string(port) +
+                        "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
+    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
+                                             TCEXMainWindow::TPorts{.view = host_,
+                                                                    .dialogs = host_,
+                                                                    .errorWindow = host_,
+                                                                    .timers = timers_,
+                                                                    .clock = clock_,
+                                                                    .poster = queue_,
+                                                                    .random = &random_,
+                                                                    .messageFiles = host_,
+                                                                    .counters = counters_,
+                                                                    .login = login_,
+                                                                    .sequenceWindow = &host_,
+                                                                    .recording = &host_});
+    core_->FormCreate();
+    core_->FormShow({});
+    core_->FormActivate();
+    core_->CEXSetAddMsgNum(2);  // no message number
+    TCFGConfig& config = core_->CEXConfiguration();
+    config.CFGSetSessionKeyFromInMessage(0);
+    config.CFGSetComponentID(kComponentID);
+    config.CFGSetComponentSecret(kSecretHex);
+    config.CFGSetSenderIDType(1);
+    config.CFGSetPublicKeyOwnerIDType(1);
+    config.CFGSetPublicKeyOwnerID(kOwnerID);
+    config.CFGSetPublicKeyIndex(1);
+    config.CFGSetPublicKeyExponent(ToHex(rsa->e));
+    config.CFGSetPublicKeyModulus(ToHex(rsa->n));
+    config.CFGSetMessageHeaderAttribute("xmlns:ep2;specversion");
+    return *core_;
+  }
+  void TearDown() override {
+    if (core_) core_->FormDestroy();
+    core_.reset();
+  }
+  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+    const auto deadline = Clock::now() + limit;
+    while (!queue_.PLTPumpUntil(done, 5ms))
+      if (Clock::now() >= deadline) return false;
+    return true;
+  }
+
+  TXMLTreeNode* Add(TXMLTreeNode* parent, const std::string& name, const std::string& type,
+                    const std::string& value, const std::string& attributes = "") {
+    TXMLMessageTree& tree = core_->CEXSourceTree();
+    const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
+    int32_t id = 0;
+    TXMLTreeNode* node = tree.AddChildObject(
+        parent, name, std::make_unique<TUAXxmlElement>(name, value, type, attributes, "", parentId),
+        id);
+    node->GetData()->SetID(id);
+    return node;
+  }
+  // An authorisation request with encrypted PAN, track data and PIN.
+  void Request(bool idsFromMessage) {
+    core_->CEXSourceTree().XMLDeleteAll();
+    TXMLTreeNode* root = Add(nullptr, "ep2:authreq", "c", "");
+    Add(root, "ep2:TrmID", "an", "T0000042", idsFromMessage ? "I" : "");
+    Add(root, "ep2:AcqID", "n", "00000012345", idsFromMessage ? "O" : "");
+    Add(root, "ep2:Amount", "n", "1250", "M");
+    Add(root, "ep2:AppPAN", "cn", kPAN, "E");
+    Add(root, "ep2:Track2Dat", "b", kTrack2, "E");
+    Add(root, "ep2:EncPIN", "n", "1234", "E");
+  }
+  static std::string ExpectedXml(const std::string& specVersion) {
+    return "<ep2:message xmlns:ep2=\"" + kNamespace + "\" specversion=\"" + specVersion +
+           "\"><ep2:authreq><ep2:TrmID>T0000042</ep2:TrmID><ep2:AcqID>00000012345</ep2:AcqID>"
+           "<ep2:Amount>1250</ep2:Amount><ep2:AppPAN/><ep2:Track2Dat/><ep2:EncPIN/>"
+           "</ep2:authreq></ep2:message>";
+  }
+  static std::string Key(int bytes) {
+    std::string key;
+    for (int i = 0; i < bytes; ++i) key += static_cast<char>(0x11 * (i % 15 + 1) ^ i);
+    return key;
+  }
+  static std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+      if (c == '"' || c == '\\') out += '\\';
+      out += c;
+    }
+    return out + "\"";
+  }
+  static std::string Expectation(const SendCase& c) {
+    const int version = std::stoi(c.version, nullptr, 16);
+    const std::string key = Key(c.keyBytes);
+    std::string header =
+        "\"version\": " + std::to_string(version) + ", \"mode\": " + std::to_string(c.mode);
+    if (version >= 0x20) header += ", \"spec_version\": " + Quoted(c.specVersion);
+    std::string e = "{\"xml\": " + Quoted(ExpectedXml(c.specVersion)) + ", \"mac_variant\": 1";
+    if (c.mode == 2) {
+      const std::string sender = c.idsFromMessage ? "T0000042" : kComponentID;
+      header += ", \"sender_id_type\": " + std::to_string(c.idsFromMessage ? 3 : 1) +
+                ", \"sender_id\": " + Quoted(ToHex(sender)) +
+                ", \"owner_id_type\": " + std::to_string(c.idsFromMessage ? 3 : 1) +
+                ", \"owner_id\": " + Quoted(ToHex(c.idsFromMessage ? "00000012345" : kOwnerID)) +
+                ", \"key_index\": 1, \"cryptogram_length\": 128";
+      e += ", \"private_key\": {\"n\": " + Quoted(ToHex(rsa->n)) +
+           ", \"e\": " + Quoted(ToHex(rsa->e)) + ", \"d\": " + Quoted(ToHex(rsa->d)) + "}";
+      e += ", \"cryptogram\": {\"sender_id\": " + Quoted(ToHex(sender.substr(sender.size() - 8))) +
+           ", \"session_key\": " + Quoted(ToHex(key)) + ", \"secret\": " + Quoted(kSecretHex) +
+           ", \"form\": " + (c.keyBytes == 24 ? "\"oaep\"" : "\"raw\"") + "}";
+    } else {
+      e += ", \"session_key\": " + Quoted(ToHex(key));
+    }
+    e += ", \"header\": {" + header + "}";
+    e += ", \"items\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
+         "\"}, {\"name\": \"ep2:Track2Dat\", \"clear\": \"" + kTrack2 +
+         "\"}, {\"name\": \"ep2:EncPIN\", \"pin\": \"1234\", \"format\": " +
+         std::to_string(c.pinFormat) + ", \"pan\": \"" + kPAN + "\"}]}";
+    return e;
+  }
+  void Configure(const SendCase& c) {
+    TCFGConfig& config = core_->CEXConfiguration();
+    config.CFGSetVersionNumber(c.version);
+    config.CFGSetSpecVersionNumber(c.specVersion);
+    config.CFGSetEncodingInformation(static_cast<uint8_t>(c.encodingInformation));
+    config.CFGSetSessionKey(ToHex(Key(c.keyBytes)));
+    config.CFGSetMessageHeaderAttributeValue(kNamespace + ";" + c.specVersion);
+    core_->RadioGroup1Click(c.securityHeader);
+    Request(c.idsFromMessage);
+  }
+
+  inline static RsaKey* rsa = nullptr;
+  TPLTEventQueue queue_;
+  test::TempDir dir_;
+  Host host_;
+  QueueTimers timers_{queue_};
+  TCEXSystemClock clock_;
+  TSECDeterministicRandom random_;
+  TCEXNoCounterLists counters_;
+  TCEXNoLogin login_;
+  std::unique_ptr<TCEXMainWindow> core_;
+};
+
+TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
+  const std::vector<SendCase> cases = {
+      // Encoding off: mode 0 whatever the choice says.
+      {"10", "0500", 0, 1, 16, false, 0, 2}, {"20", "0510", 1, 0, 16, false, 1, 2},
+      {"30", "0630", 2, 0, 24, false, 1, 3}, {"30", "0630", 1, 1, 16, false, 2, 3},
+      {"30", "0630", 2, 1, 24, true, 2, 3},  {"20", "0630", 1, 1, 24, false, 2, 3},
+      {"10", "0500", 1, 1, 16, true, 2, 2},
+  };
+  std::string expect = "[", respond = "[";
+  for (size_t i = 0; i < cases.size(); ++i) {
+    expect += (i ? ", " : "") + Expectation(cases[i]);
+    respond += std::string(i ? ", " : "") +
+               "{\"action\": \"frame\", \"after\": \"close\", \"build\": {\"version\": 48, "
+               "\"spec_version\": \"0630\", \"mode\": 0, \"xml\": \"<ep2:message xmlns:ep2=\\\"" +
+               kNamespace + "\\\"><ep2:authrsp/></ep2:message>\"}}";
+  }
+  test::WriteFile(dir_.file("expect.json"), expect + "]");
+  test::WriteFile(dir_.file("respond.json"), respond + "]");
+  test::ChildProcess mock({"/usr/bin/python3", test::MockEp2HostScript(), "server", "--expect",
+                           dir_.file("expect.json"), "--response", dir_.file("respond.json"),
+                           "--result", dir_.file("result.json"), "--connections",
+                           std::to_string(cases.size())});
+  const std::string portLine = mock.Line(20s);
+  ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
+  TCEXMainWindow& core = Start(std::stoi(portLine.substr(5)));
+
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
+    Configure(cases[i]);
+    host_.recorded.clear();
+    core.CEXExecute(TCEXAction::CreateAndSend);
+    ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+    ASSERT_FALSE(core.CEXGetMemo(TCEXMemo::Memo6).empty());
+    // The answer arrives, the host closes, the gate reopens.
+    ASSERT_TRUE(Pump([&] {
+      return !core.CEXGetMemo(TCEXMemo::Memo5).empty() && core.CEXNoWaitForDisconnect() &&
+             !core.CEXClientSocket().Active();
+    }));
+    EXPECT_FALSE(core.CEXGetEdit(TCEXEdit::Edit6).empty());  // the send time
+    // The cryptogram and the key index are recorded with the sent items.
+    if (cases[i].mode == 2) {
+      ASSERT_GE(host_.recorded.size(), 2u);
+      EXPECT_EQ(host_.recorded.back(), "ep2:AcqPubKeyInd|b|01");
+      EXPECT_EQ(host_.recorded[host_.recorded.size() - 2].rfind("ep2:SessKeyCryp|b|", 0), 0u);
+      EXPECT_EQ(host_.recorded[host_.recorded.size() - 2].size(), 18u + 256u);
+    }
+  }
+  std::string rest;
+  const int status = mock.Wait(30s, &rest);
+  const std::vector<HostResult> results = ParseResults(rest);
+  ASSERT_EQ(results.size(), cases.size()) << rest;
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_TRUE(results[i].ok) << "case " << i << "\n"
+                               << ::testing::PrintToString(results[i].failed);
+    // The checks that matter ran (a host that checked nothing would pass).
+    for (const char* check : {"xml.wellformed", "xml.tree", "item.ep2:EncPIN", "item.ep2:AppPAN",
+                              "item.ep2:Track2Dat", "header.mode", "header.version"})
+      EXPECT_TRUE(results[i].passed.count(check)) << "case " << i << " " << check << "\n" << rest;
+    EXPECT_EQ(results[i].passed.count("mac"), cases[i].mode != 0 ? 1u : 0u) << i;
+    EXPECT_EQ(results[i].passed.count("cryptogram"), cases[i].mode == 2 ? 1u : 0u) << i;
+  }
+  EXPECT_EQ(status, 0) << rest;
+}
+
+// Our own reader splits a stream; the MAC is recomputed with the key given.
+struct SplitStream {
+  int rc = -1, mode = -1;
+  std::string xml, version, mac, hash;
+};
+SplitStream Split(const std::string& stream) {
+  SplitStream s;
+  std::string spec, sid, oid, crypt;
+  int sidType = 0, oidType = 0, index = 0, cryptLength = 0;
+  s.rc = TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(stream, 11, 11, s.xml, s.version, s.mode, spec,
+                                                    sidType, sid, oidType, oid, index, cryptLength,
+                                                    crypt, s.mac, s.hash);
+  return s;
+}
+std::string Mac(const std::string& xml, const std::string& key, const std::string& spec) {
+  std::string mac;
+  EXPECT_EQ(TIBSaEp2ByteStream(1000).IBSComputeMAC(xml, 1, key, spec, mac), 0);
+  return mac;
+}
+
+TEST_F(CreateAndSendTest, NoKeyFromTheLastMessageStopsOnceThenTheConfiguredKeyServes) {
+  TCEXMainWindow& core = Start(test::FreeLoopbackPort());
+  Configure({"30", "0630", 1, 0, 16, false, 1, 3});
+  core.CEXConfiguration().CFGSetSessionKeyFromInMessage(1);
+  core.CEXExecute(TCEXAction::CreateXMLDoc);
+  ASSERT_FALSE(core.CEXGetMemo(TCEXMemo::Memo1).empty());
+  host_.errors.clear();
+
+  core.CEXExecute(TCEXAction::CreateDataStream);
+  EXPECT_EQ(host_.errors, Lines{"7009 error during generation of data stream"});
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "");
+
+  core.CEXExecute(TCEXAction::CreateDataStream);
+  EXPECT_EQ(host_.errors.size(), 1u);
+  const SplitStream s = Split(core.CEXDataStreamBytes());
+  ASSERT_EQ(s.rc, 0);
+  EXPECT_EQ(s.mode, 1);
+  EXPECT_EQ(s.mac, Mac(s.xml, Key(16), FromHex("0630")));
+
+  // A key from the last received message is the one used.
+  core.CEXSecurityDecryption().SDCSetSessionKey(Key(24));
+  core.CEXExecute(TCEXAction::CreateDataStream);
+  const SplitStream r = Split(core.CEXDataStreamBytes());
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.mac, Mac(r.xml, Key(24), FromHex("0630")));
+  EXPECT_NE(r.mac, s.mac);
+}
+
+TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
+  TCEXMainWindow& core = Start(test::FreeLoopbackPort());
+  Configure({"30", "0630", 0, 1, 16, false, 0, 3});
+  core.CEXSetMemo(TCEXMemo::Memo6, "00 00 00 02 4F 4C");
+  Add(core.CEXSourceTree().GetFirstNode(), "ep2:TrxDate", "date", "2025-12-31", "M");
+  core.CEXExecute(TCEXAction::CreateAndSend);
+  ASSERT_EQ(host_.errors.size(), 1u);
+  EXPECT_NE(host_.errors[0].find("tag: ep2:TrxDate"), std::string::npos) << host_.errors[0];
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo1), "");
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "00 00 00 02 4F 4C");
+  EXPECT_EQ(core.CEXSendString(), "");
+  EXPECT_FALSE(core.CEXClientSocket().Active());
+
+  // A stream that cannot be made ends the chain as well: mode 2 with an
+  // owner id of the wrong length for its type.
+  host_.errors.clear();
+  Configure({"30", "0630", 1, 1, 16, false, 2, 3});
+  core.CEXConfiguration().CFGSetPublicKeyOwnerID("SHORT");
+  core.CEXExecute(TCEXAction::CreateAndSend);
+  EXPECT_FALSE(core.CEXGetMemo(TCEXMemo::Memo1).empty());
+  EXPECT_EQ(host_.errors, Lines{"1008 error during generation of data stream"});
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "00 00 00 02 4F 4C");
+  EXPECT_EQ(core.CEXSendString(), "");
+  EXPECT_FALSE(core.CEXClientSocket().Active());
+}
+
+TEST_F(CreateAndSendTest, TheStreamGoesToTheTakerOrTheViewWhichKeepsItsBytesUntilEdited) {
+  TCEXMainWindow& core = Start(test::FreeLoopbackPort());
+  Configure({"20", "0630", 0, 1, 16, false, 0, 3});
+  // Modes 0 and 1 carry no cryptogram and need no public key.
+  core.CEXConfiguration().CFGSetPublicKeyModulus("");
+  core.CEXConfiguration().CFGSetPublicKeyExponent("");
+  core.CEXExecute(TCEXAction::CreateXMLDoc);
+  core.CEXSetEdit(TCEXEdit::Edit6, "12:00:00");
+
+  Taker taker;
+  core.Action_CreateDataStreamExecute(&taker);
+  ASSERT_EQ(taker.streams.size(), 1u);
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "");
+  EXPECT_EQ(core.CEXGetEdit(TCEXEdit::Edit6), "");
+  const std::string& stream = taker.streams[0];
+  ASSERT_GT(stream.size(), 8u);
+  const uint32_t length = static_cast<uint8_t>(stream[0]) << 24 |
+                          static_cast<uint8_t>(stream[1]) << 16 |
+                          static_cast<uint8_t>(stream[2]) << 8 | static_cast<uint8_t>(stream[3]);
+  EXPECT_EQ(length, stream.size() - 4);
+  EXPECT_EQ(stream.substr(4, 4), FromHex("20063000"));  // version, spec version, mode 0
+  EXPECT_EQ(stream.substr(8), core.CEXGetMemo(TCEXMemo::Memo1));
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+
+  // Encoding on, "Add MAC Only": mode 1; the choice is stored at once.
+  core.CEXConfiguration().CFGSetEncodingInformation(1);
+  core.RadioGroup1Click(0);
+  core.CEXExecute(TCEXAction::CreateDataStream);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  ASSERT_FALSE(core.CEXDataStreamBytes().empty());
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), UTHStringToHex(core.CEXDataStreamBytes()));
+  EXPECT_EQ(core.CEXDataStreamBytes().substr(4, 4), FromHex("20063001"));
+  EXPECT_EQ(core.CEXConfiguration().CFGGetMacOnly(), 1);
+  core.RadioGroup1Click(1);
+  EXPECT_EQ(core.CEXConfiguration().CFGGetMacOnly(), 0);
+  EXPECT_EQ(core.CEXGetSecurityHeader(), 1);
+
+  // An edited view is the stream from then on.
+  core.CEXSetMemo(TCEXMemo::Memo6, "00 00 00 01 41");
+  EXPECT_EQ(core.CEXDataStreamBytes(), FromHex("0000000141"));
+  core.CEXExecute(TCEXAction::ClearAll);
+  EXPECT_EQ(core.CEXDataStreamBytes(), "");
+}
+
+TEST_F(CreateAndSendTest, TheHeaderItemsComeFromTheMessageOrTheConfiguration) {
+  TCEXMainWindow& core = Start(test::FreeLoopbackPort());
+  TCEXBuildRoad& road = core.CEXBuildRoad();
+  const std::string other = "FFEEDDCCBBAA99887766554433221100";
+  TCEXMainWindow::TCEXHeaderItems items = core.CEXGetTempHeaderItems();
+  EXPECT_EQ(items.senderID, kComponentID);
+  EXPECT_EQ(items.senderIDType, 1);
+  EXPECT_EQ(items.ownerID, kOwnerID);
+  EXPECT_EQ(items.componentSecret, kSecretHex);
+
+  road.CEXsSenderID = "T0000042";
+  road.CEXiSenderIDType = 3;
+  road.CEXsPublicKeyOwnerID = "00000012345";
+  road.CEXiPublicKeyOwnerIDType = 3;
+  road.CEXsComponentSecret = other;
+  items = core.CEXGetTempHeaderItems();
+  EXPECT_EQ(items.senderID, "T0000042");
+  EXPECT_EQ(items.senderIDType, 3);
+  EXPECT_EQ(items.ownerID, "00000012345");
+  EXPECT_EQ(items.ownerIDType, 3);
+  EXPECT_EQ(items.componentSecret, other);
+
+  // The next message of the same sender without a secret of its own keeps
+  // the one before; another sender gets the configured secret.
+  road.CEXInitTempHeaderItems();
+  road.CEXsSenderID = "T0000042";
+  EXPECT_EQ(core.CEXGetTempHeaderItems().componentSecret, other);
+  road.CEXInitTempHeaderItems();
+  road.CEXsSenderID = "T0000043";
+  EXPECT_EQ(core.CEXGetTempHeaderItems().componentSecret, kSecretHex);
+}
+
+}  // namespace
+}  // namespace kal
