@@ -1,7 +1,7 @@
 // One exchange through TForm1's own buttons against the mock ep2 host:
-// "Create XML Doc", "Send Data Stream" (the stream made from the built
-// document), then "Parse + Analyse"; the received views of the form show
-// the analysis and the decrypted items, and the mock checks the request.
+// "Create + Send", then "Parse + Analyse"; the received views of the form
+// show the analysis and the decrypted items, and the mock checks the
+// request.
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
@@ -10,7 +10,6 @@
 
 #include "common/TestSupport.h"
 #include "config/Config.h"
-#include "ep2/Ep2ByteStream.h"
 #include "ep2/MessageTree.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
@@ -127,8 +126,14 @@ class TestParseAnalyseForm : public QObject {
     form->show();
     TCEXMainWindow& core = form->CEXCore();
     QTRY_VERIFY(core.CEXUserIsAdmin());
-    core.CEXConfiguration().CFGSetSessionKey(kKeyHex);
-    core.CEXConfiguration().CFGSetSessionKeyFromInMessage(0);
+    TCFGConfig& config = core.CEXConfiguration();
+    config.CFGSetSessionKey(kKeyHex);
+    config.CFGSetSessionKeyFromInMessage(0);
+    config.CFGSetVersionNumber("30");
+    config.CFGSetSpecVersionNumber("0630");
+    config.CFGSetEncodingInformation(1);
+    // "Add MAC Only".
+    core.RadioGroup1Click(0);
 
     TXMLMessageTree& source = core.CEXSourceTree();
     TXMLTreeNode* request = Add(source, nullptr, "ep2:AutReq", "c");
@@ -139,20 +144,11 @@ class TestParseAnalyseForm : public QObject {
     Add(reference, root, "ep2:AppPAN", "cn", "", "E");
     Add(reference, root, "ep2:Missing", "an");
 
-    QTest::mouseClick(Button(*form, "ButtonCreateXMLDoc"), Qt::LeftButton);
-    const std::string xml = Memo(*form, 1)->toPlainText().toStdString();
-    QVERIFY(xml.find("<ep2:TrmID>12345678</ep2:TrmID>") != std::string::npos);
-    std::string frame;
-    QCOMPARE(core.CEXByteStream().IBSXMLDocToStream(core.CEXGetMemo(TCEXMemo::Memo1), 8, 11,
-                                                    "\x30", 1, std::string("\x06\x30", 2), 3, "",
-                                                    0, "", 0, 1, UTHHexToString(kKeyHex), "",
-                                                    frame),
-             0);
-    core.CEXSetMemo(TCEXMemo::Memo6, UTHStringToHex(frame));
     QToolButton* parse = Button(*form, "ButtonParseAndAnalyse");
     QVERIFY(parse != nullptr);
     QVERIFY(!parse->isEnabled());
-    QTest::mouseClick(Button(*form, "SendDataStreamButton"), Qt::LeftButton);
+    QTest::mouseClick(Button(*form, "ButtonCreateAndSend"), Qt::LeftButton);
+    QVERIFY(Memo(*form, 1)->toPlainText().contains("<ep2:TrmID>12345678</ep2:TrmID>"));
     QTRY_VERIFY_WITH_TIMEOUT(parse->isEnabled(), 20000);
     QVERIFY(!Button(*form, "ButtonAnalyseMessage")->isEnabled());
 
