@@ -29,6 +29,8 @@
 #include "support/TraceLogger.h"
 #include "workbench/ElementCommands.h"
 #include "workbench/FilePaths.h"
+#include "xml/XMLDOM.h"
+#include "xml/XMLParser.h"
 
 namespace kal {
 
@@ -72,6 +74,10 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_CreateDataStream", "Create Data Stream", "", 1},
     {"Action_CreateAndSend", "Create + Send", "", 1},
     {"Action_TransferAndSend", "Transfer+Send", "", 1},
+    {"Action_ParseMessage", "Parse Message", "", 0},
+    {"Action_AnalyseMessage", "Analyse Message", "", 0},
+    {"Action_DecryptSecurity", "Decrypt Security", "", 0},
+    {"Action_ParseAndAnalyse", "Parse + Analyse", "", 0},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 
@@ -242,6 +248,7 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
       .errorWindow = errorWindow_,
       .recording = *recording_,
       .plugIn = ports.plugIn});
+  receivePlugIn_ = ports.plugIn;
 
   const auto handler = [this](void (TCEXMainWindow::*member)()) {
     return [this, member] { Guarded([&] { (this->*member)(); }); };
@@ -604,6 +611,18 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::TransferAndSend:
       Guarded([&] { Action_TransferAndSendExecute(); });
       break;
+    case TCEXAction::ParseMessage:
+      Guarded([&] { Action_ParseMessageExecute(); });
+      break;
+    case TCEXAction::AnalyseMessage:
+      Guarded([&] { Action_AnalyseMessageExecute(); });
+      break;
+    case TCEXAction::DecryptSecurity:
+      Guarded([&] { Action_DecryptSecurityExecute(); });
+      break;
+    case TCEXAction::ParseAndAnalyse:
+      Guarded([&] { Action_ParseAndAnalyseExecute(); });
+      break;
     case TCEXAction::Count:
       break;
   }
@@ -757,7 +776,13 @@ void TCEXMainWindow::ApplyRights() {
 }
 
 bool TCEXMainWindow::CEXActionEnabled(TCEXAction action) const {
-  return action != TCEXAction::Count && actionEnabled_[static_cast<size_t>(action)];
+  if (action == TCEXAction::Count || !actionEnabled_[static_cast<size_t>(action)]) return false;
+  // The receive road's steps wait for the step before.
+  if (action == TCEXAction::ParseMessage || action == TCEXAction::ParseAndAnalyse)
+    return parseMessageEnabled_;
+  if (action == TCEXAction::AnalyseMessage) return analyseEnabled_;
+  if (action == TCEXAction::DecryptSecurity) return decryptEnabled_;
+  return true;
 }
 
 bool TCEXMainWindow::CEXMenuEnabled(TCEXMenu menu) const {

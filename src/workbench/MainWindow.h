@@ -64,6 +64,10 @@ enum class TCEXAction : int {
   CreateDataStream,     // Action_CreateDataStreamExecute
   CreateAndSend,        // Action_CreateAndSendExecute
   TransferAndSend,      // Action_TransferAndSendExecute
+  ParseMessage,         // Action_ParseMessageExecute
+  AnalyseMessage,       // Action_AnalyseMessageExecute
+  DecryptSecurity,      // Action_DecryptSecurityExecute
+  ParseAndAnalyse,      // Action_ParseAndAnalyseExecute
   Count
 };
 
@@ -262,7 +266,10 @@ class TCEXMainWindow final : public ICEXMainServices {
   void CEXLoadConfiguration(const std::string& fileName) override;
   bool CEXTerminateThreads() override;
   bool CEXUserIsAdmin() const override { return CEXbIsAdmin; }
-  void CEXSetLogItemsList(ICEXLogColumns* list) override { buildRoad_->CEXSetLogItemsList(list); }
+  void CEXSetLogItemsList(ICEXLogColumns* list) override {
+    buildRoad_->CEXSetLogItemsList(list);
+    receiveLogColumns_ = list;
+  }
 
   // ICEXErrorHandOff: an error goes to a visible sequence window; false when
   // there is none, and the caller shows the error itself.
@@ -467,6 +474,70 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::string CEXsDataStream;
   bool dataStreamShown_ = false;
   ICEXRecordingList* recording_ = nullptr;
+
+  // ------------------------------------------------------------------
+  // Receive road: parse, analyse and decrypt the received message.
+  // (MainWindowReceive.cpp)
+ public:
+  static constexpr int CEXcErrorBaseStream = 1000;
+  static constexpr int CEXcErrorBaseParse = 3000;
+  static constexpr int CEXcErrorMissingElement = 7004;
+  static constexpr int CEXcErrorFixedValue = 7005;
+  static constexpr int CEXcErrorUnexpectedMessage = 7006;
+  static constexpr int CEXcErrorLookup = 7022;
+
+  // "Parse Message": splits the stream of Memo5 (or, when Memo5 already
+  // shows the formatted stream, the stored bytes) into its header items
+  // and the XML document, passes the document through the incoming
+  // plug-in and parses it. Memo4 gets the header items, Memo5 the
+  // formatted stream, Memo2 the document, Edit3 the message number.
+  void Action_ParseMessageExecute();
+  // "Analyse Message": compares the received message with the reference
+  // tree; Memo3 gets one line per reference node.
+  void Action_AnalyseMessageExecute();
+  // "Decrypt Security": the session key (from the cryptogram or the
+  // previous message), the MAC, the encrypted items and the certificates.
+  void Action_DecryptSecurityExecute();
+  // "Parse + Analyse": the three in a row, each after the success of the
+  // one before.
+  void Action_ParseAndAnalyseExecute();
+
+  // The steps of "Decrypt Security"; 0 or the failing code.
+  [[nodiscard]] int AnalyseSecurityHeader();
+  [[nodiscard]] int AnalyseSecurityItems();
+  [[nodiscard]] int CEXVerifyATC();
+
+  // The received stream as bytes, kept while Memo5 shows it formatted.
+  const std::string& CEXReceivedBuffer() const { return CEXaBuf; }
+  // The received message's name and root element (null before a parse
+  // succeeded); valid while the received document lives.
+  const std::string& CEXReceivedRoot() const { return CEXsRoot; }
+  TVxXMLElement* CEXReceivedElement() const { return CEXaVxXMLElementParentIn; }
+
+ private:
+  [[nodiscard]] int ParseMessage();
+  [[nodiscard]] int AnalyseMessage();
+  [[nodiscard]] int DecryptSecurity();
+  void ReceiveError(int code, const std::string& text);
+  void AddMemo4Line(const std::string& line);
+  void DisplayElement(const std::string& name, const std::string& value, bool found,
+                      bool mandatory, bool fixedDiffers, bool group,
+                      const std::string& referenceValue, int level);
+  void DisplayContainer(const std::string& name, bool found, bool mandatory, bool group,
+                        int level);
+  // Memo3 and its lines while an analysis runs (set once at the end).
+  std::string memo3_;
+  bool analyseEnabled_ = false;
+  bool decryptEnabled_ = false;
+  bool receiveBusy_ = false;
+  ICEXLogColumns* receiveLogColumns_ = nullptr;
+  TCEXPlugInCall receivePlugIn_ = nullptr;
+  std::string CEXaBuf;
+  std::string CEXsRoot;
+  // The parser is declared before its document, which points at it.
+  std::unique_ptr<TVxXMLParser> CEXaVxXMLParser;
+  std::unique_ptr<TVxXMLDocument> CEXaVxXMLDocument;
+  TVxXMLElement* CEXaVxXMLElementParentIn = nullptr;
 };
 
 }  // namespace kal

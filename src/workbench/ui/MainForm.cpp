@@ -275,7 +275,16 @@ void TForm1::BuildControls() {
   receivedLayout->addWidget(Captioned("Received Message: Message Content", memos_[2]), 2);
   receivedLayout->addWidget(Captioned("Received Message: Header and Security Items", memos_[3]), 1);
   receivedLayout->addWidget(Captioned("Received Message: XML Document", memos_[1]), 1);
-  receivedLayout->addWidget(Captioned("Received Message: Data Stream", memos_[4]), 1);
+  // The receive road's steps, beside the received stream.
+  auto* receiveButtons = new QWidget;
+  auto* receiveButtonsLayout = new QHBoxLayout(receiveButtons);
+  receiveButtonsLayout->setContentsMargins(0, 0, 0, 0);
+  for (size_t i = 0; i < receiveButtons_.size(); ++i) {
+    receiveButtons_[i] = new QToolButton;
+    receiveButtonsLayout->addWidget(receiveButtons_[i]);
+  }
+  receivedLayout->addWidget(
+      Captioned("Received Message: Data Stream", memos_[4], receiveButtons), 1);
   auto* receiveTime = new QHBoxLayout;
   receiveTime->addWidget(new QLabel("Receive time"));
   receiveTime->addWidget(edits_[6]);
@@ -351,6 +360,14 @@ void TForm1::BuildMenus() {
   createDataStreamButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateDataStream));
   createAndSendButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateAndSend));
   transferAndSendButton_->setDefaultAction(CEXActionObject(TCEXAction::TransferAndSend));
+  constexpr TCEXAction kReceiveActions[] = {TCEXAction::ParseMessage, TCEXAction::AnalyseMessage,
+                                            TCEXAction::DecryptSecurity,
+                                            TCEXAction::ParseAndAnalyse};
+  for (size_t i = 0; i < receiveButtons_.size(); ++i) {
+    receiveButtons_[i]->setDefaultAction(CEXActionObject(kReceiveActions[i]));
+    receiveButtons_[i]->setObjectName(
+        QString("Button") + QString(TCEXMainWindow::CEXActionInfo(kReceiveActions[i]).name).mid(7));
+  }
 }
 
 void TForm1::LayoutStatusPanels() {
@@ -413,7 +430,7 @@ void TForm1::CEXChanged(uint32_t parts) {
     }
   }
   if (parts & CEXpReferenceTree) ShowTree(XMLMessageTree2, core_->CEXReferenceTree());
-  if (parts & CEXpActions) {
+  if (parts & (CEXpActions | CEXpParseMessage)) {
     for (int i = 0; i < static_cast<int>(TCEXAction::Count); ++i)
       actions_[i]->setEnabled(core.CEXActionEnabled(static_cast<TCEXAction>(i)));
     for (int i = 0; i < static_cast<int>(TCEXMenu::Count); ++i)

@@ -116,6 +116,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   QToolButton* createAndSendButton_ = nullptr;     // "Create + Send"
   QToolButton* transferAndSendButton_ = nullptr;   // "Transfer+Send"
   QToolButton* createXMLDocButton_ = nullptr;  // "Create XML Doc" over Memo1
+  // "Parse Message", "Analyse Message", "Decrypt Security", "Parse + Analyse"
+  std::array<QToolButton*, 4> receiveButtons_{};
   std::vector<QAction*> recentActions_;
   bool shown_ = false;
   bool updating_ = false;

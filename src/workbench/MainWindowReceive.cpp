@@ -1,0 +1,531 @@
+// The receive road of the main window: "Parse Message" splits the received
+// stream and parses its document, "Analyse Message" compares the received
+// message with the reference tree, "Decrypt Security" undoes the message's
+// protection and verifies its certificates.
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "comm/PlugInCall.h"
+#include "config/AliasList.h"
+#include "config/Config.h"
+#include "ep2/AttributeLetters.h"
+#include "ep2/Ep2ByteStream.h"
+#include "ep2/Ep2Security.h"
+#include "ep2/MessageReader.h"
+#include "ep2/MessageTree.h"
+#include "ep2/ReferenceLookup.h"
+#include "ep2/SecurityDecryption.h"
+#include "support/CompressedNumeric.h"
+#include "support/ErrorWindow.h"
+#include "support/HexUtilities.h"
+#include "support/StringUnit.h"
+#include "workbench/ElementLookup.h"
+#include "workbench/MainWindow.h"
+#include "workbench/TransactionCertificate.h"
+#include "xml/XMLDOM.h"
+#include "xml/XMLParser.h"
+
+namespace kal {
+
+namespace {
+
+constexpr const char* kFormattedMark = "===";
+constexpr size_t kHexLineLength = 48;
+
+bool Has(char letter, const TUAXxmlElement& element) {
+  return UCBAttributeIsSet(letter, element.GetAttributes());
+}
+
+// Compact upper-case hex with a line break after every 48 characters.
+std::string HexLines(std::string_view bytes) {
+  const std::string hex = UTHStringToCompactHex(bytes);
+  std::string out;
+  out.reserve(hex.size() + hex.size() / kHexLineLength + 1);
+  for (size_t i = 0; i < hex.size(); i += kHexLineLength) {
+    if (i != 0) out += '\n';
+    out.append(hex, i, kHexLineLength);
+  }
+  return out;
+}
+
+// Marks the road busy for the life of a command: a timer or link event
+// that comes while a message box of the command is open finds it busy.
+class TReceiveBusy {
+ public:
+  explicit TReceiveBusy(bool& busy) : busy_(busy) { busy_ = true; }
+  ~TReceiveBusy() { busy_ = false; }
+  TReceiveBusy(const TReceiveBusy&) = delete;
+  TReceiveBusy& operator=(const TReceiveBusy&) = delete;
+
+ private:
+  bool& busy_;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------ parse
+
+void TCEXMainWindow::Action_ParseMessageExecute() {
+  if (receiveBusy_) return;
+  const TReceiveBusy busy(receiveBusy_);
+  static_cast<void>(ParseMessage());
+}
+
+int TCEXMainWindow::ParseMessage() {
+  memos_[static_cast<size_t>(TCEXMemo::Memo2) - 1].clear();
+  memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1].clear();
+  memos_[static_cast<size_t>(TCEXMemo::Memo4) - 1].clear();
+  analyseEnabled_ = false;
+  decryptEnabled_ = false;
+  edits_[static_cast<size_t>(TCEXEdit::Edit3) - 1].clear();
+  Changed(CEXpMemos | CEXpEdits | CEXpActions);
+  const std::string& memo5 = CEXGetMemo(TCEXMemo::Memo5);
+  if (memo5.empty()) return -1;
+  // A formatted Memo5 is not hex; the bytes it was made from are kept.
+  if (memo5.rfind(kFormattedMark, 0) != 0) CEXaBuf = UTHHexToString(memo5);
+
+  TCFGConfig& config = CEXConfiguration();
+  const int senderLength = config.CFGGetSenderIDLength(config.CFGGetSenderIDType());
+  const int ownerLength = config.CFGGetPublicKeyOwnerIDLength(config.CFGGetPublicKeyOwnerIDType());
+  std::string document, version, specVersion, senderID, ownerID, cryptogram, mac, hash;
+  int encoding = 0, senderType = 0, ownerType = 0, keyIndex = 0, cryptogramLength = 0;
+  int rc = byteStream_->IBSStreamToXMLDoc(CEXaBuf, senderLength, ownerLength, document, version,
+                                          encoding, specVersion, senderType, senderID, ownerType,
+                                          ownerID, keyIndex, cryptogramLength, cryptogram, mac,
+                                          hash);
+  if (rc != 0) {
+    // The stream stays as it came, for another look.
+    ReceiveError(rc, "Parsing error ");
+    return rc;
+  }
+
+  // The header items as the splitter read them: a truncated frame never
+  // gets this far, and every length below is that of a field it read.
+  const uint8_t versionByte = version.empty() ? 0 : static_cast<uint8_t>(version[0]);
+  std::vector<std::pair<std::string, std::string>> memoLines;  // label, value
+  std::string formatted = "========= Header ========\n";
+  const auto field = [&](const std::string& label, const std::string& shown) {
+    formatted += label + ": " + shown + '\n';
+  };
+  const auto length = static_cast<uint32_t>(CEXaBuf.size() - TIBSaEp2ByteStream::IBScLengthBytes);
+  field("Length", UTHStringToCompactHex(std::string_view(CEXaBuf).substr(0, 4)));
+  memoLines.emplace_back("Length", std::to_string(length));
+  field("Version Number", UTHStringToCompactHex(version));
+  memoLines.emplace_back("Version Number", UTHStringToCompactHex(version));
+  if (versionByte > 16 && !specVersion.empty()) {
+    field("Version ep2 Specification", UTHStringToCompactHex(specVersion));
+    memoLines.emplace_back("Version ep2 Specification", UTHStringToCompactHex(specVersion));
+  }
+  field("Encoding Information", std::to_string(encoding));
+  memoLines.emplace_back("Encoding Information", std::to_string(encoding));
+  if (encoding >= TIBSaEp2ByteStream::IBScEncodingByteSecMac) {
+    // Label, the value for Memo4, the field's bytes as hex for Memo5.
+    const auto byteHex = [](int value) {
+      return UTHStringToCompactHex(std::string(1, static_cast<char>(value)));
+    };
+    const std::vector<std::array<std::string, 3>> security = {
+        {"Sender Identifier Type", std::to_string(senderType), byteHex(senderType)},
+        {"Sender Identifier", UTHStringToCompactHex(senderID), UTHStringToCompactHex(senderID)},
+        {"Public Key Owner ID Type", std::to_string(ownerType), byteHex(ownerType)},
+        {"Public Key Owner Identifier", UTHStringToCompactHex(ownerID),
+         UTHStringToCompactHex(ownerID)},
+        {"Public Key Index", std::to_string(keyIndex), byteHex(keyIndex)},
+        {"Session Key Cryptogram Length", std::to_string(cryptogramLength),
+         std::to_string(cryptogramLength)}};
+    for (const auto& [label, value, bytes] : security) {
+      field(label, bytes);
+      memoLines.emplace_back(label, value);
+    }
+    formatted += "Session Key Cryptogramm: " + HexLines(cryptogram) + '\n';
+    memoLines.emplace_back("Session Key Cryptogram", UTHStringToCompactHex(cryptogram));
+  }
+  if (encoding != TIBSaEp2ByteStream::IBScEncodingByte0) {
+    field("MAC", UTHStringToCompactHex(mac));
+    memoLines.emplace_back("MAC", UTHStringToCompactHex(mac));
+  }
+  formatted += "========== Data =========\n" + HexLines(document);
+  std::string memo4;
+  for (const auto& [label, value] : memoLines) {
+    if (!memo4.empty()) memo4 += '\n';
+    memo4 += label + " = " + value;
+  }
+  memos_[static_cast<size_t>(TCEXMemo::Memo4) - 1] = std::move(memo4);
+  memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = std::move(formatted);
+  Changed(CEXpMemos);
+
+  static_cast<void>(
+      securityDecryption_->SDCRegisterSecurityItems(encoding, cryptogram, mac, hash));
+  decryptEnabled_ = securityDecryption_->SDCSessionKeyPresent() ||
+                    securityDecryption_->SDCSessionKeyCryptogrammPresent();
+  Changed(CEXpActions);
+
+  std::string errorText, replaced;
+  const TCEXPlugInCall plugIn = receivePlugIn_ != nullptr ? receivePlugIn_ : &PLGRunPlugin;
+  rc = plugIn(config, PLGcEncodingInMessage, document, replaced, errorText);
+  if (rc != 0) {
+    ReceiveError(rc, "Parsing error " + errorText);
+    return rc;
+  }
+  document = std::move(replaced);
+
+  // The links of the last analysis point into the document about to go.
+  referenceTree_->XMLClearParserElements();
+  CEXaVxXMLElementParentIn = nullptr;
+  CEXsRoot.clear();
+  CEXaVxXMLDocument.reset();
+  CEXaVxXMLParser = std::make_unique<TVxXMLParser>();
+  const TCOMEp2InMessage reader(CEXcErrorBaseParse);
+  std::string text = document, msgNum;
+  TVxXMLElement* root = nullptr;
+  rc = reader.COMParseInMessage(*CEXaVxXMLParser, CEXaVxXMLDocument, text, CEXsRoot, msgNum, root,
+                                errorText);
+  if (rc != 0) {
+    CEXsRoot.clear();
+    memos_[static_cast<size_t>(TCEXMemo::Memo2) - 1] = document;
+    Changed(CEXpMemos);
+    ReceiveError(rc, "Parsing error " + errorText);
+    return rc;
+  }
+  CEXaVxXMLElementParentIn = root;
+  memos_[static_cast<size_t>(TCEXMemo::Memo2) - 1] = text;
+  edits_[static_cast<size_t>(TCEXEdit::Edit3) - 1] = msgNum;
+  analyseEnabled_ = true;
+  Changed(CEXpMemos | CEXpEdits | CEXpActions);
+  return 0;
+}
+
+// ---------------------------------------------------------------- analyse
+
+void TCEXMainWindow::Action_AnalyseMessageExecute() {
+  if (receiveBusy_) return;
+  const TReceiveBusy busy(receiveBusy_);
+  static_cast<void>(AnalyseMessage());
+}
+
+void TCEXMainWindow::DisplayElement(const std::string& name, const std::string& value, bool found,
+                                    bool mandatory, bool fixedDiffers, bool group,
+                                    const std::string& referenceValue, int level) {
+  const std::string indent(static_cast<size_t>(std::max(level, 0)) * 3, ' ');
+  if (found) {
+    memo3_ += indent + "<" + name + ">" + value + "</" + name + ">\n";
+    if (fixedDiffers) {
+      memo3_ += indent + "! incorrect fix value, expected value: " + referenceValue + '\n';
+      static_cast<void>(CEXLogError(CEXcErrorFixedValue,
+                                    "! incorrect fix value: " + name + "=" + value +
+                                        ", expected value: " + referenceValue,
+                                    group));
+    }
+    return;
+  }
+  memo3_ += indent + "<" + name + "> ---> Not found\n";
+  if (mandatory || group) {
+    memo3_ += indent + "! missing mandatory element \n";
+    static_cast<void>(
+        CEXLogError(CEXcErrorMissingElement, "missing mandatory element: " + name, group));
+  }
+}
+
+void TCEXMainWindow::DisplayContainer(const std::string& name, bool found, bool mandatory,
+                                      bool group, int level) {
+  const std::string indent(static_cast<size_t>(std::max(level, 0)) * 3, ' ');
+  if (found) {
+    memo3_ += indent + "<" + name + ">\n";
+    return;
+  }
+  memo3_ += indent + "<" + name + "> ---> Not found\n";
+  if (mandatory) {
+    memo3_ += indent + "! missing mandatory element\n";
+    static_cast<void>(
+        CEXLogError(CEXcErrorMissingElement, "missing mandatory element: " + name, group));
+  }
+}
+
+int TCEXMainWindow::AnalyseMessage() {
+  TXMLMessageTree& tree = *referenceTree_;
+  TXMLTreeNode* rootNode = tree.GetFirstNode();
+  // A failed parse leaves nothing to analyse (Memo2 then shows the text
+  // that failed).
+  if (CEXGetMemo(TCEXMemo::Memo2).empty() || rootNode == nullptr || !analyseEnabled_) return -1;
+  memo3_.clear();
+  memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1].clear();
+  Changed(CEXpMemos);
+  const TCOMEp2InMessage reader(0);
+  securityDecryption_->SDCInit();
+  // Every link of an earlier analysis goes; a container that is not found
+  // now must not lend its children an element of another message.
+  tree.XMLClearParserElements();
+  ICEXLogColumns* columns = receiveLogColumns_;
+
+  int rc = 0, index = 1;
+  std::string errorText, lastName = rootNode->GetData()->GetName();
+  DisplayContainer(CEXsRoot, true, false, false, 0);
+  TUAXxmlElement& root = *rootNode->GetData();
+  root.SetParserElement(CEXaVxXMLElementParentIn);
+  if (CEXsRoot != root.GetName()) {
+    rc = CEXcErrorUnexpectedMessage;
+    static_cast<void>(CEXLogError(
+        rc, "Unexpected message tag: " + CEXsRoot + " Expected: " + root.GetName(), false));
+  }
+  if (rc == 0 && columns != nullptr) columns->LUXAcceptItem("$RECEIVEDMESSAGE", root.GetName());
+
+  const TUERFindElement finder = UERMessageElementFinder(reader, CEXaVxXMLElementParentIn);
+  for (TXMLTreeNode* node = rootNode->GetNext(); node != nullptr && rc == 0;
+       node = node->GetNext()) {
+    ++index;
+    TUAXxmlElement& element = *node->GetData();
+    const std::string name = element.GetName();
+    lastName = name;
+    if (STRTrim(name).empty()) continue;
+    const int level = node->GetLevel();
+    // The received parent: the element linked to the nearest container
+    // above; when that container was not found, nothing below it is.
+    bool parentFound = true;
+    const TVxXMLElement* parent = CEXaVxXMLElementParentIn;
+    for (const TXMLTreeNode* p = node->GetParent(); p != nullptr; p = p->GetParent()) {
+      const TUAXxmlElement& above = *p->GetData();
+      if (p->GetParent() != nullptr && above.GetType() != "c") continue;
+      parent = above.GetParserElement();
+      parentFound = parent != nullptr;
+      break;
+    }
+    int occurrence = 1;
+    for (const TXMLTreeNode* s = node->GetPrevSibling(); s != nullptr; s = s->GetPrevSibling())
+      if (s->GetData()->GetName() == name &&
+          s->GetData()->GetParentID() == element.GetParentID())
+        ++occurrence;
+    const bool mandatory = Has('M', element);
+    const bool group = Has('G', element);
+    const std::string& type = element.GetType();
+    bool found = false;
+    TVxXMLElement* match = nullptr;
+
+    if (type == "c") {
+      if (parentFound)
+        rc = reader.COMGetContainer(name, parent, occurrence, false, found, match);
+      if (rc != 0) break;
+      DisplayContainer(name, found, mandatory, group, level);
+      element.SetParserElement(found ? match : nullptr);
+      continue;
+    }
+
+    std::string value;
+    if (parentFound) {
+      if (Has('E', element) || name == "ep2:SessKeyCryp") {
+        std::string bytes;
+        rc = reader.COMGetElementB(name, parent, occurrence, true, false, found, bytes, match);
+        if (rc == 0 && found) {
+          securityDecryption_->SDCAddEncryptedItem(name, bytes, type, element.GetAttributes());
+          value = UTHStringToCompactHex(bytes);
+        }
+      } else {
+        const std::string getter = (type == "an" || name == "ep2:SC") ? "an" : type;
+        rc = CEXFindElement(name, getter, occurrence, parent, reader, false, value, found, match);
+      }
+    }
+    if (rc != 0) break;
+    if (found && Has('L', element)) {
+      std::string file = element.GetValue();
+      static_cast<void>(aliases_->ALUFindAlias(false, file));
+      std::string text;
+      if (UERGetValuePoolErrorText(value, file, finder, text) > 0) {
+        rc = CEXcErrorLookup;
+        errorText = text;
+        break;
+      }
+    }
+    const bool fixedDiffers = found && Has('F', element) && value != element.GetValue();
+    DisplayElement(name, value, found, mandatory, fixedDiffers, group, element.GetValue(), level);
+    if (!found) continue;
+    element.SetParserElement(match);
+    if (type == "b" || type == "cn") value = STRRemoveBlanks(value);
+    element.SetActValue(value);
+    if (columns != nullptr) columns->LUXAcceptItem(name, value);
+    std::string recordError;
+    rc = recording_->RFLAcceptItem(name, element.GetTLVTag(), false, type, value, type, value,
+                                  recordError);
+    if (rc != 0) errorText = recordError;
+  }
+
+  memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1] = memo3_;
+  memo3_.clear();
+  Changed(CEXpMemos | CEXpReferenceTree);
+  if (rc != 0) {
+    if (errorText.empty())
+      errorText = "reference structure line " + std::to_string(index - 1) + ", tag: <" +
+                  lastName + ">";
+    ReceiveError(rc, errorText);
+    return rc;
+  }
+  std::string key;
+  static_cast<void>(buildRoad_->CEXGetSessionKey(key));
+  return 0;
+}
+
+// ---------------------------------------------------------------- decrypt
+
+void TCEXMainWindow::Action_DecryptSecurityExecute() {
+  if (receiveBusy_) return;
+  const TReceiveBusy busy(receiveBusy_);
+  static_cast<void>(DecryptSecurity());
+}
+
+void TCEXMainWindow::AddMemo4Line(const std::string& line) {
+  std::string& memo = memos_[static_cast<size_t>(TCEXMemo::Memo4) - 1];
+  if (!memo.empty()) memo += '\n';
+  memo += line;
+  Changed(CEXpMemos);
+}
+
+int TCEXMainWindow::DecryptSecurity() {
+  const int encoding = securityDecryption_->SDCGetEncoding();
+  if (encoding != TIBSaEp2ByteStream::IBScEncodingByteMac &&
+      encoding != TIBSaEp2ByteStream::IBScEncodingByteSecMac)
+    return 0;
+  int rc = AnalyseSecurityHeader();
+  if (rc == 0 && securityDecryption_->SDCSessionKeyPresent()) {
+    rc = AnalyseSecurityItems();
+    if (rc == 0) rc = CEXVerifyATC();
+  }
+  if (rc != 0) ReceiveError(rc, "error during decryption of security elements");
+  return rc;
+}
+
+int TCEXMainWindow::AnalyseSecurityHeader() {
+  TSDCSecurityDecryption& received = *securityDecryption_;
+  if (received.SDCGetEncoding() == TIBSaEp2ByteStream::IBScEncodingByteMac) {
+    AddMemo4Line("Session key used from previous message");
+    AddMemo4Line("SessionKey= " + UTHStringToCompactHex(received.SDCGetSessionKey()));
+  } else {
+    const TCFGConfig& config = CEXConfiguration();
+    std::string id, key, secret, opened;
+    const int rc = received.SDCDecryptSessionKeyCryptogram(
+        *security_, UTHHexToString(config.CFGGetPrivateKeyExponent()),
+        UTHHexToString(config.CFGGetPrivateKeyModulus()), config.CFGVersionAbove700(), id, key,
+        secret, opened);
+    if (rc != 0) {
+      AddMemo4Line("Session key cryptogram not found");
+      AddMemo4Line(std::to_string(rc));
+      return rc;
+    }
+    AddMemo4Line("====> Decrypted Items =====");
+    AddMemo4Line("Cryptogram Component ID= " + id);
+    AddMemo4Line("SessionKey= " + UTHStringToCompactHex(key));
+    AddMemo4Line("Component Secret= " + UTHStringToCompactHex(secret));
+    AddMemo4Line("Decrypted Session Key Cryptogramm= " + UTHStringToCompactHex(opened));
+  }
+  int state = -1;
+  const int rc = received.SDCVerifyMAC(*security_, state);
+  if (rc != 0) return rc;
+  AddMemo4Line("Hash= " + UTHStringToCompactHex(received.SDCGetHash()));
+  switch (state) {
+    case TSDCSecurityDecryption::SDCcNoMac:
+      AddMemo4Line("No MAC present");
+      break;
+    case TSDCSecurityDecryption::SDCcMACSendOk:
+      AddMemo4Line("MAC Send verification ok");
+      break;
+    case TSDCSecurityDecryption::SDCcMACRecOk:
+      AddMemo4Line("MAC Receive verification ok");
+      break;
+    default:
+      // A failed MAC is shown, not reported.
+      AddMemo4Line("MAC verification failed");
+      break;
+  }
+  return 0;
+}
+
+int TCEXMainWindow::AnalyseSecurityItems() {
+  TSDCSecurityDecryption& received = *securityDecryption_;
+  // Every item is decrypted in document order under its own key, so that
+  // a clear PAN or track serves the PIN blocks that follow it.
+  struct TItem {
+    std::string name, shown;
+  };
+  std::vector<TItem> items;
+  for (int i = 0;; ++i) {
+    std::string name, value, format, decrypted;
+    bool found = false;
+    const int rc =
+        received.SDCGetEncryptedItem(*security_, i, name, value, format, decrypted, found);
+    if (rc != 0) {
+      ReceiveError(rc, "Security error");
+      return rc;
+    }
+    if (!found) break;
+    std::string shown = decrypted;
+    if (format == "b" && name != "ep2:EncPIN") shown = UTHStringToCompactHex(decrypted);
+    items.push_back({name, shown});
+  }
+  static const std::pair<const char*, const char*> kPans[] = {
+      {"ep2:AppPAN", "PAN= "},
+      {"ep2:Track2Dat", "Track 2 Data= "},
+      {"ep2:Track2EqDat", "Track 2 Eq. Data= "}};
+  for (const auto& [name, label] : kPans)
+    for (const TItem& item : items)
+      if (item.name == name) AddMemo4Line(label + item.shown);
+  const TItem* pin = nullptr;
+  for (const TItem& item : items)
+    if (item.name == "ep2:EncPIN") pin = &item;
+  if (pin != nullptr) AddMemo4Line("PIN= " + pin->shown);
+  for (const TItem& item : items)
+    if (item.name != "ep2:EncPIN") AddMemo4Line(item.name + "= " + item.shown);
+  if (pin != nullptr) AddMemo4Line(pin->name + "= " + pin->shown);
+  return 0;
+}
+
+int TCEXMainWindow::CEXVerifyATC() {
+  TSDCSecurityDecryption& received = *securityDecryption_;
+  const TCFGConfig& config = CEXConfiguration();
+  const TXMLTreeNode* from = referenceTree_->GetFirstNode();
+  for (int j = 0; j < received.SDCGetATCCount(); ++j) {
+    const TXMLTreeNode* node = from;
+    while (node != nullptr && node->GetData()->GetName() != "ep2:AcqTC") node = node->GetNext();
+    // An entry without a further certificate element is not verified.
+    if (node == nullptr) break;
+    from = node->GetNext();
+    const std::string key = received.SDCGetKey(j);
+    std::vector<std::string> lines;
+    std::string errorTags;
+    const std::string input =
+        CEXComputeATC(*node, config.CFGGetATC(), true, &lines, *security_, key, errorTags);
+    for (const std::string& line : lines) AddMemo4Line(line);
+    if (!errorTags.empty()) CEXShowMessage(CEXATCErrorText(errorTags));
+    AddMemo4Line("");
+    AddMemo4Line("Acq TC " + std::to_string(j));
+    AddMemo4Line("------------------------");
+    AddMemo4Line("AcqTC String: " + UTHStringToCompactHex(input));
+    std::string expected = input;
+    const int rc = buildRoad_->CEXSetEncryptedATC(key, expected);
+    if (rc != 0) return rc;
+    AddMemo4Line("Expected AcqTC: " + UTHStringToCompactHex(expected));
+    AddMemo4Line("Key: " + UTHStringToCompactHex(key));
+    const std::string actual = received.SDCGetATC(j);
+    // A mismatch is shown, not reported.
+    if (actual == expected)
+      AddMemo4Line("AcqTC verification ok");
+    else
+      AddMemo4Line("AcqTC verification failed: Received " + UTHStringToCompactHex(actual));
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------- both, errors
+
+void TCEXMainWindow::Action_ParseAndAnalyseExecute() {
+  if (receiveBusy_) return;
+  const TReceiveBusy busy(receiveBusy_);
+  if (ParseMessage() != 0) return;
+  if (AnalyseMessage() != 0) return;
+  static_cast<void>(DecryptSecurity());
+}
+
+void TCEXMainWindow::ReceiveError(int code, const std::string& text) {
+  if (!CEXLogError(code, text, false)) errorWindow_.ERRSetError(code, text);
+}
+
+}  // namespace kal

@@ -1,0 +1,622 @@
+// "Parse Message", "Analyse Message" and "Decrypt Security" through the
+// main window's core, on frames the mock ep2 host (python3-cryptography)
+// builds: good ones with a session-key cryptogram under the tool's public
+// key, encrypted items and certificates, and broken ones. Every result the
+// tool shows (memo lines, codes, MAC states, decrypted values) is checked.
+
+#include <gtest/gtest.h>
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
+
+#include <initializer_list>
+
+#include "common/TestSupport.h"
+#include "config/Config.h"
+#include "ep2/MessageTree.h"
+#include "ep2/RandomSource.h"
+#include "ep2/SecurityDecryption.h"
+#include "platform/EventPoster.h"
+#include "support/ErrorWindow.h"
+#include "support/HexUtilities.h"
+#include "workbench/MainWindow.h"
+
+namespace kal {
+namespace {
+
+using test::FromHex;
+using test::ToHex;
+using Lines = std::vector<std::string>;
+
+const std::string kKey = FromHex("0123456789ABCDEFFEDCBA9876543210");
+const std::string kEntryKey = FromHex("00112233445566778899AABBCCDDEEFF");
+const std::string kPAN = "5413339000001513";
+
+// An RSA key made by OpenSSL: the tool's private key, the mock's public key.
+struct RsaKey {
+  RsaKey() : pkey(EVP_RSA_gen(1024)) {}
+  ~RsaKey() { EVP_PKEY_free(pkey); }
+  std::string Param(const char* name) const {
+    BIGNUM* b = nullptr;
+    EVP_PKEY_get_bn_param(pkey, name, &b);
+    std::string s(static_cast<size_t>(BN_num_bytes(b)), '\0');
+    BN_bn2bin(b, reinterpret_cast<unsigned char*>(s.data()));
+    BN_free(b);
+    return s;
+  }
+  std::string PublicJson() const {
+    return "{\"n\": \"" + ToHex(Param(OSSL_PKEY_PARAM_RSA_N)) + "\", \"e\": \"" +
+           ToHex(Param(OSSL_PKEY_PARAM_RSA_E)) + "\"}";
+  }
+  EVP_PKEY* pkey;
+};
+
+const RsaKey& ToolKey() {
+  static const RsaKey key;
+  return key;
+}
+
+// A JSON string literal.
+std::string Js(std::string_view s) {
+  std::string out = "\"";
+  for (const char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// The response document; `body` holds the lines inside the message element.
+std::string ResponseXml(const std::string& root, const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+         "<ep2:ep2 xmlns:ep2=\"urn:test:ep2\" specversion=\"0630\">\r\n"
+         "   <ep2:" +
+         root + " msgnum=\"42\">\r\n" + body + "   </ep2:" + root + ">\r\n</ep2:ep2>\r\n";
+}
+
+const std::string kBody =
+    "      <ep2:TrmID>12345678</ep2:TrmID>\r\n"
+    "      <ep2:RspCode>00</ep2:RspCode>\r\n"
+    "      <ep2:AmtAuth>1500</ep2:AmtAuth>\r\n"
+    "      <ep2:AppPAN>x</ep2:AppPAN>\r\n"
+    "      <ep2:EncPIN>x</ep2:EncPIN>\r\n"
+    "      <ep2:EMV>\r\n"
+    "         <ep2:AIP>HAA=</ep2:AIP>\r\n"
+    "      </ep2:EMV>\r\n";
+
+class Host final : public ICEXView,
+                   public ICEXDialogs,
+                   public IERRErrorWindow,
+                   public ICEXMessageFiles,
+                   public ICEXLogin,
+                   public ICEXSequenceWindow,
+                   public ICEXRecordingList,
+                   public ICEXLogColumns {
+ public:
+  void CEXChanged(uint32_t) override {}
+  bool CEXStatusTextFits(int, const std::string&) override { return true; }
+  TCEXGeometry CEXGetGeometry() override { return {}; }
+  void CEXCloseMainWindow() override {}
+  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
+  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::Cancel; }
+  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
+  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+  void ERRSetError(int code, const std::string& detail) override {
+    errors.push_back(std::to_string(code) + " " + detail);
+  }
+  void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
+  bool CEXReadMessageFile(const std::string&) override { return false; }
+  bool CEXSaveMessage() override { return false; }
+  bool CEXShowLoginDialog(std::string&, std::string&) override { return true; }
+  void CEXReloadUsers() override {}
+  bool CEXFindUser(const std::string&, const std::string&, bool& isAdmin) override {
+    isAdmin = true;
+    return true;
+  }
+  bool SEQVisible() const override { return sequenceVisible; }
+  void SEQLoadSequenceFile(const std::string&) override {}
+  void SEQMessageAvailable() override {}
+  void SEQRunNextRow() override {}
+  void SEQLogError(int id, const std::string& text, bool group) override {
+    logged.push_back(std::to_string(id) + " " + text + (group ? " [G]" : ""));
+  }
+  void RFLReset() override {}
+  void RFLSetMessageSend(std::string_view) override {}
+  int RFLAcceptItem(std::string_view name, std::string_view, bool out, std::string_view,
+                    std::string_view, std::string_view, std::string_view value,
+                    std::string&) override {
+    recorded.push_back(std::string(name) + (out ? ">" : "<") + std::string(value));
+    return 0;
+  }
+  void LUXAcceptItem(std::string_view tag, std::string_view value) override {
+    columns.push_back(std::string(tag) + "=" + std::string(value));
+  }
+
+  Lines messages, errors, logged, recorded, columns;
+  bool sequenceVisible = false;
+};
+
+class NoTimer final : public ICEXTimer {
+ public:
+  void CEXStart(std::chrono::milliseconds) override {}
+  void CEXStop() override {}
+  bool CEXActive() const override { return false; }
+};
+class NoTimers final : public ICEXTimerFactory {
+ public:
+  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool, std::function<void()>) override {
+    return std::make_unique<NoTimer>();
+  }
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class ReceiveRoadTest : public ::testing::Test {
+ protected:
+  ReceiveRoadTest() {
+    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
+                                             TCEXMainWindow::TPorts{.view = host_,
+                                                                    .dialogs = host_,
+                                                                    .errorWindow = host_,
+                                                                    .timers = timers_,
+                                                                    .clock = clock_,
+                                                                    .poster = queue_,
+                                                                    .random = &random_,
+                                                                    .messageFiles = host_,
+                                                                    .counters = counters_,
+                                                                    .login = host_,
+                                                                    .sequenceWindow = &host_,
+                                                                    .recording = &host_,
+                                                                    .plugIn = &PlugIn});
+    core_->FormCreate();
+    core_->CEXSetLogItemsList(&host_);
+    TCFGConfig& config = core_->CEXConfiguration();
+    config.CFGSetSessionKey(ToHex(kKey));
+    config.CFGSetSessionKeyFromInMessage(1);
+    config.CFGSetPrivateKeyModulus(ToHex(ToolKey().Param(OSSL_PKEY_PARAM_RSA_N)));
+    config.CFGSetPrivateKeyExponent(ToHex(ToolKey().Param(OSSL_PKEY_PARAM_RSA_D)));
+    plugInCalls = 0;
+    plugInFailure.clear();
+  }
+  static int32_t PlugIn(const TCFGConfig&, int32_t encoding, const std::string& doc,
+                        std::string& replaced, std::string& error) {
+    ++plugInCalls;
+    EXPECT_EQ(encoding, 201);
+    replaced = doc;
+    if (!plugInFailure.empty()) {
+      error = plugInFailure;
+      return 9104;
+    }
+    return 0;
+  }
+
+  // The frame the mock builds from the spec (a JSON object).
+  std::string MockFrame(const std::string& spec) {
+    const std::string specFile = dir_.file("spec.json"), out = dir_.file("frame.bin");
+    test::WriteFile(specFile, spec);
+    int status = -1;
+    const std::string printed =
+        test::RunMockEp2Host({"build", "--spec", specFile, "--out", out}, &status);
+    EXPECT_EQ(status, 0) << printed;
+    return test::ReadFile(out);
+  }
+  // A mode-2 response: cryptogram under the tool's public key, MAC under the
+  // send variant, AppPAN and EncPIN encrypted. `extra` adds spec members.
+  std::string SecureResponse(const std::string& xml, const std::string& extra = "") {
+    return MockFrame("{\"mode\": 2, \"version\": 48, \"spec_version\": \"0630\", \"xml\": " +
+                     Js(xml) + ", \"session_key\": \"" + ToHex(kKey) +
+                     "\", \"sender_id_type\": 3, \"sender_id\": \"3132333435363738\", "
+                     "\"owner_id_type\": 0, \"owner_id\": \"0102030405060708090A0B\", "
+                     "\"key_index\": 7, \"public_key\": " +
+                     ToolKey().PublicJson() +
+                     ", \"secret\": \"A0A1A2A3A4A5A6A7A8A9AAABACADAEAF\", \"encrypt\": ["
+                     "{\"name\": \"ep2:AppPAN\", \"clear\": \"" +
+                     kPAN + "\"}, {\"name\": \"ep2:EncPIN\", \"pin\": \"4321\", \"format\": 2}]" +
+                     extra + "}");
+  }
+
+  TXMLTreeNode* Add(TXMLTreeNode* parent, const std::string& name, const std::string& type,
+                    const std::string& value = "", const std::string& attributes = "",
+                    const std::string& tag = "") {
+    TXMLMessageTree& tree = core_->CEXReferenceTree();
+    const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
+    int32_t id = 0;
+    TXMLTreeNode* node = tree.AddChildObject(
+        parent, name,
+        std::make_unique<TUAXxmlElement>(name, value, type, attributes, tag, parentId), id);
+    node->GetData()->SetID(id);
+    return node;
+  }
+  // The reference structure of the response.
+  TXMLTreeNode* Reference(const std::string& root = "ep2:AutRsp") {
+    TXMLTreeNode* r = Add(nullptr, root, "c");
+    Add(r, "ep2:TrmID", "an", "", "M");
+    Add(r, "ep2:RspCode", "an", "00", "F");
+    Add(r, "ep2:AmtAuth", "n", "", "", "9F02");
+    Add(r, "ep2:AppPAN", "cn", "", "E");
+    Add(r, "ep2:EncPIN", "b", "", "E");
+    TXMLTreeNode* emv = Add(r, "ep2:EMV", "c", "", "M");
+    Add(emv, "ep2:AIP", "b");
+    return r;
+  }
+  void Receive(const std::string& frame) { core_->CEXFrameStored(frame); }
+  const std::string& Memo(TCEXMemo memo) { return core_->CEXGetMemo(memo); }
+
+  inline static int plugInCalls = 0;
+  inline static std::string plugInFailure;
+  test::TempDir dir_;
+  Host host_;
+  TCEXNoCounterLists counters_;
+  NoTimers timers_;
+  TCEXSystemClock clock_;
+  TPLTEventQueue queue_;
+  TSECDeterministicRandom random_{std::string("\0\0\0\x02", 4)};
+  std::unique_ptr<TCEXMainWindow> core_;
+};
+
+TEST_F(ReceiveRoadTest, ParseSplitsTheSecureFrameFormatsTheStreamAndParsesTwiceAlike) {
+  const std::string xml = ResponseXml("AutRsp", kBody);
+  const std::string frame = SecureResponse(xml);
+  Receive(frame);
+  EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_EQ(plugInCalls, 1);
+  EXPECT_EQ(core_->CEXReceivedBuffer(), frame);
+  EXPECT_EQ(core_->CEXGetEdit(TCEXEdit::Edit3), "42");
+  EXPECT_EQ(core_->CEXReceivedRoot(), "ep2:AutRsp");
+  EXPECT_TRUE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+  EXPECT_TRUE(core_->CEXActionEnabled(TCEXAction::DecryptSecurity));
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo2), "<ep2:AmtAuth>1500</ep2:AmtAuth>"));
+
+  const Lines memo4 = test::SplitLines(Memo(TCEXMemo::Memo4));
+  ASSERT_EQ(memo4.size(), 12u) << Memo(TCEXMemo::Memo4);
+  EXPECT_EQ(memo4[0], "Length = " + std::to_string(frame.size() - 4));
+  EXPECT_EQ(memo4[1], "Version Number = 30");
+  EXPECT_EQ(memo4[2], "Version ep2 Specification = 0630");
+  EXPECT_EQ(memo4[3], "Encoding Information = 2");
+  EXPECT_EQ(memo4[4], "Sender Identifier Type = 3");
+  EXPECT_EQ(memo4[5], "Sender Identifier = 3132333435363738");
+  EXPECT_EQ(memo4[7], "Public Key Owner Identifier = 0102030405060708090A0B");
+  EXPECT_EQ(memo4[8], "Public Key Index = 7");
+  EXPECT_EQ(memo4[9], "Session Key Cryptogram Length = 128");
+  EXPECT_EQ(memo4[11].size(), std::string("MAC = ").size() + 16);
+
+  // The formatted stream: header fields as hex, the cryptogram and the
+  // document in lines of 48 hex characters, and nothing past the frame.
+  const std::string formatted = Memo(TCEXMemo::Memo5);
+  const Lines lines = test::SplitLines(formatted);
+  ASSERT_GE(lines.size(), 10u);
+  EXPECT_EQ(lines[0], "========= Header ========");
+  EXPECT_EQ(lines[1], "Length: " + ToHex(frame.substr(0, 4)));
+  EXPECT_TRUE(Contains(formatted, "\nSession Key Cryptogramm: "));
+  EXPECT_TRUE(Contains(formatted, "\nSender Identifier Type: 03\nSender Identifier: "
+                                  "3132333435363738\nPublic Key Owner ID Type: 00\n"));
+  EXPECT_TRUE(Contains(formatted, "\nPublic Key Index: 07\nSession Key Cryptogram Length: 128\n"));
+  const size_t data = formatted.find("========== Data =========\n");
+  ASSERT_NE(data, std::string::npos);
+  std::string hex;
+  for (const std::string& line : test::SplitLines(formatted.substr(data + 26))) {
+    EXPECT_LE(line.size(), 48u);
+    hex += line;
+  }
+  // The document as the frame carries it (the mock wrote the encrypted
+  // items into it): the frame's tail from its XML declaration on.
+  const std::string document = FromHex(hex);
+  EXPECT_EQ(document.rfind("<?xml", 0), 0u);
+  EXPECT_EQ(document, frame.substr(frame.find("<?xml")));
+
+  // Parsing again reads the stored bytes, not the formatted text.
+  const std::string memo2 = Memo(TCEXMemo::Memo2);
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  EXPECT_TRUE(host_.errors.empty());
+  EXPECT_EQ(Memo(TCEXMemo::Memo5), formatted);
+  EXPECT_EQ(Memo(TCEXMemo::Memo2), memo2);
+  EXPECT_EQ(test::SplitLines(Memo(TCEXMemo::Memo4)), memo4);
+}
+
+TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
+  const std::string xml = ResponseXml("AutRsp", kBody);
+  // Version 0x10 carries no spec version field; mode 0 has no MAC.
+  Receive(MockFrame("{\"mode\": 0, \"version\": 16, \"xml\": " + Js(xml) + "}"));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_EQ(test::SplitLines(Memo(TCEXMemo::Memo4)),
+            (Lines{"Length = " + std::to_string(core_->CEXReceivedBuffer().size() - 4),
+                   "Version Number = 10", "Encoding Information = 0"}));
+  EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo5), "Specification"));
+  EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo5), "MAC"));
+  EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::DecryptSecurity));
+
+  // Mode 1: the MAC without sender or cryptogram fields.
+  Receive(MockFrame("{\"mode\": 1, \"version\": 48, \"xml\": " + Js(xml) +
+                    ", \"session_key\": \"" + ToHex(kKey) + "\"}"));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  const Lines memo4 = test::SplitLines(Memo(TCEXMemo::Memo4));
+  ASSERT_EQ(memo4.size(), 5u) << Memo(TCEXMemo::Memo4);
+  EXPECT_EQ(memo4[3], "Encoding Information = 1");
+  EXPECT_EQ(memo4[4].rfind("MAC = ", 0), 0u);
+  EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo5), "Sender"));
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo5), "\nMAC: "));
+}
+
+TEST_F(ReceiveRoadTest, BrokenFramesAreRefusedWithTheStreamsCodeAndNothingToAnalyse) {
+  const std::string xml = ResponseXml("AutRsp", kBody);
+  const std::string base = "{\"mode\": 1, \"version\": 48, \"xml\": " + Js(xml) +
+                           ", \"session_key\": \"" + ToHex(kKey) + "\", \"broken\": ";
+  struct Case {
+    std::string broken;
+    int code;
+  };
+  for (const Case& c : {Case{"{\"kind\": \"truncated\", \"keep\": 30}", 1004},
+                        Case{"{\"kind\": \"wrong_length\", \"delta\": 5}", 1004},
+                        Case{"{\"kind\": \"wrong_length\", \"delta\": -3}", 1004},
+                        Case{"{\"kind\": \"unknown_mode\", \"mode\": 9}", 1002}}) {
+    SCOPED_TRACE(c.broken);
+    host_.errors.clear();
+    const std::string frame = MockFrame(base + c.broken + "}");
+    Receive(frame);
+    core_->CEXExecute(TCEXAction::ParseMessage);
+    EXPECT_EQ(host_.errors, Lines{std::to_string(c.code) + " Parsing error "});
+    EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+    // The stream stays as it came; the document view stays empty.
+    EXPECT_EQ(Memo(TCEXMemo::Memo5), UTHStringToHex(frame));
+    EXPECT_EQ(Memo(TCEXMemo::Memo2), "");
+  }
+  // A document that is no XML: the reader's code, the text in Memo2.
+  host_.errors.clear();
+  Receive(MockFrame("{\"mode\": 0, \"xml\": \"<ep2:ep2><a></ep2:ep2>\"}"));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  ASSERT_EQ(host_.errors.size(), 1u);
+  EXPECT_EQ(host_.errors[0].rfind("3001 Parsing error line ", 0), 0u) << host_.errors[0];
+  EXPECT_EQ(Memo(TCEXMemo::Memo2), "<ep2:ep2><a></ep2:ep2>");
+  EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+  // Run anyway, the analysis finds nothing to compare.
+  Reference();
+  host_.errors.clear();
+  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  EXPECT_EQ(Memo(TCEXMemo::Memo3), "");
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+}
+
+TEST_F(ReceiveRoadTest, APlugInFailureStopsTheParse) {
+  plugInFailure = "Plug in error detected, see log of plug in";
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " + Js(ResponseXml("AutRsp", kBody)) + "}"));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  EXPECT_EQ(host_.errors, Lines{"9104 Parsing error Plug in error detected, see log of plug in"});
+  EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+  EXPECT_EQ(Memo(TCEXMemo::Memo2), "");
+}
+
+TEST_F(ReceiveRoadTest, ParseAnalyseAndDecryptShowTheWholeSecureResponse) {
+  Reference();
+  Receive(SecureResponse(ResponseXml("AutRsp", kBody)));
+  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  const std::string memo3 = Memo(TCEXMemo::Memo3);
+  const Lines lines = test::SplitLines(memo3);
+  ASSERT_EQ(lines.size(), 8u) << memo3;
+  EXPECT_EQ(lines[0], "<ep2:AutRsp>");
+  EXPECT_EQ(lines[1], "   <ep2:TrmID>12345678</ep2:TrmID>");
+  EXPECT_EQ(lines[2], "   <ep2:RspCode>00</ep2:RspCode>");
+  EXPECT_EQ(lines[3], "   <ep2:AmtAuth>1500</ep2:AmtAuth>");
+  EXPECT_EQ(lines[6], "   <ep2:EMV>");
+  EXPECT_EQ(lines[7], "      <ep2:AIP>1C00</ep2:AIP>");
+  EXPECT_TRUE(host_.logged.empty());
+  EXPECT_EQ(host_.columns.front(), "$RECEIVEDMESSAGE=ep2:AutRsp");
+  EXPECT_NE(std::find(host_.recorded.begin(), host_.recorded.end(), "ep2:AmtAuth<1500"),
+            host_.recorded.end());
+
+  const std::string memo4 = Memo(TCEXMemo::Memo4);
+  for (const std::string& line : Lines{"====> Decrypted Items =====", "Cryptogram Component ID= 12345678",
+        "SessionKey= " + ToHex(kKey), "Component Secret= A0A1A2A3A4A5A6A7A8A9AAABACADAEAF",
+        "MAC Send verification ok", "PAN= " + kPAN, "PIN= 4321", "ep2:AppPAN= " + kPAN,
+        "ep2:EncPIN= 4321"})
+    EXPECT_TRUE(Contains(memo4, "\n" + line + "\n") || Contains(memo4, "\n" + line))
+        << line << "\n"
+        << memo4;
+  // The PIN comes last.
+  EXPECT_EQ(memo4.substr(memo4.size() - 16), "ep2:EncPIN= 4321");
+  // The received values are the reference's actual values now.
+  EXPECT_EQ(core_->CEXReferenceTree().GetFirstNode()->GetNext()->GetData()->GetActValue(),
+            "12345678");
+}
+
+TEST_F(ReceiveRoadTest, ABadMacIsShownNotReported) {
+  Reference();
+  Receive(SecureResponse(ResponseXml("AutRsp", kBody), ", \"broken\": {\"kind\": \"bad_mac\"}"));
+  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo4), "\nMAC verification failed\n"));
+  EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo4), "verification ok"));
+}
+
+TEST_F(ReceiveRoadTest, MissingWrongAndUnexpectedElementsAreReportedAsTheyShould) {
+  Reference();
+  host_.sequenceVisible = true;
+  // The mandatory TrmID is missing and RspCode has a wrong fixed value.
+  std::string body = kBody;
+  body.replace(body.find("<ep2:RspCode>00"), 15, "<ep2:RspCode>05");
+  Receive(SecureResponse(ResponseXml("AutRsp", body),
+                         ", \"broken\": {\"kind\": \"missing_element\", \"element\": "
+                         "\"ep2:TrmID\"}"));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  const Lines lines = test::SplitLines(Memo(TCEXMemo::Memo3));
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[1], "   <ep2:TrmID> ---> Not found");
+  EXPECT_EQ(lines[2], "   ! missing mandatory element ");
+  EXPECT_EQ(lines[3], "   <ep2:RspCode>05</ep2:RspCode>");
+  EXPECT_EQ(lines[4], "   ! incorrect fix value, expected value: 00");
+  EXPECT_EQ(host_.logged,
+            (Lines{"7004 missing mandatory element: ep2:TrmID",
+                   "7005 ! incorrect fix value: ep2:RspCode=05, expected value: 00"}));
+  EXPECT_TRUE(host_.errors.empty());
+
+  // Another message than the reference: 7006, the run's row gets the tags.
+  host_.logged.clear();
+  Receive(SecureResponse(ResponseXml("AutRsp", kBody),
+                         ", \"broken\": {\"kind\": \"unexpected_root\", \"root\": "
+                         "\"ep2:CanRsp\"}"));
+  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  ASSERT_FALSE(host_.logged.empty());
+  EXPECT_EQ(host_.logged[0], "7006 Unexpected message tag: ep2:CanRsp Expected: ep2:AutRsp");
+  // Outside a run the error window has it with the reference line.
+  host_.sequenceVisible = false;
+  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  EXPECT_EQ(host_.errors, Lines{"7006 reference structure line 0, tag: <ep2:AutRsp>"});
+}
+
+TEST_F(ReceiveRoadTest, ChildrenOfAMissingContainerAreNotLookedUp) {
+  TXMLTreeNode* r = Add(nullptr, "ep2:AutRsp", "c");
+  TXMLTreeNode* gone = Add(r, "ep2:Gone", "c", "", "M");
+  // An element of the same name stands under the message element: it must
+  // not be found through a container that is not there.
+  Add(gone, "ep2:AmtAuth", "n", "", "M");
+  TXMLTreeNode* emv = Add(r, "ep2:EMV", "c");
+  Add(emv, "ep2:AIP", "b");
+  host_.sequenceVisible = true;
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " + Js(ResponseXml("AutRsp", kBody)) + "}"));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  EXPECT_EQ(test::SplitLines(Memo(TCEXMemo::Memo3)),
+            (Lines{"<ep2:AutRsp>", "   <ep2:Gone> ---> Not found",
+                   "   ! missing mandatory element", "      <ep2:AmtAuth> ---> Not found",
+                   "      ! missing mandatory element ", "   <ep2:EMV>",
+                   "      <ep2:AIP>1C00</ep2:AIP>"}));
+  EXPECT_EQ(host_.logged, (Lines{"7004 missing mandatory element: ep2:Gone",
+                                 "7004 missing mandatory element: ep2:AmtAuth"}));
+  EXPECT_EQ(gone->GetData()->GetParserElement(), nullptr);
+
+  // A second analysis starts from fresh links: the container that was found
+  // before and is missing now lends nothing.
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " +
+                    Js(ResponseXml("AutRsp", "      <ep2:TrmID>1</ep2:TrmID>\r\n")) + "}"));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  EXPECT_EQ(emv->GetData()->GetParserElement(), nullptr);
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo3), "   <ep2:EMV> ---> Not found\n"));
+}
+
+TEST_F(ReceiveRoadTest, AReferenceLookupHitStopsTheAnalysisWith7022) {
+  test::WriteFile(dir_.file("codes.txt"), "00;;\r\n05;Declined: $VALUE\r\n");
+  TXMLTreeNode* r = Add(nullptr, "ep2:AutRsp", "c");
+  Add(r, "ep2:TrmID", "an");
+  Add(r, "ep2:RspCode", "an", dir_.file("codes.txt"), "L");
+  Add(r, "ep2:AmtAuth", "n");
+  std::string body = kBody;
+  body.replace(body.find("<ep2:RspCode>00"), 15, "<ep2:RspCode>05");
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " + Js(ResponseXml("AutRsp", body)) + "}"));
+  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  EXPECT_EQ(host_.errors, Lines{"7022 Declined: 05"});
+  EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo3), "AmtAuth"));
+
+  // A value the file accepts passes.
+  host_.errors.clear();
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " + Js(ResponseXml("AutRsp", kBody)) + "}"));
+  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo3), "<ep2:AmtAuth>1500</ep2:AmtAuth>"));
+}
+
+// The certificate the host would send: the retail MAC under the entry key's
+// certificate variant over the input, as the mock's own primitives make it.
+std::string MockCertificate(const std::string& key, const std::string& input) {
+  const std::string script = "import sys\nsys.path.insert(0, " +
+                             Js(test::SourceDir() + "/tests/common") +
+                             ")\nimport mock_ep2_host as m\n"
+                             "k = bytes.fromhex('" +
+                             ToHex(key) + "')\nprint(m.retail_mac(m.key_variant(k, m.TC), "
+                                          "bytes.fromhex('" +
+                             ToHex(input) + "')).hex())\n";
+  int status = -1;
+  const std::string out = test::RunPython(script, "", &status);
+  EXPECT_EQ(status, 0) << out;
+  return FromHex(test::SplitLines(out).at(0));
+}
+
+TEST_F(ReceiveRoadTest, CertificatesAreVerifiedAgainstTheirOwnEntryKeys) {
+  core_->CEXConfiguration().CFGSetATC("9F02 06");
+  TXMLTreeNode* r = Add(nullptr, "ep2:AutRsp", "c");
+  Add(r, "ep2:AmtAuth", "n", "", "", "9F02");
+  Add(r, "ep2:SessKeyCryp", "b");
+  Add(r, "ep2:AcqTC", "b", "", "E");
+  Add(r, "ep2:SessKeyCryp", "b");
+  Add(r, "ep2:AcqTC", "b", "", "E");
+  const std::string input = FromHex("000000001500");
+  const std::string good = MockCertificate(kEntryKey, input);
+  const std::string wrong = MockCertificate(kKey, input);
+  const auto b64 = [](const std::string& bytes) {
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(bytes.data()),
+                                  static_cast<int>(bytes.size()));
+    out.resize(static_cast<size_t>(n));
+    return out;
+  };
+  const std::string body = "      <ep2:AmtAuth>1500</ep2:AmtAuth>\r\n"
+                           "      <ep2:SessKeyCryp>x</ep2:SessKeyCryp>\r\n"
+                           "      <ep2:AcqTC>" +
+                           b64(good) +
+                           "</ep2:AcqTC>\r\n"
+                           "      <ep2:SessKeyCryp>x</ep2:SessKeyCryp>\r\n"
+                           "      <ep2:AcqTC>" +
+                           b64(wrong) + "</ep2:AcqTC>\r\n";
+  const std::string cryp = "{\"name\": \"ep2:SessKeyCryp\", \"session_key\": \"" +
+                           ToHex(kEntryKey) + "\", \"public_key\": " + ToolKey().PublicJson();
+  Receive(MockFrame("{\"mode\": 1, \"xml\": " + Js(ResponseXml("AutRsp", body)) +
+                    ", \"session_key\": \"" + ToHex(kKey) + "\", \"encrypt\": [" + cryp +
+                    "}, " + cryp + ", \"occurrence\": 2}]}"));
+  // The key of the previous message is the one in use for mode 1.
+  core_->CEXSecurityDecryption().SDCSetSessionKey(kKey);
+  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  const std::string memo4 = Memo(TCEXMemo::Memo4);
+  EXPECT_TRUE(Contains(memo4, "Session key used from previous message\nSessionKey= " +
+                                  ToHex(kKey)));
+  EXPECT_TRUE(Contains(memo4, "MAC Send verification ok"));
+  EXPECT_TRUE(Contains(memo4, "\nAcq TC 0\n------------------------\nAcqTC String: 000000001500\n"
+                              "Expected AcqTC: " +
+                                  ToHex(good) + "\nKey: " + ToHex(kEntryKey) +
+                                  "\nAcqTC verification ok\n"))
+      << memo4;
+  EXPECT_TRUE(Contains(memo4, "\nAcq TC 1\n"));
+  EXPECT_TRUE(Contains(memo4, "AcqTC verification failed: Received " + ToHex(wrong))) << memo4;
+}
+
+TEST_F(ReceiveRoadTest, ALargeFrameIsKeptAsBytesAndFormattedOnce) {
+  // About 3 MB of document in a frame of version 0x10, mode 0.
+  const std::string text(3'000'000, 'x');
+  const std::string xml = ResponseXml("AutRsp", "      <ep2:TrmID>" + text + "</ep2:TrmID>\r\n");
+  std::string body = std::string("\x10\x00", 2) + xml;
+  const auto n = static_cast<uint32_t>(body.size());
+  const std::string frame = std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                                        static_cast<char>(n >> 8), static_cast<char>(n)} +
+                            body;
+  Receive(frame);
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_EQ(core_->CEXReceivedBuffer(), frame);
+  const std::string& formatted = Memo(TCEXMemo::Memo5);
+  const size_t data = formatted.find("========== Data =========\n");
+  ASSERT_NE(data, std::string::npos);
+  // Two hex characters per byte, a line break after every 48 but the last.
+  EXPECT_EQ(formatted.size() - data - 26, xml.size() * 2 + (xml.size() * 2 - 1) / 48);
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo2), text));
+  // A second parse reads the kept bytes again.
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  EXPECT_TRUE(host_.errors.empty());
+  EXPECT_EQ(Memo(TCEXMemo::Memo5).size(), formatted.size());
+}
+
+}  // namespace
+}  // namespace kal
