@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "comm/CommParams.h"
 #include "comm/PlugInCall.h"
 #include "config/AliasList.h"
 #include "config/Config.h"
@@ -259,6 +260,25 @@ int TCEXMainWindow::AnalyseMessage() {
   // now must not lend its children an element of another message.
   tree.XMLClearParserElements();
   ICEXLogColumns* columns = receiveLogColumns_;
+
+  // Another message than the reference expects: a running sequence may hold
+  // alternatives in a conditional group, each loaded as the reference in
+  // turn, at most as many as the group has.
+  if (CEXsRoot != rootNode->GetData()->GetName() && sequence_ != nullptr) {
+    const bool asClient = CEXCommParams().TCPSendAsClient();
+    for (int tries = sequence_->SEQGroupSize(); tries > 0 && sequence_->SEQVisible() &&
+                                                !sequence_->SEQGroupEnd();
+         --tries) {
+      if (asClient)
+        sequence_->SEQLoadNextServerReference();
+      else
+        sequence_->SEQRunNextGroupRow();
+      rootNode = tree.GetFirstNode();
+      if (rootNode == nullptr) return -1;
+      tree.XMLClearParserElements();
+      if (CEXsRoot == rootNode->GetData()->GetName()) break;
+    }
+  }
 
   int rc = 0, index = 1;
   std::string errorText, lastName = rootNode->GetData()->GetName();

@@ -102,6 +102,15 @@ class ICEXSequenceWindow {
   // An error of the running sequence's current message: logged and counted
   // once per message, when the run has its log columns.
   virtual void SEQLogError(int errorId, const std::string& errorText, bool groupValue) = 0;
+
+  // The conditional group of the current row: its number of alternatives,
+  // whether the last one has been tried, and loading the next one as the
+  // reference structure (server role: the next group row; client role: the
+  // next server reference). A window without groups has none.
+  virtual int SEQGroupSize() const { return 0; }
+  virtual bool SEQGroupEnd() const { return true; }
+  virtual void SEQRunNextGroupRow() {}
+  virtual void SEQLoadNextServerReference() {}
 };
 
 }  // namespace kal

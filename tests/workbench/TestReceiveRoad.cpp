@@ -10,9 +10,11 @@
 #include <openssl/evp.h>
 #include <openssl/rsa.h>
 
+#include <functional>
 #include <initializer_list>
 
 #include "common/TestSupport.h"
+#include "comm/CommParams.h"
 #include "config/Config.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
@@ -127,6 +129,13 @@ class Host final : public ICEXView,
   void SEQLogError(int id, const std::string& text, bool group) override {
     logged.push_back(std::to_string(id) + " " + text + (group ? " [G]" : ""));
   }
+  // A conditional group whose window never says it has ended.
+  int SEQGroupSize() const override { return groupSize; }
+  bool SEQGroupEnd() const override { return false; }
+  void SEQRunNextGroupRow() override { alternatives.push_back("row"), nextAlternative(); }
+  void SEQLoadNextServerReference() override {
+    alternatives.push_back("reference"), nextAlternative();
+  }
   void RFLReset() override {}
   void RFLSetMessageSend(std::string_view) override {}
   int RFLAcceptItem(std::string_view name, std::string_view, bool out, std::string_view,
@@ -139,8 +148,10 @@ class Host final : public ICEXView,
     columns.push_back(std::string(tag) + "=" + std::string(value));
   }
 
-  Lines messages, errors, logged, recorded, columns;
+  Lines messages, errors, logged, recorded, columns, alternatives;
   bool sequenceVisible = false;
+  int groupSize = 0;
+  std::function<void()> nextAlternative;
 };
 
 class NoTimer final : public ICEXTimer {
@@ -474,6 +485,39 @@ TEST_F(ReceiveRoadTest, MissingWrongAndUnexpectedElementsAreReportedAsTheyShould
   host_.sequenceVisible = false;
   core_->CEXExecute(TCEXAction::AnalyseMessage);
   EXPECT_EQ(host_.errors, Lines{"7006 reference structure line 0, tag: <ep2:AutRsp>"});
+}
+
+TEST_F(ReceiveRoadTest, AConditionalGroupOffersItsAlternativesAtMostOnceEach) {
+  // The group's alternatives, loaded one after the other as the reference.
+  std::vector<std::string> roots{"ep2:CanRsp", "ep2:RevRsp", "ep2:AutRsp"};
+  size_t next = 0;
+  host_.nextAlternative = [&] {
+    core_->CEXReferenceTree().XMLDeleteAll();
+    Reference(roots[next++ % roots.size()]);
+  };
+  host_.sequenceVisible = true;
+  host_.groupSize = 3;
+  const bool asClient = core_->CEXCommParams().TCPSendAsClient();
+  const std::string how = asClient ? "reference" : "row";
+  const std::string response = SecureResponse(ResponseXml("AutRsp", kBody));
+
+  Reference("ep2:PurRsp");
+  Receive(response);
+  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  EXPECT_EQ(host_.alternatives, (Lines{how, how, how}));
+  EXPECT_EQ(host_.logged, Lines{});
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo3), "<ep2:RspCode>00</ep2:RspCode>"));
+
+  // No alternative fits: the group's size bounds the tries, then 7006.
+  roots = {"ep2:CanRsp", "ep2:RevRsp"};
+  next = 0;
+  host_.alternatives.clear();
+  core_->CEXReferenceTree().XMLDeleteAll();
+  Reference("ep2:PurRsp");
+  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  EXPECT_EQ(host_.alternatives.size(), 3u);
+  ASSERT_FALSE(host_.logged.empty());
+  EXPECT_EQ(host_.logged[0], "7006 Unexpected message tag: ep2:AutRsp Expected: ep2:CanRsp");
 }
 
 TEST_F(ReceiveRoadTest, ChildrenOfAMissingContainerAreNotLookedUp) {
