@@ -33,6 +33,11 @@ class ICEXRecordingList {
   virtual void RFLReset() = 0;
   // The root tag of the message built for sending.
   virtual void RFLSetMessageSend(std::string_view rootTag) = 0;
+  // The root tag of the received message being analysed.
+  virtual void RFLSetMessageReceived(std::string_view rootTag) = 0;
+  // A received message was analysed without error: the end of a
+  // transaction, recorded with the session key in use (bytes).
+  virtual void RFLDoRecording(std::string_view sessionKey) = 0;
   // One element of an outgoing (`outMessage`) or received message: its
   // name, TLV tag, the value before encryption with its type, and the value
   // sent with its type (b and cn as hex text). 0, or an error code with
@@ -47,6 +52,8 @@ class TCEXNoRecordingList final : public ICEXRecordingList {
  public:
   void RFLReset() override {}
   void RFLSetMessageSend(std::string_view) override {}
+  void RFLSetMessageReceived(std::string_view) override {}
+  void RFLDoRecording(std::string_view) override {}
   int RFLAcceptItem(std::string_view, std::string_view, bool, std::string_view, std::string_view,
                     std::string_view, std::string_view, std::string&) override {
     return 0;

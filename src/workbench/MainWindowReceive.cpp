@@ -290,7 +290,10 @@ int TCEXMainWindow::AnalyseMessage() {
     static_cast<void>(CEXLogError(
         rc, "Unexpected message tag: " + CEXsRoot + " Expected: " + root.GetName(), false));
   }
-  if (rc == 0 && columns != nullptr) columns->LUXAcceptItem("$RECEIVEDMESSAGE", root.GetName());
+  if (rc == 0) {
+    if (columns != nullptr) columns->LUXAcceptItem("$RECEIVEDMESSAGE", root.GetName());
+    if (recording_ != nullptr) recording_->RFLSetMessageReceived(CEXsRoot);
+  }
 
   const TUERFindElement finder = UERMessageElementFinder(reader, CEXaVxXMLElementParentIn);
   for (TXMLTreeNode* node = rootNode->GetNext(); node != nullptr && rc == 0;
@@ -382,6 +385,7 @@ int TCEXMainWindow::AnalyseMessage() {
   }
   std::string key;
   static_cast<void>(buildRoad_->CEXGetSessionKey(key));
+  if (recording_ != nullptr) recording_->RFLDoRecording(key);
   return 0;
 }
 

@@ -82,6 +82,8 @@ class Host final : public ICEXView,
     logged.push_back(std::to_string(id) + " " + text);
   }
   void RFLReset() override { recorded.clear(); }
+  void RFLSetMessageReceived(std::string_view) override {}
+  void RFLDoRecording(std::string_view) override {}
   void RFLSetMessageSend(std::string_view root) override { sentRoot = root; }
   int RFLAcceptItem(std::string_view name, std::string_view tag, bool out,
                     std::string_view plainType, std::string_view plainValue, std::string_view type,

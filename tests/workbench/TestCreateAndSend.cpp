@@ -90,6 +90,8 @@ class Host final : public ICEXView,
   bool CEXSaveMessage() override { return false; }
   bool CEXSaveMessageSilently() override { return true; }
   void RFLReset() override { recorded.clear(); }
+  void RFLSetMessageReceived(std::string_view) override {}
+  void RFLDoRecording(std::string_view) override {}
   void RFLSetMessageSend(std::string_view) override {}
   int RFLAcceptItem(std::string_view name, std::string_view, bool, std::string_view,
                     std::string_view, std::string_view type, std::string_view value,

@@ -137,6 +137,12 @@ class Host final : public ICEXView,
     alternatives.push_back("reference"), nextAlternative();
   }
   void RFLReset() override {}
+  void RFLSetMessageReceived(std::string_view tag) override {
+    recorded.push_back("received " + std::string(tag));
+  }
+  void RFLDoRecording(std::string_view key) override {
+    recorded.push_back("recording " + ToHex(std::string(key)));
+  }
   void RFLSetMessageSend(std::string_view) override {}
   int RFLAcceptItem(std::string_view name, std::string_view, bool out, std::string_view,
                     std::string_view, std::string_view, std::string_view value,
@@ -426,6 +432,11 @@ TEST_F(ReceiveRoadTest, ParseAnalyseAndDecryptShowTheWholeSecureResponse) {
   EXPECT_EQ(host_.columns.front(), "$RECEIVEDMESSAGE=ep2:AutRsp");
   EXPECT_NE(std::find(host_.recorded.begin(), host_.recorded.end(), "ep2:AmtAuth<1500"),
             host_.recorded.end());
+  // The recording learns the received message first and ends the transaction
+  // last, with the session key the cryptogram brought.
+  ASSERT_FALSE(host_.recorded.empty());
+  EXPECT_EQ(host_.recorded.front(), "received ep2:AutRsp");
+  EXPECT_EQ(host_.recorded.back(), "recording " + ToHex(kKey));
 
   const std::string memo4 = Memo(TCEXMemo::Memo4);
   for (const std::string& line : Lines{"====> Decrypted Items =====", "Cryptogram Component ID= 12345678",
