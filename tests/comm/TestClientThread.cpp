@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/PythonPeer.h"
 #include "comm/RecordingView.h"
+#include "common/ScriptedPeer.h"
 
 namespace kal {
 namespace {
@@ -19,7 +19,7 @@ class ClientThreadTest : public ::testing::Test {
   }
 
   // Connects to the peer and starts a receive thread on the connection.
-  void Start(test::PythonPeer& peer) {
+  void Start(test::ScriptedPeer& peer) {
     const uint16_t port = peer.Port();
     ASSERT_NE(port, 0);
     in_addr a{};
@@ -46,7 +46,7 @@ class ClientThreadTest : public ::testing::Test {
 };
 
 TEST_F(ClientThreadTest, HeadersInPartsAreCompletedAndCoalescedFramesAreSplit) {
-  test::PythonPeer peer("listen", {"s:0000", "w:80", "s:000568656c", "w:80", "s:6c6f",
+  test::ScriptedPeer peer("listen", {"s:0000", "w:80", "s:000568656c", "w:80", "s:6c6f",
                                    "s:00000000000000024142", "e"});
   Start(peer);
   ASSERT_TRUE(Shown(3));
@@ -67,7 +67,7 @@ TEST_F(ClientThreadTest, HeadersInPartsAreCompletedAndCoalescedFramesAreSplit) {
 
 TEST_F(ClientThreadTest, ATrickleWithinTheCharacterTimeoutCompletesAStallDoesNot) {
   config_.CFGSetInterCharTimeout(400);
-  test::PythonPeer peer(
+  test::ScriptedPeer peer(
       "listen", {"s:0000000341", "w:200", "s:42", "w:200", "s:43", "s:0000000a313233", "w:3000"});
   Start(peer);
   ASSERT_TRUE(Shown(2));
@@ -80,7 +80,7 @@ TEST_F(ClientThreadTest, ATrickleWithinTheCharacterTimeoutCompletesAStallDoesNot
 }
 
 TEST_F(ClientThreadTest, AnOversizedLengthIsRefusedThroughTheMailboxAndEndsTheConnection) {
-  test::PythonPeer peer("listen", {"s:00989681", "e"});  // 10,000,001
+  test::ScriptedPeer peer("listen", {"s:00989681", "e"});  // 10,000,001
   Start(peer);
   EXPECT_EQ(peer.Line(), "eof");
   ASSERT_TRUE(Pump([&] { return thread_->THCbTerminated(); }));
@@ -93,7 +93,7 @@ TEST_F(ClientThreadTest, AnOversizedLengthIsRefusedThroughTheMailboxAndEndsTheCo
 }
 
 TEST_F(ClientThreadTest, AResetKeepsWhatCameAndReportsTheSocketError) {
-  test::PythonPeer peer("listen", {"s:000000104142", "w:200", "x"});
+  test::ScriptedPeer peer("listen", {"s:000000104142", "w:200", "x"});
   Start(peer);
   ASSERT_TRUE(Shown(1));
   ASSERT_TRUE(Pump([&] { return thread_->THCbTerminated(); }));
@@ -106,7 +106,7 @@ TEST_F(ClientThreadTest, AResetKeepsWhatCameAndReportsTheSocketError) {
 
 TEST_F(ClientThreadTest, CloseOnResponseEndsAfterTheFirstFrameAndClosesTheClientSocket) {
   config_.CFGSetCloseOnResponse(1);
-  test::PythonPeer peer("listen", {"s:00000001410000000142", "e"});
+  test::ScriptedPeer peer("listen", {"s:00000001410000000142", "e"});
   const uint16_t port = peer.Port();
   TCTPClientSocketPPP client(queue_);
   std::unique_ptr<TTHCClientThread> thread;  // ends before the client socket goes

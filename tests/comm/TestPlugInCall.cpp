@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "comm/LoopbackPeer.h"
-#include "comm/PythonPeer.h"
+#include "common/ScriptedPeer.h"
 #include "common/TestSupport.h"
 
 namespace kal {
@@ -26,10 +26,10 @@ class PlugInCallTest : public ::testing::Test {
   int32_t Call(const std::vector<std::string>& steps, const std::string& doc = "<doc/>") {
     std::vector<std::string> all = {"f"};
     all.insert(all.end(), steps.begin(), steps.end());
-    test::PythonPeer peer("listen", all);
+    test::ScriptedPeer peer("listen", all);
     Out(peer.Port());
     const int32_t rc = PLGRunPlugin(config_, PLGcEncodingOutMessage, doc, result_, text_);
-    request_ = peer.Line(1s);
+    request_ = test::FrameHex(peer.Line(1s));
     return rc;
   }
 
@@ -39,7 +39,7 @@ class PlugInCallTest : public ::testing::Test {
 
 TEST_F(PlugInCallTest, TheRequestHasItsLayoutAndTheReplyReplacesTheDocument) {
   EXPECT_EQ(Call({"s:00000008200300003c612f3e"}, "0123456789"), 0);
-  EXPECT_EQ(request_, "f 0000000e200300c830313233343536373839");
+  EXPECT_EQ(request_, "0000000E200300C830313233343536373839");
   EXPECT_EQ(result_, "<a/>");
   EXPECT_EQ(text_, "");
 }

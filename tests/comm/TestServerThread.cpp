@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "comm/ClientThread.h"
-#include "comm/PythonPeer.h"
 #include "comm/RecordingView.h"
+#include "common/ScriptedPeer.h"
 
 namespace kal {
 namespace {
@@ -71,7 +71,7 @@ class ServerThreadTest : public ::testing::Test {
 
 TEST_F(ServerThreadTest, FramesInPartsAndTogetherAreShownAndTheMailboxReplyIsSent) {
   // The gap inside the first header is far above the old 10 ms header wait.
-  test::PythonPeer peer(port_, {"s:0000", "w:80", "s:0003414243", "s:000000015a00000000", "f",
+  test::ScriptedPeer peer(port_, {"s:0000", "w:80", "s:0003414243", "s:000000015a00000000", "f",
                                 "s:0000000131", "f", "e"});
   ASSERT_TRUE(Shown(3));
   EXPECT_EQ(view_.shown, (Strings{"00000003414243", "000000015A", "00000000"}));
@@ -79,27 +79,27 @@ TEST_F(ServerThreadTest, FramesInPartsAndTogetherAreShownAndTheMailboxReplyIsSen
   Reply("reply");
   ASSERT_TRUE(Pump([&] { return mailBox_.THXGetSendState() == TTHXMailBox::THXcStateSended; }));
   EXPECT_EQ(peer.Line(), "connected");
-  EXPECT_EQ(peer.Line(), "f 000000057265706c79");
+  EXPECT_EQ(test::FrameHex(peer.Line()), "000000057265706C79");
 
   // With close on response the connection ends after the next reply.
   ASSERT_TRUE(Shown(4));
   config_.CFGSetCloseOnResponse(1);
   Reply("");
-  EXPECT_EQ(peer.Line(), "f 00000000");
+  EXPECT_EQ(test::FrameHex(peer.Line()), "00000000");
   EXPECT_EQ(peer.Line(), "eof");
   EXPECT_TRUE(Loops(0));
   EXPECT_TRUE(failures_.empty());
 }
 
 TEST_F(ServerThreadTest, TheReplyGoesToTheCurrentConnectionOnly) {
-  test::PythonPeer older(port_, {"e"});
+  test::ScriptedPeer older(port_, {"e"});
   ASSERT_EQ(older.Line(), "connected");
   ASSERT_TRUE(Loops(1));
-  test::PythonPeer newer(port_, {"f"});
+  test::ScriptedPeer newer(port_, {"f"});
   ASSERT_EQ(newer.Line(), "connected");
   ASSERT_TRUE(Loops(2));
   Reply("only once");
-  EXPECT_EQ(newer.Line(), "f 000000096f6e6c79206f6e6365");
+  EXPECT_EQ(test::FrameHex(newer.Line()), "000000096F6E6C79206F6E6365");
   ASSERT_TRUE(Pump([&] { return mailBox_.THXGetSendState() == TTHXMailBox::THXcStateSended; }));
   // The newer connection is gone; nothing more reaches the older one.
   ASSERT_TRUE(Loops(1));
@@ -111,7 +111,7 @@ TEST_F(ServerThreadTest, TheReplyGoesToTheCurrentConnectionOnly) {
 
 TEST_F(ServerThreadTest, AStalledBodyIsShownAsFarAsItCameAndAnOversizedLengthEndsTheConnection) {
   config_.CFGSetInterCharTimeout(300);
-  test::PythonPeer peer(port_, {"s:0000000a3132", "w:1000", "s:004c4b41", "e"});  // 5,000,001
+  test::ScriptedPeer peer(port_, {"s:0000000a3132", "w:1000", "s:004c4b41", "e"});  // 5,000,001
   ASSERT_TRUE(Shown(1));
   EXPECT_EQ(view_.shown[0], "0000000A3132");
   EXPECT_EQ(peer.Line(), "connected");
@@ -122,8 +122,8 @@ TEST_F(ServerThreadTest, AStalledBodyIsShownAsFarAsItCameAndAnOversizedLengthEnd
 }
 
 TEST_F(ServerThreadTest, TheTerminateSignalStopsEveryThreadAtOnce) {
-  test::PythonPeer a(port_, {"e"}), b(port_, {"e"}), c(port_, {"e"});
-  test::PythonPeer listener("listen", {"e"});
+  test::ScriptedPeer a(port_, {"e"}), b(port_, {"e"}), c(port_, {"e"});
+  test::ScriptedPeer listener("listen", {"e"});
   in_addr loopback{};
   ASSERT_TRUE(PLTParseIPv4("127.0.0.1", loopback));
   int fd = -1;
@@ -137,14 +137,14 @@ TEST_F(ServerThreadTest, TheTerminateSignalStopsEveryThreadAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   EXPECT_FALSE(synch_.TERTerminate());
   EXPECT_TRUE(client.THCbTerminated());
-  for (test::PythonPeer* p : {&a, &b, &c}) {
+  for (test::ScriptedPeer* p : {&a, &b, &c}) {
     EXPECT_EQ(p->Line(), "connected");
     EXPECT_EQ(p->Line(), "eof");
   }
   EXPECT_EQ(listener.Line(), "eof");
 
   // The signal is down again: new connections work.
-  test::PythonPeer d(port_, {"s:0000000178", "e"});
+  test::ScriptedPeer d(port_, {"s:0000000178", "e"});
   ASSERT_TRUE(Shown(1));
   EXPECT_EQ(view_.shown[0], "0000000178");
 }

@@ -200,7 +200,7 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Fill(std::chrono::steady_clock::time_point deadline) {
-  if (fd_ < 0) return false;
+  if (fd_ < 0 || ended_) return false;
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())
                         .count();
@@ -208,7 +208,10 @@ bool ChildProcess::Fill(std::chrono::steady_clock::time_point deadline) {
   if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) != 1) return false;
   char buf[65536];
   const ssize_t n = ::read(fd_, buf, sizeof buf);
-  if (n <= 0 || out_.size() > (64u << 20)) return false;
+  if (n <= 0 || out_.size() > (64u << 20)) {
+    ended_ = true;
+    return false;
+  }
   out_.append(buf, static_cast<size_t>(n));
   return true;
 }

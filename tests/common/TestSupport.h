@@ -91,6 +91,9 @@ class ChildProcess {
   // at most `limit`; -1 when the child did not exit in time (it is then
   // killed) or did not exit normally.
   int Wait(std::chrono::milliseconds limit, std::string* rest = nullptr);
+  // True once the output ended (or could not be read any more); lines
+  // already read remain for Line().
+  bool Ended() const { return ended_ || fd_ < 0; }
 
  private:
   // Appends what the pipe holds, waiting until `deadline`; false at the end
@@ -99,6 +102,7 @@ class ChildProcess {
 
   pid_t pid_ = -1;
   int fd_ = -1;
+  bool ended_ = false;
   std::string out_;
 };
 

@@ -2,11 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,11 +10,10 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/TestSupport.h"
-
-extern char** environ;
 
 namespace kal {
 namespace {
@@ -29,41 +24,20 @@ using namespace std::chrono_literals;
 // arguments; killed when the object goes.
 class TLoopbackServer {
  public:
-  explicit TLoopbackServer(std::vector<std::string> args) {
-    args.insert(args.begin(), {"/usr/bin/python3",
-                               test::SourceDir() + "/tests/platform/external_content_server.py"});
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    if (::posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&fa);
-    ::close(out[1]);
-    std::string line;
-    pollfd p{out[0], POLLIN, 0};
-    char c = 0;
-    while (pid_ > 0 && ::poll(&p, 1, 10000) == 1 && ::read(out[0], &c, 1) == 1 && c != '\n') {
-      line += c;
-    }
-    ::close(out[0]);
+  explicit TLoopbackServer(std::vector<std::string> args) : child_(Argv(std::move(args))) {
+    const std::string line = child_.Line(10s);
     port_ = std::atoi(line.c_str());
   }
-  ~TLoopbackServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  TLoopbackServer(const TLoopbackServer&) = delete;
-  TLoopbackServer& operator=(const TLoopbackServer&) = delete;
   int port() const { return port_; }
 
  private:
-  pid_t pid_ = -1;
+  static std::vector<std::string> Argv(std::vector<std::string> args) {
+    args.insert(args.begin(),
+                {KAL_PYTHON, test::SourceDir() + "/tests/platform/external_content_server.py"});
+    return args;
+  }
+
+  test::ChildProcess child_;
   int port_ = 0;
 };
 

@@ -24,6 +24,7 @@
 #include "support/HexUtilities.h"
 #include "workbench/ConnectionPeer.h"
 #include "workbench/MainWindow.h"
+#include "workbench/QueueTimers.h"
 
 namespace kal {
 namespace {
@@ -112,57 +113,10 @@ class Host final : public ICEXView,
   TCEXMainWindow* core = nullptr;
 };
 
-// Timers that run on the pumped queue in real time.
-class QueueTimer final : public ICEXTimer {
- public:
-  QueueTimer(TPLTEventQueue& queue, bool repeating, std::function<void()> f)
-      : queue_(queue), repeating_(repeating), f_(std::move(f)) {}
-  void CEXStart(std::chrono::milliseconds interval) override {
-    active_ = true;
-    interval_ = interval;
-    ++starts;
-    Schedule(++generation_);
-  }
-  void CEXStop() override {
-    active_ = false;
-    ++generation_;
-  }
-  bool CEXActive() const override { return active_; }
-  int starts = 0;
-
- private:
-  void Schedule(uint64_t generation) {
-    queue_.PLTPostDelayed(interval_, [this, generation, alive = std::weak_ptr<int>(alive_)] {
-      if (alive.expired() || generation != generation_ || !active_) return;
-      if (repeating_)
-        Schedule(generation);
-      else
-        active_ = false;
-      f_();
-    });
-  }
-  TPLTEventQueue& queue_;
-  bool repeating_;
-  std::function<void()> f_;
-  bool active_ = false;
-  std::chrono::milliseconds interval_{};
-  uint64_t generation_ = 0;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
-};
-
-// In the order the core makes them: Timer1, Timer3, Timer4, idle, delay.
-class QueueTimers final : public ICEXTimerFactory {
- public:
-  explicit QueueTimers(TPLTEventQueue& queue) : queue_(queue) {}
-  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
-    made.push_back(new QueueTimer(queue_, repeating, std::move(f)));
-    return std::unique_ptr<ICEXTimer>(made.back());
-  }
-  std::vector<QueueTimer*> made;
-
- private:
-  TPLTEventQueue& queue_;
-};
+// Timers on the pumped queue; made in the order Timer1, Timer3, Timer4, idle,
+// delay.
+using test::QueueTimer;
+using test::QueueTimers;
 
 class ConnectionsTest : public ::testing::Test {
  protected:

@@ -25,6 +25,7 @@
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "workbench/MainWindow.h"
+#include "workbench/QueueTimers.h"
 
 namespace kal {
 namespace {
@@ -103,52 +104,7 @@ class Host final : public ICEXView,
   Lines messages, errors, recorded;
 };
 
-// Timers on the pumped queue, in real time.
-class QueueTimer final : public ICEXTimer {
- public:
-  QueueTimer(TPLTEventQueue& queue, bool repeating, std::function<void()> f)
-      : queue_(queue), repeating_(repeating), f_(std::move(f)) {}
-  void CEXStart(std::chrono::milliseconds interval) override {
-    active_ = true;
-    interval_ = interval;
-    Schedule(++generation_);
-  }
-  void CEXStop() override {
-    active_ = false;
-    ++generation_;
-  }
-  bool CEXActive() const override { return active_; }
-
- private:
-  void Schedule(uint64_t generation) {
-    queue_.PLTPostDelayed(interval_, [this, generation, alive = std::weak_ptr<int>(alive_)] {
-      if (alive.expired() || generation != generation_ || !active_) return;
-      if (repeating_)
-        Schedule(generation);
-      else
-        active_ = false;
-      f_();
-    });
-  }
-  TPLTEventQueue& queue_;
-  bool repeating_;
-  std::function<void()> f_;
-  bool active_ = false;
-  std::chrono::milliseconds interval_{};
-  uint64_t generation_ = 0;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
-};
-
-class QueueTimers final : public ICEXTimerFactory {
- public:
-  explicit QueueTimers(TPLTEventQueue& queue) : queue_(queue) {}
-  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
-    return std::make_unique<QueueTimer>(queue_, repeating, std::move(f));
-  }
-
- private:
-  TPLTEventQueue& queue_;
-};
+using test::QueueTimers;
 
 class Taker final : public ICEXDataStreamTaker {
  public:
