@@ -197,6 +197,78 @@ TEST(DTDParser, MarkupInAnEntityIsSplicedWhereItsReferenceStands) {
   EXPECT_EQ(out.substr(out.find("<r>")), "<r>before <b>bold</b> and <i/> after</r>");
 }
 
+// The nodes of an element's list other than attributes, one letter per
+// type with the value or name: "T(text) E(name) C(comment) R(name)".
+std::string Nodes(const TVxXMLElement& e) {
+  std::string out;
+  for (const TVxXMLNode* n = e.GetFirstNode(); n; n = n->Next()) {
+    switch (n->GetType()) {
+      case ntAttribute:
+        continue;
+      case ntText:
+        out += "T(" + Utf8(n->GetValue()) + ")";
+        break;
+      case ntElement:
+        out += "E(" + Utf8(n->GetName()) + ")";
+        break;
+      case ntComment:
+        out += "C(" + Utf8(n->GetValue()) + ")";
+        break;
+      case ntReference:
+        out += "R(" + Utf8(n->GetName()) + ")";
+        break;
+      default:
+        out += "?(" + Utf8(n->GetName()) + ")";
+    }
+    out += " ";
+  }
+  return out;
+}
+
+TEST(DTDParser, TextOfSplicedMarkupJoinsTheTextBesideIt) {
+  struct Case {
+    const char* content;
+    const char* nodes;
+  };
+  const Case cases[] = {
+      // Text before, between and after the references joins the markup's
+      // own text at either end.
+      {"a&m;b&t;", "T(ax) E(e) T(ybz) "},
+      {"&m;&m;", "T(x) E(e) T(yx) E(e) T(y) "},
+      {"&t;&m;&t;", "T(zx) E(e) T(yz) "},
+      {"&n;", "T(x) E(e) T(yx) E(e) T(y) "},
+      {"&c;&c;", "T(p) C(c) T(qp) C(c) T(q) "},
+      // A reference left unresolved keeps its own node between the texts.
+      {"&m;&u;&m;", "T(x) E(e) T(y) R(u) T(x) E(e) T(y) "},
+      // Text that begins with a reference begins with an empty text node,
+      // behind spliced markup too; blank text before it stays with it.
+      {"&u;", "T() R(u) "},
+      {"&b;&u;", "E(e) T() R(u) "},
+      {"&b;&u;&u;", "E(e) T() R(u) R(u) "},
+      {"&b; &u;", "E(e) T( ) R(u) "},
+      // Blank text between markup goes, as between tags.
+      {"&b; &b;", "E(e) E(e) "},
+  };
+  for (const Case& c : cases) {
+    const std::string text = std::string(
+                                 "<!DOCTYPE d [\n"
+                                 "<!ENTITY m 'x<e/>y'>\n"
+                                 "<!ENTITY n '&m;&m;'>\n"
+                                 "<!ENTITY t 'z'>\n"
+                                 "<!ENTITY b '<e/>'>\n"
+                                 "<!ENTITY c 'p<!--c-->q'>\n"
+                                 "]><d>") +
+                             c.content + "</d>";
+    const auto first = Parse(text);
+    EXPECT_EQ(Nodes(*first->doc->GetDocumentElement()), c.nodes) << c.content;
+    // The written document reads back as the same nodes.
+    std::string out;
+    first->doc->Write(out);
+    const auto second = Parse(out);
+    EXPECT_EQ(Nodes(*second->doc->GetDocumentElement()), c.nodes) << out;
+  }
+}
+
 TEST(DTDParser, ParameterEntitiesAreReadAsDeclarations) {
   const auto p = Parse(
       "<!DOCTYPE r [\n"
