@@ -319,5 +319,42 @@ TEST(DTDParser, DeclarationsAreWrittenSoTheyReadBackTheSame) {
   EXPECT_NE(out.find("<!ATTLIST r\r\n             k (x|y) \"x\""), std::string::npos) << out;
 }
 
+TEST(DTDParser, EntityValuesAreWrittenSoTheyReadBackExactly) {
+  const std::string text =
+      "<?xml version='1.0' encoding='ISO-8859-1'?>\n"
+      "<!DOCTYPE r [\n"
+      "<!NOTATION n SYSTEM 'v'>\n"
+      "<!ENTITY u SYSTEM 'u.bin' NDATA n>\n"
+      "<!ENTITY % blank ' '>\n"
+      "<!ENTITY controls 'a&#9;b&#10;c&#13;d'>\n"
+      "<!ENTITY blanks ' &#32;x &#32; y&#32;'>\n"
+      "<!ENTITY expanded 'a %blank;b'>\n"
+      "<!ENTITY charref '&#38;#65; &#38;#x41;'>\n"
+      "<!ENTITY unparsed '&#38;u;'>\n"
+      "<!ENTITY kept '&g; &#38;g;'>\n"
+      "<!ENTITY euro '&#x20AC;'>\n"
+      "<!ENTITY g 'G'>\n"
+      "]><r/>";
+  const std::pair<std::u16string, std::u16string> values[] = {
+      {u"controls", u"a\tb\nc\rd"}, {u"blanks", u"  x  y "},   {u"expanded", u"a  b"},
+      {u"charref", u"&#65; &#x41;"},   {u"unparsed", u"&u;"},      {u"kept", u"&g; &g;"},
+      {u"euro", u"\u20AC"},
+  };
+  const auto first = Parse(text);
+  std::string out;
+  first->doc->Write(out);
+  // The encoding lacks the euro sign, which goes as a character reference.
+  EXPECT_EQ(first->parser.InvalidCharRecord().DataString(), u"");
+  EXPECT_NE(out.find("<!ENTITY euro \"&#x20AC;\">"), std::string::npos) << out;
+  const auto second = Parse(out);
+  for (const auto& [name, value] : values) {
+    EXPECT_EQ(first->type->GetEntityDecl(name)->GetValue(), value) << Utf8(name);
+    EXPECT_EQ(second->type->GetEntityDecl(name)->GetValue(), value) << Utf8(name);
+  }
+  std::string again;
+  second->doc->Write(again);
+  EXPECT_EQ(out, again);
+}
+
 }  // namespace
 }  // namespace kal
