@@ -139,13 +139,17 @@ class TNormalizer {
   // Text between the nodes made; next is the node that follows (null at the
   // end). Blank text between spliced markup and markup or the end is
   // dropped, as the parser drops blank text between tags; next to a
-  // reference node it stays, since the two read back as one text.
+  // reference node it stays, since the two read back as one text. A
+  // reference node right behind spliced markup gets an empty text before
+  // it, as the parser's text that begins with a reference has.
   void FlushText(const TVxXMLNode* next = nullptr) {
     bool blank = true;
     for (char16_t c : pending_) blank = blank && c <= u' ';
-    const bool besideReference = (!tail.empty() && tail.back()->GetType() == ntReference) ||
-                                 (next && next->GetType() == ntReference);
-    if (!pending_.empty() && (!blank || besideReference))
+    const bool afterReference = !tail.empty() && tail.back()->GetType() == ntReference;
+    const bool beforeReference = next && next->GetType() == ntReference;
+    const bool afterMarkup = !tail.empty() && !afterReference && tail.back()->GetType() != ntText;
+    if (pending_.empty() ? beforeReference && afterMarkup
+                         : !blank || afterReference || beforeReference)
       tail.push_back(std::make_unique<TVxXMLText>(pending_, doc_, true));
     pending_.clear();
   }
@@ -187,8 +191,14 @@ class TNormalizer {
         value.find(u'>') != std::u16string::npos) {
       const std::unique_ptr<TVxXMLDocument> fragment = ref->ParseReference();
       if (const TVxXMLElement* root = fragment ? fragment->GetDocumentElement() : nullptr) {
-        for (const TVxXMLNode* n = root->GetFirstNode(); n; n = n->Next())
-          if (n->GetType() != ntAttribute) PutNode(n->CloneNode());
+        // The markup's text joins the text around it, as it does when the
+        // document is written and read again.
+        for (const TVxXMLNode* n = root->GetFirstNode(); n; n = n->Next()) {
+          if (n->GetType() == ntText)
+            Put(n->GetValue());
+          else if (n->GetType() != ntAttribute)
+            PutNode(n->CloneNode());
+        }
         return;
       }
     }

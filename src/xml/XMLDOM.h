@@ -220,7 +220,9 @@ class TVxXMLText : public TVxCharacterData {
   // under an element, a reference that cannot be resolved becomes a
   // reference node, and one whose value holds markup is replaced by that
   // markup's nodes, both at the reference's place (the text behind it
-  // continues in a new text node).
+  // continues in a new text node). The markup's own text joins the text
+  // beside it, so no two text nodes follow each other, as in a reparse of
+  // the written document.
   void Normalize() override;
   void Write(TVxXMLWriter& writer, int l) const override;
 

@@ -64,38 +64,47 @@ void WriteOccurrence(TVxXMLWriter& writer, std::uint8_t occurrence) {
   }
 }
 
-// The body of a reference XML reads as one: a name, or a character
-// reference with decimal or hexadecimal digits only that gives a character.
-bool IsStrictReference(std::u16string_view name) {
-  if (name.empty() || name[0] != u'#') return IsValidName(name);
-  const bool hex = name.size() > 1 && name[1] == u'x';
-  const std::u16string_view digits = name.substr(hex ? 2 : 1);
-  if (digits.empty()) return false;
-  for (char16_t c : digits) {
-    const bool decimal = c >= u'0' && c <= u'9';
-    if (!decimal && !(hex && ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')))) return false;
-  }
-  return CharReferenceValue(name) != kNoCharacter;
-}
-
-// An entity value as a literal that reads back as the same value: the
-// quote, "%" and every "&" that does not begin a reference as character
-// references.
-std::u16string EscapedEntityValue(std::u16string_view v) {
+// An entity value as a literal that reads back as the same value. Reading
+// a literal collapses white space and resolves character and parameter
+// references, so the quote, "%", TAB, LF, CR and every blank behind a
+// blank are written as character references, and so is every "&" that does
+// not begin a general entity reference the value keeps as written: a
+// character reference in the value came from an escaped "&" (those that
+// resolve are resolved when the value is read), and a reference to an
+// unparsed entity would be refused.
+std::u16string EscapedEntityValue(std::u16string_view v, const TVxDeclarations* decls) {
   std::u16string out;
   for (std::size_t i = 0; i < v.size(); ++i) {
     const char16_t c = v[i];
-    if (c == u'"') {
-      out += u"&#34;";
-    } else if (c == u'%') {
-      out += u"&#37;";
-    } else if (c == u'&') {
-      const std::size_t semi = v.find(u';', i + 1);
-      const bool reference =
-          semi != std::u16string_view::npos && IsStrictReference(v.substr(i + 1, semi - i - 1));
-      out += reference ? u"&" : u"&#38;";
-    } else {
-      out.push_back(c);
+    switch (c) {
+      case u'"':
+        out += u"&#34;";
+        break;
+      case u'%':
+        out += u"&#37;";
+        break;
+      case u'\t':
+        out += u"&#9;";
+        break;
+      case u'\n':
+        out += u"&#10;";
+        break;
+      case u'\r':
+        out += u"&#13;";
+        break;
+      case u' ':
+        out += i > 0 && v[i - 1] == u' ' ? u"&#32;" : u" ";
+        break;
+      case u'&': {
+        const std::size_t semi = v.find(u';', i + 1);
+        const std::u16string_view name =
+            semi == std::u16string_view::npos ? std::u16string_view() : v.substr(i + 1, semi - i - 1);
+        const bool reference = IsValidName(name) && (!decls || decls->GetEntityDestType(name) != 'D');
+        out += reference ? u"&" : u"&#38;";
+        break;
+      }
+      default:
+        out.push_back(c);
     }
   }
   return out;
@@ -442,7 +451,8 @@ void TVxCustomEntityDecl::Write(TVxXMLWriter& writer, int l) const {
     }
   } else {
     writer.Ascii("\"");
-    writer.Markup(EscapedEntityValue(FNodeValue));
+    writer.EntityValue(
+        EscapedEntityValue(FNodeValue, FDocument ? FDocument->GetDeclarations() : nullptr));
     writer.Ascii("\"");
   }
   writer.Ascii(">\r\n");

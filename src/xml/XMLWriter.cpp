@@ -20,7 +20,7 @@ namespace {
 using Mode = TVxXMLWriter::Mode;
 using Enc = TVxXMLWriter::Enc;
 
-constexpr int kModes = 6;
+constexpr int kModes = 7;
 
 // For each mode, the ASCII units that need more than their own byte: the
 // controls XML cannot carry in every mode, and the characters each mode
@@ -219,6 +219,9 @@ void TVxXMLWriter::Text(std::u16string_view s) {
 void TVxXMLWriter::AttValue(std::u16string_view s) {
   Put(s, Mode::Attr);
 }
+void TVxXMLWriter::EntityValue(std::u16string_view s) {
+  Put(s, Mode::Entity);
+}
 void TVxXMLWriter::CData(std::u16string_view s) {
   Put(s, Mode::CData);
 }
@@ -249,7 +252,7 @@ void TVxXMLWriter::Put(std::u16string_view s, Mode mode) {
 template <Enc E>
 void TVxXMLWriter::PutAs(std::u16string_view s, Mode mode) {
   const std::array<bool, 128>& special = kSpecial[static_cast<int>(mode)];
-  const bool refsAllowed = mode == Mode::Text || mode == Mode::Attr;
+  const bool refsAllowed = mode == Mode::Text || mode == Mode::Attr || mode == Mode::Entity;
   const std::size_t n = s.size();
   std::size_t i = 0;
   while (i < n) {

@@ -10,13 +10,16 @@
 // - attribute values (in double quotes): "&", "<" and '"' as references, TAB,
 //   LF and CR as character references, so that they survive the attribute
 //   value normalisation of the reader;
+// - entity values: escaped by the declaration, which writes what reading
+//   the literal would change as character references;
 // - CDATA sections: "]]>" split over two sections; comments: a blank after a
 //   "-" that another "-" or the comment's end follows; PI data: a blank
 //   between "?" and ">";
 // - characters that XML 1.0 cannot carry at all (C0 controls other than TAB,
 //   LF and CR, U+FFFE, U+FFFF, lone surrogates) become "_" and are recorded;
 // - characters that the encoding lacks become character references in
-//   character data and attribute values, "_" (recorded) anywhere else.
+//   character data, attribute and entity values, "_" (recorded) anywhere
+//   else.
 
 #include <string>
 #include <string_view>
@@ -53,6 +56,8 @@ class TVxXMLWriter {
   void NewLine(int l);
   void Text(std::u16string_view s);
   void AttValue(std::u16string_view s);
+  // An entity value its declaration has escaped already.
+  void EntityValue(std::u16string_view s);
   void CData(std::u16string_view s);
   void Comment(std::u16string_view s);
   void PIData(std::u16string_view s);
@@ -62,7 +67,7 @@ class TVxXMLWriter {
   // The bytes written so far.
   std::string_view Output() const { return {buf_, size_}; }
 
-  enum class Mode : std::uint8_t { Markup, Text, Attr, CData, Comment, PI };
+  enum class Mode : std::uint8_t { Markup, Text, Attr, Entity, CData, Comment, PI };
   enum class Enc : std::uint8_t { Utf8, Utf16LE, Utf16BE, Single };
 
  private:

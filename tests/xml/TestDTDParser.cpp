@@ -197,6 +197,78 @@ TEST(DTDParser, MarkupInAnEntityIsSplicedWhereItsReferenceStands) {
   EXPECT_EQ(out.substr(out.find("<r>")), "<r>before <b>bold</b> and <i/> after</r>");
 }
 
+// The nodes of an element's list other than attributes, one letter per
+// type with the value or name: "T(text) E(name) C(comment) R(name)".
+std::string Nodes(const TVxXMLElement& e) {
+  std::string out;
+  for (const TVxXMLNode* n = e.GetFirstNode(); n; n = n->Next()) {
+    switch (n->GetType()) {
+      case ntAttribute:
+        continue;
+      case ntText:
+        out += "T(" + Utf8(n->GetValue()) + ")";
+        break;
+      case ntElement:
+        out += "E(" + Utf8(n->GetName()) + ")";
+        break;
+      case ntComment:
+        out += "C(" + Utf8(n->GetValue()) + ")";
+        break;
+      case ntReference:
+        out += "R(" + Utf8(n->GetName()) + ")";
+        break;
+      default:
+        out += "?(" + Utf8(n->GetName()) + ")";
+    }
+    out += " ";
+  }
+  return out;
+}
+
+TEST(DTDParser, TextOfSplicedMarkupJoinsTheTextBesideIt) {
+  struct Case {
+    const char* content;
+    const char* nodes;
+  };
+  const Case cases[] = {
+      // Text before, between and after the references joins the markup's
+      // own text at either end.
+      {"a&m;b&t;", "T(ax) E(e) T(ybz) "},
+      {"&m;&m;", "T(x) E(e) T(yx) E(e) T(y) "},
+      {"&t;&m;&t;", "T(zx) E(e) T(yz) "},
+      {"&n;", "T(x) E(e) T(yx) E(e) T(y) "},
+      {"&c;&c;", "T(p) C(c) T(qp) C(c) T(q) "},
+      // A reference left unresolved keeps its own node between the texts.
+      {"&m;&u;&m;", "T(x) E(e) T(y) R(u) T(x) E(e) T(y) "},
+      // Text that begins with a reference begins with an empty text node,
+      // behind spliced markup too; blank text before it stays with it.
+      {"&u;", "T() R(u) "},
+      {"&b;&u;", "E(e) T() R(u) "},
+      {"&b;&u;&u;", "E(e) T() R(u) R(u) "},
+      {"&b; &u;", "E(e) T( ) R(u) "},
+      // Blank text between markup goes, as between tags.
+      {"&b; &b;", "E(e) E(e) "},
+  };
+  for (const Case& c : cases) {
+    const std::string text = std::string(
+                                 "<!DOCTYPE d [\n"
+                                 "<!ENTITY m 'x<e/>y'>\n"
+                                 "<!ENTITY n '&m;&m;'>\n"
+                                 "<!ENTITY t 'z'>\n"
+                                 "<!ENTITY b '<e/>'>\n"
+                                 "<!ENTITY c 'p<!--c-->q'>\n"
+                                 "]><d>") +
+                             c.content + "</d>";
+    const auto first = Parse(text);
+    EXPECT_EQ(Nodes(*first->doc->GetDocumentElement()), c.nodes) << c.content;
+    // The written document reads back as the same nodes.
+    std::string out;
+    first->doc->Write(out);
+    const auto second = Parse(out);
+    EXPECT_EQ(Nodes(*second->doc->GetDocumentElement()), c.nodes) << out;
+  }
+}
+
 TEST(DTDParser, ParameterEntitiesAreReadAsDeclarations) {
   const auto p = Parse(
       "<!DOCTYPE r [\n"
@@ -245,6 +317,43 @@ TEST(DTDParser, DeclarationsAreWrittenSoTheyReadBackTheSame) {
   EXPECT_EQ(second->doc->GetDocumentElement()->GetAttribute(u"t"), u"a  b");
   EXPECT_NE(out.find("<!-- note -->"), std::string::npos);
   EXPECT_NE(out.find("<!ATTLIST r\r\n             k (x|y) \"x\""), std::string::npos) << out;
+}
+
+TEST(DTDParser, EntityValuesAreWrittenSoTheyReadBackExactly) {
+  const std::string text =
+      "<?xml version='1.0' encoding='ISO-8859-1'?>\n"
+      "<!DOCTYPE r [\n"
+      "<!NOTATION n SYSTEM 'v'>\n"
+      "<!ENTITY u SYSTEM 'u.bin' NDATA n>\n"
+      "<!ENTITY % blank ' '>\n"
+      "<!ENTITY controls 'a&#9;b&#10;c&#13;d'>\n"
+      "<!ENTITY blanks ' &#32;x &#32; y&#32;'>\n"
+      "<!ENTITY expanded 'a %blank;b'>\n"
+      "<!ENTITY charref '&#38;#65; &#38;#x41;'>\n"
+      "<!ENTITY unparsed '&#38;u;'>\n"
+      "<!ENTITY kept '&g; &#38;g;'>\n"
+      "<!ENTITY euro '&#x20AC;'>\n"
+      "<!ENTITY g 'G'>\n"
+      "]><r/>";
+  const std::pair<std::u16string, std::u16string> values[] = {
+      {u"controls", u"a\tb\nc\rd"}, {u"blanks", u"  x  y "},   {u"expanded", u"a  b"},
+      {u"charref", u"&#65; &#x41;"},   {u"unparsed", u"&u;"},      {u"kept", u"&g; &g;"},
+      {u"euro", u"\u20AC"},
+  };
+  const auto first = Parse(text);
+  std::string out;
+  first->doc->Write(out);
+  // The encoding lacks the euro sign, which goes as a character reference.
+  EXPECT_EQ(first->parser.InvalidCharRecord().DataString(), u"");
+  EXPECT_NE(out.find("<!ENTITY euro \"&#x20AC;\">"), std::string::npos) << out;
+  const auto second = Parse(out);
+  for (const auto& [name, value] : values) {
+    EXPECT_EQ(first->type->GetEntityDecl(name)->GetValue(), value) << Utf8(name);
+    EXPECT_EQ(second->type->GetEntityDecl(name)->GetValue(), value) << Utf8(name);
+  }
+  std::string again;
+  second->doc->Write(again);
+  EXPECT_EQ(out, again);
 }
 
 }  // namespace
