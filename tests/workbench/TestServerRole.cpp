@@ -1,0 +1,638 @@
+// The tool as server against python clients over real loopback connections.
+// The mock ep2 host (python3-cryptography) sends a secure request (session-
+// key cryptogram under the tool's public key, MAC, encrypted PAN); the tool
+// parses and analyses it against the reference tree, builds its answer
+// through its own road ("Create XML Doc", "Create Data Stream" with the
+// complete security header, "Send Data Stream" through the mailbox), and
+// the mock checks the answer's MAC, opens its cryptogram with its private
+// key and decrypts its items. One test runs both roles in one core; the
+// others are the server's faults: overlapping clients, a client that leaves
+// in the middle of a frame, and "Hang Up" while an answer is being written.
+// The core runs on this thread; its timers and the worker threads' posts go
+// through one pumped queue.
+
+#include <gtest/gtest.h>
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
+
+#include <set>
+#include <sstream>
+
+#include "comm/CommParams.h"
+#include "comm/MailBox.h"
+#include "comm/ThreadSynch.h"
+#include "common/TestSupport.h"
+#include "config/Config.h"
+#include "ep2/MessageTree.h"
+#include "ep2/RandomSource.h"
+#include "platform/EventPoster.h"
+#include "platform/TcpServer.h"
+#include "support/ErrorWindow.h"
+#include "support/HexUtilities.h"
+#include "workbench/ConnectionPeer.h"
+#include "workbench/MainWindow.h"
+
+namespace kal {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FromHex;
+using test::ToHex;
+using Lines = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+const std::string kNamespace = "urn:test:ep2";
+const std::string kConfiguredKey = FromHex("0123456789ABCDEFFEDCBA9876543210");
+const std::string kRequestKeyHex = "00112233445566778899AABBCCDDEEFF";
+const std::string kSecretHex = "0F1E2D3C4B5A69788796A5B4C3D2E1F0";
+const std::string kComponentID = "12345678901";  // sender id type 1, 11 bytes
+const std::string kOwnerID = "OWNER000001";      // owner id type 1, 11 bytes
+const std::string kPAN = "5413339000001513";
+const std::string kAnswerPAN = "4761739001010010";
+
+struct RsaKey {
+  RsaKey() {
+    EVP_PKEY* pkey = EVP_RSA_gen(1024);
+    n = Param(pkey, OSSL_PKEY_PARAM_RSA_N);
+    e = Param(pkey, OSSL_PKEY_PARAM_RSA_E);
+    d = Param(pkey, OSSL_PKEY_PARAM_RSA_D);
+    EVP_PKEY_free(pkey);
+  }
+  static std::string Param(EVP_PKEY* pkey, const char* name) {
+    BIGNUM* b = nullptr;
+    EVP_PKEY_get_bn_param(pkey, name, &b);
+    std::string s(static_cast<size_t>(BN_num_bytes(b)), '\0');
+    BN_bn2bin(b, reinterpret_cast<unsigned char*>(s.data()));
+    BN_free(b);
+    return s;
+  }
+  std::string Public() const {
+    return "{\"n\": \"" + ToHex(n) + "\", \"e\": \"" + ToHex(e) + "\"}";
+  }
+  std::string Private() const {
+    return "{\"n\": \"" + ToHex(n) + "\", \"e\": \"" + ToHex(e) + "\", \"d\": \"" + ToHex(d) +
+           "\"}";
+  }
+  std::string n, e, d;
+};
+
+std::string Js(std::string_view s) {
+  std::string out = "\"";
+  for (const char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out + "\"";
+}
+
+// Spaced upper-case hex as the memos show a stream.
+std::string Spaced(const std::string& bytes) {
+  std::string out;
+  const std::string compact = ToHex(bytes);
+  for (size_t i = 0; i < compact.size(); i += 2) {
+    if (i != 0) out += ' ';
+    out += compact.substr(i, 2);
+  }
+  return out;
+}
+
+// The mock's verdict: "RESULT i ok|FAIL" and the names of the checks that
+// passed ("CHECK i name pass ...").
+struct MockVerdict {
+  bool ok = false;
+  std::set<std::string> passed;
+  std::string output;
+};
+MockVerdict Verdict(const std::string& output) {
+  MockVerdict v;
+  v.output = output;
+  for (const std::string& line : test::SplitLines(output)) {
+    std::istringstream in(line);
+    std::string word, index, name, verdict;
+    in >> word >> index;
+    if (word == "RESULT") {
+      in >> verdict;
+      v.ok = verdict == "ok";
+    } else if (word == "CHECK") {
+      in >> name >> verdict;
+      if (verdict == "pass") v.passed.insert(name);
+    }
+  }
+  return v;
+}
+
+class Host final : public ICEXView,
+                   public ICEXDialogs,
+                   public IERRErrorWindow,
+                   public ICEXSequenceWindow {
+ public:
+  void CEXChanged(uint32_t) override {}
+  bool CEXStatusTextFits(int, const std::string&) override { return true; }
+  TCEXGeometry CEXGetGeometry() override { return {false, 0, 0, 800, 600}; }
+  void CEXCloseMainWindow() override {}
+  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
+  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
+  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
+  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+  void ERRSetError(int code, const std::string& detail) override {
+    errors.push_back(std::to_string(code) + " " + detail);
+  }
+  void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
+  bool SEQVisible() const override { return false; }
+  void SEQLoadSequenceFile(const std::string&) override {}
+  void SEQMessageAvailable() override {}
+  void SEQRunNextRow() override {}
+  void SEQLogError(int, const std::string&, bool) override {}
+  Lines messages, errors;
+};
+
+// Timers that run on the pumped queue in real time.
+class QueueTimer final : public ICEXTimer {
+ public:
+  QueueTimer(TPLTEventQueue& queue, bool repeating, std::function<void()> f)
+      : queue_(queue), repeating_(repeating), f_(std::move(f)) {}
+  void CEXStart(std::chrono::milliseconds interval) override {
+    active_ = true;
+    interval_ = interval;
+    Schedule(++generation_);
+  }
+  void CEXStop() override {
+    active_ = false;
+    ++generation_;
+  }
+  bool CEXActive() const override { return active_; }
+
+ private:
+  void Schedule(uint64_t generation) {
+    queue_.PLTPostDelayed(interval_, [this, generation, alive = std::weak_ptr<int>(alive_)] {
+      if (alive.expired() || generation != generation_ || !active_) return;
+      if (repeating_)
+        Schedule(generation);
+      else
+        active_ = false;
+      f_();
+    });
+  }
+  TPLTEventQueue& queue_;
+  bool repeating_;
+  std::function<void()> f_;
+  bool active_ = false;
+  std::chrono::milliseconds interval_{};
+  uint64_t generation_ = 0;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+class QueueTimers final : public ICEXTimerFactory {
+ public:
+  explicit QueueTimers(TPLTEventQueue& queue) : queue_(queue) {}
+  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
+    return std::make_unique<QueueTimer>(queue_, repeating, std::move(f));
+  }
+
+ private:
+  TPLTEventQueue& queue_;
+};
+
+std::string ServerIni(int port) {
+  return "[Communication]\r\nCommType=0\r\nThisComputerClientServer=1\r\nThisComputerIPPortNr=" +
+         std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=0\r\n";
+}
+
+class ServerRoleTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    toolKey = new RsaKey;
+    mockKey = new RsaKey;
+  }
+  static void TearDownTestSuite() {
+    delete toolKey;
+    delete mockKey;
+  }
+
+  TCEXMainWindow& Start(const std::string& ini) {
+    test::WriteFile(dir_.file("config.ini"), ini);
+    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
+                                             TCEXMainWindow::TPorts{.view = host_,
+                                                                    .dialogs = host_,
+                                                                    .errorWindow = host_,
+                                                                    .timers = timers_,
+                                                                    .clock = clock_,
+                                                                    .poster = queue_,
+                                                                    .random = &random_,
+                                                                    .messageFiles = files_,
+                                                                    .counters = counters_,
+                                                                    .login = login_,
+                                                                    .sequenceWindow = &host_});
+    core_->FormCreate();
+    core_->FormShow({});
+    core_->FormActivate();
+    core_->CEXSetAddMsgNum(2);  // no message number
+    TCFGConfig& config = core_->CEXConfiguration();
+    config.CFGSetVersionNumber("30");
+    config.CFGSetSpecVersionNumber("0630");
+    config.CFGSetEncodingInformation(1);
+    config.CFGSetSessionKey(ToHex(kConfiguredKey));
+    config.CFGSetSessionKeyFromInMessage(0);
+    // The tool's own key opens the cryptograms it receives; the mock's
+    // public key closes the ones it sends.
+    config.CFGSetPrivateKeyModulus(ToHex(toolKey->n));
+    config.CFGSetPrivateKeyExponent(ToHex(toolKey->d));
+    config.CFGSetPublicKeyModulus(ToHex(mockKey->n));
+    config.CFGSetPublicKeyExponent(ToHex(mockKey->e));
+    config.CFGSetComponentID(kComponentID);
+    config.CFGSetComponentSecret(kSecretHex);
+    config.CFGSetSenderIDType(1);
+    config.CFGSetPublicKeyOwnerIDType(1);
+    config.CFGSetPublicKeyOwnerID(kOwnerID);
+    config.CFGSetPublicKeyIndex(1);
+    config.CFGSetMessageHeaderAttribute("xmlns:ep2;specversion");
+    config.CFGSetMessageHeaderAttributeValue(kNamespace + ";0630");
+    return *core_;
+  }
+  void TearDown() override {
+    if (core_) core_->FormDestroy();
+    core_.reset();
+  }
+  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+    const auto deadline = Clock::now() + limit;
+    while (!queue_.PLTPumpUntil(done, 5ms))
+      if (Clock::now() >= deadline) return false;
+    return true;
+  }
+  auto Pumping() {
+    return [this] { queue_.PLTPump(); };
+  }
+  std::string JsonFile(const std::string& name, const std::string& text) {
+    test::WriteFile(dir_.file(name), text);
+    return dir_.file(name);
+  }
+  TXMLTreeNode* Add(TXMLMessageTree& tree, TXMLTreeNode* parent, const std::string& name,
+                    const std::string& type, const std::string& value = "",
+                    const std::string& attributes = "") {
+    const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
+    int32_t id = 0;
+    TXMLTreeNode* node = tree.AddChildObject(
+        parent, name, std::make_unique<TUAXxmlElement>(name, value, type, attributes, "", parentId),
+        id);
+    node->GetData()->SetID(id);
+    return node;
+  }
+
+  // A request as a terminal sends it: complete security header with the
+  // session key under the tool's public key, MAC, and the PAN encrypted.
+  static std::string RequestSpec(const std::string& terminal) {
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ep2:ep2 xmlns:ep2=\"" + kNamespace +
+        "\" specversion=\"0630\">\r\n   <ep2:AutReq>\r\n      <ep2:TrmID>" + terminal +
+        "</ep2:TrmID>\r\n      <ep2:AppPAN>x</ep2:AppPAN>\r\n   </ep2:AutReq>\r\n</ep2:ep2>\r\n";
+    return "{\"mode\": 2, \"version\": 48, \"xml\": " + Js(xml) + ", \"session_key\": \"" +
+           kRequestKeyHex + "\", \"mac_variant\": 1, \"sender_id_type\": 3, \"sender_id\": \"" +
+           ToHex(terminal) +
+           "\", \"owner_id_type\": 0, \"owner_id\": \"0102030405060708090A0B\", \"key_index\": "
+           "1, \"public_key\": " +
+           toolKey->Public() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
+           "\"}]}";
+  }
+  // What the mock demands of the tool's answer to it.
+  static std::string AnswerExpectation(const std::string& terminal,
+                                       const std::string& keyHex = kRequestKeyHex) {
+    const std::string sender = ToHex(kComponentID.substr(kComponentID.size() - 8));
+    return "{\"header\": {\"version\": 48, \"spec_version\": \"0630\", \"mode\": 2, "
+           "\"sender_id_type\": 1, \"sender_id\": \"" +
+           ToHex(kComponentID) + "\", \"owner_id_type\": 1, \"owner_id\": \"" + ToHex(kOwnerID) +
+           "\", \"key_index\": 1, \"cryptogram_length\": 128}, \"xml\": " +
+           Js("<ep2:message xmlns:ep2=\"" + kNamespace +
+              "\" specversion=\"0630\"><ep2:AutRsp><ep2:TrmID>" + terminal +
+              "</ep2:TrmID><ep2:RspCode>00</ep2:RspCode><ep2:AppPAN/></ep2:AutRsp>"
+              "</ep2:message>") +
+           ", \"private_key\": " + mockKey->Private() + ", \"cryptogram\": {\"sender_id\": \"" +
+           sender + "\", \"session_key\": \"" + keyHex + "\", \"secret\": \"" + kSecretHex +
+           "\", \"form\": \"raw\"}, \"mac_variant\": 1, \"items\": [{\"name\": \"ep2:AppPAN\", "
+           "\"clear\": \"" +
+           kAnswerPAN + "\"}]}";
+  }
+  std::unique_ptr<test::ChildProcess> MockClient(int port, const std::string& terminal) {
+    const std::string tag = terminal + std::to_string(++clients_);
+    return std::make_unique<test::ChildProcess>(std::vector<std::string>{
+        KAL_PYTHON, test::MockEp2HostScript(), "client", "--port", std::to_string(port), "--spec",
+        JsonFile("spec" + tag + ".json", RequestSpec(terminal)), "--expect",
+        JsonFile("expect" + tag + ".json", AnswerExpectation(terminal)), "--result",
+        dir_.file("result" + tag + ".json")});
+  }
+  // The frame of a request, made by the mock without a connection.
+  std::string RequestFrame(const std::string& terminal) {
+    int status = -1;
+    const std::string out = test::RunMockEp2Host(
+        {"build", "--spec", JsonFile("build" + terminal + ".json", RequestSpec(terminal)), "--out",
+         dir_.file(terminal + ".bin")},
+        &status);
+    EXPECT_EQ(status, 0) << out;
+    return test::ReadFile(dir_.file(terminal + ".bin"));
+  }
+
+  // The reference the requests are analysed against.
+  void ReferenceForRequests() {
+    TXMLMessageTree& reference = core_->CEXReferenceTree();
+    reference.XMLDeleteAll();
+    TXMLTreeNode* root = Add(reference, nullptr, "ep2:AutReq", "c");
+    Add(reference, root, "ep2:TrmID", "an", "", "M");
+    Add(reference, root, "ep2:AppPAN", "cn", "", "ME");
+  }
+  // Parse + Analyse of what arrived: the request of `terminal`, its MAC,
+  // cryptogram and PAN recognised, no error.
+  void AnalyseRequest(const std::string& terminal) {
+    ASSERT_TRUE(Pump([&] { return core_->CEXParseMessageEnabled(); }));
+    core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+    EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+    const std::string memo3 = core_->CEXGetMemo(TCEXMemo::Memo3);
+    EXPECT_EQ(memo3.rfind("<ep2:AutReq>\n   <ep2:TrmID>" + terminal + "</ep2:TrmID>\n", 0), 0u)
+        << memo3;
+    EXPECT_EQ(memo3.find("Not found"), std::string::npos) << memo3;
+    EXPECT_EQ(memo3.find("!"), std::string::npos) << memo3;
+    const std::string memo4 = core_->CEXGetMemo(TCEXMemo::Memo4);
+    for (const std::string& line :
+         Lines{"Sender Identifier = " + ToHex(terminal), "SessionKey= " + kRequestKeyHex,
+               "MAC Send verification ok", "PAN= " + kPAN})
+      EXPECT_NE(memo4.find(line), std::string::npos) << line << "\n" << memo4;
+  }
+  // The prepared answer, built and framed by the tool's own road under the
+  // request's session key (else the configured one), handed to the server
+  // through the mailbox.
+  void Answer(const std::string& terminal, bool keyFromRequest = true) {
+    core_->CEXConfiguration().CFGSetSessionKeyFromInMessage(keyFromRequest ? 1 : 0);
+    core_->RadioGroup1Click(1);  // the complete security header
+    TXMLMessageTree& source = core_->CEXSourceTree();
+    source.XMLDeleteAll();
+    TXMLTreeNode* root = Add(source, nullptr, "ep2:AutRsp", "c");
+    Add(source, root, "ep2:TrmID", "an", terminal);
+    Add(source, root, "ep2:RspCode", "an", "00");
+    Add(source, root, "ep2:AppPAN", "cn", kAnswerPAN, "E");
+    core_->CEXExecute(TCEXAction::CreateXMLDoc);
+    core_->CEXExecute(TCEXAction::CreateDataStream);
+    ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+    ASSERT_FALSE(core_->CEXGetMemo(TCEXMemo::Memo6).empty());
+    core_->CEXExecute(TCEXAction::SendDataStream);
+    EXPECT_TRUE(host_.messages.empty()) << host_.messages.front();
+    ASSERT_TRUE(Pump([&] { return core_->CEXStatusText(1) == "Data stream sent"; }));
+  }
+  static void ExpectPassed(const MockVerdict& v) {
+    EXPECT_TRUE(v.ok) << v.output;
+    // The checks that matter ran: a mock that checked nothing would pass.
+    for (const char* check : {"header.mode", "xml.tree", "cryptogram", "cryptogram.session_key",
+                              "cryptogram.secret", "mac", "item.ep2:AppPAN"})
+      EXPECT_TRUE(v.passed.count(check)) << check << "\n" << v.output;
+  }
+  MockVerdict Finish(test::ChildProcess& mock) {
+    std::string rest;
+    const int status = mock.Wait(20s, &rest);
+    EXPECT_EQ(status, 0) << rest;
+    return Verdict(rest);
+  }
+
+  inline static RsaKey* toolKey = nullptr;
+  inline static RsaKey* mockKey = nullptr;
+  TPLTEventQueue queue_;
+  test::TempDir dir_;
+  Host host_;
+  QueueTimers timers_{queue_};
+  TCEXSystemClock clock_;
+  TSECDeterministicRandom random_;
+  TCEXNoMessageFiles files_;
+  TCEXNoCounterLists counters_;
+  TCEXNoLogin login_;
+  std::unique_ptr<TCEXMainWindow> core_;
+  int clients_ = 0;
+};
+
+TEST_F(ServerRoleTest, OneCoreSendsAsClientThenAnswersAsServer) {
+  // Client: the mock host checks the request and answers under the tool's
+  // public key.
+  const std::string responseXml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ep2:ep2 xmlns:ep2=\"" + kNamespace +
+      "\" specversion=\"0630\">\r\n   <ep2:AutRsp>\r\n      <ep2:RspCode>00</ep2:RspCode>\r\n"
+      "      <ep2:AppPAN>x</ep2:AppPAN>\r\n   </ep2:AutRsp>\r\n</ep2:ep2>\r\n";
+  const std::string hostKey = "FEDCBA98765432100123456789ABCDEF";
+  const std::string response =
+      "{\"action\": \"frame\", \"after\": \"close\", \"build\": {\"mode\": 2, \"version\": 48, "
+      "\"xml\": " +
+      Js(responseXml) + ", \"session_key\": \"" + hostKey +
+      "\", \"mac_variant\": 2, \"sender_id_type\": 3, \"sender_id\": \"4142434445464748\", "
+      "\"owner_id_type\": 0, \"owner_id\": \"0102030405060708090A0B\", \"public_key\": " +
+      toolKey->Public() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
+      "\"}]}}";
+  const std::string expect =
+      "{\"header\": {\"mode\": 1, \"version\": 48, \"spec_version\": \"0630\"}, \"xml\": " +
+      Js("<ep2:message xmlns:ep2=\"" + kNamespace +
+         "\" specversion=\"0630\"><ep2:AutReq><ep2:TrmID>12345678</ep2:TrmID>"
+         "<ep2:AppPAN/></ep2:AutReq></ep2:message>") +
+      ", \"session_key\": \"" + ToHex(kConfiguredKey) +
+      "\", \"mac_variant\": 1, \"items\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
+      "\"}]}";
+  test::ChildProcess host(
+      {KAL_PYTHON, test::MockEp2HostScript(), "server", "--expect", JsonFile("expect.json", expect),
+       "--response", JsonFile("response.json", response), "--result", dir_.file("result.json")});
+  const std::string portLine = host.Line(20s);
+  ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
+  TCEXMainWindow& core = Start(
+      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0."
+      "1\r\nEthernetIPPortNr=" +
+      portLine.substr(5) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
+  ASSERT_NE(core.CEXStatusText(2).rfind("Server listening", 0), 0u);
+
+  TXMLMessageTree& source = core.CEXSourceTree();
+  TXMLTreeNode* request = Add(source, nullptr, "ep2:AutReq", "c");
+  Add(source, request, "ep2:TrmID", "an", "12345678");
+  Add(source, request, "ep2:AppPAN", "cn", kPAN, "E");
+  TXMLMessageTree& reference = core.CEXReferenceTree();
+  TXMLTreeNode* root = Add(reference, nullptr, "ep2:AutRsp", "c");
+  Add(reference, root, "ep2:RspCode", "an", "00", "MF");
+  Add(reference, root, "ep2:AppPAN", "cn", "", "E");
+  core.RadioGroup1Click(0);  // MAC only
+  core.CEXExecute(TCEXAction::CreateAndSend);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  ASSERT_TRUE(Pump([&] {
+    return core.CEXParseMessageEnabled() && core.CEXNoWaitForDisconnect() &&
+           !core.CEXClientSocket().Active();
+  }));
+  core.CEXExecute(TCEXAction::ParseAndAnalyse);
+  const MockVerdict asHost = Finish(host);
+  EXPECT_TRUE(asHost.ok) << asHost.output;
+  for (const char* check : {"header.mode", "xml.tree", "mac", "item.ep2:AppPAN"})
+    EXPECT_TRUE(asHost.passed.count(check)) << check << "\n" << asHost.output;
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+  const std::string memo4 = core.CEXGetMemo(TCEXMemo::Memo4);
+  for (const std::string& line :
+       Lines{"SessionKey= " + hostKey, "MAC Receive verification ok", "PAN= " + kPAN})
+    EXPECT_NE(memo4.find(line), std::string::npos) << line << "\n" << memo4;
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo3).rfind("<ep2:AutRsp>\n   <ep2:RspCode>00", 0), 0u)
+      << core.CEXGetMemo(TCEXMemo::Memo3);
+
+  // Server: the same core now listens, and the mock calls it as a terminal.
+  const int port = test::FreeLoopbackPort();
+  TTCPCommParams& comm = core.CEXCommParams();
+  comm.TCPSetCommType(TTCPCommParams::TCPcCommThisComp);
+  comm.TCPSetThisComputerClientServer(TTCPCommParams::TCPcIsServer);
+  comm.TCPSetThisComputerIPPortNr(port);
+  ASSERT_EQ(comm.TCPConnectServer(&core.CEXServer()), 0);
+  ASSERT_TRUE(Pump(
+      [&] { return core.CEXStatusText(2) == "Server listening on port " + std::to_string(port); }));
+  core.CEXExecute(TCEXAction::ClearReceived);
+  ReferenceForRequests();
+  const auto terminal = MockClient(port, "T0000042");
+  ASSERT_TRUE(Pump([&] { return !core.CEXGetMemo(TCEXMemo::Memo5).empty(); }));
+  AnalyseRequest("T0000042");
+  Answer("T0000042");
+  ExpectPassed(Finish(*terminal));
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_EQ(core.CEXMailBox().THXGetSendState(), TTHXMailBox::THXcStateIdle);
+}
+
+TEST_F(ServerRoleTest, OfTwoOverlappingClientsOnlyTheNewestGetsTheAnswer) {
+  const int port = test::FreeLoopbackPort();
+  TCEXMainWindow& core = Start(ServerIni(port));
+  ReferenceForRequests();
+  const std::string olderRequest = RequestFrame("OLDER001");
+  const std::string newerRequest = RequestFrame("NEWER002");
+  // The older client sends its request and then only listens.
+  test::ConnectionPeer older(std::to_string(port), {"s:" + ToHex(olderRequest), "e"});
+  ASSERT_EQ(older.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(olderRequest); }));
+  core.CEXSetEdit(TCEXEdit::Edit7, "");
+
+  // The newer one sends its request in two parts. Once its header is in
+  // (the receive time is shown), its connection waits for the rest and
+  // cannot take a reply for a while; the older one could, and must not.
+  const size_t cut = 24;
+  test::ConnectionPeer newer(std::to_string(port),
+                             {"s:" + ToHex(newerRequest.substr(0, cut)), "w:1500",
+                              "s:" + ToHex(newerRequest.substr(cut)), "f", "e"});
+  ASSERT_EQ(newer.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return !core.CEXGetEdit(TCEXEdit::Edit7).empty(); }));
+  EXPECT_EQ(core.CEXServer().PLTConnectionCount(), 2u);
+  Answer("NEWER002", false);
+  const std::string got = newer.Line(Pumping());
+  ASSERT_EQ(got.rfind("f ", 0), 0u) << got;
+  test::WriteFile(dir_.file("answer.bin"), FromHex(got.substr(got.rfind(' ') + 1)));
+
+  // The newer request arrived whole before its answer went out.
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(newerRequest); }));
+  AnalyseRequest("NEWER002");
+  int status = -1;
+  const std::string checked = test::RunMockEp2Host(
+      {"check", "--expect",
+       JsonFile("answer.json", AnswerExpectation("NEWER002", ToHex(kConfiguredKey))), "--frame",
+       dir_.file("answer.bin")},
+      &status);
+  EXPECT_EQ(status, 0) << checked;
+  ExpectPassed(Verdict(checked));
+
+  // Hang Up ends both connections; the older one never got a byte.
+  core.CEXExecute(TCEXAction::HangUp);
+  EXPECT_EQ(older.Line(Pumping()), "eof");
+  EXPECT_EQ(newer.Line(Pumping()), "eof");
+  ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
+  EXPECT_EQ(core.CEXThreadSynch().TERThreadCount(), 0);
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+}
+
+TEST_F(ServerRoleTest, AClientLeavingMidFrameGivesNoMessageAndTheNextClientIsServed) {
+  const int port = test::FreeLoopbackPort();
+  TCEXMainWindow& core = Start(ServerIni(port));
+  ReferenceForRequests();
+  const std::string request = RequestFrame("BROKEN01");
+
+  // Two header bytes, then gone: nothing to show.
+  {
+    test::ConnectionPeer gone(std::to_string(port), {"s:" + ToHex(request.substr(0, 2)), "c"});
+    ASSERT_EQ(gone.Line(Pumping()), "connected");
+    ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
+  }
+  Pump([] { return false; }, 200ms);
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), "");
+  EXPECT_FALSE(core.CEXParseMessageEnabled());
+
+  // Half a request, then gone: what came is shown, but it is no message:
+  // parsing it fails and leaves no document behind.
+  const std::string half = request.substr(0, request.size() / 2);
+  {
+    test::ConnectionPeer gone(std::to_string(port), {"s:" + ToHex(half), "c"});
+    ASSERT_EQ(gone.Line(Pumping()), "connected");
+    ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(half); }));
+    ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
+  }
+  ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
+  core.CEXExecute(TCEXAction::ParseAndAnalyse);
+  ASSERT_EQ(host_.errors.size(), 1u);
+  EXPECT_EQ(host_.errors[0].rfind("1004 ", 0), 0u) << host_.errors[0];  // a short frame
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo3).find("BROKEN01"), std::string::npos)
+      << core.CEXGetMemo(TCEXMemo::Memo3);
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo2).find("BROKEN01"), std::string::npos)
+      << core.CEXGetMemo(TCEXMemo::Memo2);
+  EXPECT_EQ(core.CEXMailBox().THXGetSendState(), TTHXMailBox::THXcStateIdle);
+
+  // The next client is served whole.
+  host_.errors.clear();
+  const auto next = MockClient(port, "NEXT0003");
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) != Spaced(half); }));
+  AnalyseRequest("NEXT0003");
+  Answer("NEXT0003");
+  ExpectPassed(Finish(*next));
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+}
+
+TEST_F(ServerRoleTest, HangUpWhileAnAnswerIsWrittenEndsItAndTheListenerServesOn) {
+  const int port = test::FreeLoopbackPort();
+  TCEXMainWindow& core = Start(ServerIni(port));
+  ReferenceForRequests();
+  // A client that sends its request and then reads nothing: an answer far
+  // larger than the socket buffers stays in the middle of its write.
+  const std::string request = RequestFrame("STUCK001");
+  test::ConnectionPeer stuck(std::to_string(port), {"s:" + ToHex(request), "w:20000"});
+  ASSERT_EQ(stuck.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(request); }));
+
+  std::string big(16'000'000, 'A');
+  const auto n = static_cast<uint32_t>(big.size() - 4);
+  big[0] = static_cast<char>(n >> 24);
+  big[1] = static_cast<char>(n >> 16);
+  big[2] = static_cast<char>(n >> 8);
+  big[3] = static_cast<char>(n);
+  core.CEXSetMemo(TCEXMemo::Memo6, UTHStringToHex(big));
+  core.CEXExecute(TCEXAction::SendDataStream);
+  TTHXMailBox& mailBox = core.CEXMailBox();
+  // Taken by the connection, not sent.
+  ASSERT_TRUE(Pump([&] { return !mailBox.THXSendPending(); }));
+  Pump([] { return false; }, 300ms);
+  ASSERT_EQ(mailBox.THXGetSendState(), TTHXMailBox::THXcStateSendRequest);
+  ASSERT_EQ(core.CEXThreadSynch().TERThreadCount(), 1);
+
+  const auto before = Clock::now();
+  core.CEXExecute(TCEXAction::HangUp);
+  // The write ended at once; the terminate wait did not run into its bound.
+  EXPECT_LT(Clock::now() - before, TTERThreadSynch::TERcTerminateWait);
+  EXPECT_EQ(core.CEXThreadSynch().TERThreadCount(), 0);
+  EXPECT_EQ(mailBox.THXGetSendState(), TTHXMailBox::THXcStateIdle);
+  ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
+  EXPECT_TRUE(core.CEXServer().PLTActive());
+  Pump([] { return false; }, 200ms);
+  EXPECT_NE(core.CEXStatusText(1), "Data stream sent");
+
+  // The listener serves the next client; the cut answer is not sent again.
+  host_.errors.clear();
+  const auto next = MockClient(port, "LATER002");
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) != Spaced(request); }));
+  AnalyseRequest("LATER002");
+  Answer("LATER002");
+  ExpectPassed(Finish(*next));
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+}
+
+}  // namespace
+}  // namespace kal
