@@ -25,7 +25,8 @@ fuzz-build: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # Release build (program and benchmarks), fuzz targets with a replay of their
-# seed corpora, the platform and communication tests under ThreadSanitizer,
+# seed corpora, the platform, communication and main window core tests under
+# ThreadSanitizer,
 # then every test under AddressSanitizer and UBSan.
 test: build fuzz-build
 	scripts/fuzz-replay $(FUZZ_BUILD)
