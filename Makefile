@@ -26,8 +26,7 @@ fuzz-build: deps
 
 # Release build (program and benchmarks), fuzz targets with a replay of their
 # seed corpora, the platform, communication and main window core tests under
-# ThreadSanitizer,
-# then every test under AddressSanitizer and UBSan.
+# ThreadSanitizer, then every test under AddressSanitizer and UBSan.
 test: build fuzz-build
 	scripts/fuzz-replay $(FUZZ_BUILD)
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_TSAN=ON
