@@ -31,6 +31,7 @@
 #include "workbench/CounterLists.h"
 #include "workbench/MainWindow.h"
 #include "workbench/MessageFiles.h"
+#include "../tests/workbench/NoTimers.h"
 
 namespace {
 
@@ -76,18 +77,7 @@ class Host final : public ICEXView, public ICEXDialogs, public IERRErrorWindow {
   }
 };
 
-class NoTimer final : public ICEXTimer {
- public:
-  void CEXStart(std::chrono::milliseconds) override {}
-  void CEXStop() override {}
-  bool CEXActive() const override { return false; }
-};
-class NoTimers final : public ICEXTimerFactory {
- public:
-  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool, std::function<void()>) override {
-    return std::make_unique<NoTimer>();
-  }
-};
+using kal::test::NoTimers;
 
 struct RsaKey {
   RsaKey() : pkey(EVP_RSA_gen(2048)) {}

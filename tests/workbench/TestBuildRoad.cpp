@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
-#include <openssl/core_names.h>
 #include <openssl/evp.h>
-#include <openssl/rsa.h>
 
 #include <filesystem>
 #include <map>
@@ -27,6 +25,9 @@
 #include "support/ErrorWindow.h"
 #include "workbench/CounterLists.h"
 #include "workbench/MainWindow.h"
+#include "workbench/MessageTestHelpers.h"
+#include "workbench/NoTimers.h"
+#include "workbench/RsaTestKey.h"
 #include "xml/XMLDOM.h"
 
 namespace kal {
@@ -104,18 +105,7 @@ class Host final : public ICEXView,
   bool sequenceVisible = false;
 };
 
-class NoTimer final : public ICEXTimer {
- public:
-  void CEXStart(std::chrono::milliseconds) override {}
-  void CEXStop() override {}
-  bool CEXActive() const override { return false; }
-};
-class NoTimers final : public ICEXTimerFactory {
- public:
-  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool, std::function<void()>) override {
-    return std::make_unique<NoTimer>();
-  }
-};
+using test::NoTimers;
 
 // The document's elements as libxml2 reads them: "name=text" per element
 // in document order ("name" alone for one without text), and its
@@ -230,14 +220,7 @@ class BuildRoadTest : public ::testing::Test {
   TXMLTreeNode* Add(TXMLTreeNode* parent, const std::string& name, const std::string& type,
                     const std::string& value, const std::string& attributes = "",
                     const std::string& tag = "") {
-    TXMLMessageTree& tree = core_->CEXSourceTree();
-    const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
-    int32_t id = 0;
-    TXMLTreeNode* node = tree.AddChildObject(
-        parent, name,
-        std::make_unique<TUAXxmlElement>(name, value, type, attributes, tag, parentId), id);
-    node->GetData()->SetID(id);
-    return node;
+    return test::AddElement(core_->CEXSourceTree(), parent, name, type, value, attributes, tag);
   }
   TXMLTreeNode* Root(const std::string& name = "ep2:authreq", const std::string& value = "",
                      const std::string& attributes = "") {
@@ -450,36 +433,11 @@ TEST_F(BuildRoadTest, CertificateErrorsAreShownAndABuildMeanwhileIsRefused) {
   EXPECT_EQ(host_.silentSaves, 1);
 }
 
-struct RsaKey {
-  EVP_PKEY* pkey = EVP_RSA_gen(1024);
-  ~RsaKey() { EVP_PKEY_free(pkey); }
-  std::string Param(const char* name) const {
-    BIGNUM* b = nullptr;
-    EVP_PKEY_get_bn_param(pkey, name, &b);
-    std::string s(static_cast<size_t>(BN_num_bytes(b)), '\0');
-    BN_bn2bin(b, reinterpret_cast<unsigned char*>(s.data()));
-    BN_free(b);
-    return s;
-  }
-  std::string Decrypt(std::string_view in) const {
-    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(pkey, nullptr);
-    EVP_PKEY_decrypt_init(ctx);
-    EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING);
-    std::string out(1024, '\0');
-    size_t len = out.size();
-    const int rc = EVP_PKEY_decrypt(ctx, reinterpret_cast<unsigned char*>(out.data()), &len,
-                                    reinterpret_cast<const unsigned char*>(in.data()), in.size());
-    EVP_PKEY_CTX_free(ctx);
-    out.resize(rc == 1 ? len : 0);
-    return out;
-  }
-};
-
 TEST_F(BuildRoadTest, EncryptedElementsOpenWithOpenSSLUnderTheirVariants) {
-  const RsaKey rsa;
+  const test::RsaTestKey rsa;
   TCFGConfig& config = core_->CEXConfiguration();
-  config.CFGSetPublicKeyModulus(ToHex(rsa.Param(OSSL_PKEY_PARAM_RSA_N)));
-  config.CFGSetPublicKeyExponent(ToHex(rsa.Param(OSSL_PKEY_PARAM_RSA_E)));
+  config.CFGSetPublicKeyModulus(ToHex(rsa.n));
+  config.CFGSetPublicKeyExponent(ToHex(rsa.e));
   config.CFGSetComponentID("12345678901");
   TXMLTreeNode* root = Root();
   Add(root, "ep2:AppPAN", "cn", "541333900000151", "E");

@@ -23,7 +23,9 @@
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "workbench/ConnectionPeer.h"
+#include "workbench/CoreHost.h"
 #include "workbench/MainWindow.h"
+#include "workbench/MessageTestHelpers.h"
 #include "workbench/QueueTimers.h"
 
 namespace kal {
@@ -49,17 +51,6 @@ std::string FrameOfSize(size_t total) {
   return Frame(body);
 }
 
-// Spaced upper-case hex as the memos show a stream.
-std::string Spaced(const std::string& bytes) {
-  std::string out;
-  const std::string compact = test::ToHex(bytes);
-  for (size_t i = 0; i < compact.size(); i += 2) {
-    if (i != 0) out += ' ';
-    out += compact.substr(i, 2);
-  }
-  return out;
-}
-
 std::string ClientIni(int port, int delay, int closeOnResponse) {
   return "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
          "EthernetIPPortNr=" +
@@ -76,37 +67,18 @@ std::string ThisComputerIni(int port, int role, int delay, int closeOnResponse) 
          "\r\n[Component]\r\nLogToFile=1\r\n";
 }
 
-class Host final : public ICEXView,
-                   public ICEXDialogs,
-                   public IERRErrorWindow,
-                   public ICEXSequenceWindow {
+class Host final : public test::CoreHost {
  public:
-  void CEXChanged(uint32_t) override {}
-  bool CEXStatusTextFits(int, const std::string&) override { return true; }
-  TCEXGeometry CEXGetGeometry() override { return {false, 0, 0, 800, 600}; }
-  void CEXCloseMainWindow() override {}
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  void ERRSetError(int code, const std::string& detail) override {
-    errors.push_back(std::to_string(code) + " " + detail);
-  }
-  void ERRSetErrorMessage(int code, const std::string& text) override {
-    errors.push_back(std::to_string(code) + " " + text);
-  }
   bool SEQVisible() const override { return sequenceVisible; }
-  void SEQLoadSequenceFile(const std::string&) override {}
   void SEQMessageAvailable() override {
     ++available;
     gateOpenWhenAvailable = core != nullptr && core->CEXNoWaitForDisconnect();
   }
-  void SEQRunNextRow() override {}
   void SEQLogError(int id, const std::string& text, bool) override {
     logged.push_back(std::to_string(id) + " " + text);
   }
 
-  Lines messages, errors, logged;
+  Lines logged;
   bool sequenceVisible = false;
   int available = 0;
   bool gateOpenWhenAvailable = false;
@@ -217,7 +189,7 @@ TEST_F(ConnectionsTest, ClientSendsAfterTheDelayTimerAndTheEchoWaitsForTheClose)
   // gate opens and only then does the sequence get the message.
   ASSERT_TRUE(Pump([&] { return host_.available == 1; }));
   EXPECT_TRUE(host_.gateOpenWhenAvailable);
-  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), Spaced(frame));
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), test::SpacedHex(frame));
   EXPECT_FALSE(core.CEXGetEdit(TCEXEdit::Edit7).empty());
   EXPECT_FALSE(core.CEXGetEdit(TCEXEdit::Edit6).empty());
   EXPECT_TRUE(core.CEXParseMessageEnabled());
@@ -334,14 +306,14 @@ TEST_F(ConnectionsTest, TheLocalLoopTakes4000BytesAnd3999GoThroughTheSocket) {
   ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
   EXPECT_EQ(core.CEXStatusText(1), "Data stream sent");
   Pump([] { return false; }, 300ms);  // the server got nothing to show
-  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), Spaced(big));
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), test::SpacedHex(big));
 
   // 3999 bytes go over the open connection to the server's side.
   const std::string small = FrameOfSize(3999);
   SetStream(small);
   core.CEXExecute(TCEXAction::SendDataStream);
   EXPECT_EQ(ResponseTimer().starts, 1);
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(small); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(small); }));
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
 }
 
@@ -362,7 +334,7 @@ TEST_F(ConnectionsTest, AServerReplyGoesThroughTheMailBoxToTheNewestConnection) 
   const std::string request = Frame("<request/>");
   test::ConnectionPeer first(std::to_string(port), {"s:" + test::ToHex(request), "e"});
   ASSERT_EQ(first.Line(Pumping()), "connected");
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(request); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(request); }));
   ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
 
   test::ConnectionPeer second(std::to_string(port), {"f", "e"});
@@ -396,7 +368,7 @@ TEST_F(ConnectionsTest, ServerConnectionsTraceTheirStartAndSurviveBrokenClients)
     test::ConnectionPeer broken(std::to_string(port), {"s:00000064" + test::ToHex("partial"), "c"});
     ASSERT_EQ(broken.Line(Pumping()), "connected");
     ASSERT_TRUE(Pump([&] {
-      return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced("\0\0\0\x64partial"s);
+      return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex("\0\0\0\x64partial"s);
     }));
   }
   ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
@@ -418,7 +390,7 @@ TEST_F(ConnectionsTest, ServerConnectionsTraceTheirStartAndSurviveBrokenClients)
   const std::string frame = Frame("<after/>");
   test::ConnectionPeer good(std::to_string(port), {"s:" + test::ToHex(frame), "e"});
   ASSERT_EQ(good.Line(Pumping()), "connected");
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(frame); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(frame); }));
 
   const std::string trace = Trace();
   size_t at = 0;

@@ -6,10 +6,6 @@
 // 2, versions 0x10, 0x20 and 0x30, 16- and 24-byte keys and PIN formats 2
 // and 3. One host run serves all cases, one connection each.
 #include <gtest/gtest.h>
-#include <openssl/bn.h>
-#include <openssl/core_names.h>
-#include <openssl/evp.h>
-#include <openssl/rsa.h>
 
 #include <set>
 #include <sstream>
@@ -24,8 +20,11 @@
 #include "platform/EventPoster.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
+#include "workbench/CoreHost.h"
 #include "workbench/MainWindow.h"
+#include "workbench/MessageTestHelpers.h"
 #include "workbench/QueueTimers.h"
+#include "workbench/RsaTestKey.h"
 
 namespace kal {
 namespace {
@@ -43,50 +42,8 @@ const std::string kOwnerID = "OWNER000001";      // owner id type 1, 11 bytes
 const std::string kPAN = "5413339000001513";
 const std::string kTrack2 = "5413339000001513D251220101234567";
 
-// An RSA key made by OpenSSL, its numbers as bytes.
-struct RsaKey {
-  explicit RsaKey(unsigned bits) {
-    EVP_PKEY* pkey = EVP_RSA_gen(bits);
-    n = Param(pkey, OSSL_PKEY_PARAM_RSA_N);
-    e = Param(pkey, OSSL_PKEY_PARAM_RSA_E);
-    d = Param(pkey, OSSL_PKEY_PARAM_RSA_D);
-    EVP_PKEY_free(pkey);
-  }
-  static std::string Param(EVP_PKEY* pkey, const char* name) {
-    BIGNUM* b = nullptr;
-    EVP_PKEY_get_bn_param(pkey, name, &b);
-    std::string s(static_cast<size_t>(BN_num_bytes(b)), '\0');
-    BN_bn2bin(b, reinterpret_cast<unsigned char*>(s.data()));
-    BN_free(b);
-    return s;
-  }
-  std::string n, e, d;
-};
-
-class Host final : public ICEXView,
-                   public ICEXDialogs,
-                   public IERRErrorWindow,
-                   public ICEXSequenceWindow,
-                   public ICEXMessageFiles,
-                   public ICEXRecordingList {
+class Host final : public test::CoreHost, public ICEXMessageFiles, public ICEXRecordingList {
  public:
-  void CEXChanged(uint32_t) override {}
-  bool CEXStatusTextFits(int, const std::string&) override { return true; }
-  TCEXGeometry CEXGetGeometry() override { return {false, 0, 0, 800, 600}; }
-  void CEXCloseMainWindow() override {}
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  void ERRSetError(int code, const std::string& detail) override {
-    errors.push_back(std::to_string(code) + " " + detail);
-  }
-  void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
-  bool SEQVisible() const override { return false; }
-  void SEQLoadSequenceFile(const std::string&) override {}
-  void SEQMessageAvailable() override {}
-  void SEQRunNextRow() override {}
-  void SEQLogError(int, const std::string&, bool) override {}
   bool CEXReadMessageFile(const std::string&) override { return false; }
   bool CEXSaveMessage() override { return false; }
   bool CEXSaveMessageSilently() override { return true; }
@@ -101,7 +58,7 @@ class Host final : public ICEXView,
     return 0;
   }
 
-  Lines messages, errors, recorded;
+  Lines recorded;
 };
 
 using test::QueueTimers;
@@ -155,7 +112,7 @@ std::vector<HostResult> ParseResults(const std::string& out) {
 
 class CreateAndSendTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { rsa = new RsaKey(1024); }
+  static void SetUpTestSuite() { rsa = new test::RsaTestKey(1024); }
   static void TearDownTestSuite() { delete rsa; }
 
   TCEXMainWindow& Start(int port) {
@@ -207,14 +164,7 @@ class CreateAndSendTest : public ::testing::Test {
 
   TXMLTreeNode* Add(TXMLTreeNode* parent, const std::string& name, const std::string& type,
                     const std::string& value, const std::string& attributes = "") {
-    TXMLMessageTree& tree = core_->CEXSourceTree();
-    const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
-    int32_t id = 0;
-    TXMLTreeNode* node = tree.AddChildObject(
-        parent, name, std::make_unique<TUAXxmlElement>(name, value, type, attributes, "", parentId),
-        id);
-    node->GetData()->SetID(id);
-    return node;
+    return test::AddElement(core_->CEXSourceTree(), parent, name, type, value, attributes);
   }
   // An authorisation request with encrypted PAN, track data and PIN.
   void Request(bool idsFromMessage) {
@@ -286,7 +236,7 @@ class CreateAndSendTest : public ::testing::Test {
     Request(c.idsFromMessage);
   }
 
-  inline static RsaKey* rsa = nullptr;
+  inline static test::RsaTestKey* rsa = nullptr;
   TPLTEventQueue queue_;
   test::TempDir dir_;
   Host host_;

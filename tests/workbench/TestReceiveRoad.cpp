@@ -5,10 +5,7 @@
 // tool shows (memo lines, codes, MAC states, decrypted values) is checked.
 
 #include <gtest/gtest.h>
-#include <openssl/bn.h>
-#include <openssl/core_names.h>
 #include <openssl/evp.h>
-#include <openssl/rsa.h>
 
 #include <functional>
 #include <initializer_list>
@@ -23,6 +20,9 @@
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "workbench/MainWindow.h"
+#include "workbench/MessageTestHelpers.h"
+#include "workbench/NoTimers.h"
+#include "workbench/RsaTestKey.h"
 
 namespace kal {
 namespace {
@@ -35,44 +35,10 @@ const std::string kKey = FromHex("0123456789ABCDEFFEDCBA9876543210");
 const std::string kEntryKey = FromHex("00112233445566778899AABBCCDDEEFF");
 const std::string kPAN = "5413339000001513";
 
-// An RSA key made by OpenSSL: the tool's private key, the mock's public key.
-struct RsaKey {
-  RsaKey() : pkey(EVP_RSA_gen(1024)) {}
-  ~RsaKey() { EVP_PKEY_free(pkey); }
-  std::string Param(const char* name) const {
-    BIGNUM* b = nullptr;
-    EVP_PKEY_get_bn_param(pkey, name, &b);
-    std::string s(static_cast<size_t>(BN_num_bytes(b)), '\0');
-    BN_bn2bin(b, reinterpret_cast<unsigned char*>(s.data()));
-    BN_free(b);
-    return s;
-  }
-  std::string PublicJson() const {
-    return "{\"n\": \"" + ToHex(Param(OSSL_PKEY_PARAM_RSA_N)) + "\", \"e\": \"" +
-           ToHex(Param(OSSL_PKEY_PARAM_RSA_E)) + "\"}";
-  }
-  EVP_PKEY* pkey;
-};
-
-const RsaKey& ToolKey() {
-  static const RsaKey key;
+// The tool's private key, the mock's public key.
+const test::RsaTestKey& ToolKey() {
+  static const test::RsaTestKey key;
   return key;
-}
-
-// A JSON string literal.
-std::string Js(std::string_view s) {
-  std::string out = "\"";
-  for (const char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 // The response document; `body` holds the lines inside the message element.
@@ -160,18 +126,7 @@ class Host final : public ICEXView,
   std::function<void()> nextAlternative;
 };
 
-class NoTimer final : public ICEXTimer {
- public:
-  void CEXStart(std::chrono::milliseconds) override {}
-  void CEXStop() override {}
-  bool CEXActive() const override { return false; }
-};
-class NoTimers final : public ICEXTimerFactory {
- public:
-  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool, std::function<void()>) override {
-    return std::make_unique<NoTimer>();
-  }
-};
+using test::NoTimers;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -199,8 +154,8 @@ class ReceiveRoadTest : public ::testing::Test {
     TCFGConfig& config = core_->CEXConfiguration();
     config.CFGSetSessionKey(ToHex(kKey));
     config.CFGSetSessionKeyFromInMessage(1);
-    config.CFGSetPrivateKeyModulus(ToHex(ToolKey().Param(OSSL_PKEY_PARAM_RSA_N)));
-    config.CFGSetPrivateKeyExponent(ToHex(ToolKey().Param(OSSL_PKEY_PARAM_RSA_D)));
+    config.CFGSetPrivateKeyModulus(ToHex(ToolKey().n));
+    config.CFGSetPrivateKeyExponent(ToHex(ToolKey().d));
     plugInCalls = 0;
     plugInFailure.clear();
   }
@@ -230,7 +185,7 @@ class ReceiveRoadTest : public ::testing::Test {
   // send variant, AppPAN and EncPIN encrypted. `extra` adds spec members.
   std::string SecureResponse(const std::string& xml, const std::string& extra = "") {
     return MockFrame("{\"mode\": 2, \"version\": 48, \"spec_version\": \"0630\", \"xml\": " +
-                     Js(xml) + ", \"session_key\": \"" + ToHex(kKey) +
+                     test::JsonString(xml) + ", \"session_key\": \"" + ToHex(kKey) +
                      "\", \"sender_id_type\": 3, \"sender_id\": \"3132333435363738\", "
                      "\"owner_id_type\": 0, \"owner_id\": \"0102030405060708090A0B\", "
                      "\"key_index\": 7, \"public_key\": " +
@@ -244,14 +199,7 @@ class ReceiveRoadTest : public ::testing::Test {
   TXMLTreeNode* Add(TXMLTreeNode* parent, const std::string& name, const std::string& type,
                     const std::string& value = "", const std::string& attributes = "",
                     const std::string& tag = "") {
-    TXMLMessageTree& tree = core_->CEXReferenceTree();
-    const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
-    int32_t id = 0;
-    TXMLTreeNode* node = tree.AddChildObject(
-        parent, name,
-        std::make_unique<TUAXxmlElement>(name, value, type, attributes, tag, parentId), id);
-    node->GetData()->SetID(id);
-    return node;
+    return test::AddElement(core_->CEXReferenceTree(), parent, name, type, value, attributes, tag);
   }
   // The reference structure of the response.
   TXMLTreeNode* Reference(const std::string& root = "ep2:AutRsp") {
@@ -344,7 +292,7 @@ TEST_F(ReceiveRoadTest, ParseSplitsTheSecureFrameFormatsTheStreamAndParsesTwiceA
 TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
   const std::string xml = ResponseXml("AutRsp", kBody);
   // Version 0x10 carries no spec version field; mode 0 has no MAC.
-  Receive(MockFrame("{\"mode\": 0, \"version\": 16, \"xml\": " + Js(xml) + "}"));
+  Receive(MockFrame("{\"mode\": 0, \"version\": 16, \"xml\": " + test::JsonString(xml) + "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_EQ(test::SplitLines(Memo(TCEXMemo::Memo4)),
@@ -355,7 +303,7 @@ TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
   EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::DecryptSecurity));
 
   // Mode 1: the MAC without sender or cryptogram fields.
-  Receive(MockFrame("{\"mode\": 1, \"version\": 48, \"xml\": " + Js(xml) +
+  Receive(MockFrame("{\"mode\": 1, \"version\": 48, \"xml\": " + test::JsonString(xml) +
                     ", \"session_key\": \"" + ToHex(kKey) + "\"}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   const Lines memo4 = test::SplitLines(Memo(TCEXMemo::Memo4));
@@ -368,7 +316,7 @@ TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
 
 TEST_F(ReceiveRoadTest, BrokenFramesAreRefusedWithTheStreamsCodeAndNothingToAnalyse) {
   const std::string xml = ResponseXml("AutRsp", kBody);
-  const std::string base = "{\"mode\": 1, \"version\": 48, \"xml\": " + Js(xml) +
+  const std::string base = "{\"mode\": 1, \"version\": 48, \"xml\": " + test::JsonString(xml) +
                            ", \"session_key\": \"" + ToHex(kKey) + "\", \"broken\": ";
   struct Case {
     std::string broken;
@@ -407,7 +355,7 @@ TEST_F(ReceiveRoadTest, BrokenFramesAreRefusedWithTheStreamsCodeAndNothingToAnal
 
 TEST_F(ReceiveRoadTest, APlugInFailureStopsTheParse) {
   plugInFailure = "Plug in error detected, see log of plug in";
-  Receive(MockFrame("{\"mode\": 0, \"xml\": " + Js(ResponseXml("AutRsp", kBody)) + "}"));
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   EXPECT_EQ(host_.errors, Lines{"9104 Parsing error Plug in error detected, see log of plug in"});
   EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
@@ -540,7 +488,7 @@ TEST_F(ReceiveRoadTest, ChildrenOfAMissingContainerAreNotLookedUp) {
   TXMLTreeNode* emv = Add(r, "ep2:EMV", "c");
   Add(emv, "ep2:AIP", "b");
   host_.sequenceVisible = true;
-  Receive(MockFrame("{\"mode\": 0, \"xml\": " + Js(ResponseXml("AutRsp", kBody)) + "}"));
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   core_->CEXExecute(TCEXAction::AnalyseMessage);
   EXPECT_EQ(test::SplitLines(Memo(TCEXMemo::Memo3)),
@@ -555,7 +503,7 @@ TEST_F(ReceiveRoadTest, ChildrenOfAMissingContainerAreNotLookedUp) {
   // A second analysis starts from fresh links: the container that was found
   // before and is missing now lends nothing.
   Receive(MockFrame("{\"mode\": 0, \"xml\": " +
-                    Js(ResponseXml("AutRsp", "      <ep2:TrmID>1</ep2:TrmID>\r\n")) + "}"));
+                    test::JsonString(ResponseXml("AutRsp", "      <ep2:TrmID>1</ep2:TrmID>\r\n")) + "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   core_->CEXExecute(TCEXAction::AnalyseMessage);
   EXPECT_EQ(emv->GetData()->GetParserElement(), nullptr);
@@ -570,14 +518,14 @@ TEST_F(ReceiveRoadTest, AReferenceLookupHitStopsTheAnalysisWith7022) {
   Add(r, "ep2:AmtAuth", "n");
   std::string body = kBody;
   body.replace(body.find("<ep2:RspCode>00"), 15, "<ep2:RspCode>05");
-  Receive(MockFrame("{\"mode\": 0, \"xml\": " + Js(ResponseXml("AutRsp", body)) + "}"));
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", body)) + "}"));
   core_->CEXExecute(TCEXAction::ParseAndAnalyse);
   EXPECT_EQ(host_.errors, Lines{"7022 Declined: 05"});
   EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo3), "AmtAuth"));
 
   // A value the file accepts passes.
   host_.errors.clear();
-  Receive(MockFrame("{\"mode\": 0, \"xml\": " + Js(ResponseXml("AutRsp", kBody)) + "}"));
+  Receive(MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
   core_->CEXExecute(TCEXAction::ParseAndAnalyse);
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo3), "<ep2:AmtAuth>1500</ep2:AmtAuth>"));
@@ -587,7 +535,7 @@ TEST_F(ReceiveRoadTest, AReferenceLookupHitStopsTheAnalysisWith7022) {
 // certificate variant over the input, as the mock's own primitives make it.
 std::string MockCertificate(const std::string& key, const std::string& input) {
   const std::string script = "import sys\nsys.path.insert(0, " +
-                             Js(test::SourceDir() + "/tests/common") +
+                             test::JsonString(test::SourceDir() + "/tests/common") +
                              ")\nimport mock_ep2_host as m\n"
                              "k = bytes.fromhex('" +
                              ToHex(key) + "')\nprint(m.retail_mac(m.key_variant(k, m.TC), "
@@ -628,7 +576,7 @@ TEST_F(ReceiveRoadTest, CertificatesAreVerifiedAgainstTheirOwnEntryKeys) {
                            b64(wrong) + "</ep2:AcqTC>\r\n";
   const std::string cryp = "{\"name\": \"ep2:SessKeyCryp\", \"session_key\": \"" +
                            ToHex(kEntryKey) + "\", \"public_key\": " + ToolKey().PublicJson();
-  Receive(MockFrame("{\"mode\": 1, \"xml\": " + Js(ResponseXml("AutRsp", body)) +
+  Receive(MockFrame("{\"mode\": 1, \"xml\": " + test::JsonString(ResponseXml("AutRsp", body)) +
                     ", \"session_key\": \"" + ToHex(kKey) + "\", \"encrypt\": [" + cryp +
                     "}, " + cryp + ", \"occurrence\": 2}]}"));
   // The key of the previous message is the one in use for mode 1.

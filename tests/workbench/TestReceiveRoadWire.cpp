@@ -9,10 +9,6 @@
 // worker threads' posts go through one pumped queue.
 
 #include <gtest/gtest.h>
-#include <openssl/bn.h>
-#include <openssl/core_names.h>
-#include <openssl/evp.h>
-#include <openssl/rsa.h>
 
 #include "common/TestSupport.h"
 #include "config/Config.h"
@@ -23,7 +19,10 @@
 #include "platform/EventPoster.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
+#include "workbench/CoreHost.h"
 #include "workbench/MainWindow.h"
+#include "workbench/MessageTestHelpers.h"
+#include "workbench/RsaTestKey.h"
 
 namespace kal {
 namespace {
@@ -32,165 +31,20 @@ using namespace std::chrono_literals;
 using test::FromHex;
 using test::ToHex;
 using Lines = std::vector<std::string>;
-using Clock = std::chrono::steady_clock;
 
 const std::string kKey = FromHex("0123456789ABCDEFFEDCBA9876543210");
 const std::string kPAN = "5413339000001513";
 
-struct RsaKey {
-  RsaKey() : pkey(EVP_RSA_gen(1024)) {}
-  ~RsaKey() { EVP_PKEY_free(pkey); }
-  std::string Param(const char* name) const {
-    BIGNUM* b = nullptr;
-    EVP_PKEY_get_bn_param(pkey, name, &b);
-    std::string s(static_cast<size_t>(BN_num_bytes(b)), '\0');
-    BN_bn2bin(b, reinterpret_cast<unsigned char*>(s.data()));
-    BN_free(b);
-    return s;
-  }
-  EVP_PKEY* pkey;
-};
-
-std::string Js(std::string_view s) {
-  std::string out = "\"";
-  for (const char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\r')
-      out += "\\r";
-    else if (c == '\n')
-      out += "\\n";
-    else
-      out += c;
-  }
-  return out + "\"";
-}
-
-class Host final : public ICEXView,
-                   public ICEXDialogs,
-                   public IERRErrorWindow,
-                   public ICEXSequenceWindow {
- public:
-  void CEXChanged(uint32_t) override {}
-  bool CEXStatusTextFits(int, const std::string&) override { return true; }
-  TCEXGeometry CEXGetGeometry() override { return {false, 0, 0, 800, 600}; }
-  void CEXCloseMainWindow() override {}
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  void ERRSetError(int code, const std::string& detail) override {
-    errors.push_back(std::to_string(code) + " " + detail);
-  }
-  void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
-  bool SEQVisible() const override { return false; }
-  void SEQLoadSequenceFile(const std::string&) override {}
-  void SEQMessageAvailable() override {}
-  void SEQRunNextRow() override {}
-  void SEQLogError(int, const std::string&, bool) override {}
-  Lines messages, errors;
-};
-
-// Timers that run on the pumped queue in real time.
-class QueueTimer final : public ICEXTimer {
- public:
-  QueueTimer(TPLTEventQueue& queue, bool repeating, std::function<void()> f)
-      : queue_(queue), repeating_(repeating), f_(std::move(f)) {}
-  void CEXStart(std::chrono::milliseconds interval) override {
-    active_ = true;
-    interval_ = interval;
-    Schedule(++generation_);
-  }
-  void CEXStop() override {
-    active_ = false;
-    ++generation_;
-  }
-  bool CEXActive() const override { return active_; }
-
- private:
-  void Schedule(uint64_t generation) {
-    queue_.PLTPostDelayed(interval_, [this, generation, alive = std::weak_ptr<int>(alive_)] {
-      if (alive.expired() || generation != generation_ || !active_) return;
-      if (repeating_)
-        Schedule(generation);
-      else
-        active_ = false;
-      f_();
-    });
-  }
-  TPLTEventQueue& queue_;
-  bool repeating_;
-  std::function<void()> f_;
-  bool active_ = false;
-  std::chrono::milliseconds interval_{};
-  uint64_t generation_ = 0;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
-};
-
-class QueueTimers final : public ICEXTimerFactory {
- public:
-  explicit QueueTimers(TPLTEventQueue& queue) : queue_(queue) {}
-  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
-    return std::make_unique<QueueTimer>(queue_, repeating, std::move(f));
-  }
-
- private:
-  TPLTEventQueue& queue_;
-};
-
-class ReceiveRoadWireTest : public ::testing::Test {
+class ReceiveRoadWireTest : public test::CoreOnQueueTest {
  protected:
   TCEXMainWindow& Start(const std::string& ini) {
-    test::WriteFile(dir_.file("config.ini"), ini);
-    core_ = std::make_unique<TCEXMainWindow>(
-        dir_.path(), TCEXMainWindow::TPorts{.view = host_,
-                                            .dialogs = host_,
-                                            .errorWindow = host_,
-                                            .timers = timers_,
-                                            .clock = clock_,
-                                            .poster = queue_,
-                                            .random = &random_,
-                                            .messageFiles = files_,
-                                            .counters = counters_,
-                                            .login = login_,
-                                            .sequenceWindow = &host_});
-    core_->FormCreate();
-    core_->FormShow({});
-    core_->FormActivate();
+    StartCore(ini);
     TCFGConfig& config = core_->CEXConfiguration();
     config.CFGSetSessionKey(ToHex(kKey));
     config.CFGSetSessionKeyFromInMessage(0);
-    config.CFGSetPrivateKeyModulus(ToHex(key_.Param(OSSL_PKEY_PARAM_RSA_N)));
-    config.CFGSetPrivateKeyExponent(ToHex(key_.Param(OSSL_PKEY_PARAM_RSA_D)));
+    config.CFGSetPrivateKeyModulus(ToHex(key_.n));
+    config.CFGSetPrivateKeyExponent(ToHex(key_.d));
     return *core_;
-  }
-  void TearDown() override {
-    if (core_) core_->FormDestroy();
-    core_.reset();
-  }
-  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    const auto deadline = Clock::now() + limit;
-    while (!queue_.PLTPumpUntil(done, 5ms))
-      if (Clock::now() >= deadline) return false;
-    return true;
-  }
-  std::string JsonFile(const std::string& name, const std::string& text) {
-    test::WriteFile(dir_.file(name), text);
-    return dir_.file(name);
-  }
-  std::string PublicKeyJson() const {
-    return "{\"n\": \"" + ToHex(key_.Param(OSSL_PKEY_PARAM_RSA_N)) + "\", \"e\": \"" +
-           ToHex(key_.Param(OSSL_PKEY_PARAM_RSA_E)) + "\"}";
-  }
-  TXMLTreeNode* Add(TXMLMessageTree& tree, TXMLTreeNode* parent, const std::string& name,
-                    const std::string& type, const std::string& value = "",
-                    const std::string& attributes = "") {
-    const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
-    int32_t id = 0;
-    TXMLTreeNode* node = tree.AddChildObject(
-        parent, name,
-        std::make_unique<TUAXxmlElement>(name, value, type, attributes, "", parentId), id);
-    node->GetData()->SetID(id);
-    return node;
   }
   // The document of the source tree as "Create XML Doc" builds it, in a
   // frame of mode 1 with the MAC under `variant`.
@@ -206,17 +60,7 @@ class ReceiveRoadWireTest : public ::testing::Test {
     return frame;
   }
 
-  TPLTEventQueue queue_;
-  test::TempDir dir_;
-  Host host_;
-  QueueTimers timers_{queue_};
-  TCEXSystemClock clock_;
-  TSECDeterministicRandom random_;
-  TCEXNoMessageFiles files_;
-  TCEXNoCounterLists counters_;
-  TCEXNoLogin login_;
-  RsaKey key_;
-  std::unique_ptr<TCEXMainWindow> core_;
+  test::RsaTestKey key_;
 };
 
 const char* kResponseXml =
@@ -234,10 +78,10 @@ TEST_F(ReceiveRoadWireTest, AsClientOneExchangeRunsFromBuildToDecrypt) {
   const std::string response =
       "{\"action\": \"frame\", \"after\": \"close\", \"build\": {\"mode\": 2, \"version\": 48, "
       "\"xml\": " +
-      Js(kResponseXml) + ", \"session_key\": \"" + ToHex(kKey) +
+      test::JsonString(kResponseXml) + ", \"session_key\": \"" + ToHex(kKey) +
       "\", \"mac_variant\": 2, \"sender_id_type\": 3, \"sender_id\": \"4142434445464748\", "
       "\"owner_id_type\": 0, \"owner_id\": \"0102030405060708090A0B\", \"public_key\": " +
-      PublicKeyJson() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
+      key_.PublicJson() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
       "\"}, {\"name\": \"ep2:EncPIN\", \"pin\": \"9876\", \"format\": 2}]}}";
   const std::string expect =
       "{\"header\": {\"mode\": 1, \"version\": 48, \"spec_version\": \"0630\"}, "
@@ -304,7 +148,7 @@ TEST_F(ReceiveRoadWireTest, AsServerTheRequestIsAnalysedAndTheAnswerGoesThroughT
       "      <ep2:AppPAN>x</ep2:AppPAN>\r\n"
       "   </ep2:AutReq>\r\n"
       "</ep2:ep2>\r\n";
-  const std::string spec = "{\"mode\": 1, \"version\": 48, \"xml\": " + Js(requestXml) +
+  const std::string spec = "{\"mode\": 1, \"version\": 48, \"xml\": " + test::JsonString(requestXml) +
                            ", \"session_key\": \"" + ToHex(kKey) +
                            "\", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
                            "\"}]}";

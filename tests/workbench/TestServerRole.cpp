@@ -12,10 +12,6 @@
 // through one pumped queue.
 
 #include <gtest/gtest.h>
-#include <openssl/bn.h>
-#include <openssl/core_names.h>
-#include <openssl/evp.h>
-#include <openssl/rsa.h>
 
 #include <set>
 #include <sstream>
@@ -32,7 +28,10 @@
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "workbench/ConnectionPeer.h"
+#include "workbench/CoreHost.h"
 #include "workbench/MainWindow.h"
+#include "workbench/MessageTestHelpers.h"
+#include "workbench/RsaTestKey.h"
 
 namespace kal {
 namespace {
@@ -51,57 +50,6 @@ const std::string kComponentID = "12345678901";  // sender id type 1, 11 bytes
 const std::string kOwnerID = "OWNER000001";      // owner id type 1, 11 bytes
 const std::string kPAN = "5413339000001513";
 const std::string kAnswerPAN = "4761739001010010";
-
-struct RsaKey {
-  RsaKey() {
-    EVP_PKEY* pkey = EVP_RSA_gen(1024);
-    n = Param(pkey, OSSL_PKEY_PARAM_RSA_N);
-    e = Param(pkey, OSSL_PKEY_PARAM_RSA_E);
-    d = Param(pkey, OSSL_PKEY_PARAM_RSA_D);
-    EVP_PKEY_free(pkey);
-  }
-  static std::string Param(EVP_PKEY* pkey, const char* name) {
-    BIGNUM* b = nullptr;
-    EVP_PKEY_get_bn_param(pkey, name, &b);
-    std::string s(static_cast<size_t>(BN_num_bytes(b)), '\0');
-    BN_bn2bin(b, reinterpret_cast<unsigned char*>(s.data()));
-    BN_free(b);
-    return s;
-  }
-  std::string Public() const {
-    return "{\"n\": \"" + ToHex(n) + "\", \"e\": \"" + ToHex(e) + "\"}";
-  }
-  std::string Private() const {
-    return "{\"n\": \"" + ToHex(n) + "\", \"e\": \"" + ToHex(e) + "\", \"d\": \"" + ToHex(d) +
-           "\"}";
-  }
-  std::string n, e, d;
-};
-
-std::string Js(std::string_view s) {
-  std::string out = "\"";
-  for (const char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\r')
-      out += "\\r";
-    else if (c == '\n')
-      out += "\\n";
-    else
-      out += c;
-  }
-  return out + "\"";
-}
-
-// Spaced upper-case hex as the memos show a stream.
-std::string Spaced(const std::string& bytes) {
-  std::string out;
-  const std::string compact = ToHex(bytes);
-  for (size_t i = 0; i < compact.size(); i += 2) {
-    if (i != 0) out += ' ';
-    out += compact.substr(i, 2);
-  }
-  return out;
-}
 
 // The mock's verdict: "RESULT i ok|FAIL" and the names of the checks that
 // passed ("CHECK i name pass ...").
@@ -128,88 +76,16 @@ MockVerdict Verdict(const std::string& output) {
   return v;
 }
 
-class Host final : public ICEXView,
-                   public ICEXDialogs,
-                   public IERRErrorWindow,
-                   public ICEXSequenceWindow {
- public:
-  void CEXChanged(uint32_t) override {}
-  bool CEXStatusTextFits(int, const std::string&) override { return true; }
-  TCEXGeometry CEXGetGeometry() override { return {false, 0, 0, 800, 600}; }
-  void CEXCloseMainWindow() override {}
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  void ERRSetError(int code, const std::string& detail) override {
-    errors.push_back(std::to_string(code) + " " + detail);
-  }
-  void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
-  bool SEQVisible() const override { return false; }
-  void SEQLoadSequenceFile(const std::string&) override {}
-  void SEQMessageAvailable() override {}
-  void SEQRunNextRow() override {}
-  void SEQLogError(int, const std::string&, bool) override {}
-  Lines messages, errors;
-};
-
-// Timers that run on the pumped queue in real time.
-class QueueTimer final : public ICEXTimer {
- public:
-  QueueTimer(TPLTEventQueue& queue, bool repeating, std::function<void()> f)
-      : queue_(queue), repeating_(repeating), f_(std::move(f)) {}
-  void CEXStart(std::chrono::milliseconds interval) override {
-    active_ = true;
-    interval_ = interval;
-    Schedule(++generation_);
-  }
-  void CEXStop() override {
-    active_ = false;
-    ++generation_;
-  }
-  bool CEXActive() const override { return active_; }
-
- private:
-  void Schedule(uint64_t generation) {
-    queue_.PLTPostDelayed(interval_, [this, generation, alive = std::weak_ptr<int>(alive_)] {
-      if (alive.expired() || generation != generation_ || !active_) return;
-      if (repeating_)
-        Schedule(generation);
-      else
-        active_ = false;
-      f_();
-    });
-  }
-  TPLTEventQueue& queue_;
-  bool repeating_;
-  std::function<void()> f_;
-  bool active_ = false;
-  std::chrono::milliseconds interval_{};
-  uint64_t generation_ = 0;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
-};
-
-class QueueTimers final : public ICEXTimerFactory {
- public:
-  explicit QueueTimers(TPLTEventQueue& queue) : queue_(queue) {}
-  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
-    return std::make_unique<QueueTimer>(queue_, repeating, std::move(f));
-  }
-
- private:
-  TPLTEventQueue& queue_;
-};
-
 std::string ServerIni(int port) {
   return "[Communication]\r\nCommType=0\r\nThisComputerClientServer=1\r\nThisComputerIPPortNr=" +
          std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=0\r\n";
 }
 
-class ServerRoleTest : public ::testing::Test {
+class ServerRoleTest : public test::CoreOnQueueTest {
  protected:
   static void SetUpTestSuite() {
-    toolKey = new RsaKey;
-    mockKey = new RsaKey;
+    toolKey = new test::RsaTestKey;
+    mockKey = new test::RsaTestKey;
   }
   static void TearDownTestSuite() {
     delete toolKey;
@@ -217,22 +93,7 @@ class ServerRoleTest : public ::testing::Test {
   }
 
   TCEXMainWindow& Start(const std::string& ini) {
-    test::WriteFile(dir_.file("config.ini"), ini);
-    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
-                                             TCEXMainWindow::TPorts{.view = host_,
-                                                                    .dialogs = host_,
-                                                                    .errorWindow = host_,
-                                                                    .timers = timers_,
-                                                                    .clock = clock_,
-                                                                    .poster = queue_,
-                                                                    .random = &random_,
-                                                                    .messageFiles = files_,
-                                                                    .counters = counters_,
-                                                                    .login = login_,
-                                                                    .sequenceWindow = &host_});
-    core_->FormCreate();
-    core_->FormShow({});
-    core_->FormActivate();
+    StartCore(ini);
     core_->CEXSetAddMsgNum(2);  // no message number
     TCFGConfig& config = core_->CEXConfiguration();
     config.CFGSetVersionNumber("30");
@@ -256,35 +117,6 @@ class ServerRoleTest : public ::testing::Test {
     config.CFGSetMessageHeaderAttributeValue(kNamespace + ";0630");
     return *core_;
   }
-  void TearDown() override {
-    if (core_) core_->FormDestroy();
-    core_.reset();
-  }
-  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    const auto deadline = Clock::now() + limit;
-    while (!queue_.PLTPumpUntil(done, 5ms))
-      if (Clock::now() >= deadline) return false;
-    return true;
-  }
-  auto Pumping() {
-    return [this] { queue_.PLTPump(); };
-  }
-  std::string JsonFile(const std::string& name, const std::string& text) {
-    test::WriteFile(dir_.file(name), text);
-    return dir_.file(name);
-  }
-  TXMLTreeNode* Add(TXMLMessageTree& tree, TXMLTreeNode* parent, const std::string& name,
-                    const std::string& type, const std::string& value = "",
-                    const std::string& attributes = "") {
-    const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
-    int32_t id = 0;
-    TXMLTreeNode* node = tree.AddChildObject(
-        parent, name, std::make_unique<TUAXxmlElement>(name, value, type, attributes, "", parentId),
-        id);
-    node->GetData()->SetID(id);
-    return node;
-  }
-
   // A request as a terminal sends it: complete security header with the
   // session key under the tool's public key, MAC, and the PAN encrypted.
   static std::string RequestSpec(const std::string& terminal) {
@@ -292,12 +124,12 @@ class ServerRoleTest : public ::testing::Test {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ep2:ep2 xmlns:ep2=\"" + kNamespace +
         "\" specversion=\"0630\">\r\n   <ep2:AutReq>\r\n      <ep2:TrmID>" + terminal +
         "</ep2:TrmID>\r\n      <ep2:AppPAN>x</ep2:AppPAN>\r\n   </ep2:AutReq>\r\n</ep2:ep2>\r\n";
-    return "{\"mode\": 2, \"version\": 48, \"xml\": " + Js(xml) + ", \"session_key\": \"" +
+    return "{\"mode\": 2, \"version\": 48, \"xml\": " + test::JsonString(xml) + ", \"session_key\": \"" +
            kRequestKeyHex + "\", \"mac_variant\": 1, \"sender_id_type\": 3, \"sender_id\": \"" +
            ToHex(terminal) +
            "\", \"owner_id_type\": 0, \"owner_id\": \"0102030405060708090A0B\", \"key_index\": "
            "1, \"public_key\": " +
-           toolKey->Public() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
+           toolKey->PublicJson() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
            "\"}]}";
   }
   // What the mock demands of the tool's answer to it.
@@ -308,11 +140,11 @@ class ServerRoleTest : public ::testing::Test {
            "\"sender_id_type\": 1, \"sender_id\": \"" +
            ToHex(kComponentID) + "\", \"owner_id_type\": 1, \"owner_id\": \"" + ToHex(kOwnerID) +
            "\", \"key_index\": 1, \"cryptogram_length\": 128}, \"xml\": " +
-           Js("<ep2:message xmlns:ep2=\"" + kNamespace +
+           test::JsonString("<ep2:message xmlns:ep2=\"" + kNamespace +
               "\" specversion=\"0630\"><ep2:AutRsp><ep2:TrmID>" + terminal +
               "</ep2:TrmID><ep2:RspCode>00</ep2:RspCode><ep2:AppPAN/></ep2:AutRsp>"
               "</ep2:message>") +
-           ", \"private_key\": " + mockKey->Private() + ", \"cryptogram\": {\"sender_id\": \"" +
+           ", \"private_key\": " + mockKey->PrivateJson() + ", \"cryptogram\": {\"sender_id\": \"" +
            sender + "\", \"session_key\": \"" + keyHex + "\", \"secret\": \"" + kSecretHex +
            "\", \"form\": \"raw\"}, \"mac_variant\": 1, \"items\": [{\"name\": \"ep2:AppPAN\", "
            "\"clear\": \"" +
@@ -396,18 +228,8 @@ class ServerRoleTest : public ::testing::Test {
     return Verdict(rest);
   }
 
-  inline static RsaKey* toolKey = nullptr;
-  inline static RsaKey* mockKey = nullptr;
-  TPLTEventQueue queue_;
-  test::TempDir dir_;
-  Host host_;
-  QueueTimers timers_{queue_};
-  TCEXSystemClock clock_;
-  TSECDeterministicRandom random_;
-  TCEXNoMessageFiles files_;
-  TCEXNoCounterLists counters_;
-  TCEXNoLogin login_;
-  std::unique_ptr<TCEXMainWindow> core_;
+  inline static test::RsaTestKey* toolKey = nullptr;
+  inline static test::RsaTestKey* mockKey = nullptr;
   int clients_ = 0;
 };
 
@@ -422,14 +244,14 @@ TEST_F(ServerRoleTest, OneCoreSendsAsClientThenAnswersAsServer) {
   const std::string response =
       "{\"action\": \"frame\", \"after\": \"close\", \"build\": {\"mode\": 2, \"version\": 48, "
       "\"xml\": " +
-      Js(responseXml) + ", \"session_key\": \"" + hostKey +
+      test::JsonString(responseXml) + ", \"session_key\": \"" + hostKey +
       "\", \"mac_variant\": 2, \"sender_id_type\": 3, \"sender_id\": \"4142434445464748\", "
       "\"owner_id_type\": 0, \"owner_id\": \"0102030405060708090A0B\", \"public_key\": " +
-      toolKey->Public() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
+      toolKey->PublicJson() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
       "\"}]}}";
   const std::string expect =
       "{\"header\": {\"mode\": 1, \"version\": 48, \"spec_version\": \"0630\"}, \"xml\": " +
-      Js("<ep2:message xmlns:ep2=\"" + kNamespace +
+      test::JsonString("<ep2:message xmlns:ep2=\"" + kNamespace +
          "\" specversion=\"0630\"><ep2:AutReq><ep2:TrmID>12345678</ep2:TrmID>"
          "<ep2:AppPAN/></ep2:AutReq></ep2:message>") +
       ", \"session_key\": \"" + ToHex(kConfiguredKey) +
@@ -503,7 +325,7 @@ TEST_F(ServerRoleTest, OfTwoOverlappingClientsOnlyTheNewestGetsTheAnswer) {
   // The older client sends its request and then only listens.
   test::ConnectionPeer older(std::to_string(port), {"s:" + ToHex(olderRequest), "e"});
   ASSERT_EQ(older.Line(Pumping()), "connected");
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(olderRequest); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(olderRequest); }));
   core.CEXSetEdit(TCEXEdit::Edit7, "");
 
   // The newer one sends its request in two parts. Once its header is in
@@ -522,7 +344,7 @@ TEST_F(ServerRoleTest, OfTwoOverlappingClientsOnlyTheNewestGetsTheAnswer) {
   test::WriteFile(dir_.file("answer.bin"), FromHex(got.substr(got.rfind(' ') + 1)));
 
   // The newer request arrived whole before its answer went out.
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(newerRequest); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(newerRequest); }));
   AnalyseRequest("NEWER002");
   int status = -1;
   const std::string checked = test::RunMockEp2Host(
@@ -564,7 +386,7 @@ TEST_F(ServerRoleTest, AClientLeavingMidFrameGivesNoMessageAndTheNextClientIsSer
   {
     test::ConnectionPeer gone(std::to_string(port), {"s:" + ToHex(half), "c"});
     ASSERT_EQ(gone.Line(Pumping()), "connected");
-    ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(half); }));
+    ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(half); }));
     ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
   }
   ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
@@ -580,7 +402,7 @@ TEST_F(ServerRoleTest, AClientLeavingMidFrameGivesNoMessageAndTheNextClientIsSer
   // The next client is served whole.
   host_.errors.clear();
   const auto next = MockClient(port, "NEXT0003");
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) != Spaced(half); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) != test::SpacedHex(half); }));
   AnalyseRequest("NEXT0003");
   Answer("NEXT0003");
   ExpectPassed(Finish(*next));
@@ -596,7 +418,7 @@ TEST_F(ServerRoleTest, HangUpWhileAnAnswerIsWrittenEndsItAndTheListenerServesOn)
   const std::string request = RequestFrame("STUCK001");
   test::ConnectionPeer stuck(std::to_string(port), {"s:" + ToHex(request), "w:20000"});
   ASSERT_EQ(stuck.Line(Pumping()), "connected");
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == Spaced(request); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(request); }));
 
   std::string big(16'000'000, 'A');
   const auto n = static_cast<uint32_t>(big.size() - 4);
@@ -627,7 +449,7 @@ TEST_F(ServerRoleTest, HangUpWhileAnAnswerIsWrittenEndsItAndTheListenerServesOn)
   // The listener serves the next client; the cut answer is not sent again.
   host_.errors.clear();
   const auto next = MockClient(port, "LATER002");
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) != Spaced(request); }));
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) != test::SpacedHex(request); }));
   AnalyseRequest("LATER002");
   Answer("LATER002");
   ExpectPassed(Finish(*next));

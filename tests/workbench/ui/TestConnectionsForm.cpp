@@ -8,19 +8,11 @@
 #include "support/HexUtilities.h"
 #include "workbench/ConnectionPeer.h"
 #include "workbench/ui/MainForm.h"
+#include "workbench/ui/MessageDialogs.h"
 
 namespace kal {
 
 namespace {
-
-class Dialogs final : public ICEXDialogs {
- public:
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  std::vector<std::string> messages;
-};
 
 std::string Frame(size_t total) {
   std::string f(total, 'k');
@@ -54,7 +46,7 @@ class TestConnectionsForm : public QObject {
   }
 
   std::unique_ptr<test::TempDir> home_;
-  Dialogs dialogs_;
+  test::MessageDialogs dialogs_;
   TCEXNoMessageFiles files_;
 
  private slots:

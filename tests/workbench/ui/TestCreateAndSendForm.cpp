@@ -11,19 +11,11 @@
 #include "config/Config.h"
 #include "ep2/MessageTree.h"
 #include "workbench/ui/MainForm.h"
+#include "workbench/ui/MessageDialogs.h"
 
 namespace kal {
 
 namespace {
-
-class Dialogs final : public ICEXDialogs {
- public:
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  std::vector<std::string> messages;
-};
 
 const char* kKey = "0123456789ABCDEFFEDCBA9876543210";
 
@@ -34,7 +26,7 @@ class TestCreateAndSendForm : public QObject {
 
  private:
   std::unique_ptr<test::TempDir> home_;
-  Dialogs dialogs_;
+  test::MessageDialogs dialogs_;
   TCEXNoMessageFiles files_;
 
  private slots:

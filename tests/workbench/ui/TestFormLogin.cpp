@@ -17,19 +17,11 @@
 #include "workbench/UserList.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
 #include "workbench/ui/MainForm.h"
+#include "workbench/ui/MessageDialogs.h"
 
 namespace kal {
 
 namespace {
-
-class Dialogs final : public ICEXDialogs {
- public:
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  std::vector<std::string> messages;
-};
 
 // One answer to the login dialog: the texts typed, then "Ok" or "Cancel".
 struct Answer {
@@ -89,7 +81,7 @@ class TestFormLogin : public QObject {
   }
 
   std::unique_ptr<test::TempDir> home_;
-  Dialogs dialogs_;
+  test::MessageDialogs dialogs_;
   std::deque<Answer> answers_;
   int shown_ = 0;
   bool emptyFields_ = true;
@@ -100,7 +92,7 @@ class TestFormLogin : public QObject {
     test::WriteFile(home_->path() + "users.ini", "Admin\t" + AUUEncodePassword("Secret") +
                                                      "\tA\r\nclerk\t" +
                                                      AUUEncodePassword("counter") + "\t\r\n");
-    dialogs_ = Dialogs();
+    dialogs_ = test::MessageDialogs();
   }
 
   void RetriesUntilValidAndAdministratorGetsEverything() {

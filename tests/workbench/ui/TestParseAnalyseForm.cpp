@@ -13,7 +13,9 @@
 #include "ep2/MessageTree.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
+#include "workbench/MessageTestHelpers.h"
 #include "workbench/ui/MainForm.h"
+#include "workbench/ui/MessageDialogs.h"
 
 namespace kal {
 
@@ -21,15 +23,6 @@ namespace {
 
 const std::string kKeyHex = "0123456789ABCDEFFEDCBA9876543210";
 const std::string kPAN = "5413339000001513";
-
-class Dialogs final : public ICEXDialogs {
- public:
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  std::vector<std::string> messages;
-};
 
 class Errors final : public IERRErrorWindow {
  public:
@@ -39,32 +32,6 @@ class Errors final : public IERRErrorWindow {
   void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
   std::vector<std::string> errors;
 };
-
-std::string Js(std::string_view s) {
-  std::string out = "\"";
-  for (const char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\r')
-      out += "\\r";
-    else if (c == '\n')
-      out += "\\n";
-    else
-      out += c;
-  }
-  return out + "\"";
-}
-
-TXMLTreeNode* Add(TXMLMessageTree& tree, TXMLTreeNode* parent, const std::string& name,
-                  const std::string& type, const std::string& value = "",
-                  const std::string& attributes = "") {
-  const int32_t parentId = parent != nullptr ? parent->GetData()->GetID() : 0;
-  int32_t id = 0;
-  TXMLTreeNode* node = tree.AddChildObject(
-      parent, name, std::make_unique<TUAXxmlElement>(name, value, type, attributes, "", parentId),
-      id);
-  node->GetData()->SetID(id);
-  return node;
-}
 
 }  // namespace
 
@@ -82,7 +49,7 @@ class TestParseAnalyseForm : public QObject {
   }
 
   std::unique_ptr<test::TempDir> home_;
-  Dialogs dialogs_;
+  test::MessageDialogs dialogs_;
   Errors errors_;
   TCEXNoMessageFiles files_;
 
@@ -100,7 +67,7 @@ class TestParseAnalyseForm : public QObject {
         "</ep2:ep2>\r\n";
     test::WriteFile(home_->file("response.json"),
                     "{\"action\": \"frame\", \"build\": {\"mode\": 1, \"xml\": " +
-                        Js(responseXml) + ", \"session_key\": \"" + kKeyHex +
+                        test::JsonString(responseXml) + ", \"session_key\": \"" + kKeyHex +
                         "\", \"mac_variant\": 2, \"encrypt\": [{\"name\": \"ep2:AppPAN\", "
                         "\"clear\": \"" +
                         kPAN + "\"}]}}");
@@ -136,13 +103,13 @@ class TestParseAnalyseForm : public QObject {
     core.RadioGroup1Click(0);
 
     TXMLMessageTree& source = core.CEXSourceTree();
-    TXMLTreeNode* request = Add(source, nullptr, "ep2:AutReq", "c");
-    Add(source, request, "ep2:TrmID", "an", "12345678");
+    TXMLTreeNode* request = test::AddElement(source, nullptr, "ep2:AutReq", "c");
+    test::AddElement(source, request, "ep2:TrmID", "an", "12345678");
     TXMLMessageTree& reference = core.CEXReferenceTree();
-    TXMLTreeNode* root = Add(reference, nullptr, "ep2:AutRsp", "c");
-    Add(reference, root, "ep2:RspCode", "an", "00", "MF");
-    Add(reference, root, "ep2:AppPAN", "cn", "", "E");
-    Add(reference, root, "ep2:Missing", "an");
+    TXMLTreeNode* root = test::AddElement(reference, nullptr, "ep2:AutRsp", "c");
+    test::AddElement(reference, root, "ep2:RspCode", "an", "00", "MF");
+    test::AddElement(reference, root, "ep2:AppPAN", "cn", "", "E");
+    test::AddElement(reference, root, "ep2:Missing", "an");
 
     QToolButton* parse = Button(*form, "ButtonParseAndAnalyse");
     QVERIFY(parse != nullptr);
