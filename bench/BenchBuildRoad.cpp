@@ -31,7 +31,7 @@
 #include "workbench/CounterLists.h"
 #include "workbench/MainWindow.h"
 #include "workbench/MessageFiles.h"
-#include "../tests/workbench/NoTimers.h"
+#include "workbench/NoTimers.h"
 
 namespace {
 
