@@ -5,7 +5,7 @@
 //
 //   length              4  bytes that follow this field
 //   version             1  protocol version byte, e.g. 0x30
-//   spec version        2  only when the version byte is 0x20 or above
+//   standard version    2  only when the version byte is 0x20 or above
 //   security mode       1  0 none, 1 MAC, 2 security header and MAC
 //   sender id type      1  mode 2
 //   sender id           n  mode 2: 8 bytes for type 3, 11 for types 0-4

@@ -90,9 +90,8 @@ const TVxXMLElement* NextInSubtree(const TVxXMLElement* e, const TVxXMLElement* 
   return nullptr;
 }
 
-// Check results run on a found element's value.
-template <typename Check>
-int32_t Checked(bool found, const std::string& value, Check check) {
+// The format check of a found element's value (0 when nothing was found).
+int32_t Checked(bool found, const std::string& value, int32_t (*check)(std::string_view)) {
   return found ? check(value) : 0;
 }
 
@@ -206,28 +205,28 @@ int32_t TCOMEp2InMessage::COMGetElementA(const std::string& sName, const TVxXMLE
                                          int iOccurence, bool bFindAny, bool& bFound,
                                          std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatA(v); });
+  return Checked(bFound, sValue, CHKCheckFormatA);
 }
 
 int32_t TCOMEp2InMessage::COMGetElementAN(const std::string& sName, const TVxXMLElement* aParent,
                                           int iOccurence, bool bFindAny, bool& bFound,
                                           std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatAN(v); });
+  return Checked(bFound, sValue, CHKCheckFormatAN);
 }
 
 int32_t TCOMEp2InMessage::COMGetElementANS(const std::string& sName, const TVxXMLElement* aParent,
                                            int iOccurence, bool bFindAny, bool& bFound,
                                            std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatANS(v); });
+  return Checked(bFound, sValue, CHKCheckFormatANS);
 }
 
 int32_t TCOMEp2InMessage::COMGetElementN(const std::string& sName, const TVxXMLElement* aParent,
                                          int iOccurence, bool bFindAny, bool& bFound,
                                          std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatN(v); });
+  return Checked(bFound, sValue, CHKCheckFormatN);
 }
 
 int32_t TCOMEp2InMessage::COMGetElementDate(const std::string& sName, const TVxXMLElement* aParent,
@@ -235,7 +234,7 @@ int32_t TCOMEp2InMessage::COMGetElementDate(const std::string& sName, const TVxX
                                             std::string& sValue,
                                             TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatDate(v); });
+  return Checked(bFound, sValue, CHKCheckFormatDate);
 }
 
 int32_t TCOMEp2InMessage::COMGetElementExpDate(const std::string& sName,
@@ -243,7 +242,8 @@ int32_t TCOMEp2InMessage::COMGetElementExpDate(const std::string& sName,
                                                bool bFindAny, bool& bFound, std::string& sValue,
                                                TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatExpDate(v); });
+  int32_t (*const check)(std::string_view) = CHKCheckFormatExpDate;  // today's year
+  return Checked(bFound, sValue, check);
 }
 
 int32_t TCOMEp2InMessage::COMGetElementTime(const std::string& sName, const TVxXMLElement* aParent,
@@ -251,7 +251,7 @@ int32_t TCOMEp2InMessage::COMGetElementTime(const std::string& sName, const TVxX
                                             std::string& sValue,
                                             TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, [](const std::string& v) { return CHKCheckFormatTime(v); });
+  return Checked(bFound, sValue, CHKCheckFormatTime);
 }
 
 int32_t TCOMEp2InMessage::COMGetElementB(const std::string& sName, const TVxXMLElement* aParent,

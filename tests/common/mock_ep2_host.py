@@ -6,13 +6,13 @@ Run it with Debian's /usr/bin/python3 (it needs python3-cryptography). It is
 a library (import mock_ep2_host) and a command-line tool.
 
 Frame (all numbers big-endian):
-  length 4 | version 1 | spec version 2 (version >= 0x20) | mode 1 (0, 1, 2)
+  length 4 | version 1 | standard version 2 (version >= 0x20) | mode 1 (0, 1, 2)
   mode 2:  sender id type 1 | sender id (type 3: 8, types 0-4: 11, from 5:
            configured) | owner id type 1 | owner id (types 0-3: 11, from 4:
            configured) | key index 1 | cryptogram length (1 byte below
            version 0x30, else 2) | cryptogram
   modes 1, 2: MAC 8 (retail MAC under the key's MAC variant over the SHA-1
-           hash of the XML text, SHA-256 when the spec version is >= 06 30)
+           hash of the XML text, SHA-256 when the standard version is >= 06 30)
   XML text (UTF-8), the rest.
 
 Command line (exit 0: every check passed, 1: a check failed, 2: misuse):
@@ -21,13 +21,13 @@ Command line (exit 0: every check passed, 1: a check failed, 2: misuse):
       (default 1). For each it reads one frame, checks it against the
       expectation (E is one object for every connection or a list, one per
       connection), writes all results so far to OUT, then acts as the
-      response spec says (R likewise an object or a list).
+      response description says (R likewise an object or a list).
   client --port P --spec S.json --expect E.json --result OUT.json
       Connects, sends the frame built from S, reads one response frame and
       checks it.
   build --spec S.json (--out FILE | --out-dir DIR)
-      Writes the frame of S (an object) to FILE, or of each spec of a list to
-      DIR/<spec "name">.bin.
+      Writes the frame of S (an object) to FILE, or of each description of a list to
+      DIR/<description "name">.bin.
   check --expect E.json --frame F [--frame F ...] [--result OUT.json]
       Checks frame files (E an object or a list, one per frame).
   Common options: --timeout S (bounds every wait for a connection and every
@@ -73,7 +73,7 @@ Expectation (every key optional):
   else "session_key".
 Response spec:
   {"action": "frame" | "close" | "reset", "after": "close" | "keep",
-   "frame_file": path | "frame_hex": hex | "build": frame spec}
+   "frame_file": path | "frame_hex": hex | "build": frame description}
   "keep" waits (bounded) until the peer closes.
 Frame spec:
   {"version": 48, "spec_version": "0630", "mode": 2, "xml": text |
@@ -120,7 +120,7 @@ PAN_NAMES = ("ep2:AppPAN", "ep2:Track2Dat", "ep2:Track2EqDat")
 
 
 class MockError(Exception):
-    """A frame, key or spec the mock cannot use; the text says why."""
+    """A frame, key or description the mock cannot use; the text says why."""
 
 
 # --- primitives -------------------------------------------------------------
@@ -187,7 +187,7 @@ def retail_mac(key, text):
 
 
 def xml_hash(xml_text, spec_version):
-    """SHA-256 from spec version 06 30 on, else (and without one) SHA-1."""
+    """SHA-256 from standard version 06 30 on, else (and without one) SHA-1."""
     sha256 = spec_version and spec_version.hex().upper() >= "0630"
     return (hashlib.sha256 if sha256 else hashlib.sha1)(xml_text).digest()
 
@@ -395,7 +395,7 @@ def build_frame(xml_text, version=0x30, spec_version=b"\x06\x30", mode=0, sessio
                 mac_variant=MAC_SEND, sender_id_type=3, sender_id=b"", owner_id_type=0,
                 owner_id=b"", key_index=0, cryptogram=b"", bad_mac=False):
     if version >= 0x20 and len(spec_version) != 2:
-        raise MockError("spec version must be 2 bytes")
+        raise MockError("standard version must be 2 bytes")
     spec_version = spec_version if version >= 0x20 else b""
     body = b""
     if mode == 2:
@@ -491,7 +491,7 @@ def b64(text, what):
         raise MockError(f"{what}: not Base64 ({e})") from None
 
 
-# --- building from a spec ----------------------------------------------------
+# --- building from a description ---------------------------------------------
 
 def encrypt_items(root, items, frame_key, base):
     """Replaces the named elements' text by Base64 of their encrypted value."""
@@ -853,7 +853,7 @@ def run_build(args):
             print(f"BUILT {spec['name']}")
     else:
         if not args.out:
-            raise MockError("one spec needs --out")
+            raise MockError("one description needs --out")
         with open(args.out, "wb") as out:
             out.write(build_from_spec(specs, base)[0])
     return 0

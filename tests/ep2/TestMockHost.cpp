@@ -442,7 +442,7 @@ TEST_F(MockHost, OurFramesPassTheMocksChecksAndPlantedFaultsAreCaught) {
       {.version = 0x10, .spec = ""},
       {.version = 0x20, .spec = "0601"},
       {},
-      // SHA-1: no spec version carried; then by the spec version.
+      // SHA-1: no standard version carried; then by the standard version.
       {.version = 0x10, .spec = "", .mode = 1},
       {.version = 0x20, .spec = "0601", .mode = 1, .keyLength = 24, .macVariant = 2},
       {.mode = 1, .pinFormat = 2},  // SHA-256
@@ -602,7 +602,7 @@ TEST_F(MockHost, ItemsUnderTheKeysOfTheirATCEntriesPassTheMock) {
 
 struct MockCase {
   std::string name;
-  std::string spec;  // JSON members of the frame spec
+  std::string spec;  // JSON members of the frame description
   int version = 0x30;
   int streamCode = 0;
   int macState = 0;  // 0: no MAC

@@ -406,7 +406,7 @@ TEST_F(CreateAndSendTest, TheStreamGoesToTheTakerOrTheViewWhichKeepsItsBytesUnti
                           static_cast<uint8_t>(stream[1]) << 16 |
                           static_cast<uint8_t>(stream[2]) << 8 | static_cast<uint8_t>(stream[3]);
   EXPECT_EQ(length, stream.size() - 4);
-  EXPECT_EQ(stream.substr(4, 4), FromHex("20063000"));  // version, spec version, mode 0
+  EXPECT_EQ(stream.substr(4, 4), FromHex("20063000"));  // version, standard version, mode 0
   EXPECT_EQ(stream.substr(8), core.CEXGetMemo(TCEXMemo::Memo1));
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
 

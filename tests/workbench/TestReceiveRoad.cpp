@@ -171,7 +171,7 @@ class ReceiveRoadTest : public ::testing::Test {
     return 0;
   }
 
-  // The frame the mock builds from the spec (a JSON object).
+  // The frame the mock builds from its description (a JSON object).
   std::string MockFrame(const std::string& spec) {
     const std::string specFile = dir_.file("spec.json"), out = dir_.file("frame.bin");
     test::WriteFile(specFile, spec);
@@ -182,7 +182,7 @@ class ReceiveRoadTest : public ::testing::Test {
     return test::ReadFile(out);
   }
   // A mode-2 response: cryptogram under the tool's public key, MAC under the
-  // send variant, AppPAN and EncPIN encrypted. `extra` adds spec members.
+  // send variant, AppPAN and EncPIN encrypted. `extra` adds description members.
   std::string SecureResponse(const std::string& xml, const std::string& extra = "") {
     return MockFrame("{\"mode\": 2, \"version\": 48, \"spec_version\": \"0630\", \"xml\": " +
                      test::JsonString(xml) + ", \"session_key\": \"" + ToHex(kKey) +
@@ -291,7 +291,7 @@ TEST_F(ReceiveRoadTest, ParseSplitsTheSecureFrameFormatsTheStreamAndParsesTwiceA
 
 TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
   const std::string xml = ResponseXml("AutRsp", kBody);
-  // Version 0x10 carries no spec version field; mode 0 has no MAC.
+  // Version 0x10 carries no standard-version field; mode 0 has no MAC.
   Receive(MockFrame("{\"mode\": 0, \"version\": 16, \"xml\": " + test::JsonString(xml) + "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
