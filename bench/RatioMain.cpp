@@ -5,10 +5,15 @@
 // figure without a reference. Each must set bytes_per_second or
 // items_per_second. After the run one line per comparison goes to stdout:
 //   RATIO <comparison> <ours / ref>
-//   INFO <name> <MB/s or items/s>
+//   INFO <name> <value> MB/s        (or items/s)
+// and one per figure a benchmark gave with kal::bench::Info (RatioMain.h):
+//   INFO <figure> <value> <unit>
 // The usual Google Benchmark table goes to stderr.
+#include "RatioMain.h"
+
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -30,6 +35,22 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      const std::string prefix = kal::bench::kInfoCounter;
+      for (const auto& [key, counter] : run.counters) {
+        if (key.rfind(prefix, 0) != 0) continue;
+        const std::string rest = key.substr(prefix.size());
+        const auto colon = rest.rfind(':');
+        if (colon == std::string::npos) continue;
+        Info info{rest.substr(0, colon), counter.value, rest.substr(colon + 1)};
+        // The counters come sorted by name: a figure keeps the place of its
+        // first report among the runs, later runs replace its value.
+        auto same = std::find_if(infos_.begin(), infos_.end(),
+                                 [&](const Info& i) { return i.figure == info.figure; });
+        if (same != infos_.end())
+          *same = std::move(info);
+        else
+          infos_.push_back(std::move(info));
+      }
       Figure f;
       auto it = run.counters.find("bytes_per_second");
       if (it != run.counters.end()) {
@@ -69,11 +90,19 @@ class RatioReporter : public benchmark::ConsoleReporter {
           std::printf("INFO %s %.1f items/s\n", base.c_str(), fig.rate);
       }
     }
+    for (const Info& i : infos_)
+      std::printf("INFO %s %.1f %s\n", i.figure.c_str(), i.value, i.unit.c_str());
     std::fflush(stdout);
   }
 
  private:
   std::map<std::string, Figure> figures_;
+  struct Info {
+    std::string figure;
+    double value = 0;
+    std::string unit;
+  };
+  std::vector<Info> infos_;
 };
 
 }  // namespace

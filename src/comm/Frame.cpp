@@ -1,6 +1,9 @@
 #include "comm/Frame.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 
 #include "support/ErrorTable.h"
 
@@ -30,26 +33,47 @@ std::string THFFrameTooLongText(uint64_t length) {
   return mainText + std::to_string(length);
 }
 
+void TTHFrameAssembler::TFree::operator()(char* p) const {
+  std::free(p);
+}
+
 size_t TTHFrameAssembler::THFFeed(const char* data, size_t size) {
   size_t taken = 0;
   if (!THFHeaderComplete()) {
-    taken = std::min(size, THFcLengthBytes - frame_.size());
-    frame_.append(data, taken);
-    if (!THFHeaderComplete() || THFTooLong()) return taken;
-    // Room for a usual frame at once; a long body grows the string as it
-    // arrives, so a header alone never claims the whole limit.
-    frame_.reserve(THFcLengthBytes + std::min<size_t>(THFLength(), 64 * 1024));
+    taken = std::min(size, THFcLengthBytes - size_);
+    std::memcpy(header_ + size_, data, taken);
+    size_ += taken;
+    if (!THFHeaderComplete()) return taken;
   }
   if (THFTooLong()) return taken;
   const size_t body = std::min(size - taken, THFLength() - THFBodyBytes());
-  frame_.append(data + taken, body);
+  if (body == 0) return taken;
+  const size_t needed = THFBodyBytes() + body;
+  if (needed > capacity_) {
+    char* grown = static_cast<char*>(std::realloc(body_.get(), needed));
+    if (grown == nullptr) throw std::bad_alloc();
+    static_cast<void>(body_.release());
+    body_.reset(grown);
+    capacity_ = needed;
+  }
+  std::memcpy(body_.get() + THFBodyBytes(), data + taken, body);
+  size_ += body;
   return taken + body;
 }
 
 std::string TTHFrameAssembler::THFTakeFrame() {
-  std::string frame = std::move(frame_);
-  frame_ = std::string();
+  std::string frame;
+  frame.reserve(size_);
+  frame.append(header_, std::min(size_, THFcLengthBytes));
+  if (THFBodyBytes() > 0) frame.append(body_.get(), THFBodyBytes());
+  THFReset();
   return frame;
+}
+
+void TTHFrameAssembler::THFReset() {
+  size_ = 0;
+  body_.reset();
+  capacity_ = 0;
 }
 
 TTHFrameReader::TTHFrameReader(std::shared_ptr<TPLTStreamSocket> socket, uint32_t limit)

@@ -33,7 +33,9 @@ std::string THFFrameTooLongText(uint64_t length);
 // Collects one frame from bytes that arrive in pieces of any size. A length
 // header that arrives in parts is completed by later pieces; a length above
 // the limit is refused as soon as the header is complete (no body byte is
-// taken then).
+// taken then). The buffer grows to the bytes that arrived, never to what a
+// header only announces, and never doubles: many connections with long
+// unfinished bodies hold what they sent, not twice that.
 class TTHFrameAssembler final {
  public:
   explicit TTHFrameAssembler(uint32_t limit) : limit_(limit) {}
@@ -42,12 +44,16 @@ class TTHFrameAssembler final {
   // (none once it is complete or refused); returns how many it took.
   size_t THFFeed(const char* data, size_t size);
 
-  bool THFHeaderComplete() const { return frame_.size() >= THFcLengthBytes; }
-  size_t THFHeaderBytes() const { return frame_.size() < THFcLengthBytes ? frame_.size() : 4; }
+  bool THFHeaderComplete() const { return size_ >= THFcLengthBytes; }
+  size_t THFHeaderBytes() const { return size_ < THFcLengthBytes ? size_ : 4; }
   // The announced body length (0 until the header is complete).
-  uint32_t THFLength() const { return THFHeaderComplete() ? THFLengthOf(frame_) : 0; }
+  uint32_t THFLength() const {
+    return THFHeaderComplete() ? THFLengthOf(std::string_view(header_, THFcLengthBytes)) : 0;
+  }
   bool THFTooLong() const { return THFHeaderComplete() && THFLength() > limit_; }
-  size_t THFBodyBytes() const { return THFHeaderComplete() ? frame_.size() - THFcLengthBytes : 0; }
+  size_t THFBodyBytes() const { return THFHeaderComplete() ? size_ - THFcLengthBytes : 0; }
+  // Bytes held for the body taken so far.
+  size_t THFBodyCapacity() const { return capacity_; }
   bool THFComplete() const {
     return THFHeaderComplete() && !THFTooLong() && THFBodyBytes() == THFLength();
   }
@@ -56,11 +62,20 @@ class TTHFrameAssembler final {
   // The length bytes and the body bytes taken so far; the assembler starts
   // a new frame.
   std::string THFTakeFrame();
-  void THFReset() { frame_.clear(); }
+  void THFReset();
 
  private:
+  struct TFree {
+    void operator()(char* p) const;
+  };
+
   uint32_t limit_;
-  std::string frame_;  // length bytes, then the body bytes taken so far
+  char header_[THFcLengthBytes] = {};
+  size_t size_ = 0;  // header and body bytes taken so far
+  // The body bytes; realloc keeps a long body's growth in place (large
+  // blocks are remapped, not copied).
+  std::unique_ptr<char, TFree> body_;
+  size_t capacity_ = 0;
 };
 
 // Reads frames from a connected socket through a read-ahead buffer, so that

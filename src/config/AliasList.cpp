@@ -6,6 +6,7 @@
 
 #include "platform/AtomicFile.h"
 #include "support/StringUnit.h"
+#include "support/TextLines.h"
 
 namespace kal {
 
@@ -60,13 +61,10 @@ int TALUAliasList::ALULoadConfigData(std::vector<TALUAliasRow>& rows) {
   std::string content;
   errno = 0;
   if (!PLTReadFile(path, content, ALUcMaxFileBytes)) return errno != 0 ? errno : EFBIG;
-  size_t pos = 0;
-  while (pos < content.size()) {
-    size_t end = content.find('\n', pos);
-    if (end == std::string::npos) end = content.size();
-    std::string_view line(content.data() + pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  TTextLineReader reader(content);
+  std::string text;
+  while (reader.ReadLine(text)) {
+    const std::string_view line(text);
     if (line.empty()) continue;
     // Up to three fields; the last one takes the rest of the line.
     TALUAliasRow row;

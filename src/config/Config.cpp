@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
 #include "config/AliasList.h"
 #include "support/StringUnit.h"
+#include "support/TraceLogger.h"
 
 namespace kal {
 
@@ -327,10 +329,10 @@ void TCFGConfig::ReadGroup(const TPLTIniFile& ini, int group) {
         SetStr(si, ini.PLTReadString(e.section, e.key, Str(si)));
         break;
       case kInteger:
-        SetInt(ii, ini.PLTReadInteger(e.section, e.key, Int(ii)));
+        SetInt(ii, ReadNumber(ini, e.section, e.key, Int(ii), INT32_MIN, INT32_MAX));
         break;
       case kByte:
-        SetInt(ii, ini.PLTReadInteger(e.section, e.key, Int(ii)) & 0xFF);
+        SetInt(ii, ReadNumber(ini, e.section, e.key, Int(ii), 0, 255));
         break;
       case kKeyGeneration:
         SetInt(ii, ini.PLTReadInteger(e.section, e.key, 0));
@@ -346,6 +348,22 @@ void TCFGConfig::ReadGroup(const TPLTIniFile& ini, int group) {
         break;
     }
   }
+}
+
+int32_t TCFGConfig::ReadNumber(const TPLTIniFile& ini, const char* section, const char* key,
+                               int32_t value, int64_t min, int64_t max) const {
+  const std::string text = ini.PLTReadString(section, key, "");
+  if (text.empty()) return value;
+  // Two different defaults tell a value that reads as a number from one
+  // that does not.
+  const int32_t read = ini.PLTReadInteger(section, key, 0);
+  const bool number = read != 0 || ini.PLTReadInteger(section, key, 1) == 0;
+  if (number && read >= min && read <= max) return read;
+  if (trace_ != nullptr)
+    trace_->TDBSimpleAddString("Configuration: [" + std::string(section) + "] " + key + "=" +
+                               text + " is out of range, " +
+                               std::to_string(value) + " is kept");
+  return value;
 }
 
 void TCFGConfig::ReadFiles(const TPLTIniFile& ini) {
@@ -376,7 +394,7 @@ int TCFGConfig::CFGReadIniFile(bool bStartup) {
   // The file is rewritten after the whole read, and only with the sections
   // this read took in, so that nothing else of the old file is lost.
   WriteSections(ini, bStartup, !bStartup);
-  return ini.PLTSave(path);
+  return ini.PLTSave(path, CFGcFileMode);
 }
 
 bool TCFGConfig::UpgradeOldVersion() {
@@ -401,7 +419,7 @@ int TCFGConfig::CFGWriteIniFile(std::string_view fileName) {
   // replaced by what this object knows.
   if (const int rc = ini.PLTLoad(path); rc != 0) return rc;
   WriteSections(ini, true, true);
-  return ini.PLTSave(path);
+  return ini.PLTSave(path, CFGcFileMode);
 }
 
 void TCFGConfig::WriteSections(TPLTIniFile& ini, bool environment, bool alarms) const {

@@ -13,6 +13,8 @@
 
 namespace kal {
 
+class TTDBDebug;
+
 class TALUAliasList;
 
 // Every setting of a test configuration and the INI files that hold them
@@ -28,6 +30,8 @@ class TCFGConfig final {
   static constexpr int CFGcMaxPickFiles = 4;
   static constexpr const char* CFGcBaseFileName = "config.ini";
   static constexpr const char* CFGcEndOfSection = "End of section";
+  // Configuration files hold the private key: owner read and write only.
+  static constexpr unsigned CFGcFileMode = 0600;
 
   // `programDir` is the program folder, ending with "/"; the configuration's
   // file is that folder joined with `fileName`. `commParams` reads and writes
@@ -45,8 +49,12 @@ class TCFGConfig final {
   // upgraded and rewritten after the read, keeping the sections the read did
   // not take. Returns 0, or a system error number when an existing file
   // cannot be read (nothing is changed then) or the upgraded file cannot be
-  // written.
+  // written. A numeric value that is no number or lies outside its range
+  // (0..255 for the byte settings) keeps the setting's value, with a trace
+  // line naming the key.
   [[nodiscard]] int CFGReadIniFile(bool bStartup);
+  // The trace that gets those lines (not owned; null: none).
+  void CFGSetTrace(TTDBDebug* trace) { trace_ = trace; }
 
   // Writes every section to `fileName` (relative names are taken in the
   // program folder, an empty name means "config.ini"), keeping whatever
@@ -370,6 +378,9 @@ class TCFGConfig final {
   bool VersionAtLeast(int32_t threshold) const;
   bool UpgradeOldVersion();
   void ReadGroup(const TPLTIniFile& ini, int group);
+  // The value of a numeric key within min..max, else `value` unchanged.
+  int32_t ReadNumber(const TPLTIniFile& ini, const char* section, const char* key, int32_t value,
+                     int64_t min, int64_t max) const;
   void ReadFiles(const TPLTIniFile& ini);
   // Writes the sections every file holds, then Directories, Window and Files
   // and the alarm sections when asked.
@@ -378,6 +389,7 @@ class TCFGConfig final {
 
   std::string CFGsProgramDir;
   std::string CFGsFileName;
+  TTDBDebug* trace_ = nullptr;
   ICFGCommIniSection* CFGaTCPCommParams;
   std::array<std::string, CFGsCount> CFGasStrings;
   std::array<std::atomic<int32_t>, CFGiCount> CFGaiIntegers{};

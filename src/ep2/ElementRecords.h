@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "ep2/MessageTree.h"
-#include "ep2/TextLines.h"
+#include "support/TextLines.h"
 
 namespace kal {
 

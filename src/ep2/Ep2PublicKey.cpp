@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "ep2/Ep2Security.h"
-#include "ep2/TextLines.h"
+#include "support/TextLines.h"
 #include "platform/AtomicFile.h"
 #include "support/CompressedNumeric.h"
 #include "support/HexUtilities.h"

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "ep2/ElementFormats.h"
-#include "ep2/TextLines.h"
+#include "support/TextLines.h"
 #include "ep2/Utf8Text.h"
 #include "support/StringUnit.h"
 

@@ -1,7 +1,7 @@
 #include "ep2/ReferenceLookup.h"
 
 #include "ep2/MessageReader.h"
-#include "ep2/TextLines.h"
+#include "support/TextLines.h"
 #include "ep2/Utf8Text.h"
 #include "platform/AtomicFile.h"
 #include "support/StringUnit.h"

@@ -60,15 +60,15 @@ int TPLTIniFile::PLTLoad(const std::string& path, size_t maxBytes) {
 void TPLTIniFile::PLTParse(std::string_view text) {
   sections_.clear();
   sections_.emplace_back();  // the lines in front of the first header
+  // Lines end at CR LF, LF or a lone CR, as in support's TTextLineReader
+  // (this layer lies below it).
   size_t pos = 0;
   while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    const bool last = end == std::string_view::npos;
-    if (last) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    AddLine(line);
-    pos = last ? text.size() : end + 1;
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    AddLine(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
   }
   RebuildSectionIndex();
 }
@@ -123,9 +123,9 @@ std::string TPLTIniFile::PLTText() const {
   return out;
 }
 
-int TPLTIniFile::PLTSave(const std::string& path) const {
+int TPLTIniFile::PLTSave(const std::string& path, unsigned mode) const {
   errno = 0;
-  if (PLTWriteFileAtomically(path, PLTText())) return 0;
+  if (PLTWriteFileAtomically(path, PLTText(), mode)) return 0;
   return errno != 0 ? errno : EIO;
 }
 

@@ -33,15 +33,17 @@ class TPLTIniFile final {
   // on failure the content is empty.
   [[nodiscard]] int PLTLoad(const std::string& path, size_t maxBytes = PLTcMaxIniBytes);
 
-  // Replaces the content with the given text (lines ended by LF or CR LF).
+  // Replaces the content with the given text (lines ended by CR LF, LF or a
+  // lone CR).
   void PLTParse(std::string_view text);
 
   // The content as it would be written: every line ended by CR LF.
   std::string PLTText() const;
 
-  // Writes the content to `path` through a temporary file and a rename.
-  // 0, or a system error number (never 0 on failure).
-  [[nodiscard]] int PLTSave(const std::string& path) const;
+  // Writes the content to `path` through a temporary file and a rename,
+  // with the permission bits `mode`. 0, or a system error number (never 0 on
+  // failure).
+  [[nodiscard]] int PLTSave(const std::string& path, unsigned mode = 0644) const;
 
   bool PLTSectionExists(std::string_view section) const;
   bool PLTValueExists(std::string_view section, std::string_view key) const;

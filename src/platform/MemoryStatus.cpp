@@ -89,6 +89,16 @@ TMemoryStatus PLTGlobalMemoryStatus() {
   return status;
 }
 
+uint64_t PLTResidentBytes() {
+  return Kb(ProcValueKb(ReadWhole("/proc/self/status"), "VmRSS"));
+}
+
+void PLTReturnLargeBlocksToSystem() {
+#if !KAL_ASAN
+  mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+#endif
+}
+
 uint64_t PLTHeapBytesInUse() {
 #if KAL_ASAN
   // The sanitizer's allocator replaces glibc's, which then reports nothing.

@@ -30,4 +30,14 @@ void PLTParseMeminfo(std::string_view text, TMemoryStatus& status);
 // hblkhd; the sanitizer allocator's own figure in sanitizer builds).
 uint64_t PLTHeapBytesInUse();
 
+// The process's resident memory in bytes (VmRSS of /proc/self/status; 0 when
+// unreadable).
+uint64_t PLTResidentBytes();
+
+// Has the allocator take blocks of 1 MiB and more straight from the system
+// and give them back when freed (a fixed glibc mmap threshold instead of the
+// adaptive one, which keeps freed large blocks in the heap). Called once at
+// start, before threads run.
+void PLTReturnLargeBlocksToSystem();
+
 }  // namespace kal

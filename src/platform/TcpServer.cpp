@@ -1,5 +1,6 @@
 #include "platform/TcpServer.h"
 
+#include <malloc.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@ int TPLTTcpServer::PLTActivate() {
   uint16_t port = 0;
   if (const int rc = PLTListen(bindAddress_, defaultPort_, fd, port); rc != 0) return rc;
   stop_.PLTReset();
+  ended_.PLTReset();
   stopping_.store(false);
   listenFd_ = fd;
   try {
@@ -94,14 +96,22 @@ void TPLTTcpServer::ReapFinished() {
     }
   }
   for (const auto& c : done) c->thread.join();
+  if (done.empty()) return;
+  done.clear();
+  // The connections' buffers are free now: hand the memory back to the
+  // system rather than keep it in the allocator's thread arenas.
+  malloc_trim(0);
 }
 
 void TPLTTcpServer::AcceptLoop() {
-  pollfd fds[2] = {{listenFd_, POLLIN, 0}, {stop_.PLTFd(), POLLIN, 0}};
+  pollfd fds[3] = {
+      {listenFd_, POLLIN, 0}, {stop_.PLTFd(), POLLIN, 0}, {ended_.PLTFd(), POLLIN, 0}};
   for (;;) {
+    // Reset before reaping: a connection that ends meanwhile raises it again.
+    ended_.PLTReset();
     ReapFinished();
-    fds[0].revents = fds[1].revents = 0;
-    const int rc = ::poll(fds, 2, -1);
+    fds[0].revents = fds[1].revents = fds[2].revents = 0;
+    const int rc = ::poll(fds, 3, -1);
     if (rc < 0 && errno != EINTR) return;
     if (fds[1].revents != 0) return;
     if (rc <= 0 || fds[0].revents == 0) continue;
@@ -118,6 +128,11 @@ void TPLTTcpServer::AcceptLoop() {
 }
 
 void TPLTTcpServer::StartConnection(int fd) {
+  if (const size_t served = PLTConnectionCount(); served >= PLTcMaxConnections) {
+    if (refused_) refused_(served);
+    ::close(fd);
+    return;
+  }
   auto connection = std::make_unique<TConnection>();
   connection->socket = std::make_shared<TPLTStreamSocket>(fd, nextId_++);
   TConnection& c = *connection;
@@ -153,6 +168,7 @@ void TPLTTcpServer::RunConnection(TConnection& c) {
     if (current_ == c.socket) current_.reset();
   }
   c.finished.store(true);
+  ended_.PLTSet();
 }
 
 }  // namespace kal

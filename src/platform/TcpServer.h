@@ -33,7 +33,9 @@ class IPLTConnectionHandler {
 
 // A TCP listener with one thread per accepted connection. The newest
 // connection is the current responder, the one a reply goes to; it stops
-// being current when it ends.
+// being current when it ends. A connection's thread is joined and its
+// socket released as soon as it ends. At most PLTcMaxConnections are served
+// at once; a connection beyond them is accepted and closed at once.
 //
 // Threads: configure, activate and deactivate from one thread (the GUI
 // thread), never from a handler. PLTCurrentConnection and the counts may be
@@ -45,6 +47,12 @@ class TPLTTcpServer final {
   using THandlerFactory =
       std::function<std::unique_ptr<IPLTConnectionHandler>(std::shared_ptr<TPLTStreamSocket>)>;
 
+  // Called on the accept thread for each connection closed at once because
+  // PLTcMaxConnections are served already.
+  using TRefusedHandler = std::function<void(size_t served)>;
+
+  static constexpr size_t PLTcMaxConnections = 256;
+
   TPLTTcpServer() = default;
   ~TPLTTcpServer();
   TPLTTcpServer(const TPLTTcpServer&) = delete;
@@ -52,6 +60,7 @@ class TPLTTcpServer final {
 
   // Set while inactive.
   void PLTSetHandlerFactory(THandlerFactory factory) { factory_ = std::move(factory); }
+  void PLTSetRefusedHandler(TRefusedHandler handler) { refused_ = std::move(handler); }
 
   // The port to listen on (0 lets the system choose) and the address to
   // bind ("0.0.0.0", all interfaces, unless set). Taken by the next
@@ -90,12 +99,14 @@ class TPLTTcpServer final {
   bool IsOwnThread() const;
 
   THandlerFactory factory_;
+  TRefusedHandler refused_;
   int defaultPort_ = 0;
   std::string bindAddress_ = "0.0.0.0";
   bool active_ = false;
   uint16_t boundPort_ = 0;
   int listenFd_ = -1;
   TPLTWakeEvent stop_;                 // wakes the accept thread
+  TPLTWakeEvent ended_;                // a connection ended: reap it
   std::atomic<bool> stopping_{false};  // ends the connection loops
   std::thread acceptThread_;
   uint64_t nextId_ = 1;  // accept thread only

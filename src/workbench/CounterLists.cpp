@@ -6,6 +6,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/SocketErrors.h"
 #include "support/HexUtilities.h"
+#include "support/TextLines.h"
 
 namespace kal {
 
@@ -87,27 +88,26 @@ TCLSCounterList::TCLSCounterList(std::string tag, std::string path)
 
 int TCLSCounterList::CLSReadItemsFile() {
   CLSEmptyList();
+  kept_ = true;
   std::string content;
   errno = 0;
   if (!PLTReadFile(path_, content, kMaxFileBytes)) {
     const int err = errno;
     if (err == ENOENT) return 0;
+    // The file holds counters this run does not know: writing it would
+    // hand their values out again.
+    kept_ = false;
     return err != 0 ? err : EFBIG;
   }
   std::string valueText;
-  size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    std::string_view line(content.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    CLSAddItemString(line, false, valueText);
-    start = end + 1;
-  }
+  TTextLineReader reader(content);
+  std::string line;
+  while (reader.ReadLine(line)) CLSAddItemString(line, false, valueText);
   return 0;
 }
 
 int TCLSCounterList::CLSWriteItemsFile() {
+  if (!kept_) return 0;
   std::string content;
   for (const auto& item : items_) content += item->CLSGetItemString() + "\r\n";
   errno = 0;
@@ -173,7 +173,9 @@ TCEXCounterLists::TCEXCounterLists(const std::string& directory, ICEXDialogs& di
 void TCEXCounterLists::CEXReadCounters() {
   for (TCLSCounterList* list :
        {static_cast<TCLSCounterList*>(&trxSeqCnt_), static_cast<TCLSCounterList*>(&atc_)}) {
-    if (const int rc = list->CLSReadItemsFile(); rc != 0) ShowFileError("read", *list, rc);
+    if (const int rc = list->CLSReadItemsFile(); rc != 0)
+      dialogs_.CEXShowMessage("Can not read counter file " + list->CLSGetPath() + ": " +
+                              PLTSystemErrorText(rc) + "; its counters are not kept");
   }
 }
 

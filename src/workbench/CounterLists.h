@@ -74,10 +74,12 @@ class TCLSCounterList {
 
   // Empties the list and adds every line of the file without advancing. A
   // missing file gives an empty list (0); other read failures give the
-  // system error number and an empty list.
+  // system error number and an empty list that is not kept: the file is then
+  // never written.
   [[nodiscard]] virtual int CLSReadItemsFile();
   // Rewrites the file from the list, lines ended by CR LF. 0 or the system
-  // error number; the old file stays when writing fails.
+  // error number; the old file stays when writing fails. A list that is not
+  // kept writes nothing (0).
   [[nodiscard]] virtual int CLSWriteItemsFile();
   // Adds the counter of a file line; with `advance` the value text is the
   // counter's value before it advances. Blank lines add nothing.
@@ -96,6 +98,8 @@ class TCLSCounterList {
   bool CLSIsTag(std::string_view tag) const { return CLSsTag == tag; }
 
   const std::string& CLSGetPath() const { return path_; }
+  // False after a read that failed for another reason than a missing file.
+  bool CLSIsKept() const { return kept_; }
 
   const std::string CLSsTag;
 
@@ -104,6 +108,7 @@ class TCLSCounterList {
 
  private:
   std::string path_;
+  bool kept_ = true;
   std::vector<std::unique_ptr<TCLSCounterItem>> items_;
 };
 

@@ -21,6 +21,7 @@
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
 #include "ep2/SecurityDecryption.h"
+#include "platform/AtomicFile.h"
 #include "platform/SocketErrors.h"
 #include "platform/TcpServer.h"
 #include "support/CommandLine.h"
@@ -325,6 +326,11 @@ void TCEXMainWindow::FormCreate() {
   config.CFGSetWindowLeft(bounds.left);
   config.CFGSetWindowWidth(bounds.width);
   config.CFGSetWindowHeight(bounds.height);
+  // Leftovers of whole-file writes a kill interrupted.
+  if (const int removed = PLTRemoveTemporaryFiles(CEXsDirName); removed > 0)
+    trace.TDBSimpleAddString("Removed " + std::to_string(removed) +
+                             " unfinished temporary file(s) from " + CEXsDirName);
+  config.CFGSetTrace(&trace);
   if (const int rc = config.CFGReadIniFile(true); rc != 0)
     CEXShowMessage("Can not read configuration file " + ConfigPath("") + ": " +
                    PLTSystemErrorText(rc));
@@ -456,7 +462,7 @@ void TCEXMainWindow::AppOnIdle() {
   });
 }
 
-bool TCEXMainWindow::FormCloseQuery() {
+bool TCEXMainWindow::FormCloseQuery(bool ask) {
   bool canClose = true;
   Guarded([&] {
     TCFGConfig& config = *shared_->config;
@@ -474,7 +480,9 @@ bool TCEXMainWindow::FormCloseQuery() {
     WriteConfiguration(TCFGConfig::CFGcBaseFileName);
     counters_.CEXWriteCounters();
 
-    if (CEXbHasChanged) {
+    if (CEXbHasChanged && !ask) {
+      CEXTrace().TDBSimpleAddString("Terminated: changes in source window not saved");
+    } else if (CEXbHasChanged) {
       switch (dialogs_.CEXAskYesNoCancel("Changes in source window not saved. Save?")) {
         case TCEXAnswer::Cancel:
           canClose = false;

@@ -156,8 +156,10 @@ class TCEXMainWindow final : public ICEXMainServices {
   void FormActivate();
   // One pass of the idle work.
   void AppOnIdle();
-  // True when the window may close.
-  bool FormCloseQuery();
+  // True when the window may close. With `ask` false (the program is
+  // terminated) nothing is asked: unsaved changes of the source tree stay
+  // unsaved and the window closes.
+  bool FormCloseQuery(bool ask = true);
   void FormClose();
   // Stops the link and the receive threads. True when every thread ended in
   // time; otherwise the shared objects are kept for the rest of the process

@@ -156,6 +156,12 @@ void TCEXMainWindow::CEXInitConnections(ICEXTimerFactory& timers) {
   CEXServer().PLTSetHandlerFactory([context](std::shared_ptr<TPLTStreamSocket> socket) {
     return MakeServerConnection(std::move(socket), *context);
   });
+  // The trace is thread-safe and outlives the server's accept thread.
+  TTDBDebug& trace = CEXTrace();
+  CEXServer().PLTSetRefusedHandler([&trace](size_t served) {
+    trace.TDBSimpleAddString("Server: connection closed at once, " + std::to_string(served) +
+                             " connections are served already");
+  });
 }
 
 void TCEXMainWindow::CEXEndConnections(bool allEnded) {

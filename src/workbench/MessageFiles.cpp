@@ -10,7 +10,7 @@
 #include "ep2/ElementRecords.h"
 #include "ep2/MessageElement.h"
 #include "ep2/MessageTree.h"
-#include "ep2/TextLines.h"
+#include "support/TextLines.h"
 #include "platform/AtomicFile.h"
 #include "platform/SocketErrors.h"
 #include "support/DateTimeUtilities.h"
@@ -29,6 +29,8 @@ std::string RecordErrorText(int32_t result) {
   switch (result) {
     case kCEXMessageBadCount:
       return "no element count";
+    case kCEXMessageTrailingContent:
+      return "content after the last element record";
     case kUAXRecordEndOfFile:
       return "the file ends inside an element record";
     case kUAXRecordBadNumber:
@@ -85,8 +87,15 @@ TCEXMessageReadResult CEXReadMessageText(std::string_view text, TXMLMessageTree&
     r.errorLine = 3 + static_cast<int>(tree.XMLGetActID()) * recordLines;
     return r;
   }
-  r.complete = tree.Count() == r.records;
   ExpandAll(tree);
+  std::string rest;
+  while (reader.ReadLine(rest)) {
+    if (rest.find_first_not_of(" \t") == std::string::npos) continue;
+    r.result = kCEXMessageTrailingContent;
+    r.errorLine = reader.LineNumber();
+    return r;
+  }
+  r.complete = tree.Count() == r.records;
   return r;
 }
 
@@ -123,12 +132,14 @@ bool TCEXMessageFiles::ReadMessageFile(const std::string& path, bool referenceTr
   errno = 0;
   if (!PLTReadFile(path, content, kCEXMaxMessageFileBytes)) {
     const int err = errno != 0 ? errno : EFBIG;
+    if (!referenceTree) partlyReadFile_ = path;
     dialogs_.CEXShowMessage("Can not read message file " + path + ": " + PLTSystemErrorText(err));
     return false;
   }
   const TCEXMessageReadResult r =
       CEXReadMessageText(content, tree, referenceTree, std::time(nullptr));
   window_->CEXStateChanged(referenceTree ? CEXpReferenceTree : CEXpSourceTree);
+  if (!referenceTree) partlyReadFile_ = r.result == 0 && r.complete ? std::string() : path;
   if (r.result != 0) {
     dialogs_.CEXShowMessage("Error in message file " + path + ", line " +
                             std::to_string(r.errorLine) + ": " + RecordErrorText(r.result));
@@ -148,6 +159,15 @@ bool TCEXMessageFiles::Action_Save_MessageExecute(bool withSender) {
   if (withSender && !CEXFileExists(path)) return Action_Save_Message_AsExecute();
   // No name and nobody to ask for one: nothing to do.
   if (path.empty()) return false;
+  if (!partlyReadFile_.empty() && path == partlyReadFile_) {
+    if (!withSender) {
+      Report(false, "Not saved: message file " + path + " was not read completely");
+      return false;
+    }
+    if (dialogs_.CEXAskYesNoCancel("Message file " + path +
+                                   " was not read completely. Overwrite it?") != TCEXAnswer::Yes)
+      return false;
+  }
   for (;;) {
     std::string text, errorText;
     if (CEXMessageText(window_->CEXSourceTree(), &window_->CEXAliasList(), text, errorText) != 0) {
@@ -156,6 +176,7 @@ bool TCEXMessageFiles::Action_Save_MessageExecute(bool withSender) {
     }
     window_->CEXStateChanged(CEXpSourceTree);
     if (PLTWriteFileAtomically(path, text)) {
+      if (path == partlyReadFile_) partlyReadFile_.clear();
       window_->CEXSetHasChanged(false);
       return true;
     }
@@ -185,6 +206,7 @@ bool TCEXMessageFiles::Action_Save_Message_AsExecute() {
     dialogs_.CEXShowMessage("Saving failed (access denied): " + chosen);
     return false;
   }
+  if (chosen == partlyReadFile_) partlyReadFile_.clear();
   window_->CEXSetHasChanged(false);
   return true;
 }

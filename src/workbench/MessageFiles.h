@@ -24,6 +24,7 @@ inline constexpr const char* CEXcMessageFileVersion = "7.0.1";
 // Results of reading a message text besides the element-record results
 // (kUAXRecordEndOfFile, kUAXRecordBadNumber).
 inline constexpr int32_t kCEXMessageBadCount = 10;  // line 2 is no element count
+inline constexpr int32_t kCEXMessageTrailingContent = 11;  // text after the last record
 // Message files are read whole; larger ones are refused.
 inline constexpr size_t kCEXMaxMessageFileBytes = 64u * 1024u * 1024u;
 
@@ -33,7 +34,7 @@ inline constexpr size_t kCEXMaxMessageFileBytes = 64u * 1024u * 1024u;
 void CEXSetToCurrentValueOnRead(TUAXxmlElement& element, std::time_t now);
 
 struct TCEXMessageReadResult {
-  int32_t result = 0;     // 0, kCEXMessageBadCount or a record result
+  int32_t result = 0;     // 0, kCEXMessageBadCount, kCEXMessageTrailingContent or a record result
   int errorLine = 0;      // 1-based line where the failing part starts
   int32_t records = 0;    // records in the file (line 2)
   bool complete = false;  // every record read and hung into the tree
@@ -41,7 +42,9 @@ struct TCEXMessageReadResult {
 
 // Replaces the tree's content by the elements of a message text (node
 // texts short with `shortText`), applying the reading rule with `now`. On a
-// failure the tree keeps the elements read before it.
+// failure the tree keeps the elements read before it. Blank lines may follow
+// the last record; any other text there is kCEXMessageTrailingContent at its
+// line (the records stay in the tree).
 TCEXMessageReadResult CEXReadMessageText(std::string_view text, TXMLMessageTree& tree,
                                          bool shortText, std::time_t now);
 
@@ -72,13 +75,16 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   // Reads a file into the source tree (full node texts) or the reference
   // tree (short node texts). Failures are shown; true when every record
   // was read. The source tree's current message file is rewritten at once
-  // when every record was read and hung into the tree.
+  // when every record was read and hung into the tree and nothing followed
+  // them.
   bool ReadMessageFile(const std::string& path, bool referenceTree);
 
   // Saves the source tree to the current message file (aliases applied).
   // `withSender`: a user's command, which may ask for a name and retry a
   // failed write; without one nothing is asked and failures go to the
-  // trace. True when the file was written.
+  // trace. A file whose last load into the source tree failed or was
+  // incomplete is never written without a sender; with one the user is
+  // asked first. True when the file was written.
   bool Action_Save_MessageExecute(bool withSender);
   // Asks for a name and writes the tree unchanged; true when written.
   bool Action_Save_Message_AsExecute();
@@ -92,6 +98,9 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
 
   ICEXDialogs& dialogs_;
   TCEXMainWindow* window_ = nullptr;
+  // The file whose last load into the source tree failed or left records
+  // out (empty: none); it holds more than the tree.
+  std::string partlyReadFile_;
 };
 
 }  // namespace kal

@@ -5,6 +5,7 @@
 #include "platform/AtomicFile.h"
 #include "support/StringGridUtilities.h"
 #include "support/StringUnit.h"
+#include "support/TextLines.h"
 #include "support/TraceLogger.h"
 
 namespace kal {
@@ -43,13 +44,10 @@ void TAUSUserAdmin::AUSLoadConfigData() {
   Trace(" AUSLoadConfigData 2");
   int row = grid_.FixedRows();
   int lastFilled = row - 1;
-  size_t pos = 0;
-  while (pos < content.size()) {
-    size_t end = content.find('\n', pos);
-    if (end == std::string::npos) end = content.size();
-    std::string_view line(content.data() + pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  TTextLineReader reader(content);
+  std::string text;
+  while (reader.ReadLine(text)) {
+    std::string_view line(text);
     std::string fields[3];
     for (int i = 0; i < 3; ++i) {
       const size_t tab = i < 2 ? line.find('\t') : std::string_view::npos;

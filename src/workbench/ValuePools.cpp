@@ -6,6 +6,7 @@
 #include "ep2/Utf8Text.h"
 #include "platform/AtomicFile.h"
 #include "support/StringUnit.h"
+#include "support/TextLines.h"
 #include "workbench/FilePaths.h"
 
 namespace kal {
@@ -25,17 +26,7 @@ bool CEXReadTextLines(const std::string& path, size_t maxBytes, std::vector<std:
   lines.clear();
   std::string content;
   if (!PLTReadFile(path, content, maxBytes)) return false;
-  content = UTFTextAsUTF8(content);
-  size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
-    const bool last = end == std::string::npos;
-    if (last) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = last ? end : end + 1;
-  }
+  lines = TextLines(UTFTextAsUTF8(content));
   return true;
 }
 

@@ -29,7 +29,7 @@ bool CEXIsPoolValue(std::string_view attributes);
 // element's use-actual-value flag is set, else the stored value.
 const std::string& CEXEffectiveValue(const TUAXxmlElement& element);
 
-// The lines of a text file (LF or CR LF), the last one kept even without a
+// The lines of a text file (CR LF, LF or a lone CR), the last one kept even without a
 // line break. False when the file cannot be read or is too large.
 bool CEXReadTextLines(const std::string& path, size_t maxBytes, std::vector<std::string>& lines);
 

@@ -6,6 +6,7 @@
 // are written at close.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +28,44 @@ namespace kal {
 namespace {
 
 using namespace std::chrono_literals;
+
+// Starts the program in `home` with `args`, its output going to
+// home/output.txt.
+pid_t StartProgram(const test::TempDir& home, const std::vector<std::string>& args) {
+  setenv("KALMORE_HOME", home.path().c_str(), 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  std::string program = KAL_PROGRAM;
+  std::vector<std::string> words = args;
+  std::vector<char*> argv = {program.data()};
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, home.file("output.txt").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&fa, 1, 2);
+  pid_t pid = 0;
+  EXPECT_EQ(posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+// Connects to the program's server until it listens (bounded for a hang).
+std::string WaitForListener(int port) {
+  return test::RunPython(
+      "import socket, sys, time\n"
+      "deadline = time.monotonic() + 60\n"
+      "while time.monotonic() < deadline:\n"
+      "    try:\n"
+      "        socket.create_connection(('127.0.0.1', " +
+          std::to_string(port) +
+          "), timeout=2).close()\n"
+          "        print('connected'); sys.exit(0)\n"
+          "    except OSError:\n"
+          "        time.sleep(0.1)\n"
+          "print('no listener')\n",
+      "");
+}
 
 // The exit status, or -1 when the process did not exit within `bound` (it
 // is then killed).
@@ -50,37 +90,18 @@ TEST(Program, ListensOnTheConfiguredPortAndWritesConfigIniWhenTerminated) {
                   "ThisComputerIPPortNr=" +
                       std::to_string(port) + "\r\n");
 
-  setenv("KALMORE_HOME", home.path().c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  std::string program = KAL_PROGRAM, c = "-c";
   const std::string message = home.file("m.epm");
   test::WriteFile(message, "x\n2\nep2:Msg\n\nc\n\n\n0\n10\nep2:TrmID\n42\nan\n\n\n10\n20\n");
   test::WriteFile(home.file("TrxSeqCnt.ini"), "T 1 ; 5\n\n");
-  std::vector<char*> argv = {program.data(), c.data(), const_cast<char*>(named.c_str()),
-                             const_cast<char*>(message.c_str()), nullptr};
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, home.file("output.txt").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&fa, 1, 2);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&fa);
+  // A leftover of a write killed midway goes at start; other files stay.
+  test::WriteFile(home.file(".config.ini.u5UhAh.kaltmp"), "[Keys]\r\nSess");
+  test::WriteFile(home.file("config.ini.u5UhAh"), "not ours");
+  const pid_t pid = StartProgram(home, {"-c", named, message});
+  ASSERT_GT(pid, 0);
 
-  const std::string connect = test::RunPython(
-      "import socket, sys, time\n"
-      "deadline = time.monotonic() + 30\n"
-      "while time.monotonic() < deadline:\n"
-      "    try:\n"
-      "        socket.create_connection(('127.0.0.1', " +
-          std::to_string(port) +
-          "), timeout=2).close()\n"
-          "        print('connected'); sys.exit(0)\n"
-          "    except OSError:\n"
-          "        time.sleep(0.1)\n"
-          "print('no listener')\n",
-      "");
-  EXPECT_EQ(connect, "connected\n");
+  EXPECT_EQ(WaitForListener(port), "connected\n");
+  EXPECT_FALSE(std::filesystem::exists(home.file(".config.ini.u5UhAh.kaltmp")));
+  EXPECT_EQ(test::ReadFile(home.file("config.ini.u5UhAh")), "not ours");
 
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
@@ -95,11 +116,76 @@ TEST(Program, ListensOnTheConfiguredPortAndWritesConfigIniWhenTerminated) {
           "print(c['Directories']['ConfigFileName'])\n",
       "");
   EXPECT_EQ(config, std::to_string(port) + "\n" + named + "\n");
+  struct stat st {};
+  ASSERT_EQ(stat(home.file("config.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(test::ReadFile(message),
             "7.0.1\r\n2\r\nep2:Msg\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
             "ep2:TrmID\r\n42\r\nan\r\n\r\n\r\n1\r\n2\r\n");
   EXPECT_EQ(test::ReadFile(home.file("TrxSeqCnt.ini")), "T1;5\r\n");
   EXPECT_EQ(test::ReadFile(home.file("ATC.ini")), "");
+}
+
+// A peer opens the error window at will (two connections announcing a frame
+// of 0xFFFFFFFF bytes); SIGTERM still ends the program with its close steps,
+// and its port is free afterwards.
+TEST(Program, SigtermEndsTheProgramWhileTheErrorWindowIsOpen) {
+  test::TempDir home;
+  const int port = test::FreeLoopbackPort();
+  test::WriteFile(home.file("config.ini"),
+                  "[Component]\r\nLogToFile=1\r\n[Communication]\r\nCommType=0\r\n"
+                  "ThisComputerClientServer=1\r\nThisComputerIPPortNr=" +
+                      std::to_string(port) + "\r\n");
+  const pid_t pid = StartProgram(home, {});
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(WaitForListener(port), "connected\n") << test::ReadFile(home.file("output.txt"));
+
+  const std::string trace = home.file("DEBUG1.TXT");
+  const std::string opened = test::RunPython(
+      "import socket, sys, time\n"
+      "for _ in range(2):\n"
+      "    s = socket.create_connection(('127.0.0.1', " +
+          std::to_string(port) +
+          "), timeout=10)\n"
+          "    s.sendall(b'\\xff\\xff\\xff\\xff')\n"
+          "    try:\n"
+          "        s.recv(1)\n"
+          "    except OSError:\n"
+          "        pass\n"
+          "    s.close()\n"
+          "deadline = time.monotonic() + 60\n"
+          "while time.monotonic() < deadline:\n"
+          "    try:\n"
+          "        if b'Error window 7' in open('" +
+          trace +
+          "', 'rb').read():\n"
+          "            print('open'); sys.exit(0)\n"
+          "    except OSError:\n"
+          "        pass\n"
+          "    time.sleep(0.1)\n"
+          "print('not open')\n",
+      "");
+  ASSERT_EQ(opened, "open\n") << test::ReadFile(home.file("output.txt"));
+  std::this_thread::sleep_for(500ms);  // the window's modal loop runs
+
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
+  const std::string trace_text = test::ReadFile(trace);
+  EXPECT_NE(trace_text.find("Frame length exceeds limit: 4294967295"), std::string::npos)
+      << trace_text;
+  // The close steps ran: the configuration was written.
+  EXPECT_NE(test::ReadFile(home.file("config.ini")).find("[Window]"), std::string::npos);
+  const std::string bound = test::RunPython(
+      "import socket\n"
+      "s = socket.socket()\n"
+      "s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)\n"
+      "s.bind(('0.0.0.0', " +
+          std::to_string(port) +
+          "))\n"
+          "s.listen()\n"
+          "print('free')\n",
+      "");
+  EXPECT_EQ(bound, "free\n");
 }
 
 }  // namespace

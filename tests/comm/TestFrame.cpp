@@ -37,5 +37,21 @@ TEST(Frame, PiecesOfAnySizeGiveTheSameFramesUpToTheLimit) {
   EXPECT_EQ(THFFrameTooLongText(10000001), "Frame length exceeds limit: 10000001");
 }
 
+// An unfinished body holds the bytes that arrived, never what its header
+// announces or twice what came.
+TEST(Frame, TheBodyBufferHoldsTheBytesThatArrived) {
+  TTHFrameAssembler a(5'000'000);
+  const std::string header = THFLengthBytes(4'900'000);
+  ASSERT_EQ(a.THFFeed(header.data(), header.size()), 4u);
+  EXPECT_EQ(a.THFBodyCapacity(), 0u);
+  const std::string piece(65536, 'b');
+  for (size_t arrived = piece.size(); arrived <= 3'000'000; arrived += piece.size()) {
+    ASSERT_EQ(a.THFFeed(piece.data(), piece.size()), piece.size());
+    ASSERT_EQ(a.THFBodyCapacity(), arrived);
+  }
+  a.THFReset();
+  EXPECT_EQ(a.THFBodyCapacity(), 0u);
+}
+
 }  // namespace
 }  // namespace kal

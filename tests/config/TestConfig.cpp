@@ -11,6 +11,7 @@
 
 #include "common/TestSupport.h"
 #include "config/AliasList.h"
+#include "support/TraceLogger.h"
 
 namespace kal {
 namespace {
@@ -255,20 +256,37 @@ TEST(Config, EverySettingRoundTripsThroughAFileThatConfigparserReads) {
   EXPECT_EQ(back.CFGGetExecutionTimeAlarmLines(), c.CFGGetExecutionTimeAlarmLines());
 }
 
-TEST(Config, ReadingTruncatesBytesAndKeepsValuesForUnreadableEntries) {
+// Numbers outside their range never wrap: the setting keeps its value and
+// the trace names the key. A file with CR-only line ends reads as its lines.
+TEST(Config, ReadingKeepsValuesForUnreadableAndOutOfRangeEntries) {
   test::TempDir dir;
   test::WriteFile(dir.file("config.ini"),
-                  "[Component]\r\nEncodingInformation=258\r\nLogToFile=1\r\nMacOnly=yes\r\n"
-                  "[Timeout]\r\nInterCharTimeout=12abc\r\n"
-                  "[Sequence]\r\nSequenceEndTime=7:05\r\nSequenceEndDate=01.01.1999\r\n");
+                  "[Component]\rEncodingInformation=300\rLogToFile=1\rMacOnly=yes\r"
+                  "UserSenderIDLength=-1\rPublicKeyIndex=255\r"
+                  "[Timeout]\rInterCharTimeout=12abc\rHangUpTimeout=99999999999\r"
+                  "[Sequence]\rSequenceEndTime=7:05\rSequenceEndDate=01.01.1999\r");
   TCFGConfig c(dir.path(), "config.ini", nullptr);
+  TTDBTraceList lines;
+  TTDBDebug trace(&lines);
+  c.CFGSetTrace(&trace);
+  const int32_t hangUp = c.CFGGetHangUpTimeout();
   c.CFGSetSessionKeyFromInMessage(1);
   c.CFGSetSequenceEndDate(std::chrono::year{2000} / 1 / 1);
   ASSERT_EQ(c.CFGReadIniFile(true), 0);
-  EXPECT_EQ(c.CFGGetEncodingInformation(), 2);
+  EXPECT_EQ(c.CFGGetEncodingInformation(), 0);
   EXPECT_EQ(c.CFGGetLogToFile(), 1);
   EXPECT_EQ(c.CFGGetMacOnly(), 1);
+  EXPECT_EQ(c.CFGGetUserSenderIDLength(), 11);
+  EXPECT_EQ(c.CFGGetPublicKeyIndex(), 255);
   EXPECT_EQ(c.CFGGetInterCharTimeout(), 30000);
+  EXPECT_EQ(c.CFGGetHangUpTimeout(), hangUp);
+  std::string traced;
+  for (const std::string& line : lines.Lines()) traced += line + "\n";
+  for (const char* key : {"[Component] EncodingInformation=300 ", "[Component] MacOnly=yes ",
+                          "[Component] UserSenderIDLength=-1 ", "[Timeout] InterCharTimeout=12abc ",
+                          "[Timeout] HangUpTimeout=99999999999 "})
+    EXPECT_NE(traced.find(key), std::string::npos) << key << " in\n" << traced;
+  EXPECT_EQ(traced.find("LogToFile"), std::string::npos);
   EXPECT_EQ(c.CFGGetSequenceEndTime(), std::chrono::seconds{7 * 3600 + 5 * 60});
   EXPECT_EQ(c.CFGGetSessionKeyFromInMessage(), 0);  // read with 0 as its default
   ASSERT_EQ(c.CFGWriteIniFile("out.ini"), 0);
@@ -311,6 +329,10 @@ TEST(Config, WithoutANamedFileTheBaseFileIsReadAndWritten) {
   ASSERT_EQ(c.CFGWriteIniFile(" "), 0);
   EXPECT_NE(test::ReadFile(dir.file("config.ini")).find("ComponentID=written\r\n"),
             std::string::npos);
+  // The file holds the private key: only its owner reads it.
+  struct stat st {};
+  ASSERT_EQ(stat(dir.file("config.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(Config, FailuresAreReportedAndNeverDestroyAFile) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ep2/TextLines.h"
+#include "support/TextLines.h"
 
 namespace kal {
 namespace {

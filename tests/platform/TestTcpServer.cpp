@@ -3,6 +3,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -141,6 +144,62 @@ TEST_F(TcpServerTest, AFailingPassReportsTheExceptionAndEndsTheConnection) {
   ASSERT_EQ(log_.size(), 3u);
   EXPECT_EQ(log_[1], "exception 10054 " + PLTSocketErrorText(10054));
   EXPECT_EQ(log_[2].rfind("disconnect ", 0), 0u);
+}
+
+size_t OpenDescriptors() {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+// Waits for `done` up to a bound meant only for a hang.
+bool WaitLong(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+  return done();
+}
+
+// The socket of a connection is released when the connection ends, not when
+// the next one arrives.
+TEST_F(TcpServerTest, FinishedConnectionsReleaseTheirDescriptorsAtOnce) {
+  Start();
+  const size_t before = OpenDescriptors();
+  std::vector<std::unique_ptr<TPLTStreamSocket>> peers;
+  for (int i = 0; i < 20; ++i) peers.push_back(Dial());
+  for (auto& p : peers) EXPECT_EQ(Echo(*p, "x"), "x");
+  EXPECT_EQ(server_.PLTConnectionCount(), 20u);
+  peers.clear();
+  EXPECT_TRUE(WaitLong([&] { return OpenDescriptors() <= before; }))
+      << OpenDescriptors() << " descriptors open, " << before << " before";
+}
+
+// Connections beyond the limit are closed at once and reported; once one
+// ends, a new connection is served again.
+TEST_F(TcpServerTest, AtMostTheLimitOfConnectionsIsServed) {
+  std::atomic<size_t> refused{0};
+  server_.PLTSetRefusedHandler([&](size_t served) {
+    EXPECT_EQ(served, TPLTTcpServer::PLTcMaxConnections);
+    ++refused;
+  });
+  Start();
+  std::vector<std::unique_ptr<TPLTStreamSocket>> peers;
+  for (size_t i = 0; i < TPLTTcpServer::PLTcMaxConnections; ++i) peers.push_back(Dial());
+  ASSERT_TRUE(WaitLong(
+      [&] { return server_.PLTConnectionCount() == TPLTTcpServer::PLTcMaxConnections; }));
+  auto extra = Dial();
+  char c;
+  size_t got = 0;
+  int code = 0;
+  EXPECT_EQ(extra->PLTReceive(&c, 1, 60000, got, code), TPLTReceive::kClosed);
+  EXPECT_EQ(refused.load(), 1u);
+  EXPECT_EQ(server_.PLTConnectionCount(), TPLTTcpServer::PLTcMaxConnections);
+
+  peers.pop_back();
+  ASSERT_TRUE(WaitLong(
+      [&] { return server_.PLTConnectionCount() < TPLTTcpServer::PLTcMaxConnections; }));
+  auto next = Dial();
+  EXPECT_EQ(Echo(*next, "served"), "served");
+  EXPECT_EQ(refused.load(), 1u);
 }
 
 }  // namespace

@@ -165,18 +165,72 @@ TEST(CounterLists, ReportFilesThatCannotBeReadOrWritten) {
   EXPECT_EQ(dialogs.shown[0].rfind("Can not read counter file " + dir.file("TrxSeqCnt.ini"), 0),
             0u);
 
+  EXPECT_NE(dialogs.shown[0].find("its counters are not kept"), std::string::npos);
+
+  // A list whose file could not be read hands values out but writes nothing.
   std::string value;
   ASSERT_TRUE(lists.CEXCounterMessageValue("ep2:TrxSeqCnt", "T1", "41", value));
   EXPECT_EQ(value, "41");
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_FALSE(lists.CEXCounterMessageValue("ep2:Other", "T1", "1", value));
+
+  TCEXCounterLists unwritable(dir.file("none/"), dialogs);
+  unwritable.CEXReadCounters();
+  ASSERT_TRUE(unwritable.CEXCounterMessageValue("ep2:ATC", "T1", "0007", value));
+  EXPECT_EQ(value, "0007");
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_EQ(dialogs.shown[1].rfind("Can not write counter file", 0), 0u);
-  EXPECT_FALSE(lists.CEXCounterMessageValue("ep2:Other", "T1", "1", value));
 
   TCLTCounterListATC missingDir(dir.file("none/"));
   EXPECT_EQ(missingDir.CLSReadItemsFile(), 0);
   EXPECT_NE(missingDir.CLSFindItemMessageValue("card", "FFFF", value), 0);
   EXPECT_EQ(value, "FFFF");
   EXPECT_EQ(missingDir.CLSGetItem(0).CLSGetValue(), "0001");
+}
+
+// A file that could not be read keeps its bytes and its mode through start
+// and close; a file with CR-only line ends is read as its lines, so no
+// counter is lost or handed out again.
+TEST(CounterLists, UnreadableAndCrOnlyFilesSurviveStartAndClose) {
+  struct TRecorder final : ICEXDialogs {
+    void CEXShowMessage(const std::string& text) override { shown.push_back(text); }
+    TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
+    bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
+    bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+    std::vector<std::string> shown;
+  };
+  const std::string tooLarge = "T1;5\r\n" + std::string(4u * 1024u * 1024u, ' ');
+  const struct {
+    const char* name;
+    std::string content;
+    mode_t mode;
+    bool readable;
+    std::string afterClose;  // the file after a value of "T1" was handed out and the close
+  } cases[] = {
+      {"too large, mode 000", tooLarge, 0, false, tooLarge},
+      {"too large, mode 600", tooLarge, 0600, false, tooLarge},
+      {"CR-only line ends", "T1;5\rT2;9\r", 0644, true, "T1;6\r\nT2;9\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    const std::string path = dir.file("TrxSeqCnt.ini");
+    WriteFile(path, c.content);
+    ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+    TRecorder dialogs;
+    TCEXCounterLists lists(dir.path(), dialogs);
+    lists.CEXReadCounters();
+    EXPECT_EQ(dialogs.shown.size(), c.readable ? 0u : 1u);
+    std::string value;
+    ASSERT_TRUE(lists.CEXCounterMessageValue(TCLACounterListTrxSeqCnt::kTag, "T1", "1", value));
+    EXPECT_EQ(value, c.readable ? "5" : "1");
+    lists.CEXWriteCounters();
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.readable ? 0644u : c.mode);
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    EXPECT_TRUE(ReadFile(path) == c.afterClose);
+  }
 }
 
 }  // namespace

@@ -297,6 +297,53 @@ TEST_F(MessageFilesTest, SavingAppliesAliasesAndReportsFailures) {
   EXPECT_TRUE(core_.CEXHasChanged());
 }
 
+// A file that was not read completely keeps everything it holds: no
+// automatic save (the rewrite on load, the save after a build) writes over
+// it; the user's own save asks first.
+TEST_F(MessageFilesTest, AFileNotReadCompletelyIsNeverSavedAutomatically) {
+  const std::string path = dir_.file("a.epm");
+  const struct {
+    const char* name;
+    std::string text;
+    int line;
+    const char* error;
+  } cases[] = {
+      {"an id is no number in the second record",
+       "7.0.1\r\n3\r\nep2:Msg\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
+       "ep2:TrmID\r\n42\r\nan\r\n\r\n\r\n1\r\nz\r\n"
+       "ep2:AmtAuth\r\n1\r\nn\r\n\r\n\r\n1\r\n3\r\n",
+       10, "an id is no number"},
+      {"content after the last record",
+       std::string("7.0.1\r\n1\r\nep2:Msg\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n\r\n") +
+           std::string(100000, 'x') + "\r\n",
+       11, "content after the last element record"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(path, c.text);
+    host_.messages.clear();
+    host_.questions.clear();
+    core_.CEXSetMessageFileName(path);
+    EXPECT_FALSE(files_.CEXReadMessageFile(path));
+    EXPECT_EQ(host_.messages, Lines{"Error in message file " + path + ", line " +
+                                    std::to_string(c.line) + ": " + c.error});
+    ASSERT_EQ(core_.CEXSourceTree().Count(), 1);
+    core_.CEXExecute(TCEXAction::CreateXMLDoc);
+    ASSERT_FALSE(core_.CEXGetMemo(TCEXMemo::Memo1).empty());  // the build ran
+    EXPECT_FALSE(files_.CEXSaveMessageSilently());
+    EXPECT_TRUE(ReadFile(path) == c.text);
+
+    // The user's save asks; "No" keeps the file, "Yes" writes it.
+    host_.answer = TCEXAnswer::No;
+    EXPECT_FALSE(files_.CEXSaveMessage());
+    EXPECT_TRUE(ReadFile(path) == c.text);
+    host_.answer = TCEXAnswer::Yes;
+    EXPECT_TRUE(files_.CEXSaveMessage());
+    EXPECT_EQ(host_.questions.size(), 2u);
+    EXPECT_EQ(ReadFile(path), "7.0.1\r\n1\r\nep2:Msg\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n");
+  }
+}
+
 // The close question's "Yes" saves the changed source tree.
 TEST_F(MessageFilesTest, TheCloseQuestionSavesTheMessage) {
   const std::string path = dir_.file("a.epm");

@@ -15,7 +15,7 @@
 
 namespace kal {
 
-TForm8::TForm8(TTDBDebug* trace, QWidget* parent) : QDialog(parent) {
+TForm8::TForm8(TTDBDebug* trace, QWidget* parent) : QDialog(parent), trace_(trace) {
   setObjectName("TForm8");
   setWindowTitle("Error Message Window");
 
@@ -70,7 +70,9 @@ void TForm8::Show(int code, const std::string& text) {
   Memo1_->setPlainText(QString::fromStdString(text));
   // A call made while the window is up (from a timer or a link event during
   // the modal loop) only replaces what it shows.
-  if (!isVisible()) exec();
+  if (isVisible()) return;
+  if (trace_ != nullptr) trace_->TDBSimpleAddString("Error window " + std::to_string(code));
+  exec();
 }
 
 }  // namespace kal

@@ -19,7 +19,8 @@ class TForm8 final : public QDialog, public IERRErrorWindow {
   Q_OBJECT
 
  public:
-  // `trace` (not owned, may be null) gets the class name at creation.
+  // `trace` (not owned, may be null) gets the class name at creation and a
+  // line with the code each time the window opens.
   explicit TForm8(TTDBDebug* trace, QWidget* parent = nullptr);
 
   void ERRSetError(int code, const std::string& detail) override;
@@ -33,6 +34,7 @@ class TForm8 final : public QDialog, public IERRErrorWindow {
   QLineEdit* Edit1_;
   QPlainTextEdit* Memo1_;
   QPushButton* Ok_;
+  TTDBDebug* trace_;
 };
 
 }  // namespace kal

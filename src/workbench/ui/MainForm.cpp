@@ -519,13 +519,19 @@ void TForm1::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, [this] { core_->FormActivate(); });
 }
 
+bool TForm1::CEXTerminate() {
+  terminating_ = true;
+  return close();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (!core_->FormCloseQuery()) {
+  if (!core_->FormCloseQuery(!terminating_)) {
     event->ignore();
     return;
   }
   core_->FormClose();
   event->accept();
+  emit mainWindowClosed();
 }
 
 }  // namespace kal

@@ -66,9 +66,17 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   TCEXGeometry CEXGetGeometry() override;
   void CEXCloseMainWindow() override;
 
+  // Closes the window with the usual close steps but without questions (the
+  // program is terminated); true when it closed.
+  bool CEXTerminate();
+
   // IERRErrorWindow: forwards to the error window.
   void ERRSetError(int code, const std::string& detail) override;
   void ERRSetErrorMessage(int code, const std::string& text) override;
+
+ signals:
+  // The window closed: the program ends, whatever else is open.
+  void mainWindowClosed();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -120,6 +128,7 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   std::array<QToolButton*, 4> receiveButtons_{};
   std::vector<QAction*> recentActions_;
   bool shown_ = false;
+  bool terminating_ = false;  // CEXTerminate: close without questions
   bool updating_ = false;
 };
 

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/MemoryStatus.h"
 #include "platform/ProgramDirectory.h"
 #include "support/ui/ErrorForm.h"
 #include "workbench/ui/MainForm.h"
@@ -33,6 +35,18 @@ bool HasDisplay() {
   return false;
 }
 
+// Ends every event loop, a modal window's too: every dialog and message box
+// is rejected (so the code that opened it sees a cancel) and the
+// application's loop ends.
+void EndProgram(const QWidget* mainWindow) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(w);
+    if (w != mainWindow && dialog != nullptr && dialog->isVisible()) dialog->reject();
+  }
+  // exit, not quit: quit asks the windows first and can be refused.
+  QApplication::exit(0);
+}
+
 }  // namespace
 
 int CEXRunProgram(int argc, char** argv) {
@@ -40,24 +54,25 @@ int CEXRunProgram(int argc, char** argv) {
     std::fputs("Kalmore needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n", stderr);
     return 1;
   }
+  PLTReturnLargeBlocksToSystem();
   QApplication app(argc, argv);
   QApplication::setApplicationName("KALMORE");
 
-  TForm1::TParts parts;
-  parts.programDir = PLTProgramDirectory();
-  for (int i = 1; i < argc; ++i) parts.args.emplace_back(argv[i]);
-  TForm1 form1(std::move(parts));
-  TForm8 form8(&form1.CEXServices().CEXTrace());
-  form1.CEXSetErrorWindow(&form8);
-
-  // SIGTERM closes the main window the way the user would.
+  // SIGTERM closes the main window the way the user would, without
+  // questions, and ends the program whatever windows are open. The handler
+  // is in place before the start can open any window or message box; a
+  // SIGTERM during the start ends it once the main window exists.
+  TForm1* mainForm = nullptr;
+  bool terminated = false;
   if (pipe2(terminatePipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-    auto* notifier = new QSocketNotifier(terminatePipe[0], QSocketNotifier::Read, &form1);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form1, [&form1] {
+    auto* notifier = new QSocketNotifier(terminatePipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&mainForm, &terminated] {
       char byte;
       while (read(terminatePipe[0], &byte, 1) > 0) {
       }
-      form1.close();
+      terminated = true;
+      if (mainForm != nullptr && mainForm->isVisible()) mainForm->CEXTerminate();
+      EndProgram(mainForm);
     });
     struct sigaction action {};
     action.sa_handler = OnTerminateSignal;
@@ -66,8 +81,25 @@ int CEXRunProgram(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
   }
 
-  form1.show();
-  const int result = QApplication::exec();
+  TForm1::TParts parts;
+  parts.programDir = PLTProgramDirectory();
+  for (int i = 1; i < argc; ++i) parts.args.emplace_back(argv[i]);
+  TForm1 form1(std::move(parts));
+  // The error window belongs to the main window.
+  TForm8 form8(&form1.CEXServices().CEXTrace(), &form1);
+  form1.CEXSetErrorWindow(&form8);
+  mainForm = &form1;
+  // Closing the main window ends the program, whatever else is open.
+  QObject::connect(&form1, &TForm1::mainWindowClosed, &app, [&form1] { EndProgram(&form1); });
+
+  int result = 0;
+  if (terminated) {
+    // Terminated while the start was still building the window.
+    static_cast<void>(form1.CEXTerminate());
+  } else {
+    form1.show();
+    result = QApplication::exec();
+  }
   form1.CEXSetErrorWindow(nullptr);
   return result;
 }

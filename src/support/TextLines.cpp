@@ -1,4 +1,4 @@
-#include "ep2/TextLines.h"
+#include "support/TextLines.h"
 
 namespace kal {
 
@@ -10,6 +10,7 @@ void TTextLineWriter::WriteLine(std::string_view line) {
 bool TTextLineReader::ReadLine(std::string& line) {
   line.clear();
   if (AtEnd()) return false;
+  ++lines_;
   const size_t end = text_.find_first_of("\r\n", pos_);
   if (end == std::string_view::npos) {
     line.assign(text_.substr(pos_));
@@ -20,6 +21,14 @@ bool TTextLineReader::ReadLine(std::string& line) {
   pos_ = end + 1;
   if (text_[end] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
   return true;
+}
+
+std::vector<std::string> TextLines(std::string_view text) {
+  std::vector<std::string> lines;
+  TTextLineReader reader(text);
+  std::string line;
+  while (reader.ReadLine(line)) lines.push_back(std::move(line));
+  return lines;
 }
 
 }  // namespace kal

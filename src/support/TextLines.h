@@ -1,11 +1,14 @@
 #pragma once
 
-// Line-by-line text for the element records of message files: the writer
-// collects CR LF-ended lines in memory (the caller writes the whole text to
-// its file in one go), the reader walks a text that was read whole.
+// Line-by-line text. The writer collects CR LF-ended lines in memory (the
+// caller writes the whole text to its file in one go); the reader walks a
+// text that was read whole and is the one line reader of every text file the
+// program reads (configuration, aliases, users, counters, message files,
+// value pools, recorded files), so that files from any system read alike.
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kal {
 
@@ -29,10 +32,16 @@ class TTextLineReader final {
   // The next line without its ending; false (and `line` empty) at the end.
   [[nodiscard]] bool ReadLine(std::string& line);
   bool AtEnd() const { return pos_ >= text_.size(); }
+  // Lines handed out so far (the number of the last line read, 1-based).
+  int LineNumber() const { return lines_; }
 
  private:
   std::string_view text_;
   size_t pos_ = 0;
+  int lines_ = 0;
 };
+
+// Every line of `text`, read by TTextLineReader.
+std::vector<std::string> TextLines(std::string_view text);
 
 }  // namespace kal
