@@ -171,7 +171,9 @@ TEST(Program, SigtermEndsTheProgramWhileTheErrorWindowIsOpen) {
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
   const std::string trace_text = test::ReadFile(trace);
-  EXPECT_NE(trace_text.find("Frame length exceeds limit: 4294967295"), std::string::npos)
+  EXPECT_NE(trace_text.find("Error window 7002: Server Socket Error: Frame length exceeds limit: "
+                            "4294967295"),
+            std::string::npos)
       << trace_text;
   // The close steps ran: the configuration was written.
   EXPECT_NE(test::ReadFile(home.file("config.ini")).find("[Window]"), std::string::npos);
@@ -186,6 +188,27 @@ TEST(Program, SigtermEndsTheProgramWhileTheErrorWindowIsOpen) {
           "print('free')\n",
       "");
   EXPECT_EQ(bound, "free\n");
+}
+
+// SIGTERM while the start shows a message box (a "config.ini" that cannot
+// be read) ends the program normally: the handler is in place before the
+// start opens any window.
+TEST(Program, SigtermDuringTheStartEndsTheProgram) {
+  test::TempDir home;
+  std::filesystem::create_directory(home.file("config.ini"));
+  // Removed just before the configuration is read: then the handler is in.
+  const std::string leftover = home.file(".config.ini.AbCd12.kaltmp");
+  test::WriteFile(leftover, "partial");
+  const pid_t pid = StartProgram(home, {});
+  ASSERT_GT(pid, 0);
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (std::filesystem::exists(leftover) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(20ms);
+  ASSERT_FALSE(std::filesystem::exists(leftover)) << test::ReadFile(home.file("output.txt"));
+  std::this_thread::sleep_for(500ms);  // the message box opens
+
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ void TForm8::Show(int code, const std::string& text) {
   // A call made while the window is up (from a timer or a link event during
   // the modal loop) only replaces what it shows.
   if (isVisible()) return;
-  if (trace_ != nullptr) trace_->TDBSimpleAddString("Error window " + std::to_string(code));
+  if (trace_ != nullptr)
+    trace_->TDBSimpleAddString("Error window " + std::to_string(code) + ": " + text);
   exec();
 }
 

@@ -20,7 +20,7 @@ class TForm8 final : public QDialog, public IERRErrorWindow {
 
  public:
   // `trace` (not owned, may be null) gets the class name at creation and a
-  // line with the code each time the window opens.
+  // line with the code and the text each time the window opens.
   explicit TForm8(TTDBDebug* trace, QWidget* parent = nullptr);
 
   void ERRSetError(int code, const std::string& detail) override;
