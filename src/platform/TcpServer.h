@@ -33,7 +33,7 @@ class IPLTConnectionHandler {
 
 // A TCP listener with one thread per accepted connection. The newest
 // connection is the current responder, the one a reply goes to; it stops
-// being current when it ends.
+// being current when it ends, before its handler hears of the end.
 //
 // Threads: configure, activate and deactivate from one thread (the GUI
 // thread), never from a handler. PLTCurrentConnection and the counts may be
@@ -74,6 +74,9 @@ class TPLTTcpServer final {
   std::shared_ptr<TPLTStreamSocket> PLTCurrentConnection() const;
   // Connections whose thread has not ended yet.
   size_t PLTConnectionCount() const;
+  // Shuts every open connection down (their threads end on their own and
+  // are joined as usual); the server keeps listening.
+  void PLTShutdownConnections();
 
  private:
   struct TConnection {
