@@ -145,14 +145,14 @@ bool RetailMac(TSECRetailMacKeys& keys, std::string_view whole, std::string_view
 
 // The PAN field of a format-3 PIN block as 8 bytes: the PAN or track 2 data
 // without its "F" digits, cut before the first "D"; then "0000" and the 12
-// rightmost digits, the last one included. False when fewer than 12 digits
-// remain or one of the 12 is no decimal digit.
-bool PANField(std::string_view panOrTrack2, std::string& field) {
+// rightmost digits, the last one included. False when fewer than
+// minDigits remain or one of the 12 is no decimal digit.
+bool PANField(std::string_view panOrTrack2, size_t minDigits, std::string& field) {
   std::string cleaned;
   for (char c : panOrTrack2)
     if (c != 'F') cleaned += c;
   if (const size_t d = cleaned.find('D'); d != std::string::npos) cleaned.resize(d);
-  if (cleaned.size() < 12) return false;
+  if (cleaned.size() < std::max<size_t>(minDigits, 12)) return false;
   const std::string_view digits = std::string_view(cleaned).substr(cleaned.size() - 12);
   if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return false;
@@ -418,13 +418,18 @@ int TSECep2Security::SECGenerateEncryptedPINBlock(std::string_view sPin,
   sEncryptedPinBlock.clear();
   const TUTCompressedNumeric packer(SECiErrorBase + SECcPINBlockErrors);
   char lengthDigit = '0';
-  const int length = static_cast<int>(std::min<size_t>(sPin.size(), 16));
+  // The control digit, the length digit and the PIN fill the 16 digits of
+  // the block: a longer PIN has no block.
+  if (sPin.size() > SECcMaxPINBlockDigits)
+    return Error(SECcPINBlockErrors + TUTCompressedNumeric::UTCcBadValue);
+  const int length = static_cast<int>(sPin.size());
   if (const int rc = packer.UTCIntToHexChar(length, lengthDigit); rc != 0) return rc;
   if (!std::all_of(sPin.begin(), sPin.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return SECiErrorBase + SECcPINBlockErrors + TUTCompressedNumeric::UTCcBadDigit;
   const bool format3 = iBlock == 3;
   std::string panField;
-  if (format3 && !PANField(sPANorTrack2, panField)) return Error(SECcInvalidPANForPINBlock);
+  if (format3 && !PANField(sPANorTrack2, SECcMinPANDigitsToBuild, panField))
+    return Error(SECcInvalidPANForPINBlock);
   if (!IsKeyLength(sSessionKeyVariantPIN.size())) return Error(SECcInvalidSessionKeyLengthPIN);
 
   std::string digits;
@@ -466,7 +471,7 @@ int TSECep2Security::SECGenerateDecryptedPIN(std::string_view sEncryptedPinBlock
   std::string block = SECPINDecrypt(k.k1, k.k2, k.k3, sEncryptedPinBlock);
   if (iBlock == 3) {
     std::string panField;
-    if (!PANField(sPANOrTrack2, panField)) {
+    if (!PANField(sPANOrTrack2, SECcMinPANDigitsToRead, panField)) {
       SecureWipe(block);
       return Error(SECcInvalidPANForPINBlock);
     }
@@ -478,7 +483,9 @@ int TSECep2Security::SECGenerateDecryptedPIN(std::string_view sEncryptedPinBlock
   SecureWipe(block);
   if (rc == 0 && digits.size() == 16) {
     const int length = UTHHexCharToInt(digits[1]);
-    if (length < SECcMinPINLength || length > SECcMaxPINLength)
+    if (length > static_cast<int>(SECcMaxPINBlockDigits))
+      rc = Error(SECcPINBlockErrors + TUTCompressedNumeric::UTCcBadValue);
+    else if (length < SECcMinPINLength || length > SECcMaxPINLength)
       rc = Error(SECcInvalidReceivedPINLength);
     else
       sPin = digits.substr(2, static_cast<size_t>(length));

@@ -64,6 +64,11 @@ class TSECep2Security final {
   static constexpr size_t SECcHashLength256 = 32;
   static constexpr int SECcMinPINLength = 4;
   static constexpr int SECcMaxPINLength = 12;
+  // A PIN block holds 16 digits: control, length and at most 14 PIN digits.
+  static constexpr size_t SECcMaxPINBlockDigits = 14;
+  // Cleaned PAN digits a format-3 PIN block needs when built and when read.
+  static constexpr size_t SECcMinPANDigitsToBuild = 13;
+  static constexpr size_t SECcMinPANDigitsToRead = 12;
   static constexpr uint8_t SECcPaddingChar = 0x80;
   static constexpr size_t SECcMinCryptogrammLength = 41;   // 0x7F, identifier, 16-byte key, secret
   static constexpr size_t SECcCryptogrammLengthOAEP = 49;  // the same with a 24-byte key
@@ -82,8 +87,9 @@ class TSECep2Security final {
   static constexpr int SECcInvalidReceivedSessionKeyLengthPIN = 8;
   static constexpr int SECcInvalidReceiveSessionKeyLength = 9;
   static constexpr int SECcInvalidReceiveStringLength = 10;
-  // Format 3: the cleaned PAN has fewer than 12 digits or a character that
-  // is no decimal digit among the 12 it gives the PIN block.
+  // Format 3: the cleaned PAN has fewer than 13 digits (building) or 12
+  // (reading), or a character that is no decimal digit among the 12 it
+  // gives the PIN block.
   static constexpr int SECcInvalidPANForPINBlock = 12;
   // Mandatory padding expected, but the plaintext does not end in 0x80 and
   // at most seven 0x00 bytes.
@@ -188,9 +194,10 @@ class TSECep2Security final {
 
   // The encrypted PIN block of format 3 (iBlock 3: fill digits random from
   // A-F, XORed with the PAN field) or format 2 (any other iBlock: fill
-  // digits F). Errors: base + 57 for a PIN of more than 15 digits, base + 56
-  // for a PIN character that is no decimal digit, base + 12 for an unusable
-  // PAN (format 3), base + 3 for a key that is not 16 or 24 bytes.
+  // digits F). Errors: base + 57 for a PIN of more than 14 digits, base + 56
+  // for a PIN character that is no decimal digit, base + 12 for a PAN of
+  // fewer than 13 digits or otherwise unusable (format 3), base + 3 for a
+  // key that is not 16 or 24 bytes. No block on an error.
   [[nodiscard]] int SECGenerateEncryptedPINBlock(std::string_view sPin,
                                                  std::string_view sPANorTrack2,
                                                  std::string_view sSessionKeyVariantPIN, int iBlock,
@@ -198,7 +205,7 @@ class TSECep2Security final {
   // The PIN digits of an encrypted block. An empty block gives an empty PIN
   // and 0. Errors: base + 6 for a block that is not 8 bytes, base + 8 for a
   // key that is not 16 or 24 bytes, base + 12 for an unusable PAN (format 3),
-  // base + 7 for a PIN length outside 4-12.
+  // base + 57 for a PIN length above 14, base + 7 for one outside 4-12.
   [[nodiscard]] int SECGenerateDecryptedPIN(std::string_view sEncryptedPinBlock,
                                             std::string_view sPANOrTrack2,
                                             std::string_view sSessionKeyVariantPIN, int iBlock,
@@ -276,6 +283,15 @@ class TSECep2Security final {
                                                   std::string& sSessionKey,
                                                   std::string& sComponentSecret,
                                                   std::string& sDecryptedSessionKeyCryptogramm);
+  // Opens a cryptogram of either layout: the strict OAEP decoding (49 bytes
+  // of data behind it) first, then the strict raw block. Errors as
+  // SECParseSessionKeyCryptogramm; the raw layout's when neither fits.
+  [[nodiscard]] int SECOpenSessionKeyCryptogramm(std::string_view sSessionKeyCryptogramm,
+                                                 std::string_view sPrivateKeyExponent,
+                                                 std::string_view sPrivateKeyModulus,
+                                                 std::string& sSenderID, std::string& sSessionKey,
+                                                 std::string& sComponentSecret,
+                                                 std::string& sDecryptedSessionKeyCryptogramm);
   const std::string& SECSessionKeyCryptogramm() const { return SECsSessionKeyCryptogramm; }
 
   // --- Step trace ---
@@ -293,6 +309,10 @@ class TSECep2Security final {
 
  private:
   int Error(int offset) const { return SECiErrorBase + offset; }
+  // The parts of decrypted cryptogram data of one layout.
+  [[nodiscard]] int ReadCryptogramData(std::string_view data, bool bRSAES_OAEP,
+                                       std::string& sSenderID, std::string& sSessionKey,
+                                       std::string& sComponentSecret) const;
   // A banner of "=" characters and the operation's title.
   static void SECDumpTitle(TSECMemo* aMemo, std::string_view sTitle);
 

@@ -18,6 +18,7 @@ constexpr std::string_view kTrack2Eq = "ep2:Track2EqDat";
 constexpr std::string_view kReceiptPAN = "ep2:StatKeyPANRct";
 constexpr std::string_view kAcqTC = "ep2:AcqTC";
 constexpr std::string_view kSessKeyCryp = "ep2:SessKeyCryp";
+constexpr int kEncodingSecurityHeader = 2;  // the frame's mode with a cryptogram
 
 // Key material that is wiped when it goes out of scope.
 struct TWipedString {
@@ -95,6 +96,10 @@ int TSDCSecurityDecryption::SDCRegisterSecurityItems(int iEncoding,
                                                      std::string_view sMac,
                                                      std::string_view sHash) {
   SDCiEncoding = iEncoding;
+  if (iEncoding == kEncodingSecurityHeader) {
+    SecureWipe(SDCsSessionKey);
+    SDCbSessionKey = false;
+  }
   SDCsSessionKeyCryptogramm = sSessionKeyCryptogramm;
   SDCbSessionKeyCryptogramm = !sSessionKeyCryptogramm.empty();
   SDCsMac = sMac;
@@ -133,9 +138,8 @@ int TSDCSecurityDecryption::SDCVerifyMAC(TSECep2Security& aSCCSecurity, int& iVe
 
 int TSDCSecurityDecryption::SDCDecryptSessionKeyCryptogram(
     TSECep2Security& aSCCSecurity, std::string_view sPrivateKeyExponent,
-    std::string_view sPrivateKeyModulus, bool bRSAES_OAEP, std::string& sComponentID,
-    std::string& sSessionKey, std::string& sComponentSecret,
-    std::string& sDecryptedSessionKeyCryptogramm) {
+    std::string_view sPrivateKeyModulus, std::string& sComponentID, std::string& sSessionKey,
+    std::string& sComponentSecret, std::string& sDecryptedSessionKeyCryptogramm) {
   if (!SDCbSessionKeyCryptogramm) {
     sComponentID.clear();
     sSessionKey.clear();
@@ -143,9 +147,9 @@ int TSDCSecurityDecryption::SDCDecryptSessionKeyCryptogram(
     sDecryptedSessionKeyCryptogramm.clear();
     return Error(SDCcErrorNoSessionKeyCryptogram);
   }
-  const int rc = aSCCSecurity.SECParseSessionKeyCryptogramm(
-      SDCsSessionKeyCryptogramm, sPrivateKeyExponent, sPrivateKeyModulus, bRSAES_OAEP, sComponentID,
-      sSessionKey, sComponentSecret, sDecryptedSessionKeyCryptogramm);
+  const int rc = aSCCSecurity.SECOpenSessionKeyCryptogramm(
+      SDCsSessionKeyCryptogramm, sPrivateKeyExponent, sPrivateKeyModulus, sComponentID, sSessionKey,
+      sComponentSecret, sDecryptedSessionKeyCryptogramm);
   if (rc == 0) SDCSetSessionKey(sSessionKey);
   return rc;
 }
@@ -212,9 +216,12 @@ int TSDCSecurityDecryption::SDCGetEncryptedItem(TSECep2Security& aSCCSecurity, i
     } else {
       sDecryptedValue = plain.s;
     }
-    // A clear PAN or track 2 serves the PIN blocks of later items; a
-    // duplicate is not this call's error.
-    (void)SDCRegisterElement(item.SDCsName, UTHStringToHex(item.SDCsValue), sDecryptedValue);
+    // A clear PAN or track 2 serves the PIN blocks of later items: a b item
+    // gives its bytes as hex text (the digits they pack), a cn item its
+    // digits. A duplicate is not this call's error.
+    const std::string panSource =
+        item.SDCsFormat == "b" ? UTHStringToCompactHex(plain.s) : sDecryptedValue;
+    (void)SDCRegisterElement(item.SDCsName, UTHStringToHex(item.SDCsValue), panSource);
   }
   sName = item.SDCsName;
   sValue = std::move(value);
@@ -312,10 +319,9 @@ int TSDCSecurityDecryption::EntryKey(int i, std::string& sKey) {
   if (!entry->STCSessionKeyIsSet()) {
     TWipedString id, key, secret, data, exponent;
     exponent.s = UTHHexToString(SDCaConfig.CFGGetPrivateKeyExponent());
-    const int rc = SDCaSecurity.SECParseSessionKeyCryptogramm(
+    const int rc = SDCaSecurity.SECOpenSessionKeyCryptogramm(
         entry->STCGetKeyCryptogramm(), exponent.s,
-        UTHHexToString(SDCaConfig.CFGGetPrivateKeyModulus()), SDCaConfig.CFGVersionAbove700(), id.s,
-        key.s, secret.s, data.s);
+        UTHHexToString(SDCaConfig.CFGGetPrivateKeyModulus()), id.s, key.s, secret.s, data.s);
     if (SDCaReport != nullptr) {
       const std::string container = "Container " + std::to_string(i);
       SDCaReport->SDCAddReportLine("");

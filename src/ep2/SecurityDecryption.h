@@ -84,6 +84,8 @@ class TSDCSecurityDecryption final {
   void SDCInit();
 
   // Stores the frame's items; a non-empty cryptogram counts as registered.
+  // A mode-2 frame brings its own session key: the key in use is dropped
+  // until its cryptogram is opened.
   int SDCRegisterSecurityItems(int iEncoding, std::string_view sSessionKeyCryptogramm,
                                std::string_view sMac, std::string_view sHash);
 
@@ -101,16 +103,14 @@ class TSDCSecurityDecryption final {
   // leaves iVerifyResult at -1.
   [[nodiscard]] int SDCVerifyMAC(TSECep2Security& aSCCSecurity, int& iVerifyResult) const;
 
-  // Opens the registered cryptogram with the private key (bytes); on
-  // success its session key becomes the one in use. Base + 2 when none is
-  // registered, else the parser's code.
-  [[nodiscard]] int SDCDecryptSessionKeyCryptogram(TSECep2Security& aSCCSecurity,
-                                                   std::string_view sPrivateKeyExponent,
-                                                   std::string_view sPrivateKeyModulus,
-                                                   bool bRSAES_OAEP, std::string& sComponentID,
-                                                   std::string& sSessionKey,
-                                                   std::string& sComponentSecret,
-                                                   std::string& sDecryptedSessionKeyCryptogramm);
+  // Opens the registered cryptogram with the private key (bytes), whose
+  // layout (OAEP or raw block) it recognises itself; on success its session
+  // key becomes the one in use. Base + 2 when none is registered, else the
+  // parser's code.
+  [[nodiscard]] int SDCDecryptSessionKeyCryptogram(
+      TSECep2Security& aSCCSecurity, std::string_view sPrivateKeyExponent,
+      std::string_view sPrivateKeyModulus, std::string& sComponentID, std::string& sSessionKey,
+      std::string& sComponentSecret, std::string& sDecryptedSessionKeyCryptogramm);
 
   // "ep2:AcqTC" values and "ep2:SessKeyCryp" cryptograms go to the ATC list;
   // every other element becomes an encrypted item (value as bytes).

@@ -286,6 +286,23 @@ int TSECep2Security::SECGenerateSessionKeyCryptogramm(std::string_view sSenderID
   return rc;
 }
 
+// The parts of decrypted cryptogram data of the given layout: 0x7F, the
+// identifier, the key (24 bytes with OAEP, else 16), the secret; OAEP data
+// is exactly 49 bytes, a raw block at least 41.
+int TSECep2Security::ReadCryptogramData(std::string_view data, bool bRSAES_OAEP,
+                                        std::string& sSenderID, std::string& sSessionKey,
+                                        std::string& sComponentSecret) const {
+  const size_t keyLength = bRSAES_OAEP ? SECcKeyLength24 : SECcKeyLength;
+  if (data.size() < SECcMinCryptogrammLength) return Error(SECcInvalidSessionCryptogrammLength);
+  if (static_cast<uint8_t>(data[0]) != kBlockStart ||
+      (bRSAES_OAEP && data.size() != SECcCryptogrammLengthOAEP))
+    return Error(SECcInvalidCryptogrammBlock);
+  sSenderID = data.substr(1, SECcSenderIDLength);
+  sSessionKey = data.substr(1 + SECcSenderIDLength, keyLength);
+  sComponentSecret = data.substr(1 + SECcSenderIDLength + keyLength, SECcComponentSecretLength);
+  return 0;
+}
+
 int TSECep2Security::SECParseSessionKeyCryptogramm(std::string_view sSessionKeyCryptogramm,
                                                    std::string_view sPrivateKeyExponent,
                                                    std::string_view sPrivateKeyModulus,
@@ -314,17 +331,53 @@ int TSECep2Security::SECParseSessionKeyCryptogramm(std::string_view sSessionKeyC
   }
   SECsSessionKeyCryptogramm = data;
   sDecryptedSessionKeyCryptogramm = data;
-  const size_t keyLength = bRSAES_OAEP ? SECcKeyLength24 : SECcKeyLength;
-  if (data.size() < SECcMinCryptogrammLength)
-    rc = Error(SECcInvalidSessionCryptogrammLength);
-  else if (static_cast<uint8_t>(data[0]) != kBlockStart ||
-           (bRSAES_OAEP && data.size() != SECcCryptogrammLengthOAEP))
-    rc = Error(SECcInvalidCryptogrammBlock);
-  if (rc == 0) {
-    sSenderID = data.substr(1, SECcSenderIDLength);
-    sSessionKey = data.substr(1 + SECcSenderIDLength, keyLength);
-    sComponentSecret = data.substr(1 + SECcSenderIDLength + keyLength, SECcComponentSecretLength);
+  rc = ReadCryptogramData(data, bRSAES_OAEP, sSenderID, sSessionKey, sComponentSecret);
+  SecureWipe(data);
+  return rc;
+}
+
+int TSECep2Security::SECOpenSessionKeyCryptogramm(std::string_view sSessionKeyCryptogramm,
+                                                  std::string_view sPrivateKeyExponent,
+                                                  std::string_view sPrivateKeyModulus,
+                                                  std::string& sSenderID, std::string& sSessionKey,
+                                                  std::string& sComponentSecret,
+                                                  std::string& sDecryptedSessionKeyCryptogramm) {
+  sSenderID.clear();
+  sSessionKey.clear();
+  sComponentSecret.clear();
+  sDecryptedSessionKeyCryptogramm.clear();
+  SecureWipe(SECsSessionKeyCryptogramm);
+  // One RSA step gives the whole block; the layouts are then tried on it.
+  std::string block;
+  int rc = SECRSADecryptString(sSessionKeyCryptogramm, sPrivateKeyExponent, sPrivateKeyModulus,
+                               false, block);
+  if (rc != 0) return rc;
+  const std::string_view modulus = Significant(sPrivateKeyModulus);
+  const size_t k = modulus.size();
+  // SECRSADecryptString drops the leading zero byte below a modulus whose
+  // first byte is under 0x80; the OAEP encoding wants it back.
+  std::string em;
+  if (block.size() + 1 == k) em.assign(1, '\0');
+  em += block;
+
+  std::string data, seed;
+  bool oaep = false;
+  if (SECComputeDecodedMessage(nullptr, em, kOAEPHashVariant,
+                               static_cast<int>(std::min<size_t>(k, INT_MAX)), seed, data) == 0 &&
+      data.size() == SECcCryptogrammLengthOAEP && static_cast<uint8_t>(data[0]) == kBlockStart) {
+    oaep = true;
+  } else {
+    // The raw block as the writer makes it: k - 1 bytes below a modulus
+    // whose first byte is under 0x80, else k bytes, starting with 0x7F.
+    SecureWipe(data);
+    data = block;
   }
+  SecureWipe(seed);
+  SecureWipe(em);
+  SecureWipe(block);
+  SECsSessionKeyCryptogramm = data;
+  sDecryptedSessionKeyCryptogramm = data;
+  rc = ReadCryptogramData(data, oaep, sSenderID, sSessionKey, sComponentSecret);
   SecureWipe(data);
   return rc;
 }

@@ -74,6 +74,11 @@ std::shared_ptr<TPLTStreamSocket> TPLTTcpServer::PLTCurrentConnection() const {
   return current_;
 }
 
+void TPLTTcpServer::PLTShutdownConnections() {
+  std::lock_guard lock(mutex_);
+  for (const auto& c : connections_) c->socket->PLTShutdown();
+}
+
 size_t TPLTTcpServer::PLTConnectionCount() const {
   std::lock_guard lock(mutex_);
   size_t n = 0;
@@ -161,12 +166,14 @@ void TPLTTcpServer::RunConnection(TConnection& c) {
     }
   }
   c.socket->PLTShutdown();
-  if (handler) handler->PLTOnDisconnect();
-  handler.reset();
+  // No longer the responder before the handler reports the end, so that
+  // nobody who saw the report still finds it current.
   {
     std::lock_guard lock(mutex_);
     if (current_ == c.socket) current_.reset();
   }
+  if (handler) handler->PLTOnDisconnect();
+  handler.reset();
   c.finished.store(true);
   ended_.PLTSet();
 }

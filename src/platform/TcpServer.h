@@ -33,9 +33,10 @@ class IPLTConnectionHandler {
 
 // A TCP listener with one thread per accepted connection. The newest
 // connection is the current responder, the one a reply goes to; it stops
-// being current when it ends. A connection's thread is joined and its
-// socket released as soon as it ends. At most PLTcMaxConnections are served
-// at once; a connection beyond them is accepted and closed at once.
+// being current when it ends, before its handler hears of the end. A
+// connection's thread is joined and its socket released as soon as it ends.
+// At most PLTcMaxConnections are served at once; a connection beyond them is
+// accepted and closed at once.
 //
 // Threads: configure, activate and deactivate from one thread (the GUI
 // thread), never from a handler. PLTCurrentConnection and the counts may be
@@ -83,6 +84,9 @@ class TPLTTcpServer final {
   std::shared_ptr<TPLTStreamSocket> PLTCurrentConnection() const;
   // Connections whose thread has not ended yet.
   size_t PLTConnectionCount() const;
+  // Shuts every open connection down (their threads end on their own and
+  // are joined as usual); the server keeps listening.
+  void PLTShutdownConnections();
 
  private:
   struct TConnection {

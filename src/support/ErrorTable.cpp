@@ -59,6 +59,9 @@ constexpr Row kGroup1000[] = {
     {10, kStream, "version number must be 1 byte and specification version 2 bytes"},
 };
 
+constexpr int kStreamSecurityFirst = 100;
+constexpr int kStreamSecurityEnd = 300;
+
 constexpr Row kGroup3000[] = {
     {1, "XML parser error: ", ""},
 };
@@ -154,7 +157,12 @@ void TERRErrorTable::ERRGettexts(int code, std::string& mainText, std::string& s
       Lookup(kGroup0, detail, mainText, subText);
       break;
     case 1000:
-      Lookup(kGroup1000, detail, mainText, subText);
+      // The byte stream's own security objects have the base + 100 (hash)
+      // and + 200 (MAC): their codes read as those of the ep2 security.
+      if (detail >= kStreamSecurityFirst && detail < kStreamSecurityEnd)
+        Lookup(kGroup4000, detail % 100, mainText, subText);
+      else
+        Lookup(kGroup1000, detail, mainText, subText);
       break;
     case 3000:
       Lookup(kGroup3000, detail, mainText, subText);

@@ -487,6 +487,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   static constexpr int CEXcErrorFixedValue = 7005;
   static constexpr int CEXcErrorUnexpectedMessage = 7006;
   static constexpr int CEXcErrorLookup = 7022;
+  // AnalyseMessage without a reference structure: no error, Memo3 says so.
+  static constexpr int CEXcNoReference = 1;
 
   // "Parse Message": splits the stream of Memo5 (or, when Memo5 already
   // shows the formatted stream, the stored bytes) into its header items
@@ -495,7 +497,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   // formatted stream, Memo2 the document, Edit3 the message number.
   void Action_ParseMessageExecute();
   // "Analyse Message": compares the received message with the reference
-  // tree; Memo3 gets one line per reference node.
+  // tree; Memo3 gets one line per reference node ("No reference structure
+  // loaded" without one, and "Parse + Analyse" then still verifies the
+  // security header and the MAC).
   void Action_AnalyseMessageExecute();
   // "Decrypt Security": the session key (from the cryptogram or the
   // previous message), the MAC, the encrypted items and the certificates.
@@ -521,6 +525,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   [[nodiscard]] int AnalyseMessage();
   [[nodiscard]] int DecryptSecurity();
   void ReceiveError(int code, const std::string& text);
+  // "Decrypt Security" is enabled once a frame was split and a session key
+  // or a cryptogram is there to use.
+  void RefreshDecryptEnabled();
   void AddMemo4Line(const std::string& line);
   void DisplayElement(const std::string& name, const std::string& value, bool found,
                       bool mandatory, bool fixedDiffers, bool group,
@@ -531,6 +538,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::string memo3_;
   bool analyseEnabled_ = false;
   bool decryptEnabled_ = false;
+  bool frameSplit_ = false;  // the last parse split its frame
   bool receiveBusy_ = false;
   ICEXLogColumns* receiveLogColumns_ = nullptr;
   TCEXPlugInCall receivePlugIn_ = nullptr;

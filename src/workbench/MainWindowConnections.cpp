@@ -413,11 +413,11 @@ void TCEXMainWindow::Action_HangUpExecute() {
     CEXMailBox().THXSetSendState(TTHXMailBox::THXcStateIdle);
     connectionDelayTimer_->CEXStop();
     TPLTTcpServer& server = CEXServer();
-    // The newest connection ends even if its thread has not counted itself
-    // in yet; the signal ends the others and the client thread. The wait is
-    // bounded and sleeps on a condition, it does not poll.
-    if (const std::shared_ptr<TPLTStreamSocket> current = server.PLTCurrentConnection())
-      current->PLTShutdown();
+    // Every server connection ends, even one whose thread has not counted
+    // itself in yet or that is stuck in a write; the signal ends the client
+    // thread. The wait is bounded and sleeps on a condition, it does not
+    // poll.
+    server.PLTShutdownConnections();
     static_cast<void>(CEXThreadSynch().TERTerminateAll());
     CEXTerminateClient();
     std::string reason;

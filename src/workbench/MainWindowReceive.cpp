@@ -23,6 +23,7 @@
 #include "support/CompressedNumeric.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
+#include "support/SecureWipe.h"
 #include "support/StringUnit.h"
 #include "workbench/ElementLookup.h"
 #include "workbench/MainWindow.h"
@@ -35,6 +36,7 @@ namespace kal {
 namespace {
 
 constexpr const char* kFormattedMark = "===";
+constexpr const char* kNoReference = "No reference structure loaded";
 constexpr size_t kHexLineLength = 48;
 
 bool Has(char letter, const TUAXxmlElement& element) {
@@ -82,6 +84,7 @@ int TCEXMainWindow::ParseMessage() {
   memos_[static_cast<size_t>(TCEXMemo::Memo4) - 1].clear();
   analyseEnabled_ = false;
   decryptEnabled_ = false;
+  frameSplit_ = false;
   edits_[static_cast<size_t>(TCEXEdit::Edit3) - 1].clear();
   Changed(CEXpMemos | CEXpEdits | CEXpActions);
   const std::string& memo5 = CEXGetMemo(TCEXMemo::Memo5);
@@ -90,8 +93,10 @@ int TCEXMainWindow::ParseMessage() {
   if (memo5.rfind(kFormattedMark, 0) != 0) CEXaBuf = UTHHexToString(memo5);
 
   TCFGConfig& config = CEXConfiguration();
-  const int senderLength = config.CFGGetSenderIDLength(config.CFGGetSenderIDType());
-  const int ownerLength = config.CFGGetPublicKeyOwnerIDLength(config.CFGGetPublicKeyOwnerIDType());
+  // The frame's id types decide the id lengths; the configured lengths
+  // serve only the types that have no fixed length.
+  const int senderLength = config.CFGGetUserSenderIDLength();
+  const int ownerLength = config.CFGGetUserPublicKeyOwnerIDLength();
   std::string document, version, specVersion, senderID, ownerID, cryptogram, mac, hash;
   int encoding = 0, senderType = 0, ownerType = 0, keyIndex = 0, cryptogramLength = 0;
   int rc = byteStream_->IBSStreamToXMLDoc(CEXaBuf, senderLength, ownerLength, document, version,
@@ -158,11 +163,9 @@ int TCEXMainWindow::ParseMessage() {
   memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = std::move(formatted);
   Changed(CEXpMemos);
 
-  static_cast<void>(
-      securityDecryption_->SDCRegisterSecurityItems(encoding, cryptogram, mac, hash));
-  decryptEnabled_ = securityDecryption_->SDCSessionKeyPresent() ||
-                    securityDecryption_->SDCSessionKeyCryptogrammPresent();
-  Changed(CEXpActions);
+  static_cast<void>(securityDecryption_->SDCRegisterSecurityItems(encoding, cryptogram, mac, hash));
+  frameSplit_ = true;
+  RefreshDecryptEnabled();
 
   std::string errorText, replaced;
   const TCEXPlugInCall plugIn = receivePlugIn_ != nullptr ? receivePlugIn_ : &PLGRunPlugin;
@@ -245,17 +248,31 @@ void TCEXMainWindow::DisplayContainer(const std::string& name, bool found, bool 
   }
 }
 
+void TCEXMainWindow::RefreshDecryptEnabled() {
+  decryptEnabled_ = frameSplit_ && (securityDecryption_->SDCSessionKeyPresent() ||
+                                    securityDecryption_->SDCSessionKeyCryptogrammPresent());
+  Changed(CEXpActions);
+}
+
 int TCEXMainWindow::AnalyseMessage() {
   TXMLMessageTree& tree = *referenceTree_;
   TXMLTreeNode* rootNode = tree.GetFirstNode();
   // A failed parse leaves nothing to analyse (Memo2 then shows the text
   // that failed).
-  if (CEXGetMemo(TCEXMemo::Memo2).empty() || rootNode == nullptr || !analyseEnabled_) return -1;
+  if (CEXGetMemo(TCEXMemo::Memo2).empty() || !analyseEnabled_) return -1;
   memo3_.clear();
   memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1].clear();
   Changed(CEXpMemos);
   const TCOMEp2InMessage reader(0);
   securityDecryption_->SDCInit();
+  if (rootNode == nullptr) {
+    // Nothing to compare with: the security header can still be checked,
+    // only the encrypted items (found through the reference) are not.
+    memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1] = kNoReference;
+    Changed(CEXpMemos);
+    RefreshDecryptEnabled();
+    return CEXcNoReference;
+  }
   // Every link of an earlier analysis goes; a container that is not found
   // now must not lend its children an element of another message.
   tree.XMLClearParserElements();
@@ -386,6 +403,9 @@ int TCEXMainWindow::AnalyseMessage() {
   std::string key;
   static_cast<void>(buildRoad_->CEXGetSessionKey(key));
   if (recording_ != nullptr) recording_->RFLDoRecording(key);
+  SecureWipe(key);
+  // Taking the session key may have set the configured one.
+  RefreshDecryptEnabled();
   return 0;
 }
 
@@ -428,8 +448,7 @@ int TCEXMainWindow::AnalyseSecurityHeader() {
     std::string id, key, secret, opened;
     const int rc = received.SDCDecryptSessionKeyCryptogram(
         *security_, UTHHexToString(config.CFGGetPrivateKeyExponent()),
-        UTHHexToString(config.CFGGetPrivateKeyModulus()), config.CFGVersionAbove700(), id, key,
-        secret, opened);
+        UTHHexToString(config.CFGGetPrivateKeyModulus()), id, key, secret, opened);
     if (rc != 0) {
       AddMemo4Line("Session key cryptogram not found");
       AddMemo4Line(std::to_string(rc));
@@ -544,7 +563,7 @@ void TCEXMainWindow::Action_ParseAndAnalyseExecute() {
   if (receiveBusy_) return;
   const TReceiveBusy busy(receiveBusy_);
   if (ParseMessage() != 0) return;
-  if (AnalyseMessage() != 0) return;
+  if (const int rc = AnalyseMessage(); rc != 0 && rc != CEXcNoReference) return;
   static_cast<void>(DecryptSecurity());
 }
 

@@ -32,6 +32,12 @@ class TKeyWipe {
   std::string& key_;
 };
 
+// Which id has which length, and which length its type needs.
+std::string IdLengthText(const std::string& label, const std::string& id, int type, int needed) {
+  return label + " \"" + id + "\" has " + std::to_string(id.size()) + " characters, its type " +
+         std::to_string(type) + " needs " + std::to_string(needed);
+}
+
 }  // namespace
 
 TCEXMainWindow::TCEXHeaderItems TCEXMainWindow::CEXGetTempHeaderItems() {
@@ -82,11 +88,14 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
     // The received-message security takes the configured key, so the next
     // press uses it, as the error text tells the user.
     CEXSecurityDecryption().SDCSetSessionKey(key);
+    RefreshDecryptEnabled();
     ReportStreamError(rc, "");
     return rc;
   }
-  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac)
+  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) {
     CEXSecurityDecryption().SDCSetSessionKey(key);
+    RefreshDecryptEnabled();
+  }
   const TCEXHeaderItems header = CEXGetTempHeaderItems();
 
   std::string errorText;
@@ -113,15 +122,20 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   }
 
   std::string stream;
+  const int senderLength = config.CFGGetSenderIDLength(header.senderIDType);
+  const int ownerLength = config.CFGGetPublicKeyOwnerIDLength(header.ownerIDType);
   if (rc == 0) {
     rc = CEXByteStream().IBSXMLDocToStream(
-        xml, config.CFGGetSenderIDLength(header.senderIDType),
-        config.CFGGetPublicKeyOwnerIDLength(header.ownerIDType),
-        UTHHexToString(config.CFGGetVersionNumber()), mode,
+        xml, senderLength, ownerLength, UTHHexToString(config.CFGGetVersionNumber()), mode,
         UTHHexToString(config.CFGGetSpecVersionNumber()), static_cast<uint8_t>(header.senderIDType),
         header.senderID, static_cast<uint8_t>(header.ownerIDType), header.ownerID, keyIndex,
         TSECep2Security::SECcSessionKeyVariantMACSend, key, cryptogram, stream);
   }
+  if (rc == CEXcErrorBaseStream + TIBSaEp2ByteStream::IBScErrorIncorrectSenderIdLength)
+    errorText = IdLengthText("Sender ID", header.senderID, header.senderIDType, senderLength);
+  else if (rc == CEXcErrorBaseStream + TIBSaEp2ByteStream::IBScErrorIncorrectPublicKeyOwnerIdLength)
+    errorText =
+        IdLengthText("Public key owner ID", header.ownerID, header.ownerIDType, ownerLength);
   if (rc != 0) {
     ReportStreamError(rc, errorText);
     return rc;

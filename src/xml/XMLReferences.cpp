@@ -19,6 +19,31 @@ struct Expansion {
 };
 thread_local std::vector<Expansion> gExpanding;
 
+// The replacement text `raw` with every declared general entity it refers
+// to put in place, expanded the same way; character, predefined, unparsed
+// and unknown references stay as written, for the one parse that reads
+// them. Retrieve has refused cycles already; the depth bound stays.
+void AppendReplacementText(TVxDeclarations& decls, std::u16string_view raw, int depth,
+                           std::u16string& out) {
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == u'&' && depth < TVxGEntityReference::kMaxEntityDepth) {
+      const std::size_t semi = raw.find(u';', i + 1);
+      const std::u16string_view name = semi == std::u16string_view::npos
+                                           ? std::u16string_view()
+                                           : raw.substr(i + 1, semi - i - 1);
+      std::u16string value;
+      if (IsReferenceName(name) && name[0] != u'#' && !PredefinedEntity(name) &&
+          decls.GetEntityDestType(name) != 'F' && decls.GetEntityDestType(name) != 'D' &&
+          decls.GetEntityValue(name, value)) {
+        AppendReplacementText(decls, value, depth + 1, out);
+        i = semi;
+        continue;
+      }
+    }
+    out.push_back(raw[i]);
+  }
+}
+
 struct ExpansionGuard {
   ExpansionGuard(const TVxDeclarations* decls, std::u16string_view name) {
     gExpanding.push_back({decls, std::u16string(name)});
@@ -137,9 +162,17 @@ std::unique_ptr<TVxXMLNode> TVxGEntityReference::CloneNode() const {
 
 std::unique_ptr<TVxXMLDocument> TVxGEntityReference::ParseReference() const {
   TVxParserContext* parser = FDocument ? FDocument->GetParser() : nullptr;
-  if (!parser) return nullptr;
+  TVxDeclarations* decls = FDocument ? FDocument->GetDeclarations() : nullptr;
+  if (!parser || !decls) return nullptr;
+  // The replacement text as declared, the entities it names put in place:
+  // the resolved value has its references resolved once already, and what
+  // an escaped "&" or "<" left behind must not be read as a reference or
+  // markup a second time.
+  std::u16string raw, text;
+  if (!decls->GetEntityValue(FNodeName, raw)) return nullptr;
+  AppendReplacementText(*decls, raw, 1, text);
   auto doc = std::make_unique<TVxXMLDocument>();
-  parser->ParseFragment(FNodeValue, *doc);
+  parser->ParseFragment(text, *doc);
   return doc;
 }
 

@@ -77,9 +77,11 @@ class TVxGEntityReference : public TVxCustomReference {
   // EVxXMLParserError; so does text beyond the parser's expansion budget.
   bool Retrieve() override;
   std::unique_ptr<TVxXMLNode> CloneNode() const override;
-  // The value parsed as an external parsed entity by the document's parser
-  // into a new document (content under the element "_root"); null when the
-  // document has no parser.
+  // The declared replacement text (not the resolved value), with the
+  // declared entities it names put in place, parsed as an external parsed
+  // entity by the document's parser into a new document (content under the
+  // element "_root"); null when the document has no parser or the entity no
+  // value.
   std::unique_ptr<TVxXMLDocument> ParseReference() const;
 
   static constexpr int kMaxEntityDepth = 40;

@@ -484,9 +484,25 @@ void TVxXMLDocument::Write(std::string& out) const {
   invChars.Clear();
   TVxXMLWriter writer(*this, invChars, FParser ? FParser->FormatedOutput() : true);
   writer.ByteOrderMark();
+  // Only what an XML declaration may hold, in its order and with its
+  // names: version, encoding and a standalone of "yes" or "no". Other
+  // pseudo-attributes the parser tolerated are not written.
   writer.Ascii("<?xml");
-  for (const TVxXMLNode* n = GetFirstNode(); n; n = n->Next())
-    if (n->GetType() == ntAttribute) n->Write(writer, 0);
+  const auto pseudo = [&writer](const char* name, std::u16string_view value) {
+    writer.Ascii(" ");
+    writer.Ascii(name);
+    writer.Ascii(" = \"");
+    writer.AttValue(value);
+    writer.Ascii("\"");
+  };
+  if (const TVxXMLAttr* a = GetAttributeNode(u"version")) pseudo("version", a->GetValue());
+  if (const TVxXMLAttr* a = GetAttributeNode(u"encoding")) pseudo("encoding", a->GetValue());
+  if (const TVxXMLAttr* a = GetAttributeNode(u"standalone")) {
+    if (XMLCompareText(a->GetValue(), u"yes") == 0)
+      pseudo("standalone", u"yes");
+    else if (XMLCompareText(a->GetValue(), u"no") == 0)
+      pseudo("standalone", u"no");
+  }
   writer.Ascii("?>\r\n");
   writer.PrevIsText = false;
   for (const TVxXMLNode* n = GetFirstNode(); n; n = n->Next())

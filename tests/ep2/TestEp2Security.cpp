@@ -209,6 +209,33 @@ TEST_F(Ep2Security, PinBlocksAgainstIndependentClearBlocks) {
   EXPECT_EQ(pin, "123456789012");
 }
 
+TEST_F(Ep2Security, PinBlocksStopAtTheirPinAndPanLengthBounds) {
+  const std::string key = Random(rng, 16);
+  // The block holds at most 14 PIN digits, built and read alike.
+  for (const auto& [pin, rc] :
+       std::vector<std::pair<std::string, int>>{{"12345678901234", 0}, {"123456789012345", 4057}}) {
+    for (int format : {2, 3}) {
+      EXPECT_EQ(sec.SECGenerateEncryptedPINBlock(pin, "5413339000001513", key, format, out), rc)
+          << pin << " format " << format;
+      EXPECT_EQ(out.empty(), rc != 0);
+    }
+  }
+  std::string pin;
+  EXPECT_EQ(
+      sec.SECGenerateDecryptedPIN(Ede(key, FromHex("2F12345678901234"), true), "", key, 2, pin),
+      4057);
+  EXPECT_EQ(pin, "");
+  // A format-3 block is built from 13 cleaned PAN digits and read with 12.
+  for (const auto& [pan, rc] : std::vector<std::pair<std::string, int>>{
+           {"1413339000001F", 0}, {"413339000001FF", 4012}, {"413339000001D2512", 4012}}) {
+    EXPECT_EQ(sec.SECGenerateEncryptedPINBlock("1234", pan, key, 3, out), rc) << pan;
+    EXPECT_EQ(out.empty(), rc != 0);
+  }
+  ASSERT_EQ(sec.SECGenerateEncryptedPINBlock("1234", "1413339000001", key, 3, out), 0);
+  ASSERT_EQ(sec.SECGenerateDecryptedPIN(out, "413339000001", key, 3, pin), 0);
+  EXPECT_EQ(pin, "1234");
+}
+
 TEST_F(Ep2Security, MacStepTrace) {
   const std::string key = FromHex("0123456789ABCDEFFEDCBA9876543210");
   const std::string hash = TSEC::SECGetHash("abc", 2);

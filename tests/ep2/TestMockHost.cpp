@@ -692,8 +692,7 @@ TEST_F(MockHost, MockFramesAreReadByOurStreamAndSecurity) {
     const RsaKey* rsa = c.name == "full16" ? k1024 : c.name == "block1020" ? k1020 : k2048;
     EXPECT_EQ(s.cryptLength, static_cast<int>(rsa->n.size()));
     std::string id, key, secret, data;
-    ASSERT_EQ(sdc->SDCDecryptSessionKeyCryptogram(sec, rsa->d, rsa->n, oaep, id, key, secret, data),
-              0);
+    ASSERT_EQ(sdc->SDCDecryptSessionKeyCryptogram(sec, rsa->d, rsa->n, id, key, secret, data), 0);
     EXPECT_EQ(id, oaep ? "TERM0005" : "000TERM5");
     EXPECT_EQ(key, oaep ? key24 : key16);
     EXPECT_EQ(secret, kSecret);
@@ -901,9 +900,8 @@ TEST_F(MockHost, MockClientRequestIsReadByUsAndChecksOurAnswer) {
   config.above520 = false;  // PIN block format 2
   const auto sdc = Security(s);
   std::string id, opened, secret, data;
-  ASSERT_EQ(
-      sdc->SDCDecryptSessionKeyCryptogram(sec, k1024->d, k1024->n, false, id, opened, secret, data),
-      0);
+  ASSERT_EQ(sdc->SDCDecryptSessionKeyCryptogram(sec, k1024->d, k1024->n, id, opened, secret, data),
+            0);
   EXPECT_EQ(opened, key);
   EXPECT_EQ(id, "TERMINAL");
   EXPECT_EQ(VerifyMac(*sdc), 2);

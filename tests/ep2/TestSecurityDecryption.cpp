@@ -42,8 +42,8 @@ struct RsaKey {
   // filled to the modulus length (RSA without padding), a 24-byte key's data
   // under RSAES-OAEP with SHA-256.
   std::string Cryptogram(const std::string& id, const std::string& key, const std::string& secret,
-                         std::mt19937& rng) const {
-    std::string data = "\x7F" + id + key + secret;
+                         std::mt19937& rng, char start = '\x7F') const {
+    std::string data = start + id + key + secret;
     const bool oaep = key.size() == 24;
     if (!oaep) data += test::RandomBytes(rng, n.size() - data.size());
     EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(pkey, nullptr);
@@ -140,9 +140,9 @@ class SecurityDecryption : public ::testing::Test {
     sdc.SDCInitAll();
     EXPECT_EQ(sdc.SDCRegisterSecurityItems(encoding, crypt, readMac, hash), 0);
   }
-  int Open(bool oaep, std::string& key) {
+  int Open(std::string& key) {
     std::string id, secret, data;
-    return sdc.SDCDecryptSessionKeyCryptogram(sec, Key().d, Key().n, oaep, id, key, secret, data);
+    return sdc.SDCDecryptSessionKeyCryptogram(sec, Key().d, Key().n, id, key, secret, data);
   }
   int Verify() {
     int state = 0;
@@ -164,7 +164,6 @@ TEST_F(SecurityDecryption, MacStatesUnderTheCryptogramsSessionKey) {
     SCOPED_TRACE(keyLength);
     const std::string key = test::RandomBytes(rng, keyLength), other = test::RandomBytes(rng, 16);
     const std::string cryptogram = Key().Cryptogram("TERMINAL", key, secret, rng);
-    const bool oaep = keyLength == 24;
     for (const auto& [mac, state] :
          std::vector<std::pair<std::string, int>>{{test::FrameMacRef(key, 1, xml, true), 2},
                                                   {test::FrameMacRef(key, 2, xml, true), 3},
@@ -173,20 +172,24 @@ TEST_F(SecurityDecryption, MacStatesUnderTheCryptogramsSessionKey) {
       Receive(2, cryptogram, mac);
       EXPECT_FALSE(sdc.SDCSessionKeyPresent());
       std::string opened;
-      ASSERT_EQ(Open(oaep, opened), 0);
+      ASSERT_EQ(Open(opened), 0);
       EXPECT_EQ(opened, key);
       EXPECT_EQ(sdc.SDCGetSessionKey(), key);
       EXPECT_EQ(Verify(), state);
     }
+    // Data that does not start with 0x7F fits neither layout, and the frame
+    // leaves no key behind.
+    Receive(2, Key().Cryptogram("TERMINAL", key, secret, rng, '\x7E'),
+            test::FrameMacRef(key, 1, xml, true));
     std::string wrong;
-    EXPECT_EQ(Open(!oaep, wrong), oaep ? 4016 : 4015);
-    EXPECT_EQ(sdc.SDCGetSessionKey(), key);  // unchanged by a failure
+    EXPECT_EQ(Open(wrong), 4016);
+    EXPECT_FALSE(sdc.SDCSessionKeyPresent());
   }
   // Mode 1: the key of the previous message.
   const std::string key = test::RandomBytes(rng, 16);
   Receive(1, "", test::FrameMacRef(key, 2, xml, true));
   std::string none = "x";
-  EXPECT_EQ(Open(false, none), 5002);
+  EXPECT_EQ(Open(none), 5002);
   EXPECT_EQ(none, "");
   EXPECT_EQ(Verify(), 4002);  // no session key yet
   sdc.SDCSetSessionKey(key);
@@ -267,6 +270,15 @@ TEST_F(SecurityDecryption, ElementsEncryptedWithOpenSslDecryptToTheirValues) {
   EXPECT_EQ(sdc.SDCGetEncryptedItem(sec, 4, name, value, format, decrypted, found), 4010);
   EXPECT_TRUE(found);
   EXPECT_EQ(name + value + format + decrypted, "");
+
+  // A b-typed track gives the PIN block behind it the digits its bytes
+  // pack, as hex text.
+  sdc.SDCInit();
+  sdc.SDCAddEncryptedItem("ep2:Track2Dat", encTrack2, "b", "E");
+  sdc.SDCAddEncryptedItem("ep2:EncPIN", PinBlockRef(key, "1234", 3), "b", "E");
+  ASSERT_EQ(sdc.SDCGetEncryptedItem(sec, 0, name, value, format, decrypted, found), 0);
+  ASSERT_EQ(sdc.SDCGetEncryptedItem(sec, 1, name, value, format, decrypted, found), 0);
+  EXPECT_EQ(decrypted, "1234");
 }
 
 TEST_F(SecurityDecryption, EachItemUsesTheKeyOfItsATCEntry) {
@@ -295,7 +307,7 @@ TEST_F(SecurityDecryption, EachItemUsesTheKeyOfItsATCEntry) {
   EXPECT_EQ(decrypted, kPAN);
   ASSERT_EQ(sdc.SDCGetEncryptedItem(sec, 1, name, value, format, decrypted, found), 0);
   EXPECT_EQ(decrypted, "4111111111111111");
-  EXPECT_EQ(sdc.SDCGetEncryptedItem(sec, 2, name, value, format, decrypted, found), 4015);
+  EXPECT_EQ(sdc.SDCGetEncryptedItem(sec, 2, name, value, format, decrypted, found), 4016);
   // Behind the last entry the session key in use applies, which the items
   // before did not change.
   ASSERT_EQ(sdc.SDCGetEncryptedItem(sec, 3, name, value, format, decrypted, found), 0);

@@ -81,6 +81,12 @@ class SessionKeyCryptogram : public ::testing::Test {
     p.rc = sec.SECParseSessionKeyCryptogramm(c, k.d, k.n, oaep, p.id, p.key, p.secret, p.data);
     return p;
   }
+  // Opened with the layout recognised from the data.
+  Parsed Open(std::string_view c, const RsaKey& k) {
+    Parsed p;
+    p.rc = sec.SECOpenSessionKeyCryptogramm(c, k.d, k.n, p.id, p.key, p.secret, p.data);
+    return p;
+  }
   // The 49 data bytes of a 24-byte key cryptogram.
   std::string Data(std::string_view id, std::string_view key, std::string_view secret) {
     return "\x7F" + std::string(id) + std::string(key) + std::string(secret);
@@ -175,6 +181,9 @@ TEST_F(SessionKeyCryptogram, OpenSslDecryptsOurCryptograms) {
     EXPECT_EQ(p.id + p.key + p.secret, "NAL-0001" + key16 + secret);
     EXPECT_EQ(p.data, block);
     EXPECT_EQ(sec.SECSessionKeyCryptogramm(), block);
+    p = Open(out, k);
+    ASSERT_EQ(p.rc, 0);
+    EXPECT_EQ(p.id + p.key + p.secret + p.data, "NAL-0001" + key16 + secret + block);
 
     // A 24-byte key: RSAES-OAEP with SHA-256; the identifier is padded.
     ASSERT_EQ(sec.SECGenerateSessionKeyCryptogramm("ID123", key24, secret, k.e, k.n, out), 0);
@@ -185,6 +194,17 @@ TEST_F(SessionKeyCryptogram, OpenSslDecryptsOurCryptograms) {
     EXPECT_EQ(p.id + p.key + p.secret, "000ID123" + key24 + secret);
     // The cryptogram of a 24-byte key is no block of the other form.
     EXPECT_EQ(Parse(out, k, false).rc, 4016);
+    p = Open(out, k);
+    ASSERT_EQ(p.rc, 0);
+    EXPECT_EQ(p.id + p.key + p.secret, "000ID123" + key24 + secret);
+    // OAEP data that starts with another byte than 0x7F is neither layout
+    // (below a modulus of a full first byte, whose raw block cannot start
+    // with the encoding's zero byte).
+    std::string wrongStart = Data("000ID123", key24, secret);
+    wrongStart[0] = '\x7E';
+    if (bits == 2048) {
+      EXPECT_EQ(Open(k.Run(wrongStart, true, true), k).rc, 4016);
+    }
   }
 }
 

@@ -77,5 +77,16 @@ TEST(ErrorTable, RowsOfEachGroup) {
   EXPECT_EQ(Sub(7009), "No key from incoming message available (press again to use default key)");
 }
 
+TEST(ErrorTable, TheByteStreamsSecurityCodesReadAsTheEp2SecurityRows) {
+  for (int offset : {100, 200}) {
+    for (int detail : {4, 18, 57}) {
+      EXPECT_EQ(Main(1000 + offset + detail), Main(4000 + detail)) << offset + detail;
+      EXPECT_EQ(Sub(1000 + offset + detail), Sub(4000 + detail)) << offset + detail;
+    }
+  }
+  EXPECT_EQ(Sub(1204), "invalid session key length variant MAC");
+  EXPECT_EQ(Main(1211), "Error: ");
+}
+
 }  // namespace
 }  // namespace kal

@@ -441,7 +441,7 @@ TEST_F(BuildRoadTest, EncryptedElementsOpenWithOpenSSLUnderTheirVariants) {
   config.CFGSetComponentID("12345678901");
   TXMLTreeNode* root = Root();
   Add(root, "ep2:AppPAN", "cn", "541333900000151", "E");
-  Add(root, "ep2:Track2Dat", "b", "5413339000001513D25121", "E");
+  Add(root, "ep2:Track2Dat", "cn", "5413339000001513D25121", "E");
   Add(root, "ep2:EncPIN", "n", "1234", "E");
   Add(root, "ep2:StatKeyPANRct", "an", "5413XXXX1513", "E");
   Add(root, "ep2:SessKeyCryp", "b", "00", "E");

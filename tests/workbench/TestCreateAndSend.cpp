@@ -174,7 +174,7 @@ class CreateAndSendTest : public ::testing::Test {
     Add(root, "ep2:AcqID", "n", "00000012345", idsFromMessage ? "O" : "");
     Add(root, "ep2:Amount", "n", "1250", "M");
     Add(root, "ep2:AppPAN", "cn", kPAN, "E");
-    Add(root, "ep2:Track2Dat", "b", kTrack2, "E");
+    Add(root, "ep2:Track2Dat", "cn", kTrack2, "E");
     Add(root, "ep2:EncPIN", "n", "1234", "E");
   }
   static std::string ExpectedXml(const std::string& specVersion) {
@@ -380,7 +380,8 @@ TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
   core.CEXConfiguration().CFGSetPublicKeyOwnerID("SHORT");
   core.CEXExecute(TCEXAction::CreateAndSend);
   EXPECT_FALSE(core.CEXGetMemo(TCEXMemo::Memo1).empty());
-  EXPECT_EQ(host_.errors, Lines{"1008 error during generation of data stream"});
+  EXPECT_EQ(host_.errors,
+            Lines{"1008 Public key owner ID \"SHORT\" has 5 characters, its type 1 needs 11"});
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "00 00 00 02 4F 4C");
   EXPECT_EQ(core.CEXSendString(), "");
   EXPECT_FALSE(core.CEXClientSocket().Active());

@@ -312,6 +312,22 @@ TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
   EXPECT_EQ(memo4[4].rfind("MAC = ", 0), 0u);
   EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo5), "Sender"));
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo5), "\nMAC: "));
+
+  // Mode 2: the frame's id types decide the id lengths, whatever types are
+  // configured; the configured lengths serve the types without a fixed one.
+  TCFGConfig& config = core_->CEXConfiguration();
+  config.CFGSetUserSenderIDLength(6);
+  config.CFGSetUserPublicKeyOwnerIDLength(9);
+  Receive(MockFrame("{\"mode\": 2, \"version\": 48, \"xml\": " + test::JsonString(xml) +
+                    ", \"session_key\": \"" + ToHex(kKey) + "\", \"sender_id_type\": 5, " +
+                    "\"sender_id\": \"" + ToHex("TERM05") + "\", \"owner_id_type\": 4, " +
+                    "\"owner_id\": \"" + ToHex("OWNER0001") +
+                    "\", \"public_key\": " + ToolKey().PublicJson() + "}"));
+  core_->CEXExecute(TCEXAction::ParseMessage);
+  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo4), "Sender Identifier = " + ToHex("TERM05")));
+  EXPECT_TRUE(
+      Contains(Memo(TCEXMemo::Memo4), "Public Key Owner Identifier = " + ToHex("OWNER0001")));
 }
 
 TEST_F(ReceiveRoadTest, BrokenFramesAreRefusedWithTheStreamsCodeAndNothingToAnalyse) {

@@ -118,19 +118,20 @@ class ServerRoleTest : public test::CoreOnQueueTest {
     return *core_;
   }
   // A request as a terminal sends it: complete security header with the
-  // session key under the tool's public key, MAC, and the PAN encrypted.
-  static std::string RequestSpec(const std::string& terminal) {
+  // session key under the tool's public key (or, for a cryptogram the tool
+  // cannot open, the mock's), MAC, and the PAN encrypted.
+  static std::string RequestSpec(const std::string& terminal, bool underToolKey = true) {
     const std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ep2:ep2 xmlns:ep2=\"" + kNamespace +
         "\" specversion=\"0630\">\r\n   <ep2:AutReq>\r\n      <ep2:TrmID>" + terminal +
         "</ep2:TrmID>\r\n      <ep2:AppPAN>x</ep2:AppPAN>\r\n   </ep2:AutReq>\r\n</ep2:ep2>\r\n";
-    return "{\"mode\": 2, \"version\": 48, \"xml\": " + test::JsonString(xml) + ", \"session_key\": \"" +
-           kRequestKeyHex + "\", \"mac_variant\": 1, \"sender_id_type\": 3, \"sender_id\": \"" +
-           ToHex(terminal) +
+    return "{\"mode\": 2, \"version\": 48, \"xml\": " + test::JsonString(xml) +
+           ", \"session_key\": \"" + kRequestKeyHex +
+           "\", \"mac_variant\": 1, \"sender_id_type\": 3, \"sender_id\": \"" + ToHex(terminal) +
            "\", \"owner_id_type\": 0, \"owner_id\": \"0102030405060708090A0B\", \"key_index\": "
            "1, \"public_key\": " +
-           toolKey->PublicJson() + ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
-           "\"}]}";
+           (underToolKey ? toolKey : mockKey)->PublicJson() +
+           ", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN + "\"}]}";
   }
   // What the mock demands of the tool's answer to it.
   static std::string AnswerExpectation(const std::string& terminal,
@@ -159,10 +160,11 @@ class ServerRoleTest : public test::CoreOnQueueTest {
         dir_.file("result" + tag + ".json")});
   }
   // The frame of a request, made by the mock without a connection.
-  std::string RequestFrame(const std::string& terminal) {
+  std::string RequestFrame(const std::string& terminal, bool underToolKey = true) {
     int status = -1;
     const std::string out = test::RunMockEp2Host(
-        {"build", "--spec", JsonFile("build" + terminal + ".json", RequestSpec(terminal)), "--out",
+        {"build", "--spec",
+         JsonFile("build" + terminal + ".json", RequestSpec(terminal, underToolKey)), "--out",
          dir_.file(terminal + ".bin")},
         &status);
     EXPECT_EQ(status, 0) << out;
@@ -434,6 +436,11 @@ TEST_F(ServerRoleTest, HangUpWhileAnAnswerIsWrittenEndsItAndTheListenerServesOn)
   Pump([] { return false; }, 300ms);
   ASSERT_EQ(mailBox.THXGetSendState(), TTHXMailBox::THXcStateSendRequest);
   ASSERT_EQ(core.CEXThreadSynch().TERThreadCount(), 1);
+  // A newer client makes the stuck connection an older one, which Hang Up
+  // ends as well.
+  test::ConnectionPeer newer(std::to_string(port), {"e"});
+  ASSERT_EQ(newer.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 2u; }));
 
   const auto before = Clock::now();
   core.CEXExecute(TCEXAction::HangUp);
@@ -441,6 +448,7 @@ TEST_F(ServerRoleTest, HangUpWhileAnAnswerIsWrittenEndsItAndTheListenerServesOn)
   EXPECT_LT(Clock::now() - before, TTERThreadSynch::TERcTerminateWait);
   EXPECT_EQ(core.CEXThreadSynch().TERThreadCount(), 0);
   EXPECT_EQ(mailBox.THXGetSendState(), TTHXMailBox::THXcStateIdle);
+  EXPECT_EQ(newer.Line(Pumping()), "eof");
   ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
   EXPECT_TRUE(core.CEXServer().PLTActive());
   Pump([] { return false; }, 200ms);
@@ -454,6 +462,39 @@ TEST_F(ServerRoleTest, HangUpWhileAnAnswerIsWrittenEndsItAndTheListenerServesOn)
   Answer("LATER002");
   ExpectPassed(Finish(*next));
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+}
+
+TEST_F(ServerRoleTest, ARequestWhoseCryptogramDoesNotOpenLeavesNoKeyToAnswerUnder) {
+  const int port = test::FreeLoopbackPort();
+  TCEXMainWindow& core = Start(ServerIni(port));
+  ReferenceForRequests();
+  core.CEXConfiguration().CFGSetSessionKeyFromInMessage(1);
+  // A first request opens, and its key is in use.
+  const std::string good = RequestFrame("GOOD0001");
+  test::ConnectionPeer first(std::to_string(port), {"s:" + ToHex(good), "e"});
+  ASSERT_EQ(first.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(good); }));
+  AnalyseRequest("GOOD0001");
+
+  // The next request's cryptogram is under another public key.
+  const std::string bad = RequestFrame("BADKEY02", false);
+  test::ConnectionPeer second(std::to_string(port), {"s:" + ToHex(bad), "e"});
+  ASSERT_EQ(second.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(bad); }));
+  core.CEXExecute(TCEXAction::ParseAndAnalyse);
+  ASSERT_FALSE(host_.errors.empty());
+  host_.errors.clear();
+
+  // Its answer is not framed under the first request's key.
+  core.RadioGroup1Click(1);
+  TXMLMessageTree& source = core.CEXSourceTree();
+  TXMLTreeNode* root = Add(source, nullptr, "ep2:AutRsp", "c");
+  Add(source, root, "ep2:RspCode", "an", "00");
+  core.CEXExecute(TCEXAction::CreateXMLDoc);
+  core.CEXExecute(TCEXAction::CreateDataStream);
+  ASSERT_EQ(host_.errors.size(), 1u);
+  EXPECT_EQ(host_.errors[0].rfind("7009 ", 0), 0u) << host_.errors[0];
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "");
 }
 
 }  // namespace

@@ -257,5 +257,21 @@ TEST(XMLParser, EntityValuesWithMarkupBecomeNodes) {
                     "Illegal occurence of \"</\"");
 }
 
+TEST(XMLParser, EscapedTextInAnEntityWithMarkupIsReadOnceAndWrittenBackAsRead) {
+  // "&amp;e;" is the text "&e;" and "&lt;c/&gt;" the text "<c/>", not a
+  // second reference or an element.
+  const std::string xml =
+      "<!DOCTYPE r [<!ENTITY e \"i<b/>\"><!ENTITY f \"&e;&&amp;e;s\">"
+      "<!ENTITY g \"<d/>&lt;c/&gt;\">]><r>&f;x&g;</r>";
+  TVxXMLParser parser;
+  const auto doc = Parse(xml, parser);
+  const std::string tree = Dump(doc->GetDocumentElement());
+  EXPECT_EQ(tree, "r{\"i\" b{} \"&&e;sx\" d{} \"<c/>\"}");
+  std::string written;
+  doc->Write(written);
+  TVxXMLParser again;
+  EXPECT_EQ(Dump(Parse(written, again)->GetDocumentElement()), tree) << written;
+}
+
 }  // namespace
 }  // namespace kal

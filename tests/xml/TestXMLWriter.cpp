@@ -67,6 +67,30 @@ TEST(XMLWriter, GoldenSample) {
   EXPECT_EQ(stream.str(), f.Out());
 }
 
+TEST(XMLWriter, TheDeclarationHoldsOnlyVersionEncodingAndAValidStandalone) {
+  struct Row {
+    std::vector<std::pair<std::u16string, std::u16string>> attributes;  // set in this order
+    std::string declaration;
+  };
+  const Row rows[] = {
+      {{{u"standalone", u"no"}, {u"foo", u"bar"}, {u"encoding", u"UTF-8"}},
+       "<?xml version = \"1.0\" encoding = \"UTF-8\" standalone = \"no\"?>"},
+      {{{u"standalone", u"maybe"}}, "<?xml version = \"1.0\"?>"},
+      {{{u"STANDALONE", u"YES"}}, "<?xml version = \"1.0\" standalone = \"yes\"?>"},
+  };
+  for (const Row& row : rows) {
+    Fixture f;
+    for (const auto& [name, value] : row.attributes) f.doc.SetAttribute(name, value);
+    const std::string out = f.Out();
+    EXPECT_EQ(out.substr(0, out.find("\r\n")), row.declaration);
+    // Another XML reader takes it.
+    xmlDocPtr parsed = xmlReadMemory(out.data(), static_cast<int>(out.size()), nullptr, nullptr,
+                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    EXPECT_NE(parsed, nullptr) << out;
+    xmlFreeDoc(parsed);
+  }
+}
+
 TEST(XMLWriter, Layout) {
   Fixture f;
   Child(f.root, u"E")->SetAttribute(u"a", u"1");
