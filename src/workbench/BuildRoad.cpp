@@ -20,6 +20,7 @@
 #include "support/HexUtilities.h"
 #include "support/SecureWipe.h"
 #include "support/StringUnit.h"
+#include "workbench/BusyCursor.h"
 #include "workbench/CounterLists.h"
 #include "workbench/ElementCommands.h"
 #include "workbench/ElementLookup.h"
@@ -358,6 +359,7 @@ void TCEXBuildRoad::Action_CreateXMLDocExecute() {
   TXMLMessageTree& tree = main_.CEXSourceTree();
   if (busy_ || tree.GetFirstNode() == nullptr) return;
   const TBusy busy(busy_);
+  const TCEXBusyCursor busyCursor(main_.CEXCursor());
   main_.CEXSetMemo(TCEXMemo::Memo1, "");
   CEXInitTempHeaderItems();
   recording_.RFLReset();

@@ -10,6 +10,7 @@ namespace kal {
 
 class ICEXLogColumns;
 class TALUAliasList;
+class TCEXCursorState;
 class TCFGConfig;
 class TCTPClientSocketPPP;
 class TTCPCommParams;
@@ -22,6 +23,7 @@ class ISECRandomSource;
 class TTDBDebug;
 class TUACEditElement;
 class TXMLMessageTree;
+class TXMLTreeNode;
 
 // The memos of the main window.
 enum class TCEXMemo : int {
@@ -38,6 +40,7 @@ enum class TCEXEdit : int {
   Edit1 = 1,  // numeric input
   Edit2,      // line of the selected source node
   Edit3,      // numeric input
+  Edit5 = 5,  // caret line of Memo2
   Edit6 = 6,  // "Send time"
   Edit7,      // "Receive time"
   Edit8,      // "Receive time"
@@ -91,6 +94,18 @@ class ICEXMainServices : public ICEXErrorHandOff {
   virtual void CEXStateChanged(uint32_t parts) = 0;
   // The main window's bounds.
   virtual TCEXGeometry CEXWindowBounds() = 0;
+  // The selected source-tree node; null: none.
+  virtual TXMLTreeNode* CEXSelectedSourceNode() const = 0;
+  // Windows that follow the selection of the source tree. A listener is
+  // told of every change while it is visible; it unsubscribes before it
+  // goes.
+  virtual void CEXSubscribeSourceSelection(ICEXSourceSelectionListener& listener) = 0;
+  virtual void CEXUnsubscribeSourceSelection(ICEXSourceSelectionListener& listener) = 0;
+  // The busy cursor, which a road shows through a TCEXBusyCursor
+  // (BusyCursor.h) while it works.
+  virtual TCEXCursorState& CEXCursor() = 0;
+  // Opens a window of the program through the form.
+  virtual TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) = 0;
 
   // Roads.
   virtual void SynchMenuItems() = 0;

@@ -79,6 +79,7 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_AnalyseMessage", "Analyse Message", "", 0},
     {"Action_DecryptSecurity", "Decrypt Security", "", 0},
     {"Action_ParseAndAnalyse", "Parse + Analyse", "", 0},
+    {"Action_EditWindow", "Edit Window...", "", 1},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 
@@ -215,8 +216,12 @@ const TCEXMenuInfo& TCEXMainWindow::CEXMenuInfo(TCEXMenu menu) {
 TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
     : CEXsDirName(std::move(programDir)),
       view_(ports.view),
-      dialogs_(ports.dialogs),
-      errorWindow_(ports.errorWindow),
+      cursor_(ports.cursor),
+      cursorDialogs_(ports.dialogs, cursor_),
+      cursorErrorWindow_(ports.errorWindow, cursor_),
+      dialogs_(cursorDialogs_),
+      errorWindow_(cursorErrorWindow_),
+      windows_(ports.windows),
       clock_(ports.clock),
       messageFiles_(ports.messageFiles),
       counters_(ports.counters),
@@ -411,6 +416,9 @@ void TCEXMainWindow::FormActivate() {
 
 void TCEXMainWindow::AppOnIdle() {
   if (destroyed_) return;
+  // A road that left the busy cursor on (a box it waits for runs this pass)
+  // gives it back here.
+  cursor_.CEXRestore();
   Guarded([&] {
     if (selectedSourceLine_ >= 0) {
       std::string line = "line " + std::to_string(selectedSourceLine_ + 1);
@@ -631,6 +639,10 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::ParseAndAnalyse:
       Guarded([&] { Action_ParseAndAnalyseExecute(); });
       break;
+    case TCEXAction::EditWindow:
+      // The element edit window on the selected node; not modal.
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::EditWindow, false)); });
+      break;
     case TCEXAction::Count:
       break;
   }
@@ -643,6 +655,7 @@ void TCEXMainWindow::Action_ClearAllExecute() {
   sourceTree_->XMLDeleteAll();
   referenceTree_->XMLDeleteAll();
   selectedSourceLine_ = -1;
+  SourceSelectionChanged();
   caption_ = CEXcCaption;
   CEXsFileName.clear();
   // Nothing is left to save.
@@ -653,12 +666,7 @@ void TCEXMainWindow::Action_ClearAllExecute() {
 
 void TCEXMainWindow::CEXElementCommand(TCEXAction action) {
   TXMLMessageTree& tree = *sourceTree_;
-  TXMLTreeNode* selected = nullptr;
-  if (selectedSourceLine_ >= 0) {
-    selected = tree.GetFirstNode();
-    for (int i = 0; i < selectedSourceLine_ && selected != nullptr; ++i)
-      selected = selected->GetNext();
-  }
+  TXMLTreeNode* selected = CEXSelectedSourceNode();
   TXMLTreeNode* select = selected;
   bool changed = false;
   switch (action) {
@@ -684,11 +692,13 @@ void TCEXMainWindow::CEXElementCommand(TCEXAction action) {
       changed = true;
       break;
     }
-    case TCEXAction::GotoParent:
+    case TCEXAction::GotoParent: {
       if (selected == nullptr) return;
+      const TCEXBusyCursor busy(cursor_);
       select = CEXGotoParent(selected);
       if (select == nullptr) return;
       break;
+    }
     default:
       return;
   }
@@ -702,6 +712,61 @@ void TCEXMainWindow::CEXElementCommand(TCEXAction action) {
   }
   if (changed) CEXbHasChanged = true;
   Changed(CEXpSourceTree);
+  SourceSelectionChanged();
+}
+
+TXMLTreeNode* TCEXMainWindow::CEXSelectedSourceNode() const {
+  if (selectedSourceLine_ < 0) return nullptr;
+  TXMLTreeNode* node = sourceTree_->GetFirstNode();
+  for (int i = 0; i < selectedSourceLine_ && node != nullptr; ++i) node = node->GetNext();
+  return node;
+}
+
+void TCEXMainWindow::CEXSetSelectedSourceLine(int index) {
+  selectedSourceLine_ = index;
+  SourceSelectionChanged();
+}
+
+void TCEXMainWindow::CEXSubscribeSourceSelection(ICEXSourceSelectionListener& listener) {
+  if (std::find(selectionListeners_.begin(), selectionListeners_.end(), &listener) ==
+      selectionListeners_.end())
+    selectionListeners_.push_back(&listener);
+}
+
+void TCEXMainWindow::CEXUnsubscribeSourceSelection(ICEXSourceSelectionListener& listener) {
+  std::erase(selectionListeners_, &listener);
+}
+
+void TCEXMainWindow::SourceSelectionChanged() {
+  TXMLTreeNode* node = CEXSelectedSourceNode();
+  // A listener may unsubscribe itself or another while it is told.
+  const std::vector<ICEXSourceSelectionListener*> listeners = selectionListeners_;
+  for (ICEXSourceSelectionListener* listener : listeners) {
+    if (std::find(selectionListeners_.begin(), selectionListeners_.end(), listener) ==
+        selectionListeners_.end())
+      continue;
+    if (listener->CEXListenerVisible()) listener->CEXSourceSelectionChanged(node);
+  }
+}
+
+TCEXModalResult TCEXMainWindow::CEXOpenWindow(TCEXWindow window, bool modal) {
+  if (windows_ == nullptr) return TCEXModalResult::None;
+  // The window opens under the default cursor.
+  cursor_.CEXRestore();
+  return windows_->CEXOpenWindow(window, modal);
+}
+
+void TCEXMainWindow::CEXSetMemo2CaretLine(int index) {
+  // The line lies in Memo2's text: an index past its last line (a caret
+  // in the memo's own note behind a cut text) takes the last line.
+  const std::string& text = memos_[static_cast<size_t>(TCEXMemo::Memo2) - 1];
+  int lines = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    if (text[i] == '\n' || text[i] == '\r') ++lines;
+  }
+  const int line = std::clamp(index, 0, lines - 1) + 1;
+  CEXSetEdit(TCEXEdit::Edit5, "line " + std::to_string(line));
 }
 
 void TCEXMainWindow::Action_LoadConfigurationExecute() {
@@ -911,7 +976,12 @@ void TCEXMainWindow::CEXLoadConfiguration(const std::string& fileName) {
 }
 
 void TCEXMainWindow::WriteConfiguration(const std::string& fileName) {
-  if (const int rc = shared_->config->CFGWriteIniFile(fileName); rc != 0)
+  int rc;
+  {
+    const TCEXBusyCursor busy(cursor_);
+    rc = shared_->config->CFGWriteIniFile(fileName);
+  }
+  if (rc != 0)
     CEXShowMessage("Can not write configuration file " + ConfigPath(fileName) + ": " +
                    PLTSystemErrorText(rc));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "workbench/BuildRoad.h"
+#include "workbench/BusyCursor.h"
 #include "workbench/LogPorts.h"
 #include "workbench/MainServices.h"
 #include "workbench/MainWindowPorts.h"
@@ -68,6 +69,7 @@ enum class TCEXAction : int {
   AnalyseMessage,       // Action_AnalyseMessageExecute
   DecryptSecurity,      // Action_DecryptSecurityExecute
   ParseAndAnalyse,      // Action_ParseAndAnalyseExecute
+  EditWindow,           // Action_EditWindowExecute
   Count
 };
 
@@ -138,6 +140,10 @@ class TCEXMainWindow final : public ICEXMainServices {
     ICEXRecordingList* recording = nullptr;
     // The plug-in call of outgoing documents; null: PLGRunPlugin.
     TCEXPlugInCall plugIn = nullptr;
+    // The mouse cursor; null: none shown.
+    ICEXCursor* cursor = nullptr;
+    // The windows the commands open; null: none (opening does nothing).
+    ICEXWindows* windows = nullptr;
   };
 
   // `programDir` ends with "/". Builds the shared objects; the form calls
@@ -223,8 +229,14 @@ class TCEXMainWindow final : public ICEXMainServices {
   bool CEXParseMessageEnabled() const { return parseMessageEnabled_; }
   const TCEXGeometry& CEXGeometry() const { return geometry_; }
   // Absolute index of the selected source node in tree order; -1: none.
-  void CEXSetSelectedSourceLine(int index) { selectedSourceLine_ = index; }
+  // The form reports every change of the selection; the windows that
+  // follow it are told.
+  void CEXSetSelectedSourceLine(int index);
   int CEXSelectedSourceLine() const { return selectedSourceLine_; }
+  // The caret moved in Memo2 (a click or key release there): Edit5 shows
+  // its line, counted from 1 over Memo2's text. `index` is the line's
+  // index from 0 in what the memo shows, which starts with that text.
+  void CEXSetMemo2CaretLine(int index);
   // Whether the source tree has the input focus (the element commands
   // work on it only then).
   void CEXSetSourceTreeFocused(bool focused) { sourceTreeFocused_ = focused; }
@@ -264,6 +276,11 @@ class TCEXMainWindow final : public ICEXMainServices {
   const std::string& CEXGetFileName() const override { return CEXsFileName; }
   void CEXStateChanged(uint32_t parts) override { view_.CEXChanged(parts); }
   TCEXGeometry CEXWindowBounds() override { return view_.CEXGetGeometry(); }
+  TXMLTreeNode* CEXSelectedSourceNode() const override;
+  void CEXSubscribeSourceSelection(ICEXSourceSelectionListener& listener) override;
+  void CEXUnsubscribeSourceSelection(ICEXSourceSelectionListener& listener) override;
+  TCEXCursorState& CEXCursor() override { return cursor_; }
+  TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
   void SynchMenuItems() override;
   void CEXLoadConfiguration(const std::string& fileName) override;
   bool CEXTerminateThreads() override;
@@ -300,12 +317,21 @@ class TCEXMainWindow final : public ICEXMainServices {
   void OnResponseTimeout();
   void OnStatusClear();
   void OnHangUpTimeout();
+  // Tells the visible windows that follow the source tree's selection.
+  void SourceSelectionChanged();
 
   std::string CEXsDirName;
   std::string CEXsHelpFileName;
   ICEXView& view_;
+  // The busy cursor; every dialog, message box and error window the core
+  // shows puts the default cursor back first.
+  TCEXCursorState cursor_;
+  TCEXCursorDialogs cursorDialogs_;
+  TCEXCursorErrorWindow cursorErrorWindow_;
   ICEXDialogs& dialogs_;
   IERRErrorWindow& errorWindow_;
+  ICEXWindows* windows_;
+  std::vector<ICEXSourceSelectionListener*> selectionListeners_;
   ICEXClock& clock_;
   ICEXMessageFiles& messageFiles_;
   ICEXCounterLists& counters_;

@@ -409,6 +409,8 @@ void TCEXMainWindow::Action_ClearReceivedExecute() {
 void TCEXMainWindow::Action_HangUpExecute() {
   if (destroyed_) return;
   Shielded(dialogs_, [&] {
+    // Ended before a failure is shown.
+    const TCEXBusyCursor busy(cursor_);
     CEXTrace().TDBAddString(0, 0, kClassName, "Action_HangUpExecute 1");
     CEXMailBox().THXSetSendState(TTHXMailBox::THXcStateIdle);
     connectionDelayTimer_->CEXStop();

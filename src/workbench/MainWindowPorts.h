@@ -2,8 +2,8 @@
 
 // The small interfaces through which the main window's core reaches the
 // outside: the form that shows it, dialogs and message boxes, timers, the
-// clock. The Qt layer implements them; tests fake
-// them.
+// clock, the mouse cursor and the other windows. The Qt layer implements
+// them; tests fake them.
 
 #include <chrono>
 #include <cstdint>
@@ -12,6 +12,8 @@
 #include <string>
 
 namespace kal {
+
+class TXMLTreeNode;
 
 // Parts of the main window's state; the core names what changed so that the
 // form updates only those widgets.
@@ -104,6 +106,45 @@ class TCEXSystemClock final : public ICEXClock {
  public:
   std::chrono::steady_clock::time_point CEXNow() override;
   void CEXSleep(std::chrono::milliseconds duration) override;
+};
+
+// The mouse cursor over the program's windows. Roads reach it through
+// TCEXBusyCursor (BusyCursor.h), never directly.
+class ICEXCursor {
+ public:
+  virtual ~ICEXCursor() = default;
+  // The busy (hour-glass) cursor on, and the default cursor back. Each call
+  // sets the state; calls do not nest.
+  virtual void CEXSetBusyCursor() = 0;
+  virtual void CEXSetDefaultCursor() = 0;
+};
+
+// The windows the core's commands open. Each window adds its id here and
+// its part to the form's implementation.
+enum class TCEXWindow : int {
+  EditWindow,  // "Edit Window": the element edit window, not modal
+};
+
+// How a modal window was left; a window shown without waiting, or one that
+// does not exist yet, gives None.
+enum class TCEXModalResult { None, OK, Cancel };
+
+class ICEXWindows {
+ public:
+  virtual ~ICEXWindows() = default;
+  // Shows the window; `modal`: waits until it closes and returns how.
+  virtual TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) = 0;
+};
+
+// A window that follows the selection of the source tree (the element edit
+// window, the security-item window). It is told only while it is visible.
+class ICEXSourceSelectionListener {
+ public:
+  virtual ~ICEXSourceSelectionListener() = default;
+  virtual bool CEXListenerVisible() const = 0;
+  // The selected node, null when none is selected. Valid until the next
+  // change of the source tree.
+  virtual void CEXSourceSelectionChanged(TXMLTreeNode* node) = 0;
 };
 
 }  // namespace kal

@@ -45,6 +45,10 @@ QString Q(const std::string& text) {
 // megabytes would stall the widget); the core keeps the whole text.
 constexpr size_t kMemoDisplayLimit = 64 * 1024;
 
+// A memo that cannot be edited still has a caret the keys move.
+constexpr Qt::TextInteractionFlags kReadOnlyMemo =
+    Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
+
 // What a memo shows of a text: the whole text, or its start (cut at a
 // character boundary) and how much is not shown.
 QString MemoDisplayText(const std::string& text) {
@@ -143,7 +147,9 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .messageFiles = *parts.messageFiles,
                              .counters = *parts.counters,
                              .login = *parts.login,
-                             .sequenceWindow = parts.sequenceWindow});
+                             .sequenceWindow = parts.sequenceWindow,
+                             .cursor = this,
+                             .windows = parts.windows != nullptr ? parts.windows : this});
 
   if (messageFiles != nullptr) messageFiles->CEXAttach(*core_);
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
@@ -166,6 +172,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
 TForm1::~TForm1() {
   core_->FormDestroy();
   core_.reset();
+  CEXSetDefaultCursor();
 }
 
 void TForm1::BuildControls() {
@@ -184,7 +191,7 @@ void TForm1::BuildControls() {
       core_->CEXSetMemo(memo, shownMemos_[i]);
     });
   }
-  for (int n : {1, 2, 3, 6, 7, 8}) {
+  for (int n : {1, 2, 3, 5, 6, 7, 8}) {
     QLineEdit* edit = new QLineEdit;
     edit->setObjectName(QString("Edit%1").arg(n));
     edits_[n - 1] = edit;
@@ -197,9 +204,10 @@ void TForm1::BuildControls() {
   // The displays the program fills are read-only and look it.
   for (QPlainTextEdit* memo : {memos_[1], memos_[2], memos_[3], memos_[4]}) {
     memo->setReadOnly(true);
+    memo->setTextInteractionFlags(kReadOnlyMemo);
     memo->setBackgroundRole(QPalette::Button);
   }
-  for (int n : {2, 6, 7, 8}) {
+  for (int n : {2, 5, 6, 7, 8}) {
     edits_[n - 1]->setReadOnly(true);
     edits_[n - 1]->setBackgroundRole(QPalette::Button);
   }
@@ -229,6 +237,15 @@ void TForm1::BuildControls() {
             }
             core_->CEXSetSelectedSourceLine(line);
           });
+  // A double click runs "Edit Window..." on the node it selected.
+  connect(XMLMessageTree1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+    if (item == nullptr) return;
+    if (XMLMessageTree1->currentItem() != item) XMLMessageTree1->setCurrentItem(item);
+    core_->CEXSetSourceTreeFocused(XMLMessageTree1->hasFocus());
+    core_->CEXExecute(TCEXAction::EditWindow);
+  });
+  memos_[1]->installEventFilter(this);
+  memos_[1]->viewport()->installEventFilter(this);
 
   auto* send = new QWidget;
   auto* sendLayout = new QVBoxLayout(send);
@@ -274,7 +291,8 @@ void TForm1::BuildControls() {
   receivedLayout->addWidget(Captioned("Received Message: Reference Structure", XMLMessageTree2), 2);
   receivedLayout->addWidget(Captioned("Received Message: Message Content", memos_[2]), 2);
   receivedLayout->addWidget(Captioned("Received Message: Header and Security Items", memos_[3]), 1);
-  receivedLayout->addWidget(Captioned("Received Message: XML Document", memos_[1]), 1);
+  receivedLayout->addWidget(
+      Captioned("Received Message: XML Document", memos_[1], edits_[4]), 1);
   // The receive road's steps, beside the received stream.
   auto* receiveButtons = new QWidget;
   auto* receiveButtonsLayout = new QHBoxLayout(receiveButtons);
@@ -331,6 +349,8 @@ void TForm1::BuildMenus() {
   file->addAction(CEXActionObject(TCEXAction::Logout));
   file->addAction(CEXActionObject(TCEXAction::Exit));
   QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
+  edit->addAction(CEXActionObject(TCEXAction::EditWindow));
+  edit->addSeparator();
   for (TCEXAction a : {TCEXAction::CutItem, TCEXAction::CopyItem, TCEXAction::InsertItem,
                        TCEXAction::InsertAsChild, TCEXAction::DeleteItem, TCEXAction::GotoParent})
     edit->addAction(CEXActionObject(a));
@@ -402,11 +422,12 @@ void TForm1::CEXChanged(uint32_t parts) {
       // received-message memos never can.
       const bool editable = i == 0 || i == 5;
       memos_[i]->setReadOnly(!editable || text.size() > kMemoDisplayLimit);
+      if (memos_[i]->isReadOnly()) memos_[i]->setTextInteractionFlags(kReadOnlyMemo);
       memos_[i]->setPlainText(MemoDisplayText(text));
     }
   }
   if (parts & CEXpEdits) {
-    for (int n : {1, 2, 3, 6, 7, 8}) {
+    for (int n : {1, 2, 3, 5, 6, 7, 8}) {
       const QString text = Q(core.CEXGetEdit(static_cast<TCEXEdit>(n)));
       if (edits_[n - 1]->text() != text) edits_[n - 1]->setText(text);
     }
@@ -507,7 +528,42 @@ void TForm1::ERRSetErrorMessage(int code, const std::string& text) {
     core_->CEXShowMessage(std::to_string(code) + " " + text);
 }
 
+void TForm1::CEXSetBusyCursor() {
+  if (busyCursor_) return;
+  busyCursor_ = true;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TForm1::CEXSetDefaultCursor() {
+  if (!busyCursor_) return;
+  busyCursor_ = false;
+  QApplication::restoreOverrideCursor();
+}
+
+TCEXModalResult TForm1::CEXOpenWindow(TCEXWindow, bool) {
+  return TCEXModalResult::None;
+}
+
 // ------------------------------------------------------------------ events
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (core_ && (watched == memos_[1] || watched == memos_[1]->viewport())) {
+    const QEvent::Type type = event->type();
+    // The press before the release has placed the caret.
+    if (type == QEvent::MouseButtonRelease || type == QEvent::KeyRelease) ReportMemo2CaretLine();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::ReportMemo2CaretLine() {
+  if (!core_) return;
+  int line = memos_[1]->textCursor().blockNumber();
+  // Behind a cut text the memo's last line is its own note, not the text's.
+  if (core_->CEXGetMemo(TCEXMemo::Memo2).size() > kMemoDisplayLimit &&
+      line == memos_[1]->document()->blockCount() - 1)
+    line = std::max(line - 1, 0);
+  core_->CEXSetMemo2CaretLine(line);
+}
 
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);

@@ -30,7 +30,11 @@ class TXMLMessageTreeView;
 
 // The main window. It shows the state of its core (TCEXMainWindow) and hands
 // the user's actions and the window's events to it.
-class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow {
+class TForm1 final : public QMainWindow,
+                     public ICEXView,
+                     public IERRErrorWindow,
+                     public ICEXCursor,
+                     public ICEXWindows {
   Q_OBJECT
 
  public:
@@ -46,6 +50,8 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
     ICEXCounterLists* counters = nullptr;
     ICEXLogin* login = nullptr;
     ICEXSequenceWindow* sequenceWindow = nullptr;
+    // The windows the core's commands open; null: the form's own.
+    ICEXWindows* windows = nullptr;
   };
 
   explicit TForm1(TParts parts, QWidget* parent = nullptr);
@@ -74,12 +80,21 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   void ERRSetError(int code, const std::string& detail) override;
   void ERRSetErrorMessage(int code, const std::string& text) override;
 
+  // ICEXCursor: the hour-glass as the application's override cursor.
+  void CEXSetBusyCursor() override;
+  void CEXSetDefaultCursor() override;
+
+  // ICEXWindows: no window of the core's commands exists yet.
+  TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
+
  signals:
   // The window closed: the program ends, whatever else is open.
   void mainWindowClosed();
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // Clicks and key releases in Memo2 move Edit5's line.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -90,6 +105,7 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   void ShowRecentFiles();
   void ShowTree(TXMLMessageTreeView* widget, TXMLMessageTree& tree);
   void ApplyGeometry();
+  void ReportMemo2CaretLine();
 
   std::vector<std::string> args_;
   std::unique_ptr<TCEXQtDialogs> qtDialogs_;
@@ -110,7 +126,7 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   TXMLMessageTreeView* XMLMessageTree2;
   std::array<QPlainTextEdit*, 6> memos_{};
   std::array<std::string, 6> shownMemos_;  // what each memo shows, to skip unchanged ones
-  std::array<QLineEdit*, 8> edits_{};      // Edit1 .. Edit8; Edit4 and Edit5 do not exist
+  std::array<QLineEdit*, 8> edits_{};      // Edit1 .. Edit8; Edit4 does not exist
   QGroupBox* RadioGroup1;
   QGroupBox* RadioGroup2;
   QButtonGroup* securityHeader_;
@@ -130,6 +146,7 @@ class TForm1 final : public QMainWindow, public ICEXView, public IERRErrorWindow
   bool shown_ = false;
   bool terminating_ = false;  // CEXTerminate: close without questions
   bool updating_ = false;
+  bool busyCursor_ = false;  // the hour-glass is on the override stack
 };
 
 }  // namespace kal
