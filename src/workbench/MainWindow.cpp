@@ -1154,6 +1154,15 @@ void TCEXMainWindow::ERRSetErrorMessage(int code, const std::string& text) {
 }
 
 void TCEXMainWindow::CEXShowMessage(const std::string& text) {
+  switch (runNotice_.CEXNotice(text)) {
+    case TCEXRunNotice::TResult::Shown:
+      CEXTrace().TDBSimpleAddString(text);
+      return;
+    case TCEXRunNotice::TResult::Repeated:
+      return;
+    case TCEXRunNotice::TResult::Off:
+      break;
+  }
   dialogs_.CEXShowMessage(text);
 }
 

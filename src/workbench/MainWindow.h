@@ -14,6 +14,7 @@
 #include "workbench/MainServices.h"
 #include "workbench/MainWindowPorts.h"
 #include "workbench/PosterGate.h"
+#include "workbench/RunNotice.h"
 #include "workbench/WorkbenchPorts.h"
 
 namespace kal {
@@ -294,7 +295,10 @@ class TCEXMainWindow final : public ICEXMainServices {
   // there is none, and the caller shows the error itself.
   bool CEXLogError(int errorId, const std::string& errorText, bool groupValue) override;
   void ERRSetErrorMessage(int code, const std::string& text) override;
+  // While a run has the notice on, texts go there (and to the trace)
+  // instead of a message box.
   void CEXShowMessage(const std::string& text) override;
+  TCEXRunNotice& CEXRunNotice() { return runNotice_; }
 
  private:
   // The objects worker threads may touch. They are freed only when every
@@ -350,6 +354,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::unique_ptr<TXMLMessageTree> sourceTree_;
   std::unique_ptr<TXMLMessageTree> referenceTree_;
   TCEXNoRecordingList noRecording_;
+  TCEXRunNotice runNotice_;
   // Declared after the trees: the road clears the links of the source tree
   // when it goes.
   std::unique_ptr<TCEXBuildRoad> buildRoad_;
