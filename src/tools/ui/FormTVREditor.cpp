@@ -272,6 +272,7 @@ void TFormTVREditor::BuildScriptCommandsPage() {
   commandGrid_->SetFixedCols(1);
   commandGrid_->SetMinRows(kCommandGridMinRows);
   commandGrid_->SetCell(1, 0, "Command");
+  commandGrid_->setColumnWidth(0, 24);
   static const char* const captions[TRowEditGrid::CommandCount] = {
       "Cut command(s)",    "Copy command(s)",  "Paste Command(s)",
       "Delete Command(s)", "Insert empty row", "Append empty row"};
@@ -378,8 +379,12 @@ int TFormTVREditor::Execute(const QString& value) {
   SetValueText(value);
   Label6_->setText(EMVPageCaption(ActivePage()));
   DecodePage();
-  WidenCommandColumn();
   return exec();
+}
+
+void TFormTVREditor::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  WidenCommandColumn();
 }
 
 QString TFormTVREditor::Value() const { return Edit1_->text(); }

@@ -66,6 +66,10 @@ class TFormTVREditor final : public QDialog, public IEDFEmvEditor {
 
   void reject() override;
 
+ protected:
+  // Activation: the command column takes the grid's width.
+  void showEvent(QShowEvent* event) override;
+
  private:
   class TDecodeScope;
 
