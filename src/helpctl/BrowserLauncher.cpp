@@ -117,9 +117,16 @@ std::string HLPFindDesktopEntry(const std::string& desktopId) {
     if (colon > pos) dirs.push_back(list.substr(pos, colon - pos));
     pos = colon + 1;
   }
+  // "vendor-app.desktop" may also live in the folder "vendor" as "app.desktop".
+  const size_t dash = desktopId.find('-');
   for (const std::string& dir : dirs) {
-    const std::string path = HLPJoinPath(HLPJoinPath(dir, "applications"), desktopId);
+    const std::string apps = HLPJoinPath(dir, "applications");
+    const std::string path = HLPJoinPath(apps, desktopId);
     if (IsRegularFile(path)) return path;
+    if (dash != std::string::npos) {
+      const std::string nested = HLPJoinPath(HLPJoinPath(apps, desktopId.substr(0, dash)), desktopId.substr(dash + 1));
+      if (IsRegularFile(nested)) return nested;
+    }
   }
   return {};
 }

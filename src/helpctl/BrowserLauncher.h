@@ -21,7 +21,8 @@ std::vector<std::string> HLPExecArguments(std::string_view exec, const std::stri
 
 // The desktop entry file for a desktop id: looked for in the applications
 // folder of $XDG_DATA_HOME (default ~/.local/share), then of each folder of
-// $XDG_DATA_DIRS (default /usr/local/share:/usr/share). Empty when none.
+// $XDG_DATA_DIRS (default /usr/local/share:/usr/share), as "id" or, for
+// "vendor-app.desktop", as "vendor/app.desktop". Empty when none.
 std::string HLPFindDesktopEntry(const std::string& desktopId);
 
 // The command that opens `file` with its registered program; none when the
