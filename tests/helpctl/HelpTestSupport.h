@@ -5,7 +5,10 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -83,6 +86,31 @@ struct THelpFixture {
   TFixedCursor cursor;
   TRecordingPopups popups;
   THLPHelpEngine engine;
+};
+
+// Sets an environment variable (or removes it for null) for the life of
+// the object.
+class TEnvironment {
+ public:
+  void Set(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~TEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second)
+        ::setenv(it->first.c_str(), it->second->c_str(), 1);
+      else
+        ::unsetenv(it->first.c_str());
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 // Changes the current directory for the life of the object.

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -16,31 +15,6 @@ namespace {
 
 using test::ReadFile;
 using test::THelpFixture;
-
-// Sets an environment variable (or removes it for null) for the life of
-// the object.
-class TEnvironment {
- public:
-  void Set(const char* name, const char* value) {
-    const char* old = std::getenv(name);
-    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~TEnvironment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second)
-        ::setenv(it->first.c_str(), it->second->c_str(), 1);
-      else
-        ::unsetenv(it->first.c_str());
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 class HelpEngineBrowser : public ::testing::Test {
  protected:
@@ -79,7 +53,7 @@ class HelpEngineBrowser : public ::testing::Test {
   }
 
   THelpFixture f;
-  TEnvironment env;
+  test::TEnvironment env;
   std::string script;
 };
 
