@@ -40,7 +40,10 @@ THLPViewerCommand HLPViewerCommand(const THLPJavaHelpSettings& s, const std::str
 
 bool THLPViewerProcess::HLPRunning() {
   if (pid_ <= 0) return false;
-  const pid_t r = ::waitpid(pid_, nullptr, WNOHANG);
+  pid_t r;
+  do {
+    r = ::waitpid(pid_, nullptr, WNOHANG);
+  } while (r < 0 && errno == EINTR);
   if (r == 0) return true;
   // Ended (and now reaped), or no longer our child.
   if (writeFd_ >= 0) ::close(writeFd_);

@@ -90,6 +90,14 @@ TEST(HelpEngineHtmlHelp, MissingModuleGivesOneMessage) {
       << f.presenter.messages[0];
 }
 
+TEST(HelpEngineHtmlHelp, ViewerModuleBesideTheLibraryOrNamed) {
+  test::TEnvironment env;
+  env.Set(HLPcViewerModuleVariable, nullptr);
+  EXPECT_EQ(HLPDefaultViewerModulePath(), std::string(HLP_BRONTEL_DIR) + "/libbrontelviewer.so");
+  env.Set(HLPcViewerModuleVariable, "/opt/viewer.so");
+  EXPECT_EQ(HLPDefaultViewerModulePath(), "/opt/viewer.so");
+}
+
 TEST(HelpEngineActivePopup, AddressSizeAndRelease) {
   THelpFixture f;
   const std::string map = f.Write("maps/help.map", cMap);

@@ -10,6 +10,7 @@ foreach(src ${helpctl_tests})
   get_filename_component(stem ${src} NAME_WE)
   target_compile_definitions(helpctl_${stem} PRIVATE
     HLP_RECORDING_MODULE="$<TARGET_FILE:helpctl_recording_htmlhelp>"
+    HLP_BRONTEL_DIR="$<TARGET_FILE_DIR:brontel>"
     HLP_STANDIN_VIEWER_SOURCE="${CMAKE_CURRENT_LIST_DIR}/QhCtxHelp.java")
   add_dependencies(helpctl_${stem} helpctl_recording_htmlhelp)
 endforeach()
