@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "common/TestSupport.h"
+#include "ep2/TreePrintReader.h"
 #include "support/PrintLayout.h"
+#include "workbench/MessageTestHelpers.h"
 
 namespace kal {
 namespace {
@@ -80,12 +82,13 @@ TEST_F(SequenceLogTest, EntriesAppendUntilEveryHundredthStartsItsFileAnew) {
 }
 
 TEST_F(SequenceLogTest, DebugEntryAndSummaryGolden) {
-  struct Tree final : IPRSTreeReader {
-    void PRSForEachNode(const std::function<void(int, const std::string&)>& visit) const override {
-      visit(0, "ep2Request");
-      visit(1, "Header");
-    }
-  } tree;
+  // The source tree: every node in tree order, collapsed or not.
+  TXMLMessageTree source;
+  TXMLTreeNode* root = test::AddElement(source, nullptr, "ep2Request", "");
+  test::AddElement(source, test::AddElement(source, root, "Header", ""), "Version", "");
+  test::AddElement(source, root, "Body", "");
+  root->SetExpanded(false);
+  const TXMLTreePrintReader tree(source);
   TSEQLogEntry entry;
   entry.row = 3;
   entry.errorCount = 2;
@@ -110,7 +113,8 @@ TEST_F(SequenceLogTest, DebugEntryAndSummaryGolden) {
             "Client message: req.epm\r\n"
             "Server message: rsp.epm\r\n"
             "\r\n\r\n"
-            "Source Window\r\n=============\r\nep2Request\r\n   Header\r\n\r\n"
+            "Source Window\r\n=============\r\nep2Request\r\n   Header\r\n      Version\r\n"
+            "   Body\r\n\r\n"
             "Send Message: XML Document\r\n==========================\r\n\r\n<a>\r\n</a>\r\n\r\n"
             "Send Message: Data Stream\r\n=========================\r\n00 01\r\n\r\n"
             "Received Message: Reference Structure\r\n"
