@@ -151,8 +151,8 @@ class TestMainForm : public QObject {
     for (QAction* a : Find<QMenu>(form.get(), "Edit1")->actions())
       edit << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(edit,
-             (QStringList{"Cut Item", "Copy Item", "Insert Item", "Insert As Child", "Delete Item",
-                          "Goto parent", "-", "Transfer Input Values", "Import XML Values", "-",
+             (QStringList{"Edit Window...", "-", "Cut Item", "Copy Item", "Insert Item",
+                          "Insert As Child", "Delete Item", "Goto parent", "-", "Transfer Input Values", "Import XML Values", "-",
                           "Clear Reference Structure", "Clear Received Windows", "Clear All"}));
     QStringList parameters;
     for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions()) parameters << a->text();
