@@ -520,12 +520,13 @@ void TVxXMLParser::FileNotFound(TVxXMLNode& sender, const std::string& fileName)
 
 void TVxXMLParser::CountExpansion(std::size_t units) {
   TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
-  owner.expanded_ += units;
-  if (owner.expanded_ > owner.expansionBudget_)
+  // Checked before it is counted: the count never passes the budget.
+  if (units > owner.expansionBudget_ - owner.expanded_)
     throw EVxXMLParserError::CreateWithFileName(
         "Entity expansion exceeds the limit of " + std::to_string(owner.expansionBudget_) +
             " characters.",
         GetFileName(), GetLineNumber());
+  owner.expanded_ += units;
 }
 
 void TVxXMLParser::AddValidationError(const std::string& msg, TVxXMLNode* node) {
