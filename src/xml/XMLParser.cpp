@@ -308,7 +308,7 @@ void TVxXMLParser::ParseElCont() {
         ParsePI();
         break;
       case tkCharData:
-        Emit(ntText, CurToken.Lexeme());
+        EmitText();
         Match(tkCharData);
         break;
       case tkCDStag:
@@ -445,6 +445,18 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
     default:
       return;
   }
+}
+
+// The character data of the current token as a text node of the open
+// element. The text moves from the scanner's slot into the node; a string
+// that holds far more than it needs (room made for the rest of the input)
+// gives the rest back.
+void TVxXMLParser::EmitText() {
+  TVxXMLElement* element = OpenElement();
+  if (!element || IsBlank(CurToken.Lexeme())) return;
+  std::u16string text = TakeLexeme();
+  if (text.capacity() - text.size() > text.size() / 4 + 8) text.shrink_to_fit();
+  element->SetCharData(TVxXMLText::Take(std::move(text), FDoc).release());
 }
 
 void TVxXMLParser::MEmit(std::uint8_t nodeType, std::u16string_view value1,

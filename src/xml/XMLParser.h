@@ -139,6 +139,7 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void ParseEndTag();
   void ParseElCont();
   void ParseCDSec();
+  void EmitText();
   void DeclareEncoding(std::u16string_view name);
   void SetAttribute(TVxXMLElement& element, std::u16string_view name, std::u16string_view value);
   TVxContainer* OpenContainer() const;
