@@ -1,8 +1,11 @@
 // Parsing a document: the same ep2-shaped UTF-8 bytes read by TVxXMLParser
 // and by libxml2's xmlReadMemory (a tree built on both sides), one message
-// of about 4 KB and 256 messages of about 1 MB. Only the parse is timed; the
-// trees are freed with the timer paused on both sides. The ratio is the
-// ratio of documents parsed per second.
+// of about 4 KB and 256 messages of about 1 MB, and a document dense in
+// markup (1 MB of empty sibling elements with two attributes each). Only the
+// parse is timed; the trees are freed with the timer paused on both sides.
+// The ratio is the ratio of documents parsed per second. xml-entity-bomb
+// compares refusals of a billion-laughs document per second (libxml2 with
+// entity substitution, as our parser resolves every reference).
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -13,6 +16,8 @@
 #include <streambuf>
 #include <string>
 
+#include "XmlDocuments.h"
+#include "xml/XMLBase.h"
 #include "xml/XMLDOM.h"
 #include "xml/XMLParser.h"
 #include "xml/XMLStrings.h"
@@ -20,82 +25,27 @@
 namespace {
 
 using namespace kal;
+using namespace kal::bench;
 
-// An istream over bytes in memory, without copying them.
-class MemoryBuf : public std::streambuf {
- public:
-  MemoryBuf(const char* data, std::size_t size) {
-    char* p = const_cast<char*>(data);
-    setg(p, p, p + size);
+// Ten levels of ten references each: 10^9 characters if it were expanded.
+std::string EntityBomb() {
+  std::string out = "<?xml version=\"1.0\"?>\n<!DOCTYPE r [\n<!ENTITY l0 \"ha\">\n";
+  for (int i = 1; i <= 9; ++i) {
+    out += "<!ENTITY l" + std::to_string(i) + " \"";
+    for (int j = 0; j < 10; ++j) out += "&l" + std::to_string(i - 1) + ";";
+    out += "\">\n";
   }
-
- protected:
-  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
-    if (dir != std::ios_base::beg) return pos_type(off_type(-1));
-    return seekpos(pos_type(off), std::ios_base::in);
-  }
-  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
-    if (pos < 0 || pos > egptr() - eback()) return pos_type(off_type(-1));
-    setg(eback(), eback() + pos, egptr());
-    return pos;
-  }
-};
-
-std::u16string U16(std::string_view utf8) {
-  std::u16string out;
-  while (!utf8.empty()) {
-    std::size_t n = 0;
-    out.push_back(static_cast<char16_t>(MBToWideChar(utf8, n)));
-    utf8.remove_prefix(n);
-  }
-  return out;
+  return out + "]>\n<r>&l9;</r>\n";
 }
 
-// messages ep2-like messages under one root, as the message builder writes
-// them: numbers, dates, hex and Base64 data, a merchant name with non-ASCII
-// letters and an ampersand, attributes, CR LF and indentation.
-std::string Document(int messages) {
-  static const std::pair<const char*, const char*> kLeaves[] = {
-      {"ep2:TrmID", "12345678"},
-      {"ep2:TrxSeqCnt", "000042"},
-      {"ep2:TrxDate", "20240131"},
-      {"ep2:TrxTime", "142359"},
-      {"ep2:AmtAuth", "125000"},
-      {"ep2:TrxCurrC", "756"},
-      {"ep2:TrxCurrE", "2"},
-      {"ep2:AID", "A0000000041010"},
-      {"ep2:AppPAN", "5413330089020011"},
-      {"ep2:ExpDate", "2812"},
-      {"ep2:AC", "8F3A11C02B7E94D1"},
-      {"ep2:CryptData", "q83vASNFZ4mrze8BI0VniavN7wEjRWeJq83vASNFZ4k="},
-      {"ep2:MerchName", "Caf\xC3\xA9 M\xC3\xBCller & S\xC3\xB6hne, Z\xC3\xBCrich"},
-      {"ep2:TrxRefNum", "7Q2K9X4M"},
-  };
-  TVxXMLDocument doc;
-  doc.SetEncoding(u"UTF-8");
-  TVxXMLElement* root = doc.SetDocumentElement(new TVxXMLElement(u"ep2:message", &doc));
-  root->SetAttribute(u"xmlns:ep2", u"http://www.eftpos2000.ch");
-  root->SetAttribute(u"version", u"0400");
-  root->SetAttribute(u"sender", u"12345678");
-  for (int m = 0; m < messages; ++m) {
-    auto* msg = root->AppendChild(new TVxXMLElement(u"ep2:TrxRequest", &doc))->AsElement();
-    msg->SetAttribute(u"msgnum", std::u16string(u"3") + static_cast<char16_t>(u'0' + m % 10));
-    TVxXMLElement* group = nullptr;
-    for (int i = 0; i < 70; ++i) {
-      if (i % 7 == 0) group = msg->AppendChild(new TVxXMLElement(u"ep2:Group", &doc))->AsElement();
-      const auto& [tag, value] = kLeaves[i % std::size(kLeaves)];
-      auto* e = group->AppendChild(new TVxXMLElement(U16(tag), &doc))->AsElement();
-      e->SetCharData(new TVxXMLText(U16(value), &doc));
-    }
-  }
-  std::string out;
-  doc.Write(out);
-  return out;
+template <int messages>
+std::string Input() {
+  return messages > 0 ? Document(messages) : DenseDocument();
 }
 
 template <int messages>
 void BM_Ours(benchmark::State& state) {
-  const std::string bytes = Document(messages);
+  const std::string bytes = Input<messages>();
   TVxXMLParser parser;
   // The parser reads the stream from its beginning each time.
   MemoryBuf buf(bytes.data(), bytes.size());
@@ -113,7 +63,7 @@ void BM_Ours(benchmark::State& state) {
 
 template <int messages>
 void BM_Libxml2(benchmark::State& state) {
-  const std::string bytes = Document(messages);
+  const std::string bytes = Input<messages>();
   for (auto _ : state) {
     xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
                                 XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
@@ -125,9 +75,42 @@ void BM_Libxml2(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 
-// One message is about 4 KB; 256 about 1 MB.
+void BM_BombOurs(benchmark::State& state) {
+  const std::string bytes = EntityBomb();
+  TVxXMLParser parser;
+  MemoryBuf buf(bytes.data(), bytes.size());
+  std::istream in(&buf);
+  for (auto _ : state) {
+    std::unique_ptr<TVxXMLDocument> doc;
+    bool refused = false;
+    try {
+      parser.Parse(in, doc);
+    } catch (const EVxXMLParserError&) {
+      refused = true;
+    }
+    if (!refused) state.SkipWithError("the entity bomb was not refused");
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_BombLibxml2(benchmark::State& state) {
+  const std::string bytes = EntityBomb();
+  for (auto _ : state) {
+    xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+                                XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                                    XML_PARSE_NOWARNING);
+    if (doc) {
+      xmlFreeDoc(doc);
+      state.SkipWithError("libxml2 did not refuse the entity bomb");
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// One message is about 4 KB; 256 about 1 MB; 0 stands for the dense document.
 constexpr int kSmall = 1;
 constexpr int kLarge = 256;
+constexpr int kDense = 0;
 
 }  // namespace
 
@@ -135,3 +118,7 @@ BENCHMARK(BM_Ours<kSmall>)->Name("xml-parse-4k/ours");
 BENCHMARK(BM_Libxml2<kSmall>)->Name("xml-parse-4k/ref");
 BENCHMARK(BM_Ours<kLarge>)->Name("xml-parse-1m/ours");
 BENCHMARK(BM_Libxml2<kLarge>)->Name("xml-parse-1m/ref");
+BENCHMARK(BM_Ours<kDense>)->Name("xml-parse-dense-1m/ours");
+BENCHMARK(BM_Libxml2<kDense>)->Name("xml-parse-dense-1m/ref");
+BENCHMARK(BM_BombOurs)->Name("xml-entity-bomb/ours");
+BENCHMARK(BM_BombLibxml2)->Name("xml-entity-bomb/ref");

@@ -114,7 +114,7 @@ struct Reading {
 
 Reading Read(const std::string& input, bool checkLookups) {
   Reading r;
-  TCOMEp2InMessage reader(kBase);
+  TCOMEp2InMessage reader(kBase, true);
   kal::TVxXMLParser parser;
   std::unique_ptr<TVxXMLDocument> doc;
   std::string error;

@@ -130,9 +130,11 @@ int32_t TCOMEp2InMessage::COMParseInMessage(TVxXMLParser& aVxXMLParser,
       }
     }
     doc.WriteMode = TWriteMode::wmStandard;
-    std::string formatted;
-    doc.Write(formatted);
-    aXMLDocString.swap(formatted);
+    if (COMbWriteBack) {
+      std::string formatted;
+      doc.Write(formatted);
+      aXMLDocString.swap(formatted);
+    }
     return 0;
   } catch (const EVxXMLParserError& e) {
     sErrorMessage = "line " + std::to_string(e.LineNumber) + ": " + e.what();

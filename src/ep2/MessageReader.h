@@ -28,15 +28,19 @@ class TCOMEp2InMessage {
   static constexpr int32_t COMcBase64ErrorB = 10;
   static constexpr int32_t COMcBase64ErrorCN = 20;
 
-  explicit TCOMEp2InMessage(int32_t iErrorBase) : COMiErrorBase(iErrorBase) {}
+  // With bWriteBack, a parsed message's text is replaced by the document
+  // written back formatted (what the receive road shows); without it the
+  // text stays as it was and no writing is done.
+  explicit TCOMEp2InMessage(int32_t iErrorBase, bool bWriteBack = false)
+      : COMiErrorBase(iErrorBase), COMbWriteBack(bWriteBack) {}
 
   // Parses aXMLDocString with aVxXMLParser into aVxXMLDocument (created when
   // empty, else cleared and refilled; it stays linked to the parser). On
   // success the result is 0, aXMLElement the first child element of the
   // document element (null when it has none), sMsgName its tag name and
-  // sMsgNum its "msgnum" attribute (both empty without it), and
-  // aXMLDocString is replaced by the document written in the standard
-  // output mode. Any parser or document-model failure gives error base + 1
+  // sMsgNum its "msgnum" attribute (both empty without it), and, for a
+  // reader made with bWriteBack, aXMLDocString is replaced by the document
+  // written in the standard output mode. Any parser or document-model failure gives error base + 1
   // with sErrorMessage "line " + line + ": " + the parser's message (the
   // model's message alone when it has no line); the document then holds
   // what was built before the error.
@@ -108,6 +112,7 @@ class TCOMEp2InMessage {
 
  private:
   int32_t COMiErrorBase;
+  bool COMbWriteBack;
 };
 
 }  // namespace kal

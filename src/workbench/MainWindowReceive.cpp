@@ -182,7 +182,7 @@ int TCEXMainWindow::ParseMessage() {
   CEXsRoot.clear();
   CEXaVxXMLDocument.reset();
   CEXaVxXMLParser = std::make_unique<TVxXMLParser>();
-  const TCOMEp2InMessage reader(CEXcErrorBaseParse);
+  const TCOMEp2InMessage reader(CEXcErrorBaseParse, true);
   std::string text = document, msgNum;
   TVxXMLElement* root = nullptr;
   rc = reader.COMParseInMessage(*CEXaVxXMLParser, CEXaVxXMLDocument, text, CEXsRoot, msgNum, root,

@@ -29,7 +29,19 @@ void TInputBuffer::Init(std::istream& stream) {
   stream_ = &stream;
   stream.clear();
   stream.seekg(0);
-  if (!stream) stream.clear();  // not seekable: read from where it stands
+  streamLeft_ = kUnknownLeft;
+  if (!stream) {
+    stream.clear();  // not seekable: read from where it stands
+  } else if (stream.seekg(0, std::ios::end)) {
+    const std::istream::pos_type size = stream.tellg();
+    if (size != std::istream::pos_type(-1)) streamLeft_ = static_cast<std::size_t>(size);
+    stream.seekg(0);
+  }
+  if (!stream) {
+    stream.clear();
+    streamLeft_ = kUnknownLeft;
+    stream.seekg(0);
+  }
   pos_ = end_ = 0;
   streamDone_ = false;
   pendingLow_ = 0;
@@ -64,10 +76,20 @@ bool TInputBuffer::Refill() {
   stream_->read(reinterpret_cast<char*>(bytes_.get() + keep), static_cast<std::streamsize>(room));
   const std::streamsize got = stream_->gcount();
   if (got > 0) end_ += static_cast<std::size_t>(got);
+  if (streamLeft_ != kUnknownLeft)
+    streamLeft_ -= std::min(streamLeft_, static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
   // istream::read comes back short only at the end of the stream or on an
   // error; either way nothing more will come.
   if (got < static_cast<std::streamsize>(room)) streamDone_ = true;
   return got > 0;
+}
+
+std::size_t TInputBuffer::UnitsLeft() const {
+  if (streamLeft_ == kUnknownLeft) return kUnknownLeft;
+  // Each unit takes at least one byte (two in UTF-16); a surrogate's second
+  // half and the units stepped back over come on top.
+  const std::size_t bytes = end_ - pos_ + streamLeft_;
+  return (wide_ ? bytes / 2 + 1 : bytes) + back_ + 1;
 }
 
 std::size_t TInputBuffer::EnsureBytes(std::size_t k) {

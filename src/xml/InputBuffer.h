@@ -103,6 +103,11 @@ class TInputBuffer {
   // stepping back over a line end goes back a line.
   int GetLineNumber() const { return line_; }
 
+  // At least as many units as are still to be delivered, or kUnknownLeft
+  // when the stream's length cannot be had.
+  static constexpr std::size_t kUnknownLeft = static_cast<std::size_t>(-1);
+  std::size_t UnitsLeft() const;
+
  private:
   // The ring keeps one unit more than can be stepped back over: the one
   // before the oldest, which decides whether an LF there ends a line.
@@ -111,6 +116,16 @@ class TInputBuffer {
   static_assert((kMaxStepBack & (kMaxStepBack - 1)) == 0, "ring size is a power of two");
   // Bytes GetRun scans in one stretch.
   static constexpr std::ptrdiff_t kRunBytes = kMaxStepBack;
+  // A run this long has room made once for the rest of the input, so that a
+  // long text is not copied again and again as its string grows, and its
+  // string never holds twice what it needs.
+  static constexpr std::size_t kLongRun = std::size_t{1} << 16;
+  template <typename String>
+  void MakeRoom(String& out) const {
+    if (out.size() < kLongRun || out.capacity() - out.size() > std::size_t(kRunBytes)) return;
+    const std::size_t left = UnitsLeft();
+    if (left != kUnknownLeft && left > out.capacity() - out.size()) out.reserve(out.size() + left);
+  }
 
   std::size_t EnsureBytes(std::size_t k);
   bool Refill();
@@ -154,6 +169,7 @@ class TInputBuffer {
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool streamDone_ = true;
+  std::size_t streamLeft_ = kUnknownLeft;  // bytes the stream has not handed over
   char16_t pendingLow_ = 0;  // second half of a surrogate pair not yet delivered
 
   // The units delivered since Init, the last of them kept for stepping back:
@@ -174,6 +190,7 @@ char16_t TInputBuffer::GetRun(std::u16string& out, Stop stop, bool lineEnds) {
   const std::size_t next = head_ - back_;
   char16_t prev = next > 0 ? history_[(next - 1) & kHistoryMask] : 0;
   for (;;) {
+    MakeRoom(out);
     if (back_ == 0 && eofReads_ == 0 && pendingLow_ == 0 && plainUTF8_) {
       if (end_ - pos_ < 4) EnsureBytes(4);
       const unsigned char* const begin = bytes_.get() + pos_;

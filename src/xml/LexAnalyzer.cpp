@@ -431,6 +431,18 @@ std::u16string& TLexAnalyzer::NewLexeme() {
   return s;
 }
 
+std::u16string TLexAnalyzer::TakeLexeme() {
+  std::u16string taken;
+  for (std::u16string& slot : Lexemes->slot)
+    if (!slot.empty() && slot.data() == CurToken.LexPtr && slot.size() == CurToken.Length) {
+      taken.swap(slot);
+      break;
+    }
+  if (taken.empty()) taken = CurToken.Lexeme();
+  CurToken.SetValues(CurToken.Token, u"", -1);
+  return taken;
+}
+
 // ---------------------------------------------------------------------------
 // Scanner pieces
 

@@ -267,6 +267,9 @@ class TLexAnalyzer {
   // current token.
   std::u16string& NewLexeme();
   void SetData(int t, const std::u16string& lexeme) { CurToken.SetValues(t, lexeme, -1); }
+  // The current token's lexeme, taken out of its slot without a copy when it
+  // is in one; the token is left with an empty lexeme.
+  std::u16string TakeLexeme();
 
   TInputBuffer* Buffer = nullptr;  // the buffer being read
   std::unique_ptr<TInputBuffer> FirstBuffer;

@@ -456,6 +456,12 @@ TVxXMLText::TVxXMLText(std::u16string_view data, TVxXMLDocument* owner, bool)
   FNodeValue = data;
 }
 
+std::unique_ptr<TVxXMLText> TVxXMLText::Take(std::u16string&& data, TVxXMLDocument* owner) {
+  auto text = std::make_unique<TVxXMLText>(std::u16string_view(), owner, true);
+  text->FNodeValue = std::move(data);
+  return text;
+}
+
 TVxXMLText::TVxXMLText(std::u16string_view data, std::uint8_t nodeType, TVxXMLDocument* owner)
     : TVxCharacterData(u"", nodeType, owner) {
   FNodeValue = data;

@@ -214,6 +214,8 @@ class TVxXMLText : public TVxCharacterData {
   TVxXMLText(std::u16string_view data, TVxXMLDocument* owner);
   // The parser's form: data stored as read (dump is ignored).
   TVxXMLText(std::u16string_view data, TVxXMLDocument* owner, bool dump);
+  // The parser's form for a string it hands over: stored as read, not copied.
+  static std::unique_ptr<TVxXMLText> Take(std::u16string&& data, TVxXMLDocument* owner);
 
   std::unique_ptr<TVxXMLNode> CloneNode() const override;
   // Resolves references, leaving white space as it is. In a text linked

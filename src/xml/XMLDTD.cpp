@@ -27,6 +27,21 @@ void CountExpansion(const TVxXMLDocument* doc, std::size_t units) {
   if (doc && doc->GetParser()) doc->GetParser()->CountExpansion(units);
 }
 
+// The document type of doc forgets the expanded lengths of its entities.
+void EntityChanged(const TVxXMLDocument* doc) {
+  if (auto* docType = doc ? dynamic_cast<TVxDocumentType*>(doc->GetDocumentType()) : nullptr)
+    docType->EntitiesChanged();
+}
+
+// Marks an entity whose expanded length is being worked out.
+constexpr std::size_t kLengthInProgress = kNoExpandedLength - 1;
+
+// Sums lengths, saturating below kLengthInProgress; kNoExpandedLength stays.
+std::size_t AddLength(std::size_t a, std::size_t b) {
+  if (a == kNoExpandedLength || b == kNoExpandedLength) return kNoExpandedLength;
+  return b >= kLengthInProgress - 1 - a ? kLengthInProgress - 1 : a + b;
+}
+
 // A literal in double quotes, or in single quotes when it holds a double
 // quote (a literal never holds both).
 void WriteLiteral(TVxXMLWriter& writer, std::u16string_view s) {
@@ -354,9 +369,15 @@ void TVxNotation::Write(TVxXMLWriter& writer, int l) const {
 TVxCustomEntityDecl::TVxCustomEntityDecl(std::u16string_view name, TVxXMLDocument* owner)
     : TVxExternalNode(name, ntEntity, owner) {}
 
+void TVxCustomEntityDecl::SetInternal(bool internal) {
+  FInternal = internal;
+  EntityChanged(FDocument);
+}
+
 void TVxCustomEntityDecl::SetValue(std::u16string_view value) {
   if (!FInternal)
     EntityValueError(FDocument, "Can not set a value of an external entity.");
+  EntityChanged(FDocument);
   const std::u16string old = std::exchange(FNodeValue, std::u16string(value));
   try {
     Normalize();
@@ -431,6 +452,7 @@ void TVxCustomEntityDecl::Retrieve() {
   CountExpansion(FDocument, bytes.size());
   FNodeValue = DecodeExternalText(bytes, FDocument ? FDocument->GetParser() : nullptr);
   FRetrieved = true;
+  EntityChanged(FDocument);
 }
 
 void TVxCustomEntityDecl::Write(TVxXMLWriter& writer, int l) const {
@@ -510,6 +532,7 @@ void TVxDocumentType::SetNotationDecl(TVxNotation* notation) {
 bool TVxDocumentType::SetEntityDecl(TVxCustomEntityDecl* entityDecl) {
   if (GetEntityDecl(entityDecl->GetName(), entityDecl->IsParameter())) return false;
   FContentList.AppendChild(entityDecl);
+  EntitiesChanged();
   return true;
 }
 
@@ -577,6 +600,81 @@ bool TVxDocumentType::GetEntityValue(std::u16string_view name, std::u16string& v
   if (!decl || decl->IsUnparsed() || !decl->HasValue()) return false;
   value = decl->GetValue();
   return true;
+}
+
+std::size_t TVxDocumentType::GetEntityExpandedLength(std::u16string_view name) {
+  return ExpandedLength(GetEntityDecl(name));
+}
+
+// A walk over the references, without recursion: each entity's length is
+// its text with every reference to an expandable entity replaced by that
+// entity's length. Lengths are kept, so each entity is read once however
+// often it is referenced. An entity met again while its own length is being
+// worked out closes a cycle: it and every entity whose text leads there get
+// kNoExpandedLength.
+std::size_t TVxDocumentType::ExpandedLength(const TVxCustomEntityDecl* entity) {
+  const auto expandable = [](const TVxCustomEntityDecl* e) {
+    return e && e->HasValue() && !static_cast<const TVxGEntityDecl*>(e)->IsUnparsed();
+  };
+  if (!expandable(entity)) return kNoExpandedLength;
+  if (const auto it = FExpandedLengths.find(entity); it != FExpandedLengths.end())
+    return it->second;
+  struct Frame {
+    const TVxCustomEntityDecl* entity;
+    std::size_t at = 0;
+    std::size_t length = 0;
+  };
+  std::vector<Frame> open{{entity}};
+  FExpandedLengths[entity] = kLengthInProgress;
+  std::size_t result = 0;
+  while (!open.empty()) {
+    Frame& f = open.back();
+    const std::u16string& v = f.entity->GetValue();
+    const TVxCustomEntityDecl* next = nullptr;
+    while (!next && f.at < v.size() && f.length != kNoExpandedLength) {
+      const std::size_t i = f.at;
+      if (v[i] != u'&') {
+        f.at = std::min(v.find(u'&', i), v.size());
+        f.length = AddLength(f.length, f.at - i);
+        continue;
+      }
+      const std::size_t semi = v.find(u';', i + 1);
+      if (semi == std::u16string::npos) {
+        f.length = AddLength(f.length, v.size() - i);
+        f.at = v.size();
+        break;
+      }
+      const std::u16string_view refName = std::u16string_view(v).substr(i + 1, semi - i - 1);
+      if (!IsReferenceName(refName)) {
+        f.length = AddLength(f.length, 1);
+        f.at = i + 1;
+        continue;
+      }
+      f.at = semi + 1;
+      const TVxCustomEntityDecl* ref = refName[0] == u'#' ? nullptr : GetEntityDecl(refName);
+      if (!expandable(ref)) {
+        f.length = AddLength(f.length, semi - i + 1);
+      } else if (const auto it = FExpandedLengths.find(ref); it != FExpandedLengths.end()) {
+        f.length = it->second == kLengthInProgress ? kNoExpandedLength
+                                                   : AddLength(f.length, it->second);
+      } else {
+        next = ref;
+      }
+    }
+    if (next) {
+      FExpandedLengths[next] = kLengthInProgress;
+      open.push_back({next});
+      continue;
+    }
+    const std::size_t length = f.length;
+    FExpandedLengths[f.entity] = length;
+    open.pop_back();
+    if (open.empty())
+      result = length;
+    else
+      open.back().length = AddLength(open.back().length, length);
+  }
+  return result;
 }
 
 char TVxDocumentType::GetAttrType(std::u16string_view elementName,

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "xml/XMLDOM.h"
@@ -223,7 +224,7 @@ class TVxCustomEntityDecl : public TVxExternalNode {
  public:
   TVxCustomEntityDecl(std::u16string_view name, TVxXMLDocument* owner);
 
-  void SetInternal(bool internal) { FInternal = internal; }
+  void SetInternal(bool internal);
   bool IsInternal() const { return FInternal; }
   virtual bool IsParameter() const = 0;
   // Stores value and normalises it; an external entity raises
@@ -325,6 +326,10 @@ class TVxDocumentType : public TVxExternalNode, public TVxDeclarations {
   char GetEntityDestType(std::u16string_view name) const override;
   bool GetEntityValue(std::u16string_view name, std::u16string& value) override;
   char GetAttrType(std::u16string_view elementName, std::u16string_view attr) const override;
+  std::size_t GetEntityExpandedLength(std::u16string_view name) override;
+  // Forgets the expanded lengths worked out so far: an entity was declared
+  // or its value changed.
+  void EntitiesChanged() { FExpandedLengths.clear(); }
 
   void Write(TVxXMLWriter& writer, int l) const override;
 
@@ -333,6 +338,10 @@ class TVxDocumentType : public TVxExternalNode, public TVxDeclarations {
 
  private:
   TVxXMLNode* FindDecl(std::uint8_t type, std::u16string_view name) const;
+  std::size_t ExpandedLength(const TVxCustomEntityDecl* entity);
+
+  // The expanded length of every general entity worked out so far.
+  std::unordered_map<const TVxCustomEntityDecl*, std::size_t> FExpandedLengths;
 
   TVxNodeList FContentList;
   TVxXMLNode* FInternalLast = nullptr;  // last node of the internal subset

@@ -308,7 +308,7 @@ void TVxXMLParser::ParseElCont() {
         ParsePI();
         break;
       case tkCharData:
-        Emit(ntText, CurToken.Lexeme());
+        EmitText();
         Match(tkCharData);
         break;
       case tkCDStag:
@@ -447,6 +447,18 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
   }
 }
 
+// The character data of the current token as a text node of the open
+// element. The text moves from the scanner's slot into the node; a string
+// that holds far more than it needs (room made for the rest of the input)
+// gives the rest back.
+void TVxXMLParser::EmitText() {
+  TVxXMLElement* element = OpenElement();
+  if (!element || IsBlank(CurToken.Lexeme())) return;
+  std::u16string text = TakeLexeme();
+  if (text.capacity() - text.size() > text.size() / 4 + 8) text.shrink_to_fit();
+  element->SetCharData(TVxXMLText::Take(std::move(text), FDoc).release());
+}
+
 void TVxXMLParser::MEmit(std::uint8_t nodeType, std::u16string_view value1,
                          std::u16string_view value2) {
   if (nodeType == ntAttribute) {
@@ -520,12 +532,13 @@ void TVxXMLParser::FileNotFound(TVxXMLNode& sender, const std::string& fileName)
 
 void TVxXMLParser::CountExpansion(std::size_t units) {
   TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
-  owner.expanded_ += units;
-  if (owner.expanded_ > owner.expansionBudget_)
+  // Checked before it is counted: the count never passes the budget.
+  if (units > owner.expansionBudget_ - owner.expanded_)
     throw EVxXMLParserError::CreateWithFileName(
         "Entity expansion exceeds the limit of " + std::to_string(owner.expansionBudget_) +
             " characters.",
         GetFileName(), GetLineNumber());
+  owner.expanded_ += units;
 }
 
 void TVxXMLParser::AddValidationError(const std::string& msg, TVxXMLNode* node) {

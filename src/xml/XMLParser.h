@@ -80,6 +80,10 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   // Entity replacement text and external content a parse may produce: at
   // least this many units, or ten times the input's size when that is more.
   static constexpr std::size_t kMinExpansionBudget = 10'000'000;
+  // The units of replacement text and external content the last parse
+  // counted against its budget (never more than the budget): an entity's
+  // whole expanded length is counted before it is expanded.
+  std::size_t ExpandedCharacters() const { return expanded_; }
 
   // Called when an external DTD or entity cannot be read (sender, the name
   // last tried).
@@ -135,6 +139,7 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void ParseEndTag();
   void ParseElCont();
   void ParseCDSec();
+  void EmitText();
   void DeclareEncoding(std::u16string_view name);
   void SetAttribute(TVxXMLElement& element, std::u16string_view name, std::u16string_view value);
   TVxContainer* OpenContainer() const;

@@ -16,6 +16,9 @@ namespace {
 struct Expansion {
   const TVxDeclarations* decls;
   std::u16string name;
+  // The expansion's whole length has been counted against the parser's
+  // budget already, by this level or one around it.
+  bool counted;
 };
 thread_local std::vector<Expansion> gExpanding;
 
@@ -45,8 +48,8 @@ void AppendReplacementText(TVxDeclarations& decls, std::u16string_view raw, int 
 }
 
 struct ExpansionGuard {
-  ExpansionGuard(const TVxDeclarations* decls, std::u16string_view name) {
-    gExpanding.push_back({decls, std::u16string(name)});
+  ExpansionGuard(const TVxDeclarations* decls, std::u16string_view name, bool counted) {
+    gExpanding.push_back({decls, std::u16string(name), counted});
   }
   ~ExpansionGuard() { gExpanding.pop_back(); }
   ExpansionGuard(const ExpansionGuard&) = delete;
@@ -117,6 +120,10 @@ void AppendCodePoint(std::u16string& out, char32_t c) {
   out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
 }
 
+std::size_t TVxDeclarations::GetEntityExpandedLength(std::u16string_view) {
+  return kNoExpandedLength;
+}
+
 TVxCustomReference::TVxCustomReference(std::u16string_view name, TVxXMLDocument* owner)
     : TVxXMLNode(name, ntReference, owner), FDestType('F') {
   if (!name.empty() && name[0] == u'#') {
@@ -146,8 +153,16 @@ bool TVxGEntityReference::Retrieve() {
   if (gExpanding.size() >= static_cast<std::size_t>(kMaxEntityDepth))
     ExpansionError(FDocument,
                    "Entities are nested deeper than " + std::to_string(kMaxEntityDepth) + " levels.");
-  if (TVxParserContext* parser = FDocument->GetParser()) parser->CountExpansion(value.size());
-  const ExpansionGuard guard(decls, FNodeName);
+  // The whole expansion is counted before any of it is made, so a reference
+  // whose text would pass the budget fails at once. Only an entity whose
+  // length is unknown in advance counts its text level by level.
+  bool counted = !gExpanding.empty() && gExpanding.back().counted;
+  if (TVxParserContext* parser = FDocument->GetParser(); parser && !counted) {
+    const std::size_t length = decls->GetEntityExpandedLength(FNodeName);
+    counted = length != kNoExpandedLength;
+    parser->CountExpansion(counted ? length : value.size());
+  }
+  const ExpansionGuard guard(decls, FNodeName, counted);
   FNodeValue = std::move(value);
   Normalize();
   return true;

@@ -6,6 +6,7 @@
 // which the document type implements; a document without one knows only the
 // five predefined entities and character references.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,10 +29,18 @@ class TVxDeclarations {
   // The declared type of attribute attr of element elementName, ':' (CDATA)
   // when it is not declared.
   virtual char GetAttrType(std::u16string_view elementName, std::u16string_view attr) const = 0;
+  // An upper bound of the length of the full expansion of the general entity
+  // name: its value with every reference to a declared entity replaced by
+  // that entity's expanded length, every other reference counted as written.
+  // kNoExpandedLength when it cannot be known in advance (the entity is not
+  // declared, or its references lead into a cycle, which expanding reports).
+  virtual std::size_t GetEntityExpandedLength(std::u16string_view name);
 
  protected:
   ~TVxDeclarations() = default;
 };
+
+inline constexpr std::size_t kNoExpandedLength = static_cast<std::size_t>(-1);
 
 // Returned by CharReferenceValue for a body that gives no character.
 inline constexpr char32_t kNoCharacter = 0xFFFFFFFF;

@@ -20,7 +20,7 @@ class MessageReader : public ::testing::Test {
     return reader.COMParseInMessage(parser, doc, text, name, num, msg, error);
   }
 
-  TCOMEp2InMessage reader{3000};
+  TCOMEp2InMessage reader{3000, true};
   TVxXMLParser parser;
   std::unique_ptr<TVxXMLDocument> doc;
   std::string text, name, num, error, value;
@@ -59,6 +59,13 @@ TEST_F(MessageReader, ParseFindsTheMessageAndFormatsTheText) {
   ASSERT_EQ(Parse("<only>text</only>"), 0);  // no child element
   EXPECT_EQ(name, "");
   EXPECT_EQ(msg, nullptr);
+
+  // A reader not asked for the write-back leaves the text as received.
+  const TCOMEp2InMessage plain(3000);
+  text = kMessage;
+  ASSERT_EQ(plain.COMParseInMessage(parser, doc, text, name, num, msg, error), 0);
+  EXPECT_EQ(text, kMessage);
+  EXPECT_EQ(name, "ep2:Req");
 }
 
 TEST_F(MessageReader, ParseErrorsGiveBasePlusOneWithTheLine) {

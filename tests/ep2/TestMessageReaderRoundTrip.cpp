@@ -210,7 +210,7 @@ TEST(MessageRoundTrip, EveryFormatReadsBackExactly) {
     const std::string xml = Build(m);
     ASSERT_TRUE(WellFormed(xml)) << xml;
 
-    TCOMEp2InMessage reader(3000);
+    TCOMEp2InMessage reader(3000, true);
     TVxXMLParser parser;
     std::unique_ptr<TVxXMLDocument> doc;
     std::string text = xml, name, num, error;
