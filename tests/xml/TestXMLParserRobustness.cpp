@@ -18,7 +18,9 @@ namespace kal {
 namespace {
 
 constexpr int kFiles = 3445;
-constexpr auto kTimeLimit = std::chrono::seconds(5);
+// A bound for a parse that hangs, not a speed: the sanitizers on a fully
+// loaded machine take many times the usual time.
+constexpr auto kTimeLimit = std::chrono::seconds(60);
 
 // Any reference node in the document.
 bool HasReference(const TVxXMLDocument& doc) {
@@ -45,6 +47,13 @@ bool DeclarationAsXmlAllows(const TVxXMLDocument& doc) {
     if (name != u"version" && name != u"encoding" && name != u"standalone") return false;
   }
   return true;
+}
+
+// The document's nodes behind its declaration's pseudo-attributes, of which
+// the writer keeps only version, encoding and a standalone of yes or no.
+const TVxXMLNode* AfterDeclaration(const TVxXMLNode* n) {
+  while (n && n->GetType() == ntAttribute) n = n->Next();
+  return n;
 }
 
 // Type, name and value of every node, in order.
@@ -101,7 +110,11 @@ TEST(XMLParserRobustness, EverySuiteFileParsesWritesAndReparses) {
     again.SetRetrieveInternetURI(false);
     const test::Parsed second = test::ParseBytes(again, out);
     ASSERT_NE(second.doc, nullptr) << file << ": " << second.error << "\n" << out;
-    ExpectEqualTrees(first.doc->GetFirstNode(), second.doc->GetFirstNode(), file);
+    ExpectEqualTrees(AfterDeclaration(first.doc->GetFirstNode()),
+                     AfterDeclaration(second.doc->GetFirstNode()), file);
+    for (const char16_t* name : {u"version", u"encoding"})
+      EXPECT_EQ(first.doc->GetAttribute(name), second.doc->GetAttribute(name)) << file;
+    EXPECT_EQ(first.doc->GetStandalone(), second.doc->GetStandalone()) << file;
     EXPECT_EQ(first.doc->GetEncoding(), second.doc->GetEncoding()) << file;
     if (HasFatalFailure()) return;
   }
