@@ -11,6 +11,7 @@ namespace kal {
 namespace {
 
 // FIPS 46-3 tables (bit positions counted from 1 at the most significant bit).
+// clang-format off
 constexpr uint8_t kPC1[56] = {57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18,
                               10, 2,  59, 51, 43, 35, 27, 19, 11, 3,  60, 52, 44, 36,
                               63, 55, 47, 39, 31, 23, 15, 7,  62, 54, 46, 38, 30, 22,
@@ -57,6 +58,7 @@ constexpr uint8_t kS[8][64] = {
       7, 11,  4,  1,  9, 12, 14,  2,  0,  6, 10, 13, 15,  3,  5,  8,
       2,  1, 14,  7,  4, 10,  8, 13, 15, 12,  9,  0,  3,  5,  6, 11},
 };
+// clang-format on
 
 // Representation. The round function works on the halves rotated right by
 // one bit (R' = rotr(R, 1)). Then the expansion E needs no table: S-box
@@ -135,11 +137,13 @@ inline void StoreWord(uint8_t* p, uint32_t v) {
 // the rotation into the round representation.
 inline void InitialPermutation(uint32_t& a, uint32_t& b) {
   uint32_t l = a, r = b, w;
+  // clang-format off
   w = ((l >> 4) ^ r) & 0x0f0f0f0fu; r ^= w; l ^= w << 4;
   w = ((l >> 16) ^ r) & 0x0000ffffu; r ^= w; l ^= w << 16;
   w = ((r >> 2) ^ l) & 0x33333333u; l ^= w; r ^= w << 2;
   w = ((r >> 8) ^ l) & 0x00ff00ffu; l ^= w; r ^= w << 8;
   w = ((r >> 1) ^ l) & 0x55555555u; l ^= w; r ^= w << 1;
+  // clang-format on
   a = std::rotr(r, 1);  // L0'
   b = std::rotr(l, 1);  // R0'
 }
@@ -147,11 +151,13 @@ inline void InitialPermutation(uint32_t& a, uint32_t& b) {
 // IP^-1 of R16 || L16, given L16' and R16'; the words to store.
 inline void FinalPermutation(uint32_t& a, uint32_t& b) {
   uint32_t l = std::rotl(a, 1), r = std::rotl(b, 1), w;
+  // clang-format off
   w = ((r >> 1) ^ l) & 0x55555555u; l ^= w; r ^= w << 1;
   w = ((r >> 8) ^ l) & 0x00ff00ffu; l ^= w; r ^= w << 8;
   w = ((r >> 2) ^ l) & 0x33333333u; l ^= w; r ^= w << 2;
   w = ((l >> 16) ^ r) & 0x0000ffffu; r ^= w; l ^= w << 16;
   w = ((l >> 4) ^ r) & 0x0f0f0f0fu; r ^= w; l ^= w << 4;
+  // clang-format on
   a = l;
   b = r;
 }
