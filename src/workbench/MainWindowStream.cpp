@@ -114,13 +114,20 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
 
   std::string stream;
   if (rc == 0) {
-    rc = CEXByteStream().IBSXMLDocToStream(
-        xml, config.CFGGetSenderIDLength(header.senderIDType),
-        config.CFGGetPublicKeyOwnerIDLength(header.ownerIDType),
-        UTHHexToString(config.CFGGetVersionNumber()), mode,
-        UTHHexToString(config.CFGGetSpecVersionNumber()), static_cast<uint8_t>(header.senderIDType),
-        header.senderID, static_cast<uint8_t>(header.ownerIDType), header.ownerID, keyIndex,
-        TSECep2Security::SECcSessionKeyVariantMACSend, key, cryptogram, stream);
+    const TIBSFrameHeader frame{
+        .sVersionNumber = UTHHexToString(config.CFGGetVersionNumber()),
+        .sSpecVersionNumber = UTHHexToString(config.CFGGetSpecVersionNumber()),
+        .iEncoding = mode,
+        .iSenderIDType = static_cast<uint8_t>(header.senderIDType),
+        .sSenderIdentifier = header.senderID,
+        .iPublicKeyOwnerIdentifierType = static_cast<uint8_t>(header.ownerIDType),
+        .sPublicKeyOwnerIdentifier = header.ownerID,
+        .iPublicKeyIndex = keyIndex,
+        .sSessionKeyCryptogram = cryptogram};
+    rc = CEXByteStream().IBSXMLDocToStream(xml, config.CFGGetSenderIDLength(header.senderIDType),
+                                           config.CFGGetPublicKeyOwnerIDLength(header.ownerIDType),
+                                           frame, TSECep2Security::SECcSessionKeyVariantMACSend,
+                                           key, stream);
   }
   if (rc != 0) {
     ReportStreamError(rc, errorText);
