@@ -824,7 +824,7 @@ TEST_F(MockHost, MockServerChecksOurRequestsAndAnswersAsTold) {
   EXPECT_EQ(::poll(&open, 1, 300), 0);  // kept open: neither data nor the end
   ::close(fd);
   ASSERT_EQ(answer.rc, 0);
-  EXPECT_EQ(answer.encoding, 1);
+  EXPECT_EQ(answer.h.iEncoding, 1);
   const auto sdc = Security(answer);
   sdc->SDCSetSessionKey(key);
   EXPECT_EQ(VerifyMac(*sdc), 3);
