@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test test-only bench fuzz fuzz-build clean
+.PHONY: all deps build run test test-only bench fuzz fuzz-build layers format format-check clean
 
 all: build
 
@@ -24,10 +24,11 @@ fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
-# Release build (program and benchmarks), fuzz targets with a replay of their
-# seed corpora, the platform, communication and main window core tests under
-# ThreadSanitizer, then every test under AddressSanitizer and UBSan.
-test: build fuzz-build
+# The layer rules of the includes first, then the Release build (program and
+# benchmarks), fuzz targets with a replay of their seed corpora, the
+# platform, communication and main window core tests under ThreadSanitizer,
+# then every test under AddressSanitizer and UBSan.
+test: layers build fuzz-build
 	scripts/fuzz-replay $(FUZZ_BUILD)
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_TSAN=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
@@ -41,6 +42,18 @@ bench: build
 
 fuzz: fuzz-build
 	scripts/fuzz-run $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# No source includes a higher layer; Qt only in ui/, helpctl/ and app/.
+layers: deps
+	scripts/check-layers
+
+# Sources as .clang-format lays them out (clang-format 14): format-check
+# reports the files that differ, format rewrites them.
+format-check: deps
+	scripts/check-format
+
+format: deps
+	scripts/check-format --fix
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) work

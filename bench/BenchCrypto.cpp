@@ -212,6 +212,7 @@ const bool kRegistered = [] {
     void (*fn)(benchmark::State&, int64_t);
     int64_t size;
   };
+  // clang-format off
   const Sized sized[] = {
       {"sha1-4k/ours", Sha1Ours, k4K},           {"sha1-4k/ref", Sha1Ref, k4K},
       {"sha1-1m/ours", Sha1Ours, k1M},           {"sha1-1m/ref", Sha1Ref, k1M},
@@ -220,6 +221,7 @@ const bool kRegistered = [] {
       {"3des-cbc-4k/ours", TripleDesCbcOurs, k4K}, {"3des-cbc-4k/ref", TripleDesCbcRef, k4K},
       {"3des-cbc-1m/ours", TripleDesCbcOurs, k1M}, {"3des-cbc-1m/ref", TripleDesCbcRef, k1M},
   };
+  // clang-format on
   for (const Sized& b : sized) benchmark::RegisterBenchmark(b.name, b.fn, b.size);
   benchmark::RegisterBenchmark("rsa2048-private/ours", RsaPrivateOurs);
   benchmark::RegisterBenchmark("rsa2048-private/ref", RsaPrivateRef);

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ep2/ElementFormats.h"
 #include "ep2/MessageBuilder.h"
 #include "ep2/MessageReader.h"
 #include "xml/XMLDOM.h"
@@ -89,21 +90,21 @@ int32_t Get(const TCOMEp2InMessage& r, const Leaf& leaf, const TVxXMLElement* pa
   const std::string_view type = leaf.type;
   int32_t rc;
   if (type == "an")
-    rc = r.COMGetElementAN(leaf.name, parent, 1, false, found, v, e);
+    rc = r.COMGetElement(leaf.name, parent, 1, false, CHKCheckFormatAN, found, v, e);
   else if (type == "n")
-    rc = r.COMGetElementN(leaf.name, parent, 1, false, found, v, e);
+    rc = r.COMGetElement(leaf.name, parent, 1, false, CHKCheckFormatN, found, v, e);
   else if (type == "date")
-    rc = r.COMGetElementDate(leaf.name, parent, 1, false, found, v, e);
+    rc = r.COMGetElement(leaf.name, parent, 1, false, CHKCheckFormatDate, found, v, e);
   else if (type == "time")
-    rc = r.COMGetElementTime(leaf.name, parent, 1, false, found, v, e);
+    rc = r.COMGetElement(leaf.name, parent, 1, false, CHKCheckFormatTime, found, v, e);
   else if (type == "expdate")
-    rc = r.COMGetElementExpDate(leaf.name, parent, 1, false, found, v, e);
+    rc = r.COMGetElement(leaf.name, parent, 1, false, CHKCheckFormatExpDate, found, v, e);
   else if (type == "cn")
     rc = r.COMGetElementCN(leaf.name, parent, 1, false, found, v, e);
   else if (type == "b")
     rc = r.COMGetElementB(leaf.name, parent, 1, true, false, found, v, e);
   else
-    rc = r.COMGetElementANS(leaf.name, parent, 1, false, found, v, e);
+    rc = r.COMGetElement(leaf.name, parent, 1, false, CHKCheckFormatANS, found, v, e);
   return found ? rc : -1;
 }
 

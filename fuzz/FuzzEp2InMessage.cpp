@@ -66,26 +66,17 @@ void CheckGetters(const TCOMEp2InMessage& reader, const std::string& name,
   bool found = false;
   std::string v;
   TVxXMLElement* e = nullptr;
-  using Getter = int32_t (TCOMEp2InMessage::*)(const std::string&, const TVxXMLElement*, int, bool,
-                                               bool&, std::string&, TVxXMLElement*&) const;
-  struct Text {
-    Getter get;
-    int32_t (*check)(std::string_view);
+  const TCOMEp2InMessage::TCOMFormatCheck checks[] = {
+      kal::CHKCheckFormatA, kal::CHKCheckFormatAN,   kal::CHKCheckFormatANS,
+      kal::CHKCheckFormatN, kal::CHKCheckFormatDate, kal::CHKCheckFormatTime,
   };
-  const Text texts[] = {
-      {&TCOMEp2InMessage::COMGetElementA, &kal::CHKCheckFormatA},
-      {&TCOMEp2InMessage::COMGetElementAN, &kal::CHKCheckFormatAN},
-      {&TCOMEp2InMessage::COMGetElementANS, &kal::CHKCheckFormatANS},
-      {&TCOMEp2InMessage::COMGetElementN, &kal::CHKCheckFormatN},
-      {&TCOMEp2InMessage::COMGetElementDate, &kal::CHKCheckFormatDate},
-      {&TCOMEp2InMessage::COMGetElementTime, &kal::CHKCheckFormatTime},
-  };
-  for (const Text& t : texts) {
-    const int32_t rc = (reader.*t.get)(name, parent, occurrence, false, found, v, e);
-    Check(found && e == expected && v == value && rc == t.check(v));
+  for (const auto check : checks) {
+    const int32_t rc = reader.COMGetElement(name, parent, occurrence, false, check, found, v, e);
+    Check(found && e == expected && v == value && rc == check(v));
     Check(kal::UTFIsValidUTF8(v));
   }
-  const int32_t exp = reader.COMGetElementExpDate(name, parent, occurrence, false, found, v, e);
+  const int32_t exp = reader.COMGetElement(name, parent, occurrence, false,
+                                           kal::CHKCheckFormatExpDate, found, v, e);
   Check(found && e == expected && (exp == 0 || exp == kal::kCHKErrorFormatDate));
 
   int32_t rc = reader.COMGetElementB(name, parent, occurrence, false, false, found, v, e);

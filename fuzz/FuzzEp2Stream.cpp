@@ -56,29 +56,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int senderLength = data[0] & 31, ownerLength = data[1] & 31;
   const std::string frame(reinterpret_cast<const char*>(data + 2), size - 2);
   static const kal::TIBSaEp2ByteStream stream(1000);
-  std::string xml, version, spec, senderId, ownerId, cryptogram, mac, hash;
-  int mode, senderType, ownerType, index, cryptogramLength;
-  const int rc = stream.IBSStreamToXMLDoc(frame, senderLength, ownerLength, xml, version, mode,
-                                          spec, senderType, senderId, ownerType, ownerId, index,
-                                          cryptogramLength, cryptogram, mac, hash);
+  std::string xml, hash;
+  kal::TIBSFrameHeader h;
+  const int rc = stream.IBSStreamToXMLDoc(frame, senderLength, ownerLength, xml, h, hash);
   Check(rc == Expected(data + 2, size - 2, static_cast<size_t>(senderLength),
                        static_cast<size_t>(ownerLength)));
   if (rc != 0) {
     Check(xml.empty() && hash.empty());
     return 0;
   }
-  std::string again = frame.substr(0, 4) + version + spec + static_cast<char>(mode);
-  if (mode == 2) {
-    again += static_cast<char>(senderType) + senderId + static_cast<char>(ownerType) + ownerId;
-    again += static_cast<char>(index);
-    if (static_cast<uint8_t>(version[0]) >= 0x30) again += static_cast<char>(cryptogramLength >> 8);
-    again += static_cast<char>(cryptogramLength & 0xFF);
-    Check(cryptogram.size() == static_cast<size_t>(cryptogramLength));
+  std::string again =
+      frame.substr(0, 4) + h.sVersionNumber + h.sSpecVersionNumber + static_cast<char>(h.iEncoding);
+  if (h.iEncoding == 2) {
+    again += static_cast<char>(h.iSenderIDType) + h.sSenderIdentifier;
+    again += static_cast<char>(h.iPublicKeyOwnerIdentifierType) + h.sPublicKeyOwnerIdentifier;
+    again += static_cast<char>(h.iPublicKeyIndex);
+    if (static_cast<uint8_t>(h.sVersionNumber[0]) >= 0x30)
+      again += static_cast<char>(h.iSessionKeyCryptogramLength >> 8);
+    again += static_cast<char>(h.iSessionKeyCryptogramLength & 0xFF);
+    Check(h.sSessionKeyCryptogram.size() == static_cast<size_t>(h.iSessionKeyCryptogramLength));
   }
-  again += cryptogram + mac + xml;
+  again += h.sSessionKeyCryptogram + h.sMAC + xml;
   Check(again == frame);
-  Check(hash == (mode == 0 ? std::string()
-                           : kal::TSECep2Security::SECGetHash(
-                                 xml, kal::TIBSaEp2ByteStream::IBSGetHashalgorithmInd(spec))));
+  Check(hash ==
+        (h.iEncoding == 0
+             ? std::string()
+             : kal::TSECep2Security::SECGetHash(
+                   xml, kal::TIBSaEp2ByteStream::IBSGetHashalgorithmInd(h.sSpecVersionNumber))));
   return 0;
 }

@@ -38,22 +38,30 @@ void TTCPCommParams::TCPSetErrorHandOff(ICEXErrorHandOff* errorHandOff) {
   handOff_ = errorHandOff != nullptr ? errorHandOff : &nullHandOff_;
 }
 
+// clang-format off
+const TTCPCommParams::TKey TTCPCommParams::kKeys[] = {
+    {"CommType",                 &TTCPCommParams::TCPiCommType,                 nullptr},
+    {"ThisComputerClientServer", &TTCPCommParams::TCPiThisComputerClientServer, nullptr},
+    {"ThisComputerIPPortNr",     &TTCPCommParams::TCPiThisComputerIPPortNr,     nullptr},
+    {"EthernetClientServer",     &TTCPCommParams::TCPiEthernetClientServer,     nullptr},
+    {"EthernetIPPortNr",         &TTCPCommParams::TCPiEthernetIPPortNr,         nullptr},
+    {"EthernetIPAddr",           nullptr, &TTCPCommParams::TCPsEthernetIPAddr},
+    {"ModemClientServer",        &TTCPCommParams::TCPiModemClientServer,        nullptr},
+    {"ModemIPPortNr",            &TTCPCommParams::TCPiModemIPPortNr,            nullptr},
+    {"ModemIPAddr",              nullptr, &TTCPCommParams::TCPsModemIPAddr},
+    {"ModemPhoneNr",             nullptr, &TTCPCommParams::TCPsModemPhoneNr},
+    {"ModemUserID",              nullptr, &TTCPCommParams::TCPsModemUserID},
+    {"PhoneBookEntry",           nullptr, &TTCPCommParams::TCPsPhoneBookEntry},
+};
+// clang-format on
+
 void TTCPCommParams::TCPReadIniFile(const TPLTIniFile& ini) {
-  TCPiCommType = ini.PLTReadInteger(kSection, "CommType", TCPiCommType);
-  TCPiThisComputerClientServer =
-      ini.PLTReadInteger(kSection, "ThisComputerClientServer", TCPiThisComputerClientServer);
-  TCPiThisComputerIPPortNr =
-      ini.PLTReadInteger(kSection, "ThisComputerIPPortNr", TCPiThisComputerIPPortNr);
-  TCPiEthernetClientServer =
-      ini.PLTReadInteger(kSection, "EthernetClientServer", TCPiEthernetClientServer);
-  TCPiEthernetIPPortNr = ini.PLTReadInteger(kSection, "EthernetIPPortNr", TCPiEthernetIPPortNr);
-  TCPsEthernetIPAddr = ini.PLTReadString(kSection, "EthernetIPAddr", TCPsEthernetIPAddr);
-  TCPiModemClientServer = ini.PLTReadInteger(kSection, "ModemClientServer", TCPiModemClientServer);
-  TCPiModemIPPortNr = ini.PLTReadInteger(kSection, "ModemIPPortNr", TCPiModemIPPortNr);
-  TCPsModemIPAddr = ini.PLTReadString(kSection, "ModemIPAddr", TCPsModemIPAddr);
-  TCPsModemPhoneNr = ini.PLTReadString(kSection, "ModemPhoneNr", TCPsModemPhoneNr);
-  TCPsModemUserID = ini.PLTReadString(kSection, "ModemUserID", TCPsModemUserID);
-  TCPsPhoneBookEntry = ini.PLTReadString(kSection, "PhoneBookEntry", TCPsPhoneBookEntry);
+  for (const TKey& key : kKeys) {
+    if (key.number != nullptr)
+      this->*key.number = ini.PLTReadInteger(kSection, key.name, this->*key.number);
+    else
+      this->*key.text = ini.PLTReadString(kSection, key.name, this->*key.text);
+  }
   const std::string encoded = ini.PLTReadString(kSection, "ModemPassword", "");
   std::string password;
   if (TUTBase64().DecodeData(encoded, password) != TUTBase64::UTBcOk) password.clear();
@@ -61,18 +69,12 @@ void TTCPCommParams::TCPReadIniFile(const TPLTIniFile& ini) {
 }
 
 void TTCPCommParams::TCPWriteIniFile(TPLTIniFile& ini) const {
-  ini.PLTWriteInteger(kSection, "CommType", TCPiCommType);
-  ini.PLTWriteInteger(kSection, "ThisComputerClientServer", TCPiThisComputerClientServer);
-  ini.PLTWriteInteger(kSection, "ThisComputerIPPortNr", TCPiThisComputerIPPortNr);
-  ini.PLTWriteInteger(kSection, "EthernetClientServer", TCPiEthernetClientServer);
-  ini.PLTWriteInteger(kSection, "EthernetIPPortNr", TCPiEthernetIPPortNr);
-  ini.PLTWriteString(kSection, "EthernetIPAddr", TCPsEthernetIPAddr);
-  ini.PLTWriteInteger(kSection, "ModemClientServer", TCPiModemClientServer);
-  ini.PLTWriteInteger(kSection, "ModemIPPortNr", TCPiModemIPPortNr);
-  ini.PLTWriteString(kSection, "ModemIPAddr", TCPsModemIPAddr);
-  ini.PLTWriteString(kSection, "ModemPhoneNr", TCPsModemPhoneNr);
-  ini.PLTWriteString(kSection, "ModemUserID", TCPsModemUserID);
-  ini.PLTWriteString(kSection, "PhoneBookEntry", TCPsPhoneBookEntry);
+  for (const TKey& key : kKeys) {
+    if (key.number != nullptr)
+      ini.PLTWriteInteger(kSection, key.name, this->*key.number);
+    else
+      ini.PLTWriteString(kSection, key.name, this->*key.text);
+  }
   std::string encoded;
   if (TUTBase64().EncodeData(TCPsModemPassword, encoded)) encoded.clear();
   ini.PLTWriteString(kSection, "ModemPassword", encoded);

@@ -115,6 +115,16 @@ class TTCPCommParams final : public ICFGCommIniSection {
   TRRSModemStatusForm& TCPStatusForm() { return statusForm_; }
 
  private:
+  // A key of the Communication section and the field it holds: a number or
+  // a text.
+  struct TKey {
+    const char* name;
+    int32_t TTCPCommParams::*number;
+    std::string TTCPCommParams::*text;
+  };
+  // Every key but the password, in the order they are read and written.
+  static const TKey kKeys[];
+
   int32_t CurrentRole() const;
   int32_t CurrentPort() const;
 

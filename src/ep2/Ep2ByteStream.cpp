@@ -88,13 +88,16 @@ int TIBSaEp2ByteStream::IBSComputeMAC(std::string_view aXMLDoc, int iSessionKeyV
   return rc;
 }
 
-int TIBSaEp2ByteStream::IBSXMLDocToStream(
-    std::string_view aXMLDoc, int iSenderIDLength, int iPublicKeyOwnerIDLength,
-    std::string_view sVersionNumber, int iEncoding, std::string_view sSpecVersionNumber,
-    uint8_t iSenderIDType, std::string_view sSenderIdentifier,
-    uint8_t iPublicKeyOwnerIdentifierType, std::string_view sPublicKeyOwnerIdentifier,
-    uint8_t iPublicKeyIndex, int iSessionKeyVariant, std::string_view sSessionKey,
-    std::string_view sSessionKeyCryptogram, std::string& aBuf) const {
+int TIBSaEp2ByteStream::IBSXMLDocToStream(std::string_view aXMLDoc, int iSenderIDLength,
+                                          int iPublicKeyOwnerIDLength,
+                                          const TIBSFrameHeader& header, int iSessionKeyVariant,
+                                          std::string_view sSessionKey, std::string& aBuf) const {
+  const std::string_view sVersionNumber = header.sVersionNumber;
+  const std::string_view sSpecVersionNumber = header.sSpecVersionNumber;
+  const int iEncoding = header.iEncoding;
+  const std::string_view sSenderIdentifier = header.sSenderIdentifier;
+  const std::string_view sPublicKeyOwnerIdentifier = header.sPublicKeyOwnerIdentifier;
+  const std::string_view sSessionKeyCryptogram = header.sSessionKeyCryptogram;
   aBuf.clear();
   if (sVersionNumber.size() != 1) return Error(IBScErrorIncorrectVersionLength);
   const uint8_t version = static_cast<uint8_t>(sVersionNumber[0]);
@@ -134,11 +137,11 @@ int TIBSaEp2ByteStream::IBSXMLDocToStream(
   aBuf += specVersion;
   aBuf += static_cast<char>(iEncoding);
   if (iEncoding == IBScEncodingByteSecMac) {
-    aBuf += static_cast<char>(iSenderIDType);
+    aBuf += static_cast<char>(static_cast<uint8_t>(header.iSenderIDType));
     aBuf += sSenderIdentifier;
-    aBuf += static_cast<char>(iPublicKeyOwnerIdentifierType);
+    aBuf += static_cast<char>(static_cast<uint8_t>(header.iPublicKeyOwnerIdentifierType));
     aBuf += sPublicKeyOwnerIdentifier;
-    aBuf += static_cast<char>(iPublicKeyIndex);
+    aBuf += static_cast<char>(static_cast<uint8_t>(header.iPublicKeyIndex));
     PutBigEndian(aBuf, sSessionKeyCryptogram.size(), longCryptogramLength ? 2 : 1);
     aBuf += sSessionKeyCryptogram;
   }
@@ -147,17 +150,12 @@ int TIBSaEp2ByteStream::IBSXMLDocToStream(
   return 0;
 }
 
-int TIBSaEp2ByteStream::IBSStreamToXMLDoc(
-    std::string_view aBuf, int iSenderIDLength, int iPublicKeyOwnerIDLength, std::string& aXMLDoc,
-    std::string& sVersionNumber, int& iEncoding, std::string& sSpecVersionNumber,
-    int& iSenderIDType, std::string& sSenderIdentifier, int& iPublicKeyOwnerIdentifierType,
-    std::string& sPublicKeyOwnerIdentifier, int& iPublicKeyIndex, int& iSessionKeyCryptogramLength,
-    std::string& sSessionKeyCryptogram, std::string& sMAC, std::string& sHash) const {
-  for (std::string* s : {&aXMLDoc, &sVersionNumber, &sSpecVersionNumber, &sSenderIdentifier,
-                         &sPublicKeyOwnerIdentifier, &sSessionKeyCryptogram, &sMAC, &sHash})
-    s->clear();
-  iEncoding = iSenderIDType = iPublicKeyOwnerIdentifierType = iPublicKeyIndex =
-      iSessionKeyCryptogramLength = 0;
+int TIBSaEp2ByteStream::IBSStreamToXMLDoc(std::string_view aBuf, int iSenderIDLength,
+                                          int iPublicKeyOwnerIDLength, std::string& aXMLDoc,
+                                          TIBSFrameHeader& header, std::string& sHash) const {
+  aXMLDoc.clear();
+  sHash.clear();
+  header = TIBSFrameHeader();
 
   const int truncated = Error(IBScErrorIncorrectLength);
   if (aBuf.size() < IBScLengthBytes) return truncated;
@@ -167,36 +165,39 @@ int TIBSaEp2ByteStream::IBSStreamToXMLDoc(
       static_cast<uint32_t>(length) != aBuf.size() - IBScLengthBytes)
     return truncated;
 
-  if (!cursor.Take(1, sVersionNumber)) return truncated;
-  const uint8_t version = static_cast<uint8_t>(sVersionNumber[0]);
-  if (version >= IBScVersionWithSpecVersion && !cursor.Take(2, sSpecVersionNumber))
+  if (!cursor.Take(1, header.sVersionNumber)) return truncated;
+  const uint8_t version = static_cast<uint8_t>(header.sVersionNumber[0]);
+  if (version >= IBScVersionWithSpecVersion && !cursor.Take(2, header.sSpecVersionNumber))
     return truncated;
-  if (!cursor.TakeNumber(1, iEncoding)) return truncated;
-  if (iEncoding < IBScEncodingByte0 || iEncoding > IBScEncodingByteSecMac)
+  if (!cursor.TakeNumber(1, header.iEncoding)) return truncated;
+  if (header.iEncoding < IBScEncodingByte0 || header.iEncoding > IBScEncodingByteSecMac)
     return Error(IBScErrorEncodingByte);
 
-  if (iEncoding == IBScEncodingByteSecMac) {
-    if (!cursor.TakeNumber(1, iSenderIDType)) return truncated;
-    const long senderIdLength = SenderIdLength(iSenderIDType, iSenderIDLength);
+  if (header.iEncoding == IBScEncodingByteSecMac) {
+    if (!cursor.TakeNumber(1, header.iSenderIDType)) return truncated;
+    const long senderIdLength = SenderIdLength(header.iSenderIDType, iSenderIDLength);
     if (senderIdLength < 0) return Error(IBScErrorIncorrectSenderIdLength);
-    if (!cursor.Take(static_cast<size_t>(senderIdLength), sSenderIdentifier)) return truncated;
-    if (!cursor.TakeNumber(1, iPublicKeyOwnerIdentifierType)) return truncated;
-    const long ownerIdLength =
-        OwnerIdLength(iPublicKeyOwnerIdentifierType, iPublicKeyOwnerIDLength);
-    if (ownerIdLength < 0) return Error(IBScErrorIncorrectPublicKeyOwnerIdLength);
-    if (!cursor.Take(static_cast<size_t>(ownerIdLength), sPublicKeyOwnerIdentifier))
+    if (!cursor.Take(static_cast<size_t>(senderIdLength), header.sSenderIdentifier))
       return truncated;
-    if (!cursor.TakeNumber(1, iPublicKeyIndex)) return truncated;
+    if (!cursor.TakeNumber(1, header.iPublicKeyOwnerIdentifierType)) return truncated;
+    const long ownerIdLength =
+        OwnerIdLength(header.iPublicKeyOwnerIdentifierType, iPublicKeyOwnerIDLength);
+    if (ownerIdLength < 0) return Error(IBScErrorIncorrectPublicKeyOwnerIdLength);
+    if (!cursor.Take(static_cast<size_t>(ownerIdLength), header.sPublicKeyOwnerIdentifier))
+      return truncated;
+    if (!cursor.TakeNumber(1, header.iPublicKeyIndex)) return truncated;
     const size_t lengthBytes = version >= IBScVersionLongCryptogramLength ? 2 : 1;
-    if (!cursor.TakeNumber(lengthBytes, iSessionKeyCryptogramLength) ||
-        !cursor.Take(static_cast<size_t>(iSessionKeyCryptogramLength), sSessionKeyCryptogram))
+    if (!cursor.TakeNumber(lengthBytes, header.iSessionKeyCryptogramLength) ||
+        !cursor.Take(static_cast<size_t>(header.iSessionKeyCryptogramLength),
+                     header.sSessionKeyCryptogram))
       return truncated;
   }
-  if (iEncoding != IBScEncodingByte0 && !cursor.Take(IBScMACBytes, sMAC)) return truncated;
+  if (header.iEncoding != IBScEncodingByte0 && !cursor.Take(IBScMACBytes, header.sMAC))
+    return truncated;
 
   aXMLDoc.append(cursor.Rest());
-  if (iEncoding != IBScEncodingByte0)
-    sHash = TSECep2Security::SECGetHash(aXMLDoc, IBSGetHashalgorithmInd(sSpecVersionNumber));
+  if (header.iEncoding != IBScEncodingByte0)
+    sHash = TSECep2Security::SECGetHash(aXMLDoc, IBSGetHashalgorithmInd(header.sSpecVersionNumber));
   return 0;
 }
 

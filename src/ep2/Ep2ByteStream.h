@@ -33,6 +33,26 @@
 
 namespace kal {
 
+// The fields of an ep2 frame ahead of the XML text, as the writer takes them
+// and the reader gives them back. Numbers are the values of their bytes.
+struct TIBSFrameHeader {
+  std::string sVersionNumber{};      // one byte
+  std::string sSpecVersionNumber{};  // two bytes, carried from version 0x20 on
+  int iEncoding = 0;                 // security mode
+  // Mode 2 only: sender and public-key owner ids with their types, the
+  // public key index and the session-key cryptogram.
+  int iSenderIDType = 0;
+  std::string sSenderIdentifier{};
+  int iPublicKeyOwnerIdentifierType = 0;
+  std::string sPublicKeyOwnerIdentifier{};
+  int iPublicKeyIndex = 0;
+  std::string sSessionKeyCryptogram{};
+  // Read only: the cryptogram length field and the MAC (modes 1 and 2); the
+  // writer derives both.
+  int iSessionKeyCryptogramLength = 0;
+  std::string sMAC{};
+};
+
 class TIBSaEp2ByteStream final {
  public:
   static constexpr size_t IBScLengthBytes = 4;
@@ -73,31 +93,26 @@ class TIBSaEp2ByteStream final {
   int IBSGetErrorBase() const { return IBSiErrorBase; }
 
   // Builds the frame of the UTF-8 XML text aXMLDoc into aBuf (empty on an
-  // error). sVersionNumber is one byte, sSpecVersionNumber two bytes (left
-  // out below version 0x20), iEncoding the security mode, iSessionKeyVariant
-  // the MAC variant (1 send, 2 receive) of the 16- or 24-byte sSessionKey.
-  // In mode 2 the sender id must have iSenderIDLength bytes and the owner id
-  // iPublicKeyOwnerIDLength bytes.
-  [[nodiscard]] int IBSXMLDocToStream(
-      std::string_view aXMLDoc, int iSenderIDLength, int iPublicKeyOwnerIDLength,
-      std::string_view sVersionNumber, int iEncoding, std::string_view sSpecVersionNumber,
-      uint8_t iSenderIDType, std::string_view sSenderIdentifier,
-      uint8_t iPublicKeyOwnerIdentifierType, std::string_view sPublicKeyOwnerIdentifier,
-      uint8_t iPublicKeyIndex, int iSessionKeyVariant, std::string_view sSessionKey,
-      std::string_view sSessionKeyCryptogram, std::string& aBuf) const;
+  // error). The header's version is one byte, its specification version two
+  // bytes (left out below version 0x20); its id types and key index are
+  // written as one byte each. iSessionKeyVariant is the MAC variant (1 send,
+  // 2 receive) of the 16- or 24-byte sSessionKey. In mode 2 the sender id
+  // must have iSenderIDLength bytes and the owner id iPublicKeyOwnerIDLength
+  // bytes.
+  [[nodiscard]] int IBSXMLDocToStream(std::string_view aXMLDoc, int iSenderIDLength,
+                                      int iPublicKeyOwnerIDLength, const TIBSFrameHeader& header,
+                                      int iSessionKeyVariant, std::string_view sSessionKey,
+                                      std::string& aBuf) const;
 
-  // Splits a frame. Every output is cleared first and filled as its field is
-  // read, so after an error the fields read so far remain for display (the
-  // XML text only on success). sHash gets the XML text's hash in modes 1
-  // and 2. iSenderIDLength and iPublicKeyOwnerIDLength are the lengths of
-  // the types that have no fixed length.
-  [[nodiscard]] int IBSStreamToXMLDoc(
-      std::string_view aBuf, int iSenderIDLength, int iPublicKeyOwnerIDLength, std::string& aXMLDoc,
-      std::string& sVersionNumber, int& iEncoding, std::string& sSpecVersionNumber,
-      int& iSenderIDType, std::string& sSenderIdentifier, int& iPublicKeyOwnerIdentifierType,
-      std::string& sPublicKeyOwnerIdentifier, int& iPublicKeyIndex,
-      int& iSessionKeyCryptogramLength, std::string& sSessionKeyCryptogram, std::string& sMAC,
-      std::string& sHash) const;
+  // Splits a frame. The header and the XML text are cleared first and the
+  // header filled as its fields are read, so after an error the fields read
+  // so far remain for display (the XML text only on success). sHash gets
+  // the XML text's hash in modes 1 and 2. iSenderIDLength and
+  // iPublicKeyOwnerIDLength are the lengths of the types that have no fixed
+  // length.
+  [[nodiscard]] int IBSStreamToXMLDoc(std::string_view aBuf, int iSenderIDLength,
+                                      int iPublicKeyOwnerIDLength, std::string& aXMLDoc,
+                                      TIBSFrameHeader& header, std::string& sHash) const;
 
   // The retail MAC, under the key's variant iSessionKeyVariant, of the XML
   // text's hash chosen by sSpecVersionNumber.

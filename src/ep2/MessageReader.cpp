@@ -90,11 +90,6 @@ const TVxXMLElement* NextInSubtree(const TVxXMLElement* e, const TVxXMLElement* 
   return nullptr;
 }
 
-// The format check of a found element's value (0 when nothing was found).
-int32_t Checked(bool found, const std::string& value, int32_t (*check)(std::string_view)) {
-  return found ? check(value) : 0;
-}
-
 }  // namespace
 
 std::string TCOMEp2InMessage::COMElementValue(const TVxXMLElement& element) {
@@ -203,57 +198,12 @@ int32_t TCOMEp2InMessage::COMGetContainer(const std::string& sName, const TVxXML
   return COMFindElement(sName, aParent, iOccurence, false, bFindAny, bFound, value, aXMLElement);
 }
 
-int32_t TCOMEp2InMessage::COMGetElementA(const std::string& sName, const TVxXMLElement* aParent,
-                                         int iOccurence, bool bFindAny, bool& bFound,
-                                         std::string& sValue, TVxXMLElement*& aXMLElement) const {
+int32_t TCOMEp2InMessage::COMGetElement(const std::string& sName, const TVxXMLElement* aParent,
+                                        int iOccurence, bool bFindAny, TCOMFormatCheck fCheck,
+                                        bool& bFound, std::string& sValue,
+                                        TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, CHKCheckFormatA);
-}
-
-int32_t TCOMEp2InMessage::COMGetElementAN(const std::string& sName, const TVxXMLElement* aParent,
-                                          int iOccurence, bool bFindAny, bool& bFound,
-                                          std::string& sValue, TVxXMLElement*& aXMLElement) const {
-  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, CHKCheckFormatAN);
-}
-
-int32_t TCOMEp2InMessage::COMGetElementANS(const std::string& sName, const TVxXMLElement* aParent,
-                                           int iOccurence, bool bFindAny, bool& bFound,
-                                           std::string& sValue, TVxXMLElement*& aXMLElement) const {
-  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, CHKCheckFormatANS);
-}
-
-int32_t TCOMEp2InMessage::COMGetElementN(const std::string& sName, const TVxXMLElement* aParent,
-                                         int iOccurence, bool bFindAny, bool& bFound,
-                                         std::string& sValue, TVxXMLElement*& aXMLElement) const {
-  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, CHKCheckFormatN);
-}
-
-int32_t TCOMEp2InMessage::COMGetElementDate(const std::string& sName, const TVxXMLElement* aParent,
-                                            int iOccurence, bool bFindAny, bool& bFound,
-                                            std::string& sValue,
-                                            TVxXMLElement*& aXMLElement) const {
-  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, CHKCheckFormatDate);
-}
-
-int32_t TCOMEp2InMessage::COMGetElementExpDate(const std::string& sName,
-                                               const TVxXMLElement* aParent, int iOccurence,
-                                               bool bFindAny, bool& bFound, std::string& sValue,
-                                               TVxXMLElement*& aXMLElement) const {
-  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  int32_t (*const check)(std::string_view) = CHKCheckFormatExpDate;  // today's year
-  return Checked(bFound, sValue, check);
-}
-
-int32_t TCOMEp2InMessage::COMGetElementTime(const std::string& sName, const TVxXMLElement* aParent,
-                                            int iOccurence, bool bFindAny, bool& bFound,
-                                            std::string& sValue,
-                                            TVxXMLElement*& aXMLElement) const {
-  COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
-  return Checked(bFound, sValue, CHKCheckFormatTime);
+  return bFound ? fCheck(sValue) : 0;
 }
 
 int32_t TCOMEp2InMessage::COMGetElementB(const std::string& sName, const TVxXMLElement* aParent,

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kal {
 
@@ -67,33 +68,19 @@ class TCOMEp2InMessage {
   int32_t COMGetContainer(const std::string& sName, const TVxXMLElement* aParent, int iOccurence,
                           bool bFindAny, bool& bFound, TVxXMLElement*& aXMLElement) const;
 
-  // Find the element with its value; only when it was found, the format's
-  // check runs on the value and gives the result (1, 2, 3, 6, 4, 4, 5). A
-  // missing element gives 0 with bFound false. No error base is added.
-  [[nodiscard]] int32_t COMGetElementA(const std::string& sName, const TVxXMLElement* aParent,
-                                       int iOccurence, bool bFindAny, bool& bFound,
-                                       std::string& sValue, TVxXMLElement*& aXMLElement) const;
-  [[nodiscard]] int32_t COMGetElementAN(const std::string& sName, const TVxXMLElement* aParent,
-                                        int iOccurence, bool bFindAny, bool& bFound,
-                                        std::string& sValue, TVxXMLElement*& aXMLElement) const;
-  // The value as the document holds it: the parser has resolved its
-  // references once, and it is not unescaped again.
-  [[nodiscard]] int32_t COMGetElementANS(const std::string& sName, const TVxXMLElement* aParent,
-                                         int iOccurence, bool bFindAny, bool& bFound,
-                                         std::string& sValue, TVxXMLElement*& aXMLElement) const;
-  [[nodiscard]] int32_t COMGetElementN(const std::string& sName, const TVxXMLElement* aParent,
-                                       int iOccurence, bool bFindAny, bool& bFound,
-                                       std::string& sValue, TVxXMLElement*& aXMLElement) const;
-  [[nodiscard]] int32_t COMGetElementDate(const std::string& sName, const TVxXMLElement* aParent,
-                                          int iOccurence, bool bFindAny, bool& bFound,
-                                          std::string& sValue, TVxXMLElement*& aXMLElement) const;
-  [[nodiscard]] int32_t COMGetElementExpDate(const std::string& sName, const TVxXMLElement* aParent,
-                                             int iOccurence, bool bFindAny, bool& bFound,
-                                             std::string& sValue,
-                                             TVxXMLElement*& aXMLElement) const;
-  [[nodiscard]] int32_t COMGetElementTime(const std::string& sName, const TVxXMLElement* aParent,
-                                          int iOccurence, bool bFindAny, bool& bFound,
-                                          std::string& sValue, TVxXMLElement*& aXMLElement) const;
+  // A format check of ElementFormats.h (CHKCheckFormatA, ...AN, ...ANS, ...N,
+  // ...Date, ...ExpDate, ...Time): 0 or its error code.
+  using TCOMFormatCheck = int32_t (*)(std::string_view);
+
+  // Find the element with its value; only when it was found, fCheck runs on
+  // the value and gives the result. A missing element gives 0 with bFound
+  // false. No error base is added. An ans value is returned as the document
+  // holds it: the parser has resolved its references once, and it is not
+  // unescaped again.
+  [[nodiscard]] int32_t COMGetElement(const std::string& sName, const TVxXMLElement* aParent,
+                                      int iOccurence, bool bFindAny, TCOMFormatCheck fCheck,
+                                      bool& bFound, std::string& sValue,
+                                      TVxXMLElement*& aXMLElement) const;
   // With bDecode the Base64 text becomes bytes (decoder result + 10 when it
   // fails); without, the text is returned unchanged.
   [[nodiscard]] int32_t COMGetElementB(const std::string& sName, const TVxXMLElement* aParent,

@@ -11,6 +11,7 @@ namespace kal {
 namespace {
 
 // FIPS 46-3 tables (bit positions counted from 1 at the most significant bit).
+// clang-format off
 constexpr uint8_t kPC1[56] = {57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18,
                               10, 2,  59, 51, 43, 35, 27, 19, 11, 3,  60, 52, 44, 36,
                               63, 55, 47, 39, 31, 23, 15, 7,  62, 54, 46, 38, 30, 22,
@@ -57,6 +58,7 @@ constexpr uint8_t kS[8][64] = {
       7, 11,  4,  1,  9, 12, 14,  2,  0,  6, 10, 13, 15,  3,  5,  8,
       2,  1, 14,  7,  4, 10,  8, 13, 15, 12,  9,  0,  3,  5,  6, 11},
 };
+// clang-format on
 
 // Representation. The round function works on the halves rotated right by
 // one bit (R' = rotr(R, 1)). Then the expansion E needs no table: S-box
@@ -135,11 +137,13 @@ inline void StoreWord(uint8_t* p, uint32_t v) {
 // the rotation into the round representation.
 inline void InitialPermutation(uint32_t& a, uint32_t& b) {
   uint32_t l = a, r = b, w;
+  // clang-format off
   w = ((l >> 4) ^ r) & 0x0f0f0f0fu; r ^= w; l ^= w << 4;
   w = ((l >> 16) ^ r) & 0x0000ffffu; r ^= w; l ^= w << 16;
   w = ((r >> 2) ^ l) & 0x33333333u; l ^= w; r ^= w << 2;
   w = ((r >> 8) ^ l) & 0x00ff00ffu; l ^= w; r ^= w << 8;
   w = ((r >> 1) ^ l) & 0x55555555u; l ^= w; r ^= w << 1;
+  // clang-format on
   a = std::rotr(r, 1);  // L0'
   b = std::rotr(l, 1);  // R0'
 }
@@ -147,11 +151,13 @@ inline void InitialPermutation(uint32_t& a, uint32_t& b) {
 // IP^-1 of R16 || L16, given L16' and R16'; the words to store.
 inline void FinalPermutation(uint32_t& a, uint32_t& b) {
   uint32_t l = std::rotl(a, 1), r = std::rotl(b, 1), w;
+  // clang-format off
   w = ((r >> 1) ^ l) & 0x55555555u; l ^= w; r ^= w << 1;
   w = ((r >> 8) ^ l) & 0x00ff00ffu; l ^= w; r ^= w << 8;
   w = ((r >> 2) ^ l) & 0x33333333u; l ^= w; r ^= w << 2;
   w = ((l >> 16) ^ r) & 0x0000ffffu; r ^= w; l ^= w << 16;
   w = ((l >> 4) ^ r) & 0x0f0f0f0fu; r ^= w; l ^= w << 4;
+  // clang-format on
   a = l;
   b = r;
 }
@@ -191,6 +197,12 @@ inline void Store(uint8_t* p, Block x) {
   StoreWord(p + 4, x.b);
 }
 
+// One block through the unrolled rounds. Inlined into a loop over
+// independent blocks (ECB, CBC decryption), the rounds are vectorized into
+// hundreds of kilobytes of emulated table gathers that take most of a minute
+// to compile and run no faster, so those loops call functions compiled once
+// (the ...Call and Decrypt functions). Only CBC encryption, a chain no
+// compiler vectorizes, has the rounds inlined into its loop.
 inline Block Encrypt1(Block x, const TDESKeySchedule& k) {
   InitialPermutation(x.a, x.b);
   EncRounds(x.a, x.b, k.K.data());
@@ -198,7 +210,7 @@ inline Block Encrypt1(Block x, const TDESKeySchedule& k) {
   return x;
 }
 
-inline Block Decrypt1(Block x, const TDESKeySchedule& k) {
+[[gnu::noinline]] Block Decrypt1(Block x, const TDESKeySchedule& k) {
   InitialPermutation(x.a, x.b);
   DecRounds(x.a, x.b, k.K.data());
   FinalPermutation(x.a, x.b);
@@ -216,7 +228,7 @@ inline Block Encrypt3(Block x, const TDESKeySchedule* k) {
   return x;
 }
 
-inline Block Decrypt3(Block x, const TDESKeySchedule* k) {
+[[gnu::noinline]] Block Decrypt3(Block x, const TDESKeySchedule* k) {
   InitialPermutation(x.a, x.b);
   DecRounds(x.a, x.b, k[2].K.data());
   EncRounds(x.b, x.a, k[1].K.data());
@@ -225,11 +237,14 @@ inline Block Decrypt3(Block x, const TDESKeySchedule* k) {
   return x;
 }
 
+[[gnu::noinline]] Block Encrypt1Call(Block x, const TDESKeySchedule& k) { return Encrypt1(x, k); }
+[[gnu::noinline]] Block Encrypt3Call(Block x, const TDESKeySchedule* k) { return Encrypt3(x, k); }
+
 // The mode loops, shared by single and triple DES. The register stays in
 // loaded form during the loop.
-template <typename Enc>
+template <typename Enc, typename EncCall>
 void EncipherLoop(const uint8_t* in, uint8_t* out, size_t blocks, TCipherMode mode,
-                  uint8_t* reg, Enc enc) {
+                  uint8_t* reg, Enc enc, EncCall encCall) {
   if (mode == TCipherMode::CBCMode) {
     Block c = Load(reg);
     for (size_t i = 0; i < blocks; ++i, in += 8, out += 8) {
@@ -239,7 +254,7 @@ void EncipherLoop(const uint8_t* in, uint8_t* out, size_t blocks, TCipherMode mo
     }
     Store(reg, c);
   } else {
-    for (size_t i = 0; i < blocks; ++i, in += 8, out += 8) Store(out, enc(Load(in)));
+    for (size_t i = 0; i < blocks; ++i, in += 8, out += 8) Store(out, encCall(Load(in)));
   }
 }
 
@@ -275,13 +290,14 @@ bool TDES::SetKeys(std::string_view key) {
   return true;
 }
 
-void TDES::EncipherBLOCK(uint8_t* block) const { Store(block, Encrypt1(Load(block), FKeys)); }
+void TDES::EncipherBLOCK(uint8_t* block) const { Store(block, Encrypt1Call(Load(block), FKeys)); }
 void TDES::DecipherBLOCK(uint8_t* block) const { Store(block, Decrypt1(Load(block), FKeys)); }
 
 void TDES::Encipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {
   const TDESKeySchedule& k = FKeys;
   EncipherLoop(in, out, blocks, FCipherMode, FIVTemp.data(),
-               [&k](Block x) { return Encrypt1(x, k); });
+               [&k](Block x) { return Encrypt1(x, k); },
+               [&k](Block x) { return Encrypt1Call(x, k); });
 }
 
 void TDES::Decipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {
@@ -310,7 +326,7 @@ bool TTripleDES::SetKeys(std::string_view key) {
 }
 
 void TTripleDES::EncipherBLOCK(uint8_t* block) const {
-  Store(block, Encrypt3(Load(block), FKeys));
+  Store(block, Encrypt3Call(Load(block), FKeys));
 }
 void TTripleDES::DecipherBLOCK(uint8_t* block) const {
   Store(block, Decrypt3(Load(block), FKeys));
@@ -319,7 +335,8 @@ void TTripleDES::DecipherBLOCK(uint8_t* block) const {
 void TTripleDES::Encipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {
   const TDESKeySchedule* k = FKeys;
   EncipherLoop(in, out, blocks, FCipherMode, FIVTemp.data(),
-               [k](Block x) { return Encrypt3(x, k); });
+               [k](Block x) { return Encrypt3(x, k); },
+               [k](Block x) { return Encrypt3Call(x, k); });
 }
 
 void TTripleDES::Decipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {

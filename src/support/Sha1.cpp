@@ -25,6 +25,7 @@ void Sha1Block(uint32_t h[5], const uint8_t* block) {
   for (int i = 0; i < 16; ++i) W[i] = LoadBE32(block + 4 * i);
   uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
 
+  // clang-format off
 #define KAL_SHA1_W(t) \
   (W[(t) & 15] = std::rotl(W[((t) + 13) & 15] ^ W[((t) + 8) & 15] ^ W[((t) + 2) & 15] ^ W[(t) & 15], 1))
 #define KAL_SHA1_F1(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
@@ -72,6 +73,7 @@ void Sha1Block(uint32_t h[5], const uint8_t* block) {
   KAL_SHA1_R4(d, e, a, b, c, 72) KAL_SHA1_R4(c, d, e, a, b, 73) KAL_SHA1_R4(b, c, d, e, a, 74)
   KAL_SHA1_R4(a, b, c, d, e, 75) KAL_SHA1_R4(e, a, b, c, d, 76) KAL_SHA1_R4(d, e, a, b, c, 77)
   KAL_SHA1_R4(c, d, e, a, b, 78) KAL_SHA1_R4(b, c, d, e, a, 79)
+  // clang-format on
 
 #undef KAL_SHA1_W
 #undef KAL_SHA1_F1

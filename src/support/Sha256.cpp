@@ -45,6 +45,7 @@ void Sha256Blocks(uint32_t h[8], const uint8_t* p, size_t count) {
     for (int i = 0; i < 16; ++i) W[i] = LoadBE32(p + 4 * i);
     uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
 
+    // clang-format off
 #define KAL_SHA256_ROUND(a, b, c, d, e, f, g, h, t, w)                   \
   {                                                                      \
     const uint32_t t1 = h + S1(e) + (g ^ (e & (f ^ g))) + K[t] + (w);    \
@@ -81,6 +82,7 @@ void Sha256Blocks(uint32_t h[8], const uint8_t* p, size_t count) {
                     KAL_SHA256_SCHED(12), KAL_SHA256_SCHED(13), KAL_SHA256_SCHED(14),
                     KAL_SHA256_SCHED(15))
     }
+    // clang-format on
 #undef KAL_SHA256_16
 #undef KAL_SHA256_SCHED
 #undef KAL_SHA256_ROUND

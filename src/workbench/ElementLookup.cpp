@@ -1,5 +1,6 @@
 #include "workbench/ElementLookup.h"
 
+#include "ep2/ElementFormats.h"
 #include "ep2/MessageReader.h"
 #include "support/HexUtilities.h"
 
@@ -11,27 +12,21 @@ int CEXFindElement(const std::string& name, const std::string& type, int occurre
   value.clear();
   found = false;
   element = nullptr;
-  using Getter = int32_t (TCOMEp2InMessage::*)(const std::string&, const TVxXMLElement*, int, bool,
-                                               bool&, std::string&, TVxXMLElement*&) const;
-  Getter getter = nullptr;
-  if (type == "a")
-    getter = &TCOMEp2InMessage::COMGetElementA;
-  else if (type == "an")
-    getter = &TCOMEp2InMessage::COMGetElementAN;
-  else if (type == "ans")
-    getter = &TCOMEp2InMessage::COMGetElementANS;
-  else if (type == "cn")
-    getter = &TCOMEp2InMessage::COMGetElementCN;
-  else if (type == "date")
-    getter = &TCOMEp2InMessage::COMGetElementDate;
-  else if (type == "expdate")
-    getter = &TCOMEp2InMessage::COMGetElementExpDate;
-  else if (type == "n")
-    getter = &TCOMEp2InMessage::COMGetElementN;
-  else if (type == "time")
-    getter = &TCOMEp2InMessage::COMGetElementTime;
-  if (getter != nullptr)
-    return (reader.*getter)(name, parent, occurrence, findAny, found, value, element);
+  // The format check of each checked type.
+  static constexpr struct {
+    const char* type;
+    TCOMEp2InMessage::TCOMFormatCheck check;
+  } kChecked[] = {
+      {"a", CHKCheckFormatA},       {"an", CHKCheckFormatAN},           {"ans", CHKCheckFormatANS},
+      {"date", CHKCheckFormatDate}, {"expdate", CHKCheckFormatExpDate}, {"n", CHKCheckFormatN},
+      {"time", CHKCheckFormatTime}};
+  for (const auto& entry : kChecked) {
+    if (type == entry.type)
+      return reader.COMGetElement(name, parent, occurrence, findAny, entry.check, found, value,
+                                  element);
+  }
+  if (type == "cn")
+    return reader.COMGetElementCN(name, parent, occurrence, findAny, found, value, element);
   if (type == "b") {
     const int rc =
         reader.COMGetElementB(name, parent, occurrence, true, findAny, found, value, element);

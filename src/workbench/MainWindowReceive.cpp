@@ -97,12 +97,16 @@ int TCEXMainWindow::ParseMessage() {
   // serve only the types that have no fixed length.
   const int senderLength = config.CFGGetUserSenderIDLength();
   const int ownerLength = config.CFGGetUserPublicKeyOwnerIDLength();
-  std::string document, version, specVersion, senderID, ownerID, cryptogram, mac, hash;
-  int encoding = 0, senderType = 0, ownerType = 0, keyIndex = 0, cryptogramLength = 0;
-  int rc = byteStream_->IBSStreamToXMLDoc(CEXaBuf, senderLength, ownerLength, document, version,
-                                          encoding, specVersion, senderType, senderID, ownerType,
-                                          ownerID, keyIndex, cryptogramLength, cryptogram, mac,
-                                          hash);
+  std::string document, hash;
+  TIBSFrameHeader frame;
+  int rc =
+      byteStream_->IBSStreamToXMLDoc(CEXaBuf, senderLength, ownerLength, document, frame, hash);
+  const std::string &version = frame.sVersionNumber, &specVersion = frame.sSpecVersionNumber;
+  const std::string &senderID = frame.sSenderIdentifier, &ownerID = frame.sPublicKeyOwnerIdentifier;
+  const std::string &cryptogram = frame.sSessionKeyCryptogram, &mac = frame.sMAC;
+  const int encoding = frame.iEncoding, senderType = frame.iSenderIDType,
+            ownerType = frame.iPublicKeyOwnerIdentifierType, keyIndex = frame.iPublicKeyIndex,
+            cryptogramLength = frame.iSessionKeyCryptogramLength;
   if (rc != 0) {
     // The stream stays as it came, for another look.
     ReceiveError(rc, "Parsing error ");

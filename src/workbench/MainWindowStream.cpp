@@ -125,11 +125,19 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   const int senderLength = config.CFGGetSenderIDLength(header.senderIDType);
   const int ownerLength = config.CFGGetPublicKeyOwnerIDLength(header.ownerIDType);
   if (rc == 0) {
-    rc = CEXByteStream().IBSXMLDocToStream(
-        xml, senderLength, ownerLength, UTHHexToString(config.CFGGetVersionNumber()), mode,
-        UTHHexToString(config.CFGGetSpecVersionNumber()), static_cast<uint8_t>(header.senderIDType),
-        header.senderID, static_cast<uint8_t>(header.ownerIDType), header.ownerID, keyIndex,
-        TSECep2Security::SECcSessionKeyVariantMACSend, key, cryptogram, stream);
+    const TIBSFrameHeader frame{
+        .sVersionNumber = UTHHexToString(config.CFGGetVersionNumber()),
+        .sSpecVersionNumber = UTHHexToString(config.CFGGetSpecVersionNumber()),
+        .iEncoding = mode,
+        .iSenderIDType = static_cast<uint8_t>(header.senderIDType),
+        .sSenderIdentifier = header.senderID,
+        .iPublicKeyOwnerIdentifierType = static_cast<uint8_t>(header.ownerIDType),
+        .sPublicKeyOwnerIdentifier = header.ownerID,
+        .iPublicKeyIndex = keyIndex,
+        .sSessionKeyCryptogram = cryptogram};
+    rc = CEXByteStream().IBSXMLDocToStream(xml, senderLength, ownerLength, frame,
+                                           TSECep2Security::SECcSessionKeyVariantMACSend, key,
+                                           stream);
   }
   if (rc == CEXcErrorBaseStream + TIBSaEp2ByteStream::IBScErrorIncorrectSenderIdLength)
     errorText = IdLengthText("Sender ID", header.senderID, header.senderIDType, senderLength);

@@ -386,11 +386,13 @@ void TDTDParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
       return;
     }
     case ntAttDefType: {
+      // clang-format off
       static constexpr std::pair<std::u16string_view, char> kTypes[] = {
           {u"CDATA", atCData},       {u"ID", atID},           {u"IDREF", atIDRef},
           {u"IDREFS", atIDRefs},     {u"ENTITY", atEntity},   {u"ENTITIES", atEntities},
           {u"NMTOKEN", atNmtoken},   {u"NMTOKENS", atNmtokens}, {u"NOTATION", atNotation},
           {u"(", atEnumeration}};
+      // clang-format on
       for (const auto& [word, type] : kTypes) {
         if (!SameText(value, word)) continue;
         if (auto* def = static_cast<TVxAttDef*>(head)) {

@@ -100,6 +100,21 @@ std::vector<std::string> Fields(int version, const std::string& spec, int mode, 
           ownerId,       Byte(index), length,     cryptogram,       mac,      xml};
 }
 
+// A header for the writer.
+TIBSFrameHeader Header(std::string_view version, int mode, std::string_view spec, int senderType,
+                       std::string_view senderId, int ownerType, std::string_view ownerId,
+                       int index, std::string_view cryptogram) {
+  return {.sVersionNumber = std::string(version),
+          .sSpecVersionNumber = std::string(spec),
+          .iEncoding = mode,
+          .iSenderIDType = senderType,
+          .sSenderIdentifier = std::string(senderId),
+          .iPublicKeyOwnerIdentifierType = ownerType,
+          .sPublicKeyOwnerIdentifier = std::string(ownerId),
+          .iPublicKeyIndex = index,
+          .sSessionKeyCryptogram = std::string(cryptogram)};
+}
+
 // What the frame of a case must carry.
 std::vector<std::string> Case::Fields() const {
   return kal::Fields(version, version >= 0x20 ? spec : "", mode, senderType, senderId, ownerType,
@@ -111,19 +126,20 @@ class Ep2ByteStream : public ::testing::Test {
  protected:
   struct Read {
     int rc;
-    std::string xml, version, spec, senderId, ownerId, cryptogram, mac, hash;
-    int mode, senderType, ownerType, index, cryptogramLength;
+    std::string xml, hash;
+    TIBSFrameHeader h;
     std::vector<std::string> Fields() const {
-      return kal::Fields(static_cast<uint8_t>(version[0]), spec, mode, senderType, senderId,
-                         ownerType, ownerId, index, cryptogramLength, cryptogram, mac, xml);
+      return kal::Fields(static_cast<uint8_t>(h.sVersionNumber[0]), h.sSpecVersionNumber,
+                         h.iEncoding, h.iSenderIDType, h.sSenderIdentifier,
+                         h.iPublicKeyOwnerIdentifierType, h.sPublicKeyOwnerIdentifier,
+                         h.iPublicKeyIndex, h.iSessionKeyCryptogramLength, h.sSessionKeyCryptogram,
+                         h.sMAC, xml);
     }
   };
   Read Parse(std::string_view frame, int senderLength = kUserSenderIdLength,
              int ownerLength = kUserOwnerIdLength) {
     Read r;
-    r.rc = stream.IBSStreamToXMLDoc(frame, senderLength, ownerLength, r.xml, r.version, r.mode,
-                                    r.spec, r.senderType, r.senderId, r.ownerType, r.ownerId,
-                                    r.index, r.cryptogramLength, r.cryptogram, r.mac, r.hash);
+    r.rc = stream.IBSStreamToXMLDoc(frame, senderLength, ownerLength, r.xml, r.h, r.hash);
     return r;
   }
 
@@ -155,10 +171,11 @@ TEST_F(Ep2ByteStream, IndependentPythonParserAndWriterAgreeWithOursAndOpenSslWit
           c.xml = "<?xml version=\"1.0\"?>\r\n<ep2:Msg>Gr\xC3\xBC\xC3\x9F" +
                   std::string(rng() % 300, 'x') + "</ep2:Msg>";
           std::string frame;
-          ASSERT_EQ(stream.IBSXMLDocToStream(c.xml, c.SenderIdLength(), c.OwnerIdLength(),
-                                             Byte(c.version), c.mode, c.spec, c.senderType,
-                                             c.senderId, c.ownerType, c.ownerId, 0x42, c.variant,
-                                             c.key, c.cryptogram, frame),
+          ASSERT_EQ(stream.IBSXMLDocToStream(
+                        c.xml, c.SenderIdLength(), c.OwnerIdLength(),
+                        Header(Byte(c.version), c.mode, c.spec, c.senderType, c.senderId,
+                               c.ownerType, c.ownerId, 0x42, c.cryptogram),
+                        c.variant, c.key, frame),
                     0);
           input += std::to_string(kUserSenderIdLength) + " " + std::to_string(kUserOwnerIdLength) +
                    " " + ToHex(frame) + "\n";
@@ -187,8 +204,8 @@ TEST_F(Ep2ByteStream, IndependentPythonParserAndWriterAgreeWithOursAndOpenSslWit
 TEST_F(Ep2ByteStream, LayoutsAndHashIndicator) {
   std::string frame;
   const std::string key(16, '\x11'), xml = "<a/>";
-  ASSERT_EQ(stream.IBSXMLDocToStream(xml, 8, 11, "\x10", 0, "\x06\x30", 3, "", 1, "", 0, 1, "", "",
-                                     frame),
+  ASSERT_EQ(stream.IBSXMLDocToStream(xml, 8, 11, Header("\x10", 0, "\x06\x30", 3, "", 1, "", 0, ""),
+                                     1, "", frame),
             0);
   EXPECT_EQ(ToHex(frame),
             "00000006"
@@ -198,17 +215,20 @@ TEST_F(Ep2ByteStream, LayoutsAndHashIndicator) {
   // The cryptogram length takes one byte before version 0x30 and two from it.
   constexpr size_t kCryptogramLengthAt = 4 + 1 + 2 + 1 + 1 + 8 + 1 + 11 + 1;
   const std::string sid(8, 'T'), oid(11, 'O'), cryptogram(256, '\xC5');
-  ASSERT_EQ(stream.IBSXMLDocToStream(xml, 8, 11, "\x2F", 2, "\x06\x30", 3, sid, 1, oid, 7, 1, key,
-                                     cryptogram.substr(1), frame),
+  ASSERT_EQ(stream.IBSXMLDocToStream(
+                xml, 8, 11, Header("\x2F", 2, "\x06\x30", 3, sid, 1, oid, 7, cryptogram.substr(1)),
+                1, key, frame),
             0);
   EXPECT_EQ(static_cast<uint8_t>(frame[kCryptogramLengthAt]), 0xFF);
-  EXPECT_EQ(stream.IBSXMLDocToStream(xml, 8, 11, "\x2F", 2, "\x06\x30", 3, sid, 1, oid, 7, 1, key,
-                                     cryptogram, frame),
-            1009);
+  EXPECT_EQ(
+      stream.IBSXMLDocToStream(
+          xml, 8, 11, Header("\x2F", 2, "\x06\x30", 3, sid, 1, oid, 7, cryptogram), 1, key, frame),
+      1009);
   EXPECT_EQ(frame, "");
-  ASSERT_EQ(stream.IBSXMLDocToStream(xml, 8, 11, "\x30", 2, "\x06\x30", 3, sid, 1, oid, 7, 1, key,
-                                     cryptogram, frame),
-            0);
+  ASSERT_EQ(
+      stream.IBSXMLDocToStream(
+          xml, 8, 11, Header("\x30", 2, "\x06\x30", 3, sid, 1, oid, 7, cryptogram), 1, key, frame),
+      0);
   EXPECT_EQ(ToHex(frame.substr(kCryptogramLengthAt, 2)), "0100");
 
   for (const auto& [spec, indicator] : std::vector<std::pair<std::string, int>>{
@@ -216,8 +236,8 @@ TEST_F(Ep2ByteStream, LayoutsAndHashIndicator) {
     EXPECT_EQ(TIBS::IBSGetHashalgorithmInd(spec), indicator) << ToHex(spec);
   // Below version 0x20 the frame carries no specification version, so its
   // MAC is over the SHA-1 hash whatever the caller configured.
-  ASSERT_EQ(stream.IBSXMLDocToStream(xml, 8, 11, "\x1F", 1, "\x06\x30", 3, "", 1, "", 0, 2, key, "",
-                                     frame),
+  ASSERT_EQ(stream.IBSXMLDocToStream(xml, 8, 11, Header("\x1F", 1, "\x06\x30", 3, "", 1, "", 0, ""),
+                                     2, key, frame),
             0);
   EXPECT_EQ(frame.substr(6, 8), test::FrameMacRef(key, 2, xml, false));
 }
@@ -227,8 +247,9 @@ TEST_F(Ep2ByteStream, WriterRefusals) {
   const std::string key(16, '\x22'), sid(8, 'T'), oid(11, 'O');
   auto write = [&](std::string_view version, int mode, std::string_view spec, int senderLength,
                    int ownerLength, int variant, std::string_view k) {
-    return stream.IBSXMLDocToStream("<a/>", senderLength, ownerLength, version, mode, spec, 3, sid,
-                                    1, oid, 0, variant, k, "", frame);
+    return stream.IBSXMLDocToStream("<a/>", senderLength, ownerLength,
+                                    Header(version, mode, spec, 3, sid, 1, oid, 0, ""), variant, k,
+                                    frame);
   };
   EXPECT_EQ(write("\x30", 3, "\x06\x30", 8, 11, 1, key), 1003);
   EXPECT_EQ(write("\x30", -1, "\x06\x30", 8, 11, 1, key), 1003);
@@ -250,9 +271,11 @@ TEST_F(Ep2ByteStream, WriterRefusals) {
 TEST_F(Ep2ByteStream, ReaderRefusesTruncatedAndMisstatedFramesKeepingWhatItRead) {
   std::string frame;
   const std::string key(24, '\x33'), sid(8, 'T'), oid(kUserOwnerIdLength, 'O');
-  ASSERT_EQ(stream.IBSXMLDocToStream("<a/>", 8, kUserOwnerIdLength, "\x30", 2, "\x06\x30", 3, sid,
-                                     4, oid, 9, 1, key, std::string(300, 'C'), frame),
-            0);
+  ASSERT_EQ(
+      stream.IBSXMLDocToStream(
+          "<a/>", 8, kUserOwnerIdLength,
+          Header("\x30", 2, "\x06\x30", 3, sid, 4, oid, 9, std::string(300, 'C')), 1, key, frame),
+      0);
   ASSERT_EQ(Parse(frame).rc, 0);
   const size_t xmlStart = frame.size() - 4;
   // Every prefix with a corrected length field: the fields that fit are
@@ -263,8 +286,8 @@ TEST_F(Ep2ByteStream, ReaderRefusesTruncatedAndMisstatedFramesKeepingWhatItRead)
     for (int i = 0; i < 4; ++i) cut[i] = static_cast<char>(length >> (24 - 8 * i));
     const Read r = Parse(cut);
     ASSERT_EQ(r.rc, 1004) << n;
-    EXPECT_EQ(r.version, n > 4 ? "\x30" : "") << n;
-    EXPECT_EQ(r.senderId, n >= 4 + 1 + 2 + 1 + 1 + 8 ? sid : "") << n;
+    EXPECT_EQ(r.h.sVersionNumber, n > 4 ? "\x30" : "") << n;
+    EXPECT_EQ(r.h.sSenderIdentifier, n >= 4 + 1 + 2 + 1 + 1 + 8 ? sid : "") << n;
     EXPECT_EQ(r.xml + r.hash, "") << n;
   }
   EXPECT_EQ(Parse(frame.substr(0, 3)).rc, 1004);
@@ -278,8 +301,8 @@ TEST_F(Ep2ByteStream, ReaderRefusesTruncatedAndMisstatedFramesKeepingWhatItRead)
   unknown[7] = 3;
   const Read r = Parse(unknown);
   EXPECT_EQ(r.rc, 1002);
-  EXPECT_EQ(r.mode, 3);
-  EXPECT_EQ(r.spec, "\x06\x30");
+  EXPECT_EQ(r.h.iEncoding, 3);
+  EXPECT_EQ(r.h.sSpecVersionNumber, "\x06\x30");
   // A negative configured length cannot be read.
   EXPECT_EQ(Parse(frame, kUserSenderIdLength, -1).rc, 1008);
   EXPECT_EQ(Parse(frame, kUserSenderIdLength, kUserOwnerIdLength + 1).rc, 1004);

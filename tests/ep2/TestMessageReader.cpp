@@ -140,7 +140,7 @@ TEST_F(MessageReader, LookupsReturnTheDocumentsOwnElements) {
 
 TEST_F(MessageReader, ValueIsTextAndCDataJoined) {
   ASSERT_EQ(Parse(kMessage), 0);
-  EXPECT_EQ(reader.COMGetElementANS("ep2:T", msg, 1, false, found, value, e), 0);
+  EXPECT_EQ(reader.COMGetElement("ep2:T", msg, 1, false, CHKCheckFormatANS, found, value, e), 0);
   // References resolved once by the parser and not again.
   EXPECT_EQ(value, "x &lt; <y>&amp; z\xC3\xA9");
   EXPECT_EQ(TCOMEp2InMessage::COMElementValue(*e), value);
@@ -148,17 +148,22 @@ TEST_F(MessageReader, ValueIsTextAndCDataJoined) {
 
 TEST_F(MessageReader, GettersCheckAndDecode) {
   ASSERT_EQ(Parse(kMessage), 0);
-  EXPECT_EQ(reader.COMGetElementA("ep2:A", msg, 1, false, found, value, e), 0);
-  EXPECT_EQ(reader.COMGetElementA("ep2:N", msg, 1, true, found, value, e), kCHKErrorFormatA);
-  EXPECT_EQ(reader.COMGetElementAN("ep2:N", msg, 1, true, found, value, e), kCHKErrorFormatAN);
-  EXPECT_EQ(reader.COMGetElementN("ep2:N", msg, 1, true, found, value, e), 0);
-  EXPECT_EQ(reader.COMGetElementN("ep2:A", msg, 1, false, found, value, e), kCHKErrorFormatN);
-  EXPECT_EQ(reader.COMGetElementDate("ep2:A", msg, 1, false, found, value, e), kCHKErrorFormatDate);
-  EXPECT_EQ(reader.COMGetElementExpDate("ep2:A", msg, 1, false, found, value, e),
+  EXPECT_EQ(reader.COMGetElement("ep2:A", msg, 1, false, CHKCheckFormatA, found, value, e), 0);
+  EXPECT_EQ(reader.COMGetElement("ep2:N", msg, 1, true, CHKCheckFormatA, found, value, e),
+            kCHKErrorFormatA);
+  EXPECT_EQ(reader.COMGetElement("ep2:N", msg, 1, true, CHKCheckFormatAN, found, value, e),
+            kCHKErrorFormatAN);
+  EXPECT_EQ(reader.COMGetElement("ep2:N", msg, 1, true, CHKCheckFormatN, found, value, e), 0);
+  EXPECT_EQ(reader.COMGetElement("ep2:A", msg, 1, false, CHKCheckFormatN, found, value, e),
+            kCHKErrorFormatN);
+  EXPECT_EQ(reader.COMGetElement("ep2:A", msg, 1, false, CHKCheckFormatDate, found, value, e),
             kCHKErrorFormatDate);
-  EXPECT_EQ(reader.COMGetElementTime("ep2:A", msg, 1, false, found, value, e), kCHKErrorFormatTime);
+  EXPECT_EQ(reader.COMGetElement("ep2:A", msg, 1, false, CHKCheckFormatExpDate, found, value, e),
+            kCHKErrorFormatDate);
+  EXPECT_EQ(reader.COMGetElement("ep2:A", msg, 1, false, CHKCheckFormatTime, found, value, e),
+            kCHKErrorFormatTime);
   // A missing element is no error.
-  EXPECT_EQ(reader.COMGetElementDate("ep2:None", msg, 1, true, found, value, e), 0);
+  EXPECT_EQ(reader.COMGetElement("ep2:None", msg, 1, true, CHKCheckFormatDate, found, value, e), 0);
   EXPECT_FALSE(found);
 
   EXPECT_EQ(reader.COMGetElementB("ep2:B", msg, 1, true, false, found, value, e), 0);
@@ -218,13 +223,13 @@ TEST_F(MessageReader, BuiltMessagesReadBackExactly) {
   ASSERT_EQ(Parse(xml), 0) << error;
   EXPECT_EQ(name, "ep2:M");
   EXPECT_EQ(num, "9");
-  EXPECT_EQ(reader.COMGetElementANS("ans", msg, 1, false, found, value, e), 0);
+  EXPECT_EQ(reader.COMGetElement("ans", msg, 1, false, CHKCheckFormatANS, found, value, e), 0);
   EXPECT_EQ(value, ans);
   EXPECT_EQ(reader.COMGetElementB("b", msg, 1, true, false, found, value, e), 0);
   EXPECT_EQ(value, bytes);
   EXPECT_EQ(reader.COMGetElementCN("cn", msg, 1, false, found, value, e), 0);
   EXPECT_EQ(value, "12345F");
-  EXPECT_EQ(reader.COMGetElementN("n", msg, 1, false, found, value, e), 0);
+  EXPECT_EQ(reader.COMGetElement("n", msg, 1, false, CHKCheckFormatN, found, value, e), 0);
   EXPECT_EQ(value, "-0012");
   EXPECT_EQ(text, xml);  // written back unchanged
 }

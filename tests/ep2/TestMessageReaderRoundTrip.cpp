@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/TestSupport.h"
+#include "ep2/ElementFormats.h"
 #include "ep2/MessageBuilder.h"
 #include "ep2/MessageReader.h"
 #include "xml/XMLDOM.h"
@@ -168,15 +169,16 @@ int32_t Get(const TCOMEp2InMessage& r, const Item& it, const TVxXMLElement* pare
             std::string& v, TVxXMLElement*& e) {
   const std::string& t = it.type;
   const std::string& n = it.name;
-  if (t == "a") return r.COMGetElementA(n, parent, 1, false, found, v, e);
-  if (t == "an") return r.COMGetElementAN(n, parent, 1, false, found, v, e);
-  if (t == "ans") return r.COMGetElementANS(n, parent, 1, false, found, v, e);
+  if (t == "a") return r.COMGetElement(n, parent, 1, false, CHKCheckFormatA, found, v, e);
+  if (t == "an") return r.COMGetElement(n, parent, 1, false, CHKCheckFormatAN, found, v, e);
+  if (t == "ans") return r.COMGetElement(n, parent, 1, false, CHKCheckFormatANS, found, v, e);
   if (t == "b") return r.COMGetElementB(n, parent, 1, true, false, found, v, e);
   if (t == "cn") return r.COMGetElementCN(n, parent, 1, false, found, v, e);
-  if (t == "date") return r.COMGetElementDate(n, parent, 1, false, found, v, e);
-  if (t == "expdate") return r.COMGetElementExpDate(n, parent, 1, false, found, v, e);
-  if (t == "n") return r.COMGetElementN(n, parent, 1, false, found, v, e);
-  if (t == "time") return r.COMGetElementTime(n, parent, 1, false, found, v, e);
+  if (t == "date") return r.COMGetElement(n, parent, 1, false, CHKCheckFormatDate, found, v, e);
+  if (t == "expdate")
+    return r.COMGetElement(n, parent, 1, false, CHKCheckFormatExpDate, found, v, e);
+  if (t == "n") return r.COMGetElement(n, parent, 1, false, CHKCheckFormatN, found, v, e);
+  if (t == "time") return r.COMGetElement(n, parent, 1, false, CHKCheckFormatTime, found, v, e);
   return r.COMGetContainer(n, parent, 1, false, found, e);
 }
 

@@ -291,15 +291,14 @@ std::string ReadFrame(int fd, int* err) {
 // A frame split by our reader.
 struct Split {
   int rc = -1;
-  std::string xml, version, spec, sid, oid, crypt, mac, hash;
-  int encoding = -1, sidType = -1, oidType = -1, index = -1, cryptLength = -1;
+  std::string xml, hash;
+  TIBSFrameHeader h;
 };
 
 Split Read(const std::string& frame) {
   Split s;
-  s.rc = TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(
-      frame, kSenderIdLength, kOwnerIdLength, s.xml, s.version, s.encoding, s.spec, s.sidType,
-      s.sid, s.oidType, s.oid, s.index, s.cryptLength, s.crypt, s.mac, s.hash);
+  s.rc = TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(frame, kSenderIdLength, kOwnerIdLength, s.xml,
+                                                    s.h, s.hash);
   return s;
 }
 
@@ -348,18 +347,28 @@ class MockHost : public ::testing::Test {
                     const std::string& sid = "TERMINAL", uint8_t oidType = 0,
                     const std::string& oid = "OWNER000001", const std::string& crypt = "") {
     std::string frame;
-    EXPECT_EQ(
-        TIBSaEp2ByteStream(1000).IBSXMLDocToStream(
-            xml, static_cast<int>(sid.size()), static_cast<int>(oid.size()), Byte(version), mode,
-            FromHex(spec), sidType, sid, oidType, oid, 5, macVariant, key, crypt, frame),
-        0);
+    EXPECT_EQ(TIBSaEp2ByteStream(1000).IBSXMLDocToStream(xml, static_cast<int>(sid.size()),
+                                                         static_cast<int>(oid.size()),
+                                                         {.sVersionNumber = Byte(version),
+                                                          .sSpecVersionNumber = FromHex(spec),
+                                                          .iEncoding = mode,
+                                                          .iSenderIDType = sidType,
+                                                          .sSenderIdentifier = sid,
+                                                          .iPublicKeyOwnerIdentifierType = oidType,
+                                                          .sPublicKeyOwnerIdentifier = oid,
+                                                          .iPublicKeyIndex = 5,
+                                                          .sSessionKeyCryptogram = crypt},
+                                                         macVariant, key, frame),
+              0);
     return frame;
   }
   // Our received-message security over a frame split by our reader.
   std::unique_ptr<TSDCSecurityDecryption> Security(const Split& s) {
     auto sdc = std::make_unique<TSDCSecurityDecryption>(5000, config, sec, nullptr);
     sdc->SDCInitAll();
-    EXPECT_EQ(sdc->SDCRegisterSecurityItems(s.encoding, s.crypt, s.mac, s.hash), 0);
+    EXPECT_EQ(
+        sdc->SDCRegisterSecurityItems(s.h.iEncoding, s.h.sSessionKeyCryptogram, s.h.sMAC, s.hash),
+        0);
     return sdc;
   }
   int VerifyMac(const TSDCSecurityDecryption& sdc) {
@@ -666,31 +675,33 @@ TEST_F(MockHost, MockFramesAreReadByOurStreamAndSecurity) {
     const Split s = Read(test::ReadFile(dir->file(c.name + ".bin")));
     ASSERT_EQ(s.rc, c.streamCode);
     if (c.streamCode != 0) continue;
-    EXPECT_EQ(s.version, Byte(c.version));
-    EXPECT_EQ(ToHex(s.spec), c.version < 0x20 ? "" : c.name == "v20mac" ? "0601" : "0630");
+    EXPECT_EQ(s.h.sVersionNumber, Byte(c.version));
+    EXPECT_EQ(ToHex(s.h.sSpecVersionNumber), c.version < 0x20     ? ""
+                                             : c.name == "v20mac" ? "0601"
+                                                                  : "0630");
     if (c.macState == 0) {
-      EXPECT_EQ(s.encoding, 0);
+      EXPECT_EQ(s.h.iEncoding, 0);
       EXPECT_EQ(s.xml, RequestXml("", "", ""));  // taken as it was given
       continue;
     }
     const auto sdc = Security(s);
     const bool mode2 = c.spec.find("\"mode\": 2") != std::string::npos;
     if (!mode2) {
-      EXPECT_EQ(s.encoding, 1);
+      EXPECT_EQ(s.h.iEncoding, 1);
       sdc->SDCSetSessionKey(c.name == "v20mac" ? key16 : key24);
       EXPECT_EQ(VerifyMac(*sdc), c.macState);
       continue;
     }
     EXPECT_EQ(s.xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ep2:ep2 ", 0), 0u);
-    EXPECT_EQ(s.encoding, 2);
-    EXPECT_EQ(s.sidType, 5);
-    EXPECT_EQ(s.sid, "TERM05");
-    EXPECT_EQ(s.oidType, 4);
-    EXPECT_EQ(s.oid, "OWNER0001");
-    EXPECT_EQ(s.index, 7);
+    EXPECT_EQ(s.h.iEncoding, 2);
+    EXPECT_EQ(s.h.iSenderIDType, 5);
+    EXPECT_EQ(s.h.sSenderIdentifier, "TERM05");
+    EXPECT_EQ(s.h.iPublicKeyOwnerIdentifierType, 4);
+    EXPECT_EQ(s.h.sPublicKeyOwnerIdentifier, "OWNER0001");
+    EXPECT_EQ(s.h.iPublicKeyIndex, 7);
     const bool oaep = c.spec.find(ToHex(key24)) != std::string::npos;
     const RsaKey* rsa = c.name == "full16" ? k1024 : c.name == "block1020" ? k1020 : k2048;
-    EXPECT_EQ(s.cryptLength, static_cast<int>(rsa->n.size()));
+    EXPECT_EQ(s.h.iSessionKeyCryptogramLength, static_cast<int>(rsa->n.size()));
     std::string id, key, secret, data;
     ASSERT_EQ(sdc->SDCDecryptSessionKeyCryptogram(sec, rsa->d, rsa->n, id, key, secret, data), 0);
     EXPECT_EQ(id, oaep ? "TERM0005" : "000TERM5");
@@ -812,7 +823,7 @@ TEST_F(MockHost, MockServerChecksOurRequestsAndAnswersAsTold) {
   EXPECT_EQ(::poll(&open, 1, 300), 0);  // kept open: neither data nor the end
   ::close(fd);
   ASSERT_EQ(answer.rc, 0);
-  EXPECT_EQ(answer.encoding, 1);
+  EXPECT_EQ(answer.h.iEncoding, 1);
   const auto sdc = Security(answer);
   sdc->SDCSetSessionKey(key);
   EXPECT_EQ(VerifyMac(*sdc), 3);
@@ -894,8 +905,8 @@ TEST_F(MockHost, MockClientRequestIsReadByUsAndChecksOurAnswer) {
   int err = 0;
   const Split s = Read(ReadFrame(fd, &err));
   ASSERT_EQ(s.rc, 0);
-  EXPECT_EQ(s.sid, "TERMINAL");
-  EXPECT_EQ(s.cryptLength, 128);
+  EXPECT_EQ(s.h.sSenderIdentifier, "TERMINAL");
+  EXPECT_EQ(s.h.iSessionKeyCryptogramLength, 128);
 
   config.above520 = false;  // PIN block format 2
   const auto sdc = Security(s);

@@ -131,14 +131,13 @@ class SecurityDecryption : public ::testing::Test {
     const uint32_t n = static_cast<uint32_t>(frame.size());
     frame = std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + frame;
 
-    std::string doc, version, spec, sid, oid, crypt, readMac, hash;
-    int encoding, sidType, oidType, index, cryptLength;
-    ASSERT_EQ(TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(frame, 11, 11, doc, version, encoding,
-                                                         spec, sidType, sid, oidType, oid, index,
-                                                         cryptLength, crypt, readMac, hash),
-              0);
+    std::string doc, hash;
+    TIBSFrameHeader read;
+    ASSERT_EQ(TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(frame, 11, 11, doc, read, hash), 0);
     sdc.SDCInitAll();
-    EXPECT_EQ(sdc.SDCRegisterSecurityItems(encoding, crypt, readMac, hash), 0);
+    EXPECT_EQ(
+        sdc.SDCRegisterSecurityItems(read.iEncoding, read.sSessionKeyCryptogram, read.sMAC, hash),
+        0);
   }
   int Open(std::string& key) {
     std::string id, secret, data;

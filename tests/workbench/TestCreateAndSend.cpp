@@ -319,11 +319,11 @@ struct SplitStream {
 };
 SplitStream Split(const std::string& stream) {
   SplitStream s;
-  std::string spec, sid, oid, crypt;
-  int sidType = 0, oidType = 0, index = 0, cryptLength = 0;
-  s.rc = TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(stream, 11, 11, s.xml, s.version, s.mode, spec,
-                                                    sidType, sid, oidType, oid, index, cryptLength,
-                                                    crypt, s.mac, s.hash);
+  TIBSFrameHeader header;
+  s.rc = TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(stream, 11, 11, s.xml, header, s.hash);
+  s.version = header.sVersionNumber;
+  s.mode = header.iEncoding;
+  s.mac = header.sMAC;
   return s;
 }
 std::string Mac(const std::string& xml, const std::string& key, const std::string& spec) {

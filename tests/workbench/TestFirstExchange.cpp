@@ -57,13 +57,13 @@ class FirstExchangeTest : public test::CoreOnQueueTest {
     core_->CEXExecute(TCEXAction::CreateXMLDoc);
     core_->CEXExecute(TCEXAction::CreateDataStream);
     EXPECT_TRUE(host_.errors.empty()) << file << ": " << host_.errors.front();
-    std::string xml, version, spec, sid, oid, crypt, mac, hash;
-    int mode = -1, sidType = 0, oidType = 0, index = 0, cryptLength = 0;
-    const int rc = TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(
-        core_->CEXDataStreamBytes(), 11, 11, xml, version, mode, spec, sidType, sid, oidType, oid,
-        index, cryptLength, crypt, mac, hash);
+    std::string xml, hash;
+    TIBSFrameHeader frame;
+    frame.iEncoding = -1;
+    const int rc = TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(core_->CEXDataStreamBytes(), 11, 11,
+                                                              xml, frame, hash);
     EXPECT_EQ(rc, 0) << file;
-    return mode;
+    return frame.iEncoding;
   }
   // The stream just made comes back as if received, and "Parse + Analyse"
   // runs on it; Memo4, with the errors shown.
@@ -138,9 +138,15 @@ TEST_F(FirstExchangeTest, DecryptIsEnabledOnceTheAnalysisTookTheConfiguredKey) {
       "<ep2:message xmlns:ep2=\"http://www.eftpos2000.ch\"><ep2:AutRsp><ep2:TrmID>T0000042"
       "</ep2:TrmID><ep2:RspCode>00</ep2:RspCode></ep2:AutRsp></ep2:message>";
   std::string frame;
+  const TIBSFrameHeader header{.sVersionNumber = "\x20",
+                               .sSpecVersionNumber = std::string("\x02\x01", 2),
+                               .iEncoding = 1,
+                               .iSenderIDType = 1,
+                               .iPublicKeyOwnerIdentifierType = 1,
+                               .iPublicKeyIndex = 1};
   ASSERT_EQ(TIBSaEp2ByteStream(1000).IBSXMLDocToStream(
-                xml, 11, 11, "\x20", 1, std::string("\x02\x01", 2), 1, "", 1, "", 1, 2,
-                UTHHexToString(core.CEXConfiguration().CFGGetSessionKey()), "", frame),
+                xml, 11, 11, header, 2, UTHHexToString(core.CEXConfiguration().CFGGetSessionKey()),
+                frame),
             0);
   core.CEXFrameStored(frame);
   core.CEXExecute(TCEXAction::ParseMessage);

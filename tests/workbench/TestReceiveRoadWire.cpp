@@ -53,9 +53,11 @@ class ReceiveRoadWireTest : public test::CoreOnQueueTest {
     const std::string& xml = core_->CEXGetMemo(TCEXMemo::Memo1);
     EXPECT_FALSE(xml.empty()) << ::testing::PrintToString(host_.errors);
     std::string frame;
-    EXPECT_EQ(core_->CEXByteStream().IBSXMLDocToStream(xml, 8, 11, "\x30", 1,
-                                                       std::string("\x06\x30", 2), 3, "", 0, "",
-                                                       0, variant, kKey, "", frame),
+    const TIBSFrameHeader header{.sVersionNumber = "\x30",
+                                 .sSpecVersionNumber = std::string("\x06\x30", 2),
+                                 .iEncoding = 1,
+                                 .iSenderIDType = 3};
+    EXPECT_EQ(core_->CEXByteStream().IBSXMLDocToStream(xml, 8, 11, header, variant, kKey, frame),
               0);
     return frame;
   }
