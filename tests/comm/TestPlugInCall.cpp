@@ -77,14 +77,16 @@ TEST_F(PlugInCallTest, BrokenOrMissingRepliesFailWithinTheTimeoutAndLeaveTheDocu
   EXPECT_EQ(text_,
             "TCP IP error on plugin communication: Connection Reset by Peer -- A connection was "
             "forcibly closed by the remote host.");
+  // The peers stay silent for a minute; the calls end with the 300 ms
+  // time-out long before that, however loaded the machine is.
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Call({"w:5000"}), 9101);
+  EXPECT_EQ(Call({"w:60000"}), 9101);
   EXPECT_EQ(text_, "Error while waiting for length bytes from plug in");
-  EXPECT_EQ(Call({"s:0000000a2003", "w:5000"}), 9103);
+  EXPECT_EQ(Call({"s:0000000a2003", "w:60000"}), 9103);
   EXPECT_EQ(text_,
             "TCP IP error on plugin communication: Connection Timed Out -- The remote host failed "
             "to respond within the timeout period.");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 50s);
   EXPECT_EQ(result_, "<doc/>");
 }
 
