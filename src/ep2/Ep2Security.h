@@ -313,6 +313,25 @@ class TSECep2Security final {
   [[nodiscard]] int ReadCryptogramData(std::string_view data, bool bRSAES_OAEP,
                                        std::string& sSenderID, std::string& sSessionKey,
                                        std::string& sComponentSecret) const;
+  // The opening of the cryptogram readers: clears the outputs and the kept
+  // decrypted data, then decrypts the cryptogram with one RSA step.
+  [[nodiscard]] int DecryptCryptogram(std::string_view sSessionKeyCryptogramm,
+                                      std::string_view sPrivateKeyExponent,
+                                      std::string_view sPrivateKeyModulus, bool bRSAES_OAEP,
+                                      std::string& sSenderID, std::string& sSessionKey,
+                                      std::string& sComponentSecret,
+                                      std::string& sDecryptedSessionKeyCryptogramm,
+                                      std::string& sBlock);
+  // The OAEP decoding of a cryptogram block under a modulus of k bytes; the
+  // seed is wiped.
+  [[nodiscard]] int DecodeCryptogramBlock(std::string_view sEncodedMessage, size_t k,
+                                          std::string& sData);
+  // The closing of the cryptogram readers: keeps the decrypted data, reads
+  // the parts of its layout and wipes it.
+  [[nodiscard]] int TakeCryptogramData(std::string& sData, bool bRSAES_OAEP,
+                                       std::string& sSenderID, std::string& sSessionKey,
+                                       std::string& sComponentSecret,
+                                       std::string& sDecryptedSessionKeyCryptogramm);
   // A banner of "=" characters and the operation's title.
   static void SECDumpTitle(TSECMemo* aMemo, std::string_view sTitle);
 

@@ -303,6 +303,43 @@ int TSECep2Security::ReadCryptogramData(std::string_view data, bool bRSAES_OAEP,
   return 0;
 }
 
+int TSECep2Security::DecryptCryptogram(std::string_view sSessionKeyCryptogramm,
+                                       std::string_view sPrivateKeyExponent,
+                                       std::string_view sPrivateKeyModulus, bool bRSAES_OAEP,
+                                       std::string& sSenderID, std::string& sSessionKey,
+                                       std::string& sComponentSecret,
+                                       std::string& sDecryptedSessionKeyCryptogramm,
+                                       std::string& sBlock) {
+  sSenderID.clear();
+  sSessionKey.clear();
+  sComponentSecret.clear();
+  sDecryptedSessionKeyCryptogramm.clear();
+  SecureWipe(SECsSessionKeyCryptogramm);
+  return SECRSADecryptString(sSessionKeyCryptogramm, sPrivateKeyExponent, sPrivateKeyModulus,
+                             bRSAES_OAEP, sBlock);
+}
+
+int TSECep2Security::DecodeCryptogramBlock(std::string_view sEncodedMessage, size_t k,
+                                           std::string& sData) {
+  std::string seed;
+  const int rc = SECComputeDecodedMessage(nullptr, sEncodedMessage, kOAEPHashVariant,
+                                          static_cast<int>(std::min<size_t>(k, INT_MAX)), seed,
+                                          sData);
+  SecureWipe(seed);
+  return rc;
+}
+
+int TSECep2Security::TakeCryptogramData(std::string& sData, bool bRSAES_OAEP,
+                                        std::string& sSenderID, std::string& sSessionKey,
+                                        std::string& sComponentSecret,
+                                        std::string& sDecryptedSessionKeyCryptogramm) {
+  SECsSessionKeyCryptogramm = sData;
+  sDecryptedSessionKeyCryptogramm = sData;
+  const int rc = ReadCryptogramData(sData, bRSAES_OAEP, sSenderID, sSessionKey, sComponentSecret);
+  SecureWipe(sData);
+  return rc;
+}
+
 int TSECep2Security::SECParseSessionKeyCryptogramm(std::string_view sSessionKeyCryptogramm,
                                                    std::string_view sPrivateKeyExponent,
                                                    std::string_view sPrivateKeyModulus,
@@ -310,30 +347,19 @@ int TSECep2Security::SECParseSessionKeyCryptogramm(std::string_view sSessionKeyC
                                                    std::string& sSessionKey,
                                                    std::string& sComponentSecret,
                                                    std::string& sDecryptedSessionKeyCryptogramm) {
-  sSenderID.clear();
-  sSessionKey.clear();
-  sComponentSecret.clear();
-  sDecryptedSessionKeyCryptogramm.clear();
-  SecureWipe(SECsSessionKeyCryptogramm);
   std::string data;
-  int rc = SECRSADecryptString(sSessionKeyCryptogramm, sPrivateKeyExponent, sPrivateKeyModulus,
-                               bRSAES_OAEP, data);
+  int rc = DecryptCryptogram(sSessionKeyCryptogramm, sPrivateKeyExponent, sPrivateKeyModulus,
+                             bRSAES_OAEP, sSenderID, sSessionKey, sComponentSecret,
+                             sDecryptedSessionKeyCryptogramm, data);
   if (rc != 0) return rc;
   if (bRSAES_OAEP) {
-    std::string seed;
     std::string em = std::move(data);
-    const size_t k = Significant(sPrivateKeyModulus).size();
-    rc = SECComputeDecodedMessage(nullptr, em, kOAEPHashVariant,
-                                  static_cast<int>(std::min<size_t>(k, INT_MAX)), seed, data);
-    SecureWipe(seed);
+    rc = DecodeCryptogramBlock(em, Significant(sPrivateKeyModulus).size(), data);
     SecureWipe(em);
     if (rc != 0) return rc;
   }
-  SECsSessionKeyCryptogramm = data;
-  sDecryptedSessionKeyCryptogramm = data;
-  rc = ReadCryptogramData(data, bRSAES_OAEP, sSenderID, sSessionKey, sComponentSecret);
-  SecureWipe(data);
-  return rc;
+  return TakeCryptogramData(data, bRSAES_OAEP, sSenderID, sSessionKey, sComponentSecret,
+                            sDecryptedSessionKeyCryptogramm);
 }
 
 int TSECep2Security::SECOpenSessionKeyCryptogramm(std::string_view sSessionKeyCryptogramm,
@@ -342,29 +368,23 @@ int TSECep2Security::SECOpenSessionKeyCryptogramm(std::string_view sSessionKeyCr
                                                   std::string& sSenderID, std::string& sSessionKey,
                                                   std::string& sComponentSecret,
                                                   std::string& sDecryptedSessionKeyCryptogramm) {
-  sSenderID.clear();
-  sSessionKey.clear();
-  sComponentSecret.clear();
-  sDecryptedSessionKeyCryptogramm.clear();
-  SecureWipe(SECsSessionKeyCryptogramm);
   // One RSA step gives the whole block; the layouts are then tried on it.
   std::string block;
-  int rc = SECRSADecryptString(sSessionKeyCryptogramm, sPrivateKeyExponent, sPrivateKeyModulus,
-                               false, block);
+  const int rc = DecryptCryptogram(sSessionKeyCryptogramm, sPrivateKeyExponent,
+                                   sPrivateKeyModulus, false, sSenderID, sSessionKey,
+                                   sComponentSecret, sDecryptedSessionKeyCryptogramm, block);
   if (rc != 0) return rc;
-  const std::string_view modulus = Significant(sPrivateKeyModulus);
-  const size_t k = modulus.size();
+  const size_t k = Significant(sPrivateKeyModulus).size();
   // SECRSADecryptString drops the leading zero byte below a modulus whose
   // first byte is under 0x80; the OAEP encoding wants it back.
   std::string em;
   if (block.size() + 1 == k) em.assign(1, '\0');
   em += block;
 
-  std::string data, seed;
+  std::string data;
   bool oaep = false;
-  if (SECComputeDecodedMessage(nullptr, em, kOAEPHashVariant,
-                               static_cast<int>(std::min<size_t>(k, INT_MAX)), seed, data) == 0 &&
-      data.size() == SECcCryptogrammLengthOAEP && static_cast<uint8_t>(data[0]) == kBlockStart) {
+  if (DecodeCryptogramBlock(em, k, data) == 0 && data.size() == SECcCryptogrammLengthOAEP &&
+      static_cast<uint8_t>(data[0]) == kBlockStart) {
     oaep = true;
   } else {
     // The raw block as the writer makes it: k - 1 bytes below a modulus
@@ -372,14 +392,10 @@ int TSECep2Security::SECOpenSessionKeyCryptogramm(std::string_view sSessionKeyCr
     SecureWipe(data);
     data = block;
   }
-  SecureWipe(seed);
   SecureWipe(em);
   SecureWipe(block);
-  SECsSessionKeyCryptogramm = data;
-  sDecryptedSessionKeyCryptogramm = data;
-  rc = ReadCryptogramData(data, oaep, sSenderID, sSessionKey, sComponentSecret);
-  SecureWipe(data);
-  return rc;
+  return TakeCryptogramData(data, oaep, sSenderID, sSessionKey, sComponentSecret,
+                            sDecryptedSessionKeyCryptogramm);
 }
 
 }  // namespace kal

@@ -170,8 +170,8 @@ std::string TLUXLogItemsList::LUXGenerateWatchdogTitleLine() const {
   return line;
 }
 
-std::string TLUXLogItemsList::LUXGenerateDelimitorSeparatedString(
-    const TLSILogStatistics& statistics, char delimiter) const {
+std::string TLUXLogItemsList::DelimitedLine(
+    char delimiter, const std::function<std::string(const TLUXLogItem&)>& text) const {
   std::lock_guard lock(ColumnsLock());
   std::string line;
   bool first = true;
@@ -179,22 +179,20 @@ std::string TLUXLogItemsList::LUXGenerateDelimitorSeparatedString(
     if (item.LUXiLogType != LUXcDelimited) continue;
     if (!first) line += delimiter;
     first = false;
-    line += LUXQuoteDelimited(ValueLocked(item, statistics), delimiter);
+    line += LUXQuoteDelimited(text(item), delimiter);
   }
   return line;
 }
 
+std::string TLUXLogItemsList::LUXGenerateDelimitorSeparatedString(
+    const TLSILogStatistics& statistics, char delimiter) const {
+  return DelimitedLine(delimiter, [&](const TLUXLogItem& item) {
+    return ValueLocked(item, statistics);
+  });
+}
+
 std::string TLUXLogItemsList::LUXGenerateDelimitorSeparatedTitleLine(char delimiter) const {
-  std::lock_guard lock(ColumnsLock());
-  std::string line;
-  bool first = true;
-  for (const auto& item : items_) {
-    if (item.LUXiLogType != LUXcDelimited) continue;
-    if (!first) line += delimiter;
-    first = false;
-    line += LUXQuoteDelimited(item.LUXsName, delimiter);
-  }
-  return line;
+  return DelimitedLine(delimiter, [](const TLUXLogItem& item) { return item.LUXsName; });
 }
 
 }  // namespace kal

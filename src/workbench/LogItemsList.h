@@ -76,6 +76,10 @@ class TLUXLogItemsList final : public ICEXLogColumns {
 
  private:
   std::string ValueLocked(const TLUXLogItem& item, const TLSILogStatistics& statistics) const;
+  // The delimited columns' texts, quoted, one delimiter between neighbours;
+  // `text` is called under the columns' lock.
+  std::string DelimitedLine(char delimiter,
+                            const std::function<std::string(const TLUXLogItem&)>& text) const;
 
   TLSILogStatistics statistics_;
   TLUXWallClock clock_;

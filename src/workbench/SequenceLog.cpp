@@ -75,33 +75,26 @@ std::string TSEQLogWriter::SEQDebugEntry(int count, const std::string& dateTime,
   auto tree = [&](const IPRSTreeReader* reader) {
     if (reader != nullptr) PrintTreeViewToLogfile(*reader, out);
   };
+  // A memo section; the XML and header ones leave an empty line under the
+  // heading.
+  auto memo = [&](const std::string& heading, bool spaced, const std::string& text) {
+    Heading(out, heading);
+    if (spaced) Line(out, "");
+    PrintMemoFieldToLogfile(text, out);
+    Line(out, "");
+  };
   Heading(out, "Source Window");
   tree(entry.sourceTree);
   Line(out, "");
-  Heading(out, "Send Message: XML Document");
-  Line(out, "");
-  PrintMemoFieldToLogfile(entry.sendXml, out);
-  Line(out, "");
-  Heading(out, "Send Message: Data Stream");
-  PrintMemoFieldToLogfile(entry.sendStream, out);
-  Line(out, "");
+  memo("Send Message: XML Document", true, entry.sendXml);
+  memo("Send Message: Data Stream", false, entry.sendStream);
   Heading(out, "Received Message: Reference Structure");
   tree(entry.referenceTree);
   Line(out, "");
-  Heading(out, "Received Message: Data Stream");
-  PrintMemoFieldToLogfile(entry.receivedStream, out);
-  Line(out, "");
-  Heading(out, "Received Message: XML Document");
-  Line(out, "");
-  PrintMemoFieldToLogfile(entry.receivedXml, out);
-  Line(out, "");
-  Heading(out, "Received Message: Header and Security Items");
-  Line(out, "");
-  PrintMemoFieldToLogfile(entry.headerSecurity, out);
-  Line(out, "");
-  Heading(out, "Received Message: Message Content");
-  PrintMemoFieldToLogfile(entry.messageContent, out);
-  Line(out, "");
+  memo("Received Message: Data Stream", false, entry.receivedStream);
+  memo("Received Message: XML Document", true, entry.receivedXml);
+  memo("Received Message: Header and Security Items", true, entry.headerSecurity);
+  memo("Received Message: Message Content", false, entry.messageContent);
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/ClientSocketPPP.h"
 #include "common/TestSupport.h"
 #include "ep2/RandomSource.h"
 #include "platform/EventPoster.h"
@@ -52,25 +53,50 @@ class CoreHost : public ICEXView,
   std::vector<std::string> messages, errors;
 };
 
-// A fixture with the core in a temporary folder. StartCore writes the
-// configuration, makes the core and shows its window; the test then sets
-// what it needs and pumps the queue until its condition holds.
-class CoreOnQueueTest : public ::testing::Test {
+// The ports a test's own host plays beyond the common ones; what is left
+// null is not there, and the host is the sequence window unless it says no.
+struct CoreExtraPorts {
+  ICEXLogin* login = nullptr;  // null: a login that asks nobody
+  TCEXPlugInCall plugIn = nullptr;
+  ICEXCursor* cursor = nullptr;
+  ICEXWindows* windows = nullptr;
+  bool sequenceWindow = true;
+};
+
+// A fixture with the core in a temporary folder, on a host of type `Host`
+// (CoreHost or one derived from it). StartCore writes the configuration,
+// makes the core and shows its window; the test then sets what it needs and
+// pumps the queue until its condition holds. MakeCore and ShowCore are its
+// two halves, for hosts that must know the core before it is shown.
+template <class Host>
+class CoreOnQueueFixture : public ::testing::Test {
  protected:
-  TCEXMainWindow& StartCore(const std::string& ini) {
+  TCEXMainWindow& StartCore(const std::string& ini, const CoreExtraPorts& extra = {}) {
+    MakeCore(ini, extra);
+    return ShowCore();
+  }
+  TCEXMainWindow& MakeCore(const std::string& ini, const CoreExtraPorts& extra = {}) {
     WriteFile(dir_.file("config.ini"), ini);
-    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
-                                             TCEXMainWindow::TPorts{.view = host_,
-                                                                    .dialogs = host_,
-                                                                    .errorWindow = host_,
-                                                                    .timers = timers_,
-                                                                    .clock = clock_,
-                                                                    .poster = queue_,
-                                                                    .random = &random_,
-                                                                    .messageFiles = files_,
-                                                                    .counters = counters_,
-                                                                    .login = login_,
-                                                                    .sequenceWindow = &host_});
+    ICEXLogin& login = extra.login ? *extra.login : login_;
+    core_ = std::make_unique<TCEXMainWindow>(
+        dir_.path(),
+        TCEXMainWindow::TPorts{.view = host_,
+                               .dialogs = host_,
+                               .errorWindow = host_,
+                               .timers = timers_,
+                               .clock = clock_,
+                               .poster = queue_,
+                               .random = &random_,
+                               .messageFiles = files_,
+                               .counters = counters_,
+                               .login = login,
+                               .sequenceWindow = extra.sequenceWindow ? &host_ : nullptr,
+                               .plugIn = extra.plugIn,
+                               .cursor = extra.cursor,
+                               .windows = extra.windows});
+    return *core_;
+  }
+  TCEXMainWindow& ShowCore() {
     core_->FormCreate();
     core_->FormShow({});
     core_->FormActivate();
@@ -87,6 +113,18 @@ class CoreOnQueueTest : public ::testing::Test {
     while (!queue_.PLTPumpUntil(done, std::chrono::milliseconds(5)))
       if (std::chrono::steady_clock::now() >= deadline) return false;
     return true;
+  }
+  // "Create and Send", then pumps until the answer is in and the link is
+  // down; fails on an error shown or when that does not come.
+  ::testing::AssertionResult SendAndAwaitAnswer(TCEXMainWindow& core) {
+    core.CEXExecute(TCEXAction::CreateAndSend);
+    if (!host_.errors.empty()) return ::testing::AssertionFailure() << host_.errors.front();
+    if (!Pump([&] {
+          return core.CEXParseMessageEnabled() && core.CEXNoWaitForDisconnect() &&
+                 !core.CEXClientSocket().Active();
+        }))
+      return ::testing::AssertionFailure() << "no answer, or the link stays up";
+    return ::testing::AssertionSuccess();
   }
   // For peers that wait on another thread while the queue must keep moving.
   auto Pumping() {
@@ -105,7 +143,7 @@ class CoreOnQueueTest : public ::testing::Test {
 
   TPLTEventQueue queue_;
   TempDir dir_;
-  CoreHost host_;
+  Host host_;
   QueueTimers timers_{queue_};
   TCEXSystemClock clock_;
   TSECDeterministicRandom random_;
@@ -114,5 +152,7 @@ class CoreOnQueueTest : public ::testing::Test {
   TCEXNoLogin login_;
   std::unique_ptr<TCEXMainWindow> core_;
 };
+
+using CoreOnQueueTest = CoreOnQueueFixture<CoreHost>;
 
 }  // namespace kal::test

@@ -18,6 +18,16 @@ using test::ReadFile;
 using test::ToHex;
 using test::WriteFile;
 
+// The dialogs: keeps the messages shown, answers "No", opens and saves no
+// file.
+struct TRecorder final : ICEXDialogs {
+  void CEXShowMessage(const std::string& text) override { shown.push_back(text); }
+  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
+  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
+  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+  std::vector<std::string> shown;
+};
+
 // Input: the two starting files as hex (or "-" for a missing file), then
 // one "T|A keyhex initialhex" line per request. Output per request: the
 // value text and both files as hex ("=" for a file not rewritten yet).
@@ -101,13 +111,7 @@ TEST(CounterLists, MatchTheModelAndTheFilesHoldEveryChange) {
     }
     std::string input = HexOrDash(files[0]) + " " + HexOrDash(files[1]) + "\n";
 
-    struct TRecorder final : ICEXDialogs {
-      void CEXShowMessage(const std::string& text) override { shown.push_back(text); }
-      TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-      bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-      bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-      std::vector<std::string> shown;
-    } dialogs;
+    TRecorder dialogs;
     TCEXCounterLists lists(dir.path(), dialogs);
     lists.CEXReadCounters();
 
@@ -150,13 +154,7 @@ TEST(CounterLists, MatchTheModelAndTheFilesHoldEveryChange) {
 
 // Failures are reported, never silent, and a value is still handed out.
 TEST(CounterLists, ReportFilesThatCannotBeReadOrWritten) {
-  struct TRecorder final : ICEXDialogs {
-    void CEXShowMessage(const std::string& text) override { shown.push_back(text); }
-    TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-    bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-    bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-    std::vector<std::string> shown;
-  } dialogs;
+  TRecorder dialogs;
   test::TempDir dir;
   ASSERT_EQ(mkdir(dir.file("TrxSeqCnt.ini").c_str(), 0755), 0);
   TCEXCounterLists lists(dir.path(), dialogs);
@@ -192,13 +190,6 @@ TEST(CounterLists, ReportFilesThatCannotBeReadOrWritten) {
 // and close; a file with CR-only line ends is read as its lines, so no
 // counter is lost or handed out again.
 TEST(CounterLists, UnreadableAndCrOnlyFilesSurviveStartAndClose) {
-  struct TRecorder final : ICEXDialogs {
-    void CEXShowMessage(const std::string& text) override { shown.push_back(text); }
-    TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-    bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-    bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-    std::vector<std::string> shown;
-  };
   const std::string tooLarge = "T1;5\r\n" + std::string(4u * 1024u * 1024u, ' ');
   const struct {
     const char* name;

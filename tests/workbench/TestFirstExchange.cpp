@@ -201,12 +201,7 @@ TEST_F(FirstExchangeTest, TheShippedRequestAndResponsePassTheMockHost) {
   Load(core.CEXSourceTree(), "AuthorisationRequest.epm");
   Load(core.CEXReferenceTree(), "AuthorisationResponseReference.epm");
   core.RadioGroup1Click(1);  // the complete security header
-  core.CEXExecute(TCEXAction::CreateAndSend);
-  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
-  ASSERT_TRUE(Pump([&] {
-    return core.CEXParseMessageEnabled() && core.CEXNoWaitForDisconnect() &&
-           !core.CEXClientSocket().Active();
-  }));
+  ASSERT_TRUE(SendAndAwaitAnswer(core));
   core.CEXExecute(TCEXAction::ParseAndAnalyse);
   std::string rest;
   EXPECT_EQ(mock.Wait(30s, &rest), 0) << rest;

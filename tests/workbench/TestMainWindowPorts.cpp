@@ -83,34 +83,18 @@ int32_t ThrowingPlugIn(const TCFGConfig&, int32_t, const std::string&, std::stri
   throw std::runtime_error("plug-in crashed");
 }
 
-class MainWindowPortsTest : public ::testing::Test {
+class MainWindowPortsTest : public test::CoreOnQueueFixture<Host> {
  protected:
   TCEXMainWindow& Start(const std::string& ini = "", TCEXPlugInCall plugIn = nullptr) {
-    test::WriteFile(dir_.file("config.ini"), ini);
-    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
-                                             TCEXMainWindow::TPorts{.view = host_,
-                                                                    .dialogs = host_,
-                                                                    .errorWindow = host_,
-                                                                    .timers = timers_,
-                                                                    .clock = clock_,
-                                                                    .poster = queue_,
-                                                                    .random = &random_,
-                                                                    .messageFiles = files_,
-                                                                    .counters = counters_,
-                                                                    .login = host_,
-                                                                    .plugIn = plugIn,
-                                                                    .cursor = &host_,
-                                                                    .windows = &host_});
+    MakeCore(ini, {.login = &host_,
+                   .plugIn = plugIn,
+                   .cursor = &host_,
+                   .windows = &host_,
+                   .sequenceWindow = false});
     host_.core = core_.get();
-    core_->FormCreate();
-    core_->FormShow({});
-    core_->FormActivate();
+    ShowCore();
     host_.cursor.clear();
     return *core_;
-  }
-  void TearDown() override {
-    if (core_) core_->FormDestroy();
-    core_.reset();
   }
   // A root container with two children; returns the nodes in tree order.
   std::vector<TXMLTreeNode*> Tree(const std::string& amount = "150") {
@@ -125,16 +109,6 @@ class MainWindowPortsTest : public ::testing::Test {
     EXPECT_EQ(host_.boxesUnderBusyCursor, 0);
     host_.cursor.clear();
   }
-
-  TPLTEventQueue queue_;
-  test::TempDir dir_;
-  Host host_;
-  test::QueueTimers timers_{queue_};
-  TCEXSystemClock clock_;
-  TSECDeterministicRandom random_;
-  TCEXNoMessageFiles files_;
-  TCEXNoCounterLists counters_;
-  std::unique_ptr<TCEXMainWindow> core_;
 };
 
 TEST_F(MainWindowPortsTest, CursorRoadsSetAndRestoreTheCursorOnceOnEveryWayOut) {

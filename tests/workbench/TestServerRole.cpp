@@ -279,12 +279,7 @@ TEST_F(ServerRoleTest, OneCoreSendsAsClientThenAnswersAsServer) {
   Add(reference, root, "ep2:RspCode", "an", "00", "MF");
   Add(reference, root, "ep2:AppPAN", "cn", "", "E");
   core.RadioGroup1Click(0);  // MAC only
-  core.CEXExecute(TCEXAction::CreateAndSend);
-  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
-  ASSERT_TRUE(Pump([&] {
-    return core.CEXParseMessageEnabled() && core.CEXNoWaitForDisconnect() &&
-           !core.CEXClientSocket().Active();
-  }));
+  ASSERT_TRUE(SendAndAwaitAnswer(core));
   core.CEXExecute(TCEXAction::ParseAndAnalyse);
   const MockVerdict asHost = Finish(host);
   EXPECT_TRUE(asHost.ok) << asHost.output;
