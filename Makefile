@@ -24,11 +24,11 @@ fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
-# The layer rules of the includes first, then the Release build (program and
-# benchmarks), fuzz targets with a replay of their seed corpora, the
-# platform, communication and main window core tests under ThreadSanitizer,
-# then every test under AddressSanitizer and UBSan.
-test: layers build fuzz-build
+# The layer rules of the includes and the source layout first, then the
+# Release build (program and benchmarks), fuzz targets with a replay of their
+# seed corpora, the platform, communication and main window core tests under
+# ThreadSanitizer, then every test under AddressSanitizer and UBSan.
+test: layers format-check build fuzz-build
 	scripts/fuzz-replay $(FUZZ_BUILD)
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAL_TSAN=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS)

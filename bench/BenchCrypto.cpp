@@ -74,8 +74,12 @@ void DigestRef(benchmark::State& state, const char* name, int64_t size) {
   state.SetBytesProcessed(state.iterations() * data.size());
 }
 
-void Sha1Ref(benchmark::State& state, int64_t size) { DigestRef(state, "SHA1", size); }
-void Sha256Ref(benchmark::State& state, int64_t size) { DigestRef(state, "SHA256", size); }
+void Sha1Ref(benchmark::State& state, int64_t size) {
+  DigestRef(state, "SHA1", size);
+}
+void Sha256Ref(benchmark::State& state, int64_t size) {
+  DigestRef(state, "SHA256", size);
+}
 
 // --- Triple DES, CBC encryption with a key schedule kept across calls ---
 
@@ -188,10 +192,10 @@ void RsaRef(benchmark::State& state, bool encrypt) {
   for (auto _ : state) {
     size_t len = sizeof(out);
     const int rc =
-        encrypt ? EVP_PKEY_encrypt(ctx, out, &len, reinterpret_cast<const unsigned char*>(in.data()),
-                                   in.size())
-                : EVP_PKEY_decrypt(ctx, out, &len, reinterpret_cast<const unsigned char*>(in.data()),
-                                   in.size());
+        encrypt ? EVP_PKEY_encrypt(ctx, out, &len,
+                                   reinterpret_cast<const unsigned char*>(in.data()), in.size())
+                : EVP_PKEY_decrypt(ctx, out, &len,
+                                   reinterpret_cast<const unsigned char*>(in.data()), in.size());
     if (rc != 1) std::abort();
     benchmark::DoNotOptimize(out);
   }
@@ -199,8 +203,12 @@ void RsaRef(benchmark::State& state, bool encrypt) {
   state.SetItemsProcessed(state.iterations());
 }
 
-void RsaPrivateRef(benchmark::State& state) { RsaRef(state, false); }
-void RsaPublicRef(benchmark::State& state) { RsaRef(state, true); }
+void RsaPrivateRef(benchmark::State& state) {
+  RsaRef(state, false);
+}
+void RsaPublicRef(benchmark::State& state) {
+  RsaRef(state, true);
+}
 
 constexpr int64_t k4K = 4096;
 constexpr int64_t k1M = 1 << 20;

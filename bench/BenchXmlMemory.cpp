@@ -39,12 +39,24 @@ void Release(void* p) {
 
 }  // namespace
 
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
+void* operator new(std::size_t size) {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+  Release(p);
+}
+void operator delete[](void* p) noexcept {
+  Release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  Release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  Release(p);
+}
 
 namespace {
 
@@ -54,7 +66,10 @@ using namespace kal::bench;
 // One element holding 8 MB of text: words, line ends and some non-ASCII.
 std::string TextDocument() {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<text>";
-  while (out.size() < (8u << 20)) out += "Gr\xC3\xBC" "ezi mitenand, the quick brown fox 0123456789.\n";
+  while (out.size() < (8u << 20))
+    out +=
+        "Gr\xC3\xBC"
+        "ezi mitenand, the quick brown fox 0123456789.\n";
   return out + "</text>\n";
 }
 
@@ -75,9 +90,15 @@ void Peak(benchmark::State& state, const char* name, const std::string& bytes) {
   std::fflush(stdout);
 }
 
-void BM_Text(benchmark::State& state) { Peak(state, "xml-peak-text-8m", TextDocument()); }
-void BM_Ep2(benchmark::State& state) { Peak(state, "xml-peak-ep2-1m", Document(256)); }
-void BM_Dense(benchmark::State& state) { Peak(state, "xml-peak-dense-1m", DenseDocument()); }
+void BM_Text(benchmark::State& state) {
+  Peak(state, "xml-peak-text-8m", TextDocument());
+}
+void BM_Ep2(benchmark::State& state) {
+  Peak(state, "xml-peak-ep2-1m", Document(256));
+}
+void BM_Dense(benchmark::State& state) {
+  Peak(state, "xml-peak-dense-1m", DenseDocument());
+}
 
 }  // namespace
 

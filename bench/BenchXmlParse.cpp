@@ -96,9 +96,9 @@ void BM_BombOurs(benchmark::State& state) {
 void BM_BombLibxml2(benchmark::State& state) {
   const std::string bytes = EntityBomb();
   for (auto _ : state) {
-    xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
-                                XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
-                                    XML_PARSE_NOWARNING);
+    xmlDoc* doc =
+        xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+                      XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     if (doc) {
       xmlFreeDoc(doc);
       state.SkipWithError("libxml2 did not refuse the entity bomb");

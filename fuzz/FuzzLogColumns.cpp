@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& item : items) {
     Check(item.LUXsTag == kal::STRTrim(item.LUXsTag));
     Check((item.LUXsName + item.LUXsTag).find_first_of("\r\n") == std::string::npos);
-    Check(item.LUXsTag.find(';') == std::string::npos && item.LUXsName.find(';') == std::string::npos);
+    Check(item.LUXsTag.find(';') == std::string::npos &&
+          item.LUXsName.find(';') == std::string::npos);
     list.LUXAddItem(item);
     auto fixed = item;
     fixed.LUXiLogType = kal::TLUXLogItemsList::LUXcFixedWidth;

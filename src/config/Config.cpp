@@ -360,9 +360,8 @@ int32_t TCFGConfig::ReadNumber(const TPLTIniFile& ini, const char* section, cons
   const bool number = read != 0 || ini.PLTReadInteger(section, key, 1) == 0;
   if (number && read >= min && read <= max) return read;
   if (trace_ != nullptr)
-    trace_->TDBSimpleAddString("Configuration: [" + std::string(section) + "] " + key + "=" +
-                               text + " is out of range, " +
-                               std::to_string(value) + " is kept");
+    trace_->TDBSimpleAddString("Configuration: [" + std::string(section) + "] " + key + "=" + text +
+                               " is out of range, " + std::to_string(value) + " is kept");
   return value;
 }
 

@@ -5,11 +5,11 @@
 #include <system_error>
 
 #include "ep2/Ep2Security.h"
-#include "support/TextLines.h"
 #include "platform/AtomicFile.h"
 #include "support/CompressedNumeric.h"
 #include "support/HexUtilities.h"
 #include "support/StringUnit.h"
+#include "support/TextLines.h"
 
 namespace kal {
 

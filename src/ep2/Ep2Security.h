@@ -328,9 +328,8 @@ class TSECep2Security final {
                                           std::string& sData);
   // The closing of the cryptogram readers: keeps the decrypted data, reads
   // the parts of its layout and wipes it.
-  [[nodiscard]] int TakeCryptogramData(std::string& sData, bool bRSAES_OAEP,
-                                       std::string& sSenderID, std::string& sSessionKey,
-                                       std::string& sComponentSecret,
+  [[nodiscard]] int TakeCryptogramData(std::string& sData, bool bRSAES_OAEP, std::string& sSenderID,
+                                       std::string& sSessionKey, std::string& sComponentSecret,
                                        std::string& sDecryptedSessionKeyCryptogramm);
   // A banner of "=" characters and the operation's title.
   static void SECDumpTitle(TSECMemo* aMemo, std::string_view sTitle);

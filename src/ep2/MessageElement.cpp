@@ -3,9 +3,9 @@
 #include <limits>
 
 #include "ep2/ElementFormats.h"
-#include "support/TextLines.h"
 #include "ep2/Utf8Text.h"
 #include "support/StringUnit.h"
+#include "support/TextLines.h"
 
 namespace kal {
 

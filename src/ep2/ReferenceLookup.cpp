@@ -1,10 +1,10 @@
 #include "ep2/ReferenceLookup.h"
 
 #include "ep2/MessageReader.h"
-#include "support/TextLines.h"
 #include "ep2/Utf8Text.h"
 #include "platform/AtomicFile.h"
 #include "support/StringUnit.h"
+#include "support/TextLines.h"
 
 namespace kal {
 

@@ -322,9 +322,9 @@ int TSECep2Security::DecryptCryptogram(std::string_view sSessionKeyCryptogramm,
 int TSECep2Security::DecodeCryptogramBlock(std::string_view sEncodedMessage, size_t k,
                                            std::string& sData) {
   std::string seed;
-  const int rc = SECComputeDecodedMessage(nullptr, sEncodedMessage, kOAEPHashVariant,
-                                          static_cast<int>(std::min<size_t>(k, INT_MAX)), seed,
-                                          sData);
+  const int rc =
+      SECComputeDecodedMessage(nullptr, sEncodedMessage, kOAEPHashVariant,
+                               static_cast<int>(std::min<size_t>(k, INT_MAX)), seed, sData);
   SecureWipe(seed);
   return rc;
 }
@@ -370,9 +370,9 @@ int TSECep2Security::SECOpenSessionKeyCryptogramm(std::string_view sSessionKeyCr
                                                   std::string& sDecryptedSessionKeyCryptogramm) {
   // One RSA step gives the whole block; the layouts are then tried on it.
   std::string block;
-  const int rc = DecryptCryptogram(sSessionKeyCryptogramm, sPrivateKeyExponent,
-                                   sPrivateKeyModulus, false, sSenderID, sSessionKey,
-                                   sComponentSecret, sDecryptedSessionKeyCryptogramm, block);
+  const int rc = DecryptCryptogram(sSessionKeyCryptogramm, sPrivateKeyExponent, sPrivateKeyModulus,
+                                   false, sSenderID, sSessionKey, sComponentSecret,
+                                   sDecryptedSessionKeyCryptogramm, block);
   if (rc != 0) return rc;
   const size_t k = Significant(sPrivateKeyModulus).size();
   // SECRSADecryptString drops the leading zero byte below a modulus whose

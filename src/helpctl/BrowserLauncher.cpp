@@ -39,12 +39,25 @@ std::vector<std::string> HLPExecArguments(std::string_view exec, const std::stri
     if (exec[i] == '\\' && i + 1 < exec.size()) {
       const char c = exec[++i];
       switch (c) {
-        case 's': line += ' '; break;
-        case 'n': line += '\n'; break;
-        case 't': line += '\t'; break;
-        case 'r': line += '\r'; break;
-        case '\\': line += '\\'; break;
-        default: line += '\\'; line += c; break;
+        case 's':
+          line += ' ';
+          break;
+        case 'n':
+          line += '\n';
+          break;
+        case 't':
+          line += '\t';
+          break;
+        case 'r':
+          line += '\r';
+          break;
+        case '\\':
+          line += '\\';
+          break;
+        default:
+          line += '\\';
+          line += c;
+          break;
       }
     } else {
       line += exec[i];
@@ -57,7 +70,7 @@ std::vector<std::string> HLPExecArguments(std::string_view exec, const std::stri
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\n')) ++i;
     if (i >= line.size()) break;
     std::string arg;
-    bool hadText = false;     // something besides dropped field codes
+    bool hadText = false;  // something besides dropped field codes
     bool quoted = false;
     while (i < line.size()) {
       const char c = line[i];
@@ -124,7 +137,8 @@ std::string HLPFindDesktopEntry(const std::string& desktopId) {
     const std::string path = HLPJoinPath(apps, desktopId);
     if (IsRegularFile(path)) return path;
     if (dash != std::string::npos) {
-      const std::string nested = HLPJoinPath(HLPJoinPath(apps, desktopId.substr(0, dash)), desktopId.substr(dash + 1));
+      const std::string nested =
+          HLPJoinPath(HLPJoinPath(apps, desktopId.substr(0, dash)), desktopId.substr(dash + 1));
       if (IsRegularFile(nested)) return nested;
     }
   }

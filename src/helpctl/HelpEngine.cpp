@@ -14,7 +14,8 @@ namespace {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
          });
 }
 
@@ -26,7 +27,10 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 THLPHelpEngine::THLPHelpEngine(const THLPEnginePorts& ports, const std::string& viewerModulePath)
-    : presenter_(ports.presenter), cursor_(ports.cursor), popups_(ports.popups), module_(viewerModulePath) {}
+    : presenter_(ports.presenter),
+      cursor_(ports.cursor),
+      popups_(ports.popups),
+      module_(viewerModulePath) {}
 
 THLPHelpEngine::~THLPHelpEngine() {
   if (!shutDown_) HLPShutDown(true);
@@ -46,14 +50,17 @@ void THLPHelpEngine::HLPSetRequest(const std::string& mapFile, int32_t contextNu
   mapDirectory_ = dir.empty() ? cwd : HLPMakeAbsolute(cwd, dir);
 }
 
-void THLPHelpEngine::HLPSetJavaHelpSettings(const THLPJavaHelpSettings& settings, const std::string& topic) {
+void THLPHelpEngine::HLPSetJavaHelpSettings(const THLPJavaHelpSettings& settings,
+                                            const std::string& topic) {
   settingsChanged_ = false;
   if (viewer_.HLPRunning() && !(settings == javaSettings_)) settingsChanged_ = true;
   javaSettings_ = settings;
   javaTopic_ = topic;
 }
 
-void THLPHelpEngine::Error(const std::string& text) { presenter_.HLPShowMessage(text, "Error"); }
+void THLPHelpEngine::Error(const std::string& text) {
+  presenter_.HLPShowMessage(text, "Error");
+}
 
 void THLPHelpEngine::ReapChildren() {
   viewerChildren_.HLPReap();
@@ -71,7 +78,9 @@ bool THLPHelpEngine::MapFileTest(THLPHelpMapFile& map) {
   return true;
 }
 
-THLPHelpEngine::TMapFiles& THLPHelpEngine::Files() { return mapFiles_[mapKey_]; }
+THLPHelpEngine::TMapFiles& THLPHelpEngine::Files() {
+  return mapFiles_[mapKey_];
+}
 
 const std::string& THLPHelpEngine::CompiledFile(const THLPHelpMapFile& map) {
   TMapFiles& files = Files();
@@ -108,7 +117,8 @@ void THLPHelpEngine::HLPHtmlHelpTopic() {
   const HLPHtmlHelpFunc hh = HtmlHelp();
   if (hh == nullptr) return;
   if (contextNumber_ >= 1) {
-    hh(owner_, WithWindow(compiled).c_str(), HH_HELP_CONTEXT, static_cast<uintptr_t>(contextNumber_));
+    hh(owner_, WithWindow(compiled).c_str(), HH_HELP_CONTEXT,
+       static_cast<uintptr_t>(contextNumber_));
   } else if (topic_.empty()) {
     hh(owner_, compiled.c_str(), HH_DISPLAY_TOPIC, 0);
   } else {
@@ -123,9 +133,13 @@ void THLPHelpEngine::ShowContentsOrIndex(uint32_t command) {
   if (const HLPHtmlHelpFunc hh = HtmlHelp()) hh(owner_, file.c_str(), command, 0);
 }
 
-void THLPHelpEngine::HLPContents() { ShowContentsOrIndex(HH_DISPLAY_TOC); }
+void THLPHelpEngine::HLPContents() {
+  ShowContentsOrIndex(HH_DISPLAY_TOC);
+}
 
-void THLPHelpEngine::HLPIndex() { ShowContentsOrIndex(HH_DISPLAY_INDEX); }
+void THLPHelpEngine::HLPIndex() {
+  ShowContentsOrIndex(HH_DISPLAY_INDEX);
+}
 
 void THLPHelpEngine::HLPSearch() {
   THLPHelpMapFile map;
@@ -255,7 +269,8 @@ void THLPHelpEngine::HLPJavaHelpTopic() {
     if (viewer_.HLPRunning()) viewer_.HLPSend("$$$new-helpset$$$");
     viewer_.HLPForget();
   } else if (viewer_.HLPRunning()) {
-    viewer_.HLPSend(javaTopic_.empty() ? std::string_view("$$$home$$$") : std::string_view(javaTopic_));
+    viewer_.HLPSend(javaTopic_.empty() ? std::string_view("$$$home$$$")
+                                       : std::string_view(javaTopic_));
     return;
   }
   const THLPViewerCommand command = HLPViewerCommand(javaSettings_, javaTopic_);

@@ -47,8 +47,9 @@ class THLPHelpEngine final {
   // Stores the request; the topic is replaced only when one is given. The
   // map directory is the map file's directory, or the current directory
   // when the path has none.
-  void HLPSetRequest(const std::string& mapFile, int32_t contextNumber, const std::string& windowType,
-                     uintptr_t owner, const std::optional<std::string>& topic = std::nullopt);
+  void HLPSetRequest(const std::string& mapFile, int32_t contextNumber,
+                     const std::string& windowType, uintptr_t owner,
+                     const std::optional<std::string>& topic = std::nullopt);
   // Stores the JavaHelp settings and topic; the settings count as changed
   // when a running viewer was started with others.
   void HLPSetJavaHelpSettings(const THLPJavaHelpSettings& settings, const std::string& topic);

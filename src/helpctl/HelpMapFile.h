@@ -43,7 +43,8 @@ class THLPHelpMapFile final {
   std::string HLPReadString(std::string_view section, std::string_view key) const;
   // Sign and leading digits of the value ("12;x" gives 12, "x" gives 0);
   // `defaultValue` when the key is missing or empty.
-  int32_t HLPReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const;
+  int32_t HLPReadInteger(std::string_view section, std::string_view key,
+                         int32_t defaultValue) const;
 
   // The [MAP] entry of a context number; none for a missing or empty entry
   // and for a negative number.

@@ -29,7 +29,8 @@ class IHLPCursorPort {
 class IHLPActivePopup {
  public:
   virtual ~IHLPActivePopup() = default;
-  virtual void HLPShow(const std::string& address, int16_t reserved, int16_t width, int16_t height) = 0;
+  virtual void HLPShow(const std::string& address, int16_t reserved, int16_t width,
+                       int16_t height) = 0;
 };
 
 // Creates active popups by ProgID; null when the class cannot be created.

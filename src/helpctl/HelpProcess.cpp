@@ -67,7 +67,8 @@ std::optional<std::string> HLPRunForOutput(const std::vector<std::string>& argv,
   bool timedOut = false;
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now()).count();
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
     pollfd p{out[0], POLLIN, 0};
     const int ready = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
     if (ready < 0 && errno == EINTR) continue;

@@ -11,7 +11,8 @@ extern "C" {
 
 // HtmlHelpA(owner window handle, file, command, data). The result is the
 // viewer's window handle, or null when nothing was shown.
-using HLPHtmlHelpFunc = void* (*)(uintptr_t owner, const char* file, uint32_t command, uintptr_t data);
+using HLPHtmlHelpFunc = void* (*)(uintptr_t owner, const char* file, uint32_t command,
+                                  uintptr_t data);
 
 enum : uint32_t {
   HH_DISPLAY_TOPIC = 0,
@@ -38,38 +39,38 @@ struct HH_RECT {
 
 // Command 14: a text popup.
 struct HH_POPUP {
-  int32_t cbStruct;          // sizeof(HH_POPUP)
-  void* hinst;               // always null
-  uint32_t idString;         // the context number
-  const char* pszText;       // empty
-  HH_POINT pt;               // the mouse cursor position
-  uint32_t clrForeground;    // text colour (0xFFFFFFFF: the default)
-  uint32_t clrBackground;    // background colour (0xFFFFFFFF: the default)
-  HH_RECT rcMargins;         // margins, -1: the default
-  const char* pszFont;       // font description, or null
+  int32_t cbStruct;        // sizeof(HH_POPUP)
+  void* hinst;             // always null
+  uint32_t idString;       // the context number
+  const char* pszText;     // empty
+  HH_POINT pt;             // the mouse cursor position
+  uint32_t clrForeground;  // text colour (0xFFFFFFFF: the default)
+  uint32_t clrBackground;  // background colour (0xFFFFFFFF: the default)
+  HH_RECT rcMargins;       // margins, -1: the default
+  const char* pszFont;     // font description, or null
 };
 
 // Commands 13 and 19: keyword and ALink lookups.
 struct HH_AKLINK {
-  int32_t cbStruct;          // sizeof(HH_AKLINK)
-  int32_t fReserved;         // 0
+  int32_t cbStruct;   // sizeof(HH_AKLINK)
+  int32_t fReserved;  // 0
   const char* pszKeywords;
-  const char* pszUrl;        // empty
-  const char* pszMsgText;    // null
-  const char* pszMsgTitle;   // null
+  const char* pszUrl;       // empty
+  const char* pszMsgText;   // null
+  const char* pszMsgTitle;  // null
   const char* pszWindow;
-  int32_t fIndexOnFail;      // 1
+  int32_t fIndexOnFail;  // 1
 };
 
 // Command 3: the search page.
 struct HH_FTS_QUERY {
-  int32_t cbStruct;          // sizeof(HH_FTS_QUERY)
-  int32_t fUniCodeStrings;   // 0
+  int32_t cbStruct;            // sizeof(HH_FTS_QUERY)
+  int32_t fUniCodeStrings;     // 0
   const char* pszSearchQuery;  // empty
-  int32_t iProximity;        // -1
-  int32_t fStemmedSearch;    // 0
-  int32_t fTitleOnly;        // 0
-  int32_t fExecute;          // 1
+  int32_t iProximity;          // -1
+  int32_t fStemmedSearch;      // 0
+  int32_t fTitleOnly;          // 0
+  int32_t fExecute;            // 1
   const char* pszWindow;
 };
 

@@ -49,8 +49,7 @@ int PLTRemoveTemporaryFiles(const std::string& directory) {
     if (!PLTIsTemporaryFileName(entry->d_name)) continue;
     // Regular files only, never what a link points to.
     struct stat st {};
-    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(st.st_mode))
+    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
       continue;
     if (unlinkat(dirfd(dir), entry->d_name, 0) == 0) ++removed;
   }

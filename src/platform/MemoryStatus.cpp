@@ -58,7 +58,9 @@ std::string ReadWhole(const char* path) {
   return ss.str();
 }
 
-uint64_t Kb(int64_t v) { return v < 0 ? 0 : static_cast<uint64_t>(v) * 1024u; }
+uint64_t Kb(int64_t v) {
+  return v < 0 ? 0 : static_cast<uint64_t>(v) * 1024u;
+}
 
 }  // namespace
 

@@ -10,13 +10,13 @@ namespace kal {
 // program was written for (32).
 struct TMemoryStatus {
   uint32_t dwLength = 32;
-  uint32_t dwMemoryLoad = 0;       // percent of physical memory in use
-  uint64_t dwTotalPhys = 0;        // MemTotal
-  uint64_t dwAvailPhys = 0;        // MemAvailable
-  uint64_t dwTotalPageFile = 0;    // MemTotal + SwapTotal
-  uint64_t dwAvailPageFile = 0;    // MemAvailable + SwapFree
-  uint64_t dwTotalVirtual = 0;     // the process address-space limit
-  uint64_t dwAvailVirtual = 0;     // that limit less the process's VmSize
+  uint32_t dwMemoryLoad = 0;     // percent of physical memory in use
+  uint64_t dwTotalPhys = 0;      // MemTotal
+  uint64_t dwAvailPhys = 0;      // MemAvailable
+  uint64_t dwTotalPageFile = 0;  // MemTotal + SwapTotal
+  uint64_t dwAvailPageFile = 0;  // MemAvailable + SwapFree
+  uint64_t dwTotalVirtual = 0;   // the process address-space limit
+  uint64_t dwAvailVirtual = 0;   // that limit less the process's VmSize
 };
 
 // Reads /proc/meminfo and /proc/self/status; fields it cannot read stay 0.

@@ -109,8 +109,7 @@ void TPLTTcpServer::ReapFinished() {
 }
 
 void TPLTTcpServer::AcceptLoop() {
-  pollfd fds[3] = {
-      {listenFd_, POLLIN, 0}, {stop_.PLTFd(), POLLIN, 0}, {ended_.PLTFd(), POLLIN, 0}};
+  pollfd fds[3] = {{listenFd_, POLLIN, 0}, {stop_.PLTFd(), POLLIN, 0}, {ended_.PLTFd(), POLLIN, 0}};
   for (;;) {
     // Reset before reaping: a connection that ends meanwhile raises it again.
     ended_.PLTReset();

@@ -26,8 +26,12 @@ struct TFGIntAccess {
 namespace {
 
 using Access = TFGIntAccess;
-Limbs& Mag(TFGInt& a) { return Access::Mag(a); }
-const Limbs& Mag(const TFGInt& a) { return Access::Mag(a); }
+Limbs& Mag(TFGInt& a) {
+  return Access::Mag(a);
+}
+const Limbs& Mag(const TFGInt& a) {
+  return Access::Mag(a);
+}
 
 // ---------------------------------------------------------------------------
 // Magnitudes as limb arrays, least significant first.
@@ -57,7 +61,9 @@ int Cmp(const limb* a, size_t an, const limb* b, size_t bn) {
   return 0;
 }
 
-int Cmp(const Limbs& a, const Limbs& b) { return Cmp(a.data(), a.size(), b.data(), b.size()); }
+int Cmp(const Limbs& a, const Limbs& b) {
+  return Cmp(a.data(), a.size(), b.data(), b.size());
+}
 
 // r[0..n) = a[0..n) + b[0..n); returns the carry. r may alias a or b.
 inline limb AddN(limb* r, const limb* a, const limb* b, size_t n) {
@@ -103,7 +109,8 @@ void MulLimbs(limb* r, const limb* a, size_t an, const limb* b, size_t bn) {
 // squares on the diagonal. r must not alias a.
 void SqrLimbs(limb* r, const limb* a, size_t n) {
   std::fill(r, r + 2 * n, limb{0});
-  for (size_t i = 0; i + 1 < n; ++i) r[i + n] = MulAddRow(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+  for (size_t i = 0; i + 1 < n; ++i)
+    r[i + n] = MulAddRow(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
   limb shiftIn = 0, c = 0;
   for (size_t i = 0; i < n; ++i) {
     const dlimb sq = static_cast<dlimb>(a[i]) * a[i];
@@ -190,8 +197,7 @@ void DivMod(const Limbs& u, const Limbs& v, Limbs& q, Limbs& r) {
   Scratch vs(vn), us(un + 1);
   limb* V = vs.data();
   limb* U = us.data();
-  for (size_t i = vn; i-- > 0;)
-    V[i] = (v[i] << s) | (s != 0 && i > 0 ? v[i - 1] >> (64 - s) : 0);
+  for (size_t i = vn; i-- > 0;) V[i] = (v[i] << s) | (s != 0 && i > 0 ? v[i - 1] >> (64 - s) : 0);
   U[un] = s != 0 ? u[un - 1] >> (64 - s) : 0;
   for (size_t i = un; i-- > 0;) U[i] = (u[i] << s) | (s != 0 && i > 0 ? u[i - 1] >> (64 - s) : 0);
 
@@ -201,8 +207,7 @@ void DivMod(const Limbs& u, const Limbs& v, Limbs& q, Limbs& r) {
     const dlimb num = (static_cast<dlimb>(U[j + vn]) << 64) | U[j + vn - 1];
     dlimb qhat = num / vTop;
     dlimb rhat = num - qhat * vTop;
-    while ((qhat >> 64) != 0 ||
-           qhat * vNext > ((rhat << 64) | U[j + vn - 2])) {
+    while ((qhat >> 64) != 0 || qhat * vNext > ((rhat << 64) | U[j + vn - 2])) {
       --qhat;
       rhat += vTop;
       if ((rhat >> 64) != 0) break;
@@ -249,8 +254,8 @@ Limbs Mod(const Limbs& u, const Limbs& v) {
 struct Montgomery {
   size_t k = 0;
   const limb* n = nullptr;
-  limb n0 = 0;  // -n^-1 mod 2^64
-  Limbs rr;     // R^2 mod n, k limbs
+  limb n0 = 0;        // -n^-1 mod 2^64
+  Limbs rr;           // R^2 mod n, k limbs
   mutable Scratch t;  // 2k limbs of product
 
   explicit Montgomery(const Limbs& mod) : k(mod.size()), n(mod.data()), t(2 * mod.size()) {
@@ -302,7 +307,9 @@ struct Montgomery {
   }
 };
 
-inline bool Bit(const Limbs& e, size_t i) { return (e[i / 64] >> (i % 64)) & 1u; }
+inline bool Bit(const Limbs& e, size_t i) {
+  return (e[i / 64] >> (i % 64)) & 1u;
+}
 
 size_t BitLen(const Limbs& a) {
   return a.empty() ? 0 : 64 * (a.size() - 1) + (64 - std::countl_zero(a.back()));
@@ -401,7 +408,9 @@ void Assign(TFGInt& out, TFGInt&& value) {
   Normalize(out);
 }
 
-TSign Opposite(TSign s) { return s == TSign::positive ? TSign::negative : TSign::positive; }
+TSign Opposite(TSign s) {
+  return s == TSign::positive ? TSign::negative : TSign::positive;
+}
 
 // a + (sign b) * |b|.
 TFGInt AddSigned(const TFGInt& a, const Limbs& b, TSign bSign) {
@@ -425,9 +434,13 @@ constexpr limb kTen19 = 10000000000000000000ull;
 
 // ---------------------------------------------------------------------------
 
-TFGInt::~TFGInt() { WipeLimbs(Number); }
+TFGInt::~TFGInt() {
+  WipeLimbs(Number);
+}
 
-size_t TFGInt::BitLength() const { return BitLen(Number); }
+size_t TFGInt::BitLength() const {
+  return BitLen(Number);
+}
 
 void Base256StringToFGInt(std::string_view str256, TFGInt& n) {
   Limbs r((str256.size() + 7) / 8, 0);
@@ -575,7 +588,9 @@ void FGIntChangeSign(TFGInt& a) {
   if (!Mag(a).empty()) a.Sign = Opposite(a.Sign);
 }
 
-void FGIntAbs(TFGInt& a) { a.Sign = TSign::positive; }
+void FGIntAbs(TFGInt& a) {
+  a.Sign = TSign::positive;
+}
 
 void FGIntCopy(const TFGInt& from, TFGInt& to) {
   if (&from == &to) return;
@@ -635,7 +650,9 @@ void FGIntShiftRightBy31(TFGInt& a) {
   Normalize(a);
 }
 
-void FGIntSubBis(TFGInt& a, const TFGInt& b) { FGIntSub(a, b, a); }
+void FGIntSubBis(TFGInt& a, const TFGInt& b) {
+  FGIntSub(a, b, a);
+}
 
 bool FGIntDivMod(const TFGInt& a, const TFGInt& b, TFGInt& q, TFGInt& m) {
   if (Mag(b).empty()) return false;
@@ -697,7 +714,7 @@ bool FGIntMontgomeryMod(const TFGInt& t, const TFGInt& base, const TFGInt& baseI
   TFGInt m, u, mb;
   FGIntMulModBis(t, baseInv, m, bits);  // m = (t mod R) * baseInv mod R
   FGIntMul(m, base, mb);
-  FGIntAdd(t, mb, u);  // t + m * base, divisible by R
+  FGIntAdd(t, mb, u);                                               // t + m * base, divisible by R
   if (BitLen(Mag(u)) > bits + BitLen(Mag(base)) + 1) return false;  // t >= base * R
   // u / R
   Limbs q;

@@ -34,10 +34,10 @@ enum class TCipherMode { ECBMode, CBCMode };
 
 enum class TCryptoResult : int {
   Ok = 0,
-  NoKey = 1,           // no key was set, or the last SetKey failed
-  BadKeyLength = 2,    // the key has a length the cipher does not take
-  BadIVLength = 3,     // the initial vector is neither empty nor one block
-  PartialBlock = 4,    // deciphering input that is not whole blocks
+  NoKey = 1,         // no key was set, or the last SetKey failed
+  BadKeyLength = 2,  // the key has a length the cipher does not take
+  BadIVLength = 3,   // the initial vector is neither empty nor one block
+  PartialBlock = 4,  // deciphering input that is not whole blocks
 };
 
 class TCrypto {

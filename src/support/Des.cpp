@@ -191,7 +191,9 @@ struct Block {
   uint32_t a, b;
 };
 
-inline Block Load(const uint8_t* p) { return {LoadWord(p), LoadWord(p + 4)}; }
+inline Block Load(const uint8_t* p) {
+  return {LoadWord(p), LoadWord(p + 4)};
+}
 inline void Store(uint8_t* p, Block x) {
   StoreWord(p, x.a);
   StoreWord(p + 4, x.b);
@@ -237,14 +239,18 @@ inline Block Encrypt3(Block x, const TDESKeySchedule* k) {
   return x;
 }
 
-[[gnu::noinline]] Block Encrypt1Call(Block x, const TDESKeySchedule& k) { return Encrypt1(x, k); }
-[[gnu::noinline]] Block Encrypt3Call(Block x, const TDESKeySchedule* k) { return Encrypt3(x, k); }
+[[gnu::noinline]] Block Encrypt1Call(Block x, const TDESKeySchedule& k) {
+  return Encrypt1(x, k);
+}
+[[gnu::noinline]] Block Encrypt3Call(Block x, const TDESKeySchedule* k) {
+  return Encrypt3(x, k);
+}
 
 // The mode loops, shared by single and triple DES. The register stays in
 // loaded form during the loop.
 template <typename Enc, typename EncCall>
-void EncipherLoop(const uint8_t* in, uint8_t* out, size_t blocks, TCipherMode mode,
-                  uint8_t* reg, Enc enc, EncCall encCall) {
+void EncipherLoop(const uint8_t* in, uint8_t* out, size_t blocks, TCipherMode mode, uint8_t* reg,
+                  Enc enc, EncCall encCall) {
   if (mode == TCipherMode::CBCMode) {
     Block c = Load(reg);
     for (size_t i = 0; i < blocks; ++i, in += 8, out += 8) {
@@ -259,8 +265,8 @@ void EncipherLoop(const uint8_t* in, uint8_t* out, size_t blocks, TCipherMode mo
 }
 
 template <typename Dec>
-void DecipherLoop(const uint8_t* in, uint8_t* out, size_t blocks, TCipherMode mode,
-                  uint8_t* reg, Dec dec) {
+void DecipherLoop(const uint8_t* in, uint8_t* out, size_t blocks, TCipherMode mode, uint8_t* reg,
+                  Dec dec) {
   if (mode == TCipherMode::CBCMode) {
     Block c = Load(reg);
     for (size_t i = 0; i < blocks; ++i, in += 8, out += 8) {
@@ -281,7 +287,9 @@ void DecipherLoop(const uint8_t* in, uint8_t* out, size_t blocks, TCipherMode mo
 
 TDES::TDES() : TCrypto(8) {}
 
-TDES::~TDES() { SecureWipe(&FKeys, sizeof(FKeys)); }
+TDES::~TDES() {
+  SecureWipe(&FKeys, sizeof(FKeys));
+}
 
 bool TDES::SetKeys(std::string_view key) {
   SecureWipe(&FKeys, sizeof(FKeys));
@@ -290,14 +298,18 @@ bool TDES::SetKeys(std::string_view key) {
   return true;
 }
 
-void TDES::EncipherBLOCK(uint8_t* block) const { Store(block, Encrypt1Call(Load(block), FKeys)); }
-void TDES::DecipherBLOCK(uint8_t* block) const { Store(block, Decrypt1(Load(block), FKeys)); }
+void TDES::EncipherBLOCK(uint8_t* block) const {
+  Store(block, Encrypt1Call(Load(block), FKeys));
+}
+void TDES::DecipherBLOCK(uint8_t* block) const {
+  Store(block, Decrypt1(Load(block), FKeys));
+}
 
 void TDES::Encipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {
   const TDESKeySchedule& k = FKeys;
-  EncipherLoop(in, out, blocks, FCipherMode, FIVTemp.data(),
-               [&k](Block x) { return Encrypt1(x, k); },
-               [&k](Block x) { return Encrypt1Call(x, k); });
+  EncipherLoop(
+      in, out, blocks, FCipherMode, FIVTemp.data(), [&k](Block x) { return Encrypt1(x, k); },
+      [&k](Block x) { return Encrypt1Call(x, k); });
 }
 
 void TDES::Decipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {
@@ -310,7 +322,9 @@ void TDES::Decipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {
 
 TTripleDES::TTripleDES() : TCrypto(8) {}
 
-TTripleDES::~TTripleDES() { SecureWipe(FKeys, sizeof(FKeys)); }
+TTripleDES::~TTripleDES() {
+  SecureWipe(FKeys, sizeof(FKeys));
+}
 
 bool TTripleDES::SetKeys(std::string_view key) {
   SecureWipe(FKeys, sizeof(FKeys));
@@ -334,9 +348,9 @@ void TTripleDES::DecipherBLOCK(uint8_t* block) const {
 
 void TTripleDES::Encipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {
   const TDESKeySchedule* k = FKeys;
-  EncipherLoop(in, out, blocks, FCipherMode, FIVTemp.data(),
-               [k](Block x) { return Encrypt3(x, k); },
-               [k](Block x) { return Encrypt3Call(x, k); });
+  EncipherLoop(
+      in, out, blocks, FCipherMode, FIVTemp.data(), [k](Block x) { return Encrypt3(x, k); },
+      [k](Block x) { return Encrypt3Call(x, k); });
 }
 
 void TTripleDES::Decipher_Bytes(const uint8_t* in, uint8_t* out, size_t blocks) {

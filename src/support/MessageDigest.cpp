@@ -60,14 +60,15 @@ std::string TMessageDigest::HashValueString() const {
   return std::string(reinterpret_cast<const char*>(d), FDigestSize);
 }
 
-TMD4Family::TMD4Family(size_t blockSize, size_t digestSize, const uint32_t* initial,
-                       bool bigEndian)
+TMD4Family::TMD4Family(size_t blockSize, size_t digestSize, const uint32_t* initial, bool bigEndian)
     : TMessageDigest(blockSize, digestSize), FIsBigEndian(bigEndian) {
   std::memcpy(PInitialChainingValues.data(), initial, digestSize);
   PChainingVars = PInitialChainingValues;
 }
 
-TMD4Family::~TMD4Family() { SecureWipe(PChainingVars.data(), sizeof(PChainingVars)); }
+TMD4Family::~TMD4Family() {
+  SecureWipe(PChainingVars.data(), sizeof(PChainingVars));
+}
 
 void TMD4Family::Clear() {
   TMessageDigest::Clear();

@@ -12,7 +12,9 @@ namespace kal {
 namespace {
 
 // Texts are UTF-8: a piece ends only at a character boundary.
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 size_t NextChar(std::string_view text, size_t pos) {
   ++pos;

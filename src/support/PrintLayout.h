@@ -38,8 +38,8 @@ class IPRSCanvas {
 class IPRSTreeReader {
  public:
   virtual ~IPRSTreeReader() = default;
-  virtual void PRSForEachNode(const std::function<void(int level, const std::string& text)>& visit)
-      const = 0;
+  virtual void PRSForEachNode(
+      const std::function<void(int level, const std::string& text)>& visit) const = 0;
 };
 
 // Lays out one document on a canvas. Page counts include the first page.

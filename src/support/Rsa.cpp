@@ -10,7 +10,9 @@ bool ValidModulus(const TFGInt& n) {
   return n.Sign == TSign::positive && n.IsOdd() && n.BitLength() > 1;
 }
 
-bool ValidExponent(const TFGInt& e) { return e.Sign == TSign::positive && !e.IsZero(); }
+bool ValidExponent(const TFGInt& e) {
+  return e.Sign == TSign::positive && !e.IsZero();
+}
 
 // The value as exactly `bytes` big-endian bytes (value < 256^bytes).
 std::string FixedBytes(const TFGInt& v, size_t bytes) {

@@ -7,8 +7,7 @@ namespace kal {
 
 namespace {
 
-constexpr uint32_t kInitial[5] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u,
-                                  0xC3D2E1F0u};
+constexpr uint32_t kInitial[5] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u, 0xC3D2E1F0u};
 
 inline uint32_t LoadBE32(const uint8_t* p) {
   uint32_t v;
@@ -85,7 +84,8 @@ void Sha1Block(uint32_t h[5], const uint8_t* block) {
 #undef KAL_SHA1_R3
 #undef KAL_SHA1_R4
 
-  h[0] += a;
+                                                                                                      h[0] +=
+      a;
   h[1] += b;
   h[2] += c;
   h[3] += d;

@@ -32,10 +32,18 @@ inline uint32_t LoadBE32(const uint8_t* p) {
   return v;
 }
 
-inline uint32_t S0(uint32_t x) { return std::rotr(x, 2) ^ std::rotr(x, 13) ^ std::rotr(x, 22); }
-inline uint32_t S1(uint32_t x) { return std::rotr(x, 6) ^ std::rotr(x, 11) ^ std::rotr(x, 25); }
-inline uint32_t s0(uint32_t x) { return std::rotr(x, 7) ^ std::rotr(x, 18) ^ (x >> 3); }
-inline uint32_t s1(uint32_t x) { return std::rotr(x, 17) ^ std::rotr(x, 19) ^ (x >> 10); }
+inline uint32_t S0(uint32_t x) {
+  return std::rotr(x, 2) ^ std::rotr(x, 13) ^ std::rotr(x, 22);
+}
+inline uint32_t S1(uint32_t x) {
+  return std::rotr(x, 6) ^ std::rotr(x, 11) ^ std::rotr(x, 25);
+}
+inline uint32_t s0(uint32_t x) {
+  return std::rotr(x, 7) ^ std::rotr(x, 18) ^ (x >> 3);
+}
+inline uint32_t s1(uint32_t x) {
+  return std::rotr(x, 17) ^ std::rotr(x, 19) ^ (x >> 10);
+}
 
 // Whole blocks. The eight working words rotate through the macro arguments;
 // the schedule is a 16-word ring W[t] += s1(W[t-2]) + W[t-7] + s0(W[t-15]).
@@ -120,7 +128,9 @@ T256BitDigest CalcSHA256(const void* buf, size_t count) {
   return d;
 }
 
-T256BitDigest CalcSHA256(std::string_view s) { return CalcSHA256(s.data(), s.size()); }
+T256BitDigest CalcSHA256(std::string_view s) {
+  return CalcSHA256(s.data(), s.size());
+}
 
 std::u16string SHA256DigestToHexW(const T256BitDigest& digest) {
   // Local lower-case hex (the support hex routines give upper case).

@@ -22,7 +22,9 @@ struct T256BitDigest {
   uint32_t Longs(size_t i) const { return View<uint32_t>(i); }
   uint16_t Words(size_t i) const { return View<uint16_t>(i); }
   // The 32 digest bytes as a byte string.
-  std::string AsBytes() const { return std::string(reinterpret_cast<const char*>(Bytes.data()), 32); }
+  std::string AsBytes() const {
+    return std::string(reinterpret_cast<const char*>(Bytes.data()), 32);
+  }
   bool operator==(const T256BitDigest&) const = default;
 
  private:

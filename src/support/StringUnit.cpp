@@ -192,7 +192,9 @@ std::string STRPreformatXML(std::string_view xml) {
   return out;
 }
 
-std::string STRStringToHex(std::string_view bytes) { return UTHStringToCompactHex(bytes); }
+std::string STRStringToHex(std::string_view bytes) {
+  return UTHStringToCompactHex(bytes);
+}
 
 uint32_t STRStringToLength(std::string_view bytes) {
   if (bytes.size() < 4) return 0;

@@ -21,8 +21,8 @@ const TByteTexts kTvr[5] = {
      "ICC data missing", "Card appears on terminal exception file",
      "Offline dynamic data authentication failed", "Combined DDA/AC Generation failed", kRfu, kRfu},
     {"ICC and terminal have different application versions", "Expired application",
-     "Application not yet effective", "Requested service not allowed for card product",
-     "New card", kRfu, kRfu, kRfu},
+     "Application not yet effective", "Requested service not allowed for card product", "New card",
+     kRfu, kRfu, kRfu},
     {"Cardholder verification was not successful", "Unrecognised CVM", "PIN Try Limit exceeded",
      "PIN entry required and PIN pad not present or not working",
      "PIN entry required, PIN pad present, but PIN was not entered", "Online PIN entered", kRfu,
@@ -161,7 +161,9 @@ std::string EMVNormalizeValue(std::string_view value) {
 
 // --- Check-list pages ---
 
-bool EMVIsBitPage(TEMVPage page) { return BitTexts(page) != nullptr; }
+bool EMVIsBitPage(TEMVPage page) {
+  return BitTexts(page) != nullptr;
+}
 
 int EMVBitPageBytes(TEMVPage page) {
   switch (page) {
@@ -317,14 +319,13 @@ const std::vector<std::string>& EMVTerminalCapabilityTexts() {
 }
 
 const std::vector<std::string>& EMVTerminalControlTexts() {
-  static const std::vector<std::string> texts = {"Financial Institution", "Merchant",
-                                                 "Cardholder"};
+  static const std::vector<std::string> texts = {"Financial Institution", "Merchant", "Cardholder"};
   return texts;
 }
 
 TEMVTerminalTypeCode EMVEncodeTerminalType(const TEMVTerminalType& page, std::string& value) {
-  if (page.environment < 0 || page.environment > 1 || page.capability < 0 ||
-      page.capability > 2 || page.control < 0 || page.control > 2)
+  if (page.environment < 0 || page.environment > 1 || page.capability < 0 || page.capability > 2 ||
+      page.control < 0 || page.control > 2)
     return TEMVTerminalTypeCode::Incomplete;
   if (page.environment == 0 && page.control == 2) return TEMVTerminalTypeCode::Error;
   value = {static_cast<char>('1' + page.control),
@@ -338,8 +339,8 @@ bool EMVDecodeTerminalType(std::string_view value, TEMVTerminalType& page) {
                       std::isdigit(static_cast<unsigned char>(text[1]));
   const int first = digits ? text[0] - '0' : 0;
   const int second = digits ? text[1] - '0' : 0;
-  const bool valid = first >= 1 && first <= 3 && second >= 1 && second <= 6 &&
-                     !(first == 3 && second <= 3);
+  const bool valid =
+      first >= 1 && first <= 3 && second >= 1 && second <= 6 && !(first == 3 && second <= 3);
   if (!valid) {
     page = TEMVTerminalType{};
     return false;
@@ -369,9 +370,14 @@ const std::vector<std::string>& EMVCidAdviceTexts() {
 }
 
 const std::vector<std::string>& EMVCidReasonTexts() {
-  static const std::vector<std::string> texts = {
-      "No information given", "Service not allowed", "PIN Try Limit exceeded",
-      "Issuer authentication failed", "RFU 100", "RFU 101", "RFU 110", "RFU 111"};
+  static const std::vector<std::string> texts = {"No information given",
+                                                 "Service not allowed",
+                                                 "PIN Try Limit exceeded",
+                                                 "Issuer authentication failed",
+                                                 "RFU 100",
+                                                 "RFU 101",
+                                                 "RFU 110",
+                                                 "RFU 111"};
   return texts;
 }
 
@@ -554,8 +560,7 @@ std::string EMVEncodeScriptResults(const TEMVScriptResults& page) {
   return out;
 }
 
-bool EMVDecodeScriptResults(std::string_view value, TEMVScriptResults& page,
-                            std::string& message) {
+bool EMVDecodeScriptResults(std::string_view value, TEMVScriptResults& page, std::string& message) {
   message.clear();
   const std::string hex = EMVNormalizeValue(value);
   if (hex.size() % 10 != 0) return false;

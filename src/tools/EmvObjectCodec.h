@@ -64,12 +64,12 @@ bool EMVDecodeBits(std::string_view value, std::vector<TEMVBitByte>& bytes);
 struct TEMVCvmResults {
   static constexpr int OtherMethod = 8;     // "Other value": byte from otherMethod
   static constexpr int OtherCondition = 8;  // "Other": byte from otherCondition
-  int method = -1;      // 0..8, -1 none selected
-  std::string otherMethod;     // field Edit2
-  int onFailure = -1;   // 0 fail cardholder verification, 1 apply succeeding CVR
-  int condition = -1;   // 0..8
+  int method = -1;                          // 0..8, -1 none selected
+  std::string otherMethod;                  // field Edit2
+  int onFailure = -1;          // 0 fail cardholder verification, 1 apply succeeding CVR
+  int condition = -1;          // 0..8
   std::string otherCondition;  // field Edit3
-  int result = -1;      // 0 unknown, 1 failed, 2 successful, -1 none
+  int result = -1;             // 0 unknown, 1 failed, 2 successful, -1 none
 };
 
 const std::vector<std::string>& EMVCvmMethodTexts();
@@ -166,10 +166,10 @@ void EMVTrimCommandGrid(IStringGrid& grid, int minRows);
 // --- Issuer Script Results ---
 
 struct TEMVScriptResult {
-  int result = 2;         // 0 not performed, 1 failed, 2 successful
-  int number = 1;         // the group's shown number
-  char sequence = '1';    // the sequence digit written for it
-  std::string scriptId;   // the identifier written for it (padded to 8 on encoding)
+  int result = 2;        // 0 not performed, 1 failed, 2 successful
+  int number = 1;        // the group's shown number
+  char sequence = '1';   // the sequence digit written for it
+  std::string scriptId;  // the identifier written for it (padded to 8 on encoding)
 };
 
 struct TEMVScriptResults {
@@ -201,7 +201,6 @@ std::string EMVEncodeScriptResults(const TEMVScriptResults& page);
 // identifier; the number is the sequence digit, or the position for "F".
 // The first identifier goes into the field. A bad result or sequence digit
 // stops with its text in `message` (empty when all went well).
-bool EMVDecodeScriptResults(std::string_view value, TEMVScriptResults& page,
-                            std::string& message);
+bool EMVDecodeScriptResults(std::string_view value, TEMVScriptResults& page, std::string& message);
 
 }  // namespace kal

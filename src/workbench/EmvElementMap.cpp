@@ -6,7 +6,9 @@
 
 namespace kal {
 
-std::string TEEMEmvElementMap::DefaultPath() { return PLTProgramDirectory() + "EMVElements.ini"; }
+std::string TEEMEmvElementMap::DefaultPath() {
+  return PLTProgramDirectory() + "EMVElements.ini";
+}
 
 bool TEEMEmvElementMap::Load(const std::string& path, std::string& error) {
   std::string text;

@@ -138,8 +138,7 @@ std::string TLUXLogItemsList::ValueLocked(const TLUXLogItem& item,
   return item.LUXsValue;
 }
 
-std::string TLUXLogItemsList::LUXGenerateFixWidthString(
-    const TLSILogStatistics& statistics) const {
+std::string TLUXLogItemsList::LUXGenerateFixWidthString(const TLSILogStatistics& statistics) const {
   std::lock_guard lock(ColumnsLock());
   std::string line;
   for (const auto& item : items_) {
@@ -186,9 +185,8 @@ std::string TLUXLogItemsList::DelimitedLine(
 
 std::string TLUXLogItemsList::LUXGenerateDelimitorSeparatedString(
     const TLSILogStatistics& statistics, char delimiter) const {
-  return DelimitedLine(delimiter, [&](const TLUXLogItem& item) {
-    return ValueLocked(item, statistics);
-  });
+  return DelimitedLine(delimiter,
+                       [&](const TLUXLogItem& item) { return ValueLocked(item, statistics); });
 }
 
 std::string TLUXLogItemsList::LUXGenerateDelimitorSeparatedTitleLine(char delimiter) const {

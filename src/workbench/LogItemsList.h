@@ -49,8 +49,7 @@ class TLUXLogItemsList final : public ICEXLogColumns {
   // Reads both column files from `programDir` (ending with "/"). Without
   // "delimlogfile.ini" the delimited columns are those of "logfile.ini".
   explicit TLUXLogItemsList(const std::string& programDir,
-                            TLSICounter counter = TLSICounter::Steady(),
-                            TLUXWallClock clock = {});
+                            TLSICounter counter = TLSICounter::Steady(), TLUXWallClock clock = {});
 
   // Every column fed by `tag` takes the value unless it has one for this
   // message already.

@@ -247,13 +247,12 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   };
   referenceTree_ = std::make_unique<TXMLMessageTree>();
   recording_ = ports.recording != nullptr ? ports.recording : &noRecording_;
-  buildRoad_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{
-      .main = *this,
-      .counters = counters_,
-      .messageFiles = messageFiles_,
-      .errorWindow = errorWindow_,
-      .recording = *recording_,
-      .plugIn = ports.plugIn});
+  buildRoad_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{.main = *this,
+                                                                     .counters = counters_,
+                                                                     .messageFiles = messageFiles_,
+                                                                     .errorWindow = errorWindow_,
+                                                                     .recording = *recording_,
+                                                                     .plugIn = ports.plugIn});
   receivePlugIn_ = ports.plugIn;
 
   const auto handler = [this](void (TCEXMainWindow::*member)()) {

@@ -560,11 +560,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   // or a cryptogram is there to use.
   void RefreshDecryptEnabled();
   void AddMemo4Line(const std::string& line);
-  void DisplayElement(const std::string& name, const std::string& value, bool found,
-                      bool mandatory, bool fixedDiffers, bool group,
-                      const std::string& referenceValue, int level);
-  void DisplayContainer(const std::string& name, bool found, bool mandatory, bool group,
-                        int level);
+  void DisplayElement(const std::string& name, const std::string& value, bool found, bool mandatory,
+                      bool fixedDiffers, bool group, const std::string& referenceValue, int level);
+  void DisplayContainer(const std::string& name, bool found, bool mandatory, bool group, int level);
   // Memo3 and its lines while an analysis runs (set once at the end).
   std::string memo3_;
   bool analyseEnabled_ = false;

@@ -120,9 +120,8 @@ std::unique_ptr<IPLTConnectionHandler> MakeServerConnection(
 // ------------------------------------------------------------------ set-up
 
 void TCEXMainWindow::CEXInitConnections(ICEXTimerFactory& timers) {
-  connectionDelayTimer_ = timers.CEXCreateTimer(false, [this] {
-    Shielded(dialogs_, [&] { OnConnectionDelay(); });
-  });
+  connectionDelayTimer_ =
+      timers.CEXCreateTimer(false, [this] { Shielded(dialogs_, [&] { OnConnectionDelay(); }); });
 
   TCTPClientSocketPPP& client = CEXClientSocket();
   client.OnLookup = [this] { CTPClientSocketPPP1Lookup(); };
@@ -140,19 +139,19 @@ void TCEXMainWindow::CEXInitConnections(ICEXTimerFactory& timers) {
   // connection thread, before the context could go).
   IPLTEventPoster& gate = CEXPoster();
   const std::weak_ptr<int> alive = aliveToken_;
-  auto context = std::make_shared<TServerContext>(TServerContext{
-      CEXTrace(), gate, CEXReceiveView(), CEXConfiguration(), CEXThreadSynch(), CEXMailBox(),
-      CEXServer(),
-      [&gate, alive, this] {
-        gate.PLTPost([alive, this] {
-          if (!alive.expired() && !destroyed_) UpdateServerPanel();
-        });
-      },
-      [&gate, alive, this](std::string text) {
-        gate.PLTPost([alive, this, text = std::move(text)] {
-          if (!alive.expired()) CEXServerError(text);
-        });
-      }});
+  auto context = std::make_shared<TServerContext>(
+      TServerContext{CEXTrace(), gate, CEXReceiveView(), CEXConfiguration(), CEXThreadSynch(),
+                     CEXMailBox(), CEXServer(),
+                     [&gate, alive, this] {
+                       gate.PLTPost([alive, this] {
+                         if (!alive.expired() && !destroyed_) UpdateServerPanel();
+                       });
+                     },
+                     [&gate, alive, this](std::string text) {
+                       gate.PLTPost([alive, this, text = std::move(text)] {
+                         if (!alive.expired()) CEXServerError(text);
+                       });
+                     }});
   CEXServer().PLTSetHandlerFactory([context](std::shared_ptr<TPLTStreamSocket> socket) {
     return MakeServerConnection(std::move(socket), *context);
   });
@@ -339,8 +338,7 @@ void TCEXMainWindow::Action_SendDataStreamExecute() {
       // parameters; a server that should listen and does not is shown here.
       const int rc = comm.TCPConnect(&client, &server, &reason);
       UpdateServerPanel();
-      if (rc != 0 && comm.TCPAcceptAsServer() && !server.PLTActive())
-        ShowServerFailure(rc, reason);
+      if (rc != 0 && comm.TCPAcceptAsServer() && !server.PLTActive()) ShowServerFailure(rc, reason);
       return;
     }
 

@@ -222,10 +222,10 @@ void TCEXMainWindow::DisplayElement(const std::string& name, const std::string& 
     memo3_ += indent + "<" + name + ">" + value + "</" + name + ">\n";
     if (fixedDiffers) {
       memo3_ += indent + "! incorrect fix value, expected value: " + referenceValue + '\n';
-      static_cast<void>(CEXLogError(CEXcErrorFixedValue,
-                                    "! incorrect fix value: " + name + "=" + value +
-                                        ", expected value: " + referenceValue,
-                                    group));
+      static_cast<void>(CEXLogError(
+          CEXcErrorFixedValue,
+          "! incorrect fix value: " + name + "=" + value + ", expected value: " + referenceValue,
+          group));
     }
     return;
   }
@@ -287,9 +287,8 @@ int TCEXMainWindow::AnalyseMessage() {
   // turn, at most as many as the group has.
   if (CEXsRoot != rootNode->GetData()->GetName() && sequence_ != nullptr) {
     const bool asClient = CEXCommParams().TCPSendAsClient();
-    for (int tries = sequence_->SEQGroupSize(); tries > 0 && sequence_->SEQVisible() &&
-                                                !sequence_->SEQGroupEnd();
-         --tries) {
+    for (int tries = sequence_->SEQGroupSize();
+         tries > 0 && sequence_->SEQVisible() && !sequence_->SEQGroupEnd(); --tries) {
       if (asClient)
         sequence_->SEQLoadNextServerReference();
       else
@@ -338,8 +337,7 @@ int TCEXMainWindow::AnalyseMessage() {
     }
     int occurrence = 1;
     for (const TXMLTreeNode* s = node->GetPrevSibling(); s != nullptr; s = s->GetPrevSibling())
-      if (s->GetData()->GetName() == name &&
-          s->GetData()->GetParentID() == element.GetParentID())
+      if (s->GetData()->GetName() == name && s->GetData()->GetParentID() == element.GetParentID())
         ++occurrence;
     const bool mandatory = Has('M', element);
     const bool group = Has('G', element);
@@ -348,8 +346,7 @@ int TCEXMainWindow::AnalyseMessage() {
     TVxXMLElement* match = nullptr;
 
     if (type == "c") {
-      if (parentFound)
-        rc = reader.COMGetContainer(name, parent, occurrence, false, found, match);
+      if (parentFound) rc = reader.COMGetContainer(name, parent, occurrence, false, found, match);
       if (rc != 0) break;
       DisplayContainer(name, found, mandatory, group, level);
       element.SetParserElement(found ? match : nullptr);
@@ -390,7 +387,7 @@ int TCEXMainWindow::AnalyseMessage() {
     if (columns != nullptr) columns->LUXAcceptItem(name, value);
     std::string recordError;
     rc = recording_->RFLAcceptItem(name, element.GetTLVTag(), false, type, value, type, value,
-                                  recordError);
+                                   recordError);
     if (rc != 0) errorText = recordError;
   }
 
@@ -399,8 +396,8 @@ int TCEXMainWindow::AnalyseMessage() {
   Changed(CEXpMemos | CEXpReferenceTree);
   if (rc != 0) {
     if (errorText.empty())
-      errorText = "reference structure line " + std::to_string(index - 1) + ", tag: <" +
-                  lastName + ">";
+      errorText =
+          "reference structure line " + std::to_string(index - 1) + ", tag: <" + lastName + ">";
     ReceiveError(rc, errorText);
     return rc;
   }

@@ -10,13 +10,13 @@
 #include "ep2/ElementRecords.h"
 #include "ep2/MessageElement.h"
 #include "ep2/MessageTree.h"
-#include "support/TextLines.h"
 #include "platform/AtomicFile.h"
 #include "platform/SocketErrors.h"
 #include "support/DateTimeUtilities.h"
+#include "support/TextLines.h"
 #include "support/TraceLogger.h"
-#include "workbench/MainWindow.h"
 #include "workbench/FilePaths.h"
+#include "workbench/MainWindow.h"
 
 namespace kal {
 

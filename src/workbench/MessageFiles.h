@@ -23,7 +23,7 @@ class TXMLMessageTree;
 inline constexpr const char* CEXcMessageFileVersion = "7.0.1";
 // Results of reading a message text besides the element-record results
 // (kUAXRecordEndOfFile, kUAXRecordBadNumber).
-inline constexpr int32_t kCEXMessageBadCount = 10;  // line 2 is no element count
+inline constexpr int32_t kCEXMessageBadCount = 10;         // line 2 is no element count
 inline constexpr int32_t kCEXMessageTrailingContent = 11;  // text after the last record
 // Message files are read whole; larger ones are refused.
 inline constexpr size_t kCEXMaxMessageFileBytes = 64u * 1024u * 1024u;

@@ -6,8 +6,7 @@
 
 namespace kal {
 
-void TSSTStatistics::SSTAcceptStatistics(bool sent, bool received, int responseTimeMs,
-                                         bool error) {
+void TSSTStatistics::SSTAcceptStatistics(bool sent, bool received, int responseTimeMs, bool error) {
   if (sent) ++SSTiMessagesSend;
   if (received) {
     ++SSTiMessagesReceived;

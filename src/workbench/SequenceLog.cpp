@@ -161,8 +161,8 @@ bool TSEQLogWriter::SEQLog(const TSEQLogSettings& settings, const TLUXLogItemsLi
       Line(text, columns.LUXGenerateFixWidthString(statistics));
       break;
     default:
-      Line(text, columns.LUXGenerateDelimitorSeparatedString(
-                     statistics, SEQDelimiter(settings.delimiterItem)));
+      Line(text, columns.LUXGenerateDelimitorSeparatedString(statistics,
+                                                             SEQDelimiter(settings.delimiterItem)));
       break;
   }
   return Write(settings, columns, entry.errorCount, text);

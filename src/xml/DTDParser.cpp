@@ -621,8 +621,8 @@ void TContentModelParser::ParseCMSeq() {
 
 void TContentModelParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
   TVxXMLNode* head = Stack->GetHead();
-  auto* model = head && head->GetType() == ntElementContent ? static_cast<TVxContentModel*>(head)
-                                                             : nullptr;
+  auto* model =
+      head && head->GetType() == ntElementContent ? static_cast<TVxContentModel*>(head) : nullptr;
   switch (nodeType) {
     case ntElementContentStart: {
       std::uint8_t type = ctChildren;

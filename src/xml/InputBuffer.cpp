@@ -77,7 +77,8 @@ bool TInputBuffer::Refill() {
   const std::streamsize got = stream_->gcount();
   if (got > 0) end_ += static_cast<std::size_t>(got);
   if (streamLeft_ != kUnknownLeft)
-    streamLeft_ -= std::min(streamLeft_, static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
+    streamLeft_ -=
+        std::min(streamLeft_, static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
   // istream::read comes back short only at the end of the stream or on an
   // error; either way nothing more will come.
   if (got < static_cast<std::streamsize>(room)) streamDone_ = true;

@@ -170,7 +170,7 @@ class TInputBuffer {
   std::size_t end_ = 0;
   bool streamDone_ = true;
   std::size_t streamLeft_ = kUnknownLeft;  // bytes the stream has not handed over
-  char16_t pendingLow_ = 0;  // second half of a surrogate pair not yet delivered
+  char16_t pendingLow_ = 0;                // second half of a surrogate pair not yet delivered
 
   // The units delivered since Init, the last of them kept for stepping back:
   // unit i (counted from 0) is history_[i & kHistoryMask]; head_ units have

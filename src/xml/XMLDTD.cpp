@@ -112,9 +112,11 @@ std::u16string EscapedEntityValue(std::u16string_view v, const TVxDeclarations* 
         break;
       case u'&': {
         const std::size_t semi = v.find(u';', i + 1);
-        const std::u16string_view name =
-            semi == std::u16string_view::npos ? std::u16string_view() : v.substr(i + 1, semi - i - 1);
-        const bool reference = IsValidName(name) && (!decls || decls->GetEntityDestType(name) != 'D');
+        const std::u16string_view name = semi == std::u16string_view::npos
+                                             ? std::u16string_view()
+                                             : v.substr(i + 1, semi - i - 1);
+        const bool reference =
+            IsValidName(name) && (!decls || decls->GetEntityDestType(name) != 'D');
         out += reference ? u"&" : u"&#38;";
         break;
       }
@@ -375,8 +377,7 @@ void TVxCustomEntityDecl::SetInternal(bool internal) {
 }
 
 void TVxCustomEntityDecl::SetValue(std::u16string_view value) {
-  if (!FInternal)
-    EntityValueError(FDocument, "Can not set a value of an external entity.");
+  if (!FInternal) EntityValueError(FDocument, "Can not set a value of an external entity.");
   EntityChanged(FDocument);
   const std::u16string old = std::exchange(FNodeValue, std::u16string(value));
   try {
@@ -655,8 +656,8 @@ std::size_t TVxDocumentType::ExpandedLength(const TVxCustomEntityDecl* entity) {
       if (!expandable(ref)) {
         f.length = AddLength(f.length, semi - i + 1);
       } else if (const auto it = FExpandedLengths.find(ref); it != FExpandedLengths.end()) {
-        f.length = it->second == kLengthInProgress ? kNoExpandedLength
-                                                   : AddLength(f.length, it->second);
+        f.length =
+            it->second == kLengthInProgress ? kNoExpandedLength : AddLength(f.length, it->second);
       } else {
         next = ref;
       }
@@ -677,8 +678,7 @@ std::size_t TVxDocumentType::ExpandedLength(const TVxCustomEntityDecl* entity) {
   return result;
 }
 
-char TVxDocumentType::GetAttrType(std::u16string_view elementName,
-                                  std::u16string_view attr) const {
+char TVxDocumentType::GetAttrType(std::u16string_view elementName, std::u16string_view attr) const {
   const TVxAttListDecl* list = GetAttListDecl(elementName);
   const TVxAttDef* def = list ? list->GetAtt(attr) : nullptr;
   return def ? def->AttributeType : atCData;

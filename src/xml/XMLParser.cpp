@@ -110,9 +110,8 @@ void TVxXMLParser::ParseInto(std::istream& stream, TVxXMLDocument& doc) {
     stream.clear();
     stream.seekg(start);
     expanded_ = 0;
-    expansionBudget_ = std::max(kMinExpansionBudget, inputSize > SIZE_MAX / 10
-                                                         ? SIZE_MAX
-                                                         : 10 * inputSize);
+    expansionBudget_ =
+        std::max(kMinExpansionBudget, inputSize > SIZE_MAX / 10 ? SIZE_MAX : 10 * inputSize);
   }
   lineSource_ = nullptr;
   Init(FInvalid);
@@ -534,10 +533,10 @@ void TVxXMLParser::CountExpansion(std::size_t units) {
   TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
   // Checked before it is counted: the count never passes the budget.
   if (units > owner.expansionBudget_ - owner.expanded_)
-    throw EVxXMLParserError::CreateWithFileName(
-        "Entity expansion exceeds the limit of " + std::to_string(owner.expansionBudget_) +
-            " characters.",
-        GetFileName(), GetLineNumber());
+    throw EVxXMLParserError::CreateWithFileName("Entity expansion exceeds the limit of " +
+                                                    std::to_string(owner.expansionBudget_) +
+                                                    " characters.",
+                                                GetFileName(), GetLineNumber());
   owner.expanded_ += units;
 }
 

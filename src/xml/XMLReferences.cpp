@@ -151,8 +151,8 @@ bool TVxGEntityReference::Retrieve() {
                                                    TByteOrder::boBigEndian, nullptr) +
                                     "\" refers to itself.");
   if (gExpanding.size() >= static_cast<std::size_t>(kMaxEntityDepth))
-    ExpansionError(FDocument,
-                   "Entities are nested deeper than " + std::to_string(kMaxEntityDepth) + " levels.");
+    ExpansionError(FDocument, "Entities are nested deeper than " + std::to_string(kMaxEntityDepth) +
+                                  " levels.");
   // The whole expansion is counted before any of it is made, so a reference
   // whose text would pass the budget fails at once. Only an entity whose
   // length is unknown in advance counts its text level by level.

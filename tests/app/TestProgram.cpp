@@ -6,10 +6,10 @@
 // are written at close.
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

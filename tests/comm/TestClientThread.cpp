@@ -47,7 +47,7 @@ class ClientThreadTest : public ::testing::Test {
 
 TEST_F(ClientThreadTest, HeadersInPartsAreCompletedAndCoalescedFramesAreSplit) {
   test::ScriptedPeer peer("listen", {"s:0000", "w:80", "s:000568656c", "w:80", "s:6c6f",
-                                   "s:00000000000000024142", "e"});
+                                     "s:00000000000000024142", "e"});
   Start(peer);
   ASSERT_TRUE(Shown(3));
   EXPECT_EQ(view_.shown, (Strings{"0000000568656C6C6F", "00000000", "000000024142"}));

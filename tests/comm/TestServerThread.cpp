@@ -72,7 +72,7 @@ class ServerThreadTest : public ::testing::Test {
 TEST_F(ServerThreadTest, FramesInPartsAndTogetherAreShownAndTheMailboxReplyIsSent) {
   // The gap inside the first header is far above the old 10 ms header wait.
   test::ScriptedPeer peer(port_, {"s:0000", "w:80", "s:0003414243", "s:000000015a00000000", "f",
-                                "s:0000000131", "f", "e"});
+                                  "s:0000000131", "f", "e"});
   ASSERT_TRUE(Shown(3));
   EXPECT_EQ(view_.shown, (Strings{"00000003414243", "000000015A", "00000000"}));
   EXPECT_EQ(view_.events.front(), "time");

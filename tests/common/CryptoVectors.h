@@ -43,7 +43,8 @@ inline std::string CryptoVectorFile(const std::string& relative) {
   const std::string dir = CryptoVectorsDir();
   if (dir.empty()) throw std::runtime_error("python3-cryptography-vectors is not installed");
   const std::string path = dir + "/" + relative;
-  if (!std::filesystem::is_regular_file(path)) throw std::runtime_error("missing vector file " + path);
+  if (!std::filesystem::is_regular_file(path))
+    throw std::runtime_error("missing vector file " + path);
   return path;
 }
 
@@ -103,7 +104,8 @@ inline std::vector<CavpRecord> ReadCavpFile(const std::string& path) {
 // The hex blocks of the PKCS #1 intermediate-value files: a comment line
 // "# <title>:" followed by lines of hex octets up to a blank line. Returns
 // the blocks in file order as (title, bytes).
-inline std::vector<std::pair<std::string, std::string>> ReadPkcs1HexBlocks(const std::string& path) {
+inline std::vector<std::pair<std::string, std::string>> ReadPkcs1HexBlocks(
+    const std::string& path) {
   std::ifstream in(path);
   if (!in) throw std::runtime_error("cannot open " + path);
   std::vector<std::pair<std::string, std::string>> blocks;

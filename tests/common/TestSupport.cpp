@@ -32,9 +32,15 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string SharedDir() { return KAL_SHARED_DIR; }
-std::string TestDataDir() { return KAL_TEST_DATA_DIR; }
-std::string SourceDir() { return KAL_SOURCE_DIR; }
+std::string SharedDir() {
+  return KAL_SHARED_DIR;
+}
+std::string TestDataDir() {
+  return KAL_TEST_DATA_DIR;
+}
+std::string SourceDir() {
+  return KAL_SOURCE_DIR;
+}
 
 std::string RunCommand(const std::string& command, std::string_view input, int* status) {
   int in[2], out[2];
@@ -108,10 +114,14 @@ std::string FromHex(std::string_view hex) {
   int hi = -1;
   for (char c : hex) {
     int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else continue;
+    if (c >= '0' && c <= '9')
+      v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      v = c - 'A' + 10;
+    else
+      continue;
     if (hi < 0) {
       hi = v;
     } else {

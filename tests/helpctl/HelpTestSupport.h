@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/TestSupport.h"
@@ -41,7 +41,8 @@ class TRecordingPopups final : public IHLPPopupFactory {
   struct Popup final : IHLPActivePopup {
     Popup(TRecordingPopups& f, std::string id) : owner(f), progId(std::move(id)) {}
     ~Popup() override { ++owner.released; }
-    void HLPShow(const std::string& address, int16_t reserved, int16_t width, int16_t height) override {
+    void HLPShow(const std::string& address, int16_t reserved, int16_t width,
+                 int16_t height) override {
       owner.shown.push_back(progId + "|" + address + "|" + std::to_string(reserved) + "|" +
                             std::to_string(width) + "|" + std::to_string(height));
     }

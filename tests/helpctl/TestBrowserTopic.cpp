@@ -31,10 +31,12 @@ class HelpEngineBrowser : public ::testing::Test {
     // Each argument on a line of its own, the file renamed into place whole.
     script = f.Write("recbin/record.sh",
                      "#!/bin/sh\nout=\"$(dirname \"$0\")/args\"\n"
-                     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n");
+                     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.tmp\" && mv "
+                     "\"$out.tmp\" \"$out\"\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    f.Write("xdg/data/applications/recorder.desktop",
-            "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + script + " --first %f %i\n");
+    f.Write(
+        "xdg/data/applications/recorder.desktop",
+        "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + script + " --first %f %i\n");
     for (const char* page : {"maps/my pages/a b.htm", "maps/frames.htm", "maps/default.htm"})
       f.Write(page, "<html><body><p>page</p></body></html>\n");
     f.Write("maps/notes.txt", "plain text\n");
@@ -65,12 +67,14 @@ TEST_F(HelpEngineBrowser, TopicsOpenWithTheRegisteredProgram) {
     const char* page;
   } cases[] = {
       {"[MAP]\n12=my pages\\a b.htm\n", 12, "my pages/a b.htm"},
-      {"[OPTIONS]\nHas Templates=YES\nDefault Topic=default.htm\n[TEMPLATES]\nStarting Frameset=frames.htm\n", 0,
-       "frames.htm"},
-      {"[OPTIONS]\nHas Templates=yes\nDefault Topic=default.htm\n[TEMPLATES]\nStarting Frameset=\n", 0,
-       "default.htm"},
-      {"[OPTIONS]\nHas Templates=no\nDefault Topic=default.htm\n[TEMPLATES]\nStarting Frameset=frames.htm\n", -1,
-       "default.htm"},
+      {"[OPTIONS]\nHas Templates=YES\nDefault Topic=default.htm\n[TEMPLATES]\nStarting "
+       "Frameset=frames.htm\n",
+       0, "frames.htm"},
+      {"[OPTIONS]\nHas Templates=yes\nDefault Topic=default.htm\n[TEMPLATES]\nStarting Frameset=\n",
+       0, "default.htm"},
+      {"[OPTIONS]\nHas Templates=no\nDefault Topic=default.htm\n[TEMPLATES]\nStarting "
+       "Frameset=frames.htm\n",
+       -1, "default.htm"},
   };
   for (const auto& c : cases) {
     const std::string map = f.Write("maps/help.map", c.map);
@@ -89,7 +93,8 @@ TEST_F(HelpEngineBrowser, NoAssociationGivesTheMessage) {
     f.engine.HLPBrowserTopic();
     const std::string page = context == 3 ? "notes.txt" : "absent.htm";
     EXPECT_EQ(f.presenter.messages,
-              std::vector<std::string>{"Error: Unable to find browser to open: " + f.dir.path() + "maps/" + page});
+              std::vector<std::string>{"Error: Unable to find browser to open: " + f.dir.path() +
+                                       "maps/" + page});
   }
 }
 
@@ -106,7 +111,8 @@ TEST(HelpBrowserExec, ExecLinesBecomeArgumentVectors) {
     std::vector<std::string> argv;
   } cases[] = {
       {"firefox %u", {"firefox", file}},
-      {"\"/opt/my browser/run\" --new-window %U %i %c", {"/opt/my browser/run", "--new-window", file}},
+      {"\"/opt/my browser/run\" --new-window %U %i %c",
+       {"/opt/my browser/run", "--new-window", file}},
       {"browse --file=%f 100%%", {"browse", "--file=" + file, "100%"}},
       {"browse", {"browse", file}},
       {"browse \"say \\\"hi\\\"\" %k", {"browse", "say \"hi\"", file}},

@@ -33,34 +33,73 @@ TEST(HelpEngineHtmlHelp, CallsCarryFilesCommandsAndRecords) {
   THelpFixture f;
   const std::string map = f.Write("maps/help.map", cMap);
   const std::string chm = f.dir.path() + "help/kal.chm";
-  auto set = [&](int32_t context, const std::string& window, std::optional<std::string> topic = std::nullopt) {
+  auto set = [&](int32_t context, const std::string& window,
+                 std::optional<std::string> topic = std::nullopt) {
     f.engine.HLPSetRequest(map, context, window, 9, topic);
   };
   const struct {
     std::function<void()> run;
     std::string expected;
   } cases[] = {
-      {[&] { set(42, "win"); f.engine.HLPHtmlHelpTopic(); },
+      {[&] {
+         set(42, "win");
+         f.engine.HLPHtmlHelpTopic();
+       },
        "owner=9 file=\"" + chm + ">win\" cmd=15 data=42"},
-      {[&] { set(0, "win"); f.engine.HLPHtmlHelpTopic(); }, "owner=9 file=\"" + chm + "\" cmd=0 data=0"},
-      {[&] { set(0, "win", "t/page.htm"); f.engine.HLPHtmlHelpTopic(); },
+      {[&] {
+         set(0, "win");
+         f.engine.HLPHtmlHelpTopic();
+       },
+       "owner=9 file=\"" + chm + "\" cmd=0 data=0"},
+      {[&] {
+         set(0, "win", "t/page.htm");
+         f.engine.HLPHtmlHelpTopic();
+       },
        "owner=9 file=\"" + chm + "::/t/page.htm>win\" cmd=0 data=0"},
       // The topic stays until a request brings another.
-      {[&] { set(0, ""); f.engine.HLPHtmlHelpTopic(); }, "owner=9 file=\"" + chm + "::/t/page.htm\" cmd=0 data=0"},
-      {[&] { set(1, "w"); f.engine.HLPContents(); }, "owner=9 file=\"" + chm + ">w\" cmd=1 data=0"},
-      {[&] { set(1, ""); f.engine.HLPIndex(); }, "owner=9 file=\"" + chm + "\" cmd=2 data=0"},
-      {[&] { set(1, "w"); f.engine.HLPSearch(); },
+      {[&] {
+         set(0, "");
+         f.engine.HLPHtmlHelpTopic();
+       },
+       "owner=9 file=\"" + chm + "::/t/page.htm\" cmd=0 data=0"},
+      {[&] {
+         set(1, "w");
+         f.engine.HLPContents();
+       },
+       "owner=9 file=\"" + chm + ">w\" cmd=1 data=0"},
+      {[&] {
+         set(1, "");
+         f.engine.HLPIndex();
+       },
+       "owner=9 file=\"" + chm + "\" cmd=2 data=0"},
+      {[&] {
+         set(1, "w");
+         f.engine.HLPSearch();
+       },
        "owner=9 file=\"" + chm + "\" cmd=3 size=" + std::to_string(sizeof(HH_FTS_QUERY)) +
            " unicode=0 query=\"\" proximity=-1 stemmed=0 titleonly=0 execute=1 window=\"w\""},
-      {[&] { set(1, "w"); f.engine.HLPKeywordLookup("alpha;beta", false); },
+      {[&] {
+         set(1, "w");
+         f.engine.HLPKeywordLookup("alpha;beta", false);
+       },
        "owner=9 file=\"" + chm + "\" cmd=13 size=" + std::to_string(sizeof(HH_AKLINK)) +
-           " reserved=0 keywords=\"alpha;beta\" url=\"\" msgtext=(null) msgtitle=(null) window=\"w\" indexonfail=1"},
-      {[&] { set(1, ""); f.engine.HLPKeywordLookup("gamma", true); },
+           " reserved=0 keywords=\"alpha;beta\" url=\"\" msgtext=(null) msgtitle=(null) "
+           "window=\"w\" indexonfail=1"},
+      {[&] {
+         set(1, "");
+         f.engine.HLPKeywordLookup("gamma", true);
+       },
        "owner=9 file=\"" + chm + "\" cmd=19 size=" + std::to_string(sizeof(HH_AKLINK)) +
-           " reserved=0 keywords=\"gamma\" url=\"\" msgtext=(null) msgtitle=(null) window=\"\" indexonfail=1"},
-      {[&] { set(42, "w"); f.engine.HLPTextPopup(); },
-       "owner=9 file=\"" + chm + "::/cs/popups.txt\" cmd=14 size=" + std::to_string(sizeof(HH_POPUP)) +
-           " hinst=(nil) id=42 text=\"\" pt=11,-22 fg=255 bg=16777215 margins=7,5,7,5 font=\"Arial,10,,BOLD\""},
+           " reserved=0 keywords=\"gamma\" url=\"\" msgtext=(null) msgtitle=(null) window=\"\" "
+           "indexonfail=1"},
+      {[&] {
+         set(42, "w");
+         f.engine.HLPTextPopup();
+       },
+       "owner=9 file=\"" + chm +
+           "::/cs/popups.txt\" cmd=14 size=" + std::to_string(sizeof(HH_POPUP)) +
+           " hinst=(nil) id=42 text=\"\" pt=11,-22 fg=255 bg=16777215 margins=7,5,7,5 "
+           "font=\"Arial,10,,BOLD\""},
   };
   for (const auto& c : cases) {
     c.run();
@@ -71,11 +110,14 @@ TEST(HelpEngineHtmlHelp, CallsCarryFilesCommandsAndRecords) {
 
 TEST(HelpEngineHtmlHelp, TextPopupDefaultsGiveMinusOneAndNoFont) {
   THelpFixture f;
-  const std::string map = f.Write("help.map", "[OPTIONS]\nCompiled File=kal.chm\n[Text Popups]\nPopup File=p.txt\n");
+  const std::string map =
+      f.Write("help.map", "[OPTIONS]\nCompiled File=kal.chm\n[Text Popups]\nPopup File=p.txt\n");
   f.engine.HLPSetRequest(map, 8, "", 0);
   f.engine.HLPTextPopup();
   const std::string line = TakeHtmlHelpRecording();
-  EXPECT_NE(line.find("fg=4294967295 bg=4294967295 margins=-1,-1,-1,-1 font=(null)"), std::string::npos) << line;
+  EXPECT_NE(line.find("fg=4294967295 bg=4294967295 margins=-1,-1,-1,-1 font=(null)"),
+            std::string::npos)
+      << line;
 }
 
 TEST(HelpEngineHtmlHelp, MissingModuleGivesOneMessage) {
@@ -86,7 +128,9 @@ TEST(HelpEngineHtmlHelp, MissingModuleGivesOneMessage) {
   f.engine.HLPHtmlHelpTopic();
   f.engine.HLPSearch();
   ASSERT_EQ(f.presenter.messages.size(), 1u);
-  EXPECT_EQ(f.presenter.messages[0].rfind("Error: Help viewer not available: /nonexistent/libbrontelviewer.so", 0), 0u)
+  EXPECT_EQ(f.presenter.messages[0].rfind(
+                "Error: Help viewer not available: /nonexistent/libbrontelviewer.so", 0),
+            0u)
       << f.presenter.messages[0];
 }
 
@@ -143,7 +187,8 @@ TEST(HelpEngineMessages, FailureTable) {
   const std::string missing = f.dir.file("none.map");
   const std::string bare = f.Write("bare.map", "[MAP]\n1=a.htm\n");
   const std::string noPopup = f.Write("nopopup.map", "[OPTIONS]\nCompiled File=k.chm\n");
-  const std::string missingMap = "Error: Unable to show context sensitive help, " + missing + " does not exist.";
+  const std::string missingMap =
+      "Error: Unable to show context sensitive help, " + missing + " does not exist.";
   const std::string noCompiled = "Error: You do not have a compiled file to reference";
   const struct {
     std::string map;
@@ -165,8 +210,10 @@ TEST(HelpEngineMessages, FailureTable) {
       {bare, 1, [&] { f.engine.HLPSearch(); }, noCompiled},
       {bare, 1, [&] { f.engine.HLPKeywordLookup("k", true); }, noCompiled},
       {bare, 1, [&] { f.engine.HLPTextPopup(); }, noCompiled},
-      {noPopup, 1, [&] { f.engine.HLPTextPopup(); }, "Error: You do not have a popup file to reference"},
-      {bare, 70000, [&] { f.engine.HLPBrowserTopic(); }, "Error: Topic for Help Context ID 70000 does not exist"},
+      {noPopup, 1, [&] { f.engine.HLPTextPopup(); },
+       "Error: You do not have a popup file to reference"},
+      {bare, 70000, [&] { f.engine.HLPBrowserTopic(); },
+       "Error: Topic for Help Context ID 70000 does not exist"},
       {bare, 70000, [&] { f.engine.HLPActivePopup(false); }, ""},
   };
   for (const auto& c : cases) {
@@ -176,7 +223,8 @@ TEST(HelpEngineMessages, FailureTable) {
     if (c.message.empty())
       EXPECT_TRUE(f.presenter.messages.empty()) << c.map;
     else
-      EXPECT_EQ(f.presenter.messages, std::vector<std::string>{c.message}) << c.map << " " << c.context;
+      EXPECT_EQ(f.presenter.messages, std::vector<std::string>{c.message})
+          << c.map << " " << c.context;
   }
 }
 

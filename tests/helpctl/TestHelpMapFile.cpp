@@ -34,7 +34,8 @@ TEST(HelpMapFile, MapValuesGiveTopicAndSize) {
   };
   for (const MapValueCase& c : cases) {
     const THLPMapEntry e = THLPHelpMapFile::HLPParseMapValue(c.value);
-    EXPECT_EQ(e, (THLPMapEntry{c.topic, static_cast<int16_t>(c.width), static_cast<int16_t>(c.height)}))
+    EXPECT_EQ(
+        e, (THLPMapEntry{c.topic, static_cast<int16_t>(c.width), static_cast<int16_t>(c.height)}))
         << c.value;
   }
 }
@@ -42,17 +43,20 @@ TEST(HelpMapFile, MapValuesGiveTopicAndSize) {
 TEST(HelpMapFile, ProfileRulesOverTheIniFile) {
   THLPHelpMapFile map;
   const std::string longValue(2500, 'x');
-  map.HLPParse("[options]\n"
-               "COMPILED FILE = \"quoted.chm\"\n"
-               "Inner=\"a\"b\"\n"
-               "Lone=\"\n"
-               "Long=" + longValue + "\n"
-               "Empty=\n"
-               "Int1=12;x\nInt2=-7abc\nInt3=x\nInt4=\"+42\"\n"
-               "[Map]\n"
-               "5=topic.htm ; not a comment\n"
-               "-3=negative.htm\n"
-               "007=zeros.htm\n");
+  map.HLPParse(
+      "[options]\n"
+      "COMPILED FILE = \"quoted.chm\"\n"
+      "Inner=\"a\"b\"\n"
+      "Lone=\"\n"
+      "Long=" +
+      longValue +
+      "\n"
+      "Empty=\n"
+      "Int1=12;x\nInt2=-7abc\nInt3=x\nInt4=\"+42\"\n"
+      "[Map]\n"
+      "5=topic.htm ; not a comment\n"
+      "-3=negative.htm\n"
+      "007=zeros.htm\n");
   EXPECT_EQ(map.HLPReadString("OPTIONS", "Compiled File"), "quoted.chm");
   EXPECT_EQ(map.HLPReadString("Options", "inner"), "a\"b");
   EXPECT_EQ(map.HLPReadString("OPTIONS", "Lone"), "\"");
@@ -103,7 +107,8 @@ std::string ContentsFile(THelpFixture& f, const std::string& map) {
 TEST(HelpEnginePaths, CompiledFileAndTopicsResolveAgainstTheMapDirectory) {
   THelpFixture f;
   const std::string root = f.dir.path();
-  const std::string up = f.Write("maps/up.map", "[OPTIONS]\nCompiled File=..\\up.chm\n[MAP]\n3=.\\pages\\p.htm\n");
+  const std::string up =
+      f.Write("maps/up.map", "[OPTIONS]\nCompiled File=..\\up.chm\n[MAP]\n3=.\\pages\\p.htm\n");
   const std::string here = f.Write("maps/here.map", "[OPTIONS]\nCompiled File=./here.chm\n");
   f.Write("bare.map", "[OPTIONS]\nCompiled File=bare.chm\n");
 

@@ -49,7 +49,8 @@ std::vector<std::string> CommandLine(pid_t pid) {
 // True once the child has ended and can be reaped (it is left unreaped).
 bool Ended(pid_t pid) {
   siginfo_t info{};
-  return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+  return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == pid;
 }
 
 // The last argument of the command line ("" when none).
@@ -59,7 +60,9 @@ std::string LastArgument(pid_t pid) {
 }
 
 // True when the process was reaped (it is no longer our child).
-bool Reaped(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+bool Reaped(pid_t pid) {
+  return ::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD;
+}
 
 std::atomic<int> sigpipes{0};
 
@@ -69,10 +72,12 @@ class HelpEngineJavaHelp : public ::testing::Test {
   static void SetUpTestSuite() {
     jarDir = new test::TempDir();
     int status = -1;
-    const std::string out = test::RunCommand(
-        "cd '" + jarDir->path() + "' && javac -d classes '" HLP_STANDIN_VIEWER_SOURCE "' 2>&1 && "
-        "mkdir -p ctx && jar cf ctx/QhCtxHelp.jar -C classes . 2>&1",
-        "", &status);
+    const std::string out =
+        test::RunCommand("cd '" + jarDir->path() +
+                             "' && javac -d classes '" HLP_STANDIN_VIEWER_SOURCE
+                             "' 2>&1 && "
+                             "mkdir -p ctx && jar cf ctx/QhCtxHelp.jar -C classes . 2>&1",
+                         "", &status);
     ASSERT_EQ(status, 0) << out;
   }
   static void TearDownTestSuite() {
@@ -120,25 +125,30 @@ test::TempDir* HelpEngineJavaHelp::jarDir = nullptr;
 TEST(HelpJavaHelpCommand, ArgumentVectors) {
   THLPJavaHelpSettings s{0, "/jre/bin", "/jh", "/ctx", "/h/help.hs", "/p/proj.jar"};
   const auto cmd = HLPViewerCommand(s, "topic one");
-  EXPECT_EQ(cmd.argv, (std::vector<std::string>{"/jre/bin/java", "-cp", "/ctx/QhCtxHelp.jar:/p/proj.jar:/jh/jh.jar",
-                                                "com.qd.javahelp.QhCtxHelp", "/h/help.hs", "topic one"}));
-  EXPECT_EQ(cmd.requiredFiles,
-            (std::vector<std::string>{"/jre/bin/java", "/ctx/QhCtxHelp.jar", "/jh/jh.jar", "/h/help.hs"}));
+  EXPECT_EQ(cmd.argv, (std::vector<std::string>{
+                          "/jre/bin/java", "-cp", "/ctx/QhCtxHelp.jar:/p/proj.jar:/jh/jh.jar",
+                          "com.qd.javahelp.QhCtxHelp", "/h/help.hs", "topic one"}));
+  EXPECT_EQ(cmd.requiredFiles, (std::vector<std::string>{"/jre/bin/java", "/ctx/QhCtxHelp.jar",
+                                                         "/jh/jh.jar", "/h/help.hs"}));
   // Java 1.1.6, no project jar, no topic: no empty class-path entry.
   s.javaVersion = 1;
   s.projectJarFile.clear();
   EXPECT_EQ(HLPViewerCommand(s, "").argv,
-            (std::vector<std::string>{"/jre/bin/jre", "-cp", "/ctx/QhCtxHelp.jar:/jh/jh.jar:/jh/swingall.jar",
+            (std::vector<std::string>{"/jre/bin/jre", "-cp",
+                                      "/ctx/QhCtxHelp.jar:/jh/jh.jar:/jh/swingall.jar",
                                       "com.qd.javahelp.QhCtxHelp", "/h/help.hs"}));
 }
 
 TEST_F(HelpEngineJavaHelp, MissingFilesAreReportedInOrder) {
-  settings = THLPJavaHelpSettings{0, root + "jre", root + "jh", root + "ctx", root + "missing.hs", ""};
-  for (const std::string& path : {root + "jre/java", root + "ctx/QhCtxHelp.jar", root + "jh/jh.jar", root + "missing.hs"}) {
+  settings =
+      THLPJavaHelpSettings{0, root + "jre", root + "jh", root + "ctx", root + "missing.hs", ""};
+  for (const std::string& path :
+       {root + "jre/java", root + "ctx/QhCtxHelp.jar", root + "jh/jh.jar", root + "missing.hs"}) {
     f.presenter.messages.clear();
     EXPECT_EQ(Topic("t"), 0);
     EXPECT_EQ(f.presenter.messages,
-              std::vector<std::string>{"Error: Unable to show JavaHelp topic, " + path + " does not exist."});
+              std::vector<std::string>{"Error: Unable to show JavaHelp topic, " + path +
+                                       " does not exist."});
     f.Write(path.substr(root.size()), "");
   }
   // Every file there, but the launcher cannot be started: no viewer, no
@@ -149,20 +159,23 @@ TEST_F(HelpEngineJavaHelp, MissingFilesAreReportedInOrder) {
 }
 
 TEST_F(HelpEngineJavaHelp, ViewerLifecycle) {
-  struct sigaction count {}, old {};
+  struct sigaction count {
+  }, old{};
   count.sa_handler = [](int) { ++sigpipes; };
   sigemptyset(&count.sa_mask);
   ::sigaction(SIGPIPE, &count, &old);
-  const std::string classPath =
-      settings.contextHelpJarPath + "/QhCtxHelp.jar:" + root + "project.jar:" + cJavaHelpPath + "/jh.jar";
+  const std::string classPath = settings.contextHelpJarPath + "/QhCtxHelp.jar:" + root +
+                                "project.jar:" + cJavaHelpPath + "/jh.jar";
 
   // First topic: a viewer with the class path and arguments in order.
   const pid_t v1 = Topic("intro topic");
   ASSERT_GT(v1, 0);
   ASSERT_TRUE(Logged(v1, "javahelp=")) << Log(v1);
   EXPECT_EQ(CommandLine(v1), (std::vector<std::string>{settings.jrePath + "/java", "-cp", classPath,
-                                                       "com.qd.javahelp.QhCtxHelp", root + "help.hs", "intro topic"}));
-  EXPECT_EQ(Log(v1), "cp=" + classPath + "\narg=" + root + "help.hs\narg=intro topic\njavahelp=yes\n");
+                                                       "com.qd.javahelp.QhCtxHelp",
+                                                       root + "help.hs", "intro topic"}));
+  EXPECT_EQ(Log(v1),
+            "cp=" + classPath + "\narg=" + root + "help.hs\narg=intro topic\njavahelp=yes\n");
 
   // Unchanged settings: topics go to the same viewer as their bytes.
   EXPECT_EQ(Topic("second\xff"), v1);

@@ -32,9 +32,12 @@ TEST(AtomicFile, LeftoverTemporaryFilesAreRemovedAndNothingElse) {
   const std::string pattern = PLTTemporaryFileName(dir.file("config.ini"));
   EXPECT_EQ(pattern, dir.file(".config.ini.XXXXXX.kaltmp"));
   const char* const leftovers[] = {".config.ini.u5UhAh.kaltmp", ".TrxSeqCnt.ini.000000.kaltmp"};
-  const char* const kept[] = {"config.ini.u5UhAh", ".config.ini.u5UhA.kaltmp",
-                              ".config.ini.u5Uh-h.kaltmp", "config.ini.u5UhAh.kaltmp",
-                              ".kaltmp", "notes.txt"};
+  const char* const kept[] = {"config.ini.u5UhAh",
+                              ".config.ini.u5UhA.kaltmp",
+                              ".config.ini.u5Uh-h.kaltmp",
+                              "config.ini.u5UhAh.kaltmp",
+                              ".kaltmp",
+                              "notes.txt"};
   for (const char* name : leftovers) test::WriteFile(dir.file(name), "partial");
   for (const char* name : kept) test::WriteFile(dir.file(name), "mine");
   // A folder and a link of the pattern are not the program's files.

@@ -184,8 +184,8 @@ TEST_F(TcpServerTest, AtMostTheLimitOfConnectionsIsServed) {
   Start();
   std::vector<std::unique_ptr<TPLTStreamSocket>> peers;
   for (size_t i = 0; i < TPLTTcpServer::PLTcMaxConnections; ++i) peers.push_back(Dial());
-  ASSERT_TRUE(WaitLong(
-      [&] { return server_.PLTConnectionCount() == TPLTTcpServer::PLTcMaxConnections; }));
+  ASSERT_TRUE(
+      WaitLong([&] { return server_.PLTConnectionCount() == TPLTTcpServer::PLTcMaxConnections; }));
   auto extra = Dial();
   char c;
   size_t got = 0;
@@ -195,8 +195,8 @@ TEST_F(TcpServerTest, AtMostTheLimitOfConnectionsIsServed) {
   EXPECT_EQ(server_.PLTConnectionCount(), TPLTTcpServer::PLTcMaxConnections);
 
   peers.pop_back();
-  ASSERT_TRUE(WaitLong(
-      [&] { return server_.PLTConnectionCount() < TPLTTcpServer::PLTcMaxConnections; }));
+  ASSERT_TRUE(
+      WaitLong([&] { return server_.PLTConnectionCount() < TPLTTcpServer::PLTcMaxConnections; }));
   auto next = Dial();
   EXPECT_EQ(Echo(*next, "served"), "served");
   EXPECT_EQ(refused.load(), 1u);

@@ -51,15 +51,15 @@ std::string Decipher(std::string_view key, TCipherMode mode, std::string_view iv
 // OpenSSL's Triple DES (16- or 24-byte key) without padding.
 std::string OpenSsl3Des(bool encrypt, std::string_view key, TCipherMode mode, std::string_view iv,
                         std::string_view in) {
-  const EVP_CIPHER* cipher =
-      key.size() == 16 ? (mode == CBC ? EVP_des_ede_cbc() : EVP_des_ede_ecb())
-                       : (mode == CBC ? EVP_des_ede3_cbc() : EVP_des_ede3_ecb());
+  const EVP_CIPHER* cipher = key.size() == 16
+                                 ? (mode == CBC ? EVP_des_ede_cbc() : EVP_des_ede_ecb())
+                                 : (mode == CBC ? EVP_des_ede3_cbc() : EVP_des_ede3_ecb());
   EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
   const std::string ivb = iv.empty() ? std::string(8, '\0') : std::string(iv);
-  EXPECT_EQ(EVP_CipherInit_ex(ctx, cipher, nullptr,
-                              reinterpret_cast<const unsigned char*>(key.data()),
-                              reinterpret_cast<const unsigned char*>(ivb.data()), encrypt ? 1 : 0),
-            1);
+  EXPECT_EQ(
+      EVP_CipherInit_ex(ctx, cipher, nullptr, reinterpret_cast<const unsigned char*>(key.data()),
+                        reinterpret_cast<const unsigned char*>(ivb.data()), encrypt ? 1 : 0),
+      1);
   EVP_CIPHER_CTX_set_padding(ctx, 0);
   std::string out(in.size() + 16, '\0');
   int n1 = 0, n2 = 0;
@@ -89,8 +89,9 @@ TEST(Des, Fips81Examples) {
 
 // The standard worked example (key 133457799BBCDFF1).
 TEST(Des, WorkedExampleBlock) {
-  EXPECT_EQ(ToHex(Encipher<TDES>(FromHex("133457799BBCDFF1"), ECB, "", FromHex("0123456789ABCDEF"))),
-            "85E813540F0AB405");
+  EXPECT_EQ(
+      ToHex(Encipher<TDES>(FromHex("133457799BBCDFF1"), ECB, "", FromHex("0123456789ABCDEF"))),
+      "85E813540F0AB405");
 }
 
 struct CavpFile {
@@ -143,31 +144,32 @@ void RunTdesFile(const CavpFile& f) {
 
 class DesCavp : public ::testing::TestWithParam<CavpFile> {};
 
-TEST_P(DesCavp, AllRecords) { RunTdesFile(GetParam()); }
+TEST_P(DesCavp, AllRecords) {
+  RunTdesFile(GetParam());
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, DesCavp,
-    ::testing::Values(CavpFile{"ciphers/3DES/ECB/TECBvarkey.rsp", false},
-                      CavpFile{"ciphers/3DES/ECB/TECBvartext.rsp", false},
-                      CavpFile{"ciphers/3DES/ECB/TECBinvperm.rsp", false},
-                      CavpFile{"ciphers/3DES/ECB/TECBpermop.rsp", false},
-                      CavpFile{"ciphers/3DES/ECB/TECBsubtab.rsp", false},
-                      CavpFile{"ciphers/3DES/ECB/TECBMMT1.rsp", false},
-                      CavpFile{"ciphers/3DES/ECB/TECBMMT2.rsp", false},
-                      CavpFile{"ciphers/3DES/ECB/TECBMMT3.rsp", false},
-                      CavpFile{"ciphers/3DES/CBC/TCBCvarkey.rsp", true},
-                      CavpFile{"ciphers/3DES/CBC/TCBCvartext.rsp", true},
-                      CavpFile{"ciphers/3DES/CBC/TCBCinvperm.rsp", true},
-                      CavpFile{"ciphers/3DES/CBC/TCBCpermop.rsp", true},
-                      CavpFile{"ciphers/3DES/CBC/TCBCsubtab.rsp", true},
-                      CavpFile{"ciphers/3DES/CBC/TCBCMMT1.rsp", true},
-                      CavpFile{"ciphers/3DES/CBC/TCBCMMT2.rsp", true},
-                      CavpFile{"ciphers/3DES/CBC/TCBCMMT3.rsp", true}),
-    [](const auto& info) {
-      std::string s = info.param.path;
-      s = s.substr(s.rfind('/') + 1);
-      return s.substr(0, s.find('.'));
-    });
+INSTANTIATE_TEST_SUITE_P(Files, DesCavp,
+                         ::testing::Values(CavpFile{"ciphers/3DES/ECB/TECBvarkey.rsp", false},
+                                           CavpFile{"ciphers/3DES/ECB/TECBvartext.rsp", false},
+                                           CavpFile{"ciphers/3DES/ECB/TECBinvperm.rsp", false},
+                                           CavpFile{"ciphers/3DES/ECB/TECBpermop.rsp", false},
+                                           CavpFile{"ciphers/3DES/ECB/TECBsubtab.rsp", false},
+                                           CavpFile{"ciphers/3DES/ECB/TECBMMT1.rsp", false},
+                                           CavpFile{"ciphers/3DES/ECB/TECBMMT2.rsp", false},
+                                           CavpFile{"ciphers/3DES/ECB/TECBMMT3.rsp", false},
+                                           CavpFile{"ciphers/3DES/CBC/TCBCvarkey.rsp", true},
+                                           CavpFile{"ciphers/3DES/CBC/TCBCvartext.rsp", true},
+                                           CavpFile{"ciphers/3DES/CBC/TCBCinvperm.rsp", true},
+                                           CavpFile{"ciphers/3DES/CBC/TCBCpermop.rsp", true},
+                                           CavpFile{"ciphers/3DES/CBC/TCBCsubtab.rsp", true},
+                                           CavpFile{"ciphers/3DES/CBC/TCBCMMT1.rsp", true},
+                                           CavpFile{"ciphers/3DES/CBC/TCBCMMT2.rsp", true},
+                                           CavpFile{"ciphers/3DES/CBC/TCBCMMT3.rsp", true}),
+                         [](const auto& info) {
+                           std::string s = info.param.path;
+                           s = s.substr(s.rfind('/') + 1);
+                           return s.substr(0, s.find('.'));
+                         });
 
 // --- Differential against OpenSSL ---
 
@@ -362,8 +364,8 @@ void CheckWipedOnDestruction(const std::string& key) {
   std::string out;
   ASSERT_EQ(c->EncipherData("sixteen bytes...", out, false), TCryptoResult::Ok);
   const std::string bytes(reinterpret_cast<char*>(storage), sizeof(storage));
-  ASSERT_NE(bytes.find(iv), std::string::npos);                 // IV held while alive
-  ASSERT_NE(bytes.find(out.substr(8)), std::string::npos);      // register held
+  ASSERT_NE(bytes.find(iv), std::string::npos);             // IV held while alive
+  ASSERT_NE(bytes.find(out.substr(8)), std::string::npos);  // register held
   c->~Cipher();
   const std::string after(reinterpret_cast<char*>(storage), sizeof(storage));
   EXPECT_EQ(after.find(iv), std::string::npos);

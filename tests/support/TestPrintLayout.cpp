@@ -127,7 +127,8 @@ TEST(PrintLayout, TreesIndentTwoCharacterHeightsPerLevelAndScaleWithResolution) 
 
 TEST(PrintLayout, GridColumnsShareTheWidthAndShortenCellsFromTheFront) {
   TStringGrid grid(3, 3, 0, 1);
-  const Lines cells = {"No", "Name", "Text", "1", "abcdefghij", "short", "2", "x", "0123456789abcdefghij"};
+  const Lines cells = {
+      "No", "Name", "Text", "1", "abcdefghij", "short", "2", "x", "0123456789abcdefghij"};
   for (int i = 0; i < 9; ++i) grid.SetCell(i % 3, i / 3, cells[i]);
 
   struct Case {

@@ -55,9 +55,15 @@ TEST(Sha1, NameAndSizes) {
   EXPECT_EQ(h.DigestSize(), 20u);
 }
 
-TEST(Sha1, CavpShortMsg) { test::RunCavpMsgFile("hashes/SHA1/SHA1ShortMsg.rsp", Sha1); }
-TEST(Sha1, CavpLongMsg) { test::RunCavpMsgFile("hashes/SHA1/SHA1LongMsg.rsp", Sha1); }
-TEST(Sha1, CavpMonte) { test::RunCavpMonteFile("hashes/SHA1/SHA1Monte.rsp", Sha1); }
+TEST(Sha1, CavpShortMsg) {
+  test::RunCavpMsgFile("hashes/SHA1/SHA1ShortMsg.rsp", Sha1);
+}
+TEST(Sha1, CavpLongMsg) {
+  test::RunCavpMsgFile("hashes/SHA1/SHA1LongMsg.rsp", Sha1);
+}
+TEST(Sha1, CavpMonte) {
+  test::RunCavpMonteFile("hashes/SHA1/SHA1Monte.rsp", Sha1);
+}
 
 TEST(Sha1, SplitAcrossTransformStringCallsMatchesOpenSsl) {
   std::mt19937_64 rng(180);

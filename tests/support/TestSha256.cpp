@@ -19,7 +19,9 @@ namespace {
 using test::FromHex;
 using test::ToHex;
 
-std::string Sha256(std::string_view s) { return CalcSHA256(s).AsBytes(); }
+std::string Sha256(std::string_view s) {
+  return CalcSHA256(s).AsBytes();
+}
 
 std::string OpenSslSha256(std::string_view s) {
   unsigned char md[EVP_MAX_MD_SIZE];
@@ -28,7 +30,9 @@ std::string OpenSslSha256(std::string_view s) {
   return std::string(reinterpret_cast<char*>(md), len);
 }
 
-std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+std::string Narrow(const std::u16string& s) {
+  return std::string(s.begin(), s.end());
+}
 
 // FIPS 180-2, appendix B.
 TEST(Sha256, Fips180_2Examples) {
@@ -38,8 +42,7 @@ TEST(Sha256, Fips180_2Examples) {
             "248D6A61D20638B8E5C026930C3E6039A33CE45964FF2167F6ECEDD419DB06C1");
   EXPECT_EQ(ToHex(Sha256(std::string(1000000, 'a'))),
             "CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0");
-  EXPECT_EQ(ToHex(Sha256("")),
-            "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
+  EXPECT_EQ(ToHex(Sha256("")), "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
 }
 
 TEST(Sha256, HexTextIsLowerCase) {
@@ -82,9 +85,15 @@ TEST(Sha256, BlockRoutineRequiresWholeBlocks) {
   EXPECT_NO_THROW(TransformSHA256Buf(state, buf.data(), 64));
 }
 
-TEST(Sha256, CavpShortMsg) { test::RunCavpMsgFile("hashes/SHA2/SHA256ShortMsg.rsp", Sha256); }
-TEST(Sha256, CavpLongMsg) { test::RunCavpMsgFile("hashes/SHA2/SHA256LongMsg.rsp", Sha256); }
-TEST(Sha256, CavpMonte) { test::RunCavpMonteFile("hashes/SHA2/SHA256Monte.rsp", Sha256); }
+TEST(Sha256, CavpShortMsg) {
+  test::RunCavpMsgFile("hashes/SHA2/SHA256ShortMsg.rsp", Sha256);
+}
+TEST(Sha256, CavpLongMsg) {
+  test::RunCavpMsgFile("hashes/SHA2/SHA256LongMsg.rsp", Sha256);
+}
+TEST(Sha256, CavpMonte) {
+  test::RunCavpMonteFile("hashes/SHA2/SHA256Monte.rsp", Sha256);
+}
 
 TEST(Sha256, RandomMessagesMatchOpenSsl) {
   std::mt19937_64 rng(256);

@@ -198,7 +198,8 @@ TEST(EmvScriptCommands, DecoderMessages) {
       {"7107 9F1804 00001234", "   "},
       {"7312 9F1804 00001234 8605 00A4000000", "Command tag is not 71 or 72"},
       {"71XY 9F1804 00001234", "Length Byte of issuer script commands is not a valid Hex String"},
-      {"7182 0G 9F1804 00001234", "Length Byte of issuer script commands is not a valid Hex String"},
+      {"7182 0G 9F1804 00001234",
+       "Length Byte of issuer script commands is not a valid Hex String"},
       {"7109 9F1804 00001234", "Length Byte is not equal issuer script commands element length"},
       // More length bytes than any value here can need.
       {"7185 0000000007 9F1804 00001234",

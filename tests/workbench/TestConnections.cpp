@@ -94,18 +94,18 @@ class ConnectionsTest : public ::testing::Test {
  protected:
   TCEXMainWindow& Start(const std::string& ini) {
     test::WriteFile(dir_.file("config.ini"), ini);
-    core_ = std::make_unique<TCEXMainWindow>(
-        dir_.path(), TCEXMainWindow::TPorts{.view = host_,
-                                            .dialogs = host_,
-                                            .errorWindow = host_,
-                                            .timers = timers_,
-                                            .clock = clock_,
-                                            .poster = queue_,
-                                            .random = &random_,
-                                            .messageFiles = files_,
-                                            .counters = counters_,
-                                            .login = login_,
-                                            .sequenceWindow = &host_});
+    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
+                                             TCEXMainWindow::TPorts{.view = host_,
+                                                                    .dialogs = host_,
+                                                                    .errorWindow = host_,
+                                                                    .timers = timers_,
+                                                                    .clock = clock_,
+                                                                    .poster = queue_,
+                                                                    .random = &random_,
+                                                                    .messageFiles = files_,
+                                                                    .counters = counters_,
+                                                                    .login = login_,
+                                                                    .sequenceWindow = &host_});
     host_.core = core_.get();
     core_->FormCreate();
     core_->FormShow({});
@@ -196,8 +196,7 @@ TEST_F(ConnectionsTest, ClientSendsAfterTheDelayTimerAndTheEchoWaitsForTheClose)
   EXPECT_FALSE(core.CEXGetEdit(TCEXEdit::Edit6).empty());
   EXPECT_TRUE(core.CEXParseMessageEnabled());
   EXPECT_EQ(peer.Line(Pumping()), "eof");
-  EXPECT_EQ(core.CEXCommParams().TCPClientConnectionStatus(),
-            TTCPCommParams::TCPcConnectionClosed);
+  EXPECT_EQ(core.CEXCommParams().TCPClientConnectionStatus(), TTCPCommParams::TCPcConnectionClosed);
   EXPECT_FALSE(ResponseTimer().CEXActive());  // the answer stopped it
   EXPECT_EQ(ResponseTimer().starts, 1);
   EXPECT_EQ(core.CEXStatusText(0), "TCP/IP Client not connected");
@@ -206,7 +205,8 @@ TEST_F(ConnectionsTest, ClientSendsAfterTheDelayTimerAndTheEchoWaitsForTheClose)
 
   // The status line went through the connection's steps in order.
   Lines steps;
-  for (const std::string& line : history.RRSLines()) steps.push_back(line.substr(0, line.rfind(' ')));
+  for (const std::string& line : history.RRSLines())
+    steps.push_back(line.substr(0, line.rfind(' ')));
   const Lines expected = {"TCP/IP Client socket connecting", "TCP/IP Client socket connected",
                           "Waiting connection delay", "TCP/IP Client socket disconnected"};
   size_t next = 0;
@@ -251,8 +251,7 @@ TEST_F(ConnectionsTest, ARefusedOrResetConnectionIsReportedAndNothingIsSent) {
   ASSERT_TRUE(Pump([&] { return !host_.errors.empty(); }));
   EXPECT_EQ(host_.errors[0].rfind("10061 Windows Error Message: Error 10061: ", 0), 0u)
       << host_.errors[0];
-  EXPECT_EQ(core.CEXCommParams().TCPClientConnectionStatus(),
-            TTCPCommParams::TCPcConnectionClosed);
+  EXPECT_EQ(core.CEXCommParams().TCPClientConnectionStatus(), TTCPCommParams::TCPcConnectionClosed);
   EXPECT_FALSE(core.CEXClientSocket().Active());
   EXPECT_FALSE(core.CEXSendPendingDelay());
   // The gate the send closed does not wait for a connection that never was.
@@ -302,7 +301,8 @@ TEST_F(ConnectionsTest, TheLocalLoopTakes4000BytesAnd3999GoThroughTheSocket) {
   const std::string big = FrameOfSize(4000);
   SetStream(big);
   core.CEXExecute(TCEXAction::SendDataStream);
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == core.CEXGetMemo(TCEXMemo::Memo6); }));
+  ASSERT_TRUE(
+      Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == core.CEXGetMemo(TCEXMemo::Memo6); }));
   EXPECT_EQ(core.CEXSendString().size(), 4000u);
   EXPECT_EQ(ResponseTimer().starts, 0);  // nothing to wait for
   ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
@@ -369,9 +369,8 @@ TEST_F(ConnectionsTest, ServerConnectionsTraceTheirStartAndSurviveBrokenClients)
   {
     test::ConnectionPeer broken(std::to_string(port), {"s:00000064" + test::ToHex("partial"), "c"});
     ASSERT_EQ(broken.Line(Pumping()), "connected");
-    ASSERT_TRUE(Pump([&] {
-      return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex("\0\0\0\x64partial"s);
-    }));
+    ASSERT_TRUE(Pump(
+        [&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex("\0\0\0\x64partial"s); }));
   }
   ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
   EXPECT_EQ(core.CEXStatusText(2), "Server listening on port " + std::to_string(port));
@@ -385,8 +384,7 @@ TEST_F(ConnectionsTest, ServerConnectionsTraceTheirStartAndSurviveBrokenClients)
     ASSERT_TRUE(Pump([&] { return core.CEXServer().PLTConnectionCount() == 0; }));
     Pump([] { return false; }, 100ms);
   }
-  EXPECT_EQ(host_.errors,
-            Lines{"7002 Server Socket Error: Frame length exceeds limit: 5000001"});
+  EXPECT_EQ(host_.errors, Lines{"7002 Server Socket Error: Frame length exceeds limit: 5000001"});
 
   // The server still serves.
   const std::string frame = Frame("<after/>");

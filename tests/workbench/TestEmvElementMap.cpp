@@ -31,8 +31,7 @@ TEST(EmvElementMap, LookupTakesTheFirstExactMatch) {
       {"EP2:TVR", "11"},     // case-sensitive
       {"ep2:Alone", ""},     // one-item line: empty tag
       {"ep2:CID", "9F27"},   // last line without line end
-      {"ep2:tvr", nullptr},
-      {"ep2:AppPAN ", nullptr},
+      {"ep2:tvr", nullptr}, {"ep2:AppPAN ", nullptr},
   };
   for (const Case& c : cases) {
     const std::optional<std::string> tag = map.FindTag(c.name);

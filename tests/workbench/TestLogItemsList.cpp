@@ -27,8 +27,8 @@ class LogItemsListTest : public ::testing::Test {
 };
 
 TEST_F(LogItemsListTest, DelimitedLinesReadBackWithPythonCsvForEveryDelimiter) {
-  const std::vector<std::string> titles = {"Empty1", "Empty2", "Seven", "Holds<d>", "Quote",
-                                           "Lines", "Time"};
+  const std::vector<std::string> titles = {"Empty1", "Empty2", "Seven", "Holds<d>",
+                                           "Quote",  "Lines",  "Time"};
   for (char d : std::string(",.;:+*/\\\t")) {
     auto subst = [d](std::string s) {
       const size_t at = s.find("<d>");
@@ -40,8 +40,8 @@ TEST_F(LogItemsListTest, DelimitedLinesReadBackWithPythonCsvForEveryDelimiter) {
     const std::vector<std::string> tags = {"A", "B", "C", "D", "E", "F", "$TIME"};
     for (size_t i = 0; i < titles.size(); ++i)
       list.LUXAddItem({subst(titles[i]), tags[i], "", false, 0, TLUXLogItemsList::LUXcDelimited});
-    const std::vector<std::string> values = {"", "", "7", subst("x<d>y"), "say \"hi\"",
-                                             "two\r\nlines", "22:13:20"};
+    const std::vector<std::string> values = {
+        "", "", "7", subst("x<d>y"), "say \"hi\"", "two\r\nlines", "22:13:20"};
     for (size_t i = 0; i + 1 < values.size(); ++i) list.LUXAcceptItem(tags[i], values[i]);
 
     const std::string title = list.LUXGenerateDelimitorSeparatedTitleLine(d);
@@ -52,18 +52,25 @@ TEST_F(LogItemsListTest, DelimitedLinesReadBackWithPythonCsvForEveryDelimiter) {
         "import csv, io, json, sys\n"
         "text = sys.stdin.buffer.read().decode()\n"
         "print(json.dumps(list(csv.reader(io.StringIO(text, newline=''), delimiter=" +
-            (d == '\\' ? std::string("'\\\\'") : d == '\t' ? "'\\t'" : "'" + std::string(1, d) + "'") +
+            (d == '\\'   ? std::string("'\\\\'")
+             : d == '\t' ? "'\\t'"
+                         : "'" + std::string(1, d) + "'") +
             "))))\n",
         title + "\r\n" + line + "\r\n");
     std::string expected = "[[";
     auto json = [](const std::string& s) {
       std::string out = "\"";
       for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\', out += c;
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else out += c;
+        if (c == '"' || c == '\\')
+          out += '\\', out += c;
+        else if (c == '\r')
+          out += "\\r";
+        else if (c == '\n')
+          out += "\\n";
+        else if (c == '\t')
+          out += "\\t";
+        else
+          out += c;
       }
       return out + "\"";
     };
@@ -86,10 +93,19 @@ TEST_F(LogItemsListTest, FixedWidthAndWatchdogLinesFromTheColumnFile) {
   list.LUXAcceptItem("Long", "longer than two");
   const auto& stats = list.LUXGetLSILogStatistics();
   EXPECT_EQ(list.LUXGenerateFixWidthString(stats),
-            "22:13:20   " "   42   " "ep2Request   " "        " "  14.11.2023   "
+            "22:13:20   "
+            "   42   "
+            "ep2Request   "
+            "        "
+            "  14.11.2023   "
             "longer than two   ");
   EXPECT_EQ(list.LUXGenerateWatchdogTitleLine(),
-            "  Time     " "  No    " "Name   " "  AB    " "    Date       " "Long   ");
+            "  Time     "
+            "  No    "
+            "Name   "
+            "  AB    "
+            "    Date       "
+            "Long   ");
   // Without "delimlogfile.ini" the same columns make the delimited log.
   EXPECT_EQ(list.LUXGenerateDelimitorSeparatedTitleLine(';'), "Time;No ;Name;AB;Date;Long");
 

@@ -28,10 +28,7 @@ using Lines = std::vector<std::string>;
 
 // Records the cursor and the windows asked for; a box or error window shown
 // under the busy cursor is counted. The login makes an administrator or not.
-class Host final : public test::CoreHost,
-                   public ICEXCursor,
-                   public ICEXWindows,
-                   public ICEXLogin {
+class Host final : public test::CoreHost, public ICEXCursor, public ICEXWindows, public ICEXLogin {
  public:
   void CEXSetBusyCursor() override { cursor.push_back("busy"); }
   void CEXSetDefaultCursor() override { cursor.push_back("default"); }
@@ -78,8 +75,7 @@ class Follower final : public ICEXSourceSelectionListener {
   std::vector<TXMLTreeNode*> told;
 };
 
-int32_t ThrowingPlugIn(const TCFGConfig&, int32_t, const std::string&, std::string&,
-                       std::string&) {
+int32_t ThrowingPlugIn(const TCFGConfig&, int32_t, const std::string&, std::string&, std::string&) {
   throw std::runtime_error("plug-in crashed");
 }
 
@@ -217,7 +213,7 @@ TEST_F(MainWindowPortsTest, Edit5CountsMemo2sLinesFromOneWithinItsText) {
       {"", 0, "line 1"},
       {"a\r\nb\r\nc", 2, "line 3"},
       {"a\rb\nc\r\n", 3, "line 4"},  // CR, LF and CR LF each end a line
-      {"a\r\nb", 7, "line 2"},         // past the text: its last line
+      {"a\r\nb", 7, "line 2"},       // past the text: its last line
       {"a\nb", -1, "line 1"},
   };
   for (const auto& row : rows) {

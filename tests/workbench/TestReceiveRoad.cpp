@@ -10,8 +10,8 @@
 #include <functional>
 #include <initializer_list>
 
-#include "common/TestSupport.h"
 #include "comm/CommParams.h"
+#include "common/TestSupport.h"
 #include "config/Config.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
@@ -264,8 +264,9 @@ TEST_F(ReceiveRoadTest, ParseSplitsTheSecureFrameFormatsTheStreamAndParsesTwiceA
   EXPECT_EQ(lines[0], "========= Header ========");
   EXPECT_EQ(lines[1], "Length: " + ToHex(frame.substr(0, 4)));
   EXPECT_TRUE(Contains(formatted, "\nSession Key Cryptogramm: "));
-  EXPECT_TRUE(Contains(formatted, "\nSender Identifier Type: 03\nSender Identifier: "
-                                  "3132333435363738\nPublic Key Owner ID Type: 00\n"));
+  EXPECT_TRUE(Contains(formatted,
+                       "\nSender Identifier Type: 03\nSender Identifier: "
+                       "3132333435363738\nPublic Key Owner ID Type: 00\n"));
   EXPECT_TRUE(Contains(formatted, "\nPublic Key Index: 07\nSession Key Cryptogram Length: 128\n"));
   const size_t data = formatted.find("========== Data =========\n");
   ASSERT_NE(data, std::string::npos);
@@ -371,7 +372,8 @@ TEST_F(ReceiveRoadTest, BrokenFramesAreRefusedWithTheStreamsCodeAndNothingToAnal
 
 TEST_F(ReceiveRoadTest, APlugInFailureStopsTheParse) {
   plugInFailure = "Plug in error detected, see log of plug in";
-  Receive(MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
+  Receive(
+      MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   EXPECT_EQ(host_.errors, Lines{"9104 Parsing error Plug in error detected, see log of plug in"});
   EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
@@ -403,13 +405,13 @@ TEST_F(ReceiveRoadTest, ParseAnalyseAndDecryptShowTheWholeSecureResponse) {
   EXPECT_EQ(host_.recorded.back(), "recording " + ToHex(kKey));
 
   const std::string memo4 = Memo(TCEXMemo::Memo4);
-  for (const std::string& line : Lines{"====> Decrypted Items =====", "Cryptogram Component ID= 12345678",
-        "SessionKey= " + ToHex(kKey), "Component Secret= A0A1A2A3A4A5A6A7A8A9AAABACADAEAF",
-        "MAC Send verification ok", "PAN= " + kPAN, "PIN= 4321", "ep2:AppPAN= " + kPAN,
-        "ep2:EncPIN= 4321"})
-    EXPECT_TRUE(Contains(memo4, "\n" + line + "\n") || Contains(memo4, "\n" + line))
-        << line << "\n"
-        << memo4;
+  for (const std::string& line :
+       Lines{"====> Decrypted Items =====", "Cryptogram Component ID= 12345678",
+             "SessionKey= " + ToHex(kKey), "Component Secret= A0A1A2A3A4A5A6A7A8A9AAABACADAEAF",
+             "MAC Send verification ok", "PAN= " + kPAN, "PIN= 4321", "ep2:AppPAN= " + kPAN,
+             "ep2:EncPIN= 4321"})
+    EXPECT_TRUE(Contains(memo4, "\n" + line + "\n") || Contains(memo4, "\n" + line)) << line << "\n"
+                                                                                     << memo4;
   // The PIN comes last.
   EXPECT_EQ(memo4.substr(memo4.size() - 16), "ep2:EncPIN= 4321");
   // The received values are the reference's actual values now.
@@ -504,14 +506,14 @@ TEST_F(ReceiveRoadTest, ChildrenOfAMissingContainerAreNotLookedUp) {
   TXMLTreeNode* emv = Add(r, "ep2:EMV", "c");
   Add(emv, "ep2:AIP", "b");
   host_.sequenceVisible = true;
-  Receive(MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
+  Receive(
+      MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   core_->CEXExecute(TCEXAction::AnalyseMessage);
   EXPECT_EQ(test::SplitLines(Memo(TCEXMemo::Memo3)),
-            (Lines{"<ep2:AutRsp>", "   <ep2:Gone> ---> Not found",
-                   "   ! missing mandatory element", "      <ep2:AmtAuth> ---> Not found",
-                   "      ! missing mandatory element ", "   <ep2:EMV>",
-                   "      <ep2:AIP>1C00</ep2:AIP>"}));
+            (Lines{"<ep2:AutRsp>", "   <ep2:Gone> ---> Not found", "   ! missing mandatory element",
+                   "      <ep2:AmtAuth> ---> Not found", "      ! missing mandatory element ",
+                   "   <ep2:EMV>", "      <ep2:AIP>1C00</ep2:AIP>"}));
   EXPECT_EQ(host_.logged, (Lines{"7004 missing mandatory element: ep2:Gone",
                                  "7004 missing mandatory element: ep2:AmtAuth"}));
   EXPECT_EQ(gone->GetData()->GetParserElement(), nullptr);
@@ -519,7 +521,8 @@ TEST_F(ReceiveRoadTest, ChildrenOfAMissingContainerAreNotLookedUp) {
   // A second analysis starts from fresh links: the container that was found
   // before and is missing now lends nothing.
   Receive(MockFrame("{\"mode\": 0, \"xml\": " +
-                    test::JsonString(ResponseXml("AutRsp", "      <ep2:TrmID>1</ep2:TrmID>\r\n")) + "}"));
+                    test::JsonString(ResponseXml("AutRsp", "      <ep2:TrmID>1</ep2:TrmID>\r\n")) +
+                    "}"));
   core_->CEXExecute(TCEXAction::ParseMessage);
   core_->CEXExecute(TCEXAction::AnalyseMessage);
   EXPECT_EQ(emv->GetData()->GetParserElement(), nullptr);
@@ -534,14 +537,16 @@ TEST_F(ReceiveRoadTest, AReferenceLookupHitStopsTheAnalysisWith7022) {
   Add(r, "ep2:AmtAuth", "n");
   std::string body = kBody;
   body.replace(body.find("<ep2:RspCode>00"), 15, "<ep2:RspCode>05");
-  Receive(MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", body)) + "}"));
+  Receive(
+      MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", body)) + "}"));
   core_->CEXExecute(TCEXAction::ParseAndAnalyse);
   EXPECT_EQ(host_.errors, Lines{"7022 Declined: 05"});
   EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo3), "AmtAuth"));
 
   // A value the file accepts passes.
   host_.errors.clear();
-  Receive(MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
+  Receive(
+      MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
   core_->CEXExecute(TCEXAction::ParseAndAnalyse);
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo3), "<ep2:AmtAuth>1500</ep2:AmtAuth>"));
@@ -554,8 +559,9 @@ std::string MockCertificate(const std::string& key, const std::string& input) {
                              test::JsonString(test::SourceDir() + "/tests/common") +
                              ")\nimport mock_ep2_host as m\n"
                              "k = bytes.fromhex('" +
-                             ToHex(key) + "')\nprint(m.retail_mac(m.key_variant(k, m.TC), "
-                                          "bytes.fromhex('" +
+                             ToHex(key) +
+                             "')\nprint(m.retail_mac(m.key_variant(k, m.TC), "
+                             "bytes.fromhex('" +
                              ToHex(input) + "')).hex())\n";
   int status = -1;
   const std::string out = test::RunPython(script, "", &status);
@@ -582,31 +588,33 @@ TEST_F(ReceiveRoadTest, CertificatesAreVerifiedAgainstTheirOwnEntryKeys) {
     out.resize(static_cast<size_t>(n));
     return out;
   };
-  const std::string body = "      <ep2:AmtAuth>1500</ep2:AmtAuth>\r\n"
-                           "      <ep2:SessKeyCryp>x</ep2:SessKeyCryp>\r\n"
-                           "      <ep2:AcqTC>" +
-                           b64(good) +
-                           "</ep2:AcqTC>\r\n"
-                           "      <ep2:SessKeyCryp>x</ep2:SessKeyCryp>\r\n"
-                           "      <ep2:AcqTC>" +
-                           b64(wrong) + "</ep2:AcqTC>\r\n";
+  const std::string body =
+      "      <ep2:AmtAuth>1500</ep2:AmtAuth>\r\n"
+      "      <ep2:SessKeyCryp>x</ep2:SessKeyCryp>\r\n"
+      "      <ep2:AcqTC>" +
+      b64(good) +
+      "</ep2:AcqTC>\r\n"
+      "      <ep2:SessKeyCryp>x</ep2:SessKeyCryp>\r\n"
+      "      <ep2:AcqTC>" +
+      b64(wrong) + "</ep2:AcqTC>\r\n";
   const std::string cryp = "{\"name\": \"ep2:SessKeyCryp\", \"session_key\": \"" +
                            ToHex(kEntryKey) + "\", \"public_key\": " + ToolKey().PublicJson();
   Receive(MockFrame("{\"mode\": 1, \"xml\": " + test::JsonString(ResponseXml("AutRsp", body)) +
-                    ", \"session_key\": \"" + ToHex(kKey) + "\", \"encrypt\": [" + cryp +
-                    "}, " + cryp + ", \"occurrence\": 2}]}"));
+                    ", \"session_key\": \"" + ToHex(kKey) + "\", \"encrypt\": [" + cryp + "}, " +
+                    cryp + ", \"occurrence\": 2}]}"));
   // The key of the previous message is the one in use for mode 1.
   core_->CEXSecurityDecryption().SDCSetSessionKey(kKey);
   core_->CEXExecute(TCEXAction::ParseAndAnalyse);
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
   const std::string memo4 = Memo(TCEXMemo::Memo4);
-  EXPECT_TRUE(Contains(memo4, "Session key used from previous message\nSessionKey= " +
-                                  ToHex(kKey)));
+  EXPECT_TRUE(
+      Contains(memo4, "Session key used from previous message\nSessionKey= " + ToHex(kKey)));
   EXPECT_TRUE(Contains(memo4, "MAC Send verification ok"));
-  EXPECT_TRUE(Contains(memo4, "\nAcq TC 0\n------------------------\nAcqTC String: 000000001500\n"
-                              "Expected AcqTC: " +
-                                  ToHex(good) + "\nKey: " + ToHex(kEntryKey) +
-                                  "\nAcqTC verification ok\n"))
+  EXPECT_TRUE(Contains(memo4,
+                       "\nAcq TC 0\n------------------------\nAcqTC String: 000000001500\n"
+                       "Expected AcqTC: " +
+                           ToHex(good) + "\nKey: " + ToHex(kEntryKey) +
+                           "\nAcqTC verification ok\n"))
       << memo4;
   EXPECT_TRUE(Contains(memo4, "\nAcq TC 1\n"));
   EXPECT_TRUE(Contains(memo4, "AcqTC verification failed: Received " + ToHex(wrong))) << memo4;

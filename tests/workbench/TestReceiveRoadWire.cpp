@@ -89,16 +89,15 @@ TEST_F(ReceiveRoadWireTest, AsClientOneExchangeRunsFromBuildToDecrypt) {
       "{\"header\": {\"mode\": 1, \"version\": 48, \"spec_version\": \"0630\"}, "
       "\"session_key\": \"" +
       ToHex(kKey) + "\", \"mac_variant\": 1}";
-  test::ChildProcess mock({KAL_PYTHON, test::MockEp2HostScript(), "server", "--expect",
-                           JsonFile("expect.json", expect), "--response",
-                           JsonFile("response.json", response), "--result",
-                           dir_.file("result.json")});
+  test::ChildProcess mock(
+      {KAL_PYTHON, test::MockEp2HostScript(), "server", "--expect", JsonFile("expect.json", expect),
+       "--response", JsonFile("response.json", response), "--result", dir_.file("result.json")});
   const std::string portLine = mock.Line(20s);
   ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
-  TCEXMainWindow& core =
-      Start("[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0."
-            "1\r\nEthernetIPPortNr=" +
-            portLine.substr(5) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
+  TCEXMainWindow& core = Start(
+      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0."
+      "1\r\nEthernetIPPortNr=" +
+      portLine.substr(5) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
 
   TXMLMessageTree& source = core.CEXSourceTree();
   TXMLTreeNode* request = Add(source, nullptr, "ep2:AutReq", "c");
@@ -136,10 +135,10 @@ TEST_F(ReceiveRoadWireTest, AsClientOneExchangeRunsFromBuildToDecrypt) {
 
 TEST_F(ReceiveRoadWireTest, AsServerTheRequestIsAnalysedAndTheAnswerGoesThroughTheMailBox) {
   const int port = test::FreeLoopbackPort();
-  TCEXMainWindow& core =
-      Start("[Communication]\r\nCommType=0\r\nThisComputerClientServer=1\r\n"
-            "ThisComputerIPPortNr=" +
-            std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=0\r\n");
+  TCEXMainWindow& core = Start(
+      "[Communication]\r\nCommType=0\r\nThisComputerClientServer=1\r\n"
+      "ThisComputerIPPortNr=" +
+      std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=0\r\n");
   // The request the mock sends as client, with an encrypted PAN; the
   // answer must carry the MAC under the receive variant and the PAN.
   const std::string requestXml =
@@ -150,10 +149,10 @@ TEST_F(ReceiveRoadWireTest, AsServerTheRequestIsAnalysedAndTheAnswerGoesThroughT
       "      <ep2:AppPAN>x</ep2:AppPAN>\r\n"
       "   </ep2:AutReq>\r\n"
       "</ep2:ep2>\r\n";
-  const std::string spec = "{\"mode\": 1, \"version\": 48, \"xml\": " + test::JsonString(requestXml) +
-                           ", \"session_key\": \"" + ToHex(kKey) +
-                           "\", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
-                           "\"}]}";
+  const std::string spec =
+      "{\"mode\": 1, \"version\": 48, \"xml\": " + test::JsonString(requestXml) +
+      ", \"session_key\": \"" + ToHex(kKey) +
+      "\", \"encrypt\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN + "\"}]}";
   const std::string expect = "{\"header\": {\"mode\": 1}, \"session_key\": \"" + ToHex(kKey) +
                              "\", \"mac_variant\": 2, \"items\": [{\"name\": \"ep2:AppPAN\", "
                              "\"clear\": \"" +
@@ -168,9 +167,8 @@ TEST_F(ReceiveRoadWireTest, AsServerTheRequestIsAnalysedAndTheAnswerGoesThroughT
   Add(source, answer, "ep2:AppPAN", "cn", kPAN, "E");
 
   test::ChildProcess mock({KAL_PYTHON, test::MockEp2HostScript(), "client", "--port",
-                           std::to_string(port), "--spec", JsonFile("spec.json", spec),
-                           "--expect", JsonFile("expect.json", expect), "--result",
-                           dir_.file("result.json")});
+                           std::to_string(port), "--spec", JsonFile("spec.json", spec), "--expect",
+                           JsonFile("expect.json", expect), "--result", dir_.file("result.json")});
   ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
   core.CEXExecute(TCEXAction::ParseAndAnalyse);
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();

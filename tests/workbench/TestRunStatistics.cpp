@@ -26,9 +26,8 @@ std::string PythonFigures(const std::vector<int>& times) {
 
 std::string Figures(const TSSTStatistics& s) {
   return std::to_string(s.SSTGetMinResponseTime()) + " " +
-         std::to_string(s.SSTGetMaxResponseTime()) + " " +
-         std::to_string(s.SSTGetTimedReceipts()) + " " +
-         std::to_string(s.SSTGetAverageResponseTime()) + "\n";
+         std::to_string(s.SSTGetMaxResponseTime()) + " " + std::to_string(s.SSTGetTimedReceipts()) +
+         " " + std::to_string(s.SSTGetAverageResponseTime()) + "\n";
 }
 
 TEST(SSTStatistics, ThreadTotalsMatchPythonOverRandomTimesAndLongRuns) {

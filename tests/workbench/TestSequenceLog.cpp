@@ -21,8 +21,8 @@ class SequenceLogTest : public ::testing::Test {
     setenv("TZ", "UTC", 1);
     tzset();
     test::WriteFile(dir_.file("logfile.ini"), "Exec;$EXECTIME;4\r\nRoot;$SENDMESSAGE;0\r\n");
-    list_ = std::make_unique<TLUXLogItemsList>(dir_.path(), TLSICounter::Steady(),
-                                               [] { return kNow; });
+    list_ =
+        std::make_unique<TLUXLogItemsList>(dir_.path(), TLSICounter::Steady(), [] { return kNow; });
   }
   test::TempDir dir_;
   std::unique_ptr<TLUXLogItemsList> list_;
@@ -33,9 +33,9 @@ class SequenceLogTest : public ::testing::Test {
 
 TEST(SequenceLogName, TheCountGoesBeforeTheExtensionOfTheFileName) {
   const std::tuple<std::string, int, std::string> cases[] = {
-      {"run.txt", 1, "run.0.txt"},         {"run.txt", 99, "run.0.txt"},
-      {"run.txt", 100, "run.1.txt"},       {"run.txt", 250, "run.2.txt"},
-      {"logs.d/run", 5, "logs.d/run.0"},   {"a.b/c.log.txt", 1, "a.b/c.log.0.txt"},
+      {"run.txt", 1, "run.0.txt"},       {"run.txt", 99, "run.0.txt"},
+      {"run.txt", 100, "run.1.txt"},     {"run.txt", 250, "run.2.txt"},
+      {"logs.d/run", 5, "logs.d/run.0"}, {"a.b/c.log.txt", 1, "a.b/c.log.0.txt"},
       {"/abs/run", 100, "/abs/run.1"},
   };
   for (const auto& [field, count, name] : cases)
@@ -104,39 +104,44 @@ TEST_F(SequenceLogTest, DebugEntryAndSummaryGolden) {
   writer_.SEQStartRun();
   ASSERT_TRUE(writer_.SEQLog(debug, *list_, list_->LUXGetLSILogStatistics(), entry));
   const std::string rule(52, '=');
-  EXPECT_EQ(test::ReadFile(dir_.file("debug.0.log")),
-            rule + "\r\n"
-            "         Log entry nr 1\r\n" + rule + "\r\n"
-            "Date and time:  14.11.2023 22:13:20\r\n"
-            "Sequence line:  3\r\n"
-            "Error count:    2\r\n"
-            "Client message: req.epm\r\n"
-            "Server message: rsp.epm\r\n"
-            "\r\n\r\n"
-            "Source Window\r\n=============\r\nep2Request\r\n   Header\r\n      Version\r\n"
-            "   Body\r\n\r\n"
-            "Send Message: XML Document\r\n==========================\r\n\r\n<a>\r\n</a>\r\n\r\n"
-            "Send Message: Data Stream\r\n=========================\r\n00 01\r\n\r\n"
-            "Received Message: Reference Structure\r\n"
-            "=====================================\r\n\r\n"
-            "Received Message: Data Stream\r\n=============================\r\n\r\n"
-            "Received Message: XML Document\r\n==============================\r\n\r\n<b/>\r\n\r\n"
-            "Received Message: Header and Security Items\r\n"
-            "===========================================\r\n\r\n\r\n"
-            "Received Message: Message Content\r\n"
-            "=================================\r\ncontent\r\n\r\n");
+  EXPECT_EQ(
+      test::ReadFile(dir_.file("debug.0.log")),
+      rule +
+          "\r\n"
+          "         Log entry nr 1\r\n" +
+          rule +
+          "\r\n"
+          "Date and time:  14.11.2023 22:13:20\r\n"
+          "Sequence line:  3\r\n"
+          "Error count:    2\r\n"
+          "Client message: req.epm\r\n"
+          "Server message: rsp.epm\r\n"
+          "\r\n\r\n"
+          "Source Window\r\n=============\r\nep2Request\r\n   Header\r\n      Version\r\n"
+          "   Body\r\n\r\n"
+          "Send Message: XML Document\r\n==========================\r\n\r\n<a>\r\n</a>\r\n\r\n"
+          "Send Message: Data Stream\r\n=========================\r\n00 01\r\n\r\n"
+          "Received Message: Reference Structure\r\n"
+          "=====================================\r\n\r\n"
+          "Received Message: Data Stream\r\n=============================\r\n\r\n"
+          "Received Message: XML Document\r\n==============================\r\n\r\n<b/>\r\n\r\n"
+          "Received Message: Header and Security Items\r\n"
+          "===========================================\r\n\r\n\r\n"
+          "Received Message: Message Content\r\n"
+          "=================================\r\ncontent\r\n\r\n");
 
   const TSEQLogFigures figures{"12", "11", "1", "10", "30", "20", 1};
   ASSERT_TRUE(writer_.SEQLogSummary(debug, *list_, figures));
   const std::string log = test::ReadFile(dir_.file("debug.0.log"));
   EXPECT_EQ(log.substr(log.find(std::string(52, '*'))),
-            std::string(52, '*') + "\r\nSummary\r\n=======\r\n"
-            "Number of send messages            12\r\n"
-            "Number of received messages        11\r\n"
-            "Number of errors                    1\r\n"
-            "Minimum execution time             10 [ms]\r\n"
-            "Maximum execution time             30 [ms]\r\n"
-            "Average execution time             20 [ms]\r\n");
+            std::string(52, '*') +
+                "\r\nSummary\r\n=======\r\n"
+                "Number of send messages            12\r\n"
+                "Number of received messages        11\r\n"
+                "Number of errors                    1\r\n"
+                "Minimum execution time             10 [ms]\r\n"
+                "Maximum execution time             30 [ms]\r\n"
+                "Average execution time             20 [ms]\r\n");
   TSEQLogSettings delimited = debug;
   delimited.logType = TSEQLogWriter::SEQcTypeDelimited;
   EXPECT_FALSE(writer_.SEQLogSummary(delimited, *list_, figures));
@@ -144,8 +149,8 @@ TEST_F(SequenceLogTest, DebugEntryAndSummaryGolden) {
 
 TEST_F(SequenceLogTest, ALogPathUnderAFileGivesOneNoticeAndLaterEntriesAreTried) {
   test::WriteFile(dir_.file("plain"), "x");
-  const TSEQLogSettings settings{TSEQLogWriter::SEQcLogAll, TSEQLogWriter::SEQcTypeDelimited, "  Tab",
-                                 "plain/run.txt"};
+  const TSEQLogSettings settings{TSEQLogWriter::SEQcLogAll, TSEQLogWriter::SEQcTypeDelimited,
+                                 "  Tab", "plain/run.txt"};
   const auto& stats = list_->LUXGetLSILogStatistics();
   writer_.SEQStartRun();
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(writer_.SEQLog(settings, *list_, stats, {}));

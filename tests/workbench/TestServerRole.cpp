@@ -142,9 +142,9 @@ class ServerRoleTest : public test::CoreOnQueueTest {
            ToHex(kComponentID) + "\", \"owner_id_type\": 1, \"owner_id\": \"" + ToHex(kOwnerID) +
            "\", \"key_index\": 1, \"cryptogram_length\": 128}, \"xml\": " +
            test::JsonString("<ep2:message xmlns:ep2=\"" + kNamespace +
-              "\" specversion=\"0630\"><ep2:AutRsp><ep2:TrmID>" + terminal +
-              "</ep2:TrmID><ep2:RspCode>00</ep2:RspCode><ep2:AppPAN/></ep2:AutRsp>"
-              "</ep2:message>") +
+                            "\" specversion=\"0630\"><ep2:AutRsp><ep2:TrmID>" + terminal +
+                            "</ep2:TrmID><ep2:RspCode>00</ep2:RspCode><ep2:AppPAN/></ep2:AutRsp>"
+                            "</ep2:message>") +
            ", \"private_key\": " + mockKey->PrivateJson() + ", \"cryptogram\": {\"sender_id\": \"" +
            sender + "\", \"session_key\": \"" + keyHex + "\", \"secret\": \"" + kSecretHex +
            "\", \"form\": \"raw\"}, \"mac_variant\": 1, \"items\": [{\"name\": \"ep2:AppPAN\", "
@@ -254,8 +254,8 @@ TEST_F(ServerRoleTest, OneCoreSendsAsClientThenAnswersAsServer) {
   const std::string expect =
       "{\"header\": {\"mode\": 1, \"version\": 48, \"spec_version\": \"0630\"}, \"xml\": " +
       test::JsonString("<ep2:message xmlns:ep2=\"" + kNamespace +
-         "\" specversion=\"0630\"><ep2:AutReq><ep2:TrmID>12345678</ep2:TrmID>"
-         "<ep2:AppPAN/></ep2:AutReq></ep2:message>") +
+                       "\" specversion=\"0630\"><ep2:AutReq><ep2:TrmID>12345678</ep2:TrmID>"
+                       "<ep2:AppPAN/></ep2:AutReq></ep2:message>") +
       ", \"session_key\": \"" + ToHex(kConfiguredKey) +
       "\", \"mac_variant\": 1, \"items\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
       "\"}]}";
@@ -322,7 +322,8 @@ TEST_F(ServerRoleTest, OfTwoOverlappingClientsOnlyTheNewestGetsTheAnswer) {
   // The older client sends its request and then only listens.
   test::ConnectionPeer older(std::to_string(port), {"s:" + ToHex(olderRequest), "e"});
   ASSERT_EQ(older.Line(Pumping()), "connected");
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(olderRequest); }));
+  ASSERT_TRUE(
+      Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(olderRequest); }));
   core.CEXSetEdit(TCEXEdit::Edit7, "");
 
   // The newer one sends its request in two parts. Once its header is in
@@ -341,7 +342,8 @@ TEST_F(ServerRoleTest, OfTwoOverlappingClientsOnlyTheNewestGetsTheAnswer) {
   test::WriteFile(dir_.file("answer.bin"), FromHex(got.substr(got.rfind(' ') + 1)));
 
   // The newer request arrived whole before its answer went out.
-  ASSERT_TRUE(Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(newerRequest); }));
+  ASSERT_TRUE(
+      Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == test::SpacedHex(newerRequest); }));
   AnalyseRequest("NEWER002");
   int status = -1;
   const std::string checked = test::RunMockEp2Host(

@@ -39,9 +39,8 @@ std::unique_ptr<Parsed> Parse(const std::string& text) {
 std::string Model(const TVxContentModel* m) {
   if (!m) return "null";
   static const char* kOcc[] = {"?", "", "+", "*"};
-  const std::string occ = m->Occurrence >= tcQuest && m->Occurrence <= tcZeroBase
-                              ? kOcc[m->Occurrence - tcQuest]
-                              : "!";
+  const std::string occ =
+      m->Occurrence >= tcQuest && m->Occurrence <= tcZeroBase ? kOcc[m->Occurrence - tcQuest] : "!";
   if (m->IsLeaf()) return Utf8(m->GetName()) + occ;
   if (m->ContentType == ctEmpty) return "EMPTY";
   if (m->ContentType == ctAny) return "ANY";
@@ -129,8 +128,8 @@ TEST(DTDParser, AttributeListsAndTheFirstDefinitionBinds) {
     defs.push_back(Utf8(def->GetName()) + " " + def->AttributeType + enumeration + " " +
                    static_cast<char>(def->DefaultType) + Utf8(def->GetDefaultValue()));
   }
-  EXPECT_EQ(defs, (std::vector<std::string>{"id 2 <", "kind ;|x|y|1z ?x", "n 9|png|gif =",
-                                            "f : >a&b", "toks 8 ="}));
+  EXPECT_EQ(defs, (std::vector<std::string>{"id 2 <", "kind ;|x|y|1z ?x",
+                                            "n 9|png|gif =", "f : >a&b", "toks 8 ="}));
   // The declared type decides the normalisation of the element's values.
   EXPECT_EQ(p->doc->GetDocumentElement()->GetAttribute(u"toks"), u"a b");
 
@@ -180,8 +179,9 @@ TEST(DTDParser, EntitiesAreNormalisedAndTheFirstDeclarationBinds) {
                     "Illegal character in the the entity value '&&' or '%'.");
   ExpectParserError(
       [] {
-        Parse("<!DOCTYPE r [<!NOTATION n SYSTEM 'v'><!ENTITY u SYSTEM 'u' NDATA n>"
-              "<!ENTITY e '&u;'>]><r/>");
+        Parse(
+            "<!DOCTYPE r [<!NOTATION n SYSTEM 'v'><!ENTITY u SYSTEM 'u' NDATA n>"
+            "<!ENTITY e '&u;'>]><r/>");
       },
       "Reference to an unparsed entity is not allowed in the entity value.");
   ExpectParserError([] { Parse("<!DOCTYPE r [<!ENTITY e PUBLIC 'a{b' 'x'>]><r/>"); },
@@ -336,8 +336,8 @@ TEST(DTDParser, EntityValuesAreWrittenSoTheyReadBackExactly) {
       "<!ENTITY g 'G'>\n"
       "]><r/>";
   const std::pair<std::u16string, std::u16string> values[] = {
-      {u"controls", u"a\tb\nc\rd"}, {u"blanks", u"  x  y "},   {u"expanded", u"a  b"},
-      {u"charref", u"&#65; &#x41;"},   {u"unparsed", u"&u;"},      {u"kept", u"&g; &g;"},
+      {u"controls", u"a\tb\nc\rd"},  {u"blanks", u"  x  y "}, {u"expanded", u"a  b"},
+      {u"charref", u"&#65; &#x41;"}, {u"unparsed", u"&u;"},   {u"kept", u"&g; &g;"},
       {u"euro", u"\u20AC"},
   };
   const auto first = Parse(text);

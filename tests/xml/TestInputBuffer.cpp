@@ -286,21 +286,25 @@ TEST(InputBuffer, ALongRunGetsRoomForTheRestOfTheInputOnce) {
   // A run far past 64 K units, over block boundaries, in UTF-8 and UTF-16:
   // its string ends within the input's size instead of doubling past it.
   std::string text;
-  while (text.size() < 300000) text += "Gr\xC3\xBC" "ezi 0123456789 abcdefghij\r\n";
+  while (text.size() < 300000)
+    text +=
+        "Gr\xC3\xBC"
+        "ezi 0123456789 abcdefghij\r\n";
   const std::u16string want = Decode(text);
   std::u16string wantRun;
   for (std::size_t i = 0; i < want.size(); ++i)
     if (!(want[i] == u'\n' && i > 0 && want[i - 1] == u'\r'))
       wantRun.push_back(want[i] == u'\r' ? u'\n' : want[i]);
   const std::string tail = "<end/>";
-  const std::string inputs[] = {
-      text + tail,
-      "\xFF\xFE" + UnicodeToShort(want + u"<end/>", TEncoding::UTF_16,
-                                  TByteOrder::boLittleEndian, nullptr)};
+  const std::string inputs[] = {text + tail,
+                                "\xFF\xFE" + UnicodeToShort(want + u"<end/>", TEncoding::UTF_16,
+                                                            TByteOrder::boLittleEndian, nullptr)};
   for (const std::string& bytes : inputs) {
     Reader r(bytes);
     std::u16string got;
-    EXPECT_EQ(r.buf.GetRun(got, [](char16_t c) { return c == u'<'; }, true), u'<');
+    EXPECT_EQ(r.buf.GetRun(
+                  got, [](char16_t c) { return c == u'<'; }, true),
+              u'<');
     EXPECT_EQ(got, wantRun);
     EXPECT_LE(got.capacity(), r.buf.IsWide() ? bytes.size() / 2 + 8 : bytes.size());
     EXPECT_GE(r.buf.UnitsLeft(), tail.size());

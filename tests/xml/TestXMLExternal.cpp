@@ -79,9 +79,10 @@ TEST(XMLExternal, ExternalSubsetBesideTheDocumentWithInternalPrecedence) {
   EXPECT_TRUE(run.notFound.empty());
   // The name keeps its case: a lower-cased path names no file.
   Reader lower;
-  ExpectParserError([&] { lower.Parse("<!DOCTYPE r SYSTEM 'sub/doc.dtd'><r/>", dir.file("d.xml")); },
-                    "External entity \"" + dir.file("sub/doc.dtd") +
-                        "\" can not be read: File not found: " + dir.file("sub/doc.dtd"));
+  ExpectParserError(
+      [&] { lower.Parse("<!DOCTYPE r SYSTEM 'sub/doc.dtd'><r/>", dir.file("d.xml")); },
+      "External entity \"" + dir.file("sub/doc.dtd") +
+          "\" can not be read: File not found: " + dir.file("sub/doc.dtd"));
   EXPECT_EQ(lower.notFound, std::vector<std::string>{dir.file("sub/doc.dtd")});
 }
 
@@ -91,15 +92,17 @@ TEST(XMLExternal, ErrorsInAnExternalDTDNameItsFileAndLine) {
   test::WriteFile(dir.file("rest.dtd"), "<!ENTITY a 'x'>\n<r>not a declaration</r>\n");
   Reader run;
   const auto e = ExpectParserError(
-      [&] { run.Parse("<?xml version='1.0'?>\n<!DOCTYPE r SYSTEM 'bad.dtd'>\n<r/>", dir.file("d.xml")); },
+      [&] {
+        run.Parse("<?xml version='1.0'?>\n<!DOCTYPE r SYSTEM 'bad.dtd'>\n<r/>", dir.file("d.xml"));
+      },
       "Unknown attribute type: \"STRING\".");
   EXPECT_EQ(e.FileName, dir.file("bad.dtd"));
   EXPECT_EQ(e.LineNumber, 2);
   EXPECT_EQ(e.ExtLineNumber, 3);
   // What the DTD holds beyond its declarations is not passed over.
-  const auto rest = ExpectParserError(
-      [&] { run.Parse("<!DOCTYPE r SYSTEM 'rest.dtd'><r/>", dir.file("d.xml")); },
-      "Illegal occurence of \"<\".");
+  const auto rest =
+      ExpectParserError([&] { run.Parse("<!DOCTYPE r SYSTEM 'rest.dtd'><r/>", dir.file("d.xml")); },
+                        "Illegal occurence of \"<\".");
   EXPECT_EQ(rest.ExtLineNumber, 2);
 }
 
@@ -121,9 +124,9 @@ TEST(XMLExternal, WhatIsNoRegularFileOrTooLargeFailsFast) {
   for (const auto& c : cases) {
     for (const bool asEntity : {false, true}) {
       Reader run;
-      const std::string text =
-          asEntity ? "<!DOCTYPE r [<!ENTITY e SYSTEM '" + c.literal + "'>]><r/>"
-                   : "<!DOCTYPE r SYSTEM '" + c.literal + "'><r/>";
+      const std::string text = asEntity
+                                   ? "<!DOCTYPE r [<!ENTITY e SYSTEM '" + c.literal + "'>]><r/>"
+                                   : "<!DOCTYPE r SYSTEM '" + c.literal + "'><r/>";
       try {
         run.Parse(text);
         ADD_FAILURE() << c.literal << " was read";
@@ -158,8 +161,7 @@ TEST(XMLExternal, EntityExpansionIsBounded) {
   // markup in the values (each value parsed anew) and in an attribute
   // default. Each is refused before any of it is expanded: the parser counts
   // no more than the references around it.
-  const auto bomb = [](const std::string& open, const std::string& close,
-                       const std::string& use) {
+  const auto bomb = [](const std::string& open, const std::string& close, const std::string& use) {
     std::string dtd = "<!DOCTYPE r [<!ENTITY l0 '" + open + "ha" + close + "'>";
     for (int i = 1; i <= 9; ++i) {
       dtd += "<!ENTITY l" + std::to_string(i) + " '" + open;

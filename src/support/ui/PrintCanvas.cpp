@@ -21,16 +21,26 @@ TPRSQtCanvas::TPRSQtCanvas(QPrinter& printer) : printer_(printer) {
   painter_.setFont(QFont("Arial", 10));
 }
 
-TPRSQtCanvas::~TPRSQtCanvas() { End(); }
+TPRSQtCanvas::~TPRSQtCanvas() {
+  End();
+}
 
 void TPRSQtCanvas::End() {
   if (painter_.isActive()) painter_.end();
 }
 
-int TPRSQtCanvas::PRSPageWidth() const { return printer_.width(); }
-int TPRSQtCanvas::PRSPageHeight() const { return printer_.height(); }
-int TPRSQtCanvas::PRSResolution() const { return printer_.resolution(); }
-int TPRSQtCanvas::PRSCharHeight() const { return painter_.fontMetrics().height(); }
+int TPRSQtCanvas::PRSPageWidth() const {
+  return printer_.width();
+}
+int TPRSQtCanvas::PRSPageHeight() const {
+  return printer_.height();
+}
+int TPRSQtCanvas::PRSResolution() const {
+  return printer_.resolution();
+}
+int TPRSQtCanvas::PRSCharHeight() const {
+  return painter_.fontMetrics().height();
+}
 
 int TPRSQtCanvas::PRSTextWidth(std::string_view text) const {
   return painter_.fontMetrics().horizontalAdvance(Text(text));
@@ -40,14 +50,15 @@ void TPRSQtCanvas::PRSDrawText(int x, int y, std::string_view text) {
   painter_.drawText(x, y + painter_.fontMetrics().ascent(), Text(text));
 }
 
-void TPRSQtCanvas::PRSNewPage() { printer_.newPage(); }
+void TPRSQtCanvas::PRSNewPage() {
+  printer_.newPage();
+}
 
 bool PRSChoosePrinter(QPrinter& printer, QWidget* parent, const TPRSPickFile& pickPdfFile) {
   if (QPrinterInfo::availablePrinterNames().isEmpty()) {
-    const QString file =
-        pickPdfFile ? pickPdfFile()
-                    : QFileDialog::getSaveFileName(parent, "Print to PDF file", QString(),
-                                                   "PDF files (*.pdf)");
+    const QString file = pickPdfFile ? pickPdfFile()
+                                     : QFileDialog::getSaveFileName(parent, "Print to PDF file",
+                                                                    QString(), "PDF files (*.pdf)");
     if (file.isEmpty()) return false;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(file);
@@ -87,8 +98,7 @@ int PRSPrintMemoField(QPrinter& printer, std::string_view text) {
 
 int PRSPrintStringGrid(QPrinter& printer, const IStringGrid& grid,
                        const std::vector<int>& columnWidths) {
-  return PrintDocument(printer,
-                       [&](TPRSPrintLayout& l) { l.PrintStringGrid(grid, columnWidths); });
+  return PrintDocument(printer, [&](TPRSPrintLayout& l) { l.PrintStringGrid(grid, columnWidths); });
 }
 
 }  // namespace kal

@@ -30,10 +30,16 @@ namespace {
 
 constexpr int kCommandGridMinRows = 11;
 
-std::string Std(const QString& text) { return text.toStdString(); }
-QString Qs(const std::string& text) { return QString::fromStdString(text); }
+std::string Std(const QString& text) {
+  return text.toStdString();
+}
+QString Qs(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
-int BitPageIndex(TEMVPage page) { return static_cast<int>(page); }
+int BitPageIndex(TEMVPage page) {
+  return static_cast<int>(page);
+}
 
 }  // namespace
 
@@ -51,7 +57,9 @@ TEMVRadioGroup::TEMVRadioGroup(const QString& title, const std::vector<std::stri
   }
 }
 
-int TEMVRadioGroup::ItemIndex() const { return buttons_->checkedId(); }
+int TEMVRadioGroup::ItemIndex() const {
+  return buttons_->checkedId();
+}
 
 void TEMVRadioGroup::SetItemIndex(int index) {
   const QSignalBlocker block(buttons_);
@@ -256,7 +264,8 @@ void TFormTVREditor::BuildScriptCommandsPage() {
       content);
   scriptTag_->setObjectName("ScriptTag");
   scriptTag_->SetItemIndex(0);
-  connect(scriptTag_->Buttons(), &QButtonGroup::idClicked, this, [this] { EncodeScriptCommands(); });
+  connect(scriptTag_->Buttons(), &QButtonGroup::idClicked, this,
+          [this] { EncodeScriptCommands(); });
 
   Edit4_ = new QLineEdit(content);
   Edit4_->setObjectName("Edit4");
@@ -387,7 +396,9 @@ void TFormTVREditor::showEvent(QShowEvent* event) {
   WidenCommandColumn();
 }
 
-QString TFormTVREditor::Value() const { return Edit1_->text(); }
+QString TFormTVREditor::Value() const {
+  return Edit1_->text();
+}
 
 bool TFormTVREditor::EDFEditEmvValue(std::string& value) {
   if (Execute(Qs(value)) != 1) return false;
@@ -395,7 +406,9 @@ bool TFormTVREditor::EDFEditEmvValue(std::string& value) {
   return true;
 }
 
-void TFormTVREditor::reject() { done(2); }
+void TFormTVREditor::reject() {
+  done(2);
+}
 
 void TFormTVREditor::SetValueText(const QString& hex) {
   {
@@ -474,7 +487,7 @@ void TFormTVREditor::DecodeBits(TEMVPage page) {
     const QSignalBlocker block(lists[b]);
     for (int i = 0; i < 8; ++i)
       lists[b]->item(i)->setCheckState(bytes[b][static_cast<size_t>(i)] ? Qt::Checked
-                                                                         : Qt::Unchecked);
+                                                                        : Qt::Unchecked);
   }
 }
 
@@ -643,8 +656,8 @@ void TFormTVREditor::ShowScriptResults() {
   std::vector<std::string> texts = EMVScriptResultTexts();
   for (size_t g = 0; g < results_.groups.size(); ++g) {
     texts[2] = g == 0 && initialGroup_ ? "Processing successful" : EMVScriptResultTexts()[2];
-    auto* group = new TEMVRadioGroup(QString("Script %1").arg(results_.groups[g].number), texts,
-                                     3, resultGroups_->parentWidget());
+    auto* group = new TEMVRadioGroup(QString("Script %1").arg(results_.groups[g].number), texts, 3,
+                                     resultGroups_->parentWidget());
     group->setObjectName(QString("ResultGroup%1").arg(g));
     group->SetItemIndex(results_.groups[g].result);
     auto* remove = new QPushButton("Remove", group);

@@ -20,7 +20,9 @@ QLabel* Value(QWidget* parent, const char* name) {
   return label;
 }
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -74,7 +76,9 @@ TForm15::TForm15(TSQSRunStatus& status, QWidget* parent)
   Render();
 }
 
-TForm15::~TForm15() { status_.OnChanged = nullptr; }
+TForm15::~TForm15() {
+  status_.OnChanged = nullptr;
+}
 
 void TForm15::ScheduleRender() {
   // The end of a run is shown at once; everything else at most every 50 ms.

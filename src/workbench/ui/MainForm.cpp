@@ -291,8 +291,7 @@ void TForm1::BuildControls() {
   receivedLayout->addWidget(Captioned("Received Message: Reference Structure", XMLMessageTree2), 2);
   receivedLayout->addWidget(Captioned("Received Message: Message Content", memos_[2]), 2);
   receivedLayout->addWidget(Captioned("Received Message: Header and Security Items", memos_[3]), 1);
-  receivedLayout->addWidget(
-      Captioned("Received Message: XML Document", memos_[1], edits_[4]), 1);
+  receivedLayout->addWidget(Captioned("Received Message: XML Document", memos_[1], edits_[4]), 1);
   // The receive road's steps, beside the received stream.
   auto* receiveButtons = new QWidget;
   auto* receiveButtonsLayout = new QHBoxLayout(receiveButtons);
@@ -301,8 +300,8 @@ void TForm1::BuildControls() {
     receiveButtons_[i] = new QToolButton;
     receiveButtonsLayout->addWidget(receiveButtons_[i]);
   }
-  receivedLayout->addWidget(
-      Captioned("Received Message: Data Stream", memos_[4], receiveButtons), 1);
+  receivedLayout->addWidget(Captioned("Received Message: Data Stream", memos_[4], receiveButtons),
+                            1);
   auto* receiveTime = new QHBoxLayout;
   receiveTime->addWidget(new QLabel("Receive time"));
   receiveTime->addWidget(edits_[6]);

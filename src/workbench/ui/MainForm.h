@@ -134,12 +134,12 @@ class TForm1 final : public QMainWindow,
   std::array<QLabel*, TCEXMainWindow::CEXcStatusPanels> panels_{};
   std::array<QAction*, static_cast<size_t>(TCEXAction::Count)> actions_{};
   std::array<QMenu*, static_cast<size_t>(TCEXMenu::Count)> menus_{};
-  QAction* fileMenuTail_ = nullptr;            // recent message files go before it
-  QToolButton* sendButton_ = nullptr;          // "Send Data Stream"
+  QAction* fileMenuTail_ = nullptr;                // recent message files go before it
+  QToolButton* sendButton_ = nullptr;              // "Send Data Stream"
   QToolButton* createDataStreamButton_ = nullptr;  // "Create Data Stream"
   QToolButton* createAndSendButton_ = nullptr;     // "Create + Send"
   QToolButton* transferAndSendButton_ = nullptr;   // "Transfer+Send"
-  QToolButton* createXMLDocButton_ = nullptr;  // "Create XML Doc" over Memo1
+  QToolButton* createXMLDocButton_ = nullptr;      // "Create XML Doc" over Memo1
   // "Parse Message", "Analyse Message", "Decrypt Security", "Parse + Analyse"
   std::array<QToolButton*, 4> receiveButtons_{};
   std::vector<QAction*> recentActions_;

@@ -152,7 +152,8 @@ class TestMainForm : public QObject {
       edit << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(edit,
              (QStringList{"Edit Window...", "-", "Cut Item", "Copy Item", "Insert Item",
-                          "Insert As Child", "Delete Item", "Goto parent", "-", "Transfer Input Values", "Import XML Values", "-",
+                          "Insert As Child", "Delete Item", "Goto parent", "-",
+                          "Transfer Input Values", "Import XML Values", "-",
                           "Clear Reference Structure", "Clear Received Windows", "Clear All"}));
     QStringList parameters;
     for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions()) parameters << a->text();

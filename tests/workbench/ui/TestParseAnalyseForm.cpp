@@ -71,13 +71,11 @@ class TestParseAnalyseForm : public QObject {
                         "\", \"mac_variant\": 2, \"encrypt\": [{\"name\": \"ep2:AppPAN\", "
                         "\"clear\": \"" +
                         kPAN + "\"}]}}");
-    test::WriteFile(home_->file("expect.json"),
-                    "{\"header\": {\"mode\": 1}, \"session_key\": \"" + kKeyHex +
-                        "\", \"mac_variant\": 1}");
+    test::WriteFile(home_->file("expect.json"), "{\"header\": {\"mode\": 1}, \"session_key\": \"" +
+                                                    kKeyHex + "\", \"mac_variant\": 1}");
     test::ChildProcess mock({KAL_PYTHON, test::MockEp2HostScript(), "server", "--expect",
-                             home_->file("expect.json"), "--response",
-                             home_->file("response.json"), "--result",
-                             home_->file("result.json")});
+                             home_->file("expect.json"), "--response", home_->file("response.json"),
+                             "--result", home_->file("result.json")});
     const std::string portLine = mock.Line(std::chrono::seconds(20));
     QVERIFY2(portLine.rfind("PORT ", 0) == 0, portLine.c_str());
     test::WriteFile(home_->file("config.ini"),
