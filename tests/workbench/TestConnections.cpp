@@ -90,42 +90,11 @@ class Host final : public test::CoreHost {
 using test::QueueTimer;
 using test::QueueTimers;
 
-class ConnectionsTest : public ::testing::Test {
+class ConnectionsTest : public test::CoreOnQueueFixture<Host> {
  protected:
   TCEXMainWindow& Start(const std::string& ini) {
-    test::WriteFile(dir_.file("config.ini"), ini);
-    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
-                                             TCEXMainWindow::TPorts{.view = host_,
-                                                                    .dialogs = host_,
-                                                                    .errorWindow = host_,
-                                                                    .timers = timers_,
-                                                                    .clock = clock_,
-                                                                    .poster = queue_,
-                                                                    .random = &random_,
-                                                                    .messageFiles = files_,
-                                                                    .counters = counters_,
-                                                                    .login = login_,
-                                                                    .sequenceWindow = &host_});
-    host_.core = core_.get();
-    core_->FormCreate();
-    core_->FormShow({});
-    core_->FormActivate();
-    return *core_;
-  }
-  void TearDown() override {
-    if (core_) core_->FormDestroy();
-    core_.reset();
-  }
-  // The limit bounds a hang: a peer process on a fully loaded machine may
-  // take many seconds to go away.
-  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
-    const auto deadline = Clock::now() + limit;
-    while (!queue_.PLTPumpUntil(done, 5ms))
-      if (Clock::now() >= deadline) return false;
-    return true;
-  }
-  auto Pumping() {
-    return [this] { queue_.PLTPump(); };
+    host_.core = &MakeCore(ini);
+    return ShowCore();
   }
   void SetStream(const std::string& frame) {
     core_->CEXSetMemo(TCEXMemo::Memo6, UTHStringToHex(frame));
@@ -135,17 +104,6 @@ class ConnectionsTest : public ::testing::Test {
     const std::string path = dir_.file("DEBUG1.TXT");
     return std::filesystem::exists(path) ? test::ReadFile(path) : "";
   }
-
-  TPLTEventQueue queue_;
-  test::TempDir dir_;
-  Host host_;
-  QueueTimers timers_{queue_};
-  TCEXSystemClock clock_;
-  TSECDeterministicRandom random_;
-  TCEXNoMessageFiles files_;
-  TCEXNoCounterLists counters_;
-  TCEXNoLogin login_;
-  std::unique_ptr<TCEXMainWindow> core_;
 };
 
 TEST_F(ConnectionsTest, ClientSendsAfterTheDelayTimerAndTheEchoWaitsForTheClose) {
