@@ -61,6 +61,8 @@ struct CoreExtraPorts {
   ICEXCursor* cursor = nullptr;
   ICEXWindows* windows = nullptr;
   bool sequenceWindow = true;
+  ICEXMessageFiles* messageFiles = nullptr;  // null: no message files
+  ICEXRecordingList* recording = nullptr;
 };
 
 // A fixture with the core in a temporary folder, on a host of type `Host`
@@ -78,6 +80,7 @@ class CoreOnQueueFixture : public ::testing::Test {
   TCEXMainWindow& MakeCore(const std::string& ini, const CoreExtraPorts& extra = {}) {
     WriteFile(dir_.file("config.ini"), ini);
     ICEXLogin& login = extra.login ? *extra.login : login_;
+    ICEXMessageFiles& messageFiles = extra.messageFiles ? *extra.messageFiles : files_;
     core_ = std::make_unique<TCEXMainWindow>(
         dir_.path(),
         TCEXMainWindow::TPorts{.view = host_,
@@ -87,10 +90,11 @@ class CoreOnQueueFixture : public ::testing::Test {
                                .clock = clock_,
                                .poster = queue_,
                                .random = &random_,
-                               .messageFiles = files_,
+                               .messageFiles = messageFiles,
                                .counters = counters_,
                                .login = login,
                                .sequenceWindow = extra.sequenceWindow ? &host_ : nullptr,
+                               .recording = extra.recording,
                                .plugIn = extra.plugIn,
                                .cursor = extra.cursor,
                                .windows = extra.windows});

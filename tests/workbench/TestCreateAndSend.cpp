@@ -33,7 +33,6 @@ using namespace std::chrono_literals;
 using test::FromHex;
 using test::ToHex;
 using Lines = std::vector<std::string>;
-using Clock = std::chrono::steady_clock;
 
 const std::string kNamespace = "http://www.eftpos2000.ch";
 const std::string kSecretHex = "00112233445566778899AABBCCDDEEFF";
@@ -60,8 +59,6 @@ class Host final : public test::CoreHost, public ICEXMessageFiles, public ICEXRe
 
   Lines recorded;
 };
-
-using test::QueueTimers;
 
 class Taker final : public ICEXDataStreamTaker {
  public:
@@ -110,33 +107,17 @@ std::vector<HostResult> ParseResults(const std::string& out) {
   return results;
 }
 
-class CreateAndSendTest : public ::testing::Test {
+class CreateAndSendTest : public test::CoreOnQueueFixture<Host> {
  protected:
   static void SetUpTestSuite() { rsa = new test::RsaTestKey(1024); }
   static void TearDownTestSuite() { delete rsa; }
 
   TCEXMainWindow& Start(int port) {
-    test::WriteFile(dir_.file("config.ini"),
-                    "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\n"
-                    "EthernetIPAddr=127.0.0.1\r\nEthernetIPPortNr=" +
-                        std::to_string(port) +
-                        "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
-    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
-                                             TCEXMainWindow::TPorts{.view = host_,
-                                                                    .dialogs = host_,
-                                                                    .errorWindow = host_,
-                                                                    .timers = timers_,
-                                                                    .clock = clock_,
-                                                                    .poster = queue_,
-                                                                    .random = &random_,
-                                                                    .messageFiles = host_,
-                                                                    .counters = counters_,
-                                                                    .login = login_,
-                                                                    .sequenceWindow = &host_,
-                                                                    .recording = &host_});
-    core_->FormCreate();
-    core_->FormShow({});
-    core_->FormActivate();
+    const std::string ini =
+        "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\n"
+        "EthernetIPAddr=127.0.0.1\r\nEthernetIPPortNr=" +
+        std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n";
+    StartCore(ini, {.messageFiles = &host_, .recording = &host_});
     core_->CEXSetAddMsgNum(2);  // no message number
     TCFGConfig& config = core_->CEXConfiguration();
     config.CFGSetSessionKeyFromInMessage(0);
@@ -151,17 +132,6 @@ class CreateAndSendTest : public ::testing::Test {
     config.CFGSetMessageHeaderAttribute("xmlns:ep2;specversion");
     return *core_;
   }
-  void TearDown() override {
-    if (core_) core_->FormDestroy();
-    core_.reset();
-  }
-  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    const auto deadline = Clock::now() + limit;
-    while (!queue_.PLTPumpUntil(done, 5ms))
-      if (Clock::now() >= deadline) return false;
-    return true;
-  }
-
   TXMLTreeNode* Add(TXMLTreeNode* parent, const std::string& name, const std::string& type,
                     const std::string& value, const std::string& attributes = "") {
     return test::AddElement(core_->CEXSourceTree(), parent, name, type, value, attributes);
@@ -237,15 +207,6 @@ class CreateAndSendTest : public ::testing::Test {
   }
 
   inline static test::RsaTestKey* rsa = nullptr;
-  TPLTEventQueue queue_;
-  test::TempDir dir_;
-  Host host_;
-  QueueTimers timers_{queue_};
-  TCEXSystemClock clock_;
-  TSECDeterministicRandom random_;
-  TCEXNoCounterLists counters_;
-  TCEXNoLogin login_;
-  std::unique_ptr<TCEXMainWindow> core_;
 };
 
 TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
