@@ -88,7 +88,6 @@ class Host final : public test::CoreHost {
 // Timers on the pumped queue; made in the order Timer1, Timer3, Timer4, idle,
 // delay.
 using test::QueueTimer;
-using test::QueueTimers;
 
 class ConnectionsTest : public test::CoreOnQueueFixture<Host> {
  protected:
