@@ -26,6 +26,7 @@
 #include "workbench/ElementLookup.h"
 #include "workbench/MainServices.h"
 #include "workbench/RecordedData.h"
+#include "workbench/RoadGuards.h"
 #include "workbench/TransactionCertificate.h"
 #include "workbench/ValuePools.h"
 #include "workbench/WorkbenchPorts.h"
@@ -339,26 +340,10 @@ void TCEXBuildRoad::ReportError(int code, const std::string& text) {
   if (!main_.CEXLogError(code, text, false)) errorWindow_.ERRSetError(code, text);
 }
 
-namespace {
-
-// Marks the road busy for the life of a command.
-class TBusy {
- public:
-  explicit TBusy(bool& busy) : busy_(busy) { busy_ = true; }
-  ~TBusy() { busy_ = false; }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
-
- private:
-  bool& busy_;
-};
-
-}  // namespace
-
 void TCEXBuildRoad::Action_CreateXMLDocExecute() {
   TXMLMessageTree& tree = main_.CEXSourceTree();
   if (busy_ || tree.GetFirstNode() == nullptr) return;
-  const TBusy busy(busy_);
+  const TCEXBusyGuard busy(busy_);
   const TCEXBusyCursor busyCursor(main_.CEXCursor());
   main_.CEXSetMemo(TCEXMemo::Memo1, "");
   CEXInitTempHeaderItems();
@@ -552,7 +537,7 @@ void TCEXBuildRoad::CEXTransferInputValues(bool bAll) {
   TXMLMessageTree& tree = main_.CEXSourceTree();
   TXMLTreeNode* root = tree.GetFirstNode();
   if (busy_ || root == nullptr) return;
-  const TBusy busy(busy_);
+  const TCEXBusyGuard busy(busy_);
   const TCOMEp2InMessage reader(CEXcErrorBaseReader);
   // Each document is parsed once per command, when it is first needed.
   bool receivedParsed = false, builtParsed = false;

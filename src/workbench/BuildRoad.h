@@ -41,7 +41,19 @@ using TCEXPlugInCall = int32_t (*)(const class TCFGConfig& config, int32_t iEnco
 // limit.
 bool CEXCountUp(std::string_view text, std::string& next);
 
-class TCEXBuildRoad final {
+// The session key in use and the certificate MAC under it, which the
+// receive road takes from the build road.
+class ICEXSessionKeys {
+ public:
+  virtual ~ICEXSessionKeys() = default;
+  // The key (bytes); 7009 when it is to come from a received message that
+  // brought none (the configured key is given then).
+  [[nodiscard]] virtual int CEXGetSessionKey(std::string& key) = 0;
+  // The transaction certificate of `value` under the key's TC variant.
+  [[nodiscard]] virtual int CEXSetEncryptedATC(std::string_view key, std::string& value) = 0;
+};
+
+class TCEXBuildRoad final : public ICEXSessionKeys {
  public:
   static constexpr int CEXcErrorBaseBuilder = 6000;
   static constexpr int CEXcErrorBaseReader = 3000;
@@ -60,7 +72,7 @@ class TCEXBuildRoad final {
   };
 
   explicit TCEXBuildRoad(TPorts ports);
-  ~TCEXBuildRoad();
+  ~TCEXBuildRoad() override;
   TCEXBuildRoad(const TCEXBuildRoad&) = delete;
   TCEXBuildRoad& operator=(const TCEXBuildRoad&) = delete;
 
@@ -80,7 +92,7 @@ class TCEXBuildRoad final {
   // received-message security is given as well, unless the configuration
   // takes it from the last received message; without one there, 7009 and
   // the configured key.
-  [[nodiscard]] int CEXGetSessionKey(std::string& key);
+  [[nodiscard]] int CEXGetSessionKey(std::string& key) override;
 
   // The counters "ep2:TrxSeqCnt" (keyed by the first "ep2:TrmID") and
   // "ep2:ATC" (the k-th keyed by the k-th "ep2:Track2EqDat") of the source
@@ -97,7 +109,7 @@ class TCEXBuildRoad final {
   [[nodiscard]] int CEXSetEncryptedValue(std::string& value);
   [[nodiscard]] int CEXSetKeyEncValue(std::string& value);
   [[nodiscard]] int CEXSetEncryptedPIN(std::string& value, std::string_view panOrTrack2);
-  [[nodiscard]] int CEXSetEncryptedATC(std::string_view key, std::string& value);
+  [[nodiscard]] int CEXSetEncryptedATC(std::string_view key, std::string& value) override;
   [[nodiscard]] int CEXComputeSessionKeyCryptogramm(std::string_view key, std::string& value);
 
   // All lines of the file (aliases expanded) joined without separators;

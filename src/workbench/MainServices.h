@@ -5,6 +5,7 @@
 
 #include "comm/ErrorHandOff.h"
 #include "workbench/MainWindowPorts.h"
+#include "workbench/ViewState.h"
 
 namespace kal {
 
@@ -24,27 +25,6 @@ class TTDBDebug;
 class TUACEditElement;
 class TXMLMessageTree;
 class TXMLTreeNode;
-
-// The memos of the main window.
-enum class TCEXMemo : int {
-  Memo1 = 1,  // "Send Message: XML Document"
-  Memo2,      // "Received Message: XML Document"
-  Memo3,      // "Received Message: Message Content"
-  Memo4,      // "Received Message: Header and Security Items"
-  Memo5,      // "Received Message: Data Stream"
-  Memo6,      // "Send Message: Data Stream"
-};
-
-// The edit fields of the main window.
-enum class TCEXEdit : int {
-  Edit1 = 1,  // numeric input
-  Edit2,      // line of the selected source node
-  Edit3,      // numeric input
-  Edit5 = 5,  // caret line of Memo2
-  Edit6 = 6,  // "Send time"
-  Edit7,      // "Receive time"
-  Edit8,      // "Receive time"
-};
 
 // What the main window offers the rest of the program: the shared objects it
 // owns for the whole run, its state and the roads that other windows and the

@@ -46,51 +46,6 @@ constexpr const char* kNoConfigFile = "No cofiguration file loaded";
 constexpr const char* kConfigFilePrefix = "Config file: ";
 constexpr const char* kConfigFilter = "Configuration File|*.ini";
 
-constexpr TCEXActionInfo kActions[] = {
-    {"Action_LoadConfiguration", "Load Configuration...", "Load configuration", 1},
-    {"Action_SaveConfFile", "Save Configuration File", "Save configuration", 1},
-    {"Action_SaveConfiguration", "Save Configuration as...", "", 1},
-    {"Action_Logout", "&Logout", "", 0},
-    {"Action_Exit", "Exit", "", 0},
-    {"Action_LoadMessage", "Load Message...", "", 0},
-    {"Action_Save_Message", "Save Message", "", 0},
-    {"Action_Save_Message_As", "Save Message as...", "", 0},
-    {"Action_LoadReadStructure", "Load Reference Structure...", "", 0},
-    {"Action_Load_XMLDoc", "Load XML Document...", "", 0},
-    {"Action_ClearRef", "Clear Reference Structure", "", 0},
-    {"Action_ClearAll", "Clear All", "", 0},
-    {"Action_CutItem", "Cut Item", "", 0},
-    {"Action_CopyItem", "Copy Item", "", 0},
-    {"Action_InsertItem", "Insert Item", "", 0},
-    {"Action_InsertAsChild", "Insert As Child", "", 0},
-    {"Action_DeleteItem", "Delete Item", "", 0},
-    {"Action_GotoParent", "Goto parent", "", 0},
-    {"Action_SendDataStream", "Send Data Stream", "", 1},
-    {"Action_HangUp", "Hang Up", "disconnect and hang up phone", 0},
-    {"Action_ClearReceived", "Clear Received Windows", "clear received message windows", 1},
-    {"Action_CreateXMLDoc", "Create XML Doc", "", 1},
-    {"Action_TransferInputValues", "Transfer Input Values",
-     "transfer values from received message to source window", 1},
-    {"Action_ImportXMLValues", "Import XML Values", "Import Values from XML document windows", 0},
-    {"Action_CreateDataStream", "Create Data Stream", "", 1},
-    {"Action_CreateAndSend", "Create + Send", "", 1},
-    {"Action_TransferAndSend", "Transfer+Send", "", 1},
-    {"Action_ParseMessage", "Parse Message", "", 0},
-    {"Action_AnalyseMessage", "Analyse Message", "", 0},
-    {"Action_DecryptSecurity", "Decrypt Security", "", 0},
-    {"Action_ParseAndAnalyse", "Parse + Analyse", "", 0},
-    {"Action_EditWindow", "Edit Window...", "", 1},
-};
-static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
-
-constexpr TCEXMenuInfo kMenus[] = {
-    {"File1", "&File", 0},           {"Edit1", "&Edit", 1},
-    {"View1", "&View", 0},           {"Parameters1", "&Parameters", 1},
-    {"Sequences1", "&Sequences", 0}, {"Admin1", "&Admin", 1},
-    {"Tools1", "&Tools", 0},         {"Help1", "&Help", 0},
-};
-static_assert(std::size(kMenus) == static_cast<size_t>(TCEXMenu::Count));
-
 // A name from the command line, taken in the current folder when relative.
 std::string Absolute(const std::string& path) {
   if (path.empty() || path.front() == '/') return path;
@@ -125,16 +80,16 @@ class TSecurityConfiguration final : public ISDCConfiguration {
 // The security report goes to Memo4, a line at a time.
 class TSecurityReport final : public ISDCReportList {
  public:
-  explicit TSecurityReport(ICEXMainServices& main) : main_(main) {}
+  explicit TSecurityReport(TCEXViewState& view) : view_(view) {}
   void SDCAddReportLine(std::string_view line) override {
-    std::string text = main_.CEXGetMemo(TCEXMemo::Memo4);
+    std::string text = view_.CEXMemo(TCEXMemo::Memo4);
     if (!text.empty()) text += '\n';
     text += line;
-    main_.CEXSetMemo(TCEXMemo::Memo4, text);
+    view_.CEXSetMemo(TCEXMemo::Memo4, std::move(text));
   }
 
  private:
-  ICEXMainServices& main_;
+  TCEXViewState& view_;
 };
 
 // Holds shared objects that a late worker thread may still use, until the
@@ -205,17 +160,10 @@ struct TCEXMainWindow::TShared {
   std::unique_ptr<TPLTTcpServer> server;
 };
 
-const TCEXActionInfo& TCEXMainWindow::CEXActionInfo(TCEXAction action) {
-  return kActions[static_cast<size_t>(action)];
-}
-
-const TCEXMenuInfo& TCEXMainWindow::CEXMenuInfo(TCEXMenu menu) {
-  return kMenus[static_cast<size_t>(menu)];
-}
-
 TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
     : CEXsDirName(std::move(programDir)),
       view_(ports.view),
+      viewState_(ports.view),
       cursor_(ports.cursor),
       cursorDialogs_(ports.dialogs, cursor_),
       cursorErrorWindow_(ports.errorWindow, cursor_),
@@ -237,13 +185,13 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   security_->SECInitRandomgenerator();
   byteStream_ = std::make_unique<TIBSaEp2ByteStream>(1000);
   securityConfig_ = std::make_unique<TSecurityConfiguration>(*shared_->config);
-  securityReport_ = std::make_unique<TSecurityReport>(*this);
+  securityReport_ = std::make_unique<TSecurityReport>(viewState_);
   securityDecryption_ = std::make_unique<TSDCSecurityDecryption>(5000, *securityConfig_, *security_,
                                                                  securityReport_.get());
   sourceTree_ = std::make_unique<TXMLMessageTree>();
   sourceTree_->OnDragDropEnd = [this](TXMLTreeNode* moved, TXMLTreeNode* target, int32_t mode) {
     CEXDragDropEnd(moved, target, mode);
-    CEXbHasChanged = true;
+    viewState_.CEXSetHasChanged(true);
   };
   referenceTree_ = std::make_unique<TXMLMessageTree>();
   recording_ = ports.recording != nullptr ? ports.recording : &noRecording_;
@@ -253,7 +201,21 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
                                                                      .errorWindow = errorWindow_,
                                                                      .recording = *recording_,
                                                                      .plugIn = ports.plugIn});
-  receivePlugIn_ = ports.plugIn;
+  receiveRoad_ =
+      std::make_unique<TCEXReceiveRoad>(TCEXReceiveRoad::TPorts{.view = viewState_,
+                                                                .errors = *this,
+                                                                .errorWindow = errorWindow_,
+                                                                .keys = *buildRoad_,
+                                                                .recording = *recording_,
+                                                                .sequence = sequence_,
+                                                                .config = *shared_->config,
+                                                                .comm = *shared_->commParams,
+                                                                .byteStream = *byteStream_,
+                                                                .security = *security_,
+                                                                .decryption = *securityDecryption_,
+                                                                .referenceTree = *referenceTree_,
+                                                                .aliases = *aliases_,
+                                                                .plugIn = ports.plugIn});
 
   const auto handler = [this](void (TCEXMainWindow::*member)()) {
     return [this, member] { Guarded([&] { (this->*member)(); }); };
@@ -264,12 +226,12 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   idleTimer_ = ports.timers.CEXCreateTimer(true, handler(&TCEXMainWindow::AppOnIdle));
   CEXInitConnections(ports.timers);
 
-  actionEnabled_.fill(true);
-  menuEnabled_.fill(true);
-  status_ = {kClientNotConnected, "", "TCP/IP Server not listening", kNoConfigFile};
-  edits_[static_cast<size_t>(TCEXEdit::Edit1) - 1] = "0";
-  edits_[static_cast<size_t>(TCEXEdit::Edit3) - 1] = "0";
-  caption_ = CEXcCaption;
+  viewState_.CEXSetStatus(0, kClientNotConnected);
+  viewState_.CEXSetStatus(2, "TCP/IP Server not listening");
+  viewState_.CEXSetStatus(3, kNoConfigFile);
+  viewState_.CEXSetEdit(TCEXEdit::Edit1, "0");
+  viewState_.CEXSetEdit(TCEXEdit::Edit3, "0");
+  viewState_.CEXSetCaption(CEXcCaption);
 }
 
 TCEXMainWindow::~TCEXMainWindow() {
@@ -341,9 +303,9 @@ void TCEXMainWindow::FormCreate() {
   UpdateSecurityHeader();
 
   CEXsHelpFileName = CEXsDirName + "kalmore.hmp";
-  caption_ = CEXcCaption;
+  viewState_.CEXSetCaption(CEXcCaption);
   CEXsFileName.clear();
-  CEXbHasChanged = false;
+  viewState_.CEXSetHasChanged(false);
 
   trace.TDBEnableAllID();
   if (config.CFGGetLogToFile() >= 1) {
@@ -421,11 +383,8 @@ void TCEXMainWindow::AppOnIdle() {
   Guarded([&] {
     if (selectedSourceLine_ >= 0) {
       std::string line = "line " + std::to_string(selectedSourceLine_ + 1);
-      std::string& edit2 = edits_[static_cast<size_t>(TCEXEdit::Edit2) - 1];
-      if (edit2 != line) {
-        edit2 = std::move(line);
-        Changed(CEXpEdits);
-      }
+      if (viewState_.CEXEdit(TCEXEdit::Edit2) != line)
+        viewState_.CEXSetEdit(TCEXEdit::Edit2, std::move(line));
     }
 
     TTHXMailBox& mailBox = shared_->mailBox;
@@ -487,9 +446,9 @@ bool TCEXMainWindow::FormCloseQuery(bool ask) {
     WriteConfiguration(TCFGConfig::CFGcBaseFileName);
     counters_.CEXWriteCounters();
 
-    if (CEXbHasChanged && !ask) {
+    if (viewState_.CEXHasChanged() && !ask) {
       CEXTrace().TDBSimpleAddString("Terminated: changes in source window not saved");
-    } else if (CEXbHasChanged) {
+    } else if (viewState_.CEXHasChanged()) {
       switch (dialogs_.CEXAskYesNoCancel("Changes in source window not saved. Save?")) {
         case TCEXAnswer::Cancel:
           canClose = false;
@@ -627,16 +586,16 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       Guarded([&] { Action_TransferAndSendExecute(); });
       break;
     case TCEXAction::ParseMessage:
-      Guarded([&] { Action_ParseMessageExecute(); });
+      Guarded([&] { receiveRoad_->Action_ParseMessageExecute(); });
       break;
     case TCEXAction::AnalyseMessage:
-      Guarded([&] { Action_AnalyseMessageExecute(); });
+      Guarded([&] { receiveRoad_->Action_AnalyseMessageExecute(); });
       break;
     case TCEXAction::DecryptSecurity:
-      Guarded([&] { Action_DecryptSecurityExecute(); });
+      Guarded([&] { receiveRoad_->Action_DecryptSecurityExecute(); });
       break;
     case TCEXAction::ParseAndAnalyse:
-      Guarded([&] { Action_ParseAndAnalyseExecute(); });
+      Guarded([&] { receiveRoad_->Action_ParseAndAnalyseExecute(); });
       break;
     case TCEXAction::EditWindow:
       // The element edit window on the selected node; not modal.
@@ -648,19 +607,24 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
 }
 
 void TCEXMainWindow::Action_ClearAllExecute() {
-  for (std::string& memo : memos_) memo.clear();
+  for (const TCEXMemo memo :
+       {TCEXMemo::Memo1, TCEXMemo::Memo2, TCEXMemo::Memo3, TCEXMemo::Memo4, TCEXMemo::Memo6})
+    viewState_.CEXSetMemo(memo, "");
+  receiveRoad_->CEXSetReceivedText("");
   CEXsDataStream.clear();
   dataStreamShown_ = false;
   sourceTree_->XMLDeleteAll();
   referenceTree_->XMLDeleteAll();
   selectedSourceLine_ = -1;
   SourceSelectionChanged();
-  caption_ = CEXcCaption;
+  viewState_.CEXSetCaption(CEXcCaption);
   CEXsFileName.clear();
   // Nothing is left to save.
-  CEXbHasChanged = false;
-  for (const int edit : {2, 5, 6, 7, 8}) edits_.at(static_cast<size_t>(edit) - 1).clear();
-  Changed(CEXpMemos | CEXpSourceTree | CEXpReferenceTree | CEXpCaption | CEXpEdits);
+  viewState_.CEXSetHasChanged(false);
+  for (const TCEXEdit edit :
+       {TCEXEdit::Edit2, TCEXEdit::Edit5, TCEXEdit::Edit6, TCEXEdit::Edit7, TCEXEdit::Edit8})
+    viewState_.CEXSetEdit(edit, "");
+  Changed(CEXpSourceTree | CEXpReferenceTree);
 }
 
 void TCEXMainWindow::CEXElementCommand(TCEXAction action) {
@@ -709,7 +673,7 @@ void TCEXMainWindow::CEXElementCommand(TCEXAction action) {
       break;
     }
   }
-  if (changed) CEXbHasChanged = true;
+  if (changed) viewState_.CEXSetHasChanged(true);
   Changed(CEXpSourceTree);
   SourceSelectionChanged();
 }
@@ -758,7 +722,7 @@ TCEXModalResult TCEXMainWindow::CEXOpenWindow(TCEXWindow window, bool modal) {
 void TCEXMainWindow::CEXSetMemo2CaretLine(int index) {
   // The line lies in Memo2's text: an index past its last line (a caret
   // in the memo's own note behind a cut text) takes the last line.
-  const std::string& text = memos_[static_cast<size_t>(TCEXMemo::Memo2) - 1];
+  const std::string& text = viewState_.CEXMemo(TCEXMemo::Memo2);
   int lines = 1;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
@@ -839,52 +803,25 @@ void TCEXMainWindow::Action_ExitExecute() {
 }
 
 void TCEXMainWindow::ApplyRights() {
-  for (size_t i = 0; i < actionEnabled_.size(); ++i)
-    actionEnabled_[i] = CEXbIsAdmin || kActions[i].tag == 0;
-  // "&File" stays enabled; the menus after it follow their tags.
-  for (size_t i = 1; i < menuEnabled_.size(); ++i)
-    menuEnabled_[i] = CEXbIsAdmin || kMenus[i].tag == 0;
+  actions_.ApplyRights(CEXbIsAdmin);
   Changed(CEXpActions);
 }
 
 bool TCEXMainWindow::CEXActionEnabled(TCEXAction action) const {
-  if (action == TCEXAction::Count || !actionEnabled_[static_cast<size_t>(action)]) return false;
+  if (!actions_.CEXActionEnabled(action)) return false;
   // The receive road's steps wait for the step before.
   if (action == TCEXAction::ParseMessage || action == TCEXAction::ParseAndAnalyse)
     return parseMessageEnabled_;
-  if (action == TCEXAction::AnalyseMessage) return analyseEnabled_;
-  if (action == TCEXAction::DecryptSecurity) return decryptEnabled_;
+  if (action == TCEXAction::AnalyseMessage) return receiveRoad_->CEXAnalyseEnabled();
+  if (action == TCEXAction::DecryptSecurity) return receiveRoad_->CEXDecryptEnabled();
   return true;
-}
-
-bool TCEXMainWindow::CEXMenuEnabled(TCEXMenu menu) const {
-  return menu != TCEXMenu::Count && menuEnabled_[static_cast<size_t>(menu)];
 }
 
 // -------------------------------------------------------------- recent files
 
 void TCEXMainWindow::SynchMenuItems() {
-  const TCFGConfig& config = *shared_->config;
-  std::vector<TCEXRecentEntry> entries;
-  const auto add = [&](TCEXMenu menu, auto pick) {
-    bool first = true;
-    for (int i = 0; i < TCFGConfig::CFGcMaxPickFiles; ++i) {
-      const std::string path = (config.*pick)(i);
-      if (!CEXFileExists(path)) continue;
-      if (first) entries.push_back({menu, "", "", 1, true});
-      first = false;
-      entries.push_back({menu, CEXNameOf(path), path, i + 1, false});
-    }
-  };
-  if (sequence_ != nullptr) add(TCEXMenu::Sequences, &TCFGConfig::CFGGetPickFileSeq);
-  if (CEXbIsAdmin) {
-    add(TCEXMenu::File, &TCFGConfig::CFGGetPickFile);
-    add(TCEXMenu::Parameters, &TCFGConfig::CFGGetPickFileIni);
-  }
-  if (entries != recent_) {
-    recent_ = std::move(entries);
+  if (actions_.SynchMenuItems(*shared_->config, sequence_ != nullptr, CEXbIsAdmin))
     Changed(CEXpRecentFiles);
-  }
 }
 
 void TCEXMainWindow::CEXOpenRecentFile(const TCEXRecentEntry& entry) {
@@ -919,9 +856,8 @@ void TCEXMainWindow::CEXSetMessageFileName(const std::string& path) {
   config.CFGSetDirMessage(CEXDirectoryOf(path));
   config.CFGAddPickFile(path);
   CEXsFileName = path;
-  caption_ = std::string(CEXcCaption) + ": " + CEXNameOf(path);
+  viewState_.CEXSetCaption(std::string(CEXcCaption) + ": " + CEXNameOf(path));
   SynchMenuItems();
-  Changed(CEXpCaption);
 }
 
 void TCEXMainWindow::CEXLoadSequenceFile(const std::string& fileName) {
@@ -1000,9 +936,8 @@ void TCEXMainWindow::CEXDisplayConfigFileName(const std::string& fileName) {
 
 void TCEXMainWindow::UpdateSecurityHeader() {
   const TCFGConfig& config = *shared_->config;
-  securityHeaderVisible_ = config.CFGGetEncodingInformation() != 0;
-  if (securityHeaderVisible_) securityHeader_ = config.CFGGetMacOnly() != 0 ? 0 : 1;
-  Changed(CEXpRadioGroups);
+  viewState_.CEXSetSecurityHeaderChoice(config.CFGGetEncodingInformation() != 0,
+                                        config.CFGGetMacOnly() != 0 ? 0 : 1);
 }
 
 // ------------------------------------------------------------------- server
@@ -1026,21 +961,13 @@ void TCEXMainWindow::UpdateServerPanel() {
                    : kServerNotListening);
 }
 
-void TCEXMainWindow::SetStatus(int panel, const std::string& text) {
-  std::string& current = status_.at(panel);
-  if (current == text) return;
-  current = text;
-  Changed(CEXpStatusBar);
-}
-
 // ------------------------------------------------------------ link, timers
 
 void TCEXMainWindow::CEXFrameStored(const std::string& frame) {
   if (destroyed_) return;
   Guarded([&] {
     CEXStopResponseTimer();
-    memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = UTHStringToHex(frame);
-    Changed(CEXpMemos);
+    receiveRoad_->CEXFrameArrived(frame);
     // Raised only once the stream is stored.
     arrival_ = 1;
   });
@@ -1123,23 +1050,23 @@ void TCEXMainWindow::OnHangUpTimeout() {
 // ------------------------------------------------------------ state, errors
 
 const std::string& TCEXMainWindow::CEXGetMemo(TCEXMemo memo) const {
-  return memos_.at(static_cast<size_t>(memo) - 1);
+  return viewState_.CEXMemo(memo);
 }
 
 void TCEXMainWindow::CEXSetMemo(TCEXMemo memo, const std::string& text) {
-  memos_.at(static_cast<size_t>(memo) - 1) = text;
+  // Memo5 is the received frame's view: the receive road takes its text.
+  if (memo == TCEXMemo::Memo5) return receiveRoad_->CEXSetReceivedText(text);
+  viewState_.CEXSetMemo(memo, text);
   // The stream view was edited: its text is the stream from now on.
   if (memo == TCEXMemo::Memo6) dataStreamShown_ = false;
-  Changed(CEXpMemos);
 }
 
 const std::string& TCEXMainWindow::CEXGetEdit(TCEXEdit edit) const {
-  return edits_.at(static_cast<size_t>(edit) - 1);
+  return viewState_.CEXEdit(edit);
 }
 
 void TCEXMainWindow::CEXSetEdit(TCEXEdit edit, const std::string& text) {
-  edits_.at(static_cast<size_t>(edit) - 1) = text;
-  Changed(CEXpEdits);
+  viewState_.CEXSetEdit(edit, text);
 }
 
 bool TCEXMainWindow::CEXLogError(int errorId, const std::string& errorText, bool groupValue) {

@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "workbench/ActionTable.h"
 #include "workbench/BuildRoad.h"
 #include "workbench/BusyCursor.h"
 #include "workbench/LogPorts.h"
 #include "workbench/MainServices.h"
 #include "workbench/MainWindowPorts.h"
 #include "workbench/PosterGate.h"
+#include "workbench/ReceiveRoad.h"
 #include "workbench/RunNotice.h"
+#include "workbench/ViewState.h"
 #include "workbench/WorkbenchPorts.h"
 
 namespace kal {
@@ -37,69 +40,6 @@ class ICEXDataStreamTaker {
   virtual void SCLSetSendDataStream(const std::string& stream) = 0;
 };
 
-// The actions of the main window that exist so far.
-enum class TCEXAction : int {
-  LoadConfiguration,    // Action_LoadConfigurationExecute
-  SaveConfFile,         // Action_SaveConfFileExecute
-  SaveConfiguration,    // Action_SaveConfigurationExecute
-  Logout,               // Action_LogoutExecute
-  Exit,                 // Action_ExitExecute
-  LoadMessage,          // Action_LoadMessageExecute
-  SaveMessage,          // Action_Save_MessageExecute
-  SaveMessageAs,        // Action_Save_Message_AsExecute
-  LoadReadStructure,    // Action_LoadReadStructureExecute
-  LoadXMLDoc,           // Action_Load_XMLDocExecute
-  ClearRef,             // Action_ClearRefExecute
-  ClearAll,             // Action_ClearAllExecute
-  CutItem,              // Action_CutItemExecute
-  CopyItem,             // Action_CopyItemExecute
-  InsertItem,           // Action_InsertItemExecute
-  InsertAsChild,        // Action_InsertAsChildExecute
-  DeleteItem,           // Action_DeleteItemExecute
-  GotoParent,           // Action_GotoParentExecute
-  SendDataStream,       // Action_SendDataStreamExecute
-  HangUp,               // Action_HangUpExecute
-  ClearReceived,        // Action_ClearReceivedExecute
-  CreateXMLDoc,         // Action_CreateXMLDocExecute
-  TransferInputValues,  // Action_TransferInputValuesExecute
-  ImportXMLValues,      // Action_ImportXMLValuesExecute
-  CreateDataStream,     // Action_CreateDataStreamExecute
-  CreateAndSend,        // Action_CreateAndSendExecute
-  TransferAndSend,      // Action_TransferAndSendExecute
-  ParseMessage,         // Action_ParseMessageExecute
-  AnalyseMessage,       // Action_AnalyseMessageExecute
-  DecryptSecurity,      // Action_DecryptSecurityExecute
-  ParseAndAnalyse,      // Action_ParseAndAnalyseExecute
-  EditWindow,           // Action_EditWindowExecute
-  Count
-};
-
-// The top-level menus, in menu-bar order.
-enum class TCEXMenu : int { File, Edit, View, Parameters, Sequences, Admin, Tools, Help, Count };
-
-struct TCEXActionInfo {
-  const char* name;     // object name
-  const char* caption;  // menu caption
-  const char* hint;     // tool-bar hint, empty when not on the tool bar
-  int tag;              // 1: administrators only
-};
-
-struct TCEXMenuInfo {
-  const char* name;
-  const char* caption;
-  int tag;  // 1: administrators only
-};
-
-// One entry of the recent-file menus. A separator has no path.
-struct TCEXRecentEntry {
-  TCEXMenu menu;
-  std::string caption;
-  std::string path;
-  int tag;
-  bool separator;
-  bool operator==(const TCEXRecentEntry&) const = default;
-};
-
 // The main window's GUI-free core: the frame of the window (its state, the
 // shared objects it owns, start, first activation, the idle pass, the
 // timers, the configuration-file commands, the login and rights, and the
@@ -111,7 +51,7 @@ struct TCEXRecentEntry {
 class TCEXMainWindow final : public ICEXMainServices {
  public:
   static constexpr const char* CEXcCaption = "Dorva ep2 Interface Tester";
-  static constexpr int CEXcStatusPanels = 4;
+  static constexpr int CEXcStatusPanels = TCEXViewState::CEXcStatusPanels;
   static constexpr std::chrono::milliseconds CEXcIdleInterval{20};
   static constexpr std::chrono::milliseconds CEXcStatusClearInterval{2000};
   static constexpr std::chrono::milliseconds CEXcTerminateWait{8000};
@@ -119,8 +59,12 @@ class TCEXMainWindow final : public ICEXMainServices {
   static constexpr int CEXcErrorServerSocket = 7002;
   static constexpr int CEXcErrorResponseTimeout = 7007;
 
-  static const TCEXActionInfo& CEXActionInfo(TCEXAction action);
-  static const TCEXMenuInfo& CEXMenuInfo(TCEXMenu menu);
+  static const TCEXActionInfo& CEXActionInfo(TCEXAction action) {
+    return TCEXActionTable::CEXActionInfo(action);
+  }
+  static const TCEXMenuInfo& CEXMenuInfo(TCEXMenu menu) {
+    return TCEXActionTable::CEXMenuInfo(menu);
+  }
 
   // The ports; none is owned. Every reference must outlive the core.
   // `sequenceWindow` may be null (no sequence window).
@@ -219,14 +163,17 @@ class TCEXMainWindow final : public ICEXMainServices {
   TTHXMailBox& CEXMailBox() override;
 
   // Form state.
-  const std::string& CEXCaption() const { return caption_; }
-  const std::string& CEXStatusText(int panel) const { return status_.at(panel); }
+  TCEXViewState& CEXViewState() { return viewState_; }
+  const std::string& CEXCaption() const { return viewState_.CEXCaption(); }
+  const std::string& CEXStatusText(int panel) const { return viewState_.CEXStatus(panel); }
   bool CEXActionEnabled(TCEXAction action) const;
-  bool CEXMenuEnabled(TCEXMenu menu) const;
-  const std::vector<TCEXRecentEntry>& CEXRecentEntries() const { return recent_; }
-  bool CEXSecurityHeaderVisible() const { return securityHeaderVisible_; }
-  void CEXSetSecurityHeader(int index) { securityHeader_ = index; }
-  void CEXSetAddMsgNum(int index) { addMsgNum_ = index; }
+  bool CEXMenuEnabled(TCEXMenu menu) const { return actions_.CEXMenuEnabled(menu); }
+  const std::vector<TCEXRecentEntry>& CEXRecentEntries() const {
+    return actions_.CEXRecentEntries();
+  }
+  bool CEXSecurityHeaderVisible() const { return viewState_.CEXSecurityHeaderVisible(); }
+  void CEXSetSecurityHeader(int index) { viewState_.CEXSetSecurityHeader(index); }
+  void CEXSetAddMsgNum(int index) { viewState_.CEXSetAddMsgNum(index); }
   bool CEXParseMessageEnabled() const { return parseMessageEnabled_; }
   const TCEXGeometry& CEXGeometry() const { return geometry_; }
   // Absolute index of the selected source node in tree order; -1: none.
@@ -242,8 +189,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   // work on it only then).
   void CEXSetSourceTreeFocused(bool focused) { sourceTreeFocused_ = focused; }
   int CEXArrivalFlag() const { return arrival_; }
-  bool CEXHasChanged() const { return CEXbHasChanged; }
-  void CEXSetHasChanged(bool changed) { CEXbHasChanged = changed; }
+  bool CEXHasChanged() const { return viewState_.CEXHasChanged(); }
+  void CEXSetHasChanged(bool changed) { viewState_.CEXSetHasChanged(changed); }
   // Makes `path` the message file of the source tree: the caption, the
   // message directory and the recent message files follow.
   void CEXSetMessageFileName(const std::string& path);
@@ -272,8 +219,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   void CEXSetMemo(TCEXMemo memo, const std::string& text) override;
   const std::string& CEXGetEdit(TCEXEdit edit) const override;
   void CEXSetEdit(TCEXEdit edit, const std::string& text) override;
-  int CEXGetSecurityHeader() const override { return securityHeader_; }
-  int CEXGetAddMsgNum() const override { return addMsgNum_; }
+  int CEXGetSecurityHeader() const override { return viewState_.CEXSecurityHeader(); }
+  int CEXGetAddMsgNum() const override { return viewState_.CEXAddMsgNum(); }
   const std::string& CEXGetFileName() const override { return CEXsFileName; }
   void CEXStateChanged(uint32_t parts) override { view_.CEXChanged(parts); }
   TCEXGeometry CEXWindowBounds() override { return view_.CEXGetGeometry(); }
@@ -288,7 +235,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   bool CEXUserIsAdmin() const override { return CEXbIsAdmin; }
   void CEXSetLogItemsList(ICEXLogColumns* list) override {
     buildRoad_->CEXSetLogItemsList(list);
-    receiveLogColumns_ = list;
+    receiveRoad_->CEXSetLogItemsList(list);
   }
 
   // ICEXErrorHandOff: an error goes to a visible sequence window; false when
@@ -308,8 +255,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   // Runs a road, showing what it throws.
   template <class F>
   void Guarded(F&& road);
-  void Changed(uint32_t parts) { view_.CEXChanged(parts); }
-  void SetStatus(int panel, const std::string& text);
+  void Changed(uint32_t parts) { viewState_.CEXChanged(parts); }
+  void SetStatus(int panel, const std::string& text) { viewState_.CEXSetStatus(panel, text); }
   void UpdateServerPanel();
   void UpdateSecurityHeader();
   void StartServer();
@@ -317,7 +264,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   void OpenMessageFile(const std::string& path);
   void WriteConfiguration(const std::string& fileName);
   std::string ConfigPath(const std::string& fileName) const;
-  void ApplyRights();
+  void ApplyRights();  // the user's rights in the action table
   void OnResponseTimeout();
   void OnStatusClear();
   void OnHangUpTimeout();
@@ -327,6 +274,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::string CEXsDirName;
   std::string CEXsHelpFileName;
   ICEXView& view_;
+  TCEXViewState viewState_;
+  TCEXActionTable actions_;
   // The busy cursor; every dialog, message box and error window the core
   // shows puts the default cursor back first.
   TCEXCursorState cursor_;
@@ -365,18 +314,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   // Posted idle passes run only while the core exists.
   std::shared_ptr<int> aliveToken_ = std::make_shared<int>(0);
 
-  std::string caption_;
-  std::array<std::string, CEXcStatusPanels> status_;
-  std::array<std::string, 6> memos_;
-  std::array<std::string, 8> edits_;
-  int securityHeader_ = 1;
-  int addMsgNum_ = 0;
-  bool securityHeaderVisible_ = true;
   bool parseMessageEnabled_ = false;
   TCEXGeometry geometry_;
-  std::array<bool, static_cast<size_t>(TCEXAction::Count)> actionEnabled_;
-  std::array<bool, static_cast<size_t>(TCEXMenu::Count)> menuEnabled_;
-  std::vector<TCEXRecentEntry> recent_;
   int selectedSourceLine_ = -1;
   int arrival_ = 0;  // the arrival flag: 1 when a received frame waits
   // Sends and answers counted, so that a time-out firing after the answer
@@ -390,7 +329,6 @@ class TCEXMainWindow final : public ICEXMainServices {
   bool CEXbAutoRun = false;
   bool CEXbNoWaitForDisconnect = true;
   bool sourceTreeFocused_ = false;
-  bool CEXbHasChanged = false;
   bool CEXbIsAdmin = false;
   bool CEXbLoginDone = false;
   bool CEXbActivationConfigRead = false;
@@ -499,6 +437,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::string CEXDataStreamBytes() const;
 
   static constexpr const char* CEXcDataStreamError = "error during generation of data stream";
+  static constexpr int CEXcErrorBaseStream = 1000;
 
  private:
   void ReportStreamError(int code, const std::string& text);
@@ -509,74 +448,15 @@ class TCEXMainWindow final : public ICEXMainServices {
   ICEXRecordingList* recording_ = nullptr;
 
   // ------------------------------------------------------------------
-  // Receive road: parse, analyse and decrypt the received message.
-  // (MainWindowReceive.cpp)
+  // The receive road: "Parse Message", "Analyse Message", "Decrypt
+  // Security" (ReceiveRoad.h).
  public:
-  static constexpr int CEXcErrorBaseStream = 1000;
-  static constexpr int CEXcErrorBaseParse = 3000;
-  static constexpr int CEXcErrorMissingElement = 7004;
-  static constexpr int CEXcErrorFixedValue = 7005;
-  static constexpr int CEXcErrorUnexpectedMessage = 7006;
-  static constexpr int CEXcErrorLookup = 7022;
-  // AnalyseMessage without a reference structure: no error, Memo3 says so.
-  static constexpr int CEXcNoReference = 1;
-
-  // "Parse Message": splits the stream of Memo5 (or, when Memo5 already
-  // shows the formatted stream, the stored bytes) into its header items
-  // and the XML document, passes the document through the incoming
-  // plug-in and parses it. Memo4 gets the header items, Memo5 the
-  // formatted stream, Memo2 the document, Edit3 the message number.
-  void Action_ParseMessageExecute();
-  // "Analyse Message": compares the received message with the reference
-  // tree; Memo3 gets one line per reference node ("No reference structure
-  // loaded" without one, and "Parse + Analyse" then still verifies the
-  // security header and the MAC).
-  void Action_AnalyseMessageExecute();
-  // "Decrypt Security": the session key (from the cryptogram or the
-  // previous message), the MAC, the encrypted items and the certificates.
-  void Action_DecryptSecurityExecute();
-  // "Parse + Analyse": the three in a row, each after the success of the
-  // one before.
-  void Action_ParseAndAnalyseExecute();
-
-  // The steps of "Decrypt Security"; 0 or the failing code.
-  [[nodiscard]] int AnalyseSecurityHeader();
-  [[nodiscard]] int AnalyseSecurityItems();
-  [[nodiscard]] int CEXVerifyATC();
-
-  // The received stream as bytes, kept while Memo5 shows it formatted.
-  const std::string& CEXReceivedBuffer() const { return CEXaBuf; }
-  // The received message's name and root element (null before a parse
-  // succeeded); valid while the received document lives.
-  const std::string& CEXReceivedRoot() const { return CEXsRoot; }
-  TVxXMLElement* CEXReceivedElement() const { return CEXaVxXMLElementParentIn; }
+  TCEXReceiveRoad& CEXReceiveRoad() { return *receiveRoad_; }
+  const std::string& CEXReceivedBuffer() const { return receiveRoad_->CEXReceivedBuffer(); }
+  const std::string& CEXReceivedRoot() const { return receiveRoad_->CEXReceivedRoot(); }
 
  private:
-  [[nodiscard]] int ParseMessage();
-  [[nodiscard]] int AnalyseMessage();
-  [[nodiscard]] int DecryptSecurity();
-  void ReceiveError(int code, const std::string& text);
-  // "Decrypt Security" is enabled once a frame was split and a session key
-  // or a cryptogram is there to use.
-  void RefreshDecryptEnabled();
-  void AddMemo4Line(const std::string& line);
-  void DisplayElement(const std::string& name, const std::string& value, bool found, bool mandatory,
-                      bool fixedDiffers, bool group, const std::string& referenceValue, int level);
-  void DisplayContainer(const std::string& name, bool found, bool mandatory, bool group, int level);
-  // Memo3 and its lines while an analysis runs (set once at the end).
-  std::string memo3_;
-  bool analyseEnabled_ = false;
-  bool decryptEnabled_ = false;
-  bool frameSplit_ = false;  // the last parse split its frame
-  bool receiveBusy_ = false;
-  ICEXLogColumns* receiveLogColumns_ = nullptr;
-  TCEXPlugInCall receivePlugIn_ = nullptr;
-  std::string CEXaBuf;
-  std::string CEXsRoot;
-  // The parser is declared before its document, which points at it.
-  std::unique_ptr<TVxXMLParser> CEXaVxXMLParser;
-  std::unique_ptr<TVxXMLDocument> CEXaVxXMLDocument;
-  TVxXMLElement* CEXaVxXMLElementParentIn = nullptr;
+  std::unique_ptr<TCEXReceiveRoad> receiveRoad_;
 };
 
 }  // namespace kal

@@ -225,9 +225,8 @@ bool TCEXMainWindow::CEXSendPendingDelay() const {
 void TCEXMainWindow::CTPClientSocketPPP1Read(const std::string& data) {
   if (destroyed_) return;
   CEXClientSocket().CTPDisplayStatusString(false, "TCP/IP Client socket receive text");
-  memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = UTHStringToHex(data);
-  edits_[static_cast<size_t>(TCEXEdit::Edit7) - 1] = UDTTimeText();
-  Changed(CEXpMemos | CEXpEdits);
+  receiveRoad_->CEXFrameArrived(data);
+  viewState_.CEXSetEdit(TCEXEdit::Edit7, UDTTimeText());
   CEXCommParams().TCPSetShowErrors(true);
   // Raised only once the text is stored.
   arrival_ = 1;
@@ -358,17 +357,15 @@ void TCEXMainWindow::Action_SendDataStreamExecute() {
 
 void TCEXMainWindow::CEXSendBytes() {
   const std::string now = UDTTimeText();
-  edits_[static_cast<size_t>(TCEXEdit::Edit6) - 1] = now;
-  Changed(CEXpEdits);
+  viewState_.CEXSetEdit(TCEXEdit::Edit6, now);
   const TTCPCommParams& comm = CEXCommParams();
   const bool localLoop = CEXsSendString.size() >= CEXcLocalLoopMinimum &&
                          comm.TCPGetCommType() == TTCPCommParams::TCPcCommThisComp &&
                          comm.TCPGetThisComputerClientServer() == TTCPCommParams::TCPcIsBoth;
   if (localLoop) {
     // This computer answers itself: the stream is the received one.
-    memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = CEXGetMemo(TCEXMemo::Memo6);
-    edits_[static_cast<size_t>(TCEXEdit::Edit7) - 1] = now;
-    Changed(CEXpMemos | CEXpEdits);
+    receiveRoad_->CEXFrameArrived(CEXsSendString, &viewState_.CEXMemo(TCEXMemo::Memo6));
+    viewState_.CEXSetEdit(TCEXEdit::Edit7, now);
     arrival_ = 1;
   } else {
     TTDBDebug& trace = CEXTrace();
@@ -395,11 +392,7 @@ void TCEXMainWindow::CEXSendBytes() {
 }
 
 void TCEXMainWindow::Action_ClearReceivedExecute() {
-  for (const TCEXMemo memo : {TCEXMemo::Memo2, TCEXMemo::Memo4, TCEXMemo::Memo3, TCEXMemo::Memo5})
-    memos_[static_cast<size_t>(memo) - 1].clear();
-  for (const TCEXEdit edit : {TCEXEdit::Edit7, TCEXEdit::Edit8})
-    edits_[static_cast<size_t>(edit) - 1].clear();
-  Changed(CEXpMemos | CEXpEdits);
+  receiveRoad_->CEXClearReceived();
 }
 
 // ------------------------------------------------------------------ hang up

@@ -15,22 +15,11 @@
 #include "support/HexUtilities.h"
 #include "support/MemoryUtilities.h"
 #include "workbench/MainWindow.h"
+#include "workbench/RoadGuards.h"
 
 namespace kal {
 
 namespace {
-
-// Wipes a key copy when the scope ends, on every path.
-class TKeyWipe {
- public:
-  explicit TKeyWipe(std::string& key) : key_(key) {}
-  ~TKeyWipe() { SecureWipe(key_); }
-  TKeyWipe(const TKeyWipe&) = delete;
-  TKeyWipe& operator=(const TKeyWipe&) = delete;
-
- private:
-  std::string& key_;
-};
 
 // Which id has which length, and which length its type needs.
 std::string IdLengthText(const std::string& label, const std::string& id, int type, int needed) {
@@ -78,24 +67,20 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   int mode = TIBSaEp2ByteStream::IBScEncodingByte0;
   const uint8_t information = config.CFGGetEncodingInformation();
   if (information == 1 || information == 2)
-    mode = securityHeader_ == 0 ? TIBSaEp2ByteStream::IBScEncodingByteMac
-                                : TIBSaEp2ByteStream::IBScEncodingByteSecMac;
+    mode = viewState_.CEXSecurityHeader() == 0 ? TIBSaEp2ByteStream::IBScEncodingByteMac
+                                               : TIBSaEp2ByteStream::IBScEncodingByteSecMac;
 
   std::string key;
-  const TKeyWipe wipeKey(key);
+  const TCEXKeyWipe wipeKey(key);
   int rc = buildRoad_->CEXGetSessionKey(key);
   if (rc == TCEXBuildRoad::CEXcErrorNoSessionKey) {
     // The received-message security takes the configured key, so the next
     // press uses it, as the error text tells the user.
-    CEXSecurityDecryption().SDCSetSessionKey(key);
-    RefreshDecryptEnabled();
+    receiveRoad_->CEXUseSessionKey(key);
     ReportStreamError(rc, "");
     return rc;
   }
-  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) {
-    CEXSecurityDecryption().SDCSetSessionKey(key);
-    RefreshDecryptEnabled();
-  }
+  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) receiveRoad_->CEXUseSessionKey(key);
   const TCEXHeaderItems header = CEXGetTempHeaderItems();
 
   std::string errorText;
@@ -105,7 +90,7 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   // modes need no public key.
   if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) {
     std::string secret = UTHHexToString(header.componentSecret);
-    const TKeyWipe wipeSecret(secret);
+    const TCEXKeyWipe wipeSecret(secret);
     rc = CEXSecurity().SECGenerateSessionKeyCryptogramm(
         header.senderID, key, secret, UTHHexToString(config.CFGGetPublicKeyExponent()),
         UTHHexToString(config.CFGGetPublicKeyModulus()), cryptogram);
@@ -152,13 +137,12 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   if (taker != nullptr) {
     taker->SCLSetSendDataStream(stream);
   } else {
-    memos_[static_cast<size_t>(TCEXMemo::Memo6) - 1] = UTHStringToHex(stream);
+    viewState_.CEXSetMemo(TCEXMemo::Memo6, UTHStringToHex(stream));
     CEXsDataStream = std::move(stream);
     dataStreamShown_ = true;
   }
   SetStatus(1, "");
-  edits_[static_cast<size_t>(TCEXEdit::Edit6) - 1].clear();
-  Changed(CEXpMemos | CEXpEdits);
+  viewState_.CEXSetEdit(TCEXEdit::Edit6, "");
   return 0;
 }
 
@@ -190,7 +174,7 @@ void TCEXMainWindow::Action_TransferAndSendExecute() {
 }
 
 void TCEXMainWindow::RadioGroup1Click(int index) {
-  securityHeader_ = index;
+  viewState_.CEXSetSecurityHeader(index);
   CEXConfiguration().CFGSetMacOnly(index == 0 ? 1 : 0);
 }
 

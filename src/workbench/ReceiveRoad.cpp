@@ -26,7 +26,9 @@
 #include "support/SecureWipe.h"
 #include "support/StringUnit.h"
 #include "workbench/ElementLookup.h"
-#include "workbench/MainWindow.h"
+#include "workbench/ReceiveRoad.h"
+#include "workbench/RoadGuards.h"
+#include "workbench/WorkbenchPorts.h"
 #include "workbench/TransactionCertificate.h"
 #include "xml/XMLDOM.h"
 #include "xml/XMLParser.h"
@@ -55,44 +57,59 @@ std::string HexLines(std::string_view bytes) {
   return out;
 }
 
-// Marks the road busy for the life of a command: a timer or link event
-// that comes while a message box of the command is open finds it busy.
-class TReceiveBusy {
- public:
-  explicit TReceiveBusy(bool& busy) : busy_(busy) { busy_ = true; }
-  ~TReceiveBusy() { busy_ = false; }
-  TReceiveBusy(const TReceiveBusy&) = delete;
-  TReceiveBusy& operator=(const TReceiveBusy&) = delete;
-
- private:
-  bool& busy_;
-};
-
 }  // namespace
+
+TCEXReceiveRoad::TCEXReceiveRoad(TPorts ports) : ports_(ports), view_(ports.view) {}
+
+TCEXReceiveRoad::~TCEXReceiveRoad() = default;
+
+// ------------------------------------------------------------------ frame
+
+void TCEXReceiveRoad::CEXFrameArrived(std::string frame, const std::string* shown) {
+  view_.CEXSetMemo(TCEXMemo::Memo5, shown != nullptr ? *shown : UTHStringToHex(frame));
+  CEXaBuf = std::move(frame);
+  hasFrame_ = true;
+}
+
+void TCEXReceiveRoad::CEXSetReceivedText(const std::string& text) {
+  // The formatted stream is no hex; the bytes it was made from stay.
+  if (text.rfind(kFormattedMark, 0) != 0) CEXaBuf = UTHHexToString(text);
+  hasFrame_ = !text.empty();
+  view_.CEXSetMemo(TCEXMemo::Memo5, text);
+}
+
+void TCEXReceiveRoad::CEXClearReceived() {
+  for (const TCEXMemo memo : {TCEXMemo::Memo2, TCEXMemo::Memo4, TCEXMemo::Memo3, TCEXMemo::Memo5})
+    view_.CEXSetMemo(memo, "");
+  hasFrame_ = false;
+  for (const TCEXEdit edit : {TCEXEdit::Edit7, TCEXEdit::Edit8}) view_.CEXSetEdit(edit, "");
+}
+
+void TCEXReceiveRoad::CEXUseSessionKey(const std::string& key) {
+  ports_.decryption.SDCSetSessionKey(key);
+  RefreshDecryptEnabled();
+}
 
 // ------------------------------------------------------------------ parse
 
-void TCEXMainWindow::Action_ParseMessageExecute() {
-  if (receiveBusy_) return;
-  const TReceiveBusy busy(receiveBusy_);
+void TCEXReceiveRoad::Action_ParseMessageExecute() {
+  if (busy_) return;
+  const TCEXBusyGuard busy(busy_);
   static_cast<void>(ParseMessage());
 }
 
-int TCEXMainWindow::ParseMessage() {
-  memos_[static_cast<size_t>(TCEXMemo::Memo2) - 1].clear();
-  memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1].clear();
-  memos_[static_cast<size_t>(TCEXMemo::Memo4) - 1].clear();
+int TCEXReceiveRoad::ParseMessage() {
+  view_.CEXSetMemo(TCEXMemo::Memo2, "");
+  view_.CEXSetMemo(TCEXMemo::Memo3, "");
+  view_.CEXSetMemo(TCEXMemo::Memo4, "");
   analyseEnabled_ = false;
   decryptEnabled_ = false;
   frameSplit_ = false;
-  edits_[static_cast<size_t>(TCEXEdit::Edit3) - 1].clear();
-  Changed(CEXpMemos | CEXpEdits | CEXpActions);
-  const std::string& memo5 = CEXGetMemo(TCEXMemo::Memo5);
-  if (memo5.empty()) return -1;
-  // A formatted Memo5 is not hex; the bytes it was made from are kept.
-  if (memo5.rfind(kFormattedMark, 0) != 0) CEXaBuf = UTHHexToString(memo5);
+  view_.CEXSetEdit(TCEXEdit::Edit3, "");
+  view_.CEXChanged(CEXpActions);
+  if (!hasFrame_) return -1;
 
-  TCFGConfig& config = CEXConfiguration();
+  const TCFGConfig& config = ports_.config;
   // The frame's id types decide the id lengths; the configured lengths
   // serve only the types that have no fixed length.
   const int senderLength = config.CFGGetUserSenderIDLength();
@@ -100,7 +117,7 @@ int TCEXMainWindow::ParseMessage() {
   std::string document, hash;
   TIBSFrameHeader frame;
   int rc =
-      byteStream_->IBSStreamToXMLDoc(CEXaBuf, senderLength, ownerLength, document, frame, hash);
+      ports_.byteStream.IBSStreamToXMLDoc(CEXaBuf, senderLength, ownerLength, document, frame, hash);
   const std::string &version = frame.sVersionNumber, &specVersion = frame.sSpecVersionNumber;
   const std::string &senderID = frame.sSenderIdentifier, &ownerID = frame.sPublicKeyOwnerIdentifier;
   const std::string &cryptogram = frame.sSessionKeyCryptogram, &mac = frame.sMAC;
@@ -163,16 +180,15 @@ int TCEXMainWindow::ParseMessage() {
     if (!memo4.empty()) memo4 += '\n';
     memo4 += label + " = " + value;
   }
-  memos_[static_cast<size_t>(TCEXMemo::Memo4) - 1] = std::move(memo4);
-  memos_[static_cast<size_t>(TCEXMemo::Memo5) - 1] = std::move(formatted);
-  Changed(CEXpMemos);
+  view_.CEXSetMemo(TCEXMemo::Memo4, std::move(memo4));
+  view_.CEXSetMemo(TCEXMemo::Memo5, std::move(formatted));
 
-  static_cast<void>(securityDecryption_->SDCRegisterSecurityItems(encoding, cryptogram, mac, hash));
+  static_cast<void>(ports_.decryption.SDCRegisterSecurityItems(encoding, cryptogram, mac, hash));
   frameSplit_ = true;
   RefreshDecryptEnabled();
 
   std::string errorText, replaced;
-  const TCEXPlugInCall plugIn = receivePlugIn_ != nullptr ? receivePlugIn_ : &PLGRunPlugin;
+  const TCEXPlugInCall plugIn = ports_.plugIn != nullptr ? ports_.plugIn : &PLGRunPlugin;
   rc = plugIn(config, PLGcEncodingInMessage, document, replaced, errorText);
   if (rc != 0) {
     ReceiveError(rc, "Parsing error " + errorText);
@@ -181,7 +197,7 @@ int TCEXMainWindow::ParseMessage() {
   document = std::move(replaced);
 
   // The links of the last analysis point into the document about to go.
-  referenceTree_->XMLClearParserElements();
+  ports_.referenceTree.XMLClearParserElements();
   CEXaVxXMLElementParentIn = nullptr;
   CEXsRoot.clear();
   CEXaVxXMLDocument.reset();
@@ -193,28 +209,27 @@ int TCEXMainWindow::ParseMessage() {
                                 errorText);
   if (rc != 0) {
     CEXsRoot.clear();
-    memos_[static_cast<size_t>(TCEXMemo::Memo2) - 1] = document;
-    Changed(CEXpMemos);
+    view_.CEXSetMemo(TCEXMemo::Memo2, document);
     ReceiveError(rc, "Parsing error " + errorText);
     return rc;
   }
   CEXaVxXMLElementParentIn = root;
-  memos_[static_cast<size_t>(TCEXMemo::Memo2) - 1] = text;
-  edits_[static_cast<size_t>(TCEXEdit::Edit3) - 1] = msgNum;
+  view_.CEXSetMemo(TCEXMemo::Memo2, text);
+  view_.CEXSetEdit(TCEXEdit::Edit3, msgNum);
   analyseEnabled_ = true;
-  Changed(CEXpMemos | CEXpEdits | CEXpActions);
+  view_.CEXChanged(CEXpActions);
   return 0;
 }
 
 // ---------------------------------------------------------------- analyse
 
-void TCEXMainWindow::Action_AnalyseMessageExecute() {
-  if (receiveBusy_) return;
-  const TReceiveBusy busy(receiveBusy_);
+void TCEXReceiveRoad::Action_AnalyseMessageExecute() {
+  if (busy_) return;
+  const TCEXBusyGuard busy(busy_);
   static_cast<void>(AnalyseMessage());
 }
 
-void TCEXMainWindow::DisplayElement(const std::string& name, const std::string& value, bool found,
+void TCEXReceiveRoad::DisplayElement(const std::string& name, const std::string& value, bool found,
                                     bool mandatory, bool fixedDiffers, bool group,
                                     const std::string& referenceValue, int level) {
   const std::string indent(static_cast<size_t>(std::max(level, 0)) * 3, ' ');
@@ -222,7 +237,7 @@ void TCEXMainWindow::DisplayElement(const std::string& name, const std::string& 
     memo3_ += indent + "<" + name + ">" + value + "</" + name + ">\n";
     if (fixedDiffers) {
       memo3_ += indent + "! incorrect fix value, expected value: " + referenceValue + '\n';
-      static_cast<void>(CEXLogError(
+      static_cast<void>(ports_.errors.CEXLogError(
           CEXcErrorFixedValue,
           "! incorrect fix value: " + name + "=" + value + ", expected value: " + referenceValue,
           group));
@@ -233,11 +248,11 @@ void TCEXMainWindow::DisplayElement(const std::string& name, const std::string& 
   if (mandatory || group) {
     memo3_ += indent + "! missing mandatory element \n";
     static_cast<void>(
-        CEXLogError(CEXcErrorMissingElement, "missing mandatory element: " + name, group));
+        ports_.errors.CEXLogError(CEXcErrorMissingElement, "missing mandatory element: " + name, group));
   }
 }
 
-void TCEXMainWindow::DisplayContainer(const std::string& name, bool found, bool mandatory,
+void TCEXReceiveRoad::DisplayContainer(const std::string& name, bool found, bool mandatory,
                                       bool group, int level) {
   const std::string indent(static_cast<size_t>(std::max(level, 0)) * 3, ' ');
   if (found) {
@@ -248,51 +263,49 @@ void TCEXMainWindow::DisplayContainer(const std::string& name, bool found, bool 
   if (mandatory) {
     memo3_ += indent + "! missing mandatory element\n";
     static_cast<void>(
-        CEXLogError(CEXcErrorMissingElement, "missing mandatory element: " + name, group));
+        ports_.errors.CEXLogError(CEXcErrorMissingElement, "missing mandatory element: " + name, group));
   }
 }
 
-void TCEXMainWindow::RefreshDecryptEnabled() {
-  decryptEnabled_ = frameSplit_ && (securityDecryption_->SDCSessionKeyPresent() ||
-                                    securityDecryption_->SDCSessionKeyCryptogrammPresent());
-  Changed(CEXpActions);
+void TCEXReceiveRoad::RefreshDecryptEnabled() {
+  decryptEnabled_ = frameSplit_ && (ports_.decryption.SDCSessionKeyPresent() ||
+                                    ports_.decryption.SDCSessionKeyCryptogrammPresent());
+  view_.CEXChanged(CEXpActions);
 }
 
-int TCEXMainWindow::AnalyseMessage() {
-  TXMLMessageTree& tree = *referenceTree_;
+int TCEXReceiveRoad::AnalyseMessage() {
+  TXMLMessageTree& tree = ports_.referenceTree;
   TXMLTreeNode* rootNode = tree.GetFirstNode();
   // A failed parse leaves nothing to analyse (Memo2 then shows the text
   // that failed).
-  if (CEXGetMemo(TCEXMemo::Memo2).empty() || !analyseEnabled_) return -1;
+  if (view_.CEXMemo(TCEXMemo::Memo2).empty() || !analyseEnabled_) return -1;
   memo3_.clear();
-  memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1].clear();
-  Changed(CEXpMemos);
+  view_.CEXSetMemo(TCEXMemo::Memo3, "");
   const TCOMEp2InMessage reader(0);
-  securityDecryption_->SDCInit();
+  ports_.decryption.SDCInit();
   if (rootNode == nullptr) {
     // Nothing to compare with: the security header can still be checked,
     // only the encrypted items (found through the reference) are not.
-    memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1] = kNoReference;
-    Changed(CEXpMemos);
+    view_.CEXSetMemo(TCEXMemo::Memo3, kNoReference);
     RefreshDecryptEnabled();
     return CEXcNoReference;
   }
   // Every link of an earlier analysis goes; a container that is not found
   // now must not lend its children an element of another message.
   tree.XMLClearParserElements();
-  ICEXLogColumns* columns = receiveLogColumns_;
+  ICEXLogColumns* columns = logColumns_;
 
   // Another message than the reference expects: a running sequence may hold
   // alternatives in a conditional group, each loaded as the reference in
   // turn, at most as many as the group has.
-  if (CEXsRoot != rootNode->GetData()->GetName() && sequence_ != nullptr) {
-    const bool asClient = CEXCommParams().TCPSendAsClient();
-    for (int tries = sequence_->SEQGroupSize();
-         tries > 0 && sequence_->SEQVisible() && !sequence_->SEQGroupEnd(); --tries) {
+  if (CEXsRoot != rootNode->GetData()->GetName() && ports_.sequence != nullptr) {
+    const bool asClient = ports_.comm.TCPSendAsClient();
+    for (int tries = ports_.sequence->SEQGroupSize();
+         tries > 0 && ports_.sequence->SEQVisible() && !ports_.sequence->SEQGroupEnd(); --tries) {
       if (asClient)
-        sequence_->SEQLoadNextServerReference();
+        ports_.sequence->SEQLoadNextServerReference();
       else
-        sequence_->SEQRunNextGroupRow();
+        ports_.sequence->SEQRunNextGroupRow();
       rootNode = tree.GetFirstNode();
       if (rootNode == nullptr) return -1;
       tree.XMLClearParserElements();
@@ -307,12 +320,12 @@ int TCEXMainWindow::AnalyseMessage() {
   root.SetParserElement(CEXaVxXMLElementParentIn);
   if (CEXsRoot != root.GetName()) {
     rc = CEXcErrorUnexpectedMessage;
-    static_cast<void>(CEXLogError(
+    static_cast<void>(ports_.errors.CEXLogError(
         rc, "Unexpected message tag: " + CEXsRoot + " Expected: " + root.GetName(), false));
   }
   if (rc == 0) {
     if (columns != nullptr) columns->LUXAcceptItem("$RECEIVEDMESSAGE", root.GetName());
-    if (recording_ != nullptr) recording_->RFLSetMessageReceived(CEXsRoot);
+    ports_.recording.RFLSetMessageReceived(CEXsRoot);
   }
 
   const TUERFindElement finder = UERMessageElementFinder(reader, CEXaVxXMLElementParentIn);
@@ -359,7 +372,7 @@ int TCEXMainWindow::AnalyseMessage() {
         std::string bytes;
         rc = reader.COMGetElementB(name, parent, occurrence, true, false, found, bytes, match);
         if (rc == 0 && found) {
-          securityDecryption_->SDCAddEncryptedItem(name, bytes, type, element.GetAttributes());
+          ports_.decryption.SDCAddEncryptedItem(name, bytes, type, element.GetAttributes());
           value = UTHStringToCompactHex(bytes);
         }
       } else {
@@ -370,7 +383,7 @@ int TCEXMainWindow::AnalyseMessage() {
     if (rc != 0) break;
     if (found && Has('L', element)) {
       std::string file = element.GetValue();
-      static_cast<void>(aliases_->ALUFindAlias(false, file));
+      static_cast<void>(ports_.aliases.ALUFindAlias(false, file));
       std::string text;
       if (UERGetValuePoolErrorText(value, file, finder, text) > 0) {
         rc = CEXcErrorLookup;
@@ -386,14 +399,14 @@ int TCEXMainWindow::AnalyseMessage() {
     element.SetActValue(value);
     if (columns != nullptr) columns->LUXAcceptItem(name, value);
     std::string recordError;
-    rc = recording_->RFLAcceptItem(name, element.GetTLVTag(), false, type, value, type, value,
+    rc = ports_.recording.RFLAcceptItem(name, element.GetTLVTag(), false, type, value, type, value,
                                    recordError);
     if (rc != 0) errorText = recordError;
   }
 
-  memos_[static_cast<size_t>(TCEXMemo::Memo3) - 1] = memo3_;
+  view_.CEXSetMemo(TCEXMemo::Memo3, memo3_);
   memo3_.clear();
-  Changed(CEXpMemos | CEXpReferenceTree);
+  view_.CEXChanged(CEXpReferenceTree);
   if (rc != 0) {
     if (errorText.empty())
       errorText =
@@ -402,8 +415,8 @@ int TCEXMainWindow::AnalyseMessage() {
     return rc;
   }
   std::string key;
-  static_cast<void>(buildRoad_->CEXGetSessionKey(key));
-  if (recording_ != nullptr) recording_->RFLDoRecording(key);
+  static_cast<void>(ports_.keys.CEXGetSessionKey(key));
+  ports_.recording.RFLDoRecording(key);
   SecureWipe(key);
   // Taking the session key may have set the configured one.
   RefreshDecryptEnabled();
@@ -412,26 +425,26 @@ int TCEXMainWindow::AnalyseMessage() {
 
 // ---------------------------------------------------------------- decrypt
 
-void TCEXMainWindow::Action_DecryptSecurityExecute() {
-  if (receiveBusy_) return;
-  const TReceiveBusy busy(receiveBusy_);
+void TCEXReceiveRoad::Action_DecryptSecurityExecute() {
+  if (busy_) return;
+  const TCEXBusyGuard busy(busy_);
   static_cast<void>(DecryptSecurity());
 }
 
-void TCEXMainWindow::AddMemo4Line(const std::string& line) {
-  std::string& memo = memos_[static_cast<size_t>(TCEXMemo::Memo4) - 1];
+void TCEXReceiveRoad::AddMemo4Line(const std::string& line) {
+  std::string memo = view_.CEXMemo(TCEXMemo::Memo4);
   if (!memo.empty()) memo += '\n';
   memo += line;
-  Changed(CEXpMemos);
+  view_.CEXSetMemo(TCEXMemo::Memo4, std::move(memo));
 }
 
-int TCEXMainWindow::DecryptSecurity() {
-  const int encoding = securityDecryption_->SDCGetEncoding();
+int TCEXReceiveRoad::DecryptSecurity() {
+  const int encoding = ports_.decryption.SDCGetEncoding();
   if (encoding != TIBSaEp2ByteStream::IBScEncodingByteMac &&
       encoding != TIBSaEp2ByteStream::IBScEncodingByteSecMac)
     return 0;
   int rc = AnalyseSecurityHeader();
-  if (rc == 0 && securityDecryption_->SDCSessionKeyPresent()) {
+  if (rc == 0 && ports_.decryption.SDCSessionKeyPresent()) {
     rc = AnalyseSecurityItems();
     if (rc == 0) rc = CEXVerifyATC();
   }
@@ -439,16 +452,16 @@ int TCEXMainWindow::DecryptSecurity() {
   return rc;
 }
 
-int TCEXMainWindow::AnalyseSecurityHeader() {
-  TSDCSecurityDecryption& received = *securityDecryption_;
+int TCEXReceiveRoad::AnalyseSecurityHeader() {
+  TSDCSecurityDecryption& received = ports_.decryption;
   if (received.SDCGetEncoding() == TIBSaEp2ByteStream::IBScEncodingByteMac) {
     AddMemo4Line("Session key used from previous message");
     AddMemo4Line("SessionKey= " + UTHStringToCompactHex(received.SDCGetSessionKey()));
   } else {
-    const TCFGConfig& config = CEXConfiguration();
+    const TCFGConfig& config = ports_.config;
     std::string id, key, secret, opened;
     const int rc = received.SDCDecryptSessionKeyCryptogram(
-        *security_, UTHHexToString(config.CFGGetPrivateKeyExponent()),
+        ports_.security, UTHHexToString(config.CFGGetPrivateKeyExponent()),
         UTHHexToString(config.CFGGetPrivateKeyModulus()), id, key, secret, opened);
     if (rc != 0) {
       AddMemo4Line("Session key cryptogram not found");
@@ -462,7 +475,7 @@ int TCEXMainWindow::AnalyseSecurityHeader() {
     AddMemo4Line("Decrypted Session Key Cryptogramm= " + UTHStringToCompactHex(opened));
   }
   int state = -1;
-  const int rc = received.SDCVerifyMAC(*security_, state);
+  const int rc = received.SDCVerifyMAC(ports_.security, state);
   if (rc != 0) return rc;
   AddMemo4Line("Hash= " + UTHStringToCompactHex(received.SDCGetHash()));
   switch (state) {
@@ -483,8 +496,8 @@ int TCEXMainWindow::AnalyseSecurityHeader() {
   return 0;
 }
 
-int TCEXMainWindow::AnalyseSecurityItems() {
-  TSDCSecurityDecryption& received = *securityDecryption_;
+int TCEXReceiveRoad::AnalyseSecurityItems() {
+  TSDCSecurityDecryption& received = ports_.decryption;
   // Every item is decrypted in document order under its own key, so that
   // a clear PAN or track serves the PIN blocks that follow it.
   struct TItem {
@@ -495,7 +508,7 @@ int TCEXMainWindow::AnalyseSecurityItems() {
     std::string name, value, format, decrypted;
     bool found = false;
     const int rc =
-        received.SDCGetEncryptedItem(*security_, i, name, value, format, decrypted, found);
+        received.SDCGetEncryptedItem(ports_.security, i, name, value, format, decrypted, found);
     if (rc != 0) {
       ReceiveError(rc, "Security error");
       return rc;
@@ -522,10 +535,10 @@ int TCEXMainWindow::AnalyseSecurityItems() {
   return 0;
 }
 
-int TCEXMainWindow::CEXVerifyATC() {
-  TSDCSecurityDecryption& received = *securityDecryption_;
-  const TCFGConfig& config = CEXConfiguration();
-  const TXMLTreeNode* from = referenceTree_->GetFirstNode();
+int TCEXReceiveRoad::CEXVerifyATC() {
+  TSDCSecurityDecryption& received = ports_.decryption;
+  const TCFGConfig& config = ports_.config;
+  const TXMLTreeNode* from = ports_.referenceTree.GetFirstNode();
   for (int j = 0; j < received.SDCGetATCCount(); ++j) {
     const TXMLTreeNode* node = from;
     while (node != nullptr && node->GetData()->GetName() != "ep2:AcqTC") node = node->GetNext();
@@ -536,15 +549,15 @@ int TCEXMainWindow::CEXVerifyATC() {
     std::vector<std::string> lines;
     std::string errorTags;
     const std::string input =
-        CEXComputeATC(*node, config.CFGGetATC(), true, &lines, *security_, key, errorTags);
+        CEXComputeATC(*node, config.CFGGetATC(), true, &lines, ports_.security, key, errorTags);
     for (const std::string& line : lines) AddMemo4Line(line);
-    if (!errorTags.empty()) CEXShowMessage(CEXATCErrorText(errorTags));
+    if (!errorTags.empty()) ports_.errors.CEXShowMessage(CEXATCErrorText(errorTags));
     AddMemo4Line("");
     AddMemo4Line("Acq TC " + std::to_string(j));
     AddMemo4Line("------------------------");
     AddMemo4Line("AcqTC String: " + UTHStringToCompactHex(input));
     std::string expected = input;
-    const int rc = buildRoad_->CEXSetEncryptedATC(key, expected);
+    const int rc = ports_.keys.CEXSetEncryptedATC(key, expected);
     if (rc != 0) return rc;
     AddMemo4Line("Expected AcqTC: " + UTHStringToCompactHex(expected));
     AddMemo4Line("Key: " + UTHStringToCompactHex(key));
@@ -560,16 +573,16 @@ int TCEXMainWindow::CEXVerifyATC() {
 
 // ---------------------------------------------------------- both, errors
 
-void TCEXMainWindow::Action_ParseAndAnalyseExecute() {
-  if (receiveBusy_) return;
-  const TReceiveBusy busy(receiveBusy_);
+void TCEXReceiveRoad::Action_ParseAndAnalyseExecute() {
+  if (busy_) return;
+  const TCEXBusyGuard busy(busy_);
   if (ParseMessage() != 0) return;
   if (const int rc = AnalyseMessage(); rc != 0 && rc != CEXcNoReference) return;
   static_cast<void>(DecryptSecurity());
 }
 
-void TCEXMainWindow::ReceiveError(int code, const std::string& text) {
-  if (!CEXLogError(code, text, false)) errorWindow_.ERRSetError(code, text);
+void TCEXReceiveRoad::ReceiveError(int code, const std::string& text) {
+  if (!ports_.errors.CEXLogError(code, text, false)) ports_.errorWindow.ERRSetError(code, text);
 }
 
 }  // namespace kal
