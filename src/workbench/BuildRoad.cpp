@@ -112,6 +112,32 @@ void TCEXBuildRoad::CEXInitTempHeaderItems() {
   CEXsComponentSecret.clear();
 }
 
+TCEXHeaderItems TCEXBuildRoad::CEXGetTempHeaderItems() {
+  const TCFGConfig& config = main_.CEXConfiguration();
+  TCEXHeaderItems items;
+  if (!CEXsSenderID.empty()) {
+    items.senderID = CEXsSenderID;
+    items.senderIDType = CEXiSenderIDType;
+  } else {
+    items.senderID = config.CFGGetComponentID();
+    items.senderIDType = config.CFGGetSenderIDType();
+  }
+  if (!CEXsPublicKeyOwnerID.empty()) {
+    items.ownerID = CEXsPublicKeyOwnerID;
+    items.ownerIDType = CEXiPublicKeyOwnerIDType;
+  } else {
+    items.ownerID = config.CFGGetPublicKeyOwnerID();
+    items.ownerIDType = config.CFGGetPublicKeyOwnerIDType();
+  }
+  // The same sender as before keeps its secret when this message drew none
+  // (a secret drawn with the id wins).
+  if (CEXsSenderID == CEXsSenderIDPrev && CEXsComponentSecret.empty())
+    CEXsComponentSecret = CEXsComponentSecretPrev;
+  items.componentSecret =
+      CEXsComponentSecret.empty() ? config.CFGGetComponentSecret() : CEXsComponentSecret;
+  return items;
+}
+
 // ------------------------------------------------------------- session key
 
 int TCEXBuildRoad::CEXGetSessionKey(std::string& key) {

@@ -53,7 +53,35 @@ class ICEXSessionKeys {
   [[nodiscard]] virtual int CEXSetEncryptedATC(std::string_view key, std::string& value) = 0;
 };
 
-class TCEXBuildRoad final : public ICEXSessionKeys {
+// Where the session key of a made stream goes: the received-message
+// security, which checks the answer under it (the receive road).
+class ICEXSessionKeyTaker {
+ public:
+  virtual ~ICEXSessionKeyTaker() = default;
+  virtual void CEXUseSessionKey(const std::string& key) = 0;
+};
+
+// The header items of the stream being made: sender and owner id with
+// their types, and the component secret (hex text).
+struct TCEXHeaderItems {
+  std::string senderID;
+  int senderIDType = 0;
+  std::string ownerID;
+  int ownerIDType = 0;
+  std::string componentSecret;
+};
+
+// What "Create Data Stream" takes from the build road: the session key and
+// the header items of the last build.
+class ICEXStreamInputs : public ICEXSessionKeys {
+ public:
+  // The ids the last build took from the message, else the configured
+  // ones; a sender id equal to the previous message's brings back that
+  // message's secret when this one gave none.
+  virtual TCEXHeaderItems CEXGetTempHeaderItems() = 0;
+};
+
+class TCEXBuildRoad final : public ICEXStreamInputs {
  public:
   static constexpr int CEXcErrorBaseBuilder = 6000;
   static constexpr int CEXcErrorBaseReader = 3000;
@@ -118,6 +146,7 @@ class TCEXBuildRoad final : public ICEXSessionKeys {
 
   // The header items of the message being built.
   void CEXInitTempHeaderItems();
+  TCEXHeaderItems CEXGetTempHeaderItems() override;
   std::string CEXsSenderID;
   std::string CEXsSenderIDPrev;
   int CEXiSenderIDType = 0;

@@ -216,6 +216,16 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
                                                                 .referenceTree = *referenceTree_,
                                                                 .aliases = *aliases_,
                                                                 .plugIn = ports.plugIn});
+  streamRoad_ =
+      std::make_unique<TCEXStreamRoad>(TCEXStreamRoad::TPorts{.view = viewState_,
+                                                              .errors = *this,
+                                                              .errorWindow = errorWindow_,
+                                                              .inputs = *buildRoad_,
+                                                              .keyTaker = *receiveRoad_,
+                                                              .recording = *recording_,
+                                                              .config = *shared_->config,
+                                                              .security = *security_,
+                                                              .byteStream = *byteStream_});
 
   const auto handler = [this](void (TCEXMainWindow::*member)()) {
     return [this, member] { Guarded([&] { (this->*member)(); }); };
@@ -611,8 +621,7 @@ void TCEXMainWindow::Action_ClearAllExecute() {
        {TCEXMemo::Memo1, TCEXMemo::Memo2, TCEXMemo::Memo3, TCEXMemo::Memo4, TCEXMemo::Memo6})
     viewState_.CEXSetMemo(memo, "");
   receiveRoad_->CEXSetReceivedText("");
-  CEXsDataStream.clear();
-  dataStreamShown_ = false;
+  streamRoad_->CEXSetStreamText("");
   sourceTree_->XMLDeleteAll();
   referenceTree_->XMLDeleteAll();
   selectedSourceLine_ = -1;
@@ -625,6 +634,22 @@ void TCEXMainWindow::Action_ClearAllExecute() {
        {TCEXEdit::Edit2, TCEXEdit::Edit5, TCEXEdit::Edit6, TCEXEdit::Edit7, TCEXEdit::Edit8})
     viewState_.CEXSetEdit(edit, "");
   Changed(CEXpSourceTree | CEXpReferenceTree);
+}
+
+void TCEXMainWindow::Action_CreateAndSendExecute() {
+  if (destroyed_ || sourceTree_->GetFirstNode() == nullptr) return;
+  buildRoad_->Action_CreateXMLDocExecute();
+  // A failed build leaves Memo1 empty; a failed step ends the chain, so
+  // that no earlier stream goes out in place of this message.
+  if (viewState_.CEXMemo(TCEXMemo::Memo1).find('<') == std::string::npos) return;
+  if (CEXCreateDataStream(nullptr) != 0) return;
+  Action_SendDataStreamExecute();
+}
+
+void TCEXMainWindow::Action_TransferAndSendExecute() {
+  if (destroyed_ || sourceTree_->GetFirstNode() == nullptr) return;
+  buildRoad_->Action_TransferInputValuesExecute();
+  Action_CreateAndSendExecute();
 }
 
 void TCEXMainWindow::CEXElementCommand(TCEXAction action) {
@@ -1056,9 +1081,9 @@ const std::string& TCEXMainWindow::CEXGetMemo(TCEXMemo memo) const {
 void TCEXMainWindow::CEXSetMemo(TCEXMemo memo, const std::string& text) {
   // Memo5 is the received frame's view: the receive road takes its text.
   if (memo == TCEXMemo::Memo5) return receiveRoad_->CEXSetReceivedText(text);
-  viewState_.CEXSetMemo(memo, text);
   // The stream view was edited: its text is the stream from now on.
-  if (memo == TCEXMemo::Memo6) dataStreamShown_ = false;
+  if (memo == TCEXMemo::Memo6) return streamRoad_->CEXSetStreamText(text);
+  viewState_.CEXSetMemo(memo, text);
 }
 
 const std::string& TCEXMainWindow::CEXGetEdit(TCEXEdit edit) const {

@@ -17,6 +17,7 @@
 #include "workbench/PosterGate.h"
 #include "workbench/ReceiveRoad.h"
 #include "workbench/RunNotice.h"
+#include "workbench/StreamRoad.h"
 #include "workbench/ViewState.h"
 #include "workbench/WorkbenchPorts.h"
 
@@ -31,14 +32,6 @@ class IPLTConnectionHandler;
 class ITHReceiveView;
 class TPLTStreamSocket;
 class TTHCClientThread;
-
-// Whoever asked for a data stream and takes it instead of the stream view
-// (the load-test thread list).
-class ICEXDataStreamTaker {
- public:
-  virtual ~ICEXDataStreamTaker() = default;
-  virtual void SCLSetSendDataStream(const std::string& stream) = 0;
-};
 
 // The main window's GUI-free core: the frame of the window (its state, the
 // shared objects it owns, start, first activation, the idle pass, the
@@ -399,53 +392,29 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::unique_ptr<ICEXTimer> connectionDelayTimer_;
 
   // ------------------------------------------------------------------
-  // Create Data Stream: the frame of the built document, the chains
-  // "Create + Send" and "Transfer+Send", and the "Security header" choice.
-  // (MainWindowStream.cpp)
+  // The stream road: "Create Data Stream" and the "Security header" choice
+  // (StreamRoad.h); the chains "Create + Send" and "Transfer+Send".
  public:
-  // The header items of the stream being made: sender and owner id with
-  // their types, and the component secret (hex text).
-  struct TCEXHeaderItems {
-    std::string senderID;
-    int senderIDType = 0;
-    std::string ownerID;
-    int ownerIDType = 0;
-    std::string componentSecret;
-  };
-  // The ids the last build took from the message, else the configured
-  // ones; a sender id equal to the previous message's brings back that
-  // message's secret when this one gave none.
-  TCEXHeaderItems CEXGetTempHeaderItems();
-
-  // Frames Memo1's document. The stream goes to `taker` when one asked for
-  // it, else into the stream view (Memo6, with its bytes kept here). 0, or
-  // the code that was reported.
-  int CEXCreateDataStream(ICEXDataStreamTaker* taker);
+  using TCEXHeaderItems = kal::TCEXHeaderItems;
+  static constexpr int CEXcErrorBaseStream = TCEXStreamRoad::CEXcErrorBaseStream;
+  static constexpr const char* CEXcDataStreamError = TCEXStreamRoad::CEXcDataStreamError;
+  TCEXStreamRoad& CEXStreamRoad() { return *streamRoad_; }
+  int CEXCreateDataStream(ICEXDataStreamTaker* taker) {
+    return destroyed_ ? 0 : streamRoad_->CEXCreateDataStream(taker);
+  }
   void Action_CreateDataStreamExecute(ICEXDataStreamTaker* taker = nullptr) {
     static_cast<void>(CEXCreateDataStream(taker));
   }
+  const std::string& CEXDataStreamBytes() const { return streamRoad_->CEXDataStreamBytes(); }
+  void RadioGroup1Click(int index) { streamRoad_->RadioGroup1Click(index); }
   // Create XML Doc, Create Data Stream and Send Data Stream in a row; a
   // step that fails ends the chain. "Transfer+Send" transfers first.
   void Action_CreateAndSendExecute();
   void Action_TransferAndSendExecute();
-  // "Security header": 0 MAC only, 1 complete security header; stored in
-  // the configuration's MAC-only setting at once.
-  void RadioGroup1Click(int index);
-
-  // The stream the stream view shows, as bytes: the one made last while
-  // the view still shows it, else the view's hex text.
-  std::string CEXDataStreamBytes() const;
-
-  static constexpr const char* CEXcDataStreamError = "error during generation of data stream";
-  static constexpr int CEXcErrorBaseStream = 1000;
 
  private:
-  void ReportStreamError(int code, const std::string& text);
-
-  // The bytes of the stream in Memo6 while Memo6 shows it unchanged.
-  std::string CEXsDataStream;
-  bool dataStreamShown_ = false;
   ICEXRecordingList* recording_ = nullptr;
+  std::unique_ptr<TCEXStreamRoad> streamRoad_;
 
   // ------------------------------------------------------------------
   // The receive road: "Parse Message", "Analyse Message", "Decrypt

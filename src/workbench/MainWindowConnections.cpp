@@ -307,7 +307,7 @@ void TCEXMainWindow::CEXTerminateClient() {
 void TCEXMainWindow::Action_SendDataStreamExecute() {
   if (destroyed_) return;
   Shielded(dialogs_, [&] {
-    std::string stream = CEXDataStreamBytes();
+    std::string stream = streamRoad_->CEXDataStreamBytes();
     if (stream.empty()) return;
     CEXsSendString = std::move(stream);
     TTCPCommParams& comm = CEXCommParams();

@@ -28,8 +28,8 @@
 #include "workbench/ElementLookup.h"
 #include "workbench/ReceiveRoad.h"
 #include "workbench/RoadGuards.h"
-#include "workbench/WorkbenchPorts.h"
 #include "workbench/TransactionCertificate.h"
+#include "workbench/WorkbenchPorts.h"
 #include "xml/XMLDOM.h"
 #include "xml/XMLParser.h"
 
@@ -116,8 +116,8 @@ int TCEXReceiveRoad::ParseMessage() {
   const int ownerLength = config.CFGGetUserPublicKeyOwnerIDLength();
   std::string document, hash;
   TIBSFrameHeader frame;
-  int rc =
-      ports_.byteStream.IBSStreamToXMLDoc(CEXaBuf, senderLength, ownerLength, document, frame, hash);
+  int rc = ports_.byteStream.IBSStreamToXMLDoc(CEXaBuf, senderLength, ownerLength, document, frame,
+                                               hash);
   const std::string &version = frame.sVersionNumber, &specVersion = frame.sSpecVersionNumber;
   const std::string &senderID = frame.sSenderIdentifier, &ownerID = frame.sPublicKeyOwnerIdentifier;
   const std::string &cryptogram = frame.sSessionKeyCryptogram, &mac = frame.sMAC;
@@ -230,8 +230,8 @@ void TCEXReceiveRoad::Action_AnalyseMessageExecute() {
 }
 
 void TCEXReceiveRoad::DisplayElement(const std::string& name, const std::string& value, bool found,
-                                    bool mandatory, bool fixedDiffers, bool group,
-                                    const std::string& referenceValue, int level) {
+                                     bool mandatory, bool fixedDiffers, bool group,
+                                     const std::string& referenceValue, int level) {
   const std::string indent(static_cast<size_t>(std::max(level, 0)) * 3, ' ');
   if (found) {
     memo3_ += indent + "<" + name + ">" + value + "</" + name + ">\n";
@@ -247,13 +247,13 @@ void TCEXReceiveRoad::DisplayElement(const std::string& name, const std::string&
   memo3_ += indent + "<" + name + "> ---> Not found\n";
   if (mandatory || group) {
     memo3_ += indent + "! missing mandatory element \n";
-    static_cast<void>(
-        ports_.errors.CEXLogError(CEXcErrorMissingElement, "missing mandatory element: " + name, group));
+    static_cast<void>(ports_.errors.CEXLogError(CEXcErrorMissingElement,
+                                                "missing mandatory element: " + name, group));
   }
 }
 
 void TCEXReceiveRoad::DisplayContainer(const std::string& name, bool found, bool mandatory,
-                                      bool group, int level) {
+                                       bool group, int level) {
   const std::string indent(static_cast<size_t>(std::max(level, 0)) * 3, ' ');
   if (found) {
     memo3_ += indent + "<" + name + ">\n";
@@ -262,8 +262,8 @@ void TCEXReceiveRoad::DisplayContainer(const std::string& name, bool found, bool
   memo3_ += indent + "<" + name + "> ---> Not found\n";
   if (mandatory) {
     memo3_ += indent + "! missing mandatory element\n";
-    static_cast<void>(
-        ports_.errors.CEXLogError(CEXcErrorMissingElement, "missing mandatory element: " + name, group));
+    static_cast<void>(ports_.errors.CEXLogError(CEXcErrorMissingElement,
+                                                "missing mandatory element: " + name, group));
   }
 }
 
@@ -400,7 +400,7 @@ int TCEXReceiveRoad::AnalyseMessage() {
     if (columns != nullptr) columns->LUXAcceptItem(name, value);
     std::string recordError;
     rc = ports_.recording.RFLAcceptItem(name, element.GetTLVTag(), false, type, value, type, value,
-                                   recordError);
+                                        recordError);
     if (rc != 0) errorText = recordError;
   }
 

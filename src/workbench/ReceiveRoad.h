@@ -31,7 +31,7 @@ class TVxXMLElement;
 class TVxXMLParser;
 class TXMLMessageTree;
 
-class TCEXReceiveRoad final {
+class TCEXReceiveRoad final : public ICEXSessionKeyTaker {
  public:
   static constexpr int CEXcErrorBaseParse = 3000;
   static constexpr int CEXcErrorMissingElement = 7004;
@@ -61,7 +61,7 @@ class TCEXReceiveRoad final {
   };
 
   explicit TCEXReceiveRoad(TPorts ports);
-  ~TCEXReceiveRoad();
+  ~TCEXReceiveRoad() override;
   TCEXReceiveRoad(const TCEXReceiveRoad&) = delete;
   TCEXReceiveRoad& operator=(const TCEXReceiveRoad&) = delete;
 
@@ -77,7 +77,7 @@ class TCEXReceiveRoad final {
   // "Clear Received Windows": Memo2..Memo5 and the receive times.
   void CEXClearReceived();
   // The received-message security takes `key`; "Decrypt Security" follows.
-  void CEXUseSessionKey(const std::string& key);
+  void CEXUseSessionKey(const std::string& key) override;
 
   // "Parse Message": splits the frame into its header items and the XML
   // document, passes the document through the incoming plug-in and parses

@@ -396,7 +396,7 @@ TEST_F(CreateAndSendTest, TheHeaderItemsComeFromTheMessageOrTheConfiguration) {
   TCEXMainWindow& core = Start(test::FreeLoopbackPort());
   TCEXBuildRoad& road = core.CEXBuildRoad();
   const std::string other = "FFEEDDCCBBAA99887766554433221100";
-  TCEXMainWindow::TCEXHeaderItems items = core.CEXGetTempHeaderItems();
+  TCEXHeaderItems items = core.CEXBuildRoad().CEXGetTempHeaderItems();
   EXPECT_EQ(items.senderID, kComponentID);
   EXPECT_EQ(items.senderIDType, 1);
   EXPECT_EQ(items.ownerID, kOwnerID);
@@ -407,7 +407,7 @@ TEST_F(CreateAndSendTest, TheHeaderItemsComeFromTheMessageOrTheConfiguration) {
   road.CEXsPublicKeyOwnerID = "00000012345";
   road.CEXiPublicKeyOwnerIDType = 3;
   road.CEXsComponentSecret = other;
-  items = core.CEXGetTempHeaderItems();
+  items = core.CEXBuildRoad().CEXGetTempHeaderItems();
   EXPECT_EQ(items.senderID, "T0000042");
   EXPECT_EQ(items.senderIDType, 3);
   EXPECT_EQ(items.ownerID, "00000012345");
@@ -418,10 +418,10 @@ TEST_F(CreateAndSendTest, TheHeaderItemsComeFromTheMessageOrTheConfiguration) {
   // the one before; another sender gets the configured secret.
   road.CEXInitTempHeaderItems();
   road.CEXsSenderID = "T0000042";
-  EXPECT_EQ(core.CEXGetTempHeaderItems().componentSecret, other);
+  EXPECT_EQ(core.CEXBuildRoad().CEXGetTempHeaderItems().componentSecret, other);
   road.CEXInitTempHeaderItems();
   road.CEXsSenderID = "T0000043";
-  EXPECT_EQ(core.CEXGetTempHeaderItems().componentSecret, kSecretHex);
+  EXPECT_EQ(core.CEXBuildRoad().CEXGetTempHeaderItems().componentSecret, kSecretHex);
 }
 
 }  // namespace

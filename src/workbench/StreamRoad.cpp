@@ -1,11 +1,8 @@
-// "Create Data Stream": the ep2 frame of the document in Memo1, with the
-// security mode the "Security header" choice asks for, the session key, the
-// header items of the last build and, in mode 2, the session-key
-// cryptogram. The chains "Create + Send" and "Transfer+Send".
 
 #include <string>
 #include <string_view>
 
+#include "comm/ErrorHandOff.h"
 #include "config/Config.h"
 #include "ep2/Ep2ByteStream.h"
 #include "ep2/Ep2Security.h"
@@ -14,8 +11,8 @@
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "support/MemoryUtilities.h"
-#include "workbench/MainWindow.h"
 #include "workbench/RoadGuards.h"
+#include "workbench/StreamRoad.h"
 
 namespace kal {
 
@@ -29,59 +26,31 @@ std::string IdLengthText(const std::string& label, const std::string& id, int ty
 
 }  // namespace
 
-TCEXMainWindow::TCEXHeaderItems TCEXMainWindow::CEXGetTempHeaderItems() {
-  const TCFGConfig& config = CEXConfiguration();
-  TCEXBuildRoad& road = *buildRoad_;
-  TCEXHeaderItems items;
-  if (!road.CEXsSenderID.empty()) {
-    items.senderID = road.CEXsSenderID;
-    items.senderIDType = road.CEXiSenderIDType;
-  } else {
-    items.senderID = config.CFGGetComponentID();
-    items.senderIDType = config.CFGGetSenderIDType();
-  }
-  if (!road.CEXsPublicKeyOwnerID.empty()) {
-    items.ownerID = road.CEXsPublicKeyOwnerID;
-    items.ownerIDType = road.CEXiPublicKeyOwnerIDType;
-  } else {
-    items.ownerID = config.CFGGetPublicKeyOwnerID();
-    items.ownerIDType = config.CFGGetPublicKeyOwnerIDType();
-  }
-  // The same sender as before keeps its secret when this message drew none
-  // (a secret drawn with the id wins).
-  if (road.CEXsSenderID == road.CEXsSenderIDPrev && road.CEXsComponentSecret.empty())
-    road.CEXsComponentSecret = road.CEXsComponentSecretPrev;
-  items.componentSecret =
-      road.CEXsComponentSecret.empty() ? config.CFGGetComponentSecret() : road.CEXsComponentSecret;
-  return items;
-}
-
-int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
-  if (destroyed_) return 0;
-  const std::string& memo = CEXGetMemo(TCEXMemo::Memo1);
+int TCEXStreamRoad::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
+  const std::string& memo = view_.CEXMemo(TCEXMemo::Memo1);
   const size_t start = memo.find('<');
   if (start == std::string::npos) return 0;
   const std::string_view xml = std::string_view(memo).substr(start);
 
-  TCFGConfig& config = CEXConfiguration();
+  const TCFGConfig& config = ports_.config;
   int mode = TIBSaEp2ByteStream::IBScEncodingByte0;
   const uint8_t information = config.CFGGetEncodingInformation();
   if (information == 1 || information == 2)
-    mode = viewState_.CEXSecurityHeader() == 0 ? TIBSaEp2ByteStream::IBScEncodingByteMac
+    mode = view_.CEXSecurityHeader() == 0 ? TIBSaEp2ByteStream::IBScEncodingByteMac
                                                : TIBSaEp2ByteStream::IBScEncodingByteSecMac;
 
   std::string key;
   const TCEXKeyWipe wipeKey(key);
-  int rc = buildRoad_->CEXGetSessionKey(key);
+  int rc = ports_.inputs.CEXGetSessionKey(key);
   if (rc == TCEXBuildRoad::CEXcErrorNoSessionKey) {
     // The received-message security takes the configured key, so the next
     // press uses it, as the error text tells the user.
-    receiveRoad_->CEXUseSessionKey(key);
+    ports_.keyTaker.CEXUseSessionKey(key);
     ReportStreamError(rc, "");
     return rc;
   }
-  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) receiveRoad_->CEXUseSessionKey(key);
-  const TCEXHeaderItems header = CEXGetTempHeaderItems();
+  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) ports_.keyTaker.CEXUseSessionKey(key);
+  const TCEXHeaderItems header = ports_.inputs.CEXGetTempHeaderItems();
 
   std::string errorText;
   std::string cryptogram;
@@ -91,17 +60,17 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) {
     std::string secret = UTHHexToString(header.componentSecret);
     const TCEXKeyWipe wipeSecret(secret);
-    rc = CEXSecurity().SECGenerateSessionKeyCryptogramm(
+    rc = ports_.security.SECGenerateSessionKeyCryptogramm(
         header.senderID, key, secret, UTHHexToString(config.CFGGetPublicKeyExponent()),
         UTHHexToString(config.CFGGetPublicKeyModulus()), cryptogram);
     if (rc == 0) {
       const std::string hex = UTHStringToCompactHex(cryptogram);
-      rc = recording_->RFLAcceptItem("ep2:SessKeyCryp", "", true, "b", hex, "b", hex, errorText);
+      rc = ports_.recording.RFLAcceptItem("ep2:SessKeyCryp", "", true, "b", hex, "b", hex, errorText);
     }
     if (rc == 0) {
       // "0" and the index's hex digit.
       const std::string index = UTHStringToCompactHex(std::string(1, static_cast<char>(keyIndex)));
-      rc = recording_->RFLAcceptItem("ep2:AcqPubKeyInd", "", true, "b", index, "b", index,
+      rc = ports_.recording.RFLAcceptItem("ep2:AcqPubKeyInd", "", true, "b", index, "b", index,
                                      errorText);
     }
   }
@@ -120,7 +89,7 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
         .sPublicKeyOwnerIdentifier = header.ownerID,
         .iPublicKeyIndex = keyIndex,
         .sSessionKeyCryptogram = cryptogram};
-    rc = CEXByteStream().IBSXMLDocToStream(xml, senderLength, ownerLength, frame,
+    rc = ports_.byteStream.IBSXMLDocToStream(xml, senderLength, ownerLength, frame,
                                            TSECep2Security::SECcSessionKeyVariantMACSend, key,
                                            stream);
   }
@@ -137,45 +106,27 @@ int TCEXMainWindow::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   if (taker != nullptr) {
     taker->SCLSetSendDataStream(stream);
   } else {
-    viewState_.CEXSetMemo(TCEXMemo::Memo6, UTHStringToHex(stream));
+    view_.CEXSetMemo(TCEXMemo::Memo6, UTHStringToHex(stream));
     CEXsDataStream = std::move(stream);
-    dataStreamShown_ = true;
   }
-  SetStatus(1, "");
-  viewState_.CEXSetEdit(TCEXEdit::Edit6, "");
+  view_.CEXSetStatus(1, "");
+  view_.CEXSetEdit(TCEXEdit::Edit6, "");
   return 0;
 }
 
-void TCEXMainWindow::ReportStreamError(int code, const std::string& text) {
+void TCEXStreamRoad::ReportStreamError(int code, const std::string& text) {
   const std::string& shown = text.empty() ? std::string(CEXcDataStreamError) : text;
-  if (!CEXLogError(code, shown, false)) errorWindow_.ERRSetError(code, shown);
+  if (!ports_.errors.CEXLogError(code, shown, false)) ports_.errorWindow.ERRSetError(code, shown);
 }
 
-std::string TCEXMainWindow::CEXDataStreamBytes() const {
-  const std::string& view = CEXGetMemo(TCEXMemo::Memo6);
-  if (dataStreamShown_ && !view.empty()) return CEXsDataStream;
-  return UTHHexToString(view);
+void TCEXStreamRoad::CEXSetStreamText(const std::string& text) {
+  view_.CEXSetMemo(TCEXMemo::Memo6, text);
+  CEXsDataStream = UTHHexToString(text);
 }
 
-void TCEXMainWindow::Action_CreateAndSendExecute() {
-  if (destroyed_ || sourceTree_->GetFirstNode() == nullptr) return;
-  buildRoad_->Action_CreateXMLDocExecute();
-  // A failed build leaves Memo1 empty; a failed step ends the chain, so
-  // that no earlier stream goes out in place of this message.
-  if (CEXGetMemo(TCEXMemo::Memo1).find('<') == std::string::npos) return;
-  if (CEXCreateDataStream(nullptr) != 0) return;
-  Action_SendDataStreamExecute();
-}
-
-void TCEXMainWindow::Action_TransferAndSendExecute() {
-  if (destroyed_ || sourceTree_->GetFirstNode() == nullptr) return;
-  buildRoad_->Action_TransferInputValuesExecute();
-  Action_CreateAndSendExecute();
-}
-
-void TCEXMainWindow::RadioGroup1Click(int index) {
-  viewState_.CEXSetSecurityHeader(index);
-  CEXConfiguration().CFGSetMacOnly(index == 0 ? 1 : 0);
+void TCEXStreamRoad::RadioGroup1Click(int index) {
+  view_.CEXSetSecurityHeader(index);
+  ports_.config.CFGSetMacOnly(index == 0 ? 1 : 0);
 }
 
 }  // namespace kal
