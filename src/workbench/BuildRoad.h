@@ -17,6 +17,7 @@
 
 #include "workbench/Archive.h"
 #include "workbench/LogPorts.h"
+#include "workbench/RoadPorts.h"
 
 namespace kal {
 
@@ -40,46 +41,6 @@ using TCEXPlugInCall = int32_t (*)(const class TCFGConfig& config, int32_t iEnco
 // for anything else. Never overflows: 18 digits stay far below the 64-bit
 // limit.
 bool CEXCountUp(std::string_view text, std::string& next);
-
-// The session key in use and the certificate MAC under it, which the
-// receive road takes from the build road.
-class ICEXSessionKeys {
- public:
-  virtual ~ICEXSessionKeys() = default;
-  // The key (bytes); 7009 when it is to come from a received message that
-  // brought none (the configured key is given then).
-  [[nodiscard]] virtual int CEXGetSessionKey(std::string& key) = 0;
-  // The transaction certificate of `value` under the key's TC variant.
-  [[nodiscard]] virtual int CEXSetEncryptedATC(std::string_view key, std::string& value) = 0;
-};
-
-// Where the session key of a made stream goes: the received-message
-// security, which checks the answer under it (the receive road).
-class ICEXSessionKeyTaker {
- public:
-  virtual ~ICEXSessionKeyTaker() = default;
-  virtual void CEXUseSessionKey(const std::string& key) = 0;
-};
-
-// The header items of the stream being made: sender and owner id with
-// their types, and the component secret (hex text).
-struct TCEXHeaderItems {
-  std::string senderID;
-  int senderIDType = 0;
-  std::string ownerID;
-  int ownerIDType = 0;
-  std::string componentSecret;
-};
-
-// What "Create Data Stream" takes from the build road: the session key and
-// the header items of the last build.
-class ICEXStreamInputs : public ICEXSessionKeys {
- public:
-  // The ids the last build took from the message, else the configured
-  // ones; a sender id equal to the previous message's brings back that
-  // message's secret when this one gave none.
-  virtual TCEXHeaderItems CEXGetTempHeaderItems() = 0;
-};
 
 class TCEXBuildRoad final : public ICEXStreamInputs {
  public:

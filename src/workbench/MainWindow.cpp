@@ -38,10 +38,7 @@ namespace kal {
 namespace {
 
 constexpr const char* kClassName = "TForm1";
-constexpr const char* kClientConnected = "TCP/IP Client connected";
-constexpr const char* kClientOverModem = "TCP/IP Client connected over modem";
 constexpr const char* kClientNotConnected = "TCP/IP Client not connected";
-constexpr const char* kServerNotListening = "TCP/IP server not listening";
 constexpr const char* kNoConfigFile = "No cofiguration file loaded";
 constexpr const char* kConfigFilePrefix = "Config file: ";
 constexpr const char* kConfigFilter = "Configuration File|*.ini";
@@ -116,22 +113,22 @@ void TCEXSystemClock::CEXSleep(std::chrono::milliseconds duration) {
 class TCEXReceiveView final : public ITHReceiveView {
  public:
   void THShowReceived(const std::string& frame) override {
-    if (core != nullptr) core->CEXFrameStored(frame);
+    if (core != nullptr) core->CEXLink().CEXFrameStored(frame);
   }
   void THSetReceiveTime(const std::string& timeText) override {
     if (core != nullptr) core->CEXSetEdit(TCEXEdit::Edit7, timeText);
   }
   void THSetStatusText(const std::string& text) override {
-    if (core != nullptr) core->CEXSetTransientStatus(text);
+    if (core != nullptr) core->CEXLink().CEXSetTransientStatus(text);
   }
   void THShowMessage(const std::string& text) override {
     if (core != nullptr) core->CEXShowMessage(text);
   }
   void THStopResponseTimer() override {
-    if (core != nullptr) core->CEXStopResponseTimer();
+    if (core != nullptr) core->CEXLink().CEXStopResponseTimer();
   }
   void THRestartHangUpTimer() override {
-    if (core != nullptr) core->CEXRestartHangUpTimer();
+    if (core != nullptr) core->CEXLink().CEXRestartHangUpTimer();
   }
   TCEXMainWindow* core = nullptr;
 };
@@ -230,11 +227,27 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   const auto handler = [this](void (TCEXMainWindow::*member)()) {
     return [this, member] { Guarded([&] { (this->*member)(); }); };
   };
-  Timer1 = ports.timers.CEXCreateTimer(false, handler(&TCEXMainWindow::OnResponseTimeout));
-  Timer3 = ports.timers.CEXCreateTimer(false, handler(&TCEXMainWindow::OnStatusClear));
-  Timer4 = ports.timers.CEXCreateTimer(false, handler(&TCEXMainWindow::OnHangUpTimeout));
+  link_ = std::make_unique<TCEXLink>(TCEXLink::TPorts{.view = viewState_,
+                                                      .errors = *this,
+                                                      .errorWindow = errorWindow_,
+                                                      .dialogs = dialogs_,
+                                                      .clock = clock_,
+                                                      .timers = ports.timers,
+                                                      .cursor = cursor_,
+                                                      .sequence = sequence_,
+                                                      .received = *receiveRoad_,
+                                                      .outgoing = *streamRoad_,
+                                                      .trace = *shared_->trace,
+                                                      .config = *shared_->config,
+                                                      .comm = *shared_->commParams,
+                                                      .client = *shared_->client,
+                                                      .server = *shared_->server,
+                                                      .synch = shared_->synch,
+                                                      .mailBox = shared_->mailBox,
+                                                      .poster = shared_->gate,
+                                                      .receiveView = shared_->view,
+                                                      .idlePass = [this] { AppOnIdle(); }});
   idleTimer_ = ports.timers.CEXCreateTimer(true, handler(&TCEXMainWindow::AppOnIdle));
-  CEXInitConnections(ports.timers);
 
   viewState_.CEXSetStatus(0, kClientNotConnected);
   viewState_.CEXSetStatus(2, "TCP/IP Server not listening");
@@ -325,7 +338,7 @@ void TCEXMainWindow::FormCreate() {
     trace.TDBEnableLogToFile(false);
   }
 
-  CEXbNoWaitForDisconnect = true;
+  link_->CEXSetNoWaitForDisconnect(true);
   std::vector<TALUAliasRow> rows;
   static_cast<void>(aliases_->ALULoadConfigData(rows));
 
@@ -360,7 +373,8 @@ void TCEXMainWindow::FormShow(const std::vector<std::string>& args) {
     if (!params.messageFile.empty()) OpenMessageFile(Absolute(params.messageFile));
     // A configuration file that is missing is reported; the server then
     // starts from the configuration in use, as without one.
-    if (CEXsAutoLoadConfigFile.empty() || !CEXLoadIniFile(CEXsAutoLoadConfigFile)) StartServer();
+    if (CEXsAutoLoadConfigFile.empty() || !CEXLoadIniFile(CEXsAutoLoadConfigFile))
+      link_->StartServer();
 
     std::string message;
     if (config.CFGCheckFile(
@@ -397,44 +411,7 @@ void TCEXMainWindow::AppOnIdle() {
         viewState_.CEXSetEdit(TCEXEdit::Edit2, std::move(line));
     }
 
-    TTHXMailBox& mailBox = shared_->mailBox;
-    // Read, then clear the flag before showing, so a pass that runs while
-    // the error window is up does not show the same error again.
-    if (mailBox.THXGetClientSocketErrorFlag()) {
-      const int code = mailBox.THXGetClientSocketErrorId();
-      const std::string text = "Last Socket Error" + mailBox.THXGetClientSocketErrorText();
-      mailBox.THXSetClientSocketErrorFlag(false);
-      if (!CEXLogError(code, text, false)) ERRSetErrorMessage(code, text);
-    }
-
-    const TTCPCommParams& comm = *shared_->commParams;
-    const TCTPClientSocketPPP& client = *shared_->client;
-    if (comm.TCPClientConnectionStatus() == TTCPCommParams::TCPcConnectionOpen && client.Active()) {
-      SetStatus(0, client.CTPModemConnectionstate() == TCTPClientSocketPPP::CTPcModemConnected
-                       ? kClientOverModem
-                       : kClientConnected);
-    } else {
-      SetStatus(0, kClientNotConnected);
-    }
-
-    if (arrival_ == 1) {
-      const bool sequenceVisible = sequence_ != nullptr && sequence_->SEQVisible();
-      if (!sequenceVisible || CEXbNoWaitForDisconnect) {
-        arrival_ = 0;
-        if (!parseMessageEnabled_) {
-          parseMessageEnabled_ = true;
-          Changed(CEXpParseMessage);
-        }
-        if (sequenceVisible) sequence_->SEQMessageAvailable();
-      }
-    }
-
-    if (mailBox.THXGetSendState() == TTHXMailBox::THXcStateSended) {
-      SetStatus(1, "Data stream sent");
-      mailBox.THXSetSendState(TTHXMailBox::THXcStateIdle);
-      Timer3->CEXStart(CEXcStatusClearInterval);
-    }
-    UpdateServerPanel();
+    link_->CEXIdlePass();
   });
 }
 
@@ -487,9 +464,7 @@ bool TCEXMainWindow::FormDestroy() {
   if (destroyed_) return true;
   destroyed_ = true;
   idleTimer_->CEXStop();
-  Timer1->CEXStop();
-  Timer3->CEXStop();
-  Timer4->CEXStop();
+  link_->CEXStopTimers();
 
   TShared& shared = *shared_;
   // Raise the signal first so that every receive loop starts to end while
@@ -498,7 +473,7 @@ bool TCEXMainWindow::FormDestroy() {
   shared.client->Close();
   shared.server->PLTDeactivate();
   const bool allEnded = CEXTerminateThreads();
-  CEXEndConnections(allEnded);
+  link_->CEXEnd(allEnded);
   // Nothing posted from now on reaches the GUI thread or this core.
   shared.gate.CEXClose();
   shared.view.core = nullptr;
@@ -569,13 +544,13 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       Guarded([&] { CEXElementCommand(action); });
       break;
     case TCEXAction::SendDataStream:
-      Action_SendDataStreamExecute();
+      link_->Action_SendDataStreamExecute();
       break;
     case TCEXAction::HangUp:
-      Action_HangUpExecute();
+      link_->Action_HangUpExecute();
       break;
     case TCEXAction::ClearReceived:
-      Action_ClearReceivedExecute();
+      link_->Action_ClearReceivedExecute();
       break;
     case TCEXAction::CreateXMLDoc:
       Guarded([&] { buildRoad_->Action_CreateXMLDocExecute(); });
@@ -643,7 +618,7 @@ void TCEXMainWindow::Action_CreateAndSendExecute() {
   // that no earlier stream goes out in place of this message.
   if (viewState_.CEXMemo(TCEXMemo::Memo1).find('<') == std::string::npos) return;
   if (CEXCreateDataStream(nullptr) != 0) return;
-  Action_SendDataStreamExecute();
+  link_->Action_SendDataStreamExecute();
 }
 
 void TCEXMainWindow::Action_TransferAndSendExecute() {
@@ -770,7 +745,7 @@ void TCEXMainWindow::Action_LoadConfigurationExecute() {
     CEXDisplayConfigFileName(chosen);
     config.CFGAddPickFileIni(chosen);
     SynchMenuItems();
-    StartServer();
+    link_->StartServer();
   });
 }
 
@@ -836,7 +811,7 @@ bool TCEXMainWindow::CEXActionEnabled(TCEXAction action) const {
   if (!actions_.CEXActionEnabled(action)) return false;
   // The receive road's steps wait for the step before.
   if (action == TCEXAction::ParseMessage || action == TCEXAction::ParseAndAnalyse)
-    return parseMessageEnabled_;
+    return link_->CEXParseMessageEnabled();
   if (action == TCEXAction::AnalyseMessage) return receiveRoad_->CEXAnalyseEnabled();
   if (action == TCEXAction::DecryptSecurity) return receiveRoad_->CEXDecryptEnabled();
   return true;
@@ -912,7 +887,7 @@ bool TCEXMainWindow::CEXLoadIniFile(const std::string& fileName) {
   config.CFGSetConfigFileName(fileName);
   CEXLoadConfiguration(fileName);
   CEXDisplayConfigFileName(fileName);
-  StartServer();
+  link_->StartServer();
   return true;
 }
 
@@ -965,111 +940,10 @@ void TCEXMainWindow::UpdateSecurityHeader() {
                                         config.CFGGetMacOnly() != 0 ? 0 : 1);
 }
 
-// ------------------------------------------------------------------- server
-
-void TCEXMainWindow::StartServer() {
-  std::string reason;
-  const int rc = shared_->commParams->TCPConnectServer(shared_->server.get(), &reason);
-  UpdateServerPanel();
-  if (rc != 0) ShowServerFailure(rc, reason);
-}
-
-void TCEXMainWindow::ShowServerFailure(int code, const std::string& reason) {
-  ERRSetErrorMessage(CEXcErrorServerSocket,
-                     "Server Socket Error: " + (reason.empty() ? std::to_string(code) : reason));
-}
-
-void TCEXMainWindow::UpdateServerPanel() {
-  const TPLTTcpServer& server = *shared_->server;
-  SetStatus(2, server.PLTActive()
-                   ? "Server listening on port " + std::to_string(server.PLTBoundPort())
-                   : kServerNotListening);
-}
-
-// ------------------------------------------------------------ link, timers
-
-void TCEXMainWindow::CEXFrameStored(const std::string& frame) {
-  if (destroyed_) return;
-  Guarded([&] {
-    CEXStopResponseTimer();
-    receiveRoad_->CEXFrameArrived(frame);
-    // Raised only once the stream is stored.
-    arrival_ = 1;
-  });
-  AppOnIdle();
-}
-
-void TCEXMainWindow::CEXStartResponseTimer() {
-  ++sends_;
-  const int32_t timeout = shared_->config->CFGGetServerResponseTimeout();
-  Timer1->CEXStart(std::chrono::milliseconds(std::max<int32_t>(timeout, 0)));
-}
-
-void TCEXMainWindow::CEXStopResponseTimer() {
-  answeredSend_ = sends_;
-  Timer1->CEXStop();
-}
-
-void TCEXMainWindow::CEXSetTransientStatus(const std::string& text) {
-  SetStatus(1, text);
-}
-
-void TCEXMainWindow::CEXServerError(const std::string& text) {
-  Guarded([&] {
-    // While errors are not shown this one is dropped; the next one shows.
-    TTCPCommParams& comm = *shared_->commParams;
-    const bool show = comm.TCPShowErrors();
-    comm.TCPSetShowErrors(true);
-    if (!show) return;
-    const std::string message = "Server Socket Error: " + text;
-    if (!CEXLogError(CEXcErrorServerSocket, message, false))
-      ERRSetErrorMessage(CEXcErrorServerSocket, message);
-  });
-}
-
-void TCEXMainWindow::CEXRestartHangUpTimer() {
-  const int32_t timeout = shared_->config->CFGGetHangUpTimeout();
-  Timer4->CEXStop();
-  Timer4->CEXStart(std::chrono::milliseconds(std::max<int32_t>(timeout, 0)));
-}
-
 void TCEXMainWindow::CEXPostIdlePass() {
   shared_->gate.PLTPost([this, alive = std::weak_ptr<int>(aliveToken_)] {
     if (!alive.expired()) AppOnIdle();
   });
-}
-
-void TCEXMainWindow::OnResponseTimeout() {
-  Timer1->CEXStop();
-  // The answer to the last send came meanwhile: that row is handled.
-  if (answeredSend_ == sends_) return;
-  answeredSend_ = sends_;
-  std::string reason;
-  const int rc =
-      shared_->commParams->TCPDisConnect(shared_->client.get(), shared_->server.get(), &reason);
-  UpdateServerPanel();
-  if (rc != 0) ShowServerFailure(rc, reason);
-  const std::string text = "Response message timeout while waiting for answer from server";
-  if (CEXLogError(CEXcErrorResponseTimeout, text, false))
-    sequence_->SEQRunNextRow();
-  else
-    CEXShowMessage(text);
-}
-
-void TCEXMainWindow::OnStatusClear() {
-  Timer3->CEXStop();
-  SetStatus(1, "");
-}
-
-void TCEXMainWindow::OnHangUpTimeout() {
-  shared_->trace->TDBAddString(0, 0, kClassName, "Timer 4 Timeout");
-  Timer4->CEXStop();
-  std::string reason;
-  const int rc = shared_->commParams->TCPDisconnectModem(shared_->client.get(),
-                                                         shared_->server.get(), &reason);
-  UpdateServerPanel();
-  if (rc != 0) ShowServerFailure(rc, reason);
-  SetStatus(0, "Modem disconnected");
 }
 
 // ------------------------------------------------------------ state, errors

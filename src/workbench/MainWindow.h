@@ -11,6 +11,7 @@
 #include "workbench/ActionTable.h"
 #include "workbench/BuildRoad.h"
 #include "workbench/BusyCursor.h"
+#include "workbench/Link.h"
 #include "workbench/LogPorts.h"
 #include "workbench/MainServices.h"
 #include "workbench/MainWindowPorts.h"
@@ -46,11 +47,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   static constexpr const char* CEXcCaption = "Dorva ep2 Interface Tester";
   static constexpr int CEXcStatusPanels = TCEXViewState::CEXcStatusPanels;
   static constexpr std::chrono::milliseconds CEXcIdleInterval{20};
-  static constexpr std::chrono::milliseconds CEXcStatusClearInterval{2000};
   static constexpr std::chrono::milliseconds CEXcTerminateWait{8000};
   static constexpr std::chrono::milliseconds CEXcTerminatePoll{100};
-  static constexpr int CEXcErrorServerSocket = 7002;
-  static constexpr int CEXcErrorResponseTimeout = 7007;
+  static constexpr int CEXcErrorServerSocket = TCEXLink::CEXcErrorServerSocket;
 
   static const TCEXActionInfo& CEXActionInfo(TCEXAction action) {
     return TCEXActionTable::CEXActionInfo(action);
@@ -132,20 +131,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   void CEXDisplayConfigFileName(const std::string& fileName);
   void CEXLoadSequenceFile(const std::string& fileName);
 
-  // Arrival of a frame, on the GUI thread: Memo5 shows the received stream
-  // (length bytes and body) as hex. Cancels the response time-out, raises
-  // the arrival flag and runs the idle pass at once.
-  void CEXFrameStored(const std::string& frame);
-  // Arms the response time-out (after each send), stops it (the answer
-  // began to come) and restarts the hang-up time-out (the dial-up link).
-  void CEXStartResponseTimer();
-  void CEXStopResponseTimer();
-  void CEXRestartHangUpTimer();
-  // Status panel 1, the transient status.
-  void CEXSetTransientStatus(const std::string& text);
-  // A server connection ended with an error: code 7002 with the text, when
-  // errors are to be shown; the next one is shown in any case.
-  void CEXServerError(const std::string& text);
+  // The link: connections, sending, timers, server start and status
+  // panels (Link.h).
+  TCEXLink& CEXLink() { return *link_; }
   // Thread-safe: runs the idle pass on the GUI thread as soon as possible
   // (worker threads call it after they set a flag the idle pass reads).
   void CEXPostIdlePass();
@@ -167,7 +155,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   bool CEXSecurityHeaderVisible() const { return viewState_.CEXSecurityHeaderVisible(); }
   void CEXSetSecurityHeader(int index) { viewState_.CEXSetSecurityHeader(index); }
   void CEXSetAddMsgNum(int index) { viewState_.CEXSetAddMsgNum(index); }
-  bool CEXParseMessageEnabled() const { return parseMessageEnabled_; }
+  bool CEXParseMessageEnabled() const { return link_->CEXParseMessageEnabled(); }
   const TCEXGeometry& CEXGeometry() const { return geometry_; }
   // Absolute index of the selected source node in tree order; -1: none.
   // The form reports every change of the selection; the windows that
@@ -181,14 +169,11 @@ class TCEXMainWindow final : public ICEXMainServices {
   // Whether the source tree has the input focus (the element commands
   // work on it only then).
   void CEXSetSourceTreeFocused(bool focused) { sourceTreeFocused_ = focused; }
-  int CEXArrivalFlag() const { return arrival_; }
   bool CEXHasChanged() const { return viewState_.CEXHasChanged(); }
   void CEXSetHasChanged(bool changed) { viewState_.CEXSetHasChanged(changed); }
   // Makes `path` the message file of the source tree: the caption, the
   // message directory and the recent message files follow.
   void CEXSetMessageFileName(const std::string& path);
-  bool CEXNoWaitForDisconnect() const { return CEXbNoWaitForDisconnect; }
-  void CEXSetNoWaitForDisconnect(bool open) { CEXbNoWaitForDisconnect = open; }
   bool CEXAutoRun() const { return CEXbAutoRun; }
   const std::string& CEXAutoLoadConfigFile() const { return CEXsAutoLoadConfigFile; }
   const std::string& CEXAutoLoadSequenceFile() const { return CEXsAutoLoadSequenceFile; }
@@ -250,17 +235,11 @@ class TCEXMainWindow final : public ICEXMainServices {
   void Guarded(F&& road);
   void Changed(uint32_t parts) { viewState_.CEXChanged(parts); }
   void SetStatus(int panel, const std::string& text) { viewState_.CEXSetStatus(panel, text); }
-  void UpdateServerPanel();
   void UpdateSecurityHeader();
-  void StartServer();
-  void ShowServerFailure(int code, const std::string& reason);
   void OpenMessageFile(const std::string& path);
   void WriteConfiguration(const std::string& fileName);
   std::string ConfigPath(const std::string& fileName) const;
   void ApplyRights();  // the user's rights in the action table
-  void OnResponseTimeout();
-  void OnStatusClear();
-  void OnHangUpTimeout();
   // Tells the visible windows that follow the source tree's selection.
   void SourceSelectionChanged();
 
@@ -300,27 +279,17 @@ class TCEXMainWindow final : public ICEXMainServices {
   // Declared after the trees: the road clears the links of the source tree
   // when it goes.
   std::unique_ptr<TCEXBuildRoad> buildRoad_;
-  std::unique_ptr<ICEXTimer> Timer1;  // response time-out
-  std::unique_ptr<ICEXTimer> Timer3;  // clears status panel 1
-  std::unique_ptr<ICEXTimer> Timer4;  // modem hang-up time-out
   std::unique_ptr<ICEXTimer> idleTimer_;
   // Posted idle passes run only while the core exists.
   std::shared_ptr<int> aliveToken_ = std::make_shared<int>(0);
 
-  bool parseMessageEnabled_ = false;
   TCEXGeometry geometry_;
   int selectedSourceLine_ = -1;
-  int arrival_ = 0;  // the arrival flag: 1 when a received frame waits
-  // Sends and answers counted, so that a time-out firing after the answer
-  // to the last send is ignored.
-  uint64_t sends_ = 0;
-  uint64_t answeredSend_ = 0;
 
   std::string CEXsFileName;
   std::string CEXsAutoLoadConfigFile;
   std::string CEXsAutoLoadSequenceFile;
   bool CEXbAutoRun = false;
-  bool CEXbNoWaitForDisconnect = true;
   bool sourceTreeFocused_ = false;
   bool CEXbIsAdmin = false;
   bool CEXbLoginDone = false;
@@ -328,68 +297,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   bool created_ = false;
   bool destroyed_ = false;
 
-  // ------------------------------------------------------------------
-  // Connections: the client socket's events, the client receive thread,
-  // the server connections, sending as client or server, Hang Up.
-  // (MainWindowConnections.cpp)
- public:
-  // The client socket's events; the core binds them to its own socket.
-  void CTPClientSocketPPP1Lookup();
-  void CTPClientSocketPPP1Connecting();
-  // Starts a receive thread on the new connection; unless the socket's tag
-  // says that someone else sends, the stream goes out once the connection
-  // delay (a one-shot timer) has passed.
-  void CTPClientSocketPPP1Connect();
-  void CTPClientSocketPPP1Read(const std::string& data);
-  void CTPClientSocketPPP1Disconnect();
-  void CTPClientSocketPPP1Error(int code);
-  void CTPClientSocketPPP1DialError();
-  // Stops the client receive thread and frees it once it has ended; a
-  // thread that does not end within CEXcClientThreadWait is kept (never
-  // freed while it runs) and freed when it has ended.
-  void CEXTerminateClient();
-
-  void Action_SendDataStreamExecute();
-  void Action_ClearReceivedExecute();
-  void Action_HangUpExecute();
-  // Sends CEXsSendString through the client connection, or loops it back
-  // into Memo5 on the local line.
-  void CEXSendBytes();
-
-  // The client socket's tag: 0 lets the connect event send the stream;
-  // another value leaves the sending to whoever connected.
-  int CEXClientSocketTag() const { return CEXiClientSocketTag; }
-  void CEXSetClientSocketTag(int tag) { CEXiClientSocketTag = tag; }
-  // The stream last handed to the connection for sending.
-  const std::string& CEXSendString() const { return CEXsSendString; }
-  // Whether a client receive thread exists (running or not yet freed).
-  bool CEXHasClientThread() const { return CEXaClientThread != nullptr; }
-  // Whether a send waits for the connection delay.
-  bool CEXSendPendingDelay() const;
-
-  // Polls of CEXTerminateClient: 501 times 10 ms.
-  static constexpr int CEXcClientThreadPolls = 501;
-  static constexpr std::chrono::milliseconds CEXcClientThreadPoll{10};
-  // The local loop takes streams from this length on.
-  static constexpr size_t CEXcLocalLoopMinimum = 4000;
-
- private:
-  // Binds the client events, makes the connection-delay timer and installs
-  // the server's connection handlers (from the constructor).
-  void CEXInitConnections(ICEXTimerFactory& timers);
-  // At shutdown, after the worker threads were waited for.
-  void CEXEndConnections(bool allEnded);
   // The receive view the worker threads post to (MainWindow.cpp).
   ITHReceiveView& CEXReceiveView();
-  void OnConnectionDelay();
-  void ReapLateClientThreads();
-
-  std::string CEXsSendString;
-  int CEXiClientSocketTag = 0;
-  std::unique_ptr<TTHCClientThread> CEXaClientThread;
-  // Client threads that did not end in time; freed once they have.
-  std::vector<std::unique_ptr<TTHCClientThread>> lateClientThreads_;
-  std::unique_ptr<ICEXTimer> connectionDelayTimer_;
+  std::unique_ptr<TCEXLink> link_;
 
   // ------------------------------------------------------------------
   // The stream road: "Create Data Stream" and the "Security header" choice

@@ -31,7 +31,7 @@ class TVxXMLElement;
 class TVxXMLParser;
 class TXMLMessageTree;
 
-class TCEXReceiveRoad final : public ICEXSessionKeyTaker {
+class TCEXReceiveRoad final : public ICEXSessionKeyTaker, public ICEXReceivedFrames {
  public:
   static constexpr int CEXcErrorBaseParse = 3000;
   static constexpr int CEXcErrorMissingElement = 7004;
@@ -70,12 +70,12 @@ class TCEXReceiveRoad final : public ICEXSessionKeyTaker {
 
   // A frame came (length bytes and body): Memo5 shows it as hex, or as
   // `shown` when given (the local loop shows the stream view's text).
-  void CEXFrameArrived(std::string frame, const std::string* shown = nullptr);
+  void CEXFrameArrived(std::string frame, const std::string* shown = nullptr) override;
   // Memo5 was set from outside: a hex text gives the frame; the formatted
   // stream keeps the frame it was made from; an empty text leaves none.
   void CEXSetReceivedText(const std::string& text);
   // "Clear Received Windows": Memo2..Memo5 and the receive times.
-  void CEXClearReceived();
+  void CEXClearReceived() override;
   // The received-message security takes `key`; "Decrypt Security" follows.
   void CEXUseSessionKey(const std::string& key) override;
 

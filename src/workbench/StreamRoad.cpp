@@ -37,7 +37,7 @@ int TCEXStreamRoad::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   const uint8_t information = config.CFGGetEncodingInformation();
   if (information == 1 || information == 2)
     mode = view_.CEXSecurityHeader() == 0 ? TIBSaEp2ByteStream::IBScEncodingByteMac
-                                               : TIBSaEp2ByteStream::IBScEncodingByteSecMac;
+                                          : TIBSaEp2ByteStream::IBScEncodingByteSecMac;
 
   std::string key;
   const TCEXKeyWipe wipeKey(key);
@@ -65,13 +65,14 @@ int TCEXStreamRoad::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
         UTHHexToString(config.CFGGetPublicKeyModulus()), cryptogram);
     if (rc == 0) {
       const std::string hex = UTHStringToCompactHex(cryptogram);
-      rc = ports_.recording.RFLAcceptItem("ep2:SessKeyCryp", "", true, "b", hex, "b", hex, errorText);
+      rc = ports_.recording.RFLAcceptItem("ep2:SessKeyCryp", "", true, "b", hex, "b", hex,
+                                          errorText);
     }
     if (rc == 0) {
       // "0" and the index's hex digit.
       const std::string index = UTHStringToCompactHex(std::string(1, static_cast<char>(keyIndex)));
       rc = ports_.recording.RFLAcceptItem("ep2:AcqPubKeyInd", "", true, "b", index, "b", index,
-                                     errorText);
+                                          errorText);
     }
   }
 
@@ -90,8 +91,8 @@ int TCEXStreamRoad::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
         .iPublicKeyIndex = keyIndex,
         .sSessionKeyCryptogram = cryptogram};
     rc = ports_.byteStream.IBSXMLDocToStream(xml, senderLength, ownerLength, frame,
-                                           TSECep2Security::SECcSessionKeyVariantMACSend, key,
-                                           stream);
+                                             TSECep2Security::SECcSessionKeyVariantMACSend, key,
+                                             stream);
   }
   if (rc == CEXcErrorBaseStream + TIBSaEp2ByteStream::IBScErrorIncorrectSenderIdLength)
     errorText = IdLengthText("Sender ID", header.senderID, header.senderIDType, senderLength);

@@ -28,7 +28,7 @@ class ICEXDataStreamTaker {
   virtual void SCLSetSendDataStream(const std::string& stream) = 0;
 };
 
-class TCEXStreamRoad final {
+class TCEXStreamRoad final : public ICEXOutgoingStream {
  public:
   static constexpr int CEXcErrorBaseStream = 1000;
   static constexpr const char* CEXcDataStreamError = "error during generation of data stream";
@@ -59,7 +59,7 @@ class TCEXStreamRoad final {
   void RadioGroup1Click(int index);
 
   // The stream the stream view shows, as bytes.
-  const std::string& CEXDataStreamBytes() const { return CEXsDataStream; }
+  const std::string& CEXDataStreamBytes() const override { return CEXsDataStream; }
   // The stream view's text was set from outside (the user typed hex): its
   // bytes are the stream from now on.
   void CEXSetStreamText(const std::string& text);

@@ -126,7 +126,7 @@ class CoreOnQueueFixture : public ::testing::Test {
     core.CEXExecute(TCEXAction::CreateAndSend);
     if (!host_.errors.empty()) return ::testing::AssertionFailure() << host_.errors.front();
     if (!Pump([&] {
-          return core.CEXParseMessageEnabled() && core.CEXNoWaitForDisconnect() &&
+          return core.CEXParseMessageEnabled() && core.CEXLink().CEXNoWaitForDisconnect() &&
                  !core.CEXClientSocket().Active();
         }))
       return ::testing::AssertionFailure() << "no answer, or the link stays up";

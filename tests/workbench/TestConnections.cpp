@@ -72,7 +72,7 @@ class Host final : public test::CoreHost {
   bool SEQVisible() const override { return sequenceVisible; }
   void SEQMessageAvailable() override {
     ++available;
-    gateOpenWhenAvailable = core != nullptr && core->CEXNoWaitForDisconnect();
+    gateOpenWhenAvailable = core != nullptr && core->CEXLink().CEXNoWaitForDisconnect();
   }
   void SEQLogError(int id, const std::string& text, bool) override {
     logged.push_back(std::to_string(id) + " " + text);
@@ -122,19 +122,19 @@ TEST_F(ConnectionsTest, ClientSendsAfterTheDelayTimerAndTheEchoWaitsForTheClose)
   const std::string frame = Frame("<ep2 request='1'/>");
   SetStream(frame);
   core.CEXExecute(TCEXAction::SendDataStream);
-  EXPECT_FALSE(core.CEXNoWaitForDisconnect());  // the peer is asked to close
+  EXPECT_FALSE(core.CEXLink().CEXNoWaitForDisconnect());  // the peer is asked to close
   for (TCEXMemo memo : {TCEXMemo::Memo2, TCEXMemo::Memo3, TCEXMemo::Memo4, TCEXMemo::Memo5})
     EXPECT_EQ(core.CEXGetMemo(memo), "");
   EXPECT_EQ(core.CEXGetEdit(TCEXEdit::Edit8), "");
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo1), "<doc/>");
 
   // The delay runs as a timer: the GUI thread goes on handling events.
-  ASSERT_TRUE(Pump([&] { return core.CEXSendPendingDelay(); }));
-  EXPECT_TRUE(core.CEXHasClientThread());
+  ASSERT_TRUE(Pump([&] { return core.CEXLink().CEXSendPendingDelay(); }));
+  EXPECT_TRUE(core.CEXLink().CEXHasClientThread());
   std::atomic<bool> ran{false};
   queue_.PLTPostDelayed(50ms, [&] { ran = true; });
   ASSERT_TRUE(Pump([&] { return ran.load(); }));
-  EXPECT_TRUE(core.CEXSendPendingDelay());
+  EXPECT_TRUE(core.CEXLink().CEXSendPendingDelay());
 
   // The peer got the stream no earlier than the delay after the connect.
   const std::string echoed = peer.Line(Pumping());
@@ -191,14 +191,14 @@ TEST_F(ConnectionsTest, ASendAfterTheReceiveThreadEndedDoesNotUseItsDeadConnecti
   core.CEXExecute(TCEXAction::SendDataStream);
   // The old connection was closed, not written to; the gate waits for the
   // new one.
-  EXPECT_FALSE(core.CEXNoWaitForDisconnect());
+  EXPECT_FALSE(core.CEXLink().CEXNoWaitForDisconnect());
   EXPECT_EQ(peer.Line(Pumping()), "eof");
   // The peer is going away: the new connection is refused, or reset when it
   // was still taken into the backlog; either way the gate opens again.
   ASSERT_TRUE(Pump([&] { return !host_.errors.empty() && !core.CEXClientSocket().Active(); }));
   EXPECT_TRUE(host_.errors[0].rfind("10061 ", 0) == 0 || host_.errors[0].rfind("10054 ", 0) == 0)
       << host_.errors[0];
-  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
+  EXPECT_TRUE(core.CEXLink().CEXNoWaitForDisconnect());
 }
 
 TEST_F(ConnectionsTest, ARefusedOrResetConnectionIsReportedAndNothingIsSent) {
@@ -210,9 +210,9 @@ TEST_F(ConnectionsTest, ARefusedOrResetConnectionIsReportedAndNothingIsSent) {
       << host_.errors[0];
   EXPECT_EQ(core.CEXCommParams().TCPClientConnectionStatus(), TTCPCommParams::TCPcConnectionClosed);
   EXPECT_FALSE(core.CEXClientSocket().Active());
-  EXPECT_FALSE(core.CEXSendPendingDelay());
+  EXPECT_FALSE(core.CEXLink().CEXSendPendingDelay());
   // The gate the send closed does not wait for a connection that never was.
-  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
+  EXPECT_TRUE(core.CEXLink().CEXNoWaitForDisconnect());
 
   // While the dial-up status window is open the error is shown there.
   TRRSModemStatusForm& statusForm = core.CEXCommParams().TCPStatusForm();
@@ -240,8 +240,8 @@ TEST_F(ConnectionsTest, ARefusedOrResetConnectionIsReportedAndNothingIsSent) {
   EXPECT_TRUE(host_.errors[0].rfind("10054 Last Socket Error", 0) == 0 ||
               host_.errors[0].rfind("10054 Windows Error Message: Error 10054: ", 0) == 0)
       << host_.errors[0];
-  EXPECT_FALSE(core.CEXSendPendingDelay());
-  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
+  EXPECT_FALSE(core.CEXLink().CEXSendPendingDelay());
+  EXPECT_TRUE(core.CEXLink().CEXNoWaitForDisconnect());
   // Nothing went out, so no answer is awaited.
   Pump([] { return false; }, 500ms);
   EXPECT_EQ(ResponseTimer().starts, 0);
@@ -260,7 +260,7 @@ TEST_F(ConnectionsTest, TheLocalLoopTakes4000BytesAnd3999GoThroughTheSocket) {
   core.CEXExecute(TCEXAction::SendDataStream);
   ASSERT_TRUE(
       Pump([&] { return core.CEXGetMemo(TCEXMemo::Memo5) == core.CEXGetMemo(TCEXMemo::Memo6); }));
-  EXPECT_EQ(core.CEXSendString().size(), 4000u);
+  EXPECT_EQ(core.CEXLink().CEXSendString().size(), 4000u);
   EXPECT_EQ(ResponseTimer().starts, 0);  // nothing to wait for
   ASSERT_TRUE(Pump([&] { return core.CEXParseMessageEnabled(); }));
   EXPECT_EQ(core.CEXStatusText(1), "Data stream sent");
@@ -388,11 +388,11 @@ TEST_F(ConnectionsTest, HangUpDuringTransfersEndsTheClientAndTheConnectionsWithi
   const auto before = Clock::now();
   core.CEXExecute(TCEXAction::HangUp);
   EXPECT_LT(Clock::now() - before, 4s);
-  EXPECT_FALSE(core.CEXHasClientThread());
+  EXPECT_FALSE(core.CEXLink().CEXHasClientThread());
   EXPECT_EQ(core.CEXThreadSynch().TERThreadCount(), 0);
   EXPECT_FALSE(core.CEXThreadSynch().TERTerminate());
   EXPECT_FALSE(core.CEXClientSocket().Active());
-  EXPECT_TRUE(core.CEXNoWaitForDisconnect());
+  EXPECT_TRUE(core.CEXLink().CEXNoWaitForDisconnect());
   EXPECT_EQ(peer.Line(Pumping()), "eof");
   EXPECT_EQ(sender.Line(Pumping()), "eof");
   EXPECT_TRUE(core.CEXServer().PLTActive());

@@ -244,7 +244,7 @@ TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
     ASSERT_FALSE(core.CEXGetMemo(TCEXMemo::Memo6).empty());
     // The answer arrives, the host closes, the gate reopens.
     ASSERT_TRUE(Pump([&] {
-      return !core.CEXGetMemo(TCEXMemo::Memo5).empty() && core.CEXNoWaitForDisconnect() &&
+      return !core.CEXGetMemo(TCEXMemo::Memo5).empty() && core.CEXLink().CEXNoWaitForDisconnect() &&
              !core.CEXClientSocket().Active();
     }));
     EXPECT_FALSE(core.CEXGetEdit(TCEXEdit::Edit6).empty());  // the send time
@@ -331,7 +331,7 @@ TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
   EXPECT_NE(host_.errors[0].find("tag: ep2:TrxDate"), std::string::npos) << host_.errors[0];
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo1), "");
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "00 00 00 02 4F 4C");
-  EXPECT_EQ(core.CEXSendString(), "");
+  EXPECT_EQ(core.CEXLink().CEXSendString(), "");
   EXPECT_FALSE(core.CEXClientSocket().Active());
 
   // A stream that cannot be made ends the chain as well: mode 2 with an
@@ -344,7 +344,7 @@ TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
   EXPECT_EQ(host_.errors,
             Lines{"1008 Public key owner ID \"SHORT\" has 5 characters, its type 1 needs 11"});
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "00 00 00 02 4F 4C");
-  EXPECT_EQ(core.CEXSendString(), "");
+  EXPECT_EQ(core.CEXLink().CEXSendString(), "");
   EXPECT_FALSE(core.CEXClientSocket().Active());
 }
 

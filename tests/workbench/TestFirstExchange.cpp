@@ -68,7 +68,7 @@ class FirstExchangeTest : public test::CoreOnQueueTest {
   // The stream just made comes back as if received, and "Parse + Analyse"
   // runs on it; Memo4, with the errors shown.
   std::string ReadBack() {
-    core_->CEXFrameStored(core_->CEXDataStreamBytes());
+    core_->CEXLink().CEXFrameStored(core_->CEXDataStreamBytes());
     core_->CEXExecute(TCEXAction::ParseAndAnalyse);
     std::string memo4 = core_->CEXGetMemo(TCEXMemo::Memo4);
     for (const std::string& error : host_.errors) memo4 += "\nerror " + error;
@@ -148,7 +148,7 @@ TEST_F(FirstExchangeTest, DecryptIsEnabledOnceTheAnalysisTookTheConfiguredKey) {
                 xml, 11, 11, header, 2, UTHHexToString(core.CEXConfiguration().CFGGetSessionKey()),
                 frame),
             0);
-  core.CEXFrameStored(frame);
+  core.CEXLink().CEXFrameStored(frame);
   core.CEXExecute(TCEXAction::ParseMessage);
   EXPECT_FALSE(core.CEXActionEnabled(TCEXAction::DecryptSecurity));
   core.CEXExecute(TCEXAction::AnalyseMessage);

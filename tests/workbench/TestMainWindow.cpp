@@ -143,7 +143,8 @@ class FakeTimer final : public ICEXTimer {
   std::function<void()> f_;
 };
 
-// Timers in the order the core makes them: Timer1, Timer3, Timer4, idle.
+// Timers in the order the core makes them: Timer1, Timer3, Timer4, the
+// connection delay, idle.
 class FakeTimers final : public ICEXTimerFactory {
  public:
   std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
@@ -218,8 +219,8 @@ TEST_F(MainWindowTest, StartWithoutFilesListensFromConfigIniAndKeepsTheCaption) 
   EXPECT_EQ(core.CEXStatusText(0), "TCP/IP Client not connected");
   EXPECT_EQ(core.CEXStatusText(2), "Server listening on port " + std::to_string(port));
   EXPECT_EQ(core.CEXStatusText(3), "No cofiguration file loaded");
-  EXPECT_TRUE(timers_.made.at(3)->active);
-  EXPECT_EQ(timers_.made.at(3)->interval, 20ms);
+  EXPECT_TRUE(timers_.made.at(4)->active);
+  EXPECT_EQ(timers_.made.at(4)->interval, 20ms);
   EXPECT_EQ(host_.counterReads, 1);
   EXPECT_TRUE(host_.messages.empty());
   EXPECT_TRUE(std::filesystem::exists(File("alarmlog.txt")));
@@ -395,15 +396,15 @@ TEST_F(MainWindowTest, IdlePassForwardsSocketErrorsArrivalsAndSendState) {
   EXPECT_EQ(host_.logged, Lines{"10060 Last Socket Error: timed out"});
 
   // An arrival waits while the response gate is closed.
-  core.CEXSetNoWaitForDisconnect(false);
-  core.CEXFrameStored(std::string("\0\0\0\1A", 5));
+  core.CEXLink().CEXSetNoWaitForDisconnect(false);
+  core.CEXLink().CEXFrameStored(std::string("\0\0\0\1A", 5));
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), "00 00 00 01 41");
-  EXPECT_EQ(core.CEXArrivalFlag(), 1);
+  EXPECT_EQ(core.CEXLink().CEXArrivalFlag(), 1);
   EXPECT_FALSE(core.CEXParseMessageEnabled());
-  core.CEXSetNoWaitForDisconnect(true);
+  core.CEXLink().CEXSetNoWaitForDisconnect(true);
   core.AppOnIdle();
   core.AppOnIdle();
-  EXPECT_EQ(core.CEXArrivalFlag(), 0);
+  EXPECT_EQ(core.CEXLink().CEXArrivalFlag(), 0);
   EXPECT_TRUE(core.CEXParseMessageEnabled());
   EXPECT_EQ(host_.available, 1);
 
@@ -443,18 +444,18 @@ TEST_F(MainWindowTest, ResponseTimeoutIsCancelledByAnArrivalAndReportedOtherwise
   TCEXMainWindow& core = Start({}, true);
   const std::string text = "Response message timeout while waiting for answer from server";
 
-  core.CEXStartResponseTimer();
+  core.CEXLink().CEXStartResponseTimer();
   EXPECT_EQ(Timer1().interval, 1500ms);
-  core.CEXFrameStored("x");
+  core.CEXLink().CEXFrameStored("x");
   EXPECT_FALSE(Timer1().active);
   Timer1().Fire();  // already due when the answer came: ignored
   EXPECT_TRUE(host_.messages.empty());
 
-  core.CEXStartResponseTimer();
+  core.CEXLink().CEXStartResponseTimer();
   Timer1().Fire();
   EXPECT_EQ(host_.messages, Lines{text});
   host_.sequenceVisible = true;
-  core.CEXStartResponseTimer();
+  core.CEXLink().CEXStartResponseTimer();
   Timer1().Fire();
   Timer1().Fire();  // once per send
   EXPECT_EQ(host_.logged, Lines{"7007 " + text});

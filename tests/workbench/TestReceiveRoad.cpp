@@ -213,7 +213,7 @@ class ReceiveRoadTest : public ::testing::Test {
     Add(emv, "ep2:AIP", "b");
     return r;
   }
-  void Receive(const std::string& frame) { core_->CEXFrameStored(frame); }
+  void Receive(const std::string& frame) { core_->CEXLink().CEXFrameStored(frame); }
   const std::string& Memo(TCEXMemo memo) { return core_->CEXGetMemo(memo); }
 
   inline static int plugInCalls = 0;

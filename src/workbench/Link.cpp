@@ -1,6 +1,3 @@
-// The main window's connections: the client socket's events and its receive
-// thread, the server's connection handlers, sending as client or server,
-// "Clear Received Windows" and "Hang Up".
 
 #include <algorithm>
 #include <exception>
@@ -23,13 +20,22 @@
 #include "support/HexUtilities.h"
 #include "support/MemoryUtilities.h"
 #include "support/TraceLogger.h"
-#include "workbench/MainWindow.h"
+#include "comm/ErrorHandOff.h"
+#include "comm/ReceiveView.h"
+#include "platform/EventPoster.h"
+#include "workbench/BusyCursor.h"
+#include "workbench/Link.h"
+#include "workbench/WorkbenchPorts.h"
 
 namespace kal {
 
 namespace {
 
 constexpr const char* kClassName = "TForm1";
+constexpr const char* kClientConnected = "TCP/IP Client connected";
+constexpr const char* kClientOverModem = "TCP/IP Client connected over modem";
+constexpr const char* kClientNotConnected = "TCP/IP Client not connected";
+constexpr const char* kServerNotListening = "TCP/IP server not listening";
 
 // Runs a road, showing what it throws (no exception leaves an event).
 template <class F>
@@ -117,13 +123,160 @@ std::unique_ptr<IPLTConnectionHandler> MakeServerConnection(
 
 }  // namespace
 
+// ------------------------------------------------------------------- server
+
+void TCEXLink::StartServer() {
+  std::string reason;
+  const int rc = ports_.comm.TCPConnectServer(&ports_.server, &reason);
+  UpdateServerPanel();
+  if (rc != 0) ShowServerFailure(rc, reason);
+}
+
+void TCEXLink::ShowServerFailure(int code, const std::string& reason) {
+  ports_.errors.ERRSetErrorMessage(CEXcErrorServerSocket,
+                     "Server Socket Error: " + (reason.empty() ? std::to_string(code) : reason));
+}
+
+void TCEXLink::UpdateServerPanel() {
+  const TPLTTcpServer& server = ports_.server;
+  view_.CEXSetStatus(2, server.PLTActive()
+                   ? "Server listening on port " + std::to_string(server.PLTBoundPort())
+                   : kServerNotListening);
+}
+
+
+void TCEXLink::CEXFrameStored(const std::string& frame) {
+  if (ended_) return;
+  Shielded(ports_.dialogs, [&] {
+    CEXStopResponseTimer();
+    ports_.received.CEXFrameArrived(frame, nullptr);
+    // Raised only once the stream is stored.
+    arrival_ = 1;
+  });
+  ports_.idlePass();
+}
+
+void TCEXLink::CEXStartResponseTimer() {
+  ++sends_;
+  const int32_t timeout = ports_.config.CFGGetServerResponseTimeout();
+  Timer1->CEXStart(std::chrono::milliseconds(std::max<int32_t>(timeout, 0)));
+}
+
+void TCEXLink::CEXStopResponseTimer() {
+  answeredSend_ = sends_;
+  Timer1->CEXStop();
+}
+
+void TCEXLink::CEXSetTransientStatus(const std::string& text) {
+  view_.CEXSetStatus(1, text);
+}
+
+void TCEXLink::CEXServerError(const std::string& text) {
+  Shielded(ports_.dialogs, [&] {
+    // While errors are not shown this one is dropped; the next one shows.
+    TTCPCommParams& comm = ports_.comm;
+    const bool show = comm.TCPShowErrors();
+    comm.TCPSetShowErrors(true);
+    if (!show) return;
+    const std::string message = "Server Socket Error: " + text;
+    if (!ports_.errors.CEXLogError(CEXcErrorServerSocket, message, false))
+      ports_.errors.ERRSetErrorMessage(CEXcErrorServerSocket, message);
+  });
+}
+
+void TCEXLink::CEXRestartHangUpTimer() {
+  const int32_t timeout = ports_.config.CFGGetHangUpTimeout();
+  Timer4->CEXStop();
+  Timer4->CEXStart(std::chrono::milliseconds(std::max<int32_t>(timeout, 0)));
+}
+
+void TCEXLink::OnResponseTimeout() {
+  Timer1->CEXStop();
+  // The answer to the last send came meanwhile: that row is handled.
+  if (answeredSend_ == sends_) return;
+  answeredSend_ = sends_;
+  std::string reason;
+  const int rc =
+      ports_.comm.TCPDisConnect(&ports_.client, &ports_.server, &reason);
+  UpdateServerPanel();
+  if (rc != 0) ShowServerFailure(rc, reason);
+  const std::string text = "Response message timeout while waiting for answer from server";
+  if (ports_.errors.CEXLogError(CEXcErrorResponseTimeout, text, false))
+    ports_.sequence->SEQRunNextRow();
+  else
+    ports_.errors.CEXShowMessage(text);
+}
+
+void TCEXLink::OnStatusClear() {
+  Timer3->CEXStop();
+  view_.CEXSetStatus(1, "");
+}
+
+void TCEXLink::OnHangUpTimeout() {
+  ports_.trace.TDBAddString(0, 0, kClassName, "Timer 4 Timeout");
+  Timer4->CEXStop();
+  std::string reason;
+  const int rc = ports_.comm.TCPDisconnectModem(&ports_.client,
+                                                         &ports_.server, &reason);
+  UpdateServerPanel();
+  if (rc != 0) ShowServerFailure(rc, reason);
+  view_.CEXSetStatus(0, "Modem disconnected");
+}
+
+void TCEXLink::CEXIdlePass() {
+  TTHXMailBox& mailBox = ports_.mailBox;
+  // Read, then clear the flag before showing, so a pass that runs while
+  // the error window is up does not show the same error again.
+  if (mailBox.THXGetClientSocketErrorFlag()) {
+    const int code = mailBox.THXGetClientSocketErrorId();
+    const std::string text = "Last Socket Error" + mailBox.THXGetClientSocketErrorText();
+    mailBox.THXSetClientSocketErrorFlag(false);
+    if (!ports_.errors.CEXLogError(code, text, false)) ports_.errors.ERRSetErrorMessage(code, text);
+  }
+
+  const TTCPCommParams& comm = ports_.comm;
+  const TCTPClientSocketPPP& client = ports_.client;
+  if (comm.TCPClientConnectionStatus() == TTCPCommParams::TCPcConnectionOpen && client.Active()) {
+    view_.CEXSetStatus(0, client.CTPModemConnectionstate() == TCTPClientSocketPPP::CTPcModemConnected
+                     ? kClientOverModem
+                     : kClientConnected);
+  } else {
+    view_.CEXSetStatus(0, kClientNotConnected);
+  }
+
+  if (arrival_ == 1) {
+    const bool sequenceVisible = ports_.sequence != nullptr && ports_.sequence->SEQVisible();
+    if (!sequenceVisible || CEXbNoWaitForDisconnect) {
+      arrival_ = 0;
+      if (!parseMessageEnabled_) {
+        parseMessageEnabled_ = true;
+        view_.CEXChanged(CEXpParseMessage);
+      }
+      if (sequenceVisible) ports_.sequence->SEQMessageAvailable();
+    }
+  }
+
+  if (mailBox.THXGetSendState() == TTHXMailBox::THXcStateSended) {
+    view_.CEXSetStatus(1, "Data stream sent");
+    mailBox.THXSetSendState(TTHXMailBox::THXcStateIdle);
+    Timer3->CEXStart(CEXcStatusClearInterval);
+  }
+  UpdateServerPanel();
+}
+
 // ------------------------------------------------------------------ set-up
 
-void TCEXMainWindow::CEXInitConnections(ICEXTimerFactory& timers) {
-  connectionDelayTimer_ =
-      timers.CEXCreateTimer(false, [this] { Shielded(dialogs_, [&] { OnConnectionDelay(); }); });
+TCEXLink::TCEXLink(TPorts ports) : ports_(std::move(ports)), view_(ports_.view) {
+  const auto handler = [this](void (TCEXLink::*member)()) {
+    return [this, member] { Shielded(ports_.dialogs, [&] { (this->*member)(); }); };
+  };
+  ICEXTimerFactory& timers = ports_.timers;
+  Timer1 = timers.CEXCreateTimer(false, handler(&TCEXLink::OnResponseTimeout));
+  Timer3 = timers.CEXCreateTimer(false, handler(&TCEXLink::OnStatusClear));
+  Timer4 = timers.CEXCreateTimer(false, handler(&TCEXLink::OnHangUpTimeout));
+  connectionDelayTimer_ = timers.CEXCreateTimer(false, handler(&TCEXLink::OnConnectionDelay));
 
-  TCTPClientSocketPPP& client = CEXClientSocket();
+  TCTPClientSocketPPP& client = ports_.client;
   client.OnLookup = [this] { CTPClientSocketPPP1Lookup(); };
   client.OnConnecting = [this] { CTPClientSocketPPP1Connecting(); };
   client.OnConnect = [this] { CTPClientSocketPPP1Connect(); };
@@ -137,14 +290,14 @@ void TCEXMainWindow::CEXInitConnections(ICEXTimerFactory& timers) {
   // The context lives as long as the server that uses it: both are in the
   // shared block's lifetime (the server is deactivated, joining every
   // connection thread, before the context could go).
-  IPLTEventPoster& gate = CEXPoster();
+  IPLTEventPoster& gate = ports_.poster;
   const std::weak_ptr<int> alive = aliveToken_;
   auto context = std::make_shared<TServerContext>(
-      TServerContext{CEXTrace(), gate, CEXReceiveView(), CEXConfiguration(), CEXThreadSynch(),
-                     CEXMailBox(), CEXServer(),
+      TServerContext{ports_.trace, gate, ports_.receiveView, ports_.config, ports_.synch,
+                     ports_.mailBox, ports_.server,
                      [&gate, alive, this] {
                        gate.PLTPost([alive, this] {
-                         if (!alive.expired() && !destroyed_) UpdateServerPanel();
+                         if (!alive.expired() && !ended_) UpdateServerPanel();
                        });
                      },
                      [&gate, alive, this](std::string text) {
@@ -152,19 +305,28 @@ void TCEXMainWindow::CEXInitConnections(ICEXTimerFactory& timers) {
                          if (!alive.expired()) CEXServerError(text);
                        });
                      }});
-  CEXServer().PLTSetHandlerFactory([context](std::shared_ptr<TPLTStreamSocket> socket) {
+  ports_.server.PLTSetHandlerFactory([context](std::shared_ptr<TPLTStreamSocket> socket) {
     return MakeServerConnection(std::move(socket), *context);
   });
   // The trace is thread-safe and outlives the server's accept thread.
-  TTDBDebug& trace = CEXTrace();
-  CEXServer().PLTSetRefusedHandler([&trace](size_t served) {
+  TTDBDebug& trace = ports_.trace;
+  ports_.server.PLTSetRefusedHandler([&trace](size_t served) {
     trace.TDBSimpleAddString("Server: connection closed at once, " + std::to_string(served) +
                              " connections are served already");
   });
 }
 
-void TCEXMainWindow::CEXEndConnections(bool allEnded) {
+TCEXLink::~TCEXLink() = default;
+
+void TCEXLink::CEXStopTimers() {
+  ended_ = true;
+  Timer1->CEXStop();
+  Timer3->CEXStop();
+  Timer4->CEXStop();
   connectionDelayTimer_->CEXStop();
+}
+
+void TCEXLink::CEXEnd(bool allEnded) {
   if (CEXaClientThread) lateClientThreads_.push_back(std::move(CEXaClientThread));
   std::vector<std::unique_ptr<TTHCClientThread>> running;
   for (auto& thread : lateClientThreads_)
@@ -176,83 +338,83 @@ void TCEXMainWindow::CEXEndConnections(bool allEnded) {
 
 // ------------------------------------------------------------ client events
 
-void TCEXMainWindow::CTPClientSocketPPP1Lookup() {
-  if (destroyed_) return;
-  CEXClientSocket().CTPDisplayStatusString(false, "TCP/IP Client socket lookup");
+void TCEXLink::CTPClientSocketPPP1Lookup() {
+  if (ended_) return;
+  ports_.client.CTPDisplayStatusString(false, "TCP/IP Client socket lookup");
 }
 
-void TCEXMainWindow::CTPClientSocketPPP1Connecting() {
-  if (destroyed_) return;
-  CEXClientSocket().CTPDisplayStatusString(false, "TCP/IP Client socket connecting");
-  SetStatus(0, "TCP/IP Client connecting");
+void TCEXLink::CTPClientSocketPPP1Connecting() {
+  if (ended_) return;
+  ports_.client.CTPDisplayStatusString(false, "TCP/IP Client socket connecting");
+  view_.CEXSetStatus(0, "TCP/IP Client connecting");
 }
 
-void TCEXMainWindow::CTPClientSocketPPP1Connect() {
-  if (destroyed_) return;
-  Shielded(dialogs_, [&] {
-    TCTPClientSocketPPP& client = CEXClientSocket();
-    TTCPCommParams& comm = CEXCommParams();
+void TCEXLink::CTPClientSocketPPP1Connect() {
+  if (ended_) return;
+  Shielded(ports_.dialogs, [&] {
+    TCTPClientSocketPPP& client = ports_.client;
+    TTCPCommParams& comm = ports_.comm;
     client.CTPDisplayStatusString(false, "TCP/IP Client socket connected");
     comm.TCPStatusForm().RRSEnableClose();
     comm.TCPSetShowErrors(true);
 
     CEXTerminateClient();
     CEXaClientThread = std::make_unique<TTHCClientThread>(
-        false, client.CTPTakeConnection(), CEXPoster(), CEXReceiveView(), CEXThreadSynch(),
-        CEXConfiguration(), CEXMailBox(), &client);
+        false, client.CTPTakeConnection(), ports_.poster, ports_.receiveView, ports_.synch,
+        ports_.config, ports_.mailBox, &client);
 
     if (CEXiClientSocketTag == 0) {
       // The peer gets its time before the stream goes out; the GUI thread
       // goes on meanwhile.
       client.CTPDisplayStatusString(false, "Waiting connection delay");
-      const int32_t delay = CEXConfiguration().CFGGetConnectionDelay();
+      const int32_t delay = ports_.config.CFGGetConnectionDelay();
       connectionDelayTimer_->CEXStart(std::chrono::milliseconds(std::max<int32_t>(delay, 0)));
     }
   });
 }
 
-void TCEXMainWindow::OnConnectionDelay() {
+void TCEXLink::OnConnectionDelay() {
   connectionDelayTimer_->CEXStop();
-  if (destroyed_) return;
-  CEXCommParams().TCPStatusForm().RRSClose();
+  if (ended_) return;
+  ports_.comm.TCPStatusForm().RRSClose();
   if (!CEXsSendString.empty()) CEXSendBytes();
 }
 
-bool TCEXMainWindow::CEXSendPendingDelay() const {
+bool TCEXLink::CEXSendPendingDelay() const {
   return connectionDelayTimer_->CEXActive();
 }
 
-void TCEXMainWindow::CTPClientSocketPPP1Read(const std::string& data) {
-  if (destroyed_) return;
-  CEXClientSocket().CTPDisplayStatusString(false, "TCP/IP Client socket receive text");
-  receiveRoad_->CEXFrameArrived(data);
-  viewState_.CEXSetEdit(TCEXEdit::Edit7, UDTTimeText());
-  CEXCommParams().TCPSetShowErrors(true);
+void TCEXLink::CTPClientSocketPPP1Read(const std::string& data) {
+  if (ended_) return;
+  ports_.client.CTPDisplayStatusString(false, "TCP/IP Client socket receive text");
+  ports_.received.CEXFrameArrived(data, nullptr);
+  view_.CEXSetEdit(TCEXEdit::Edit7, UDTTimeText());
+  ports_.comm.TCPSetShowErrors(true);
   // Raised only once the text is stored.
   arrival_ = 1;
 }
 
-void TCEXMainWindow::CTPClientSocketPPP1Disconnect() {
-  if (destroyed_) return;
-  Shielded(dialogs_, [&] {
-    TCTPClientSocketPPP& client = CEXClientSocket();
+void TCEXLink::CTPClientSocketPPP1Disconnect() {
+  if (ended_) return;
+  Shielded(ports_.dialogs, [&] {
+    TCTPClientSocketPPP& client = ports_.client;
     client.CTPDisplayStatusString(false, "TCP/IP Client socket disconnected");
-    SetStatus(0, "TCP/IP Client not connected");
+    view_.CEXSetStatus(0, "TCP/IP Client not connected");
     // The response gate opens: an answer that waited for the close may now
     // be processed.
     CEXbNoWaitForDisconnect = true;
     // A send that waited for the delay has no connection any more.
     connectionDelayTimer_->CEXStop();
     // The client's end leaves the server alone.
-    static_cast<void>(CEXCommParams().TCPDisconnectModem(&client, nullptr));
+    static_cast<void>(ports_.comm.TCPDisconnectModem(&client, nullptr));
   });
 }
 
-void TCEXMainWindow::CTPClientSocketPPP1Error(int) {
-  if (destroyed_) return;
-  Shielded(dialogs_, [&] {
-    TCTPClientSocketPPP& client = CEXClientSocket();
-    TTCPCommParams& comm = CEXCommParams();
+void TCEXLink::CTPClientSocketPPP1Error(int) {
+  if (ended_) return;
+  Shielded(ports_.dialogs, [&] {
+    TCTPClientSocketPPP& client = ports_.client;
+    TTCPCommParams& comm = ports_.comm;
     comm.TCPSetShowErrors(true);
     connectionDelayTimer_->CEXStop();
     int code = 0;
@@ -264,10 +426,10 @@ void TCEXMainWindow::CTPClientSocketPPP1Error(int) {
       statusForm.RRSEnableClose();
     } else {
       const std::string message = "Windows Error Message: " + text;
-      if (!CEXLogError(code, message, false)) errorWindow_.ERRSetError(code, message);
+      if (!ports_.errors.CEXLogError(code, message, false)) ports_.errorWindow.ERRSetError(code, message);
     }
     std::string reason;
-    const int rc = comm.TCPDisConnect(&client, &CEXServer(), &reason);
+    const int rc = comm.TCPDisConnect(&client, &ports_.server, &reason);
     UpdateServerPanel();
     if (rc != 0) ShowServerFailure(rc, reason);
     // No connection is left whose close an answer could wait for (one that
@@ -276,42 +438,42 @@ void TCEXMainWindow::CTPClientSocketPPP1Error(int) {
   });
 }
 
-void TCEXMainWindow::CTPClientSocketPPP1DialError() {
-  if (destroyed_) return;
-  CEXCommParams().TCPStatusForm().RRSEnableClose();
+void TCEXLink::CTPClientSocketPPP1DialError() {
+  if (ended_) return;
+  ports_.comm.TCPStatusForm().RRSEnableClose();
 }
 
 // ------------------------------------------------------ client thread, sending
 
-void TCEXMainWindow::ReapLateClientThreads() {
+void TCEXLink::ReapLateClientThreads() {
   std::erase_if(lateClientThreads_, [](const std::unique_ptr<TTHCClientThread>& thread) {
     return thread->THCbTerminated();
   });
 }
 
-void TCEXMainWindow::CEXTerminateClient() {
+void TCEXLink::CEXTerminateClient() {
   ReapLateClientThreads();
   if (!CEXaClientThread) return;
   TTHCClientThread& thread = *CEXaClientThread;
   // The thread wakes at once when told; the wait is bounded all the same.
   thread.Terminate();
   for (int i = 0; i < CEXcClientThreadPolls && !thread.THCbTerminated(); ++i)
-    clock_.CEXSleep(CEXcClientThreadPoll);
-  if (!thread.THCbTerminated()) clock_.CEXSleep(CEXcClientThreadPoll);
+    ports_.clock.CEXSleep(CEXcClientThreadPoll);
+  if (!thread.THCbTerminated()) ports_.clock.CEXSleep(CEXcClientThreadPoll);
   if (thread.THCbTerminated())
     CEXaClientThread.reset();
   else
     lateClientThreads_.push_back(std::move(CEXaClientThread));
 }
 
-void TCEXMainWindow::Action_SendDataStreamExecute() {
-  if (destroyed_) return;
-  Shielded(dialogs_, [&] {
-    std::string stream = streamRoad_->CEXDataStreamBytes();
+void TCEXLink::Action_SendDataStreamExecute() {
+  if (ended_) return;
+  Shielded(ports_.dialogs, [&] {
+    std::string stream = ports_.outgoing.CEXDataStreamBytes();
     if (stream.empty()) return;
     CEXsSendString = std::move(stream);
-    TTCPCommParams& comm = CEXCommParams();
-    TCTPClientSocketPPP& client = CEXClientSocket();
+    TTCPCommParams& comm = ports_.comm;
+    TCTPClientSocketPPP& client = ports_.client;
 
     if (comm.TCPSendAsClient()) {
       // A receive thread that has ended has asked for its connection to
@@ -320,7 +482,7 @@ void TCEXMainWindow::Action_SendDataStreamExecute() {
       // that its disconnect does not reopen the gate closed below.
       if (CEXaClientThread && CEXaClientThread->THCbTerminated() && client.Active())
         static_cast<void>(comm.TCPDisConnect(&client, nullptr));
-      if (CEXConfiguration().CFGGetCloseRequest()) CEXbNoWaitForDisconnect = false;
+      if (ports_.config.CFGGetCloseRequest()) CEXbNoWaitForDisconnect = false;
       Action_ClearReceivedExecute();
       // A connection waits for its delay: it sends the newest stream.
       if (connectionDelayTimer_->CEXActive()) return;
@@ -332,7 +494,7 @@ void TCEXMainWindow::Action_SendDataStreamExecute() {
       arrival_ = 0;
       CEXTerminateClient();
       std::string reason;
-      TPLTTcpServer& server = CEXServer();
+      TPLTTcpServer& server = ports_.server;
       // The connect event sends. A client failure is shown by the
       // parameters; a server that should listen and does not is shown here.
       const int rc = comm.TCPConnect(&client, &server, &reason);
@@ -341,12 +503,12 @@ void TCEXMainWindow::Action_SendDataStreamExecute() {
       return;
     }
 
-    TTHXMailBox& mailBox = CEXMailBox();
+    TTHXMailBox& mailBox = ports_.mailBox;
     if (mailBox.THXGetSendState() == TTHXMailBox::THXcStateSendRequest) {
-      CEXShowMessage("Sending data, try later");
+      ports_.errors.CEXShowMessage("Sending data, try later");
       return;
     }
-    TTDBDebug& trace = CEXTrace();
+    TTDBDebug& trace = ports_.trace;
     trace.TDBAddString(0, 0, kClassName, "Set Send State");
     // The string first, then the state the connection threads look at.
     mailBox.THXSetSendstring(CEXsSendString);
@@ -355,24 +517,24 @@ void TCEXMainWindow::Action_SendDataStreamExecute() {
   });
 }
 
-void TCEXMainWindow::CEXSendBytes() {
+void TCEXLink::CEXSendBytes() {
   const std::string now = UDTTimeText();
-  viewState_.CEXSetEdit(TCEXEdit::Edit6, now);
-  const TTCPCommParams& comm = CEXCommParams();
+  view_.CEXSetEdit(TCEXEdit::Edit6, now);
+  const TTCPCommParams& comm = ports_.comm;
   const bool localLoop = CEXsSendString.size() >= CEXcLocalLoopMinimum &&
                          comm.TCPGetCommType() == TTCPCommParams::TCPcCommThisComp &&
                          comm.TCPGetThisComputerClientServer() == TTCPCommParams::TCPcIsBoth;
   if (localLoop) {
     // This computer answers itself: the stream is the received one.
-    receiveRoad_->CEXFrameArrived(CEXsSendString, &viewState_.CEXMemo(TCEXMemo::Memo6));
-    viewState_.CEXSetEdit(TCEXEdit::Edit7, now);
+    ports_.received.CEXFrameArrived(CEXsSendString, &view_.CEXMemo(TCEXMemo::Memo6));
+    view_.CEXSetEdit(TCEXEdit::Edit7, now);
     arrival_ = 1;
   } else {
-    TTDBDebug& trace = CEXTrace();
+    TTDBDebug& trace = ports_.trace;
     trace.TDBDumpMemoryUsage("Before send text");
     // The stream carries its length already; the write is complete or
     // fails.
-    const int rc = CEXClientSocket().CTPSendText(CEXsSendString);
+    const int rc = ports_.client.CTPSendText(CEXsSendString);
     trace.TDBDumpMemoryUsage("After send text");
     if (rc != 0) {
       // A failed write comes as the socket's error event; without a
@@ -380,41 +542,41 @@ void TCEXMainWindow::CEXSendBytes() {
       // no answer is waited for.
       if (rc == PLTcSocketNotConnected) {
         const std::string message = "Client socket error: " + PLTSocketErrorText(rc);
-        if (!CEXLogError(rc, message, false)) ERRSetErrorMessage(rc, message);
+        if (!ports_.errors.CEXLogError(rc, message, false)) ports_.errors.ERRSetErrorMessage(rc, message);
       }
       return;
     }
     CEXStartResponseTimer();
   }
-  SetStatus(1, "Data stream sent");
+  view_.CEXSetStatus(1, "Data stream sent");
   Timer3->CEXStart(CEXcStatusClearInterval);
   CEXRestartHangUpTimer();
 }
 
-void TCEXMainWindow::Action_ClearReceivedExecute() {
-  receiveRoad_->CEXClearReceived();
+void TCEXLink::Action_ClearReceivedExecute() {
+  ports_.received.CEXClearReceived();
 }
 
 // ------------------------------------------------------------------ hang up
 
-void TCEXMainWindow::Action_HangUpExecute() {
-  if (destroyed_) return;
-  Shielded(dialogs_, [&] {
+void TCEXLink::Action_HangUpExecute() {
+  if (ended_) return;
+  Shielded(ports_.dialogs, [&] {
     // Ended before a failure is shown.
-    const TCEXBusyCursor busy(cursor_);
-    CEXTrace().TDBAddString(0, 0, kClassName, "Action_HangUpExecute 1");
-    CEXMailBox().THXSetSendState(TTHXMailBox::THXcStateIdle);
+    const TCEXBusyCursor busy(ports_.cursor);
+    ports_.trace.TDBAddString(0, 0, kClassName, "Action_HangUpExecute 1");
+    ports_.mailBox.THXSetSendState(TTHXMailBox::THXcStateIdle);
     connectionDelayTimer_->CEXStop();
-    TPLTTcpServer& server = CEXServer();
+    TPLTTcpServer& server = ports_.server;
     // Every server connection ends, even one whose thread has not counted
     // itself in yet or that is stuck in a write; the signal ends the client
     // thread. The wait is bounded and sleeps on a condition, it does not
     // poll.
     server.PLTShutdownConnections();
-    static_cast<void>(CEXThreadSynch().TERTerminateAll());
+    static_cast<void>(ports_.synch.TERTerminateAll());
     CEXTerminateClient();
     std::string reason;
-    const int rc = CEXCommParams().TCPDisconnectModem(&CEXClientSocket(), &server, &reason);
+    const int rc = ports_.comm.TCPDisconnectModem(&ports_.client, &server, &reason);
     UpdateServerPanel();
     if (rc != 0) ShowServerFailure(rc, reason);
   });
