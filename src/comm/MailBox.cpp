@@ -49,11 +49,14 @@ int32_t TTHXMailBox::THXGetClientSocketErrorId() const {
 }
 
 bool TTHXMailBox::THXReportClientSocketError(int32_t id, std::string text) {
-  std::lock_guard lock(mutex_);
-  if (THXbClientSocketErrorFlag.load(std::memory_order_acquire)) return false;
-  THXiClientSocketErrorId = id;
-  THXsClientSocketErrorText = std::move(text);
-  THXbClientSocketErrorFlag.store(true, std::memory_order_release);
+  {
+    std::lock_guard lock(mutex_);
+    if (THXbClientSocketErrorFlag.load(std::memory_order_acquire)) return false;
+    THXiClientSocketErrorId = id;
+    THXsClientSocketErrorText = std::move(text);
+    THXbClientSocketErrorFlag.store(true, std::memory_order_release);
+  }
+  HandedOff();
   return true;
 }
 
@@ -68,15 +71,18 @@ bool TTHXMailBox::THXTakeSendRequest(std::string& frame, uint64_t& ticket) {
 }
 
 void TTHXMailBox::THXSendDone(uint64_t ticket, bool sent) {
-  std::lock_guard lock(mutex_);
-  if (ticket != request_ || THXiSendState.load(std::memory_order_acquire) != THXcStateSendRequest)
-    return;
-  if (sent) {
+  {
+    std::lock_guard lock(mutex_);
+    if (ticket != request_ || THXiSendState.load(std::memory_order_acquire) != THXcStateSendRequest)
+      return;
+    if (!sent) {
+      taken_ = false;
+      sendRequest_.PLTSet();
+      return;
+    }
     THXiSendState.store(THXcStateSended, std::memory_order_release);
-  } else {
-    taken_ = false;
-    sendRequest_.PLTSet();
   }
+  HandedOff();
 }
 
 bool TTHXMailBox::THXSendPending() const {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -54,6 +55,12 @@ class TTHXMailBox final {
   // when stored.
   bool THXReportClientSocketError(int32_t id, std::string text);
 
+  // Called on the worker thread, outside the lock, after each hand-off the
+  // GUI thread has to see: a socket error stored, a reply sent. Set once
+  // before any worker thread uses the mailbox (the main window posts an
+  // idle pass from it).
+  void THXSetOnHandOff(std::function<void()> notify) { onHandOff_ = std::move(notify); }
+
   // The connection side. Takes a pending request that no other connection
   // has taken: the frame to send and a ticket for THXSendDone. False when
   // there is none. Taking lowers the wake event.
@@ -68,6 +75,10 @@ class TTHXMailBox final {
   const TPLTWakeEvent& THXSendRequestEvent() const { return sendRequest_; }
 
  private:
+  void HandedOff() const {
+    if (onHandOff_) onHandOff_();
+  }
+  std::function<void()> onHandOff_;
   mutable std::mutex mutex_;
   std::string THXsSendString;
   std::atomic<int32_t> THXiSendState{THXcStateIdle};

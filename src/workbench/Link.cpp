@@ -7,12 +7,15 @@
 #include "comm/ClientSocketPPP.h"
 #include "comm/ClientThread.h"
 #include "comm/CommParams.h"
+#include "comm/ErrorHandOff.h"
 #include "comm/MailBox.h"
 #include "comm/ModemStatusForm.h"
+#include "comm/ReceiveView.h"
 #include "comm/ServerThread.h"
 #include "comm/SocketErrorLatch.h"
 #include "comm/ThreadSynch.h"
 #include "config/Config.h"
+#include "platform/EventPoster.h"
 #include "platform/SocketErrors.h"
 #include "platform/TcpServer.h"
 #include "support/DateTimeUtilities.h"
@@ -20,9 +23,6 @@
 #include "support/HexUtilities.h"
 #include "support/MemoryUtilities.h"
 #include "support/TraceLogger.h"
-#include "comm/ErrorHandOff.h"
-#include "comm/ReceiveView.h"
-#include "platform/EventPoster.h"
 #include "workbench/BusyCursor.h"
 #include "workbench/Link.h"
 #include "workbench/WorkbenchPorts.h"
@@ -133,17 +133,17 @@ void TCEXLink::StartServer() {
 }
 
 void TCEXLink::ShowServerFailure(int code, const std::string& reason) {
-  ports_.errors.ERRSetErrorMessage(CEXcErrorServerSocket,
-                     "Server Socket Error: " + (reason.empty() ? std::to_string(code) : reason));
+  ports_.errors.ERRSetErrorMessage(
+      CEXcErrorServerSocket,
+      "Server Socket Error: " + (reason.empty() ? std::to_string(code) : reason));
 }
 
 void TCEXLink::UpdateServerPanel() {
   const TPLTTcpServer& server = ports_.server;
   view_.CEXSetStatus(2, server.PLTActive()
-                   ? "Server listening on port " + std::to_string(server.PLTBoundPort())
-                   : kServerNotListening);
+                            ? "Server listening on port " + std::to_string(server.PLTBoundPort())
+                            : kServerNotListening);
 }
-
 
 void TCEXLink::CEXFrameStored(const std::string& frame) {
   if (ended_) return;
@@ -196,8 +196,7 @@ void TCEXLink::OnResponseTimeout() {
   if (answeredSend_ == sends_) return;
   answeredSend_ = sends_;
   std::string reason;
-  const int rc =
-      ports_.comm.TCPDisConnect(&ports_.client, &ports_.server, &reason);
+  const int rc = ports_.comm.TCPDisConnect(&ports_.client, &ports_.server, &reason);
   UpdateServerPanel();
   if (rc != 0) ShowServerFailure(rc, reason);
   const std::string text = "Response message timeout while waiting for answer from server";
@@ -216,8 +215,7 @@ void TCEXLink::OnHangUpTimeout() {
   ports_.trace.TDBAddString(0, 0, kClassName, "Timer 4 Timeout");
   Timer4->CEXStop();
   std::string reason;
-  const int rc = ports_.comm.TCPDisconnectModem(&ports_.client,
-                                                         &ports_.server, &reason);
+  const int rc = ports_.comm.TCPDisconnectModem(&ports_.client, &ports_.server, &reason);
   UpdateServerPanel();
   if (rc != 0) ShowServerFailure(rc, reason);
   view_.CEXSetStatus(0, "Modem disconnected");
@@ -237,9 +235,10 @@ void TCEXLink::CEXIdlePass() {
   const TTCPCommParams& comm = ports_.comm;
   const TCTPClientSocketPPP& client = ports_.client;
   if (comm.TCPClientConnectionStatus() == TTCPCommParams::TCPcConnectionOpen && client.Active()) {
-    view_.CEXSetStatus(0, client.CTPModemConnectionstate() == TCTPClientSocketPPP::CTPcModemConnected
-                     ? kClientOverModem
-                     : kClientConnected);
+    view_.CEXSetStatus(0,
+                       client.CTPModemConnectionstate() == TCTPClientSocketPPP::CTPcModemConnected
+                           ? kClientOverModem
+                           : kClientConnected);
   } else {
     view_.CEXSetStatus(0, kClientNotConnected);
   }
@@ -268,7 +267,11 @@ void TCEXLink::CEXIdlePass() {
 
 TCEXLink::TCEXLink(TPorts ports) : ports_(std::move(ports)), view_(ports_.view) {
   const auto handler = [this](void (TCEXLink::*member)()) {
-    return [this, member] { Shielded(ports_.dialogs, [&] { (this->*member)(); }); };
+    // A timer that is due is followed by the idle pass.
+    return [this, member] {
+      Shielded(ports_.dialogs, [&] { (this->*member)(); });
+      ports_.idlePass();
+    };
   };
   ICEXTimerFactory& timers = ports_.timers;
   Timer1 = timers.CEXCreateTimer(false, handler(&TCEXLink::OnResponseTimeout));
@@ -426,7 +429,8 @@ void TCEXLink::CTPClientSocketPPP1Error(int) {
       statusForm.RRSEnableClose();
     } else {
       const std::string message = "Windows Error Message: " + text;
-      if (!ports_.errors.CEXLogError(code, message, false)) ports_.errorWindow.ERRSetError(code, message);
+      if (!ports_.errors.CEXLogError(code, message, false))
+        ports_.errorWindow.ERRSetError(code, message);
     }
     std::string reason;
     const int rc = comm.TCPDisConnect(&client, &ports_.server, &reason);
@@ -542,7 +546,8 @@ void TCEXLink::CEXSendBytes() {
       // no answer is waited for.
       if (rc == PLTcSocketNotConnected) {
         const std::string message = "Client socket error: " + PLTSocketErrorText(rc);
-        if (!ports_.errors.CEXLogError(rc, message, false)) ports_.errors.ERRSetErrorMessage(rc, message);
+        if (!ports_.errors.CEXLogError(rc, message, false))
+          ports_.errors.ERRSetErrorMessage(rc, message);
       }
       return;
     }

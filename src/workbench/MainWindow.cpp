@@ -176,6 +176,11 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   if (CEXsDirName.empty() || CEXsDirName.back() != '/') CEXsDirName += '/';
   shared_ = std::make_shared<TShared>(ports.poster, ports.dialUp, CEXsDirName, this);
   shared_->view.core = this;
+  // Every call the worker threads post is followed by the idle pass.
+  shared_->gate.CEXSetAfterCall([this, alive = std::weak_ptr<int>(aliveToken_)] {
+    if (!alive.expired()) AppOnIdle();
+  });
+  shared_->mailBox.THXSetOnHandOff([this] { CEXPostIdlePass(); });
   aliases_ = std::make_unique<TALUAliasList>(CEXsDirName);
   editElement_ = std::make_unique<TUACEditElement>();
   security_ = std::make_unique<TSECep2Security>(4000, random_);
@@ -224,9 +229,6 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
                                                               .security = *security_,
                                                               .byteStream = *byteStream_});
 
-  const auto handler = [this](void (TCEXMainWindow::*member)()) {
-    return [this, member] { Guarded([&] { (this->*member)(); }); };
-  };
   link_ = std::make_unique<TCEXLink>(TCEXLink::TPorts{.view = viewState_,
                                                       .errors = *this,
                                                       .errorWindow = errorWindow_,
@@ -247,7 +249,6 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
                                                       .poster = shared_->gate,
                                                       .receiveView = shared_->view,
                                                       .idlePass = [this] { AppOnIdle(); }});
-  idleTimer_ = ports.timers.CEXCreateTimer(true, handler(&TCEXMainWindow::AppOnIdle));
 
   viewState_.CEXSetStatus(0, kClientNotConnected);
   viewState_.CEXSetStatus(2, "TCP/IP Server not listening");
@@ -383,7 +384,8 @@ void TCEXMainWindow::FormShow(const std::vector<std::string>& args) {
       CEXShowMessage(message);
     if (!CEXsAutoLoadSequenceFile.empty()) CEXLoadSequenceFile(CEXsAutoLoadSequenceFile);
   });
-  idleTimer_->CEXStart(CEXcIdleInterval);
+  // From now on the idle pass follows what happens; nothing ticks.
+  AppOnIdle();
 }
 
 void TCEXMainWindow::FormActivate() {
@@ -401,6 +403,7 @@ void TCEXMainWindow::FormActivate() {
 
 void TCEXMainWindow::AppOnIdle() {
   if (destroyed_) return;
+  ++idlePasses_;
   // A road that left the busy cursor on (a box it waits for runs this pass)
   // gives it back here.
   cursor_.CEXRestore();
@@ -454,7 +457,6 @@ bool TCEXMainWindow::FormCloseQuery(bool ask) {
 
 void TCEXMainWindow::FormClose() {
   Guarded([&] {
-    idleTimer_->CEXStop();
     // No server is passed, so the server is not started again.
     static_cast<void>(shared_->commParams->TCPDisConnect(shared_->client.get(), nullptr));
   });
@@ -463,7 +465,6 @@ void TCEXMainWindow::FormClose() {
 bool TCEXMainWindow::FormDestroy() {
   if (destroyed_) return true;
   destroyed_ = true;
-  idleTimer_->CEXStop();
   link_->CEXStopTimers();
 
   TShared& shared = *shared_;
@@ -589,6 +590,8 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::Count:
       break;
   }
+  // What the command changed shows at once.
+  AppOnIdle();
 }
 
 void TCEXMainWindow::Action_ClearAllExecute() {
@@ -688,6 +691,7 @@ TXMLTreeNode* TCEXMainWindow::CEXSelectedSourceNode() const {
 void TCEXMainWindow::CEXSetSelectedSourceLine(int index) {
   selectedSourceLine_ = index;
   SourceSelectionChanged();
+  AppOnIdle();
 }
 
 void TCEXMainWindow::CEXSubscribeSourceSelection(ICEXSourceSelectionListener& listener) {
@@ -941,9 +945,8 @@ void TCEXMainWindow::UpdateSecurityHeader() {
 }
 
 void TCEXMainWindow::CEXPostIdlePass() {
-  shared_->gate.PLTPost([this, alive = std::weak_ptr<int>(aliveToken_)] {
-    if (!alive.expired()) AppOnIdle();
-  });
+  // The gate runs the idle pass after every call it carries.
+  shared_->gate.PLTPost([] {});
 }
 
 // ------------------------------------------------------------ state, errors

@@ -46,7 +46,6 @@ class TCEXMainWindow final : public ICEXMainServices {
  public:
   static constexpr const char* CEXcCaption = "Dorva ep2 Interface Tester";
   static constexpr int CEXcStatusPanels = TCEXViewState::CEXcStatusPanels;
-  static constexpr std::chrono::milliseconds CEXcIdleInterval{20};
   static constexpr std::chrono::milliseconds CEXcTerminateWait{8000};
   static constexpr std::chrono::milliseconds CEXcTerminatePoll{100};
   static constexpr int CEXcErrorServerSocket = TCEXLink::CEXcErrorServerSocket;
@@ -97,8 +96,12 @@ class TCEXMainWindow final : public ICEXMainServices {
   void FormShow(const std::vector<std::string>& args);
   // Every activation; only the first does anything.
   void FormActivate();
-  // One pass of the idle work.
+  // One pass of the idle work. It runs after every call the worker threads
+  // post (through the gate), every command, every timer that is due and a
+  // change of the source selection; nothing runs it on a tick.
   void AppOnIdle();
+  // The idle passes run so far.
+  uint64_t CEXIdlePasses() const { return idlePasses_; }
   // True when the window may close. With `ask` false (the program is
   // terminated) nothing is asked: unsaved changes of the source tree stay
   // unsaved and the window closes.
@@ -135,7 +138,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   // panels (Link.h).
   TCEXLink& CEXLink() { return *link_; }
   // Thread-safe: runs the idle pass on the GUI thread as soon as possible
-  // (worker threads call it after they set a flag the idle pass reads).
+  // (the mailbox calls it after a hand-off).
   void CEXPostIdlePass();
   // The poster worker threads use; it drops what is posted after shutdown.
   IPLTEventPoster& CEXPoster();
@@ -279,7 +282,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   // Declared after the trees: the road clears the links of the source tree
   // when it goes.
   std::unique_ptr<TCEXBuildRoad> buildRoad_;
-  std::unique_ptr<ICEXTimer> idleTimer_;
+  uint64_t idlePasses_ = 0;
   // Posted idle passes run only while the core exists.
   std::shared_ptr<int> aliveToken_ = std::make_shared<int>(0);
 

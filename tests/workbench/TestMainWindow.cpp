@@ -144,7 +144,7 @@ class FakeTimer final : public ICEXTimer {
 };
 
 // Timers in the order the core makes them: Timer1, Timer3, Timer4, the
-// connection delay, idle.
+// connection delay.
 class FakeTimers final : public ICEXTimerFactory {
  public:
   std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
@@ -219,8 +219,9 @@ TEST_F(MainWindowTest, StartWithoutFilesListensFromConfigIniAndKeepsTheCaption) 
   EXPECT_EQ(core.CEXStatusText(0), "TCP/IP Client not connected");
   EXPECT_EQ(core.CEXStatusText(2), "Server listening on port " + std::to_string(port));
   EXPECT_EQ(core.CEXStatusText(3), "No cofiguration file loaded");
-  EXPECT_TRUE(timers_.made.at(4)->active);
-  EXPECT_EQ(timers_.made.at(4)->interval, 20ms);
+  // Nothing ticks: the idle pass follows events.
+  EXPECT_EQ(timers_.made.size(), 4u);
+  for (const FakeTimer* timer : timers_.made) EXPECT_FALSE(timer->active);
   EXPECT_EQ(host_.counterReads, 1);
   EXPECT_TRUE(host_.messages.empty());
   EXPECT_TRUE(std::filesystem::exists(File("alarmlog.txt")));
@@ -419,6 +420,24 @@ TEST_F(MainWindowTest, IdlePassForwardsSocketErrorsArrivalsAndSendState) {
   core.CEXSetSelectedSourceLine(4);
   core.AppOnIdle();
   EXPECT_EQ(core.CEXGetEdit(TCEXEdit::Edit2), "line 5");
+}
+
+TEST_F(MainWindowTest, AnIdleProgramMakesNoIdlePassesAndAHandOffMakesOne) {
+  WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort(), 0));
+  TCEXMainWindow& core = Start({});
+  const uint64_t started = core.CEXIdlePasses();
+  EXPECT_GE(started, 1u);
+  // Ten seconds with nothing posted and no timer due: no pass at all.
+  EXPECT_FALSE(queue_.PLTPumpUntil([] { return false; }, 10s));
+  EXPECT_EQ(core.CEXIdlePasses(), started);
+  // A worker thread's hand-off through the mailbox is posted and shown at
+  // once by the pass that follows it.
+  std::thread worker(
+      [&] { core.CEXMailBox().THXReportClientSocketError(10054, ": connection reset"); });
+  worker.join();
+  EXPECT_TRUE(queue_.PLTPumpUntil([&] { return !host_.errors.empty(); }, 60s));
+  EXPECT_EQ(host_.errors, Lines{"10054 Last Socket Error: connection reset"});
+  EXPECT_EQ(core.CEXIdlePasses(), started + 1);
 }
 
 TEST_F(MainWindowTest, AFrameSentToTheServerArrivesInMemo5) {
