@@ -58,37 +58,6 @@ void DropFirstCharacter(std::string& text) {
   text.erase(0, n);
 }
 
-// The configuration values the received-message security reads.
-class TSecurityConfiguration final : public ISDCConfiguration {
- public:
-  explicit TSecurityConfiguration(const TCFGConfig& config) : config_(config) {}
-  bool CFGVersionAbove520() const override { return config_.CFGVersionAbove520(); }
-  bool CFGVersionAbove600() const override { return config_.CFGVersionAbove600(); }
-  bool CFGVersionAbove700() const override { return config_.CFGVersionAbove700(); }
-  std::string CFGGetPrivateKeyExponent() const override {
-    return config_.CFGGetPrivateKeyExponent();
-  }
-  std::string CFGGetPrivateKeyModulus() const override { return config_.CFGGetPrivateKeyModulus(); }
-
- private:
-  const TCFGConfig& config_;
-};
-
-// The security report goes to Memo4, a line at a time.
-class TSecurityReport final : public ISDCReportList {
- public:
-  explicit TSecurityReport(TCEXViewState& view) : view_(view) {}
-  void SDCAddReportLine(std::string_view line) override {
-    std::string text = view_.CEXMemo(TCEXMemo::Memo4);
-    if (!text.empty()) text += '\n';
-    text += line;
-    view_.CEXSetMemo(TCEXMemo::Memo4, std::move(text));
-  }
-
- private:
-  TCEXViewState& view_;
-};
-
 // Holds shared objects that a late worker thread may still use, until the
 // process ends. Never freed on purpose.
 void KeepForTheRestOfTheProcess(std::shared_ptr<void> objects) {
@@ -186,8 +155,8 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   security_ = std::make_unique<TSECep2Security>(4000, random_);
   security_->SECInitRandomgenerator();
   byteStream_ = std::make_unique<TIBSaEp2ByteStream>(1000);
-  securityConfig_ = std::make_unique<TSecurityConfiguration>(*shared_->config);
-  securityReport_ = std::make_unique<TSecurityReport>(viewState_);
+  securityConfig_ = std::make_unique<TCEXSecurityConfiguration>(*shared_->config);
+  securityReport_ = std::make_unique<TCEXMemo4Report>(viewState_);
   securityDecryption_ = std::make_unique<TSDCSecurityDecryption>(5000, *securityConfig_, *security_,
                                                                  securityReport_.get());
   sourceTree_ = std::make_unique<TXMLMessageTree>();

@@ -59,6 +59,29 @@ std::string HexLines(std::string_view bytes) {
 
 }  // namespace
 
+bool TCEXSecurityConfiguration::CFGVersionAbove520() const {
+  return config_.CFGVersionAbove520();
+}
+bool TCEXSecurityConfiguration::CFGVersionAbove600() const {
+  return config_.CFGVersionAbove600();
+}
+bool TCEXSecurityConfiguration::CFGVersionAbove700() const {
+  return config_.CFGVersionAbove700();
+}
+std::string TCEXSecurityConfiguration::CFGGetPrivateKeyExponent() const {
+  return config_.CFGGetPrivateKeyExponent();
+}
+std::string TCEXSecurityConfiguration::CFGGetPrivateKeyModulus() const {
+  return config_.CFGGetPrivateKeyModulus();
+}
+
+void TCEXMemo4Report::SDCAddReportLine(std::string_view line) {
+  std::string text = view_.CEXMemo(TCEXMemo::Memo4);
+  if (!text.empty()) text += '\n';
+  text += line;
+  view_.CEXSetMemo(TCEXMemo::Memo4, std::move(text));
+}
+
 TCEXReceiveRoad::TCEXReceiveRoad(TPorts ports) : ports_(ports), view_(ports.view) {}
 
 TCEXReceiveRoad::~TCEXReceiveRoad() = default;

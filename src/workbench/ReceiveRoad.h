@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "ep2/SecurityDecryption.h"
 #include "workbench/BuildRoad.h"
 #include "workbench/LogPorts.h"
 #include "workbench/ViewState.h"
@@ -30,6 +31,30 @@ class TVxXMLDocument;
 class TVxXMLElement;
 class TVxXMLParser;
 class TXMLMessageTree;
+
+// The configuration values the received-message security reads.
+class TCEXSecurityConfiguration final : public ISDCConfiguration {
+ public:
+  explicit TCEXSecurityConfiguration(const TCFGConfig& config) : config_(config) {}
+  bool CFGVersionAbove520() const override;
+  bool CFGVersionAbove600() const override;
+  bool CFGVersionAbove700() const override;
+  std::string CFGGetPrivateKeyExponent() const override;
+  std::string CFGGetPrivateKeyModulus() const override;
+
+ private:
+  const TCFGConfig& config_;
+};
+
+// The received-message security's report goes to Memo4, a line at a time.
+class TCEXMemo4Report final : public ISDCReportList {
+ public:
+  explicit TCEXMemo4Report(TCEXViewState& view) : view_(view) {}
+  void SDCAddReportLine(std::string_view line) override;
+
+ private:
+  TCEXViewState& view_;
+};
 
 class TCEXReceiveRoad final : public ICEXSessionKeyTaker, public ICEXReceivedFrames {
  public:

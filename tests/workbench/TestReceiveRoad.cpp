@@ -1,6 +1,6 @@
-// "Parse Message", "Analyse Message" and "Decrypt Security" through the
-// main window's core, on frames the mock ep2 host (python3-cryptography)
-// builds: good ones with a session-key cryptogram under the tool's public
+// "Parse Message", "Analyse Message" and "Decrypt Security" on the receive
+// road alone (fakes for its ports, no main window), on frames the mock ep2 host
+// (python3-cryptography) builds: good ones with a session-key cryptogram under the tool's public
 // key, encrypted items and certificates, and broken ones. Every result the
 // tool shows (memo lines, codes, MAC states, decrypted values) is checked.
 
@@ -11,18 +11,21 @@
 #include <initializer_list>
 
 #include "comm/CommParams.h"
+#include "comm/ErrorHandOff.h"
 #include "common/TestSupport.h"
+#include "config/AliasList.h"
 #include "config/Config.h"
+#include "ep2/Ep2ByteStream.h"
+#include "ep2/Ep2Security.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
 #include "ep2/SecurityDecryption.h"
-#include "platform/EventPoster.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
-#include "workbench/MainWindow.h"
 #include "workbench/MessageTestHelpers.h"
-#include "workbench/NoTimers.h"
+#include "workbench/ReceiveRoad.h"
 #include "workbench/RsaTestKey.h"
+#include "workbench/WorkbenchPorts.h"
 
 namespace kal {
 namespace {
@@ -59,11 +62,11 @@ const std::string kBody =
     "         <ep2:AIP>HAA=</ep2:AIP>\r\n"
     "      </ep2:EMV>\r\n";
 
+// The form, the error hand-off and window, the sequence window, the
+// recording list and the log columns of the road.
 class Host final : public ICEXView,
-                   public ICEXDialogs,
+                   public ICEXErrorHandOff,
                    public IERRErrorWindow,
-                   public ICEXMessageFiles,
-                   public ICEXLogin,
                    public ICEXSequenceWindow,
                    public ICEXRecordingList,
                    public ICEXLogColumns {
@@ -73,21 +76,16 @@ class Host final : public ICEXView,
   TCEXGeometry CEXGetGeometry() override { return {}; }
   void CEXCloseMainWindow() override {}
   void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::Cancel; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+  // An error goes to the sequence window while it is visible.
+  bool CEXLogError(int id, const std::string& text, bool group) override {
+    if (!sequenceVisible) return false;
+    SEQLogError(id, text, group);
+    return true;
+  }
   void ERRSetError(int code, const std::string& detail) override {
     errors.push_back(std::to_string(code) + " " + detail);
   }
   void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
-  bool CEXReadMessageFile(const std::string&) override { return false; }
-  bool CEXSaveMessage() override { return false; }
-  bool CEXShowLoginDialog(std::string&, std::string&) override { return true; }
-  void CEXReloadUsers() override {}
-  bool CEXFindUser(const std::string&, const std::string&, bool& isAdmin) override {
-    isAdmin = true;
-    return true;
-  }
   bool SEQVisible() const override { return sequenceVisible; }
   void SEQLoadSequenceFile(const std::string&) override {}
   void SEQMessageAvailable() override {}
@@ -126,7 +124,37 @@ class Host final : public ICEXView,
   std::function<void()> nextAlternative;
 };
 
-using test::NoTimers;
+// The session key as the build road gives it: the configured one unless it
+// comes from the last received message; the certificate MAC under its TC
+// variant.
+class SessionKeys final : public ICEXSessionKeys {
+ public:
+  SessionKeys(const TCFGConfig& config, TSECep2Security& security, TSDCSecurityDecryption& received)
+      : config_(config), security_(security), received_(received) {}
+  int CEXGetSessionKey(std::string& key) override {
+    key = FromHex(config_.CFGGetSessionKey());
+    if (config_.CFGGetSessionKeyFromInMessage() != 1) {
+      received_.SDCSetSessionKey(key);
+      return 0;
+    }
+    if (!received_.SDCSessionKeyPresent()) return TCEXBuildRoad::CEXcErrorNoSessionKey;
+    key = received_.SDCGetSessionKey();
+    return 0;
+  }
+  int CEXSetEncryptedATC(std::string_view key, std::string& value) override {
+    std::string variant, mac;
+    int rc = security_.SECGenerateSessionKeyVariant(TSECep2Security::SECcSessionKeyVariantTC, key,
+                                                    nullptr, variant);
+    if (rc == 0) rc = security_.SECComputeMac(variant, value, nullptr, mac);
+    value = mac;
+    return rc;
+  }
+
+ private:
+  const TCFGConfig& config_;
+  TSECep2Security& security_;
+  TSDCSecurityDecryption& received_;
+};
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -135,23 +163,10 @@ bool Contains(const std::string& text, const std::string& part) {
 class ReceiveRoadTest : public ::testing::Test {
  protected:
   ReceiveRoadTest() {
-    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
-                                             TCEXMainWindow::TPorts{.view = host_,
-                                                                    .dialogs = host_,
-                                                                    .errorWindow = host_,
-                                                                    .timers = timers_,
-                                                                    .clock = clock_,
-                                                                    .poster = queue_,
-                                                                    .random = &random_,
-                                                                    .messageFiles = host_,
-                                                                    .counters = counters_,
-                                                                    .login = host_,
-                                                                    .sequenceWindow = &host_,
-                                                                    .recording = &host_,
-                                                                    .plugIn = &PlugIn});
-    core_->FormCreate();
-    core_->CEXSetLogItemsList(&host_);
-    TCFGConfig& config = core_->CEXConfiguration();
+    static_cast<void>(config_.CFGReadIniFile(true));
+    security_.SECInitRandomgenerator();
+    road_.CEXSetLogItemsList(&host_);
+    TCFGConfig& config = config_;
     config.CFGSetSessionKey(ToHex(kKey));
     config.CFGSetSessionKeyFromInMessage(1);
     config.CFGSetPrivateKeyModulus(ToHex(ToolKey().n));
@@ -199,7 +214,7 @@ class ReceiveRoadTest : public ::testing::Test {
   TXMLTreeNode* Add(TXMLTreeNode* parent, const std::string& name, const std::string& type,
                     const std::string& value = "", const std::string& attributes = "",
                     const std::string& tag = "") {
-    return test::AddElement(core_->CEXReferenceTree(), parent, name, type, value, attributes, tag);
+    return test::AddElement(reference_, parent, name, type, value, attributes, tag);
   }
   // The reference structure of the response.
   TXMLTreeNode* Reference(const std::string& root = "ep2:AutRsp") {
@@ -213,34 +228,54 @@ class ReceiveRoadTest : public ::testing::Test {
     Add(emv, "ep2:AIP", "b");
     return r;
   }
-  void Receive(const std::string& frame) { core_->CEXLink().CEXFrameStored(frame); }
-  const std::string& Memo(TCEXMemo memo) { return core_->CEXGetMemo(memo); }
+  void Receive(const std::string& frame) { road_.CEXFrameArrived(frame); }
+  const std::string& Memo(TCEXMemo memo) { return view_.CEXMemo(memo); }
 
   inline static int plugInCalls = 0;
   inline static std::string plugInFailure;
   test::TempDir dir_;
   Host host_;
-  TCEXNoCounterLists counters_;
-  NoTimers timers_;
-  TCEXSystemClock clock_;
-  TPLTEventQueue queue_;
+  TTCPCommParams comm_{8000, &host_};
+  TCFGConfig config_{dir_.path(), TCFGConfig::CFGcBaseFileName, &comm_};
+  TALUAliasList aliases_{dir_.path()};
   TSECDeterministicRandom random_{std::string("\0\0\0\x02", 4)};
-  std::unique_ptr<TCEXMainWindow> core_;
+  TSECep2Security security_{4000, random_};
+  TIBSaEp2ByteStream byteStream_{1000};
+  TCEXViewState view_{host_};
+  TCEXSecurityConfiguration securityConfig_{config_};
+  TCEXMemo4Report report_{view_};
+  TSDCSecurityDecryption decryption_{5000, securityConfig_, security_, &report_};
+  TXMLMessageTree reference_;
+  SessionKeys keys_{config_, security_, decryption_};
+  TCEXReceiveRoad road_{TCEXReceiveRoad::TPorts{.view = view_,
+                                                .errors = host_,
+                                                .errorWindow = host_,
+                                                .keys = keys_,
+                                                .recording = host_,
+                                                .sequence = &host_,
+                                                .config = config_,
+                                                .comm = comm_,
+                                                .byteStream = byteStream_,
+                                                .security = security_,
+                                                .decryption = decryption_,
+                                                .referenceTree = reference_,
+                                                .aliases = aliases_,
+                                                .plugIn = &PlugIn}};
 };
 
 TEST_F(ReceiveRoadTest, ParseSplitsTheSecureFrameFormatsTheStreamAndParsesTwiceAlike) {
   const std::string xml = ResponseXml("AutRsp", kBody);
   const std::string frame = SecureResponse(xml);
   Receive(frame);
-  EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  EXPECT_FALSE(road_.CEXAnalyseEnabled());
+  road_.Action_ParseMessageExecute();
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_EQ(plugInCalls, 1);
-  EXPECT_EQ(core_->CEXReceivedBuffer(), frame);
-  EXPECT_EQ(core_->CEXGetEdit(TCEXEdit::Edit3), "42");
-  EXPECT_EQ(core_->CEXReceivedRoot(), "ep2:AutRsp");
-  EXPECT_TRUE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
-  EXPECT_TRUE(core_->CEXActionEnabled(TCEXAction::DecryptSecurity));
+  EXPECT_EQ(road_.CEXReceivedBuffer(), frame);
+  EXPECT_EQ(view_.CEXEdit(TCEXEdit::Edit3), "42");
+  EXPECT_EQ(road_.CEXReceivedRoot(), "ep2:AutRsp");
+  EXPECT_TRUE(road_.CEXAnalyseEnabled());
+  EXPECT_TRUE(road_.CEXDecryptEnabled());
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo2), "<ep2:AmtAuth>1500</ep2:AmtAuth>"));
 
   const Lines memo4 = test::SplitLines(Memo(TCEXMemo::Memo4));
@@ -283,7 +318,7 @@ TEST_F(ReceiveRoadTest, ParseSplitsTheSecureFrameFormatsTheStreamAndParsesTwiceA
 
   // Parsing again reads the stored bytes, not the formatted text.
   const std::string memo2 = Memo(TCEXMemo::Memo2);
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  road_.Action_ParseMessageExecute();
   EXPECT_TRUE(host_.errors.empty());
   EXPECT_EQ(Memo(TCEXMemo::Memo5), formatted);
   EXPECT_EQ(Memo(TCEXMemo::Memo2), memo2);
@@ -294,19 +329,19 @@ TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
   const std::string xml = ResponseXml("AutRsp", kBody);
   // Version 0x10 carries no standard-version field; mode 0 has no MAC.
   Receive(MockFrame("{\"mode\": 0, \"version\": 16, \"xml\": " + test::JsonString(xml) + "}"));
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  road_.Action_ParseMessageExecute();
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_EQ(test::SplitLines(Memo(TCEXMemo::Memo4)),
-            (Lines{"Length = " + std::to_string(core_->CEXReceivedBuffer().size() - 4),
+            (Lines{"Length = " + std::to_string(road_.CEXReceivedBuffer().size() - 4),
                    "Version Number = 10", "Encoding Information = 0"}));
   EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo5), "Specification"));
   EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo5), "MAC"));
-  EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::DecryptSecurity));
+  EXPECT_FALSE(road_.CEXDecryptEnabled());
 
   // Mode 1: the MAC without sender or cryptogram fields.
   Receive(MockFrame("{\"mode\": 1, \"version\": 48, \"xml\": " + test::JsonString(xml) +
                     ", \"session_key\": \"" + ToHex(kKey) + "\"}"));
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  road_.Action_ParseMessageExecute();
   const Lines memo4 = test::SplitLines(Memo(TCEXMemo::Memo4));
   ASSERT_EQ(memo4.size(), 5u) << Memo(TCEXMemo::Memo4);
   EXPECT_EQ(memo4[3], "Encoding Information = 1");
@@ -316,7 +351,7 @@ TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
 
   // Mode 2: the frame's id types decide the id lengths, whatever types are
   // configured; the configured lengths serve the types without a fixed one.
-  TCFGConfig& config = core_->CEXConfiguration();
+  TCFGConfig& config = config_;
   config.CFGSetUserSenderIDLength(6);
   config.CFGSetUserPublicKeyOwnerIDLength(9);
   Receive(MockFrame("{\"mode\": 2, \"version\": 48, \"xml\": " + test::JsonString(xml) +
@@ -324,7 +359,7 @@ TEST_F(ReceiveRoadTest, HeaderFieldsFollowVersionAndMode) {
                     "\"sender_id\": \"" + ToHex("TERM05") + "\", \"owner_id_type\": 4, " +
                     "\"owner_id\": \"" + ToHex("OWNER0001") +
                     "\", \"public_key\": " + ToolKey().PublicJson() + "}"));
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  road_.Action_ParseMessageExecute();
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo4), "Sender Identifier = " + ToHex("TERM05")));
   EXPECT_TRUE(
@@ -347,9 +382,9 @@ TEST_F(ReceiveRoadTest, BrokenFramesAreRefusedWithTheStreamsCodeAndNothingToAnal
     host_.errors.clear();
     const std::string frame = MockFrame(base + c.broken + "}");
     Receive(frame);
-    core_->CEXExecute(TCEXAction::ParseMessage);
+    road_.Action_ParseMessageExecute();
     EXPECT_EQ(host_.errors, Lines{std::to_string(c.code) + " Parsing error "});
-    EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+    EXPECT_FALSE(road_.CEXAnalyseEnabled());
     // The stream stays as it came; the document view stays empty.
     EXPECT_EQ(Memo(TCEXMemo::Memo5), UTHStringToHex(frame));
     EXPECT_EQ(Memo(TCEXMemo::Memo2), "");
@@ -357,15 +392,15 @@ TEST_F(ReceiveRoadTest, BrokenFramesAreRefusedWithTheStreamsCodeAndNothingToAnal
   // A document that is no XML: the reader's code, the text in Memo2.
   host_.errors.clear();
   Receive(MockFrame("{\"mode\": 0, \"xml\": \"<ep2:ep2><a></ep2:ep2>\"}"));
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  road_.Action_ParseMessageExecute();
   ASSERT_EQ(host_.errors.size(), 1u);
   EXPECT_EQ(host_.errors[0].rfind("3001 Parsing error line ", 0), 0u) << host_.errors[0];
   EXPECT_EQ(Memo(TCEXMemo::Memo2), "<ep2:ep2><a></ep2:ep2>");
-  EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+  EXPECT_FALSE(road_.CEXAnalyseEnabled());
   // Run anyway, the analysis finds nothing to compare.
   Reference();
   host_.errors.clear();
-  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  road_.Action_AnalyseMessageExecute();
   EXPECT_EQ(Memo(TCEXMemo::Memo3), "");
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
 }
@@ -374,16 +409,16 @@ TEST_F(ReceiveRoadTest, APlugInFailureStopsTheParse) {
   plugInFailure = "Plug in error detected, see log of plug in";
   Receive(
       MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  road_.Action_ParseMessageExecute();
   EXPECT_EQ(host_.errors, Lines{"9104 Parsing error Plug in error detected, see log of plug in"});
-  EXPECT_FALSE(core_->CEXActionEnabled(TCEXAction::AnalyseMessage));
+  EXPECT_FALSE(road_.CEXAnalyseEnabled());
   EXPECT_EQ(Memo(TCEXMemo::Memo2), "");
 }
 
 TEST_F(ReceiveRoadTest, ParseAnalyseAndDecryptShowTheWholeSecureResponse) {
   Reference();
   Receive(SecureResponse(ResponseXml("AutRsp", kBody)));
-  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  road_.Action_ParseAndAnalyseExecute();
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
   const std::string memo3 = Memo(TCEXMemo::Memo3);
   const Lines lines = test::SplitLines(memo3);
@@ -415,14 +450,13 @@ TEST_F(ReceiveRoadTest, ParseAnalyseAndDecryptShowTheWholeSecureResponse) {
   // The PIN comes last.
   EXPECT_EQ(memo4.substr(memo4.size() - 16), "ep2:EncPIN= 4321");
   // The received values are the reference's actual values now.
-  EXPECT_EQ(core_->CEXReferenceTree().GetFirstNode()->GetNext()->GetData()->GetActValue(),
-            "12345678");
+  EXPECT_EQ(reference_.GetFirstNode()->GetNext()->GetData()->GetActValue(), "12345678");
 }
 
 TEST_F(ReceiveRoadTest, ABadMacIsShownNotReported) {
   Reference();
   Receive(SecureResponse(ResponseXml("AutRsp", kBody), ", \"broken\": {\"kind\": \"bad_mac\"}"));
-  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  road_.Action_ParseAndAnalyseExecute();
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo4), "\nMAC verification failed\n"));
   EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo4), "verification ok"));
@@ -437,8 +471,8 @@ TEST_F(ReceiveRoadTest, MissingWrongAndUnexpectedElementsAreReportedAsTheyShould
   Receive(SecureResponse(ResponseXml("AutRsp", body),
                          ", \"broken\": {\"kind\": \"missing_element\", \"element\": "
                          "\"ep2:TrmID\"}"));
-  core_->CEXExecute(TCEXAction::ParseMessage);
-  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  road_.Action_ParseMessageExecute();
+  road_.Action_AnalyseMessageExecute();
   const Lines lines = test::SplitLines(Memo(TCEXMemo::Memo3));
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(lines[1], "   <ep2:TrmID> ---> Not found");
@@ -455,12 +489,12 @@ TEST_F(ReceiveRoadTest, MissingWrongAndUnexpectedElementsAreReportedAsTheyShould
   Receive(SecureResponse(ResponseXml("AutRsp", kBody),
                          ", \"broken\": {\"kind\": \"unexpected_root\", \"root\": "
                          "\"ep2:CanRsp\"}"));
-  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  road_.Action_ParseAndAnalyseExecute();
   ASSERT_FALSE(host_.logged.empty());
   EXPECT_EQ(host_.logged[0], "7006 Unexpected message tag: ep2:CanRsp Expected: ep2:AutRsp");
   // Outside a run the error window has it with the reference line.
   host_.sequenceVisible = false;
-  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  road_.Action_AnalyseMessageExecute();
   EXPECT_EQ(host_.errors, Lines{"7006 reference structure line 0, tag: <ep2:AutRsp>"});
 }
 
@@ -469,18 +503,18 @@ TEST_F(ReceiveRoadTest, AConditionalGroupOffersItsAlternativesAtMostOnceEach) {
   std::vector<std::string> roots{"ep2:CanRsp", "ep2:RevRsp", "ep2:AutRsp"};
   size_t next = 0;
   host_.nextAlternative = [&] {
-    core_->CEXReferenceTree().XMLDeleteAll();
+    reference_.XMLDeleteAll();
     Reference(roots[next++ % roots.size()]);
   };
   host_.sequenceVisible = true;
   host_.groupSize = 3;
-  const bool asClient = core_->CEXCommParams().TCPSendAsClient();
+  const bool asClient = comm_.TCPSendAsClient();
   const std::string how = asClient ? "reference" : "row";
   const std::string response = SecureResponse(ResponseXml("AutRsp", kBody));
 
   Reference("ep2:PurRsp");
   Receive(response);
-  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  road_.Action_ParseAndAnalyseExecute();
   EXPECT_EQ(host_.alternatives, (Lines{how, how, how}));
   EXPECT_EQ(host_.logged, Lines{});
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo3), "<ep2:RspCode>00</ep2:RspCode>"));
@@ -489,9 +523,9 @@ TEST_F(ReceiveRoadTest, AConditionalGroupOffersItsAlternativesAtMostOnceEach) {
   roots = {"ep2:CanRsp", "ep2:RevRsp"};
   next = 0;
   host_.alternatives.clear();
-  core_->CEXReferenceTree().XMLDeleteAll();
+  reference_.XMLDeleteAll();
   Reference("ep2:PurRsp");
-  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  road_.Action_AnalyseMessageExecute();
   EXPECT_EQ(host_.alternatives.size(), 3u);
   ASSERT_FALSE(host_.logged.empty());
   EXPECT_EQ(host_.logged[0], "7006 Unexpected message tag: ep2:AutRsp Expected: ep2:CanRsp");
@@ -508,8 +542,8 @@ TEST_F(ReceiveRoadTest, ChildrenOfAMissingContainerAreNotLookedUp) {
   host_.sequenceVisible = true;
   Receive(
       MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
-  core_->CEXExecute(TCEXAction::ParseMessage);
-  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  road_.Action_ParseMessageExecute();
+  road_.Action_AnalyseMessageExecute();
   EXPECT_EQ(test::SplitLines(Memo(TCEXMemo::Memo3)),
             (Lines{"<ep2:AutRsp>", "   <ep2:Gone> ---> Not found", "   ! missing mandatory element",
                    "      <ep2:AmtAuth> ---> Not found", "      ! missing mandatory element ",
@@ -523,8 +557,8 @@ TEST_F(ReceiveRoadTest, ChildrenOfAMissingContainerAreNotLookedUp) {
   Receive(MockFrame("{\"mode\": 0, \"xml\": " +
                     test::JsonString(ResponseXml("AutRsp", "      <ep2:TrmID>1</ep2:TrmID>\r\n")) +
                     "}"));
-  core_->CEXExecute(TCEXAction::ParseMessage);
-  core_->CEXExecute(TCEXAction::AnalyseMessage);
+  road_.Action_ParseMessageExecute();
+  road_.Action_AnalyseMessageExecute();
   EXPECT_EQ(emv->GetData()->GetParserElement(), nullptr);
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo3), "   <ep2:EMV> ---> Not found\n"));
 }
@@ -539,7 +573,7 @@ TEST_F(ReceiveRoadTest, AReferenceLookupHitStopsTheAnalysisWith7022) {
   body.replace(body.find("<ep2:RspCode>00"), 15, "<ep2:RspCode>05");
   Receive(
       MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", body)) + "}"));
-  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  road_.Action_ParseAndAnalyseExecute();
   EXPECT_EQ(host_.errors, Lines{"7022 Declined: 05"});
   EXPECT_FALSE(Contains(Memo(TCEXMemo::Memo3), "AmtAuth"));
 
@@ -547,7 +581,7 @@ TEST_F(ReceiveRoadTest, AReferenceLookupHitStopsTheAnalysisWith7022) {
   host_.errors.clear();
   Receive(
       MockFrame("{\"mode\": 0, \"xml\": " + test::JsonString(ResponseXml("AutRsp", kBody)) + "}"));
-  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  road_.Action_ParseAndAnalyseExecute();
   EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo3), "<ep2:AmtAuth>1500</ep2:AmtAuth>"));
 }
@@ -570,7 +604,7 @@ std::string MockCertificate(const std::string& key, const std::string& input) {
 }
 
 TEST_F(ReceiveRoadTest, CertificatesAreVerifiedAgainstTheirOwnEntryKeys) {
-  core_->CEXConfiguration().CFGSetATC("9F02 06");
+  config_.CFGSetATC("9F02 06");
   TXMLTreeNode* r = Add(nullptr, "ep2:AutRsp", "c");
   Add(r, "ep2:AmtAuth", "n", "", "", "9F02");
   Add(r, "ep2:SessKeyCryp", "b");
@@ -603,8 +637,8 @@ TEST_F(ReceiveRoadTest, CertificatesAreVerifiedAgainstTheirOwnEntryKeys) {
                     ", \"session_key\": \"" + ToHex(kKey) + "\", \"encrypt\": [" + cryp + "}, " +
                     cryp + ", \"occurrence\": 2}]}"));
   // The key of the previous message is the one in use for mode 1.
-  core_->CEXSecurityDecryption().SDCSetSessionKey(kKey);
-  core_->CEXExecute(TCEXAction::ParseAndAnalyse);
+  decryption_.SDCSetSessionKey(kKey);
+  road_.Action_ParseAndAnalyseExecute();
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
   const std::string memo4 = Memo(TCEXMemo::Memo4);
   EXPECT_TRUE(
@@ -630,9 +664,9 @@ TEST_F(ReceiveRoadTest, ALargeFrameIsKeptAsBytesAndFormattedOnce) {
                                         static_cast<char>(n >> 8), static_cast<char>(n)} +
                             body;
   Receive(frame);
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  road_.Action_ParseMessageExecute();
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
-  EXPECT_EQ(core_->CEXReceivedBuffer(), frame);
+  EXPECT_EQ(road_.CEXReceivedBuffer(), frame);
   const std::string& formatted = Memo(TCEXMemo::Memo5);
   const size_t data = formatted.find("========== Data =========\n");
   ASSERT_NE(data, std::string::npos);
@@ -640,7 +674,7 @@ TEST_F(ReceiveRoadTest, ALargeFrameIsKeptAsBytesAndFormattedOnce) {
   EXPECT_EQ(formatted.size() - data - 26, xml.size() * 2 + (xml.size() * 2 - 1) / 48);
   EXPECT_TRUE(Contains(Memo(TCEXMemo::Memo2), text));
   // A second parse reads the kept bytes again.
-  core_->CEXExecute(TCEXAction::ParseMessage);
+  road_.Action_ParseMessageExecute();
   EXPECT_TRUE(host_.errors.empty());
   EXPECT_EQ(Memo(TCEXMemo::Memo5).size(), formatted.size());
 }
