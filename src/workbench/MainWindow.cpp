@@ -149,7 +149,9 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   shared_->gate.CEXSetAfterCall([this, alive = std::weak_ptr<int>(aliveToken_)] {
     if (!alive.expired()) AppOnIdle();
   });
-  shared_->mailBox.THXSetOnHandOff([this] { CEXPostIdlePass(); });
+  // A late worker thread may hand off after the core is gone: the hook
+  // reaches only the gate, which lives as long as the mailbox.
+  shared_->mailBox.THXSetOnHandOff([&gate = shared_->gate] { gate.PLTPost([] {}); });
   aliases_ = std::make_unique<TALUAliasList>(CEXsDirName);
   editElement_ = std::make_unique<TUACEditElement>();
   security_ = std::make_unique<TSECep2Security>(4000, random_);
