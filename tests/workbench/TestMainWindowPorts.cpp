@@ -81,7 +81,11 @@ int32_t ThrowingPlugIn(const TCFGConfig&, int32_t, const std::string&, std::stri
 
 class MainWindowPortsTest : public test::CoreOnQueueFixture<Host> {
  protected:
-  TCEXMainWindow& Start(const std::string& ini = "", TCEXPlugInCall plugIn = nullptr) {
+  // The core as a client only: no server takes a fixed port that another
+  // program on the machine may hold.
+  TCEXMainWindow& Start(
+      const std::string& ini = "[Communication]\r\nCommType=0\r\nThisComputerClientServer=0\r\n",
+      TCEXPlugInCall plugIn = nullptr) {
     MakeCore(ini, {.login = &host_,
                    .plugIn = plugIn,
                    .cursor = &host_,
@@ -152,7 +156,8 @@ TEST_F(MainWindowPortsTest, CursorRoadsSetAndRestoreTheCursorOnceOnEveryWayOut) 
 }
 
 TEST_F(MainWindowPortsTest, ARoadThatThrowsRestoresTheCursorBeforeTheMessage) {
-  TCEXMainWindow& core = Start("", &ThrowingPlugIn);
+  TCEXMainWindow& core =
+      Start("[Communication]\r\nCommType=0\r\nThisComputerClientServer=0\r\n", &ThrowingPlugIn);
   Tree();
   core.CEXExecute(TCEXAction::CreateXMLDoc);
   EXPECT_EQ(host_.messages, Lines{"plug-in crashed"});
