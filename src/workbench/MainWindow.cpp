@@ -39,9 +39,6 @@ namespace {
 
 constexpr const char* kClassName = "TForm1";
 constexpr const char* kClientNotConnected = "TCP/IP Client not connected";
-constexpr const char* kNoConfigFile = "No cofiguration file loaded";
-constexpr const char* kConfigFilePrefix = "Config file: ";
-constexpr const char* kConfigFilter = "Configuration File|*.ini";
 
 // A name from the command line, taken in the current folder when relative.
 std::string Absolute(const std::string& path) {
@@ -49,13 +46,6 @@ std::string Absolute(const std::string& path) {
   std::error_code ec;
   const std::filesystem::path p = std::filesystem::absolute(path, ec);
   return ec ? path : p.lexically_normal().string();
-}
-
-// Drops the first character of a UTF-8 text (a whole multi-byte sequence).
-void DropFirstCharacter(std::string& text) {
-  size_t n = text.empty() ? 0 : 1;
-  while (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) ++n;
-  text.erase(0, n);
 }
 
 // Holds shared objects that a late worker thread may still use, until the
@@ -200,6 +190,15 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
                                                               .security = *security_,
                                                               .byteStream = *byteStream_});
 
+  config_ = std::make_unique<TCEXConfigCommands>(
+      TCEXConfigCommands::TPorts{.view = viewState_,
+                                 .dialogs = dialogs_,
+                                 .errors = *this,
+                                 .cursor = cursor_,
+                                 .config = *shared_->config,
+                                 .dirName = CEXsDirName,
+                                 .startServer = [this] { link_->StartServer(); },
+                                 .synchMenuItems = [this] { SynchMenuItems(); }});
   link_ = std::make_unique<TCEXLink>(TCEXLink::TPorts{.view = viewState_,
                                                       .errors = *this,
                                                       .errorWindow = errorWindow_,
@@ -223,7 +222,7 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
 
   viewState_.CEXSetStatus(0, kClientNotConnected);
   viewState_.CEXSetStatus(2, "TCP/IP Server not listening");
-  viewState_.CEXSetStatus(3, kNoConfigFile);
+  viewState_.CEXSetStatus(3, TCEXConfigCommands::CEXcNoConfigFile);
   viewState_.CEXSetEdit(TCEXEdit::Edit1, "0");
   viewState_.CEXSetEdit(TCEXEdit::Edit3, "0");
   viewState_.CEXSetCaption(CEXcCaption);
@@ -293,9 +292,9 @@ void TCEXMainWindow::FormCreate() {
                              " unfinished temporary file(s) from " + CEXsDirName);
   config.CFGSetTrace(&trace);
   if (const int rc = config.CFGReadIniFile(true); rc != 0)
-    CEXShowMessage("Can not read configuration file " + ConfigPath("") + ": " +
+    CEXShowMessage("Can not read configuration file " + config_->ConfigPath("") + ": " +
                    PLTSystemErrorText(rc));
-  UpdateSecurityHeader();
+  config_->UpdateSecurityHeader();
 
   CEXsHelpFileName = CEXsDirName + "kalmore.hmp";
   viewState_.CEXSetCaption(CEXcCaption);
@@ -315,7 +314,7 @@ void TCEXMainWindow::FormCreate() {
   static_cast<void>(aliases_->ALULoadConfigData(rows));
 
   SynchMenuItems();
-  CEXDisplayConfigFileName(config.CFGGetConfigFileName());
+  config_->CEXDisplayConfigFileName(config.CFGGetConfigFileName());
   CEXbActivationConfigRead = false;
   CEXbLoginDone = false;
   counters_.CEXReadCounters();
@@ -345,7 +344,7 @@ void TCEXMainWindow::FormShow(const std::vector<std::string>& args) {
     if (!params.messageFile.empty()) OpenMessageFile(Absolute(params.messageFile));
     // A configuration file that is missing is reported; the server then
     // starts from the configuration in use, as without one.
-    if (CEXsAutoLoadConfigFile.empty() || !CEXLoadIniFile(CEXsAutoLoadConfigFile))
+    if (CEXsAutoLoadConfigFile.empty() || !config_->CEXLoadIniFile(CEXsAutoLoadConfigFile))
       link_->StartServer();
 
     std::string message;
@@ -363,7 +362,7 @@ void TCEXMainWindow::FormActivate() {
   Guarded([&] {
     if (!CEXbActivationConfigRead) {
       CEXbActivationConfigRead = true;
-      CEXLoadConfiguration(shared_->config->CFGGetConfigFileName());
+      config_->CEXLoadConfiguration(shared_->config->CFGGetConfigFileName());
     }
     if (!CEXbLoginDone) {
       CEXbLoginDone = true;
@@ -403,8 +402,9 @@ bool TCEXMainWindow::FormCloseQuery(bool ask) {
     // The named configuration in use gets the settings, and "config.ini"
     // always does; a failed write is shown and the close goes on.
     const std::string& current = config.CFGGetConfigFileName();
-    if (!current.empty() && ConfigPath(current) != ConfigPath("")) WriteConfiguration(current);
-    WriteConfiguration(TCFGConfig::CFGcBaseFileName);
+    if (!current.empty() && config_->ConfigPath(current) != config_->ConfigPath(""))
+      config_->WriteConfiguration(current);
+    config_->WriteConfiguration(TCFGConfig::CFGcBaseFileName);
     counters_.CEXWriteCounters();
 
     if (viewState_.CEXHasChanged() && !ask) {
@@ -471,13 +471,13 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
   if (!CEXActionEnabled(action)) return;
   switch (action) {
     case TCEXAction::LoadConfiguration:
-      Action_LoadConfigurationExecute();
+      Guarded([&] { config_->Action_LoadConfigurationExecute(); });
       break;
     case TCEXAction::SaveConfFile:
-      Action_SaveConfFileExecute();
+      Guarded([&] { config_->Action_SaveConfFileExecute(); });
       break;
     case TCEXAction::SaveConfiguration:
-      Action_SaveConfigurationExecute();
+      Guarded([&] { config_->Action_SaveConfigurationExecute(); });
       break;
     case TCEXAction::Logout:
       Action_LogoutExecute();
@@ -707,44 +707,6 @@ void TCEXMainWindow::CEXSetMemo2CaretLine(int index) {
   CEXSetEdit(TCEXEdit::Edit5, "line " + std::to_string(line));
 }
 
-void TCEXMainWindow::Action_LoadConfigurationExecute() {
-  Guarded([&] {
-    TCFGConfig& config = *shared_->config;
-    std::string chosen;
-    if (!dialogs_.CEXOpenFile(
-            {"Load Configuration File", kConfigFilter, config.CFGGetDirConfig(), "", ""}, chosen))
-      return;
-    config.CFGSetDirConfig(CEXDirectoryOf(chosen));
-    config.CFGSetConfigFileName(chosen);
-    CEXLoadConfiguration(chosen);
-    CEXDisplayConfigFileName(chosen);
-    config.CFGAddPickFileIni(chosen);
-    SynchMenuItems();
-    link_->StartServer();
-  });
-}
-
-void TCEXMainWindow::Action_SaveConfigurationExecute() {
-  Guarded([&] {
-    TCFGConfig& config = *shared_->config;
-    std::string chosen;
-    if (!dialogs_.CEXSaveFile({"Save Configuration File", kConfigFilter, config.CFGGetDirConfig(),
-                               CEXNameOf(config.CFGGetConfigFileName()), "ini"},
-                              chosen))
-      return;
-    config.CFGSetDirConfig(CEXDirectoryOf(chosen));
-    config.CFGSetConfigFileName(chosen);
-    WriteConfiguration(chosen);
-    CEXDisplayConfigFileName(chosen);
-    config.CFGAddPickFileIni(chosen);
-    SynchMenuItems();
-  });
-}
-
-void TCEXMainWindow::Action_SaveConfFileExecute() {
-  Guarded([&] { WriteConfiguration(shared_->config->CFGGetConfigFileName()); });
-}
-
 void TCEXMainWindow::Action_LogoutExecute() {
   Guarded([&] {
     if (shared_->config->CFGGetUseLogin() >= 1) {
@@ -806,7 +768,7 @@ void TCEXMainWindow::CEXOpenRecentFile(const TCEXRecentEntry& entry) {
         OpenMessageFile(entry.path);
         break;
       case TCEXMenu::Parameters:
-        CEXLoadIniFile(entry.path);
+        config_->CEXLoadIniFile(entry.path);
         break;
       case TCEXMenu::Sequences:
         CEXLoadSequenceFile(entry.path);
@@ -842,77 +804,6 @@ void TCEXMainWindow::CEXLoadSequenceFile(const std::string& fileName) {
     return;
   }
   sequence_->SEQLoadSequenceFile(fileName);
-}
-
-// ------------------------------------------------------- configuration files
-
-std::string TCEXMainWindow::ConfigPath(const std::string& fileName) const {
-  if (fileName.find_first_not_of(" \t") == std::string::npos)
-    return CEXsDirName + TCFGConfig::CFGcBaseFileName;
-  return fileName.front() == '/' ? fileName : CEXsDirName + fileName;
-}
-
-bool TCEXMainWindow::CEXLoadIniFile(const std::string& fileName) {
-  if (!CEXFileExists(ConfigPath(fileName))) {
-    CEXShowMessage("File " + fileName + " not found");
-    return false;
-  }
-  TCFGConfig& config = *shared_->config;
-  config.CFGSetDirConfig(CEXDirectoryOf(ConfigPath(fileName)));
-  config.CFGSetConfigFileName(fileName);
-  CEXLoadConfiguration(fileName);
-  CEXDisplayConfigFileName(fileName);
-  link_->StartServer();
-  return true;
-}
-
-void TCEXMainWindow::CEXLoadConfiguration(const std::string& fileName) {
-  TCFGConfig& config = *shared_->config;
-  const std::string remembered = config.CFGGetFileName();
-  // A file that is not there is not read: reading it would empty the alarm
-  // rules and the key-generation setting, and the write below would then
-  // take them out of "config.ini" as well.
-  if (CEXFileExists(ConfigPath(fileName))) {
-    config.CFGSetFileName(fileName);
-    const int rc = config.CFGReadIniFile(false);
-    config.CFGSetFileName(remembered);
-    if (rc != 0)
-      CEXShowMessage("Can not read configuration file " + ConfigPath(fileName) + ": " +
-                     PLTSystemErrorText(rc));
-    UpdateSecurityHeader();
-  }
-  config.CFGSetConfigFileName(fileName);
-  WriteConfiguration(remembered);
-}
-
-void TCEXMainWindow::WriteConfiguration(const std::string& fileName) {
-  int rc;
-  {
-    const TCEXBusyCursor busy(cursor_);
-    rc = shared_->config->CFGWriteIniFile(fileName);
-  }
-  if (rc != 0)
-    CEXShowMessage("Can not write configuration file " + ConfigPath(fileName) + ": " +
-                   PLTSystemErrorText(rc));
-}
-
-void TCEXMainWindow::CEXDisplayConfigFileName(const std::string& fileName) {
-  std::string text = kNoConfigFile;
-  if (!fileName.empty()) {
-    std::string tail = fileName;
-    text = kConfigFilePrefix + tail;
-    while (!tail.empty() && !view_.CEXStatusTextFits(3, text)) {
-      DropFirstCharacter(tail);
-      text = std::string(kConfigFilePrefix) + ".." + tail;
-    }
-  }
-  SetStatus(3, text);
-}
-
-void TCEXMainWindow::UpdateSecurityHeader() {
-  const TCFGConfig& config = *shared_->config;
-  viewState_.CEXSetSecurityHeaderChoice(config.CFGGetEncodingInformation() != 0,
-                                        config.CFGGetMacOnly() != 0 ? 0 : 1);
 }
 
 void TCEXMainWindow::CEXPostIdlePass() {

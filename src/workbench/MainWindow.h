@@ -11,6 +11,7 @@
 #include "workbench/ActionTable.h"
 #include "workbench/BuildRoad.h"
 #include "workbench/BusyCursor.h"
+#include "workbench/ConfigCommands.h"
 #include "workbench/Link.h"
 #include "workbench/LogPorts.h"
 #include "workbench/MainServices.h"
@@ -114,9 +115,6 @@ class TCEXMainWindow final : public ICEXMainServices {
 
   // Actions.
   void CEXExecute(TCEXAction action);
-  void Action_LoadConfigurationExecute();
-  void Action_SaveConfigurationExecute();
-  void Action_SaveConfFileExecute();
   // The element commands on the selected source node.
   void CEXElementCommand(TCEXAction action);
   void Action_ClearAllExecute();
@@ -130,8 +128,11 @@ class TCEXMainWindow final : public ICEXMainServices {
 
   // Configuration files. CEXLoadIniFile: false (and a message) when the file
   // does not exist.
-  bool CEXLoadIniFile(const std::string& fileName);
-  void CEXDisplayConfigFileName(const std::string& fileName);
+  // (ConfigCommands.h)
+  bool CEXLoadIniFile(const std::string& fileName) { return config_->CEXLoadIniFile(fileName); }
+  void CEXDisplayConfigFileName(const std::string& fileName) {
+    config_->CEXDisplayConfigFileName(fileName);
+  }
   void CEXLoadSequenceFile(const std::string& fileName);
 
   // The link: connections, sending, timers, server start and status
@@ -211,7 +212,9 @@ class TCEXMainWindow final : public ICEXMainServices {
   TCEXCursorState& CEXCursor() override { return cursor_; }
   TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
   void SynchMenuItems() override;
-  void CEXLoadConfiguration(const std::string& fileName) override;
+  void CEXLoadConfiguration(const std::string& fileName) override {
+    config_->CEXLoadConfiguration(fileName);
+  }
   bool CEXTerminateThreads() override;
   bool CEXUserIsAdmin() const override { return CEXbIsAdmin; }
   void CEXSetLogItemsList(ICEXLogColumns* list) override {
@@ -238,10 +241,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   void Guarded(F&& road);
   void Changed(uint32_t parts) { viewState_.CEXChanged(parts); }
   void SetStatus(int panel, const std::string& text) { viewState_.CEXSetStatus(panel, text); }
-  void UpdateSecurityHeader();
   void OpenMessageFile(const std::string& path);
-  void WriteConfiguration(const std::string& fileName);
-  std::string ConfigPath(const std::string& fileName) const;
   void ApplyRights();  // the user's rights in the action table
   // Tells the visible windows that follow the source tree's selection.
   void SourceSelectionChanged();
@@ -302,6 +302,7 @@ class TCEXMainWindow final : public ICEXMainServices {
 
   // The receive view the worker threads post to (MainWindow.cpp).
   ITHReceiveView& CEXReceiveView();
+  std::unique_ptr<TCEXConfigCommands> config_;
   std::unique_ptr<TCEXLink> link_;
 
   // ------------------------------------------------------------------
