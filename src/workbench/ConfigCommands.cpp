@@ -44,9 +44,10 @@ void TCEXConfigCommands::Action_SaveConfigurationExecute() {
   {
     TCFGConfig& config = ports_.config;
     std::string chosen;
-    if (!ports_.dialogs.CEXSaveFile({"Save Configuration File", kConfigFilter, config.CFGGetDirConfig(),
-                               CEXNameOf(config.CFGGetConfigFileName()), "ini"},
-                              chosen))
+    if (!ports_.dialogs.CEXSaveFile(
+            {"Save Configuration File", kConfigFilter, config.CFGGetDirConfig(),
+             CEXNameOf(config.CFGGetConfigFileName()), "ini"},
+            chosen))
       return;
     config.CFGSetDirConfig(CEXDirectoryOf(chosen));
     config.CFGSetConfigFileName(chosen);
@@ -92,8 +93,8 @@ void TCEXConfigCommands::CEXLoadConfiguration(const std::string& fileName) {
     const int rc = config.CFGReadIniFile(false);
     config.CFGSetFileName(remembered);
     if (rc != 0)
-      ports_.errors.CEXShowMessage("Can not read configuration file " + ConfigPath(fileName) + ": " +
-                     PLTSystemErrorText(rc));
+      ports_.errors.CEXShowMessage("Can not read configuration file " + ConfigPath(fileName) +
+                                   ": " + PLTSystemErrorText(rc));
     UpdateSecurityHeader();
   }
   config.CFGSetConfigFileName(fileName);
@@ -108,7 +109,7 @@ void TCEXConfigCommands::WriteConfiguration(const std::string& fileName) {
   }
   if (rc != 0)
     ports_.errors.CEXShowMessage("Can not write configuration file " + ConfigPath(fileName) + ": " +
-                   PLTSystemErrorText(rc));
+                                 PLTSystemErrorText(rc));
 }
 
 void TCEXConfigCommands::CEXDisplayConfigFileName(const std::string& fileName) {
@@ -127,7 +128,7 @@ void TCEXConfigCommands::CEXDisplayConfigFileName(const std::string& fileName) {
 void TCEXConfigCommands::UpdateSecurityHeader() {
   const TCFGConfig& config = ports_.config;
   ports_.view.CEXSetSecurityHeaderChoice(config.CFGGetEncodingInformation() != 0,
-                                        config.CFGGetMacOnly() != 0 ? 0 : 1);
+                                         config.CFGGetMacOnly() != 0 ? 0 : 1);
 }
 
 }  // namespace kal

@@ -157,6 +157,12 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
     viewState_.CEXSetHasChanged(true);
   };
   referenceTree_ = std::make_unique<TXMLMessageTree>();
+  selection_ = std::make_unique<TCEXSourceSelection>(
+      TCEXSourceSelection::TPorts{.view = viewState_,
+                                  .errors = *this,
+                                  .cursor = cursor_,
+                                  .tree = *sourceTree_,
+                                  .editElement = *editElement_});
   recording_ = ports.recording != nullptr ? ports.recording : &noRecording_;
   buildRoad_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{.main = *this,
                                                                      .counters = counters_,
@@ -378,8 +384,8 @@ void TCEXMainWindow::AppOnIdle() {
   // gives it back here.
   cursor_.CEXRestore();
   Guarded([&] {
-    if (selectedSourceLine_ >= 0) {
-      std::string line = "line " + std::to_string(selectedSourceLine_ + 1);
+    if (const int selected = selection_->CEXSelectedSourceLine(); selected >= 0) {
+      std::string line = "line " + std::to_string(selected + 1);
       if (viewState_.CEXEdit(TCEXEdit::Edit2) != line)
         viewState_.CEXSetEdit(TCEXEdit::Edit2, std::move(line));
     }
@@ -513,7 +519,7 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::InsertAsChild:
     case TCEXAction::DeleteItem:
     case TCEXAction::GotoParent:
-      Guarded([&] { CEXElementCommand(action); });
+      Guarded([&] { selection_->CEXElementCommand(action); });
       break;
     case TCEXAction::SendDataStream:
       link_->Action_SendDataStreamExecute();
@@ -573,8 +579,7 @@ void TCEXMainWindow::Action_ClearAllExecute() {
   streamRoad_->CEXSetStreamText("");
   sourceTree_->XMLDeleteAll();
   referenceTree_->XMLDeleteAll();
-  selectedSourceLine_ = -1;
-  SourceSelectionChanged();
+  selection_->CEXSetSelectedSourceLine(-1);
   viewState_.CEXSetCaption(CEXcCaption);
   CEXsFileName.clear();
   // Nothing is left to save.
@@ -601,90 +606,9 @@ void TCEXMainWindow::Action_TransferAndSendExecute() {
   Action_CreateAndSendExecute();
 }
 
-void TCEXMainWindow::CEXElementCommand(TCEXAction action) {
-  TXMLMessageTree& tree = *sourceTree_;
-  TXMLTreeNode* selected = CEXSelectedSourceNode();
-  TXMLTreeNode* select = selected;
-  bool changed = false;
-  switch (action) {
-    case TCEXAction::CopyItem:
-      CEXCopyItem(*editElement_, selected, sourceTreeFocused_);
-      return;
-    case TCEXAction::CutItem:
-      changed = CEXCutItem(tree, *editElement_, selected, sourceTreeFocused_);
-      select = nullptr;
-      break;
-    case TCEXAction::DeleteItem:
-      changed = CEXDeleteItem(tree, selected);
-      select = nullptr;
-      break;
-    case TCEXAction::InsertItem:
-    case TCEXAction::InsertAsChild: {
-      const std::string refusal = CEXInsertItem(tree, *editElement_, selected, sourceTreeFocused_,
-                                                action == TCEXAction::InsertAsChild, &select);
-      if (!refusal.empty()) {
-        CEXShowMessage(refusal);
-        return;
-      }
-      changed = true;
-      break;
-    }
-    case TCEXAction::GotoParent: {
-      if (selected == nullptr) return;
-      const TCEXBusyCursor busy(cursor_);
-      select = CEXGotoParent(selected);
-      if (select == nullptr) return;
-      break;
-    }
-    default:
-      return;
-  }
-  selectedSourceLine_ = -1;
-  int index = 0;
-  for (TXMLTreeNode* n = tree.GetFirstNode(); n != nullptr; n = n->GetNext(), ++index) {
-    if (n == select) {
-      selectedSourceLine_ = index;
-      break;
-    }
-  }
-  if (changed) viewState_.CEXSetHasChanged(true);
-  Changed(CEXpSourceTree);
-  SourceSelectionChanged();
-}
-
-TXMLTreeNode* TCEXMainWindow::CEXSelectedSourceNode() const {
-  if (selectedSourceLine_ < 0) return nullptr;
-  TXMLTreeNode* node = sourceTree_->GetFirstNode();
-  for (int i = 0; i < selectedSourceLine_ && node != nullptr; ++i) node = node->GetNext();
-  return node;
-}
-
 void TCEXMainWindow::CEXSetSelectedSourceLine(int index) {
-  selectedSourceLine_ = index;
-  SourceSelectionChanged();
+  selection_->CEXSetSelectedSourceLine(index);
   AppOnIdle();
-}
-
-void TCEXMainWindow::CEXSubscribeSourceSelection(ICEXSourceSelectionListener& listener) {
-  if (std::find(selectionListeners_.begin(), selectionListeners_.end(), &listener) ==
-      selectionListeners_.end())
-    selectionListeners_.push_back(&listener);
-}
-
-void TCEXMainWindow::CEXUnsubscribeSourceSelection(ICEXSourceSelectionListener& listener) {
-  std::erase(selectionListeners_, &listener);
-}
-
-void TCEXMainWindow::SourceSelectionChanged() {
-  TXMLTreeNode* node = CEXSelectedSourceNode();
-  // A listener may unsubscribe itself or another while it is told.
-  const std::vector<ICEXSourceSelectionListener*> listeners = selectionListeners_;
-  for (ICEXSourceSelectionListener* listener : listeners) {
-    if (std::find(selectionListeners_.begin(), selectionListeners_.end(), listener) ==
-        selectionListeners_.end())
-      continue;
-    if (listener->CEXListenerVisible()) listener->CEXSourceSelectionChanged(node);
-  }
 }
 
 TCEXModalResult TCEXMainWindow::CEXOpenWindow(TCEXWindow window, bool modal) {
@@ -692,19 +616,6 @@ TCEXModalResult TCEXMainWindow::CEXOpenWindow(TCEXWindow window, bool modal) {
   // The window opens under the default cursor.
   cursor_.CEXRestore();
   return windows_->CEXOpenWindow(window, modal);
-}
-
-void TCEXMainWindow::CEXSetMemo2CaretLine(int index) {
-  // The line lies in Memo2's text: an index past its last line (a caret
-  // in the memo's own note behind a cut text) takes the last line.
-  const std::string& text = viewState_.CEXMemo(TCEXMemo::Memo2);
-  int lines = 1;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    if (text[i] == '\n' || text[i] == '\r') ++lines;
-  }
-  const int line = std::clamp(index, 0, lines - 1) + 1;
-  CEXSetEdit(TCEXEdit::Edit5, "line " + std::to_string(line));
 }
 
 void TCEXMainWindow::Action_LogoutExecute() {

@@ -19,6 +19,7 @@
 #include "workbench/PosterGate.h"
 #include "workbench/ReceiveRoad.h"
 #include "workbench/RunNotice.h"
+#include "workbench/SourceSelection.h"
 #include "workbench/StreamRoad.h"
 #include "workbench/ViewState.h"
 #include "workbench/WorkbenchPorts.h"
@@ -115,8 +116,6 @@ class TCEXMainWindow final : public ICEXMainServices {
 
   // Actions.
   void CEXExecute(TCEXAction action);
-  // The element commands on the selected source node.
-  void CEXElementCommand(TCEXAction action);
   void Action_ClearAllExecute();
   void Action_LogoutExecute();
   void Action_ExitExecute();
@@ -165,14 +164,16 @@ class TCEXMainWindow final : public ICEXMainServices {
   // The form reports every change of the selection; the windows that
   // follow it are told.
   void CEXSetSelectedSourceLine(int index);
-  int CEXSelectedSourceLine() const { return selectedSourceLine_; }
+  int CEXSelectedSourceLine() const { return selection_->CEXSelectedSourceLine(); }
+  // The source selection and the element commands (SourceSelection.h).
+  TCEXSourceSelection& CEXSourceSelection() { return *selection_; }
   // The caret moved in Memo2 (a click or key release there): Edit5 shows
   // its line, counted from 1 over Memo2's text. `index` is the line's
   // index from 0 in what the memo shows, which starts with that text.
-  void CEXSetMemo2CaretLine(int index);
+  void CEXSetMemo2CaretLine(int index) { selection_->CEXSetMemo2CaretLine(index); }
   // Whether the source tree has the input focus (the element commands
   // work on it only then).
-  void CEXSetSourceTreeFocused(bool focused) { sourceTreeFocused_ = focused; }
+  void CEXSetSourceTreeFocused(bool focused) { selection_->CEXSetSourceTreeFocused(focused); }
   bool CEXHasChanged() const { return viewState_.CEXHasChanged(); }
   void CEXSetHasChanged(bool changed) { viewState_.CEXSetHasChanged(changed); }
   // Makes `path` the message file of the source tree: the caption, the
@@ -206,9 +207,15 @@ class TCEXMainWindow final : public ICEXMainServices {
   const std::string& CEXGetFileName() const override { return CEXsFileName; }
   void CEXStateChanged(uint32_t parts) override { view_.CEXChanged(parts); }
   TCEXGeometry CEXWindowBounds() override { return view_.CEXGetGeometry(); }
-  TXMLTreeNode* CEXSelectedSourceNode() const override;
-  void CEXSubscribeSourceSelection(ICEXSourceSelectionListener& listener) override;
-  void CEXUnsubscribeSourceSelection(ICEXSourceSelectionListener& listener) override;
+  TXMLTreeNode* CEXSelectedSourceNode() const override {
+    return selection_->CEXSelectedSourceNode();
+  }
+  void CEXSubscribeSourceSelection(ICEXSourceSelectionListener& listener) override {
+    selection_->CEXSubscribeSourceSelection(listener);
+  }
+  void CEXUnsubscribeSourceSelection(ICEXSourceSelectionListener& listener) override {
+    selection_->CEXUnsubscribeSourceSelection(listener);
+  }
   TCEXCursorState& CEXCursor() override { return cursor_; }
   TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
   void SynchMenuItems() override;
@@ -243,8 +250,6 @@ class TCEXMainWindow final : public ICEXMainServices {
   void SetStatus(int panel, const std::string& text) { viewState_.CEXSetStatus(panel, text); }
   void OpenMessageFile(const std::string& path);
   void ApplyRights();  // the user's rights in the action table
-  // Tells the visible windows that follow the source tree's selection.
-  void SourceSelectionChanged();
 
   std::string CEXsDirName;
   std::string CEXsHelpFileName;
@@ -259,7 +264,6 @@ class TCEXMainWindow final : public ICEXMainServices {
   ICEXDialogs& dialogs_;
   IERRErrorWindow& errorWindow_;
   ICEXWindows* windows_;
-  std::vector<ICEXSourceSelectionListener*> selectionListeners_;
   ICEXClock& clock_;
   ICEXMessageFiles& messageFiles_;
   ICEXCounterLists& counters_;
@@ -277,6 +281,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::unique_ptr<TSDCSecurityDecryption> securityDecryption_;
   std::unique_ptr<TXMLMessageTree> sourceTree_;
   std::unique_ptr<TXMLMessageTree> referenceTree_;
+  std::unique_ptr<TCEXSourceSelection> selection_;
   TCEXNoRecordingList noRecording_;
   TCEXRunNotice runNotice_;
   // Declared after the trees: the road clears the links of the source tree
@@ -287,13 +292,11 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::shared_ptr<int> aliveToken_ = std::make_shared<int>(0);
 
   TCEXGeometry geometry_;
-  int selectedSourceLine_ = -1;
 
   std::string CEXsFileName;
   std::string CEXsAutoLoadConfigFile;
   std::string CEXsAutoLoadSequenceFile;
   bool CEXbAutoRun = false;
-  bool sourceTreeFocused_ = false;
   bool CEXbIsAdmin = false;
   bool CEXbLoginDone = false;
   bool CEXbActivationConfigRead = false;
