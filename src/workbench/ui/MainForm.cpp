@@ -28,6 +28,8 @@
 #include "platform/ui/QtEventPoster.h"
 #include "workbench/CounterLists.h"
 #include "workbench/MessageFiles.h"
+#include "workbench/RecordingItemsList.h"
+#include "workbench/RecordingLink.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
 #include "workbench/ui/FormLogin.h"
 #include "workbench/ui/MessageTreeView.h"
@@ -121,6 +123,10 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
         parts.programDir, parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_);
     parts.counters = ownCounters_.get();
   }
+  if (parts.recording == nullptr) {
+    ownRecording_ = std::make_unique<TRFLRecordingItemsList>(parts.programDir);
+    parts.recording = ownRecording_.get();
+  }
   TDeferredLogin* usersLogin = nullptr;
   if (parts.login == nullptr) {
     auto login = std::make_unique<TDeferredLogin>();
@@ -148,10 +154,12 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .counters = *parts.counters,
                              .login = *parts.login,
                              .sequenceWindow = parts.sequenceWindow,
+                             .recording = parts.recording,
                              .cursor = this,
                              .windows = parts.windows != nullptr ? parts.windows : this});
 
   if (messageFiles != nullptr) messageFiles->CEXAttach(*core_);
+  if (ownRecording_ != nullptr) RFLLinkToCore(*ownRecording_, *core_);
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
   if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
   if (usersLogin != nullptr) {

@@ -26,6 +26,7 @@ class TForm18;
 class TForm19;
 class TCEXQtTimerFactory;
 class TPLTQtEventPoster;
+class TRFLRecordingItemsList;
 class TXMLMessageTreeView;
 
 // The main window. It shows the state of its core (TCEXMainWindow) and hands
@@ -50,6 +51,9 @@ class TForm1 final : public QMainWindow,
     ICEXCounterLists* counters = nullptr;
     ICEXLogin* login = nullptr;
     ICEXSequenceWindow* sequenceWindow = nullptr;
+    // The EMV recording list; null: the form's own over "submission.ini",
+    // linked to the core.
+    ICEXRecordingList* recording = nullptr;
     // The windows the core's commands open; null: the form's own.
     ICEXWindows* windows = nullptr;
   };
@@ -114,6 +118,7 @@ class TForm1 final : public QMainWindow,
   TCEXSystemClock clock_;
   std::unique_ptr<ICEXMessageFiles> ownMessageFiles_;
   std::unique_ptr<ICEXCounterLists> ownCounters_;
+  std::unique_ptr<TRFLRecordingItemsList> ownRecording_;
   // The user administration and login dialogs (top-level windows) when the
   // form runs the login of "users.ini"; they outlive the login using them.
   std::unique_ptr<TForm18> form18_;
