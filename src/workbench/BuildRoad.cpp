@@ -486,8 +486,8 @@ int TCEXBuildRoad::AddElement(TWalk& walk, TXMLTreeNode& node, std::string& erro
         // The folder the recording writes to: aliases expanded.
         std::string record = main_.CEXConfiguration().CFGGetDirRecord();
         static_cast<void>(main_.CEXAliasList().ALUFindAlias(false, record));
-        rc = CEXIncludeRecordedFile(CEXRecordFolder(record), main_.CEXSourceTree(), *made,
-                                    archive_, errorText);
+        rc = CEXIncludeRecordedFile(CEXRecordFolder(record), main_.CEXSourceTree(), *made, archive_,
+                                    errorText);
         if (rc != 0) return rc;
       } else if (CEXIsPoolValue(element.GetAttributes())) {
         CEXIncludeLabeledPoolValues(value, main_.CEXSourceTree());
