@@ -26,8 +26,8 @@ class TDispatchPopup final : public IHLPActivePopup {
 std::unique_ptr<IHLPActivePopup> THLPComponentPopupFactory::HLPCreatePopup(
     const std::string& progId) {
   TPLTComPtr<IPLTDispatch> object;
-  if (!PLTSucceeded(PLTCreateInstanceByProgId(progId, IPLTDispatch::PLTcIID, object.Out(),
-                                              context_)) ||
+  if (!PLTSucceeded(
+          PLTCreateInstanceByProgId(progId, IPLTDispatch::PLTcIID, object.Out(), context_)) ||
       !object)
     return nullptr;
   return std::make_unique<TDispatchPopup>(std::move(object));

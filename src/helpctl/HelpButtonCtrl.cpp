@@ -90,46 +90,96 @@ PLTResult CQdHelpButtonCtrl::PLTInvoke(int32_t dispid, uint16_t flags,
 TPLTVariant CQdHelpButtonCtrl::Get(int32_t dispid) const {
   const THLPButtonProperties& p = props_;
   switch (dispid) {
-    case HLPidMapFile: return Text(p.mapFile);
-    case HLPidCtrlID: return TPLTVariant::I4(p.ctrlID);
-    case HLPidWindowClass: return Text(p.windowClass);
-    case HLPidCommand: return TPLTVariant::I4(p.command);
-    case HLPidKeywords: return Text(p.keywords);
-    case HLPidTopic: return Text(p.topic);
-    case HLPidQhCtxHelpPath: return Text(p.qhCtxHelpPath);
-    case HLPidJavaVersion: return TPLTVariant::I4(p.javaVersion);
-    case HLPidJavaHelpPath: return Text(p.javaHelpPath);
-    case HLPidJREPath: return Text(p.jrePath);
-    case HLPidQdJHelp: return Text(p.qdJHelp);
-    case HLPidHelpsetFile: return Text(p.helpsetFile);
-    case HLPidJARFile: return Text(p.jarFile);
-    case HLPidCaption: return Text(p.caption);
-    case HLPidBorderStyle: return TPLTVariant::I2(p.borderStyle);
-    case HLPidFont: return TPLTVariant::Font(PLTFromUtf8(p.font));
-    default: return {};
+    case HLPidMapFile:
+      return Text(p.mapFile);
+    case HLPidCtrlID:
+      return TPLTVariant::I4(p.ctrlID);
+    case HLPidWindowClass:
+      return Text(p.windowClass);
+    case HLPidCommand:
+      return TPLTVariant::I4(p.command);
+    case HLPidKeywords:
+      return Text(p.keywords);
+    case HLPidTopic:
+      return Text(p.topic);
+    case HLPidQhCtxHelpPath:
+      return Text(p.qhCtxHelpPath);
+    case HLPidJavaVersion:
+      return TPLTVariant::I4(p.javaVersion);
+    case HLPidJavaHelpPath:
+      return Text(p.javaHelpPath);
+    case HLPidJREPath:
+      return Text(p.jrePath);
+    case HLPidQdJHelp:
+      return Text(p.qdJHelp);
+    case HLPidHelpsetFile:
+      return Text(p.helpsetFile);
+    case HLPidJARFile:
+      return Text(p.jarFile);
+    case HLPidCaption:
+      return Text(p.caption);
+    case HLPidBorderStyle:
+      return TPLTVariant::I2(p.borderStyle);
+    case HLPidFont:
+      return TPLTVariant::Font(PLTFromUtf8(p.font));
+    default:
+      return {};
   }
 }
 
 void CQdHelpButtonCtrl::Put(int32_t dispid, const TPLTVariant& v) {
   THLPButtonProperties& p = props_;
   switch (dispid) {
-    case HLPidMapFile: p.mapFile = Utf8(v); break;
-    case HLPidCtrlID: p.ctrlID = v.PLTInteger(); break;
-    case HLPidWindowClass: p.windowClass = Utf8(v); break;
-    case HLPidCommand: p.command = v.PLTInteger(); break;
-    case HLPidKeywords: p.keywords = Utf8(v); break;
-    case HLPidTopic: p.topic = Utf8(v); break;
-    case HLPidQhCtxHelpPath: p.qhCtxHelpPath = Utf8(v); break;
-    case HLPidJavaVersion: p.javaVersion = v.PLTInteger(); break;
-    case HLPidJavaHelpPath: p.javaHelpPath = Utf8(v); break;
-    case HLPidJREPath: p.jrePath = Utf8(v); break;
-    case HLPidQdJHelp: p.qdJHelp = Utf8(v); break;
-    case HLPidHelpsetFile: p.helpsetFile = Utf8(v); break;
-    case HLPidJARFile: p.jarFile = Utf8(v); break;
-    case HLPidCaption: p.caption = Utf8(v); break;
-    case HLPidBorderStyle: p.borderStyle = static_cast<int16_t>(v.PLTInteger()); break;
-    case HLPidFont: p.font = Utf8(v); break;
-    default: return;
+    case HLPidMapFile:
+      p.mapFile = Utf8(v);
+      break;
+    case HLPidCtrlID:
+      p.ctrlID = v.PLTInteger();
+      break;
+    case HLPidWindowClass:
+      p.windowClass = Utf8(v);
+      break;
+    case HLPidCommand:
+      p.command = v.PLTInteger();
+      break;
+    case HLPidKeywords:
+      p.keywords = Utf8(v);
+      break;
+    case HLPidTopic:
+      p.topic = Utf8(v);
+      break;
+    case HLPidQhCtxHelpPath:
+      p.qhCtxHelpPath = Utf8(v);
+      break;
+    case HLPidJavaVersion:
+      p.javaVersion = v.PLTInteger();
+      break;
+    case HLPidJavaHelpPath:
+      p.javaHelpPath = Utf8(v);
+      break;
+    case HLPidJREPath:
+      p.jrePath = Utf8(v);
+      break;
+    case HLPidQdJHelp:
+      p.qdJHelp = Utf8(v);
+      break;
+    case HLPidHelpsetFile:
+      p.helpsetFile = Utf8(v);
+      break;
+    case HLPidJARFile:
+      p.jarFile = Utf8(v);
+      break;
+    case HLPidCaption:
+      p.caption = Utf8(v);
+      break;
+    case HLPidBorderStyle:
+      p.borderStyle = static_cast<int16_t>(v.PLTInteger());
+      break;
+    case HLPidFont:
+      p.font = Utf8(v);
+      break;
+    default:
+      return;
   }
   modified_ = true;
   ApplyToWidget();
@@ -139,24 +189,49 @@ TPLTVariant CQdHelpButtonCtrl::Call(int32_t dispid, const std::vector<TPLTVarian
   auto i = [&](size_t n) { return a[n].PLTInteger(); };
   auto s = [&](size_t n) { return Utf8(a[n]); };
   switch (dispid) {
-    case HLPidShowHelp: return TPLTVariant::Bool(ShowHelp(i(0)));
+    case HLPidShowHelp:
+      return TPLTVariant::Bool(ShowHelp(i(0)));
     case HLPidShowHelpEx:
       return TPLTVariant::Bool(ShowHelpEx(i(0), i(1), s(2), s(3), s(4), s(5), i(6)));
-    case HLPidShowTextPopup: return TPLTVariant::Bool(ShowTextPopup(i(0), i(1)));
-    case HLPidShowActivePopup: return TPLTVariant::Bool(ShowActivePopup(i(0), a[1].PLTBool()));
-    case HLPidShowHTMLHelpTopicId: return TPLTVariant::Bool(ShowHTMLHelpTopicId(i(0), s(1)));
-    case HLPidShowHTMLHelpTopic: return TPLTVariant::Bool(ShowHTMLHelpTopic(s(0), s(1)));
-    case HLPidSetMapFile: return TPLTVariant::Bool(SetMapFile(s(0)));
-    case HLPidShowAKeyword: ShowAKeyword(s(0), s(1)); break;
-    case HLPidShowKeyword: ShowKeyword(s(0), s(1)); break;
-    case HLPidShowHTMLHelpContents: ShowHTMLHelpContents(s(0)); break;
-    case HLPidShowHTMLHelpIndex: ShowHTMLHelpIndex(s(0)); break;
-    case HLPidShowHTMLHelpSearch: ShowHTMLHelpSearch(s(0)); break;
-    case HLPidShowInterHelpTopicId: ShowInterHelpTopicId(i(0)); break;
-    case HLPidShowInterHelpTopic: ShowInterHelpTopic(s(0)); break;
-    case HLPidSetJavaHelpSettings: SetJavaHelpSettings(i(0), s(1), s(2), s(3), s(4), s(5)); break;
-    case HLPidShowJavaHelpTopic: ShowJavaHelpTopic(s(0)); break;
-    default: break;
+    case HLPidShowTextPopup:
+      return TPLTVariant::Bool(ShowTextPopup(i(0), i(1)));
+    case HLPidShowActivePopup:
+      return TPLTVariant::Bool(ShowActivePopup(i(0), a[1].PLTBool()));
+    case HLPidShowHTMLHelpTopicId:
+      return TPLTVariant::Bool(ShowHTMLHelpTopicId(i(0), s(1)));
+    case HLPidShowHTMLHelpTopic:
+      return TPLTVariant::Bool(ShowHTMLHelpTopic(s(0), s(1)));
+    case HLPidSetMapFile:
+      return TPLTVariant::Bool(SetMapFile(s(0)));
+    case HLPidShowAKeyword:
+      ShowAKeyword(s(0), s(1));
+      break;
+    case HLPidShowKeyword:
+      ShowKeyword(s(0), s(1));
+      break;
+    case HLPidShowHTMLHelpContents:
+      ShowHTMLHelpContents(s(0));
+      break;
+    case HLPidShowHTMLHelpIndex:
+      ShowHTMLHelpIndex(s(0));
+      break;
+    case HLPidShowHTMLHelpSearch:
+      ShowHTMLHelpSearch(s(0));
+      break;
+    case HLPidShowInterHelpTopicId:
+      ShowInterHelpTopicId(i(0));
+      break;
+    case HLPidShowInterHelpTopic:
+      ShowInterHelpTopic(s(0));
+      break;
+    case HLPidSetJavaHelpSettings:
+      SetJavaHelpSettings(i(0), s(1), s(2), s(3), s(4), s(5));
+      break;
+    case HLPidShowJavaHelpTopic:
+      ShowJavaHelpTopic(s(0));
+      break;
+    default:
+      break;
   }
   return {};
 }
@@ -265,7 +340,7 @@ void CQdHelpButtonCtrl::Request(int32_t context, const std::string& windowType, 
 }
 
 void CQdHelpButtonCtrl::JavaHelpRequest(const std::string& topic) {
-  const THLPJavaHelpSettings settings{props_.javaVersion, props_.jrePath,     props_.javaHelpPath,
+  const THLPJavaHelpSettings settings{props_.javaVersion,   props_.jrePath,     props_.javaHelpPath,
                                       props_.qhCtxHelpPath, props_.helpsetFile, props_.jarFile};
   Engine().HLPSetJavaHelpSettings(settings, topic);
 }
@@ -284,18 +359,42 @@ bool CQdHelpButtonCtrl::ShowHelpEx(int32_t hWnd, int32_t ctrlID, const std::stri
   else
     engine.HLPSetRequest(mapFile, ctrlID, windowClass, Owner(hWnd), topic);
   switch (command) {
-    case HLPcmdHtmlTopic: engine.HLPHtmlHelpTopic(); break;
-    case HLPcmdActivePopup: engine.HLPActivePopup(false); break;
-    case HLPcmdTextPopup: engine.HLPTextPopup(); break;
-    case HLPcmdContents: engine.HLPContents(); break;
-    case HLPcmdIndex: engine.HLPIndex(); break;
-    case HLPcmdSearch: engine.HLPSearch(); break;
-    case HLPcmdKeyword: engine.HLPKeywordLookup(keywords, false); break;
-    case HLPcmdALink: engine.HLPKeywordLookup(keywords, true); break;
-    case HLPcmdInterHelpTopic: engine.HLPBrowserTopic(); break;
-    case HLPcmdInterHelpPopup: engine.HLPActivePopup(true); break;
-    case HLPcmdJavaHelpTopic: engine.HLPJavaHelpTopic(); break;
-    default: presenter_.HLPShowMessage("Bad Command", "QdHelpButton"); return false;
+    case HLPcmdHtmlTopic:
+      engine.HLPHtmlHelpTopic();
+      break;
+    case HLPcmdActivePopup:
+      engine.HLPActivePopup(false);
+      break;
+    case HLPcmdTextPopup:
+      engine.HLPTextPopup();
+      break;
+    case HLPcmdContents:
+      engine.HLPContents();
+      break;
+    case HLPcmdIndex:
+      engine.HLPIndex();
+      break;
+    case HLPcmdSearch:
+      engine.HLPSearch();
+      break;
+    case HLPcmdKeyword:
+      engine.HLPKeywordLookup(keywords, false);
+      break;
+    case HLPcmdALink:
+      engine.HLPKeywordLookup(keywords, true);
+      break;
+    case HLPcmdInterHelpTopic:
+      engine.HLPBrowserTopic();
+      break;
+    case HLPcmdInterHelpPopup:
+      engine.HLPActivePopup(true);
+      break;
+    case HLPcmdJavaHelpTopic:
+      engine.HLPJavaHelpTopic();
+      break;
+    default:
+      presenter_.HLPShowMessage("Bad Command", "QdHelpButton");
+      return false;
   }
   return true;
 }
@@ -392,8 +491,7 @@ void CQdHelpButtonCtrl::SetJavaHelpSettings(int32_t java_version, const std::str
 void CQdHelpButtonCtrl::ShowJavaHelpTopic(const std::string& topic_id) {
   if (props_.qhCtxHelpPath.empty())
     presenter_.HLPShowMessage(
-        "You have not set up the JavaHelp settings yet.  Call SetJavaHelpSettings first.",
-        "Error");
+        "You have not set up the JavaHelp settings yet.  Call SetJavaHelpSettings first.", "Error");
   JavaHelpRequest(topic_id);
   Engine().HLPJavaHelpTopic();
 }

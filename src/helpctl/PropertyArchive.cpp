@@ -53,8 +53,7 @@ void THLPPropertyBagArchive::ExchangeInteger(const char* name, T& value, T defau
     value = static_cast<T>(n);
 }
 
-void THLPPropertyBagArchive::HLPExchange(const char* name, uint32_t& value,
-                                         uint32_t defaultValue) {
+void THLPPropertyBagArchive::HLPExchange(const char* name, uint32_t& value, uint32_t defaultValue) {
   ExchangeInteger(name, value, defaultValue);
 }
 

@@ -180,9 +180,9 @@ class TFieldPage : public TPageObject {
       const TField& f = layout_.fields[i];
       const QString text = edits_[i]->text();
       if (text == loadedTexts_[i]) continue;
-      keep(PutProperty(control_.Get(), f.dispid,
-                       f.number ? TPLTVariant::I4(text.toInt())
-                                : TPLTVariant::Bstr(text.toStdU16String())));
+      keep(PutProperty(
+          control_.Get(), f.dispid,
+          f.number ? TPLTVariant::I4(text.toInt()) : TPLTVariant::Bstr(text.toStdU16String())));
       loadedTexts_[i] = text;
     }
     const int checked = group_->checkedId();
@@ -340,8 +340,7 @@ THLPPropertyFrame::THLPPropertyFrame(IPLTUnknown* control, QWidget* parent) : QD
   if (!ctrl || !dispatch) return;
   for (const TPLTGuid& clsid : ctrl->HLPPropertyPages()) {
     TPLTComPtr<IHLPPropertyPage> page;
-    if (!PLTSucceeded(HLPCreateModuleObject(clsid, IHLPPropertyPage::PLTcIID, page.Out())) ||
-        !page)
+    if (!PLTSucceeded(HLPCreateModuleObject(clsid, IHLPPropertyPage::PLTcIID, page.Out())) || !page)
       continue;
     QWidget* widget = page->HLPCreatePage(tabs_);
     page->HLPSetObject(dispatch.Get());

@@ -19,11 +19,16 @@ std::string taken;
 
 std::string Describe(const TPLTVariant& v) {
   switch (v.PLTType()) {
-    case TPLTVarType::Bstr: return "BSTR:" + PLTToUtf8(v.PLTText());
-    case TPLTVarType::I2: return "I2:" + std::to_string(v.PLTInteger());
-    case TPLTVarType::I4: return "I4:" + std::to_string(v.PLTInteger());
-    case TPLTVarType::Bool: return "BOOL:" + std::to_string(v.PLTInteger());
-    default: return "type" + std::to_string(static_cast<int>(v.PLTType()));
+    case TPLTVarType::Bstr:
+      return "BSTR:" + PLTToUtf8(v.PLTText());
+    case TPLTVarType::I2:
+      return "I2:" + std::to_string(v.PLTInteger());
+    case TPLTVarType::I4:
+      return "I4:" + std::to_string(v.PLTInteger());
+    case TPLTVarType::Bool:
+      return "BOOL:" + std::to_string(v.PLTInteger());
+    default:
+      return "type" + std::to_string(static_cast<int>(v.PLTType()));
   }
 }
 
@@ -34,8 +39,7 @@ class TPopup final : public TPLTObject<IPLTDispatch> {
     return PLTAnswerQuery(this, static_cast<IPLTDispatch*>(this), iid,
                           {PLTcIID_IUnknown, PLTcIID_IDispatch}, object);
   }
-  PLTResult PLTGetIDsOfNames(const std::vector<std::u16string>&,
-                             std::vector<int32_t>&) override {
+  PLTResult PLTGetIDsOfNames(const std::vector<std::u16string>&, std::vector<int32_t>&) override {
     return PLT_DISP_E_UNKNOWNNAME;
   }
   PLTResult PLTInvoke(int32_t dispid, uint16_t flags, std::vector<TPLTVariant>& args,
@@ -49,8 +53,9 @@ class TPopup final : public TPLTObject<IPLTDispatch> {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) PLTResult DllGetClassObject(
-    const TPLTGuid& clsid, const TPLTGuid& iid, void** object) {
+extern "C" __attribute__((visibility("default"))) PLTResult DllGetClassObject(const TPLTGuid& clsid,
+                                                                              const TPLTGuid& iid,
+                                                                              void** object) {
   if (clsid != cPopupClsid) {
     *object = nullptr;
     return PLT_CLASS_E_CLASSNOTAVAILABLE;

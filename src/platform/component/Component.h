@@ -167,7 +167,7 @@ void TPLTObject<Interfaces...>::ObjectDestroyed() {
 // `iid` is one of `ids`.
 template <class Self>
 PLTResult PLTAnswerQuery(Self* self, void* asked, const TPLTGuid& iid,
-                                std::initializer_list<TPLTGuid> ids, void** object) {
+                         std::initializer_list<TPLTGuid> ids, void** object) {
   if (object == nullptr) return PLT_E_POINTER;
   for (const TPLTGuid& id : ids) {
     if (id == iid) {

@@ -35,12 +35,10 @@ struct TPLTCreationContext {
 // PLT_CO_E_DLLNOTFOUND when the registered library cannot be loaded,
 // PLT_CO_E_ERRORINDLL when it has no DllGetClassObject, else the result of
 // DllGetClassObject. PLTLastCreationError tells the loader's reason.
-[[nodiscard]] PLTResult PLTGetClassObject(const TPLTGuid& clsid, const TPLTGuid& iid,
-                                          void** object,
+[[nodiscard]] PLTResult PLTGetClassObject(const TPLTGuid& clsid, const TPLTGuid& iid, void** object,
                                           const TPLTCreationContext& context = {});
 // A new object of the class, asked for `iid`.
-[[nodiscard]] PLTResult PLTCreateInstance(const TPLTGuid& clsid, const TPLTGuid& iid,
-                                          void** object,
+[[nodiscard]] PLTResult PLTCreateInstance(const TPLTGuid& clsid, const TPLTGuid& iid, void** object,
                                           const TPLTCreationContext& context = {});
 // The same by ProgID; PLT_CO_E_CLASSSTRING for a ProgID not registered.
 [[nodiscard]] PLTResult PLTCreateInstanceByProgId(const std::string& progId, const TPLTGuid& iid,

@@ -136,8 +136,7 @@ int TPLTComponentRegistry::PLTRegisterTypeLib(const TPLTTypeLibEntry& entry) {
   });
 }
 
-int TPLTComponentRegistry::PLTUnregisterTypeLib(const TPLTGuid& libid,
-                                                const std::string& version) {
+int TPLTComponentRegistry::PLTUnregisterTypeLib(const TPLTGuid& libid, const std::string& version) {
   return Update([&](TPLTIniFile& ini) {
     const std::string s = TypeLibSection(libid, version);
     if (!ini.PLTSectionExists(s)) return ENOENT;

@@ -35,12 +35,12 @@ struct TPLTClassEntry {
   std::string name;  // registered type name
   std::string libraryPath;
   std::string threadingModel = "Apartment";
-  std::string progId;            // may be empty
+  std::string progId;  // may be empty
   std::optional<int32_t> miscStatus;
   bool insertable = false;
-  std::string toolboxBitmap;     // "<library>,<resource>", may be empty
+  std::string toolboxBitmap;  // "<library>,<resource>", may be empty
   std::optional<TPLTGuid> typeLib;
-  std::string version;           // of the type library
+  std::string version;  // of the type library
 };
 
 struct TPLTTypeLibEntry {

@@ -67,7 +67,6 @@ inline constexpr uint16_t PLTcDispatchMethod = 1;
 inline constexpr uint16_t PLTcDispatchPropertyGet = 2;
 inline constexpr uint16_t PLTcDispatchPropertyPut = 4;
 
-
 // Members by DISPID. Arguments are in the order of the member's parameter
 // list (first parameter first).
 class IPLTDispatch : public IPLTUnknown {
