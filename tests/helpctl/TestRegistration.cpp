@@ -78,9 +78,9 @@ const std::string cJava = Key("CLSID\\", HLPcJavaHelpPageClsid);
 const std::string cTypeLib = Key("TypeLib\\", HLPcLibId) + "\\1.0";
 
 std::string RunTool(const std::string& registry, const std::string& args, int* status) {
-  return test::RunCommand("KAL_COMPONENT_REGISTRY='" + registry + "' '" HLP_REGISTER_TOOL "' " +
-                              args + " 2>&1",
-                          "", status);
+  return test::RunCommand(
+      "KAL_COMPONENT_REGISTRY='" + registry + "' '" HLP_REGISTER_TOOL "' " + args + " 2>&1", "",
+      status);
 }
 
 TEST(BrontelRegistration, RegisterCreateAndUnregisterThroughTheEntryPoints) {
@@ -158,10 +158,10 @@ TEST(BrontelRegistration, EachStepsFailureStopsThere) {
   classes.erase(cTypeLib);
   struct Case {
     const char* what;
-    bool registered;      // registered whole before the step
-    bool removeTypeLib;   // then the type library removed
+    bool registered;     // registered whole before the step
+    bool removeTypeLib;  // then the type library removed
     bool unregister;
-    int failAt;           // the save that fails, 0 for none
+    int failAt;  // the save that fails, 0 for none
     PLTResult result;
     std::set<std::string> left;
   };

@@ -46,11 +46,11 @@ TEST(ComponentGuid, TextFormsAgreeWithPythonUuid) {
   }
   EXPECT_EQ(rows, 43);
 
-  for (const char* bad : {"", "550BADC4-E6A3-11D0-A389-0000E81F4743",
-                          "{550BADC4-E6A3-11D0-A389-0000E81F474}", "{550BADC4-E6A3-11D0-A389-0000E81F47430}",
-                          "{550BADC4E6A3-11D0-A389-0000E81F4743-}", "{550BADC4-E6A3-11D0-A389-0000E81F474G}",
-                          "(550BADC4-E6A3-11D0-A389-0000E81F4743)", "{ 50BADC4-E6A3-11D0-A389-0000E81F4743}",
-                          "{+50BADC4-E6A3-11D0-A389-0000E81F4743}"})
+  for (const char* bad :
+       {"", "550BADC4-E6A3-11D0-A389-0000E81F4743", "{550BADC4-E6A3-11D0-A389-0000E81F474}",
+        "{550BADC4-E6A3-11D0-A389-0000E81F47430}", "{550BADC4E6A3-11D0-A389-0000E81F4743-}",
+        "{550BADC4-E6A3-11D0-A389-0000E81F474G}", "(550BADC4-E6A3-11D0-A389-0000E81F4743)",
+        "{ 50BADC4-E6A3-11D0-A389-0000E81F4743}", "{+50BADC4-E6A3-11D0-A389-0000E81F4743}"})
     EXPECT_FALSE(PLTGuidFromString(bad)) << bad;
 }
 
@@ -163,12 +163,14 @@ TEST(ComponentRegistry, ConcurrentRegistrationsEachLandWhole) {
       "import configparser\n"
       "c = configparser.ConfigParser(interpolation=None)\n"
       "c.optionxform = str\n"
-      "c.read('" + path + "')\n"
-      "print(sum(1 for s in c.sections() if s.startswith('CLSID\\\\')),\n"
-      "      sum(1 for s in c.sections() if s.startswith('ProgID\\\\')))\n",
+      "c.read('" +
+          path +
+          "')\n"
+          "print(sum(1 for s in c.sections() if s.startswith('CLSID\\\\')),\n"
+          "      sum(1 for s in c.sections() if s.startswith('ProgID\\\\')))\n",
       "");
-  EXPECT_EQ(out, std::to_string(cThreads * cRounds) + " " + std::to_string(cThreads * cRounds) +
-                     "\n");
+  EXPECT_EQ(out,
+            std::to_string(cThreads * cRounds) + " " + std::to_string(cThreads * cRounds) + "\n");
   TPLTComponentRegistry registry(path);
   EXPECT_EQ(registry.PLTFindProgId("Test.T3R14.1"), (TPLTGuid{3014, 1, 2, {}}));
   const auto entry = registry.PLTFindClass(TPLTGuid{2007, 1, 2, {}});
