@@ -169,7 +169,8 @@ class TestHelpButtonCtrl : public QObject {
     QCOMPARE(c.Get(dispid), got);
     // The button shows caption and font.
     QWidget* w = c.ctrl->HLPWidget(nullptr);
-    if (dispid == HLPidCaption) QCOMPARE(static_cast<QPushButton*>(w)->text(), QString::fromStdU16String(u"Hilfe \u20ac"));
+    if (dispid == HLPidCaption)
+      QCOMPARE(static_cast<QPushButton*>(w)->text(), QString::fromStdU16String(u"Hilfe \u20ac"));
     if (dispid == HLPidFont) QCOMPARE(w->font().family(), QStringLiteral("Serif"));
   }
 
@@ -335,8 +336,8 @@ class TestHelpButtonCtrl : public QObject {
     // Unknown commands: "Bad Command" and 0; the others give 1.
     for (int32_t command : {11, -1}) {
       c.presenter.messages.clear();
-      QCOMPARE(c.Call(HLPidShowHelpEx, {V::I4(0), V::I4(1), V::Bstr(map16), S(u""), S(u""),
-                                        S(u""), V::I4(command)}),
+      QCOMPARE(c.Call(HLPidShowHelpEx,
+                      {V::I4(0), V::I4(1), V::Bstr(map16), S(u""), S(u""), S(u""), V::I4(command)}),
                V::Bool(false));
       QCOMPARE(c.presenter.messages, std::vector<std::string>{"QdHelpButton: Bad Command"});
     }
@@ -372,9 +373,9 @@ class TestHelpButtonCtrl : public QObject {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(test::TakeHtmlHelpRecording(),
-             "owner=" + std::to_string(c.ctrl->HLPOwnHandle()) + " file=\"" +
-                 dir.file("kal.chm") + ">w\" cmd=15 data=42\n");
+    QCOMPARE(test::TakeHtmlHelpRecording(), "owner=" + std::to_string(c.ctrl->HLPOwnHandle()) +
+                                                " file=\"" + dir.file("kal.chm") +
+                                                ">w\" cmd=15 data=42\n");
     QVERIFY(c.presenter.messages.empty());
   }
 };
