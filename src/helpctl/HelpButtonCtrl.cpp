@@ -87,99 +87,56 @@ PLTResult CQdHelpButtonCtrl::PLTInvoke(int32_t dispid, uint16_t flags,
   return PLT_S_OK;
 }
 
+namespace {
+
+// The properties that are strings or 32-bit integers, by DISPID.
+struct TPropertySlot {
+  int32_t dispid;
+  std::string THLPButtonProperties::*text;
+  int32_t THLPButtonProperties::*number;
+};
+
+using P = THLPButtonProperties;
+// clang-format off
+const TPropertySlot cSlots[] = {
+    {HLPidMapFile, &P::mapFile, nullptr},           {HLPidCtrlID, nullptr, &P::ctrlID},
+    {HLPidWindowClass, &P::windowClass, nullptr},   {HLPidCommand, nullptr, &P::command},
+    {HLPidKeywords, &P::keywords, nullptr},         {HLPidTopic, &P::topic, nullptr},
+    {HLPidQhCtxHelpPath, &P::qhCtxHelpPath, nullptr}, {HLPidJavaVersion, nullptr, &P::javaVersion},
+    {HLPidJavaHelpPath, &P::javaHelpPath, nullptr}, {HLPidJREPath, &P::jrePath, nullptr},
+    {HLPidQdJHelp, &P::qdJHelp, nullptr},           {HLPidHelpsetFile, &P::helpsetFile, nullptr},
+    {HLPidJARFile, &P::jarFile, nullptr},           {HLPidCaption, &P::caption, nullptr},
+};
+// clang-format on
+
+const TPropertySlot* Slot(int32_t dispid) {
+  for (const TPropertySlot& s : cSlots)
+    if (s.dispid == dispid) return &s;
+  return nullptr;
+}
+
+}  // namespace
+
 TPLTVariant CQdHelpButtonCtrl::Get(int32_t dispid) const {
-  const THLPButtonProperties& p = props_;
-  switch (dispid) {
-    case HLPidMapFile:
-      return Text(p.mapFile);
-    case HLPidCtrlID:
-      return TPLTVariant::I4(p.ctrlID);
-    case HLPidWindowClass:
-      return Text(p.windowClass);
-    case HLPidCommand:
-      return TPLTVariant::I4(p.command);
-    case HLPidKeywords:
-      return Text(p.keywords);
-    case HLPidTopic:
-      return Text(p.topic);
-    case HLPidQhCtxHelpPath:
-      return Text(p.qhCtxHelpPath);
-    case HLPidJavaVersion:
-      return TPLTVariant::I4(p.javaVersion);
-    case HLPidJavaHelpPath:
-      return Text(p.javaHelpPath);
-    case HLPidJREPath:
-      return Text(p.jrePath);
-    case HLPidQdJHelp:
-      return Text(p.qdJHelp);
-    case HLPidHelpsetFile:
-      return Text(p.helpsetFile);
-    case HLPidJARFile:
-      return Text(p.jarFile);
-    case HLPidCaption:
-      return Text(p.caption);
-    case HLPidBorderStyle:
-      return TPLTVariant::I2(p.borderStyle);
-    case HLPidFont:
-      return TPLTVariant::Font(PLTFromUtf8(p.font));
-    default:
-      return {};
-  }
+  if (const TPropertySlot* s = Slot(dispid))
+    return s->text ? Text(props_.*(s->text)) : TPLTVariant::I4(props_.*(s->number));
+  if (dispid == HLPidBorderStyle) return TPLTVariant::I2(props_.borderStyle);
+  if (dispid == HLPidFont) return TPLTVariant::Font(PLTFromUtf8(props_.font));
+  return {};
 }
 
 void CQdHelpButtonCtrl::Put(int32_t dispid, const TPLTVariant& v) {
-  THLPButtonProperties& p = props_;
-  switch (dispid) {
-    case HLPidMapFile:
-      p.mapFile = Utf8(v);
-      break;
-    case HLPidCtrlID:
-      p.ctrlID = v.PLTInteger();
-      break;
-    case HLPidWindowClass:
-      p.windowClass = Utf8(v);
-      break;
-    case HLPidCommand:
-      p.command = v.PLTInteger();
-      break;
-    case HLPidKeywords:
-      p.keywords = Utf8(v);
-      break;
-    case HLPidTopic:
-      p.topic = Utf8(v);
-      break;
-    case HLPidQhCtxHelpPath:
-      p.qhCtxHelpPath = Utf8(v);
-      break;
-    case HLPidJavaVersion:
-      p.javaVersion = v.PLTInteger();
-      break;
-    case HLPidJavaHelpPath:
-      p.javaHelpPath = Utf8(v);
-      break;
-    case HLPidJREPath:
-      p.jrePath = Utf8(v);
-      break;
-    case HLPidQdJHelp:
-      p.qdJHelp = Utf8(v);
-      break;
-    case HLPidHelpsetFile:
-      p.helpsetFile = Utf8(v);
-      break;
-    case HLPidJARFile:
-      p.jarFile = Utf8(v);
-      break;
-    case HLPidCaption:
-      p.caption = Utf8(v);
-      break;
-    case HLPidBorderStyle:
-      p.borderStyle = static_cast<int16_t>(v.PLTInteger());
-      break;
-    case HLPidFont:
-      p.font = Utf8(v);
-      break;
-    default:
-      return;
+  if (const TPropertySlot* s = Slot(dispid)) {
+    if (s->text)
+      props_.*(s->text) = Utf8(v);
+    else
+      props_.*(s->number) = v.PLTInteger();
+  } else if (dispid == HLPidBorderStyle) {
+    props_.borderStyle = static_cast<int16_t>(v.PLTInteger());
+  } else if (dispid == HLPidFont) {
+    props_.font = Utf8(v);
+  } else {
+    return;
   }
   modified_ = true;
   ApplyToWidget();
@@ -188,51 +145,28 @@ void CQdHelpButtonCtrl::Put(int32_t dispid, const TPLTVariant& v) {
 TPLTVariant CQdHelpButtonCtrl::Call(int32_t dispid, const std::vector<TPLTVariant>& a) {
   auto i = [&](size_t n) { return a[n].PLTInteger(); };
   auto s = [&](size_t n) { return Utf8(a[n]); };
+  using V = TPLTVariant;
+  // clang-format off
   switch (dispid) {
-    case HLPidShowHelp:
-      return TPLTVariant::Bool(ShowHelp(i(0)));
-    case HLPidShowHelpEx:
-      return TPLTVariant::Bool(ShowHelpEx(i(0), i(1), s(2), s(3), s(4), s(5), i(6)));
-    case HLPidShowTextPopup:
-      return TPLTVariant::Bool(ShowTextPopup(i(0), i(1)));
-    case HLPidShowActivePopup:
-      return TPLTVariant::Bool(ShowActivePopup(i(0), a[1].PLTBool()));
-    case HLPidShowHTMLHelpTopicId:
-      return TPLTVariant::Bool(ShowHTMLHelpTopicId(i(0), s(1)));
-    case HLPidShowHTMLHelpTopic:
-      return TPLTVariant::Bool(ShowHTMLHelpTopic(s(0), s(1)));
-    case HLPidSetMapFile:
-      return TPLTVariant::Bool(SetMapFile(s(0)));
-    case HLPidShowAKeyword:
-      ShowAKeyword(s(0), s(1));
-      break;
-    case HLPidShowKeyword:
-      ShowKeyword(s(0), s(1));
-      break;
-    case HLPidShowHTMLHelpContents:
-      ShowHTMLHelpContents(s(0));
-      break;
-    case HLPidShowHTMLHelpIndex:
-      ShowHTMLHelpIndex(s(0));
-      break;
-    case HLPidShowHTMLHelpSearch:
-      ShowHTMLHelpSearch(s(0));
-      break;
-    case HLPidShowInterHelpTopicId:
-      ShowInterHelpTopicId(i(0));
-      break;
-    case HLPidShowInterHelpTopic:
-      ShowInterHelpTopic(s(0));
-      break;
-    case HLPidSetJavaHelpSettings:
-      SetJavaHelpSettings(i(0), s(1), s(2), s(3), s(4), s(5));
-      break;
-    case HLPidShowJavaHelpTopic:
-      ShowJavaHelpTopic(s(0));
-      break;
-    default:
-      break;
+    case HLPidShowHelp:             return V::Bool(ShowHelp(i(0)));
+    case HLPidShowHelpEx:           return V::Bool(ShowHelpEx(i(0), i(1), s(2), s(3), s(4), s(5), i(6)));
+    case HLPidShowTextPopup:        return V::Bool(ShowTextPopup(i(0), i(1)));
+    case HLPidShowActivePopup:      return V::Bool(ShowActivePopup(i(0), a[1].PLTBool()));
+    case HLPidShowHTMLHelpTopicId:  return V::Bool(ShowHTMLHelpTopicId(i(0), s(1)));
+    case HLPidShowHTMLHelpTopic:    return V::Bool(ShowHTMLHelpTopic(s(0), s(1)));
+    case HLPidSetMapFile:           return V::Bool(SetMapFile(s(0)));
+    case HLPidShowAKeyword:         ShowAKeyword(s(0), s(1)); break;
+    case HLPidShowKeyword:          ShowKeyword(s(0), s(1)); break;
+    case HLPidShowHTMLHelpContents: ShowHTMLHelpContents(s(0)); break;
+    case HLPidShowHTMLHelpIndex:    ShowHTMLHelpIndex(s(0)); break;
+    case HLPidShowHTMLHelpSearch:   ShowHTMLHelpSearch(s(0)); break;
+    case HLPidShowInterHelpTopicId: ShowInterHelpTopicId(i(0)); break;
+    case HLPidShowInterHelpTopic:   ShowInterHelpTopic(s(0)); break;
+    case HLPidSetJavaHelpSettings:  SetJavaHelpSettings(i(0), s(1), s(2), s(3), s(4), s(5)); break;
+    case HLPidShowJavaHelpTopic:    ShowJavaHelpTopic(s(0)); break;
+    default: break;
   }
+  // clang-format on
   return {};
 }
 
@@ -358,44 +292,25 @@ bool CQdHelpButtonCtrl::ShowHelpEx(int32_t hWnd, int32_t ctrlID, const std::stri
     JavaHelpRequest(topic);
   else
     engine.HLPSetRequest(mapFile, ctrlID, windowClass, Owner(hWnd), topic);
+  // clang-format off
+  // clang-format off
   switch (command) {
-    case HLPcmdHtmlTopic:
-      engine.HLPHtmlHelpTopic();
-      break;
-    case HLPcmdActivePopup:
-      engine.HLPActivePopup(false);
-      break;
-    case HLPcmdTextPopup:
-      engine.HLPTextPopup();
-      break;
-    case HLPcmdContents:
-      engine.HLPContents();
-      break;
-    case HLPcmdIndex:
-      engine.HLPIndex();
-      break;
-    case HLPcmdSearch:
-      engine.HLPSearch();
-      break;
-    case HLPcmdKeyword:
-      engine.HLPKeywordLookup(keywords, false);
-      break;
-    case HLPcmdALink:
-      engine.HLPKeywordLookup(keywords, true);
-      break;
-    case HLPcmdInterHelpTopic:
-      engine.HLPBrowserTopic();
-      break;
-    case HLPcmdInterHelpPopup:
-      engine.HLPActivePopup(true);
-      break;
-    case HLPcmdJavaHelpTopic:
-      engine.HLPJavaHelpTopic();
-      break;
+    case HLPcmdHtmlTopic:      engine.HLPHtmlHelpTopic(); break;
+    case HLPcmdActivePopup:    engine.HLPActivePopup(false); break;
+    case HLPcmdTextPopup:      engine.HLPTextPopup(); break;
+    case HLPcmdContents:       engine.HLPContents(); break;
+    case HLPcmdIndex:          engine.HLPIndex(); break;
+    case HLPcmdSearch:         engine.HLPSearch(); break;
+    case HLPcmdKeyword:        engine.HLPKeywordLookup(keywords, false); break;
+    case HLPcmdALink:          engine.HLPKeywordLookup(keywords, true); break;
+    case HLPcmdInterHelpTopic: engine.HLPBrowserTopic(); break;
+    case HLPcmdInterHelpPopup: engine.HLPActivePopup(true); break;
+    case HLPcmdJavaHelpTopic:  engine.HLPJavaHelpTopic(); break;
     default:
       presenter_.HLPShowMessage("Bad Command", "QdHelpButton");
       return false;
   }
+  // clang-format on
   return true;
 }
 

@@ -87,7 +87,8 @@ class TestPropertyPages : public QObject {
       labels << l->text();
     }
     QVERIFY(labels.contains(QStringLiteral("Path to QhCtxHelp.jar:")));
-    QCOMPARE(c.Find<QRadioButton>("radio223")->text(), QStringLiteral("Do ALink  ('A' Keyword) Lookup"));
+    QCOMPARE(c.Find<QRadioButton>("radio223")->text(),
+             QStringLiteral("Do ALink  ('A' Keyword) Lookup"));
   }
 
   void FieldsLoadAndWriteThroughDispatch_data() {
