@@ -190,10 +190,14 @@ TEST(BrontelRegistration, EachStepsFailureStopsThere) {
     for (const auto& [name, keys] : ReadWithConfigParser(path)) left.insert(name);
     EXPECT_EQ(left, c.left) << c.what;
   }
-  // A registry folder that cannot be made or written (below a plain file).
-  TPLTComponentRegistry unwritable(dir.file("plain/components.ini"));
-  EXPECT_EQ(HLPRegisterServer(unwritable, cLibrary), PLT_SELFREG_E_TYPELIB);
-  EXPECT_EQ(HLPUnregisterServer(unwritable), PLT_SELFREG_E_TYPELIB);
+  // Registry folders where nothing can be created, for root as well: one
+  // below a plain file, and a read-only system folder.
+  for (const std::string& where :
+       {dir.file("plain/components.ini"), std::string("/proc/self/components.ini")}) {
+    TPLTComponentRegistry unwritable(where);
+    EXPECT_EQ(HLPRegisterServer(unwritable, cLibrary), PLT_SELFREG_E_TYPELIB) << where;
+    EXPECT_EQ(HLPUnregisterServer(unwritable), PLT_SELFREG_E_TYPELIB) << where;
+  }
 }
 
 TEST(BrontelClassObjects, FactoriesLocksAndUnknownClasses) {
