@@ -360,9 +360,9 @@ PLTResult THLPPropertyFrame::HLPApply() {
   return result;
 }
 
-int HLPOpenPropertyFrame(IPLTUnknown* control, QWidget* parent) {
-  THLPPropertyFrame frame(control, parent);
+}  // namespace kal
+
+int HLPOpenPropertyFrame(kal::IPLTUnknown* control, QWidget* parent) {
+  kal::THLPPropertyFrame frame(control, parent);
   return frame.exec();
 }
-
-}  // namespace kal

@@ -53,7 +53,9 @@ class THLPPropertyFrame final : public QDialog {
   std::vector<TPLTComPtr<IHLPPropertyPage>> pages_;
 };
 
-// Opens the page frame of a control as a modal dialog; its exec() result.
-int HLPOpenPropertyFrame(IPLTUnknown* control, QWidget* parent);
-
 }  // namespace kal
+
+// Opens the page frame of a control as a modal dialog; its exec() result.
+// Exported by name for hosts that load the library at run time.
+extern "C" __attribute__((visibility("default"))) int HLPOpenPropertyFrame(
+    kal::IPLTUnknown* control, QWidget* parent);
