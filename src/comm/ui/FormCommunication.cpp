@@ -42,9 +42,9 @@ TForm9::TForm9(TLink link, TTDBDebug* trace, QWidget* parent)
   auto changed = [this] { CFGMarkChanged(); };
 
   auto* lineBox = new QGroupBox("Communication Line");
-  lineType_ = CFGRadioGroup(
-      lineBox, "RadioGroup1", {"This computer", "TCP/IP over ethernet", "TCP/IP over modem"},
-      changed);
+  lineType_ =
+      CFGRadioGroup(lineBox, "RadioGroup1",
+                    {"This computer", "TCP/IP over ethernet", "TCP/IP over modem"}, changed);
   panels_ = new QStackedWidget;
   panels_->setObjectName("Panels");
   connect(lineType_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
@@ -58,8 +58,8 @@ TForm9::TForm9(TLink link, TTDBDebug* trace, QWidget* parent)
   thisPort_ = CFGNumberField("Edit1", kPortNumeric);
   thisForm->addRow("Server IP port", thisPort_);
   auto* thisSideBox = new QGroupBox("Kalmore side");
-  thisSide_ = CFGRadioGroup(thisSideBox, "RadioGroup2", {"Client", "Server", "Both (Demo)"},
-                            changed);
+  thisSide_ =
+      CFGRadioGroup(thisSideBox, "RadioGroup2", {"Client", "Server", "Both (Demo)"}, changed);
   thisForm->addRow(thisSideBox);
   panels_->addWidget(thisPanel);
 

@@ -78,8 +78,8 @@ TFormAlias::TFormAlias(TALUAliasList& aliases, const TCFGConfig& config, TTDBDeb
           [this](int row, int col, int previousRow, int previousCol) {
             // The Attrib column is set through the check list only.
             if (col == ALIcColAttrib) {
-              const int back =
-                  previousCol >= ALIcColAlias && previousCol != col ? previousCol : ALIcColDirectory;
+              const int back = previousCol >= ALIcColAlias && previousCol != col ? previousCol
+                                                                                 : ALIcColDirectory;
               QMetaObject::invokeMethod(
                   this, [this, row, back] { StringGrid1_->setCurrentCell(row, back); },
                   Qt::QueuedConnection);
@@ -136,7 +136,8 @@ bool TFormAlias::eventFilter(QObject* watched, QEvent* event) {
 
 void TFormAlias::ShowChecks(int row) {
   showingChecks_ = true;
-  const bool two = row >= 1 && StringGrid1_->Cell(ALIcColAttrib, row).find('2') != std::string::npos;
+  const bool two =
+      row >= 1 && StringGrid1_->Cell(ALIcColAttrib, row).find('2') != std::string::npos;
   CheckListBox1_->item(0)->setCheckState(two ? Qt::Checked : Qt::Unchecked);
   showingChecks_ = false;
 }

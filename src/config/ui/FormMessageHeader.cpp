@@ -59,10 +59,9 @@ TForm7::TForm7(TCFGConfig& config, TTDBDebug* trace, QWidget* parent)
   auto* secure = new QGroupBox("Header Items for Secure Communication Lines ");
   auto* secureForm = new QFormLayout(secure);
   auto* ownerBox = new QGroupBox("Public Key Owner Identifier Type");
-  ownerType_ = CFGRadioGroup(ownerBox, "RadioGroup3",
-                             {"PMS (n11)", "service center (n11)", "acquirer (n11)",
-                              "user value (n11)"},
-                             changed);
+  ownerType_ = CFGRadioGroup(
+      ownerBox, "RadioGroup3",
+      {"PMS (n11)", "service center (n11)", "acquirer (n11)", "user value (n11)"}, changed);
   userOwnerType_ = CFGNumberField("Edit7", kNumeric, 0, 255);
   userOwnerLength_ = CFGNumberField("Edit8", kNumeric, 0, 255);
   auto* ownerForm = new QFormLayout;

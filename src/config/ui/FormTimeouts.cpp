@@ -77,10 +77,10 @@ TForm_PLGPlugIns::TForm_PLGPlugIns(TCFGConfig& config, TTDBDebug* trace, QWidget
     return box;
   };
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(group("Outgoing Message:", "Edit1", "Edit2", "CheckBox1", outAddress_,
-                          outPort_, outActive_));
-  layout->addWidget(group("Incoming Message:", "Edit3", "Edit4", "CheckBox2", inAddress_,
-                          inPort_, inActive_));
+  layout->addWidget(
+      group("Outgoing Message:", "Edit1", "Edit2", "CheckBox1", outAddress_, outPort_, outActive_));
+  layout->addWidget(
+      group("Incoming Message:", "Edit3", "Edit4", "CheckBox2", inAddress_, inPort_, inActive_));
   layout->addLayout(OkCancel(CFGOkButton(), CFGCancelButton()));
   CFGFitLayout();
 }

@@ -84,7 +84,9 @@ inline std::vector<std::string> IniValues(const std::string& path,
       "import configparser, sys\n"
       "p = configparser.RawConfigParser(strict=False, interpolation=None)\n"
       "p.optionxform = str\n"
-      "p.read(r'" + path + "', encoding='latin-1')\n"
+      "p.read(r'" +
+      path +
+      "', encoding='latin-1')\n"
       "for line in sys.stdin:\n"
       "    s, k = line.rstrip('\\n').split('\\t')\n"
       "    print(p.get(s, k) if p.has_option(s, k) else '<missing>')\n";
@@ -130,7 +132,8 @@ inline std::string FieldsNotStored(const std::string& path,
   if (values.size() != fields.size()) return "configparser gave no values";
   std::string wrong;
   for (size_t i = 0; i < fields.size(); ++i)
-    if (values[i] != fields[i].stored) wrong += std::string(fields[i].key) + ": " + values[i] + "\n";
+    if (values[i] != fields[i].stored)
+      wrong += std::string(fields[i].key) + ": " + values[i] + "\n";
   return wrong;
 }
 

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QListWidget>
@@ -8,7 +9,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <sys/stat.h>
 
 #include "config/AliasList.h"
 #include "config/Config.h"
@@ -170,11 +170,17 @@ class TestConfigDialogs : public QObject {
       std::function<std::string(const TCFGConfig&)> value;
     };
     const Row rows[] = {
-        {"header", [](TestConfigDialogs& t) { return std::unique_ptr<TCFGEditDialog>(t.Dialog<TForm7>()); },
+        {"header",
+         [](TestConfigDialogs& t) { return std::unique_ptr<TCFGEditDialog>(t.Dialog<TForm7>()); },
          "Edit1", [](const TCFGConfig& c) { return c.CFGGetComponentID(); }},
-        {"timeouts", [](TestConfigDialogs& t) { return std::unique_ptr<TCFGEditDialog>(t.Dialog<TForm13>()); },
-         "Edit2", [](const TCFGConfig& c) { return std::to_string(c.CFGGetServerResponseTimeout()); }},
-        {"plug-ins", [](TestConfigDialogs& t) { return std::unique_ptr<TCFGEditDialog>(t.Dialog<TForm_PLGPlugIns>()); },
+        {"timeouts",
+         [](TestConfigDialogs& t) { return std::unique_ptr<TCFGEditDialog>(t.Dialog<TForm13>()); },
+         "Edit2",
+         [](const TCFGConfig& c) { return std::to_string(c.CFGGetServerResponseTimeout()); }},
+        {"plug-ins",
+         [](TestConfigDialogs& t) {
+           return std::unique_ptr<TCFGEditDialog>(t.Dialog<TForm_PLGPlugIns>());
+         },
          "Edit1", [](const TCFGConfig& c) { return c.CFGGetPluginOutIPAddress(); }},
     };
     for (const Row& row : rows) {
@@ -202,11 +208,15 @@ class TestConfigDialogs : public QObject {
       const char* message;
     };
     const Row rows[] = {
-        {true, "Edit5", "Value must be numeric"},    {true, "Edit6", "Value must be numeric"},
-        {true, "Edit7", "Value must be numeric"},    {true, "Edit8", "Value must be numeric"},
+        {true, "Edit5", "Value must be numeric"},
+        {true, "Edit6", "Value must be numeric"},
+        {true, "Edit7", "Value must be numeric"},
+        {true, "Edit8", "Value must be numeric"},
         {true, "Edit10", "Public key index must be numeric"},
-        {false, "Edit1", "Value must be numeric"},   {false, "Edit2", "Value must be numeric"},
-        {false, "Edit3", "Value must be numeric"},   {false, "Edit4", "Value must be numeric"},
+        {false, "Edit1", "Value must be numeric"},
+        {false, "Edit2", "Value must be numeric"},
+        {false, "Edit3", "Value must be numeric"},
+        {false, "Edit4", "Value must be numeric"},
     };
     for (const Row& row : rows) {
       Fresh();
@@ -244,7 +254,8 @@ class TestConfigDialogs : public QObject {
       std::string chosen = "unchanged";
       QTimer::singleShot(0, &chooser, [&] {
         std::string start = chooser.SDSDirectory();
-        const std::string expected = exists ? record : home_->path().substr(0, home_->path().size() - 1);
+        const std::string expected =
+            exists ? record : home_->path().substr(0, home_->path().size() - 1);
         QCOMPARE(start, expected);
         chooser.SDSSetDirectory("/tmp");
         QCOMPARE(chooser.SDSDirectory(), std::string("/tmp"));
@@ -286,11 +297,13 @@ class TestConfigDialogs : public QObject {
     QVERIFY(!dialog.isVisible());
     const std::string rows = test::RunPython(
         "import csv\n"
-        "with open(r'''" + home_->file("alias.ini") + "''', newline='') as f:\n"
-        "    data = f.read()\n"
-        "assert data.endswith('\\r\\n') and '\\n' not in data.replace('\\r\\n', '')\n"
-        "for r in csv.reader(data.splitlines(True), dialect='excel-tab'):\n"
-        "    print('|'.join(r))\n",
+        "with open(r'''" +
+            home_->file("alias.ini") +
+            "''', newline='') as f:\n"
+            "    data = f.read()\n"
+            "assert data.endswith('\\r\\n') and '\\n' not in data.replace('\\r\\n', '')\n"
+            "for r in csv.reader(data.splitlines(True), dialect='excel-tab'):\n"
+            "    print('|'.join(r))\n",
         "");
     QCOMPARE(rows, std::string("MSG|/data/messages/|2\nSEQ|/data/seq/|2\nTMP|/tmp/|\n"));
     QCOMPARE(aliases.ALUGetCount(), size_t{3});
