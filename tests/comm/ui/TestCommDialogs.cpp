@@ -158,6 +158,25 @@ class TestCommDialogs : public QObject {
     }
   }
 
+  // A port field without a number shows its message and becomes "0".
+  void portFieldsShowTheirMessageAndReset() {
+    const std::pair<const char*, const char*> rows[] = {
+        {"0", "Edit1"}, {"1", "Edit2"}, {"2", "Edit4"}};
+    for (const auto& [line, field] : rows) {
+      messages_.clear();
+      Link link;
+      auto dialog = Form9(link);
+      dialog->show();
+      QVERIFY(test::SetWidgetValue(dialog.get(), "RadioGroup1", line));
+      auto* edit = dialog->findChild<QLineEdit*>(field);
+      QVERIFY(edit->isVisible());
+      QVERIFY(test::SetWidgetValue(dialog.get(), field, "10o0"));
+      QTest::keyClick(edit, Qt::Key_Return);
+      QCOMPARE(messages_, QStringList{"IP port number must be numeric"});
+      QCOMPARE(edit->text(), QString("0"));
+    }
+  }
+
   // "Connect" over TCP/IP over ethernet reaches a socat listener; a port
   // outside 1..65535 is refused with its code and text, never wrapped.
   void connectReachesPeerAndShowsFailures() {
@@ -227,8 +246,10 @@ class TestCommDialogs : public QObject {
     QVERIFY(peer.port() != 0);
     for (const bool fails : {false, true}) {
       std::vector<Step> script;
-      for (const StateText& s : kStates) script.push_back({s.state, 0, std::chrono::milliseconds(1)});
-      if (fails) script = {{0, 0, std::chrono::milliseconds(1)}, {2, 678, std::chrono::milliseconds(1)}};
+      for (const StateText& s : kStates)
+        script.push_back({s.state, 0, std::chrono::milliseconds(1)});
+      if (fails)
+        script = {{0, 0, std::chrono::milliseconds(1)}, {2, 678, std::chrono::milliseconds(1)}};
       Link link(script);
       link.dialUp.PLTSetErrorString(678, "The remote computer did not respond.");
       TRRSModemStatusForm& model = link.comm.TCPStatusForm();
@@ -257,13 +278,16 @@ class TestCommDialogs : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(close->isEnabled(), 30000);
       QCOMPARE(cursor, (std::vector<bool>{true, false}));
 
-      QStringList expected = {"Connecting dial-up network client", "Phone book entry: ",
-                              "User name: tester", "Phone number: 0441234567"};
+      QStringList expected = {"Connecting dial-up network client",
+                              "Phone book entry: ", "User name: tester",
+                              "Phone number: 0441234567"};
       if (fails) {
-        expected << "Opening port" << "The remote computer did not respond.";
+        expected << "Opening port"
+                 << "The remote computer did not respond.";
       } else {
         for (const StateText& s : kStates) expected << s.text;
-        expected << QString("Connecting client socket, address: 127.0.0.1, port: %1").arg(peer.port());
+        expected
+            << QString("Connecting client socket, address: 127.0.0.1, port: %1").arg(peer.port());
       }
       auto* history = window.findChild<QListWidget*>("HistoryList");
       QTRY_COMPARE(history->count(), int(expected.size()));

@@ -91,9 +91,11 @@ class TestSettingsMenu : public QObject {
     int status = -1;
     const std::string out = test::RunPython(
         "import socket\n"
-        "s = socket.create_connection(('127.0.0.1', " + std::to_string(port) + "), timeout=20)\n"
-        "print('connected')\n"
-        "s.close()\n",
+        "s = socket.create_connection(('127.0.0.1', " +
+            std::to_string(port) +
+            "), timeout=20)\n"
+            "print('connected')\n"
+            "s.close()\n",
         "", &status);
     QCOMPARE(out, std::string("connected\n"));
     QCOMPARE(status, 0);
