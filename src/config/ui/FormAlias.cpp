@@ -134,6 +134,14 @@ bool TFormAlias::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+void TFormAlias::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    CancelClick();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
 void TFormAlias::ShowChecks(int row) {
   showingChecks_ = true;
   const bool two =

@@ -41,6 +41,8 @@ class TFormAlias final : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Escape is "Cancel".
+  void keyPressEvent(QKeyEvent* event) override;
 
  public slots:
   void reject() override;
