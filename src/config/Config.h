@@ -136,6 +136,9 @@ class TCFGConfig final {
   bool CFGGetSenderIDUserChoice() const { return CFGbSenderIDUserChoice; }
   void CFGSetSenderIDUserChoice(bool v) { CFGbSenderIDUserChoice = v; }
   bool CFGGetPublicKeyOwnerIDUserChoice() const { return CFGbPublicKeyOwnerIDUserChoice; }
+  // The stored type numbers themselves, whatever the user-value flag says.
+  int32_t CFGGetStoredSenderIDType() const { return Int(CFGiSenderIDType); }
+  int32_t CFGGetStoredPublicKeyOwnerIDType() const { return Int(CFGiPublicKeyOwnerIDType); }
   void CFGSetPublicKeyOwnerIDUserChoice(bool v) { CFGbPublicKeyOwnerIDUserChoice = v; }
 
   // Timeout (milliseconds)

@@ -80,6 +80,11 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_DecryptSecurity", "Decrypt Security", "", 0},
     {"Action_ParseAndAnalyse", "Parse + Analyse", "", 0},
     {"Action_EditWindow", "Edit Window...", "", 1},
+    {"Action_Communication", "Communication...", "", 1},
+    {"Action_Component", "Message Header...", "", 1},
+    {"Action_Timeouts", "Timeouts...", "", 1},
+    {"Action_PlugIns", "Plug Ins...", "", 1},
+    {"Action_DirectoryAliases", "Directory Aliases...", "", 1},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 
@@ -641,6 +646,27 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::EditWindow:
       // The element edit window on the selected node; not modal.
       Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::EditWindow, false)); });
+      break;
+    case TCEXAction::Communication:
+      // The listener follows the settings once they were stored.
+      Guarded([&] {
+        if (CEXOpenWindow(TCEXWindow::Communication, true) == TCEXModalResult::OK) StartServer();
+      });
+      break;
+    case TCEXAction::Component:
+      Guarded([&] {
+        static_cast<void>(CEXOpenWindow(TCEXWindow::MessageHeader, true));
+        UpdateSecurityHeader();
+      });
+      break;
+    case TCEXAction::Timeouts:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::Timeouts, true)); });
+      break;
+    case TCEXAction::PlugIns:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::PlugIns, true)); });
+      break;
+    case TCEXAction::DirectoryAliases:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::DirectoryAliases, true)); });
       break;
     case TCEXAction::Count:
       break;

@@ -122,7 +122,12 @@ class ICEXCursor {
 // The windows the core's commands open. Each window adds its id here and
 // its part to the form's implementation.
 enum class TCEXWindow : int {
-  EditWindow,  // "Edit Window": the element edit window, not modal
+  EditWindow,        // "Edit Window": the element edit window, not modal
+  Communication,     // "Communication Settings", modal
+  MessageHeader,     // "Message Header Parameters", modal
+  Timeouts,          // "Timeouts and Delays", modal
+  PlugIns,           // "Plug Ins", modal
+  DirectoryAliases,  // "Directory Aliases", modal
 };
 
 // How a modal window was left; a window shown without waiting, or one that

@@ -24,8 +24,16 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include "comm/CommParams.h"
+#include "comm/ui/FormCommunication.h"
+#include "comm/ui/FormModemStatus.h"
+#include "config/Config.h"
+#include "config/ui/FormAlias.h"
+#include "config/ui/FormMessageHeader.h"
+#include "config/ui/FormTimeouts.h"
 #include "ep2/MessageTree.h"
 #include "platform/ui/QtEventPoster.h"
+#include "support/TraceLogger.h"
 #include "workbench/CounterLists.h"
 #include "workbench/MessageFiles.h"
 #include "workbench/RecordingItemsList.h"
@@ -158,6 +166,13 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .cursor = this,
                              .windows = parts.windows != nullptr ? parts.windows : this});
 
+  dialUp_ = parts.dialUp;
+  form10_ = std::make_unique<TForm10>(core_->CEXCommParams().TCPStatusForm(), [this](bool busy) {
+    if (busy)
+      CEXSetBusyCursor();
+    else
+      CEXSetDefaultCursor();
+  });
   if (messageFiles != nullptr) messageFiles->CEXAttach(*core_);
   if (ownRecording_ != nullptr) RFLLinkToCore(*ownRecording_, *core_);
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
@@ -178,6 +193,8 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
 }
 
 TForm1::~TForm1() {
+  form10_.reset();
+  for (auto& dialog : settings_) dialog.reset();
   core_->FormDestroy();
   core_.reset();
   CEXSetDefaultCursor();
@@ -372,6 +389,10 @@ void TForm1::BuildMenus() {
   parameters->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfFile));
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfiguration));
+  parameters->addSeparator();
+  for (TCEXAction a : {TCEXAction::Communication, TCEXAction::Component, TCEXAction::Timeouts,
+                       TCEXAction::PlugIns, TCEXAction::DirectoryAliases})
+    parameters->addAction(CEXActionObject(a));
 
   createXMLDocButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateXMLDoc));
 
@@ -547,8 +568,43 @@ void TForm1::CEXSetDefaultCursor() {
   QApplication::restoreOverrideCursor();
 }
 
-TCEXModalResult TForm1::CEXOpenWindow(TCEXWindow, bool) {
-  return TCEXModalResult::None;
+TCEXModalResult TForm1::CEXOpenWindow(TCEXWindow window, bool modal) {
+  const auto slot = static_cast<size_t>(window);
+  if (window == TCEXWindow::EditWindow || slot >= settings_.size()) return TCEXModalResult::None;
+  std::unique_ptr<QDialog>& dialog = settings_[slot];
+  if (!dialog) {
+    TTDBDebug* trace = &core_->CEXTrace();
+    TCFGConfig& config = core_->CEXConfiguration();
+    switch (window) {
+      case TCEXWindow::Communication:
+        dialog = std::make_unique<TForm9>(TForm9::TLink{.comm = core_->CEXCommParams(),
+                                                        .config = config,
+                                                        .dialUp = dialUp_,
+                                                        .client = &core_->CEXClientSocket(),
+                                                        .server = &core_->CEXServer()},
+                                          trace, this);
+        break;
+      case TCEXWindow::MessageHeader:
+        dialog = std::make_unique<TForm7>(config, trace, this);
+        break;
+      case TCEXWindow::Timeouts:
+        dialog = std::make_unique<TForm13>(config, trace, this);
+        break;
+      case TCEXWindow::PlugIns:
+        dialog = std::make_unique<TForm_PLGPlugIns>(config, trace, this);
+        break;
+      case TCEXWindow::DirectoryAliases:
+        dialog = std::make_unique<TFormAlias>(core_->CEXAliasList(), config, trace, this);
+        break;
+      default:
+        return TCEXModalResult::None;
+    }
+  }
+  if (!modal) {
+    dialog->show();
+    return TCEXModalResult::None;
+  }
+  return dialog->exec() == QDialog::Accepted ? TCEXModalResult::OK : TCEXModalResult::Cancel;
 }
 
 // ------------------------------------------------------------------ events

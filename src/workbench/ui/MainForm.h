@@ -10,6 +10,7 @@
 #include "workbench/MainWindow.h"
 
 class QAction;
+class QDialog;
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
@@ -22,6 +23,9 @@ class QTreeWidget;
 namespace kal {
 
 class TCEXQtDialogs;
+class TCFGEditDialog;
+class TForm10;
+class TFormAlias;
 class TForm18;
 class TForm19;
 class TCEXQtTimerFactory;
@@ -88,7 +92,7 @@ class TForm1 final : public QMainWindow,
   void CEXSetBusyCursor() override;
   void CEXSetDefaultCursor() override;
 
-  // ICEXWindows: no window of the core's commands exists yet.
+  // ICEXWindows: the settings dialogs (made when first opened).
   TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
 
  signals:
@@ -125,7 +129,13 @@ class TForm1 final : public QMainWindow,
   std::unique_ptr<TForm19> form19_;
   std::unique_ptr<ICEXLogin> ownLogin_;
   IERRErrorWindow* errorWindow_ = nullptr;
+  IPLTDialUpService* dialUp_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;
+  // The settings dialogs by window, made when first opened; the modem
+  // status window follows the link's status model. Declared after the core
+  // whose objects they show, so they go first.
+  std::array<std::unique_ptr<QDialog>, 6> settings_{};
+  std::unique_ptr<TForm10> form10_;
 
   TXMLMessageTreeView* XMLMessageTree1;
   TXMLMessageTreeView* XMLMessageTree2;

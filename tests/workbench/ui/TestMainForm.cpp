@@ -156,9 +156,12 @@ class TestMainForm : public QObject {
                           "Transfer Input Values", "Import XML Values", "-",
                           "Clear Reference Structure", "Clear Received Windows", "Clear All"}));
     QStringList parameters;
-    for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions()) parameters << a->text();
-    QCOMPARE(parameters, (QStringList{"Load Configuration...", "Save Configuration File",
-                                      "Save Configuration as..."}));
+    for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions())
+      parameters << (a->isSeparator() ? "-" : a->text());
+    QCOMPARE(parameters,
+             (QStringList{"Load Configuration...", "Save Configuration File",
+                          "Save Configuration as...", "-", "Communication...", "Message Header...",
+                          "Timeouts...", "Plug Ins...", "Directory Aliases..."}));
     QStringList hints;
     for (QAction* a : Find<QToolBar>(form.get(), "ToolBar1")->actions()) hints << a->toolTip();
     QCOMPARE(hints, (QStringList{"clear received message windows", "disconnect and hang up phone",
