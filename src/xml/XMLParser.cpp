@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "xml/DTDParser.h"
+#include "xml/NodeStore.h"
 #include "xml/XMLChars.h"
 #include "xml/XMLDTD.h"
 
@@ -36,6 +37,9 @@ std::u16string EncodingName(TEncoding cp) {
 // A start tag holds this many attributes before the parser looks up repeated
 // names in a map instead of the list.
 constexpr std::size_t kShortAttributeList = 8;
+
+// Character data of at least this many units moves into its node.
+constexpr std::size_t kMoveText = 4096;
 
 }  // namespace
 
@@ -383,7 +387,8 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
   switch (nodeType) {
     case ntElement: {
       // The scanner read the name as a name (the pseudo root's is one too).
-      auto element = std::make_unique<TVxXMLElement>(value, FDoc, TVxXMLNode::TCheckedName{});
+      auto element = std::unique_ptr<TVxXMLElement>(
+          new (FDoc->Store()) TVxXMLElement(value, FDoc, TVxXMLNode::TCheckedName{}));
       if (TVxXMLElement* parent = OpenElement())
         parent->AppendChild(element.get());
       else
@@ -399,7 +404,7 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
       if (!element || IsBlank(value)) return;
       // Linked before it is normalised, so the element owns it from here on;
       // what normalising leaves blank comes back and is dropped.
-      element->SetCharData(new TVxXMLText(value, FDoc, true));
+      element->SetCharData(new (FDoc->Store()) TVxXMLText(value, FDoc, true));
       return;
     }
     case ntCData:
@@ -447,12 +452,17 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
 }
 
 // The character data of the current token as a text node of the open
-// element. The text moves from the scanner's slot into the node; a string
+// element. A long text moves from the scanner's slot into the node; a string
 // that holds far more than it needs (room made for the rest of the input)
-// gives the rest back.
+// gives the rest back. A short one is copied, so that the slot keeps its
+// room for the next token instead of growing again from nothing.
 void TVxXMLParser::EmitText() {
   TVxXMLElement* element = OpenElement();
   if (!element || IsBlank(CurToken.Lexeme())) return;
+  if (CurToken.Length < kMoveText) {
+    element->SetCharData(new (FDoc->Store()) TVxXMLText(CurToken.Lexeme(), FDoc, true));
+    return;
+  }
   std::u16string text = TakeLexeme();
   if (text.capacity() - text.size() > text.size() / 4 + 8) text.shrink_to_fit();
   element->SetCharData(TVxXMLText::Take(std::move(text), FDoc).release());
