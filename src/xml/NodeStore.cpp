@@ -20,8 +20,10 @@ std::uint32_t NameHash(std::u16string_view s) {
     h = (h ^ w) * kMul;
     h ^= h >> 32;
   }
+  // The last units one by one: a copy of a variable length to the stack
+  // would stall the load that reads it back.
   std::uint64_t w = 0;
-  std::memcpy(&w, p, n * sizeof(char16_t));
+  for (; n > 0; --n) w = w << 16 | *p++;
   h = (h ^ w) * kMul;
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }

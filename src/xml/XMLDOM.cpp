@@ -270,7 +270,7 @@ void DestroyChain(TVxXMLNode* first) {
       TVxXMLNode* next = node->FNext;
       node->ReleaseOwned(chains);
       node->FList = nullptr;
-      node->FNext = node->FPrev = node->FParent = nullptr;
+      node->FNext = node->FPrev = nullptr;
       delete node;
       node = next;
     }
@@ -383,7 +383,7 @@ void TVxNodeList::CheckFree(TVxXMLNode* newChild, const char* op, bool nameInTex
   // an ancestor of the list's parent, so an empty one is not walked up from.
   if (newChild->AsElement() || newChild->FNodeType == ntDocument) {
     const bool content = static_cast<const TVxContainer*>(newChild)->GetFirstNode() != nullptr;
-    for (const TVxXMLNode* p = FParent; p; p = content ? p->FParent : nullptr)
+    for (const TVxXMLNode* p = FParent; p; p = content ? p->GetParent() : nullptr)
       if (p == newChild) DomError(3, prefix() + ": a node cannot be linked below itself");
   }
 }
@@ -399,7 +399,6 @@ void TVxNodeList::Link(TVxXMLNode* node, TVxXMLNode* prev, TVxXMLNode* next) {
   (prev ? prev->FNext : Froot) = node;
   (next ? next->FPrev : FLast) = node;
   node->FList = this;
-  node->FParent = FParent;
   if (FOwner && node->FDocument != FOwner) {
     if (TVxXMLElement* element = node->AsElement())
       element->SetDocument(FOwner);
@@ -411,7 +410,7 @@ void TVxNodeList::Link(TVxXMLNode* node, TVxXMLNode* prev, TVxXMLNode* next) {
 void TVxNodeList::Unlink(TVxXMLNode* node) {
   (node->FPrev ? node->FPrev->FNext : Froot) = node->FNext;
   (node->FNext ? node->FNext->FPrev : FLast) = node->FPrev;
-  node->FNext = node->FPrev = node->FParent = nullptr;
+  node->FNext = node->FPrev = nullptr;
   node->FList = nullptr;
 }
 
@@ -531,7 +530,8 @@ std::unique_ptr<TVxXMLNode> TVxXMLText::CloneNode() const {
 void TVxXMLText::Normalize() {
   if (FNodeValue.find(u'&') == std::u16string::npos) return;
   TVxNodeList* list = GetList();
-  TNormalizer n(FDocument, TNormalizer::Kind::Text, false, list && FParent && FParent->AsElement());
+  TNormalizer n(FDocument, TNormalizer::Kind::Text, false,
+                list && GetParent() && GetParent()->AsElement());
   n.Run(FNodeValue);
   FNodeValue = std::move(n.head);
   TVxXMLNode* after = this;
@@ -585,9 +585,10 @@ TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string value, TVxXMLDoc
 }
 
 char TVxXMLAttr::GetAttrType() const {
-  if (!FParent || !FParent->AsElement() || !FDocument) return ':';
+  TVxXMLNode* parent = GetParent();
+  if (!parent || !parent->AsElement() || !FDocument) return ':';
   const TVxDeclarations* decls = FDocument->GetDeclarations();
-  return decls ? decls->GetAttrType(FParent->GetName(), FNodeName) : ':';
+  return decls ? decls->GetAttrType(parent->GetName(), FNodeName) : ':';
 }
 
 std::unique_ptr<TVxXMLNode> TVxXMLAttr::CloneNode() const {

@@ -101,7 +101,7 @@ class TVxXMLNode {
   TVxXMLDocument* GetOwnerDocument() const { return FDocument; }
   // The container of the list the node is in; null for a free node and for
   // nodes of a list without parent.
-  TVxXMLNode* GetParent() const { return FParent; }
+  inline TVxXMLNode* GetParent() const;
   // The list holding the node, null for a free node.
   TVxNodeList* GetList() const { return FList; }
   TVxXMLNode* Previous() const { return FPrev; }
@@ -136,7 +136,6 @@ class TVxXMLNode {
   const std::u16string& FNodeName;
   std::u16string FNodeValue;
   std::uint8_t FNodeType;
-  TVxXMLNode* FParent = nullptr;
   TVxXMLNode* FNext = nullptr;
   TVxXMLNode* FPrev = nullptr;
   TVxXMLDocument* FDocument;
@@ -200,6 +199,11 @@ class TVxNodeList {
   TVxXMLNode* FParent;
   TVxXMLDocument* FOwner;
 };
+
+// The parent is the list's: a node does not store it again.
+inline TVxXMLNode* TVxXMLNode::GetParent() const {
+  return FList ? FList->GetParent() : nullptr;
+}
 
 // Base of text, CDATA sections and comments. Offsets are 0-based code units.
 class TVxCharacterData : public TVxXMLNode {

@@ -352,7 +352,15 @@ void TVxXMLParser::LexAn() {
     if (PrevToken.Token == tkComntStag) return SplitComment();
     if (!IsCharData && (c == u' ' || c == u'\t' || c == u'\r')) continue;
     if (c == u'<') return SplitSTag();
-    if (IsCharData && IsDataChar(c) && StartsCharData(PrevToken.Token)) return SplitCharData();
+    if (IsCharData && IsDataChar(c) && StartsCharData(PrevToken.Token)) {
+      SplitCharData();
+      // Blank text inside an element (the indentation between tags) is
+      // dropped by the parser anyway, so it is passed over here without a
+      // token: it can only end at "<" or at the end of the input, and
+      // either is read next as if the text had been matched.
+      if (Stack->Depth() > 0 && IsBlank(CurToken.Lexeme())) continue;
+      return;
+    }
     // No name begins with a delimiter, "#" or a quote, so names, the most
     // frequent tokens in markup, are tried first.
     if (IsFirstNameChar(c)) return SplitName();
