@@ -36,13 +36,23 @@ std::uint32_t NameHash(std::u16string_view s) {
 // it stay free memory for the next document instead of being merged into
 // the top and given back to the system, which would make every document
 // fault in fresh pages.
-thread_local std::unique_ptr<unsigned char[]> tSpare;
-thread_local std::size_t tSpareSize = 0;
+// A store that goes after the thread's own objects (a static document at
+// exit) frees its chunk instead.
+struct TSpareChunk {
+  std::unique_ptr<unsigned char[]> bytes;
+  std::size_t size = 0;
+  bool gone = false;
+  ~TSpareChunk() {
+    bytes.reset();
+    gone = true;
+  }
+};
+thread_local TSpareChunk tSpare;
 
 TVxNodeStore::~TVxNodeStore() {
-  if (chunks_.empty()) return;
-  tSpare = std::move(chunks_.back().bytes);
-  tSpareSize = chunks_.back().size;
+  if (chunks_.empty() || tSpare.gone) return;
+  tSpare.bytes = std::move(chunks_.back().bytes);
+  tSpare.size = chunks_.back().size;
 }
 
 const std::u16string& TVxNodeStore::Intern(std::u16string_view name) {
@@ -78,9 +88,9 @@ void TVxNodeStore::Rehash() {
 }
 
 void TVxNodeStore::Grow(std::size_t size) {
-  if (chunks_.empty() && tSpare && tSpareSize >= size) {
-    chunks_.push_back({std::move(tSpare), tSpareSize});
-    tSpareSize = 0;
+  if (chunks_.empty() && !tSpare.gone && tSpare.bytes && tSpare.size >= size) {
+    chunks_.push_back({std::move(tSpare.bytes), tSpare.size});
+    tSpare.size = 0;
     next_ = chunks_.back().bytes.get();
     end_ = next_ + chunks_.back().size;
     return;
