@@ -148,6 +148,28 @@ std::u16string_view TXMLStack::Pop() {
 // ---------------------------------------------------------------------------
 // Set-up and state
 
+namespace {
+
+// The keyword table of the last analyser that went on this thread, for the
+// next one: a parser made per message then builds no table of its own. A
+// table freed after the thread's own objects (a static parser at exit) is
+// dropped.
+struct TSpareSymbols {
+  std::unique_ptr<TSymTab> table;
+  bool gone = false;
+  ~TSpareSymbols() {
+    table.reset();
+    gone = true;
+  }
+};
+thread_local TSpareSymbols tSpareSymbols;
+
+}  // namespace
+
+TLexAnalyzer::~TLexAnalyzer() {
+  if (spare_.symbols && !tSpareSymbols.gone) tSpareSymbols.table = std::move(spare_.symbols);
+}
+
 void TLexAnalyzer::Init(TInvalidChars& invChars) {
   if (spare_.buffer && spare_.invChars == &invChars)
     FirstBuffer = std::move(spare_.buffer);
@@ -156,6 +178,8 @@ void TLexAnalyzer::Init(TInvalidChars& invChars) {
   Buffer = FirstBuffer.get();
   if (spare_.symbols) {
     Symbols = std::move(spare_.symbols);
+  } else if (!tSpareSymbols.gone && tSpareSymbols.table) {
+    Symbols = std::move(tSpareSymbols.table);
   } else {
     Symbols = std::make_unique<TSymTab>();
     for (const Keyword& k : kKeywords) Symbols->InsertStatic(k.lexeme, k.token);

@@ -184,7 +184,8 @@ struct TAnalyzerState {
 class TLexAnalyzer {
  public:
   TLexAnalyzer() = default;
-  virtual ~TLexAnalyzer() = default;
+  // Hands the spare symbol table to the next analyser of this thread.
+  virtual ~TLexAnalyzer();
   TLexAnalyzer(const TLexAnalyzer&) = delete;
   TLexAnalyzer& operator=(const TLexAnalyzer&) = delete;
 
