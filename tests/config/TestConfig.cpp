@@ -356,27 +356,32 @@ TEST(Config, FailuresAreReportedAndNeverDestroyAFile) {
 TEST(Config, WritingReplacesTheAlarmSectionsAndKeepsForeignContent) {
   test::TempDir dir;
   const std::string foreign = "[Notes]\r\n; my own remarks\r\nWho = me \r\n";
-  test::WriteFile(dir.file("config.ini"), foreign +
-                                              "[ErrorAlarms]\r\nErrorAlarm1=a\r\nErrorAlarm2=b\r\n"
-                                              "ErrorAlarm3=c\r\n[Keys]\r\nATC = 5\r\n");
+  test::WriteFile(dir.file("config.ini"),
+                  foreign +
+                      "[ErrorAlarms]\r\nErrorAlarm1=1;1;a\r\nErrorAlarm2=1;1;b\r\n"
+                      "ErrorAlarm3=1;1;c\r\n[Keys]\r\nATC = 5\r\n");
   TCFGConfig c(dir.path(), "config.ini", nullptr);
   ASSERT_EQ(c.CFGReadIniFile(false), 0);
-  EXPECT_EQ(c.CFGGetErrorAlarmLines(), (std::vector<std::string>{"a", "b", "c"}));
-  c.CFGSetErrorAlarmLines({"only"});
+  EXPECT_EQ(c.CFGGetErrorAlarmLines(), (std::vector<std::string>{"1;1;a", "1;1;b", "1;1;c"}));
+  c.CFGSetErrorAlarmLines({"2;5;only"});
   ASSERT_EQ(c.CFGWriteIniFile("config.ini"), 0);
   const std::string text = test::ReadFile(dir.file("config.ini"));
   EXPECT_EQ(text.rfind(foreign, 0), 0u) << "the foreign section stays byte for byte";
   const Values v = ReadWithConfigparser(text);
-  EXPECT_EQ(v.at({"ErrorAlarms", "ErrorAlarm1"}), "only");
+  EXPECT_EQ(v.at({"ErrorAlarms", "ErrorAlarm1"}), "2;5;only");
   EXPECT_FALSE(v.count({"ErrorAlarms", "ErrorAlarm2"}));
   EXPECT_EQ(v.at({"Keys", "ATC"}), "5");
 
-  // A rule holding the end marker ends the list, as a missing key does.
+  // Only a missing key ends the list: a rule whose text holds the old end
+  // marker stays, a line that is no rule is dropped, the rule behind the gap
+  // at key 5 is not read.
   test::WriteFile(dir.file("config.ini"),
                   "[ExecutionTimeAlarms]\nExecutionTimeAlarm1=1;1;1;x\n"
-                  "ExecutionTimeAlarm2=End of section\nExecutionTimeAlarm3=1;1;1;y\n");
+                  "ExecutionTimeAlarm2=End of section\nExecutionTimeAlarm3=1;1;1;y End of section\n"
+                  "ExecutionTimeAlarm4=;;;\nExecutionTimeAlarm6=1;1;1;z\n");
   ASSERT_EQ(c.CFGReadIniFile(false), 0);
-  EXPECT_EQ(c.CFGGetExecutionTimeAlarmLines(), std::vector<std::string>{"1;1;1;x"});
+  EXPECT_EQ(c.CFGGetExecutionTimeAlarmLines(),
+            (std::vector<std::string>{"1;1;1;x", "1;1;1;y End of section", ";;;"}));
 }
 
 TEST(Config, TheCommunicationSectionIsKeptThroughTheInterface) {
