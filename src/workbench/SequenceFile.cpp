@@ -66,9 +66,12 @@ std::string SEQLineToString(const IStringGrid& grid, int row, const TALUAliasLis
 }
 
 std::string SEQSequenceText(const IStringGrid& grid, const TALUAliasList& aliases) {
+  // The rows up to the last one that is not empty, and one empty row.
+  int last = grid.RowCount() - 1;
+  while (last > 1 && SEQRowIsEmpty(grid, last - 1)) --last;
   std::string text;
-  for (int r = 1; r < grid.RowCount(); ++r) text += SEQLineToString(grid, r, aliases) + "\r\n";
-  return text;
+  for (int r = 1; r < last; ++r) text += SEQLineToString(grid, r, aliases) + "\r\n";
+  return text + "\t\t\t\t\t\t\r\n";
 }
 
 void SEQLayOutText(IStringGrid& grid, std::string_view text, const TALUAliasList& aliases) {

@@ -3,9 +3,9 @@
 // The sequence table and its file ("*.seq"). The table is a grid of 8
 // columns: row 0 the header, column 0 the marker of the current row
 // (">>"), columns 1 to 7 the fields of a step. A file holds one line per
-// grid row from the first data row to the last row (the trailing empty row
-// included), the seven fields separated by TAB without quoting, each line
-// ended by CR LF.
+// grid row from the first data row to the last row that is not empty, and
+// one empty line (six TABs) for the trailing empty row; the seven fields
+// are separated by TAB without quoting, each line ended by CR LF.
 
 #include <array>
 #include <string>
