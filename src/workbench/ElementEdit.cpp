@@ -20,7 +20,9 @@ namespace kal {
 
 namespace {
 
-bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsDigit(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 }  // namespace
 
@@ -52,8 +54,7 @@ std::string EDFKeepCounters(std::string_view old, std::string_view checked) {
 }
 
 TEDFElementEdit::TEDFElementEdit(ICEXMainServices& main, ICEXDialogs& dialogs,
-                                 IUCBCheckList& attributes, IEDFEmvEditor* emvEditor,
-                                 THooks hooks)
+                                 IUCBCheckList& attributes, IEDFEmvEditor* emvEditor, THooks hooks)
     : main_(main),
       dialogs_(dialogs),
       attributes_(attributes),

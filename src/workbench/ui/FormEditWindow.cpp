@@ -155,7 +155,15 @@ TForm3::~TForm3() {
 
 template <class F>
 void TForm3::Run(F&& command) {
+  // The main window redraws its tree after a change and reports the
+  // selection again on the way; only a selection the command really moved
+  // is shown, so the fields keep what the user typed otherwise.
+  const TXMLTreeNode* before = main_.CEXSelectedSourceNode();
+  running_ = true;
   command();
+  running_ = false;
+  if (const TXMLTreeNode* after = main_.CEXSelectedSourceNode(); after != before)
+    core_->EDFShow(after);
   ShowFields();
 }
 
@@ -174,6 +182,7 @@ void TForm3::ShowFields() {
 }
 
 void TForm3::CEXSourceSelectionChanged(TXMLTreeNode* node) {
+  if (running_) return;
   core_->EDFShow(node);
   ShowFields();
 }

@@ -60,6 +60,7 @@ class TForm3 final : public QDialog, public ICEXSourceSelectionListener {
   QPushButton* Button1_;  // "Add Element"
   QPushButton* Button2_;  // "Add Container"
   std::unique_ptr<TEDFElementEdit> core_;
+  bool running_ = false;  // a command runs: selection reports wait for its end
 };
 
 }  // namespace kal

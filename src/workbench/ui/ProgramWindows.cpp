@@ -23,7 +23,8 @@ void TCEXProgramWindows::CEXMake(TForm1& form1, ICEXDialogs* dialogs,
   hooks.selectLine = [&core](int line) { core.CEXSetSelectedSourceLine(line); };
   hooks.markChanged = [&core] { core.CEXSetHasChanged(true); };
   form3_ = std::make_unique<TForm3>(form1.CEXServices(), *dialogs, std::move(hooks));
-  if (makeEmvEditor) form3_->SetEmvEditor(makeEmvEditor(form1.CEXServices().CEXTrace(), form3_.get()));
+  if (makeEmvEditor)
+    form3_->SetEmvEditor(makeEmvEditor(form1.CEXServices().CEXTrace(), form3_.get()));
 }
 
 void TCEXProgramWindows::CEXDestroy() {
@@ -35,8 +36,8 @@ TCEXModalResult TCEXProgramWindows::CEXOpenWindow(TCEXWindow window, bool modal)
   switch (window) {
     case TCEXWindow::EditWindow:
       if (form3_ == nullptr) return TCEXModalResult::None;
-      if (modal) return form3_->exec() == QDialog::Accepted ? TCEXModalResult::OK
-                                                            : TCEXModalResult::Cancel;
+      if (modal)
+        return form3_->exec() == QDialog::Accepted ? TCEXModalResult::OK : TCEXModalResult::Cancel;
       form3_->show();
       form3_->raise();
       form3_->activateWindow();

@@ -104,8 +104,10 @@ class TestFormEditWindow : public QObject {
   }
   QLineEdit* Edit(const char* name) { return form3_->findChild<QLineEdit*>(name); }
   void Click(const char* button) { form3_->findChild<QPushButton*>(button)->click(); }
+  // As the user types: the old text selected and replaced.
   void Type(const char* edit, const QString& text) {
-    Edit(edit)->clear();
+    Edit(edit)->selectAll();
+    QTest::keyClick(Edit(edit), Qt::Key_Backspace);
     QTest::keyClicks(Edit(edit), text);
   }
   TUCBCheckListBox* Checks() { return form3_->findChild<TUCBCheckListBox*>("CheckListBox1"); }
@@ -169,8 +171,7 @@ class TestFormEditWindow : public QObject {
     Select(-1);
     Click("Button4");
     Click("Button3");
-    QCOMPARE(dialogs_.messages,
-             (std::vector<std::string>{"no item selected", "no item selected"}));
+    QCOMPARE(dialogs_.messages, (std::vector<std::string>{"no item selected", "no item selected"}));
     QCOMPARE(core().CEXSourceTree().Count(), 6);
   }
 
@@ -179,12 +180,12 @@ class TestFormEditWindow : public QObject {
     Select(0);
     Type("EditTag", "ep2:TrxAmt");
     Type("EditValue", "1000");
-    Type("EditTLVTag", "");
     TypeButton(7)->click();
     for (int i = 0; i < Checks()->Count(); ++i) Checks()->SetChecked(i, false);
     Check('F', true);
     Check('M', true);
     Click("Button1");
+    QCOMPARE(Edit("EditTag")->text(), QString("ep2:TrxAmt"));  // the selection stays
     TXMLTreeNode* added = Node(0)->GetLastChild();
     QCOMPARE(added->GetText(), std::string("<ep2:TrxAmt>1000</ep2:TrxAmt>: n, FM"));
     QCOMPARE(added->GetData()->GetParentID(), Node(0)->GetData()->GetID());
@@ -263,8 +264,8 @@ while i < len(data):
     out += v
 print(' '.join('%02X' % b for b in out))
 )";
-    const std::string expected = test::RunPython(
-        script, "9F02;n;12345\n5F2A;n;756\n9F1C;an;T01\n9F37;b;CAFEBABE\n");
+    const std::string expected =
+        test::RunPython(script, "9F02;n;12345\n5F2A;n;756\n9F1C;an;T01\n9F37;b;CAFEBABE\n");
     QVERIFY(!expected.empty());
     const QString want = QString::fromStdString(expected).trimmed();
     Select(0);  // the container stands for its first child
@@ -281,9 +282,9 @@ print(' '.join('%02X' % b for b in out))
     QCOMPARE(Edit("EditValue")->text(), want);
     Select(-1);
     Click("Button7");
-    QCOMPARE(dialogs_.messages, std::vector<std::string>{
-                                    "Select the container ep2:bdfin of the transaction in the "
-                                    "source window"});
+    QCOMPARE(dialogs_.messages,
+             std::vector<std::string>{"Select the container ep2:bdfin of the transaction in the "
+                                      "source window"});
   }
 
   void ValuePoolEmvEditorAndTheDItem() {
@@ -338,7 +339,8 @@ print(' '.join('%02X' % b for b in out))
     QCOMPARE(Edit("EditTLVTag")->text(), QString());
     Type("EditTag", "ep2:amtauth ");
     Click("Button10");
-    QCOMPARE(dialogs_.messages.back(), std::string("Element ep2:amtauth  not found in lookup table"));
+    QCOMPARE(dialogs_.messages.back(),
+             std::string("Element ep2:amtauth  not found in lookup table"));
   }
 
   void ADoubleClickOpensTheWindowOnTheNode() {
