@@ -143,8 +143,12 @@ TForm3::TForm3(ICEXMainServices& main, ICEXDialogs& dialogs, TEDFElementEdit::TH
   connect(Button5, &QPushButton::clicked, this, &QDialog::hide);
 
   main_.CEXTrace().TDBSimpleAddString("TForm3");
-  // At least as large as its buttons need.
-  resize(sizeHint().expandedTo(QSize(Button4->sizeHint().width() * 4 + 50, 0)));
+  // Enlarged where smaller: 50 pixels beyond "Modify Selected Item" on the
+  // right and beyond "Close" below.
+  resize(sizeHint());
+  layout->activate();
+  resize(size().expandedTo(
+      QSize(Button4->geometry().right() + 50, Button5->geometry().bottom() + 50)));
   ShowFields();
   main_.CEXSubscribeSourceSelection(*this);
 }

@@ -70,6 +70,9 @@ class TestFormEditWindow : public QObject {
   // at the end.
   void Start() {
     home_ = std::make_unique<test::TempDir>();
+    // A client only: no listening port to share with other tests.
+    test::WriteFile(home_->file("config.ini"),
+                    "[Communication]\r\nCommType=0\r\nThisComputerClientServer=0\r\n");
     windows_ = std::make_unique<TCEXProgramWindows>();
     TForm1::TParts parts;
     parts.programDir = home_->path();
