@@ -73,6 +73,11 @@ class ICEXDialogs {
   // True with the chosen path when the user chose a file.
   virtual bool CEXOpenFile(const TCEXFileDialog& dialog, std::string& chosen) = 0;
   virtual bool CEXSaveFile(const TCEXFileDialog& dialog, std::string& chosen) = 0;
+  // True with the chosen folder (ending with "/") when the user chose one.
+  virtual bool CEXChooseDirectory(const std::string& /*title*/, const std::string& /*initialDir*/,
+                                  std::string& /*chosen*/) {
+    return false;
+  }
 };
 
 // A timer on the GUI thread. A single-shot timer stops before it calls its

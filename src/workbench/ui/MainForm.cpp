@@ -39,7 +39,9 @@
 #include "workbench/RecordingItemsList.h"
 #include "workbench/RecordingLink.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
+#include "workbench/ui/FormAlarming.h"
 #include "workbench/ui/FormLogin.h"
+#include "workbench/ui/FormSequence.h"
 #include "workbench/ui/MessageTreeView.h"
 #include "workbench/ui/QtPorts.h"
 
@@ -111,6 +113,26 @@ class TDeferredLogin final : public ICEXLogin {
   std::unique_ptr<TAUULogin> login;
 };
 
+// The sequence window needs the core, the core its port: the core gets this
+// forwarder, the window follows the core.
+class TDeferredSequenceWindow final : public ICEXSequenceWindow {
+ public:
+  bool SEQVisible() const override { return window != nullptr && window->SEQVisible(); }
+  void SEQLoadSequenceFile(const std::string& path) override {
+    if (window != nullptr) window->SEQLoadSequenceFile(path);
+  }
+  void SEQMessageAvailable() override {
+    if (window != nullptr) window->SEQMessageAvailable();
+  }
+  void SEQRunNextRow() override {
+    if (window != nullptr) window->SEQRunNextRow();
+  }
+  void SEQLogError(int errorId, const std::string& errorText, bool groupValue) override {
+    if (window != nullptr) window->SEQLogError(errorId, errorText, groupValue);
+  }
+  ICEXSequenceWindow* window = nullptr;
+};
+
 }  // namespace
 
 TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::move(parts.args)) {
@@ -141,6 +163,14 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     usersLogin = login.get();
     ownLogin_ = std::move(login);
     parts.login = ownLogin_.get();
+  }
+
+  TDeferredSequenceWindow* sequence = nullptr;
+  if (parts.sequenceWindow == nullptr) {
+    auto own = std::make_unique<TDeferredSequenceWindow>();
+    sequence = own.get();
+    ownSequence_ = std::move(own);
+    parts.sequenceWindow = ownSequence_.get();
   }
 
   BuildControls();
@@ -189,12 +219,28 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     users->setObjectName("Users1");
     connect(users, &QAction::triggered, form18_.get(), &QDialog::open);
   }
+  ICEXDialogs& dialogs = parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_;
+  form20_ = std::make_unique<TForm20>(*core_, dialogs);
+  QAction* alarming = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Alarming");
+  alarming->setObjectName("Alarming1");
+  connect(alarming, &QAction::triggered, form20_.get(), &QDialog::open);
+  if (sequence != nullptr) {
+    form14_ = std::make_unique<TForm14>(
+        *core_, dialogs, [this] { core_->Action_HangUpExecute(); }, this);
+    sequence->window = form14_.get();
+    QAction* open = menus_[static_cast<size_t>(TCEXMenu::Sequences)]->addAction("Sequence...");
+    open->setObjectName("Sequence1");
+    connect(open, &QAction::triggered, form14_.get(), &QWidget::show);
+  }
   core_->FormCreate();
 }
 
 TForm1::~TForm1() {
   form10_.reset();
   for (auto& dialog : settings_) dialog.reset();
+  if (ownSequence_) static_cast<TDeferredSequenceWindow&>(*ownSequence_).window = nullptr;
+  form14_.reset();
+  form20_.reset();
   core_->FormDestroy();
   core_.reset();
   CEXSetDefaultCursor();

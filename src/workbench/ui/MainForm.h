@@ -26,7 +26,9 @@ class TCEXQtDialogs;
 class TCFGEditDialog;
 class TForm10;
 class TFormAlias;
+class TForm14;
 class TForm18;
+class TForm20;
 class TForm19;
 class TCEXQtTimerFactory;
 class TPLTQtEventPoster;
@@ -128,6 +130,11 @@ class TForm1 final : public QMainWindow,
   std::unique_ptr<TForm18> form18_;
   std::unique_ptr<TForm19> form19_;
   std::unique_ptr<ICEXLogin> ownLogin_;
+  // The sequence window (when the form makes its own) and the alarming
+  // dialog; both use the core and go before it.
+  std::unique_ptr<ICEXSequenceWindow> ownSequence_;
+  std::unique_ptr<TForm14> form14_;
+  std::unique_ptr<TForm20> form20_;
   IERRErrorWindow* errorWindow_ = nullptr;
   IPLTDialUpService* dialUp_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;

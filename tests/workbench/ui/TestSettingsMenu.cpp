@@ -15,6 +15,7 @@
 #include "config/ui/FormMessageHeader.h"
 #include "workbench/ui/MainForm.h"
 #include "workbench/ui/MessageDialogs.h"
+#include "workbench/ui/ProgramWindows.h"
 
 namespace kal {
 
@@ -26,16 +27,23 @@ class TestSettingsMenu : public QObject {
  private:
   std::unique_ptr<test::TempDir> home_;
   test::MessageDialogs dialogs_;
+  std::unique_ptr<TCEXProgramWindows> windows_;
+  std::unique_ptr<TForm1> form_;
 
-  std::unique_ptr<TForm1> Make(const std::string& ini) {
+  // Wired as the program wires it: the commands reach the dialogs through
+  // the program's window port.
+  TForm1* Make(const std::string& ini) {
     home_ = std::make_unique<test::TempDir>();
     test::WriteFile(home_->file("config.ini"), ini);
+    windows_ = std::make_unique<TCEXProgramWindows>();
     TForm1::TParts parts;
     parts.programDir = home_->path();
     parts.dialogs = &dialogs_;
-    auto form = std::make_unique<TForm1>(std::move(parts));
-    form->show();
-    return form;
+    parts.windows = windows_.get();
+    form_ = std::make_unique<TForm1>(std::move(parts));
+    windows_->CEXMake(*form_, &dialogs_, {});
+    form_->show();
+    return form_.get();
   }
 
   // Runs the action; the modal dialog it opens gets `answer`.
@@ -55,6 +63,12 @@ class TestSettingsMenu : public QObject {
   }
 
  private slots:
+  void cleanup() {
+    if (windows_) windows_->CEXDestroy();
+    form_.reset();
+    windows_.reset();
+  }
+
   // Encoding information off: "Security header" hidden; on: shown with the
   // MAC-only setting's choice.
   void messageHeaderUpdatesSecurityHeader() {
