@@ -81,6 +81,8 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   StringGrid1_ = new TRowEditGrid;
   StringGrid1_->setObjectName("StringGrid1");
   StringGrid1_->setItemDelegateForColumn(SEQcColAttrib, new TNoEditorDelegate(StringGrid1_));
+  // The message columns are the wide ones; the widths also lay out the print.
+  const int widths[SEQcColCount] = {28, 220, 220, 90, 90, 110, 70, 70};
   CheckListBox1_ = new TUCBCheckListBox;
   CheckListBox1_->setObjectName("CheckListBox1");
   for (const TUCBAttributeLetter& a : kUCBSequenceAttributes)
@@ -88,6 +90,7 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   CheckListBox1_->UCBAddItem("F Off line authorisation (not sent, record only)");
   CheckListBox1_->setMaximumWidth(260);
   editor_ = std::make_unique<TSEQSequenceEditor>(main_, dialogs_, *StringGrid1_, *CheckListBox1_);
+  for (int c = 0; c < SEQcColCount; ++c) StringGrid1_->setColumnWidth(c, widths[c]);
 
   // Commands.
   auto* bar = new QToolBar;
