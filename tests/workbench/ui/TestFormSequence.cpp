@@ -225,6 +225,12 @@ class TestFormSequence : public QObject {
     window->findChild<QPushButton*>("Ok")->click();
     QCOMPARE(core.CEXConfiguration().CFGGetSequenceLogDelimitor(), 4);
     QCOMPARE(core.CEXConfiguration().CFGGetPermanentRun(), 1);
+    // "Recording Directory" comes from the directory dialog.
+    window->show();
+    dialogs_.directory = home_->file("records/");
+    window->findChild<QPushButton*>("RecordingDirectoryButton")->click();
+    window->findChild<QPushButton*>("Ok")->click();
+    QCOMPARE(core.CEXConfiguration().CFGGetDirRecord(), home_->file("records/"));
   }
 };
 
