@@ -387,6 +387,10 @@ void TForm14::showEvent(QShowEvent* event) {
       std::chrono::seconds(tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec));
   ShowSettings();
   ApplyRights();
+  // The first showing puts an administrator's cursor into column 1.
+  if (!shownOnce_ && main_.CEXUserIsAdmin() && StringGrid1_->currentRow() < 1)
+    StringGrid1_->setCurrentCell(1, SEQcColClient);
+  shownOnce_ = true;
   if (mainWindow_ != nullptr) mainWindow_->setEnabled(false);
   QWidget::showEvent(event);
 }
