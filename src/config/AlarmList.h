@@ -55,8 +55,10 @@ class TALMAlarmItem {
   // text, empty without events) replaced, each in one pass that resumes
   // behind the inserted text.
   std::string ALMGenerateLogEntry() const;
-  // Appends the log entry with CR LF to `path` (already resolved; a blank
-  // path writes nothing and gives 0). 0, or the failing step: 1 the file
+  // Appends the log entry with CR LF to `path` (resolved as
+  // TCFGConfig::CFGResolveFileName resolves AlarmLogFileName: aliases
+  // expanded, relative names in the program folder; a blank path writes
+  // nothing and gives 0). 0, or the failing step: 1 the file
   // cannot be created, 2 closing the new file failed, 4 opening for append
   // failed, 3 writing failed, 5 closing failed; `message` then holds the
   // text to show, with errno as the error number.

@@ -503,7 +503,10 @@ void GridToList(const IStringGrid& grid, TALMAlarmList& list) {
   list.ALMEmptyList();
   for (int r = 1; r < grid.RowCount(); ++r) {
     std::string line;
-    for (int c = 1; c < grid.ColCount(); ++c) line += (c > 1 ? ";" : "") + grid.Cell(c, r);
+    for (int c = 1; c < grid.ColCount(); ++c) {
+      if (c > 1) line += ';';
+      line += grid.Cell(c, r);
+    }
     if (line.find_first_not_of(';') == std::string::npos) continue;
     static_cast<void>(list.ALMAddItem(line));
   }

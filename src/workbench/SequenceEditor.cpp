@@ -191,8 +191,10 @@ bool TSEQSequenceEditor::SEQCopyRows(int first, int last, std::string& clipboard
   if (!NeedRows(first)) return false;
   clipboard.clear();
   for (int r = first; r <= std::min(last, grid_.RowCount() - 1); ++r) {
-    for (int c = SEQcColClient; c <= SEQcColAttrib; ++c)
-      clipboard += (c > SEQcColClient ? "\t" : "") + grid_.Cell(c, r);
+    for (int c = SEQcColClient; c <= SEQcColAttrib; ++c) {
+      if (c > SEQcColClient) clipboard += '\t';
+      clipboard += grid_.Cell(c, r);
+    }
     clipboard += "\r\n";
   }
   return true;

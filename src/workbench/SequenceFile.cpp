@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "config/AliasList.h"
 #include "platform/AtomicFile.h"
@@ -75,21 +76,20 @@ std::string SEQSequenceText(const IStringGrid& grid, const TALUAliasList& aliase
 }
 
 void SEQLayOutText(IStringGrid& grid, std::string_view text, const TALUAliasList& aliases) {
+  const std::vector<std::string> lines = TextLines(text);
+  // The grid is sized once: a widget grid restyles its cells on every size
+  // change.
+  const int rows = static_cast<int>(lines.size()) + 2;
+  if (grid.RowCount() < rows) grid.SetRowCount(rows);
   for (int r = 1; r < grid.RowCount(); ++r)
     for (int c = 0; c < grid.ColCount(); ++c) grid.SetCell(c, r, "");
-  TTextLineReader reader(text);
-  int row = 1;
-  std::string line;
-  while (reader.ReadLine(line)) {
-    if (row >= grid.RowCount()) grid.SetRowCount(row + 1);
-    TSEQFields fields = SEQSplitLine(line);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    TSEQFields fields = SEQSplitLine(lines[i]);
     for (size_t k = 0; k < fields.size(); ++k) {
       static_cast<void>(aliases.ALUFindAlias(false, fields[k]));
-      grid.SetCell(static_cast<int>(k) + 1, row, fields[k]);
+      grid.SetCell(static_cast<int>(k) + 1, static_cast<int>(i) + 1, fields[k]);
     }
-    ++row;
   }
-  if (grid.RowCount() < row + 1) grid.SetRowCount(row + 1);
   SEQRemoveEmptyLines(grid);
 }
 

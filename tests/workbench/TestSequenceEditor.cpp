@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "config/AliasList.h"
 #include "config/Config.h"
 #include "ep2/AttributeLetters.h"
@@ -164,6 +166,7 @@ TEST_F(SequenceEditorTest, SelectNextFileFieldGoesAcrossThenDownKeepingARowBelow
 
 TEST_F(SequenceEditorTest, CheckOkShowsEachFailureInOrderWithGridRowNumbers) {
   test::WriteFile(dir_.file("x.ini"), "");
+  test::WriteFile(dir_.file("x.INI"), "");
   test::WriteFile(dir_.file("m.epm"), "");
   TSEQRunSettings ok;
   ok.logErrors = 0;
@@ -208,10 +211,14 @@ TEST_F(SequenceEditorTest, CheckOkShowsEachFailureInOrderWithGridRowNumbers) {
     EXPECT_EQ(host_.messages, Lines{c.message});
     EXPECT_EQ(grid_.Cell(SEQcColAttrib, 1), "GC") << "x.ini without C gains C";
   }
+  // "\" separators are taken as "/"; the cell keeps its text.
+  std::string backslashed = dir_.file("x.INI");
+  std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
   editor_->SEQNew();
-  SetRow(1, {dir_.file("x.ini"), "", "", "", "", "", "C"});
+  SetRow(1, {backslashed, "", "", "", "", "", "C"});
   host_.messages.clear();
   EXPECT_TRUE(editor_->SEQCheckOk(ok));
+  EXPECT_EQ(grid_.Cell(SEQcColClient, 1), backslashed);
   EXPECT_EQ(grid_.Cell(SEQcColAttrib, 1), "C");
   EXPECT_TRUE(host_.messages.empty());
 }

@@ -81,6 +81,8 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   StringGrid1_ = new TRowEditGrid;
   StringGrid1_->setObjectName("StringGrid1");
   StringGrid1_->setItemDelegateForColumn(SEQcColAttrib, new TNoEditorDelegate(StringGrid1_));
+  // The message columns are the wide ones; the widths also lay out the print.
+  const int widths[SEQcColCount] = {28, 220, 220, 90, 90, 110, 70, 70};
   CheckListBox1_ = new TUCBCheckListBox;
   CheckListBox1_->setObjectName("CheckListBox1");
   for (const TUCBAttributeLetter& a : kUCBSequenceAttributes)
@@ -88,6 +90,7 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   CheckListBox1_->UCBAddItem("F Off line authorisation (not sent, record only)");
   CheckListBox1_->setMaximumWidth(260);
   editor_ = std::make_unique<TSEQSequenceEditor>(main_, dialogs_, *StringGrid1_, *CheckListBox1_);
+  for (int c = 0; c < SEQcColCount; ++c) StringGrid1_->setColumnWidth(c, widths[c]);
 
   // Commands.
   auto* bar = new QToolBar;
@@ -384,6 +387,10 @@ void TForm14::showEvent(QShowEvent* event) {
       std::chrono::seconds(tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec));
   ShowSettings();
   ApplyRights();
+  // The first showing puts an administrator's cursor into column 1.
+  if (!shownOnce_ && main_.CEXUserIsAdmin() && StringGrid1_->currentRow() < 1)
+    StringGrid1_->setCurrentCell(1, SEQcColClient);
+  shownOnce_ = true;
   if (mainWindow_ != nullptr) mainWindow_->setEnabled(false);
   QWidget::showEvent(event);
 }

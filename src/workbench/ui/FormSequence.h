@@ -88,6 +88,7 @@ class TForm14 final : public QWidget, public ICEXSequenceWindow {
   QWidget* search_ = nullptr;
   std::unique_ptr<TSEQSequenceEditor> editor_;
   bool updating_ = false;
+  bool shownOnce_ = false;
 };
 
 }  // namespace kal

@@ -38,6 +38,7 @@
 #include "workbench/MessageFiles.h"
 #include "workbench/RecordingItemsList.h"
 #include "workbench/RecordingLink.h"
+#include "workbench/SequenceWindowForwarder.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
 #include "workbench/ui/FormAlarming.h"
 #include "workbench/ui/FormLogin.h"
@@ -113,26 +114,6 @@ class TDeferredLogin final : public ICEXLogin {
   std::unique_ptr<TAUULogin> login;
 };
 
-// The sequence window needs the core, the core its port: the core gets this
-// forwarder, the window follows the core.
-class TDeferredSequenceWindow final : public ICEXSequenceWindow {
- public:
-  bool SEQVisible() const override { return window != nullptr && window->SEQVisible(); }
-  void SEQLoadSequenceFile(const std::string& path) override {
-    if (window != nullptr) window->SEQLoadSequenceFile(path);
-  }
-  void SEQMessageAvailable() override {
-    if (window != nullptr) window->SEQMessageAvailable();
-  }
-  void SEQRunNextRow() override {
-    if (window != nullptr) window->SEQRunNextRow();
-  }
-  void SEQLogError(int errorId, const std::string& errorText, bool groupValue) override {
-    if (window != nullptr) window->SEQLogError(errorId, errorText, groupValue);
-  }
-  ICEXSequenceWindow* window = nullptr;
-};
-
 }  // namespace
 
 TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::move(parts.args)) {
@@ -165,11 +146,8 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     parts.login = ownLogin_.get();
   }
 
-  TDeferredSequenceWindow* sequence = nullptr;
   if (parts.sequenceWindow == nullptr) {
-    auto own = std::make_unique<TDeferredSequenceWindow>();
-    sequence = own.get();
-    ownSequence_ = std::move(own);
+    ownSequence_ = std::make_unique<TCEXSequenceWindowForwarder>();
     parts.sequenceWindow = ownSequence_.get();
   }
 
@@ -224,10 +202,10 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   QAction* alarming = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Alarming");
   alarming->setObjectName("Alarming1");
   connect(alarming, &QAction::triggered, form20_.get(), &QDialog::open);
-  if (sequence != nullptr) {
+  if (ownSequence_) {
     form14_ = std::make_unique<TForm14>(
         *core_, dialogs, [this] { core_->Action_HangUpExecute(); }, this);
-    sequence->window = form14_.get();
+    ownSequence_->CEXSetWindow(form14_.get());
     QAction* open = menus_[static_cast<size_t>(TCEXMenu::Sequences)]->addAction("Sequence...");
     open->setObjectName("Sequence1");
     connect(open, &QAction::triggered, form14_.get(), &QWidget::show);
@@ -238,7 +216,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
 TForm1::~TForm1() {
   form10_.reset();
   for (auto& dialog : settings_) dialog.reset();
-  if (ownSequence_) static_cast<TDeferredSequenceWindow&>(*ownSequence_).window = nullptr;
+  if (ownSequence_) ownSequence_->CEXSetWindow(nullptr);
   form14_.reset();
   form20_.reset();
   core_->FormDestroy();

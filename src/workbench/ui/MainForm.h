@@ -26,6 +26,7 @@ class TCEXQtDialogs;
 class TCFGEditDialog;
 class TForm10;
 class TFormAlias;
+class TCEXSequenceWindowForwarder;
 class TForm14;
 class TForm18;
 class TForm20;
@@ -132,7 +133,7 @@ class TForm1 final : public QMainWindow,
   std::unique_ptr<ICEXLogin> ownLogin_;
   // The sequence window (when the form makes its own) and the alarming
   // dialog; both use the core and go before it.
-  std::unique_ptr<ICEXSequenceWindow> ownSequence_;
+  std::unique_ptr<TCEXSequenceWindowForwarder> ownSequence_;
   std::unique_ptr<TForm14> form14_;
   std::unique_ptr<TForm20> form20_;
   IERRErrorWindow* errorWindow_ = nullptr;
