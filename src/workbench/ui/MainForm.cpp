@@ -28,9 +28,11 @@
 #include "platform/ui/QtEventPoster.h"
 #include "workbench/CounterLists.h"
 #include "workbench/MessageFiles.h"
+#include "workbench/ui/FormABOut.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
 #include "workbench/ui/FormAlarming.h"
 #include "workbench/ui/FormLogin.h"
+#include "workbench/ui/FormSKISecItems.h"
 #include "workbench/ui/FormSequence.h"
 #include "workbench/ui/MessageTreeView.h"
 #include "workbench/ui/QtPorts.h"
@@ -201,6 +203,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   QAction* alarming = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Alarming");
   alarming->setObjectName("Alarming1");
   connect(alarming, &QAction::triggered, form20_.get(), &QDialog::open);
+  AddWindowMenuEntries(dialogs);
   if (sequence != nullptr) {
     form14_ = std::make_unique<TForm14>(
         *core_, dialogs, [this] { core_->Action_HangUpExecute(); }, this);
@@ -216,9 +219,29 @@ TForm1::~TForm1() {
   if (ownSequence_) static_cast<TDeferredSequenceWindow&>(*ownSequence_).window = nullptr;
   form14_.reset();
   form20_.reset();
+  form6_.reset();
+  form12_.reset();
   core_->FormDestroy();
   core_.reset();
   CEXSetDefaultCursor();
+}
+
+void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
+  form6_ = std::make_unique<TForm6>(*core_, dialogs, this);
+  QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
+  QAction* clearRef = CEXActionObject(TCEXAction::ClearRef);
+  QAction* security = new QAction("Security Items...", this);
+  security->setObjectName("SecurityItems1");
+  edit->insertAction(clearRef, security);
+  edit->insertSeparator(clearRef);
+  connect(security, &QAction::triggered, form6_.get(), [this] {
+    form6_->show();
+    form6_->raise();
+  });
+  form12_ = std::make_unique<TForm12>(&core_->CEXTrace(), this);
+  QAction* about = menus_[static_cast<size_t>(TCEXMenu::Help)]->addAction("About");
+  about->setObjectName("About1");
+  connect(about, &QAction::triggered, form12_.get(), [this] { form12_->exec(); });
 }
 
 void TForm1::BuildControls() {

@@ -22,6 +22,8 @@ class QTreeWidget;
 namespace kal {
 
 class TCEXQtDialogs;
+class TForm6;
+class TForm12;
 class TForm14;
 class TForm18;
 class TForm20;
@@ -101,6 +103,8 @@ class TForm1 final : public QMainWindow,
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The menu entries of the security items window and the about box.
+  void AddWindowMenuEntries(ICEXDialogs& dialogs);
   void BuildControls();
   void BuildMenus();
   void LayoutStatusPanels();
@@ -126,6 +130,9 @@ class TForm1 final : public QMainWindow,
   std::unique_ptr<ICEXSequenceWindow> ownSequence_;
   std::unique_ptr<TForm14> form14_;
   std::unique_ptr<TForm20> form20_;
+  // The security items window and the about box.
+  std::unique_ptr<TForm6> form6_;
+  std::unique_ptr<TForm12> form12_;
   IERRErrorWindow* errorWindow_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;
 
