@@ -44,8 +44,8 @@ char16_t MSRFoldCase(char16_t c) {
   }
   if (c == 0x04C0) return 0x04CF;
   if (c >= 0x04C1 && c <= 0x04CE) return FoldPair(c, true);
-  if (c == 0x212A) return u'k';     // Kelvin sign
-  if (c == 0x212B) return 0x00E5;   // Angstrom sign
+  if (c == 0x212A) return u'k';    // Kelvin sign
+  if (c == 0x212B) return 0x00E5;  // Angstrom sign
   return c;
 }
 

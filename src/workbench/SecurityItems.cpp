@@ -20,7 +20,9 @@ namespace {
 
 constexpr int kNoSessionKey = 7009;
 
-const TSKIRowInfo& Info(TSKIRow row) { return kSKIRows[static_cast<size_t>(row)]; }
+const TSKIRowInfo& Info(TSKIRow row) {
+  return kSKIRows[static_cast<size_t>(row)];
+}
 
 // Wipes a key when it goes out of scope.
 struct TKeyWipe {
@@ -92,9 +94,9 @@ std::string TSKISecurityItems::SKIEncryptPlainCryptogram(std::string_view hex) {
 }
 
 std::optional<std::string> TSKISecurityItems::SKIEncryptedPIN(std::string_view pin,
-                                                             std::string_view pan,
-                                                             std::string_view track2,
-                                                             std::string_view track2Equiv) {
+                                                              std::string_view pan,
+                                                              std::string_view track2,
+                                                              std::string_view track2Equiv) {
   std::string key;
   TKeyWipe wipe{key};
   if (!SessionKey(key)) return std::nullopt;
@@ -135,8 +137,8 @@ std::optional<std::string> TSKISecurityItems::SKIEncryptedAccountData(TSKIRow ro
   TKeyWipe wipeVariant{variant};
   std::string encrypted;
   if (TUTCompressedNumeric(0).UTCCompressNumericString(digits, packed) != 0 ||
-      ports_.security.SECGenerateSessionKeyVariant(
-          TSECep2Security::SECcSessionKeyVariantEncryption, key, nullptr, variant) != 0 ||
+      ports_.security.SECGenerateSessionKeyVariant(TSECep2Security::SECcSessionKeyVariantEncryption,
+                                                   key, nullptr, variant) != 0 ||
       ports_.security.SECDESEncryptString(packed, variant, true, nullptr, encrypted) != 0) {
     Report(code);
     return std::nullopt;
@@ -148,8 +150,8 @@ TXMLTreeNode* TSKISecurityItems::SKIAddElement(TXMLMessageTree& tree, TXMLTreeNo
                                                TSKIRow row, const std::string& value,
                                                const std::string& attributes) {
   if (selected == nullptr) return nullptr;
-  auto element = std::make_unique<TUAXxmlElement>(Info(row).elementName, value, "b", attributes,
-                                                  "", selected->GetData()->GetID());
+  auto element = std::make_unique<TUAXxmlElement>(Info(row).elementName, value, "b", attributes, "",
+                                                  selected->GetData()->GetID());
   TUAXxmlElement* added = element.get();
   std::string text = added->GetTreeString();
   int32_t id = 0;

@@ -65,8 +65,7 @@ class TSKISecurityItems {
   // session key (7009) nothing is computed.
   std::optional<std::string> SKISessionKeyCryptogram();
   std::optional<std::string> SKIEncryptedPIN(std::string_view pin, std::string_view pan,
-                                             std::string_view track2,
-                                             std::string_view track2Equiv);
+                                             std::string_view track2, std::string_view track2Equiv);
   // PAN, track 2 or track 2 equivalent: the digits packed and encrypted
   // under the encryption variant.
   std::optional<std::string> SKIEncryptedAccountData(TSKIRow row, std::string_view digits);

@@ -28,10 +28,13 @@ std::string CodePoints(const std::u16string& s) {
 // position of its text.
 TEST(MemoSearch, FindsWhatPythonIgnoreCaseFinds) {
   const std::vector<std::pair<std::u16string, std::vector<std::u16string>>> texts = {
-      {u"Session key: 01 A2 FF\nsession KEY variant\nMAC send", {u"KEY", u"session k", u"a2 ff", u"\n", u"xyz"}},
+      {u"Session key: 01 A2 FF\nsession KEY variant\nMAC send",
+       {u"KEY", u"session k", u"a2 ff", u"\n", u"xyz"}},
       {u"Caf\u00e9 \u00c9T\u00c9 \u00fcber \u00dcBER \u00e0\u00c0 \u00ff\u0178 \u00b5\u03bc",
-       {u"\u00e9t\u00e9", u"\u00fcber", u"\u00c0\u00e0", u"\u0178\u00ff", u"\u039c\u00b5", u"caf\u00c9"}},
-      {u"\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440 \u0401\u043b\u043a\u0430 \u0451\u041b\u041a\u0410 \u0406\u0456",
+       {u"\u00e9t\u00e9", u"\u00fcber", u"\u00c0\u00e0", u"\u0178\u00ff", u"\u039c\u00b5",
+        u"caf\u00c9"}},
+      {u"\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440 \u0401\u043b\u043a\u0430 "
+       u"\u0451\u041b\u041a\u0410 \u0406\u0456",
        {u"\u043f\u0420\u0418\u0432\u0415\u0442", u"\u041c\u0418\u0420", u"\u0451\u043b\u043a\u0430",
         u"\u0456\u0406", u"\u0438\u0440 \u0451"}},
   };

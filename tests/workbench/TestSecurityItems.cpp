@@ -31,7 +31,9 @@ class RecordingErrors final : public ICEXErrorHandOff {
   std::vector<std::string> errors;
 };
 
-std::string Compact(const std::string& spaced) { return ToHex(FromHex(spaced)); }
+std::string Compact(const std::string& spaced) {
+  return ToHex(FromHex(spaced));
+}
 
 class SecurityItemsTest : public ::testing::Test {
  protected:

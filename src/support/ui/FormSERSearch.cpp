@@ -34,11 +34,17 @@ TForm16::TForm16(QWidget* parent) : QDialog(parent) {
   layout->addLayout(buttons);
 }
 
-int TForm16::Execute() { return exec(); }
+int TForm16::Execute() {
+  return exec();
+}
 
-QString TForm16::SearchText() const { return Edit1_->text(); }
+QString TForm16::SearchText() const {
+  return Edit1_->text();
+}
 
-void TForm16::reject() { done(kCancel); }
+void TForm16::reject() {
+  done(kCancel);
+}
 
 void TForm16::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

@@ -19,9 +19,8 @@ HexLineEdit::HexLineEdit(QWidget* parent) : QLineEdit(parent) {
     actions_.append(action);
   };
   add("Compress", [this] { Replace(QString(text()).remove(QChar(' '))); });
-  add("Expand", [this] {
-    Replace(QString::fromStdString(UTHExpandHexString(text().toStdString())));
-  });
+  add("Expand",
+      [this] { Replace(QString::fromStdString(UTHExpandHexString(text().toStdString()))); });
   add("Cut", [this] {
     QApplication::clipboard()->setText(text());
     Replace(QString());

@@ -136,9 +136,13 @@ TForm6::TForm6(TCEXMainWindow& main, ICEXDialogs& dialogs, QWidget* parent)
   main_.CEXSubscribeSourceSelection(*this);
 }
 
-TForm6::~TForm6() { main_.CEXUnsubscribeSourceSelection(*this); }
+TForm6::~TForm6() {
+  main_.CEXUnsubscribeSourceSelection(*this);
+}
 
-std::string TForm6::Text(const QLineEdit* edit) { return edit->text().toStdString(); }
+std::string TForm6::Text(const QLineEdit* edit) {
+  return edit->text().toStdString();
+}
 
 std::string TForm6::Attributes() const {
   std::string attributes;
@@ -151,9 +155,13 @@ void TForm6::showEvent(QShowEvent* event) {
   Activate();
 }
 
-void TForm6::Activate() { ApplyActivation(main_.CEXSelectedSourceNode()); }
+void TForm6::Activate() {
+  ApplyActivation(main_.CEXSelectedSourceNode());
+}
 
-void TForm6::CEXSourceSelectionChanged(TXMLTreeNode* node) { ApplyActivation(node); }
+void TForm6::CEXSourceSelectionChanged(TXMLTreeNode* node) {
+  ApplyActivation(node);
+}
 
 void TForm6::ApplyActivation(const TXMLTreeNode* node) {
   const TSKIActivation a = TSKISecurityItems::SKIActivate(node);

@@ -31,6 +31,7 @@
 #include "workbench/ui/FormABOut.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
 #include "workbench/ui/FormAlarming.h"
+#include "workbench/ui/FormKeys.h"
 #include "workbench/ui/FormLogin.h"
 #include "workbench/ui/FormSKISecItems.h"
 #include "workbench/ui/FormSequence.h"
@@ -219,6 +220,7 @@ TForm1::~TForm1() {
   if (ownSequence_) static_cast<TDeferredSequenceWindow&>(*ownSequence_).window = nullptr;
   form14_.reset();
   form20_.reset();
+  form5_.reset();
   form6_.reset();
   form12_.reset();
   core_->FormDestroy();
@@ -238,6 +240,12 @@ void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
     form6_->show();
     form6_->raise();
   });
+  form5_ = std::make_unique<TForm5>(core_->CEXConfiguration(), core_->CEXSecurity(), dialogs, this);
+  QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
+  parameters->addSeparator();
+  QAction* keys = parameters->addAction("Keys...");
+  keys->setObjectName("Keys1");
+  connect(keys, &QAction::triggered, form5_.get(), [this] { form5_->exec(); });
   form12_ = std::make_unique<TForm12>(&core_->CEXTrace(), this);
   QAction* about = menus_[static_cast<size_t>(TCEXMenu::Help)]->addAction("About");
   about->setObjectName("About1");

@@ -22,6 +22,7 @@ class QTreeWidget;
 namespace kal {
 
 class TCEXQtDialogs;
+class TForm5;
 class TForm6;
 class TForm12;
 class TForm14;
@@ -103,7 +104,8 @@ class TForm1 final : public QMainWindow,
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  // The menu entries of the security items window and the about box.
+  // The menu entries of the security items window, the keys dialog and the
+  // about box.
   void AddWindowMenuEntries(ICEXDialogs& dialogs);
   void BuildControls();
   void BuildMenus();
@@ -130,7 +132,8 @@ class TForm1 final : public QMainWindow,
   std::unique_ptr<ICEXSequenceWindow> ownSequence_;
   std::unique_ptr<TForm14> form14_;
   std::unique_ptr<TForm20> form20_;
-  // The security items window and the about box.
+  // The security items window, the keys dialog and the about box.
+  std::unique_ptr<TForm5> form5_;
   std::unique_ptr<TForm6> form6_;
   std::unique_ptr<TForm12> form12_;
   IERRErrorWindow* errorWindow_ = nullptr;

@@ -97,8 +97,8 @@ class TestSearchWidgets : public QObject {
     memo.setPlainText("alpha KEY beta\nkey gamma\nKey");
     QStringList captions;
     for (QAction* a : memo.MemoActions()) captions << a->text();
-    QCOMPARE(captions, QStringList({"Cut", "Copy", "Paste", "Delete", "Select all", "Find",
-                                    "Find Next"}));
+    QCOMPARE(captions,
+             QStringList({"Cut", "Copy", "Paste", "Delete", "Select all", "Find", "Find Next"}));
 
     auto selection = [&] {
       return qMakePair(memo.textCursor().selectionStart(), memo.textCursor().selectedText());

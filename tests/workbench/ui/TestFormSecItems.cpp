@@ -20,7 +20,9 @@ namespace {
 
 class Errors final : public IERRErrorWindow {
  public:
-  void ERRSetError(int code, const std::string& detail) override { ERRSetErrorMessage(code, detail); }
+  void ERRSetError(int code, const std::string& detail) override {
+    ERRSetErrorMessage(code, detail);
+  }
   void ERRSetErrorMessage(int code, const std::string& text) override {
     shown.push_back(std::to_string(code) + " " + text);
   }
@@ -52,8 +54,7 @@ class TestFormSecItems : public QObject {
         nullptr, "", std::make_unique<TUAXxmlElement>("ep2:Msg", "", "", "", "", 0), id);
     root->GetData()->SetID(id);
     TXMLTreeNode* pin = tree.AddChildObject(
-        root, "", std::make_unique<TUAXxmlElement>("ep2:EncPIN", "AA BB", "b", "FV", "99", id),
-        id);
+        root, "", std::make_unique<TUAXxmlElement>("ep2:EncPIN", "AA BB", "b", "FV", "99", id), id);
     pin->GetData()->SetID(id);
     core.CEXStateChanged(CEXpSourceTree);
     form_ = std::make_unique<TForm6>(core, dialogs_);

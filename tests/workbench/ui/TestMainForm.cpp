@@ -158,7 +158,7 @@ class TestMainForm : public QObject {
     QStringList parameters;
     for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions()) parameters << a->text();
     QCOMPARE(parameters, (QStringList{"Load Configuration...", "Save Configuration File",
-                                      "Save Configuration as..."}));
+                                      "Save Configuration as...", "", "Keys..."}));
     QStringList help;
     for (QAction* a : Find<QMenu>(form.get(), "Help1")->actions()) help << a->text();
     QCOMPARE(help, QStringList{"About"});
