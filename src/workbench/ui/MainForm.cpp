@@ -39,9 +39,12 @@
 #include "workbench/RecordingItemsList.h"
 #include "workbench/RecordingLink.h"
 #include "workbench/SequenceWindowForwarder.h"
+#include "workbench/ui/FormABOut.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
 #include "workbench/ui/FormAlarming.h"
+#include "workbench/ui/FormKeys.h"
 #include "workbench/ui/FormLogin.h"
+#include "workbench/ui/FormSKISecItems.h"
 #include "workbench/ui/FormSequence.h"
 #include "workbench/ui/MessageTreeView.h"
 #include "workbench/ui/QtPorts.h"
@@ -202,6 +205,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   QAction* alarming = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Alarming");
   alarming->setObjectName("Alarming1");
   connect(alarming, &QAction::triggered, form20_.get(), &QDialog::open);
+  AddWindowMenuEntries(dialogs);
   if (ownSequence_) {
     form14_ = std::make_unique<TForm14>(
         *core_, dialogs, [this] { core_->Action_HangUpExecute(); }, this);
@@ -219,9 +223,37 @@ TForm1::~TForm1() {
   if (ownSequence_) ownSequence_->CEXSetWindow(nullptr);
   form14_.reset();
   form20_.reset();
+  form5_.reset();
+  form6_.reset();
+  form12_.reset();
   core_->FormDestroy();
   core_.reset();
   CEXSetDefaultCursor();
+}
+
+void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
+  form6_ = std::make_unique<TForm6>(*core_, dialogs, this);
+  QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
+  QAction* clearRef = CEXActionObject(TCEXAction::ClearRef);
+  QAction* security = new QAction("Security Items...", this);
+  security->setObjectName("SecurityItems1");
+  edit->insertAction(clearRef, security);
+  edit->insertSeparator(clearRef);
+  connect(security, &QAction::triggered, form6_.get(), [this] {
+    form6_->show();
+    form6_->raise();
+  });
+  form5_ = std::make_unique<TForm5>(core_->CEXConfiguration(), core_->CEXSecurity(), dialogs, this);
+  QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
+  // "Keys..." heads the dialogs behind the separator.
+  QAction* keys = new QAction("Keys...", this);
+  keys->setObjectName("Keys1");
+  parameters->insertAction(CEXActionObject(TCEXAction::Communication), keys);
+  connect(keys, &QAction::triggered, form5_.get(), [this] { form5_->exec(); });
+  form12_ = std::make_unique<TForm12>(&core_->CEXTrace(), this);
+  QAction* about = menus_[static_cast<size_t>(TCEXMenu::Help)]->addAction("About");
+  about->setObjectName("About1");
+  connect(about, &QAction::triggered, form12_.get(), [this] { form12_->exec(); });
 }
 
 void TForm1::BuildControls() {

@@ -27,6 +27,9 @@ class TCFGEditDialog;
 class TForm10;
 class TFormAlias;
 class TCEXSequenceWindowForwarder;
+class TForm5;
+class TForm6;
+class TForm12;
 class TForm14;
 class TForm18;
 class TForm20;
@@ -110,6 +113,9 @@ class TForm1 final : public QMainWindow,
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The menu entries of the security items window, the keys dialog and the
+  // about box.
+  void AddWindowMenuEntries(ICEXDialogs& dialogs);
   void BuildControls();
   void BuildMenus();
   void LayoutStatusPanels();
@@ -136,6 +142,10 @@ class TForm1 final : public QMainWindow,
   std::unique_ptr<TCEXSequenceWindowForwarder> ownSequence_;
   std::unique_ptr<TForm14> form14_;
   std::unique_ptr<TForm20> form20_;
+  // The security items window, the keys dialog and the about box.
+  std::unique_ptr<TForm5> form5_;
+  std::unique_ptr<TForm6> form6_;
+  std::unique_ptr<TForm12> form12_;
   IERRErrorWindow* errorWindow_ = nullptr;
   IPLTDialUpService* dialUp_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;
