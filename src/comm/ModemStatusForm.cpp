@@ -28,18 +28,21 @@ void TRRSModemStatusForm::RRSOpenStatusForm(const std::string& phoneBookEntry,
   password_ = "Password: " + std::string(CharacterCount(password), '*');
   address_ = "IP Address: " + address;
   port_ = "IP Port: " + portText;
+  Notify();
 }
 
 void TRRSModemStatusForm::RRSEnableClose() {
   if (!visible_) return;
   closeEnabled_ = true;
   busyCursor_ = false;
+  Notify();
 }
 
 void TRRSModemStatusForm::RRSClose() {
   if (!visible_) return;
   visible_ = false;
   busyCursor_ = false;
+  Notify();
 }
 
 }  // namespace kal

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,32 +28,69 @@ class IRRSHistoryList {
   virtual void RRSClear() = 0;
 };
 
+// Called after every change of what a display or the window shows.
+using TRRSChangeNotice = std::function<void()>;
+
+// `notice` (not owned, may be null or empty) hears every change.
 class TRRSStatusLine final : public IRRSStatusLine {
  public:
+  explicit TRRSStatusLine(const TRRSChangeNotice* notice = nullptr) : notice_(notice) {}
   std::string RRSGetText() const override { return text_; }
-  void RRSSetText(const std::string& text) override { text_ = text; }
-  void RRSSetColor(TRRSStatusColor color) override { color_ = color; }
+  void RRSSetText(const std::string& text) override {
+    text_ = text;
+    Notify();
+  }
+  void RRSSetColor(TRRSStatusColor color) override {
+    color_ = color;
+    Notify();
+  }
   TRRSStatusColor RRSGetColor() const { return color_; }
 
  private:
+  void Notify() const {
+    if (notice_ != nullptr && *notice_) (*notice_)();
+  }
   std::string text_;
   TRRSStatusColor color_ = TRRSStatusColor::kDefault;
+  const TRRSChangeNotice* notice_;
 };
 
 class TRRSHistoryList final : public IRRSHistoryList {
  public:
-  void RRSAddLine(const std::string& line) override { lines_.push_back(line); }
-  void RRSClear() override { lines_.clear(); }
+  explicit TRRSHistoryList(const TRRSChangeNotice* notice = nullptr) : notice_(notice) {}
+  void RRSAddLine(const std::string& line) override {
+    lines_.push_back(line);
+    Notify();
+  }
+  void RRSClear() override {
+    lines_.clear();
+    Notify();
+  }
   const std::vector<std::string>& RRSLines() const { return lines_; }
 
  private:
+  void Notify() const {
+    if (notice_ != nullptr && *notice_) (*notice_)();
+  }
   std::vector<std::string> lines_;
+  const TRRSChangeNotice* notice_;
 };
 
 // The modem status window: shown while a dial-up connection is made, always
 // on top, with the status line and history the dial-up client writes to.
+//
+// Threads: the GUI thread (the dial-up client posts its notifications
+// there before it writes the displays).
 class TRRSModemStatusForm final {
  public:
+  TRRSModemStatusForm() = default;
+  TRRSModemStatusForm(const TRRSModemStatusForm&) = delete;
+  TRRSModemStatusForm& operator=(const TRRSModemStatusForm&) = delete;
+
+  // Who hears every change of the window's state or its two displays (the
+  // window's form); empty: nobody.
+  void RRSSetChangeNotice(TRRSChangeNotice notice) { notice_ = std::move(notice); }
+
   static constexpr const char* RRScCaption = "Modem Connection";
   static constexpr const char* RRScLabels[] = {
       "Status", "Phone number", "User ID", "Password", "TCP/IP Address", "Port Nr", "History"};
@@ -85,9 +123,14 @@ class TRRSModemStatusForm final {
   bool visible_ = false;
   bool closeEnabled_ = true;
   bool busyCursor_ = false;
+  void Notify() const {
+    if (notice_) notice_();
+  }
+
   std::string calling_, user_, password_, address_, port_;
-  TRRSStatusLine status_;
-  TRRSHistoryList history_;
+  TRRSChangeNotice notice_;  // declared before the displays that point at it
+  TRRSStatusLine status_{&notice_};
+  TRRSHistoryList history_{&notice_};
 };
 
 }  // namespace kal

@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "config/AliasList.h"
+#include "support/StringGrid.h"
 #include "support/StringUnit.h"
 #include "support/TraceLogger.h"
 
@@ -206,7 +208,8 @@ bool ReadTimePart(std::string_view part, int max, int& value) {
   return value <= max;
 }
 
-// "H:mm", "HH:mm:ss" and the like; false for anything else.
+}  // namespace
+
 bool ParseTimeText(std::string_view text, std::chrono::seconds& t) {
   int h = 0, m = 0, s = 0;
   const size_t c1 = text.find(':');
@@ -219,6 +222,8 @@ bool ParseTimeText(std::string_view text, std::chrono::seconds& t) {
   t = std::chrono::seconds{h * 3600 + m * 60 + s};
   return true;
 }
+
+namespace {
 
 std::string Numbered(const char* prefix, size_t n) {
   return prefix + std::to_string(n);
@@ -463,16 +468,12 @@ void TCFGConfig::WriteSections(TPLTIniFile& ini, bool environment, bool alarms) 
 
 namespace {
 
-// Keys prefix1, prefix2, ... up to the first value holding "End of section"
-// (the default of a missing key).
+// Keys prefix1, prefix2, ... up to the first missing key.
 std::vector<std::string> ReadRuleLines(const TPLTIniFile& ini, const char* section,
                                        const char* prefix) {
   std::vector<std::string> lines;
-  for (size_t n = 1;; ++n) {
-    std::string v = ini.PLTReadString(section, Numbered(prefix, n), TCFGConfig::CFGcEndOfSection);
-    if (v.find(TCFGConfig::CFGcEndOfSection) != std::string::npos) break;
-    lines.push_back(std::move(v));
-  }
+  for (size_t n = 1; ini.PLTValueExists(section, Numbered(prefix, n)); ++n)
+    lines.push_back(ini.PLTReadString(section, Numbered(prefix, n), ""));
   return lines;
 }
 
@@ -484,22 +485,67 @@ void WriteRuleLines(TPLTIniFile& ini, const char* section, const char* prefix,
     ini.PLTWriteString(section, Numbered(prefix, i + 1), lines[i]);
 }
 
+void ListToGrid(const TALMAlarmList& list, IStringGrid& grid) {
+  const int cols = grid.ColCount();
+  for (int r = grid.FixedRows(); r < grid.RowCount(); ++r)
+    for (int c = 0; c < cols; ++c) grid.SetCell(c, r, "");
+  const int needed = static_cast<int>(list.ALMGetItemCount()) + 1;
+  if (grid.RowCount() < needed) grid.SetRowCount(needed);
+  for (size_t i = 0; i < list.ALMGetItemCount(); ++i) {
+    std::string rest = list.ALEGetItem(i).ALMGetLine();
+    const int row = static_cast<int>(i) + 1;
+    for (int c = 1; c < cols; ++c)
+      grid.SetCell(c, row, c + 1 < cols ? STRGetItem(";", rest) : std::exchange(rest, ""));
+  }
+}
+
+void GridToList(const IStringGrid& grid, TALMAlarmList& list) {
+  list.ALMEmptyList();
+  for (int r = 1; r < grid.RowCount(); ++r) {
+    std::string line;
+    for (int c = 1; c < grid.ColCount(); ++c) {
+      if (c > 1) line += ';';
+      line += grid.Cell(c, r);
+    }
+    if (line.find_first_not_of(';') == std::string::npos) continue;
+    static_cast<void>(list.ALMAddItem(line));
+  }
+}
+
 }  // namespace
 
 void TCFGConfig::CFGReadErrorAlarms(const TPLTIniFile& ini) {
-  CFGaErrorAlarmLines = ReadRuleLines(ini, kErrorAlarms, "ErrorAlarm");
+  CFGaErrorAlarms->ALMSetLines(ReadRuleLines(ini, kErrorAlarms, "ErrorAlarm"));
 }
 
 void TCFGConfig::CFGReadExecutionTimeAlarms(const TPLTIniFile& ini) {
-  CFGaExecutionTimeAlarmLines = ReadRuleLines(ini, kExecutionTimeAlarms, "ExecutionTimeAlarm");
+  CFGaExecutionTimeAlarms->ALMSetLines(
+      ReadRuleLines(ini, kExecutionTimeAlarms, "ExecutionTimeAlarm"));
 }
 
 void TCFGConfig::CFGWriteErrorAlarms(TPLTIniFile& ini) const {
-  WriteRuleLines(ini, kErrorAlarms, "ErrorAlarm", CFGaErrorAlarmLines);
+  WriteRuleLines(ini, kErrorAlarms, "ErrorAlarm", CFGaErrorAlarms->ALMGetLines());
 }
 
 void TCFGConfig::CFGWriteExecutionTimeAlarms(TPLTIniFile& ini) const {
-  WriteRuleLines(ini, kExecutionTimeAlarms, "ExecutionTimeAlarm", CFGaExecutionTimeAlarmLines);
+  WriteRuleLines(ini, kExecutionTimeAlarms, "ExecutionTimeAlarm",
+                 CFGaExecutionTimeAlarms->ALMGetLines());
+}
+
+void TCFGConfig::CFGGetErrorAlarms(IStringGrid& grid) const {
+  ListToGrid(*CFGaErrorAlarms, grid);
+}
+
+void TCFGConfig::CFGGetExecutionTimeAlarms(IStringGrid& grid) const {
+  ListToGrid(*CFGaExecutionTimeAlarms, grid);
+}
+
+void TCFGConfig::CFGSetErrorAlarms(const IStringGrid& grid) {
+  GridToList(grid, *CFGaErrorAlarms);
+}
+
+void TCFGConfig::CFGSetExecutionTimeAlarms(const IStringGrid& grid) {
+  GridToList(grid, *CFGaExecutionTimeAlarms);
 }
 
 void TCFGConfig::UpdateUserChoices() {

@@ -4,10 +4,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "config/AlarmList.h"
 #include "config/CommIniSection.h"
 #include "platform/IniFile.h"
 
@@ -16,6 +18,12 @@ namespace kal {
 class TTDBDebug;
 
 class TALUAliasList;
+class IStringGrid;
+
+// A time of day as a field holds it: "H:mm", "HH:mm:ss" and the like (hours
+// 0-23, minutes and seconds 0-59, one or two digits each); false for
+// anything else.
+bool ParseTimeText(std::string_view text, std::chrono::seconds& t);
 
 // Every setting of a test configuration and the INI files that hold them
 // ("config.ini" in the program folder and named configurations of the same
@@ -136,6 +144,9 @@ class TCFGConfig final {
   bool CFGGetSenderIDUserChoice() const { return CFGbSenderIDUserChoice; }
   void CFGSetSenderIDUserChoice(bool v) { CFGbSenderIDUserChoice = v; }
   bool CFGGetPublicKeyOwnerIDUserChoice() const { return CFGbPublicKeyOwnerIDUserChoice; }
+  // The stored type numbers themselves, whatever the user-value flag says.
+  int32_t CFGGetStoredSenderIDType() const { return Int(CFGiSenderIDType); }
+  int32_t CFGGetStoredPublicKeyOwnerIDType() const { return Int(CFGiPublicKeyOwnerIDType); }
   void CFGSetPublicKeyOwnerIDUserChoice(bool v) { CFGbPublicKeyOwnerIDUserChoice = v; }
 
   // Timeout (milliseconds)
@@ -250,23 +261,35 @@ class TCFGConfig final {
   std::string CFGGetPickFileIni(int i) const { return Pick(CFGaPickFilesIni, i); }
   void CFGAddPickFileIni(std::string_view name) { AddPick(CFGaPickFilesIni, name); }
 
-  // The alarm rules of sections ErrorAlarms and ExecutionTimeAlarms, kept
-  // as their rule lines in list order: read, kept and written back
-  // unchanged.
-  const std::vector<std::string>& CFGGetErrorAlarmLines() const { return CFGaErrorAlarmLines; }
-  void CFGSetErrorAlarmLines(std::vector<std::string> lines) {
-    CFGaErrorAlarmLines = std::move(lines);
+  // The alarm rules of sections ErrorAlarms and ExecutionTimeAlarms. The
+  // lists are filled whenever the sections are read; a rule line that does
+  // not parse adds no rule. Reading stops at the first missing key.
+  TALEAlarmErrorList& CFGGetErrorAlarmList() { return *CFGaErrorAlarms; }
+  TALTAlarmExecutionTimeList& CFGGetExecutionTimeAlarmList() { return *CFGaExecutionTimeAlarms; }
+  std::vector<std::string> CFGGetErrorAlarmLines() const { return CFGaErrorAlarms->ALMGetLines(); }
+  void CFGSetErrorAlarmLines(const std::vector<std::string>& lines) {
+    CFGaErrorAlarms->ALMSetLines(lines);
   }
-  const std::vector<std::string>& CFGGetExecutionTimeAlarmLines() const {
-    return CFGaExecutionTimeAlarmLines;
+  std::vector<std::string> CFGGetExecutionTimeAlarmLines() const {
+    return CFGaExecutionTimeAlarms->ALMGetLines();
   }
-  void CFGSetExecutionTimeAlarmLines(std::vector<std::string> lines) {
-    CFGaExecutionTimeAlarmLines = std::move(lines);
+  void CFGSetExecutionTimeAlarmLines(const std::vector<std::string>& lines) {
+    CFGaExecutionTimeAlarms->ALMSetLines(lines);
   }
   void CFGReadErrorAlarms(const TPLTIniFile& ini);
   void CFGReadExecutionTimeAlarms(const TPLTIniFile& ini);
   void CFGWriteErrorAlarms(TPLTIniFile& ini) const;
   void CFGWriteExecutionTimeAlarms(TPLTIniFile& ini) const;
+  // The lists and the grids of the alarming dialog (row 0 the header,
+  // column 0 the selection column). Lists to grids: the grid is cleared and
+  // rule i's line, split at ";", goes into row i + 1 (the last column takes
+  // the rest of the line). Grids to lists: each row's columns 1 to the last
+  // joined by ";"; rows empty apart from the ";" are skipped. Both discard
+  // the rules' events.
+  void CFGGetErrorAlarms(IStringGrid& grid) const;
+  void CFGGetExecutionTimeAlarms(IStringGrid& grid) const;
+  void CFGSetErrorAlarms(const IStringGrid& grid);
+  void CFGSetExecutionTimeAlarms(const IStringGrid& grid);
 
   // Whether the specversion item of the message header attributes is at
   // least 500, 520, 600 or 700 (read as a decimal integer).
@@ -400,8 +423,9 @@ class TCFGConfig final {
   TPickList CFGaPickFiles;
   TPickList CFGaPickFilesSeq;
   TPickList CFGaPickFilesIni;
-  std::vector<std::string> CFGaErrorAlarmLines;
-  std::vector<std::string> CFGaExecutionTimeAlarmLines;
+  std::unique_ptr<TALEAlarmErrorList> CFGaErrorAlarms = std::make_unique<TALEAlarmErrorList>();
+  std::unique_ptr<TALTAlarmExecutionTimeList> CFGaExecutionTimeAlarms =
+      std::make_unique<TALTAlarmExecutionTimeList>();
 };
 
 }  // namespace kal

@@ -8,6 +8,7 @@
 #include "support/Base64.h"
 #include "support/CompressedNumeric.h"
 #include "support/StringUnit.h"
+#include "xml/NodeStore.h"
 #include "xml/XMLDOM.h"
 
 namespace kal {
@@ -81,8 +82,9 @@ int32_t TCEOEp2MessageElements::CEOAddChildContainer(const std::string& sTag,
   aXMLElement = nullptr;
   if (!aParent) return Failed("no parent element");
   try {
-    auto element =
-        std::make_unique<TVxXMLElement>(UTFToDocumentText(sTag), CEOaVxXMLDocument.get());
+    TVxXMLDocument* doc = CEOaVxXMLDocument.get();
+    auto element = std::unique_ptr<TVxXMLElement>(new (doc->Store())
+                                                      TVxXMLElement(UTFToDocumentText(sTag), doc));
     aParent->AppendChild(element.get());
     aXMLElement = element.release();
     return 0;
@@ -97,12 +99,15 @@ int32_t TCEOEp2MessageElements::AddValued(const std::string& sTag, std::string_v
   if (!aParent) return Failed("no parent element");
   try {
     TVxXMLDocument* doc = CEOaVxXMLDocument.get();
-    auto element = std::make_unique<TVxXMLElement>(Wide(sTag, CEOsWideName), doc);
+    // The message's nodes come from its document's arena.
+    auto element = std::unique_ptr<TVxXMLElement>(new (doc->Store())
+                                                      TVxXMLElement(Wide(sTag, CEOsWideName), doc));
     if (!value.empty()) {
       // The model keeps text as it is given here; the writer escapes it. So
       // the value, references and markup characters included, reads back
       // unchanged.
-      auto text = std::make_unique<TVxXMLText>(Wide(value, CEOsWideValue), doc, true);
+      auto text = std::unique_ptr<TVxXMLText>(
+          new (doc->Store()) TVxXMLText(Wide(value, CEOsWideValue), doc, true));
       element->AppendChild(text.get());
       text.release();
     }

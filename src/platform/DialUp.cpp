@@ -110,6 +110,25 @@ int TPLTScriptedDialUp::PLTGetConnectStatus(TPLTDialHandle handle, int& state) {
   return 0;
 }
 
+int TPLTNullDialUp::PLTEnumEntries(std::vector<std::string>& entries) {
+  entries.clear();
+  return 0;
+}
+
+void TPLTScriptedDialUp::PLTSetPhoneBook(std::vector<std::string> entries, int result) {
+  const std::lock_guard lock(mutex_);
+  phoneBook_ = std::move(entries);
+  phoneBookResult_ = result;
+}
+
+int TPLTScriptedDialUp::PLTEnumEntries(std::vector<std::string>& entries) {
+  const std::lock_guard lock(mutex_);
+  entries.clear();
+  if (phoneBookResult_ != 0) return phoneBookResult_;
+  entries = phoneBook_;
+  return 0;
+}
+
 std::string TPLTScriptedDialUp::PLTGetErrorString(int code) {
   std::lock_guard lock(mutex_);
   const auto it = errorStrings_.find(code);

@@ -53,6 +53,9 @@ class IPLTDialUpService {
   virtual int PLTGetConnectStatus(TPLTDialHandle handle, int& state) = 0;
   // The service's text of one of its error codes.
   virtual std::string PLTGetErrorString(int code) = 0;
+  // The names of the phone book's entries, in the book's order: 0, or an
+  // error code of the service (`entries` then empty).
+  virtual int PLTEnumEntries(std::vector<std::string>& entries) = 0;
 };
 
 // No dial-up networking: the phone book is empty, every dial fails.
@@ -64,6 +67,8 @@ class TPLTNullDialUp final : public IPLTDialUpService {
   int PLTHangUp(TPLTDialHandle handle) override;
   int PLTGetConnectStatus(TPLTDialHandle handle, int& state) override;
   std::string PLTGetErrorString(int code) override;
+  // The phone book is empty.
+  int PLTEnumEntries(std::vector<std::string>& entries) override;
 };
 
 // A dial-up service for tests: a dial plays a script of states on a thread
@@ -85,11 +90,14 @@ class TPLTScriptedDialUp final : public IPLTDialUpService {
   // (0: gone at once; negative: never gone).
   void PLTSetPollsUntilGone(int polls);
   void PLTSetErrorString(int code, std::string text);
+  // The phone book's entries; `result` non-zero makes listing it fail.
+  void PLTSetPhoneBook(std::vector<std::string> entries, int result = 0);
 
   int PLTDial(const TPLTDialParams& params, TPLTDialNotify notify, TPLTDialHandle& handle) override;
   int PLTHangUp(TPLTDialHandle handle) override;
   int PLTGetConnectStatus(TPLTDialHandle handle, int& state) override;
   std::string PLTGetErrorString(int code) override;
+  int PLTEnumEntries(std::vector<std::string>& entries) override;
 
   // What the program asked for.
   TPLTDialParams PLTLastParams() const;
@@ -118,6 +126,8 @@ class TPLTScriptedDialUp final : public IPLTDialUpService {
   int dialCount_ = 0;
   int hangUpCount_ = 0;
   std::map<int, std::string> errorStrings_;
+  std::vector<std::string> phoneBook_;
+  int phoneBookResult_ = 0;
 };
 
 }  // namespace kal

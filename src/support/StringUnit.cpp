@@ -95,6 +95,24 @@ std::string STRTrim(std::string_view text) {
   return std::string(text.substr(b, e - b));
 }
 
+bool STRWholeNumber(std::string_view text, int32_t& value) {
+  const std::string t = STRTrim(text);
+  size_t i = 0;
+  const bool negative = !t.empty() && t[0] == '-';
+  if (!t.empty() && (t[0] == '-' || t[0] == '+')) i = 1;
+  if (i == t.size()) return false;
+  int64_t v = 0;
+  for (; i < t.size(); ++i) {
+    if (t[i] < '0' || t[i] > '9') return false;
+    v = v * 10 + (t[i] - '0');
+    if (v > int64_t{INT32_MAX} + 1) return false;
+  }
+  if (negative) v = -v;
+  if (v > INT32_MAX || v < INT32_MIN) return false;
+  value = static_cast<int32_t>(v);
+  return true;
+}
+
 std::string STRUpperCase(std::string_view text) {
   std::string out(text);
   std::transform(out.begin(), out.end(), out.begin(), Upper);

@@ -21,6 +21,10 @@ std::string STRTrimRight(std::string_view text);
 // ASCII case mapping; other bytes stay as they are.
 std::string STRUpperCase(std::string_view text);
 std::string STRLowerCase(std::string_view text);
+// The program's one rule for a whole number typed into a field: trimmed
+// (STRTrim), an optional sign, then decimal digits only, within int32. False
+// (and `value` untouched) for anything else, the empty text included.
+bool STRWholeNumber(std::string_view text, int32_t& value);
 
 // ---- Both units --------------------------------------------------------------
 

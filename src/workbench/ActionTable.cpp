@@ -44,6 +44,11 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_DecryptSecurity", "Decrypt Security", "", 0},
     {"Action_ParseAndAnalyse", "Parse + Analyse", "", 0},
     {"Action_EditWindow", "Edit Window...", "", 1},
+    {"Action_Communication", "Communication...", "", 1},
+    {"Action_Component", "Message Header...", "", 1},
+    {"Action_Timeouts", "Timeouts...", "", 1},
+    {"Action_PlugIns", "Plug Ins...", "", 1},
+    {"Action_DirectoryAliases", "Directory Aliases...", "", 1},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 

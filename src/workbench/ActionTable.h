@@ -47,6 +47,11 @@ enum class TCEXAction : int {
   DecryptSecurity,      // Action_DecryptSecurityExecute
   ParseAndAnalyse,      // Action_ParseAndAnalyseExecute
   EditWindow,           // Action_EditWindowExecute
+  Communication,        // Action_CommunicationExecute
+  Component,            // Action_ComponentExecute ("Message Header...")
+  Timeouts,             // Action_TimeoutsExecute
+  PlugIns,              // Action_PlugInsExecute
+  DirectoryAliases,     // Action_DirectoryAliasesExecute
   Count
 };
 

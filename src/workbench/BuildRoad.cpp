@@ -494,8 +494,11 @@ int TCEXBuildRoad::AddElement(TWalk& walk, TXMLTreeNode& node, std::string& erro
       if (rc != 0) return rc;
       element.SetParserElement(made);
       if (Has('D', element)) {
-        rc = CEXIncludeRecordedFile(CEXRecordFolder(main_.CEXConfiguration().CFGGetDirRecord()),
-                                    main_.CEXSourceTree(), *made, archive_, errorText);
+        // The folder the recording writes to: aliases expanded.
+        std::string record = main_.CEXConfiguration().CFGGetDirRecord();
+        static_cast<void>(main_.CEXAliasList().ALUFindAlias(false, record));
+        rc = CEXIncludeRecordedFile(CEXRecordFolder(record), main_.CEXSourceTree(), *made, archive_,
+                                    errorText);
         if (rc != 0) return rc;
       } else if (CEXIsPoolValue(element.GetAttributes())) {
         CEXIncludeLabeledPoolValues(value, main_.CEXSourceTree());

@@ -80,6 +80,11 @@ class TCEXCursorDialogs final : public ICEXDialogs {
     cursor_.CEXRestore();
     return dialogs_.CEXSaveFile(dialog, chosen);
   }
+  bool CEXChooseDirectory(const std::string& title, const std::string& initialDir,
+                          std::string& chosen) override {
+    cursor_.CEXRestore();
+    return dialogs_.CEXChooseDirectory(title, initialDir, chosen);
+  }
 
  private:
   ICEXDialogs& dialogs_;

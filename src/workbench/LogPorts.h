@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "workbench/RecordingState.h"
+
 namespace kal {
 
 // The log columns of a sequence run: every column fed by `tag` (a column
@@ -46,6 +48,11 @@ class ICEXRecordingList {
                                           bool outMessage, std::string_view plainType,
                                           std::string_view plainValue, std::string_view type,
                                           std::string_view value, std::string& message) = 0;
+  // The state of the transaction in progress, copied out and put back (a
+  // state of another map size is fitted to the map). A list that keeps no
+  // state gives an empty one and ignores what it is given.
+  virtual TRFLRecordingState RFLCopyState() const { return {}; }
+  virtual void RFLPutState(const TRFLRecordingState&) {}
 };
 
 class TCEXNoRecordingList final : public ICEXRecordingList {

@@ -564,6 +564,27 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       // The element edit window on the selected node; not modal.
       Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::EditWindow, false)); });
       break;
+    case TCEXAction::Communication:
+      // The listener follows the settings once they were stored.
+      Guarded([&] {
+        if (CEXOpenWindow(TCEXWindow::Communication, true) == TCEXModalResult::OK) StartServer();
+      });
+      break;
+    case TCEXAction::Component:
+      Guarded([&] {
+        static_cast<void>(CEXOpenWindow(TCEXWindow::MessageHeader, true));
+        UpdateSecurityHeader();
+      });
+      break;
+    case TCEXAction::Timeouts:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::Timeouts, true)); });
+      break;
+    case TCEXAction::PlugIns:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::PlugIns, true)); });
+      break;
+    case TCEXAction::DirectoryAliases:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::DirectoryAliases, true)); });
+      break;
     case TCEXAction::Count:
       break;
   }

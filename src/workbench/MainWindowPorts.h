@@ -73,6 +73,11 @@ class ICEXDialogs {
   // True with the chosen path when the user chose a file.
   virtual bool CEXOpenFile(const TCEXFileDialog& dialog, std::string& chosen) = 0;
   virtual bool CEXSaveFile(const TCEXFileDialog& dialog, std::string& chosen) = 0;
+  // True with the chosen folder (ending with "/") when the user chose one.
+  virtual bool CEXChooseDirectory(const std::string& /*title*/, const std::string& /*initialDir*/,
+                                  std::string& /*chosen*/) {
+    return false;
+  }
 };
 
 // A timer on the GUI thread. A single-shot timer stops before it calls its
@@ -122,7 +127,12 @@ class ICEXCursor {
 // The windows the core's commands open. Each window adds its id here and
 // its part to the form's implementation.
 enum class TCEXWindow : int {
-  EditWindow,  // "Edit Window": the element edit window, not modal
+  EditWindow,        // "Edit Window": the element edit window, not modal
+  Communication,     // "Communication Settings", modal
+  MessageHeader,     // "Message Header Parameters", modal
+  Timeouts,          // "Timeouts and Delays", modal
+  PlugIns,           // "Plug Ins", modal
+  DirectoryAliases,  // "Directory Aliases", modal
 };
 
 // How a modal window was left; a window shown without waiting, or one that

@@ -41,6 +41,34 @@ TVxXMLElement* Append(TVxXMLElement& parent, const std::string& tag) {
 
 }  // namespace
 
+bool CEXTerminalFileName(std::string_view terminalId, std::string& name) {
+  name.clear();
+  for (const char c : terminalId) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F || c == '/' || c == '\\') return false;
+  }
+  std::string trimmed = STRTrim(terminalId);
+  if (trimmed.empty() || trimmed == "." || trimmed == "..") return false;
+  name = std::move(trimmed);
+  return true;
+}
+
+std::string CEXShownTerminalId(std::string_view terminalId) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (const char c : terminalId) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      shown += "\\x";
+      shown += kHex[u >> 4];
+      shown += kHex[u & 0xF];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 std::string CEXRecordFolder(std::string folder) {
   std::replace(folder.begin(), folder.end(), '\\', '/');
   if (!folder.empty() && folder.back() != '/') folder += '/';
@@ -66,10 +94,10 @@ int CEXIncludeSingleRecordedFile(const std::string& path, TVxXMLElement& contain
       } else if (close >= 4) {
         UXMParseXMLLine(line, tag, value);
         TVxXMLElement* element = Append(*current, tag);
+        value = UXMUnescapeText(value);
         if (!value.empty()) {
           auto text =
               std::make_unique<TVxXMLText>(UTFToDocumentText(value), element->GetOwnerDocument());
-          // The value goes in unchanged, as the builder stores values.
           element->AppendChild(text.get());
           text.release();
         }
@@ -88,7 +116,9 @@ int CEXIncludeSingleRecordedFile(const std::string& path, TVxXMLElement& contain
 std::vector<std::string> CEXRecordedFiles(const std::string& folder, const TXMLMessageTree& tree) {
   std::vector<std::string> files;
   if (const TUAXxmlElement* terminal = FindElement(tree, "ep2:TrmID")) {
-    files.push_back(folder + STRTrim(CEXEffectiveValue(*terminal)) + ".xml");
+    std::string name;
+    if (CEXTerminalFileName(CEXEffectiveValue(*terminal), name))
+      files.push_back(folder + name + ".xml");
   } else if (FindElement(tree, "ep2:PMSID") != nullptr) {
     std::error_code ec;
     const std::filesystem::path dir =

@@ -18,10 +18,6 @@ static_assert(kRun <= TInputBuffer::kMaxStepBack);  // one run fits into the rin
 
 TInputBuffer::TInputBuffer(TInvalidChars& invChars, std::size_t blockSize)
     : invChars_(invChars), blockSize_(std::max<std::size_t>(blockSize, 1)) {
-  // Room for the bytes of one unfinished character (at most 3) kept in front
-  // of a new block.
-  capacity_ = blockSize_ + 4;
-  bytes_ = std::make_unique_for_overwrite<unsigned char[]>(capacity_);
   history_ = std::make_unique_for_overwrite<char16_t[]>(kHistory);
 }
 
@@ -41,6 +37,16 @@ void TInputBuffer::Init(std::istream& stream) {
     stream.clear();
     streamLeft_ = kUnknownLeft;
     stream.seekg(0);
+  }
+  // Room for a block, or for the whole of a shorter stream, and for the
+  // bytes of one unfinished character (at most 3) kept in front of a block.
+  // A short message thus needs no block-sized buffer.
+  const std::size_t want =
+      (streamLeft_ == kUnknownLeft ? blockSize_ : std::min(blockSize_, streamLeft_)) + 4;
+  if (capacity_ < want) {
+    bytes_.reset();
+    bytes_ = std::make_unique_for_overwrite<unsigned char[]>(want);
+    capacity_ = want;
   }
   pos_ = end_ = 0;
   streamDone_ = false;

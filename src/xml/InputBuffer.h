@@ -165,7 +165,7 @@ class TInputBuffer {
   std::size_t blockSize_;
   // Allocated without being cleared: only bytes read into it are used.
   std::unique_ptr<unsigned char[]> bytes_;
-  std::size_t capacity_;
+  std::size_t capacity_ = 0;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool streamDone_ = true;

@@ -115,22 +115,23 @@ int TSymTab::Lookup(std::u16string_view s) const {
   return -1;
 }
 
-int TSymTab::Insert(std::u16string_view s, int t) {
+int TSymTab::Add(std::u16string_view s, int t, bool copy) {
   const unsigned list = hash(s);
-  const std::u16string& copy = lexemes_.emplace_back(s);
+  const std::u16string_view lexeme = copy ? std::u16string_view(lexemes_.emplace_back(s)) : s;
   std::vector<TSTEntry>& entries = hs[list];
   const int index = static_cast<int>(entries.size() << 8 | list);
-  entries.emplace_back(t, copy, -1);
-  log_.push_back(static_cast<unsigned char>(list));
+  entries.emplace_back(t, lexeme, -1);
+  log_.push_back({static_cast<unsigned char>(list), copy});
   if (t >= tkComntStag && t <= tkNotSTag && keywords_[t - tkComntStag].Value < 0)
-    keywords_[t - tkComntStag] = TSTEntry(t, copy, index);
+    keywords_[t - tkComntStag] = TSTEntry(t, lexeme, index);
   return index;
 }
 
 void TSymTab::Truncate(std::size_t n) {
+  if (log_.size() > n) charIndex_ = MakeCharIndex();
   while (log_.size() > n) {
-    hs[log_.back()].pop_back();
-    lexemes_.pop_back();
+    hs[log_.back().list].pop_back();
+    if (log_.back().copied) lexemes_.pop_back();
     log_.pop_back();
   }
 }
@@ -147,6 +148,28 @@ std::u16string_view TXMLStack::Pop() {
 // ---------------------------------------------------------------------------
 // Set-up and state
 
+namespace {
+
+// The keyword table of the last analyser that went on this thread, for the
+// next one: a parser made per message then builds no table of its own. A
+// table freed after the thread's own objects (a static parser at exit) is
+// dropped.
+struct TSpareSymbols {
+  std::unique_ptr<TSymTab> table;
+  bool gone = false;
+  ~TSpareSymbols() {
+    table.reset();
+    gone = true;
+  }
+};
+thread_local TSpareSymbols tSpareSymbols;
+
+}  // namespace
+
+TLexAnalyzer::~TLexAnalyzer() {
+  if (spare_.symbols && !tSpareSymbols.gone) tSpareSymbols.table = std::move(spare_.symbols);
+}
+
 void TLexAnalyzer::Init(TInvalidChars& invChars) {
   if (spare_.buffer && spare_.invChars == &invChars)
     FirstBuffer = std::move(spare_.buffer);
@@ -155,9 +178,11 @@ void TLexAnalyzer::Init(TInvalidChars& invChars) {
   Buffer = FirstBuffer.get();
   if (spare_.symbols) {
     Symbols = std::move(spare_.symbols);
+  } else if (!tSpareSymbols.gone && tSpareSymbols.table) {
+    Symbols = std::move(tSpareSymbols.table);
   } else {
     Symbols = std::make_unique<TSymTab>();
-    for (const Keyword& k : kKeywords) Symbols->Insert(k.lexeme, k.token);
+    for (const Keyword& k : kKeywords) Symbols->InsertStatic(k.lexeme, k.token);
   }
   Stack = std::make_unique<TXMLStack>();
   Lexemes = spare_.lexemes ? std::move(spare_.lexemes) : std::make_unique<TLexemeSlots>();
@@ -421,7 +446,16 @@ void TLexAnalyzer::SetInterned(std::u16string_view lexeme, int t) {
 }
 
 void TLexAnalyzer::SetCharToken(char16_t c) {
-  SetInterned(std::u16string_view(&c, 1), c);
+  if (c >= 0x80) return SetInterned(std::u16string_view(&c, 1), c);
+  // "=" between every attribute's name and value: looked up once per table.
+  int& index = Symbols->CharIndex(c);
+  if (index < 0) {
+    SetInterned(std::u16string_view(&c, 1), c);
+    index = CurToken.Value;
+    return;
+  }
+  const TSTEntry& entry = Symbols->Entry(index);
+  CurToken = TSTEntry(entry.Token, entry.Lexeme(), index);
 }
 
 std::u16string& TLexAnalyzer::NewLexeme() {

@@ -93,7 +93,10 @@ class TSymTab {
   int Lookup(std::u16string_view s) const;
   // Appends an entry for a copy of s with token t (value -1) without looking
   // for an equal lexeme; returns its index.
-  int Insert(std::u16string_view s, int t);
+  int Insert(std::u16string_view s, int t) { return Add(s, t, true); }
+  // The same for a lexeme that outlives the table (a keyword's literal): it
+  // is not copied.
+  int InsertStatic(std::u16string_view s, int t) { return Add(s, t, false); }
   int GetToken(int index) const { return Entry(index).Token; }
   const char16_t* GetLexemPtr(int index) const { return Entry(index).LexPtr; }
   const TSTEntry& Entry(int index) const {
@@ -102,16 +105,33 @@ class TSymTab {
   // The token of keyword t (256 ... 276) as first inserted: its lexeme,
   // code and index (an empty token when there is none).
   const TSTEntry& Keyword(int t) const { return keywords_[t - tkComntStag]; }
+  // The index SetCharToken found for the ASCII character c, -1 before it
+  // looked; forgotten by Truncate.
+  int& CharIndex(char16_t c) { return charIndex_[c & 0x7F]; }
   // The number of entries.
   std::size_t Size() const { return log_.size(); }
   // Removes the entries inserted after the first n.
   void Truncate(std::size_t n);
 
  private:
+  int Add(std::u16string_view s, int t, bool copy);
+
   std::array<std::vector<TSTEntry>, PRIME> hs;
   std::deque<std::u16string> lexemes_;  // the copies; a deque never moves them
   std::array<TSTEntry, tkNotSTag - tkComntStag + 1> keywords_;
-  std::vector<unsigned char> log_;  // the list of every entry, in the order inserted
+  // The list of every entry, in the order inserted, and whether its lexeme
+  // is a copy.
+  struct Logged {
+    unsigned char list;
+    bool copied;
+  };
+  std::vector<Logged> log_;
+  std::array<int, 128> charIndex_ = MakeCharIndex();
+  static constexpr std::array<int, 128> MakeCharIndex() {
+    std::array<int, 128> a{};
+    for (int& i : a) i = -1;
+    return a;
+  }
 };
 
 // The open nodes that parsed content is attached to (not owned).
@@ -164,7 +184,8 @@ struct TAnalyzerState {
 class TLexAnalyzer {
  public:
   TLexAnalyzer() = default;
-  virtual ~TLexAnalyzer() = default;
+  // Hands the spare symbol table to the next analyser of this thread.
+  virtual ~TLexAnalyzer();
   TLexAnalyzer(const TLexAnalyzer&) = delete;
   TLexAnalyzer& operator=(const TLexAnalyzer&) = delete;
 

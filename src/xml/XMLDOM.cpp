@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "xml/NodeStore.h"
 #include "xml/XMLBase.h"
 #include "xml/XMLChars.h"
 #include "xml/XMLReferences.h"
@@ -34,6 +35,34 @@ int ParserLine(const TVxXMLDocument* doc) {
 [[noreturn]] void NormalizeError(const TVxXMLDocument* doc, const std::string& msg) {
   throw EVxXMLParserError::CreateXMLError(msg, ParserLine(doc));
 }
+
+bool NeedsName(std::uint8_t nodeType);
+
+std::u16string_view CheckedName(std::u16string_view tagName, std::uint8_t nodeType) {
+  if (NeedsName(nodeType) && !IsValidName(tagName))
+    DomError(5, Format("TVxXMLDocument.TVxXMLNode.Create(\"%s\"): invalid character(s) for name",
+                       tagName));
+  return tagName;
+}
+
+// name interned in the store of owner, or of a store of its own for a node
+// without document; store becomes one of the store's users. An empty name
+// needs no store.
+const std::u16string& InternName(std::u16string_view name, TVxXMLDocument* owner,
+                                 TVxNodeStore*& store) {
+  static const std::u16string kNoName;
+  if (name.empty()) return kNoName;
+  if (owner) {
+    store = &owner->Store();
+    store->AddRef();
+  } else {
+    store = TVxNodeStore::Create();
+  }
+  return store->Intern(name);
+}
+
+// Every node carries the arena it came from (null: the heap) in front of it.
+constexpr std::size_t kNodeHeader = sizeof(TVxNodeStore*);
 
 bool NeedsName(std::uint8_t nodeType) {
   switch (nodeType) {
@@ -241,7 +270,7 @@ void DestroyChain(TVxXMLNode* first) {
       TVxXMLNode* next = node->FNext;
       node->ReleaseOwned(chains);
       node->FList = nullptr;
-      node->FNext = node->FPrev = node->FParent = nullptr;
+      node->FNext = node->FPrev = nullptr;
       delete node;
       node = next;
     }
@@ -252,18 +281,44 @@ void DestroyChain(TVxXMLNode* first) {
 // TVxXMLNode
 
 TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner)
-    : FNodeName(tagName), FNodeType(nodeType), FDocument(owner) {
-  if (NeedsName(nodeType) && !IsValidName(tagName))
-    DomError(5, Format("TVxXMLDocument.TVxXMLNode.Create(\"%s\"): invalid character(s) for name",
-                       tagName));
-}
+    : FNodeName(InternName(CheckedName(tagName, nodeType), owner, FNameStore)),
+      FNodeType(nodeType),
+      FDocument(owner) {}
 
 TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
                        TCheckedName)
-    : FNodeName(tagName), FNodeType(nodeType), FDocument(owner) {}
+    : FNodeName(InternName(tagName, owner, FNameStore)), FNodeType(nodeType), FDocument(owner) {}
 
 TVxXMLNode::~TVxXMLNode() {
   if (FList) FList->Unlink(this);
+  if (FNameStore) FNameStore->Release();
+}
+
+// Not inlined, so that the compiler pairs these with the class's delete.
+[[gnu::noinline]] void* TVxXMLNode::operator new(std::size_t size) {
+  void* block = ::operator new(kNodeHeader + size);
+  *static_cast<TVxNodeStore**>(block) = nullptr;
+  return static_cast<unsigned char*>(block) + kNodeHeader;
+}
+
+[[gnu::noinline]] void* TVxXMLNode::operator new(std::size_t size, TVxNodeStore& store) {
+  void* block = store.Allocate(kNodeHeader + size);
+  *static_cast<TVxNodeStore**>(block) = &store;
+  store.AddRef();
+  return static_cast<unsigned char*>(block) + kNodeHeader;
+}
+
+[[gnu::noinline]] void TVxXMLNode::operator delete(void* p) noexcept {
+  if (!p) return;
+  void* block = static_cast<unsigned char*>(p) - kNodeHeader;
+  if (TVxNodeStore* store = *static_cast<TVxNodeStore**>(block))
+    store->Release();
+  else
+    ::operator delete(block);
+}
+
+void TVxXMLNode::operator delete(void* p, TVxNodeStore&) noexcept {
+  operator delete(p);
 }
 
 TVxXMLNode* TVxXMLNode::NextSibling() const {
@@ -328,7 +383,7 @@ void TVxNodeList::CheckFree(TVxXMLNode* newChild, const char* op, bool nameInTex
   // an ancestor of the list's parent, so an empty one is not walked up from.
   if (newChild->AsElement() || newChild->FNodeType == ntDocument) {
     const bool content = static_cast<const TVxContainer*>(newChild)->GetFirstNode() != nullptr;
-    for (const TVxXMLNode* p = FParent; p; p = content ? p->FParent : nullptr)
+    for (const TVxXMLNode* p = FParent; p; p = content ? p->GetParent() : nullptr)
       if (p == newChild) DomError(3, prefix() + ": a node cannot be linked below itself");
   }
 }
@@ -344,7 +399,6 @@ void TVxNodeList::Link(TVxXMLNode* node, TVxXMLNode* prev, TVxXMLNode* next) {
   (prev ? prev->FNext : Froot) = node;
   (next ? next->FPrev : FLast) = node;
   node->FList = this;
-  node->FParent = FParent;
   if (FOwner && node->FDocument != FOwner) {
     if (TVxXMLElement* element = node->AsElement())
       element->SetDocument(FOwner);
@@ -356,7 +410,7 @@ void TVxNodeList::Link(TVxXMLNode* node, TVxXMLNode* prev, TVxXMLNode* next) {
 void TVxNodeList::Unlink(TVxXMLNode* node) {
   (node->FPrev ? node->FPrev->FNext : Froot) = node->FNext;
   (node->FNext ? node->FNext->FPrev : FLast) = node->FPrev;
-  node->FNext = node->FPrev = node->FParent = nullptr;
+  node->FNext = node->FPrev = nullptr;
   node->FList = nullptr;
 }
 
@@ -457,7 +511,9 @@ TVxXMLText::TVxXMLText(std::u16string_view data, TVxXMLDocument* owner, bool)
 }
 
 std::unique_ptr<TVxXMLText> TVxXMLText::Take(std::u16string&& data, TVxXMLDocument* owner) {
-  auto text = std::make_unique<TVxXMLText>(std::u16string_view(), owner, true);
+  auto text = std::unique_ptr<TVxXMLText>(
+      owner ? new (owner->Store()) TVxXMLText(std::u16string_view(), owner, true)
+            : new TVxXMLText(std::u16string_view(), owner, true));
   text->FNodeValue = std::move(data);
   return text;
 }
@@ -474,7 +530,8 @@ std::unique_ptr<TVxXMLNode> TVxXMLText::CloneNode() const {
 void TVxXMLText::Normalize() {
   if (FNodeValue.find(u'&') == std::u16string::npos) return;
   TVxNodeList* list = GetList();
-  TNormalizer n(FDocument, TNormalizer::Kind::Text, false, list && FParent && FParent->AsElement());
+  TNormalizer n(FDocument, TNormalizer::Kind::Text, false,
+                list && GetParent() && GetParent()->AsElement());
   n.Run(FNodeValue);
   FNodeValue = std::move(n.head);
   TVxXMLNode* after = this;
@@ -528,9 +585,10 @@ TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string value, TVxXMLDoc
 }
 
 char TVxXMLAttr::GetAttrType() const {
-  if (!FParent || !FParent->AsElement() || !FDocument) return ':';
+  TVxXMLNode* parent = GetParent();
+  if (!parent || !parent->AsElement() || !FDocument) return ':';
   const TVxDeclarations* decls = FDocument->GetDeclarations();
-  return decls ? decls->GetAttrType(FParent->GetName(), FNodeName) : ':';
+  return decls ? decls->GetAttrType(parent->GetName(), FNodeName) : ':';
 }
 
 std::unique_ptr<TVxXMLNode> TVxXMLAttr::CloneNode() const {
@@ -605,7 +663,10 @@ void TVxContainer::FSetAttribute(std::u16string_view name, std::u16string_view v
 
 TVxXMLAttr* TVxContainer::AppendAttribute(std::u16string_view name, std::u16string_view value) {
   auto attr = std::unique_ptr<TVxXMLAttr>(
-      new TVxXMLAttr(name, std::u16string(value), FDocument, TVxXMLAttr::Unnormalized{}));
+      FDocument
+          ? new (FDocument->Store())
+                TVxXMLAttr(name, std::u16string(value), FDocument, TVxXMLAttr::Unnormalized{})
+          : new TVxXMLAttr(name, std::u16string(value), FDocument, TVxXMLAttr::Unnormalized{}));
   FDataList.AppendChild(attr.get());
   try {
     attr->Normalize();
@@ -705,11 +766,33 @@ std::unique_ptr<TVxNodeList> TVxXMLElement::GetElementsByTagName(std::u16string_
 
 std::unique_ptr<TVxNodeList> TVxXMLElement::GetAttributesByType(char aType) const {
   auto list = std::make_unique<TVxNodeList>(FDocument, const_cast<TVxXMLElement*>(this));
+  // The declared type of each pair of element and attribute name, looked up
+  // once: names are interned per document, so equal names mostly share one
+  // string, and a pair met again costs a short search instead of a walk of
+  // the declarations.
+  struct Known {
+    const std::u16string* element;
+    const std::u16string* attr;
+    char type;
+  };
+  std::vector<Known> known;
+  constexpr std::size_t kMaxKnown = 64;
   for (const TVxXMLElement* e = this; e; e = NextInSubtree(e, this))
-    for (const TVxXMLNode* n = e->FDataList.GetRoot(ntAttribute); n; n = n->NextSibling())
-      if (const auto* attr = dynamic_cast<const TVxXMLAttr*>(n);
-          attr && attr->GetAttrType() == aType)
-        list->AppendChild(attr->CloneNode().release());
+    for (const TVxXMLNode* n = e->FDataList.GetRoot(ntAttribute); n; n = n->NextSibling()) {
+      const auto* attr = dynamic_cast<const TVxXMLAttr*>(n);
+      if (!attr) continue;
+      char type = 0;
+      for (const Known& k : known)
+        if (k.element == &e->GetName() && k.attr == &n->GetName()) {
+          type = k.type;
+          break;
+        }
+      if (!type) {
+        type = attr->GetAttrType();
+        if (known.size() < kMaxKnown) known.push_back({&e->GetName(), &n->GetName(), type});
+      }
+      if (type == aType) list->AppendChild(attr->CloneNode().release());
+    }
   return list;
 }
 
@@ -764,8 +847,16 @@ bool TDOMImplementation::HasFeature(std::u16string_view, std::u16string_view ver
   return false;
 }
 
-TVxXMLDocument::TVxXMLDocument() : TVxContainer(u"", ntDocument, this), FDomImplementation(this) {
+TVxXMLDocument::TVxXMLDocument()
+    : TVxContainer(u"", ntDocument, this),
+      FStore(TVxNodeStore::Create()),
+      FDomImplementation(this) {
   AddVersion();
+}
+
+TVxXMLDocument::~TVxXMLDocument() {
+  // The nodes still linked hold the store until they go with the list.
+  FStore->Release();
 }
 
 void TVxXMLDocument::AddVersion() {
@@ -822,6 +913,13 @@ TVxDeclarations* TVxXMLDocument::GetDeclarations() const {
 void TVxXMLDocument::Clear() {
   DestroyChain(FDataList.ReleaseChain());
   SetIdList(nullptr);
+  // The arena is reused unless nodes taken out of the document still use it.
+  if (FStore->Shared()) {
+    FStore->Release();
+    FStore = TVxNodeStore::Create();
+  } else {
+    FStore->Reset();
+  }
   AddVersion();
   FEncoding = TEncoding::US_ASCII;
 }

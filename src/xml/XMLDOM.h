@@ -8,7 +8,10 @@
 //
 // Ownership: a list owns the chain of nodes linked into it, a container owns
 // its list, and a node that is in no list belongs to whoever created or
-// removed it. Calls that take a node pointer take ownership only when they
+// removed it. Names are interned in the node store of the document a node is
+// created for (NodeStore.h); the parser takes its nodes from that store's
+// arena. Either way a node keeps the store alive, so it may outlive its
+// document and move between documents. Calls that take a node pointer take ownership only when they
 // succeed; calls that hand a node back return std::unique_ptr. Destruction is
 // iterative, so long sibling chains and deep trees cannot exhaust the stack.
 
@@ -30,6 +33,7 @@ class TVxXMLElement;
 class TVxXMLDocument;
 class TVxParserContext;
 class TVxDeclarations;
+class TVxNodeStore;
 
 // Node types (the byte FNodeType).
 inline constexpr std::uint8_t ntElement = 1;
@@ -81,6 +85,13 @@ class TVxXMLNode {
   TVxXMLNode(const TVxXMLNode&) = delete;
   TVxXMLNode& operator=(const TVxXMLNode&) = delete;
 
+  // Nodes come from the heap, or with new (store) from a document's arena;
+  // delete gives heap nodes back and lets arena nodes go with their store.
+  static void* operator new(std::size_t size);
+  static void* operator new(std::size_t size, TVxNodeStore& store);
+  static void operator delete(void* p) noexcept;
+  static void operator delete(void* p, TVxNodeStore& store) noexcept;
+
   const std::u16string& GetName() const { return FNodeName; }
   const std::u16string& GetValue() const { return FNodeValue; }
   // Stores value unchanged.
@@ -90,7 +101,7 @@ class TVxXMLNode {
   TVxXMLDocument* GetOwnerDocument() const { return FDocument; }
   // The container of the list the node is in; null for a free node and for
   // nodes of a list without parent.
-  TVxXMLNode* GetParent() const { return FParent; }
+  inline TVxXMLNode* GetParent() const;
   // The list holding the node, null for a free node.
   TVxNodeList* GetList() const { return FList; }
   TVxXMLNode* Previous() const { return FPrev; }
@@ -120,10 +131,11 @@ class TVxXMLNode {
   virtual void ReleaseOwned(std::vector<TVxXMLNode*>& chains);
   static void ReleaseList(TVxNodeList& list, std::vector<TVxXMLNode*>& chains);
 
-  std::u16string FNodeName;
+  TVxNodeStore* FNameStore = nullptr;  // the store of the name (one of its users)
+  // Interned in FNameStore (a static empty string for an empty name).
+  const std::u16string& FNodeName;
   std::u16string FNodeValue;
   std::uint8_t FNodeType;
-  TVxXMLNode* FParent = nullptr;
   TVxXMLNode* FNext = nullptr;
   TVxXMLNode* FPrev = nullptr;
   TVxXMLDocument* FDocument;
@@ -187,6 +199,11 @@ class TVxNodeList {
   TVxXMLNode* FParent;
   TVxXMLDocument* FOwner;
 };
+
+// The parent is the list's: a node does not store it again.
+inline TVxXMLNode* TVxXMLNode::GetParent() const {
+  return FList ? FList->GetParent() : nullptr;
+}
 
 // Base of text, CDATA sections and comments. Offsets are 0-based code units.
 class TVxCharacterData : public TVxXMLNode {
@@ -401,6 +418,7 @@ class TVxXMLDocument : public TVxContainer {
   // "version" = "1.0", encoding UTF-8 (no "encoding" attribute), big-endian
   // UTF-16 byte order, no parser.
   TVxXMLDocument();
+  ~TVxXMLDocument() override;
 
   // The parser whose options and position the document uses (not owned).
   void AssignParser(TVxParserContext* parser) { FParser = parser; }
@@ -445,6 +463,9 @@ class TVxXMLDocument : public TVxContainer {
 
   const TDOMImplementation& GetImplementation() const { return FDomImplementation; }
 
+  // The store of the document's names and of the nodes the parser makes.
+  TVxNodeStore& Store() const { return *FStore; }
+
   // Clones of every attribute of type ID, filled for validation (owned);
   // set it through SetIdList, which indexes the values for IdCount.
   std::unique_ptr<TVxNodeList> IdList;
@@ -457,6 +478,8 @@ class TVxXMLDocument : public TVxContainer {
  private:
   void AddVersion();
 
+  // The document is one of the store's users; its nodes are others.
+  TVxNodeStore* FStore;
   TEncoding FEncoding = TEncoding::UTF_8;
   std::unordered_map<std::u16string, int> FIdCounts;
   TDOMImplementation FDomImplementation;

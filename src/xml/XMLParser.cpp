@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "xml/DTDParser.h"
+#include "xml/NodeStore.h"
 #include "xml/XMLChars.h"
 #include "xml/XMLDTD.h"
 
@@ -36,6 +37,9 @@ std::u16string EncodingName(TEncoding cp) {
 // A start tag holds this many attributes before the parser looks up repeated
 // names in a map instead of the list.
 constexpr std::size_t kShortAttributeList = 8;
+
+// Character data of at least this many units moves into its node.
+constexpr std::size_t kMoveText = 4096;
 
 }  // namespace
 
@@ -348,7 +352,15 @@ void TVxXMLParser::LexAn() {
     if (PrevToken.Token == tkComntStag) return SplitComment();
     if (!IsCharData && (c == u' ' || c == u'\t' || c == u'\r')) continue;
     if (c == u'<') return SplitSTag();
-    if (IsCharData && IsDataChar(c) && StartsCharData(PrevToken.Token)) return SplitCharData();
+    if (IsCharData && IsDataChar(c) && StartsCharData(PrevToken.Token)) {
+      SplitCharData();
+      // Blank text inside an element (the indentation between tags) is
+      // dropped by the parser anyway, so it is passed over here without a
+      // token: it can only end at "<" or at the end of the input, and
+      // either is read next as if the text had been matched.
+      if (Stack->Depth() > 0 && IsBlank(CurToken.Lexeme())) continue;
+      return;
+    }
     // No name begins with a delimiter, "#" or a quote, so names, the most
     // frequent tokens in markup, are tried first.
     if (IsFirstNameChar(c)) return SplitName();
@@ -383,7 +395,8 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
   switch (nodeType) {
     case ntElement: {
       // The scanner read the name as a name (the pseudo root's is one too).
-      auto element = std::make_unique<TVxXMLElement>(value, FDoc, TVxXMLNode::TCheckedName{});
+      auto element = std::unique_ptr<TVxXMLElement>(
+          new (FDoc->Store()) TVxXMLElement(value, FDoc, TVxXMLNode::TCheckedName{}));
       if (TVxXMLElement* parent = OpenElement())
         parent->AppendChild(element.get());
       else
@@ -399,7 +412,7 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
       if (!element || IsBlank(value)) return;
       // Linked before it is normalised, so the element owns it from here on;
       // what normalising leaves blank comes back and is dropped.
-      element->SetCharData(new TVxXMLText(value, FDoc, true));
+      element->SetCharData(new (FDoc->Store()) TVxXMLText(value, FDoc, true));
       return;
     }
     case ntCData:
@@ -447,12 +460,17 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
 }
 
 // The character data of the current token as a text node of the open
-// element. The text moves from the scanner's slot into the node; a string
+// element. A long text moves from the scanner's slot into the node; a string
 // that holds far more than it needs (room made for the rest of the input)
-// gives the rest back.
+// gives the rest back. A short one is copied, so that the slot keeps its
+// room for the next token instead of growing again from nothing.
 void TVxXMLParser::EmitText() {
   TVxXMLElement* element = OpenElement();
   if (!element || IsBlank(CurToken.Lexeme())) return;
+  if (CurToken.Length < kMoveText) {
+    element->SetCharData(new (FDoc->Store()) TVxXMLText(CurToken.Lexeme(), FDoc, true));
+    return;
+  }
   std::u16string text = TakeLexeme();
   if (text.capacity() - text.size() > text.size() / 4 + 8) text.shrink_to_fit();
   element->SetCharData(TVxXMLText::Take(std::move(text), FDoc).release());

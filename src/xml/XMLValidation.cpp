@@ -138,17 +138,30 @@ void TVxXMLElement::Validate() {
     else if (n->GetType() == ntAttListDecl)
       attLists.emplace(Folded(n->GetName()), static_cast<const TVxAttListDecl*>(n));
   }
+  // The declarations of each name, found once per name: names are interned
+  // per document, so elements of one name share the same string.
+  struct Decls {
+    const TVxElementDecl* element;
+    const TVxAttListDecl* list;
+  };
+  std::unordered_map<const std::u16string*, Decls> byName;
   TContentModelAnalyzer analyzer;
   // Pre-order walk of this element's subtree, without recursion.
   for (TVxXMLElement* el = this; el;) {
-    const std::u16string key = Folded(el->GetName());
-    if (const auto it = elementDecls.find(key); it != elementDecls.end())
-      it->second->ValidateElementDecl(*el, &analyzer);
+    auto [at, added] = byName.try_emplace(&el->GetName());
+    if (added) {
+      const std::u16string key = Folded(el->GetName());
+      const auto decl = elementDecls.find(key);
+      const auto found = attLists.find(key);
+      at->second = {decl == elementDecls.end() ? nullptr : decl->second,
+                    found == attLists.end() ? nullptr : found->second};
+    }
+    if (const TVxElementDecl* decl = at->second.element)
+      decl->ValidateElementDecl(*el, &analyzer);
     else
       Report(*el, el, Format("[Element \"%s\"]: Element is not declared.", {el->GetName()}));
 
-    const auto found = attLists.find(key);
-    const TVxAttListDecl* list = found == attLists.end() ? nullptr : found->second;
+    const TVxAttListDecl* list = at->second.list;
     if (list) list->ValidateAttList(*el);
     for (TVxXMLNode* n = el->GetDataList().GetRoot(ntAttribute); n; n = n->NextSibling()) {
       auto* attr = static_cast<TVxXMLAttr*>(n);

@@ -175,6 +175,7 @@ int FreeLoopbackPort() {
 // --- Child processes with a line-wise standard output ---
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 
@@ -267,6 +268,34 @@ std::string RunMockEp2Host(const std::vector<std::string>& args, int* status,
   const int rc = child.Wait(limit, &out);
   if (status) *status = rc;
   return out;
+}
+
+std::map<std::pair<std::string, std::string>, std::string> ReadIniWithConfigparser(
+    const std::string& text) {
+  const std::string script = R"PY(
+import configparser, sys
+cp = configparser.RawConfigParser()
+cp.optionxform = str
+cp.read_string(sys.stdin.buffer.read().decode('latin-1'))
+out = []
+for s in cp.sections():
+    for k, v in cp.items(s):
+        out.append(s + '\t' + k + '\t' + v + '\n')
+sys.stdout.buffer.write(''.join(out).encode('latin-1'))
+)PY";
+  int status = -1;
+  const std::string out = test::RunPython(script, text, &status);
+  EXPECT_EQ(status, 0) << "configparser refused the file";
+  std::map<std::pair<std::string, std::string>, std::string> values;
+  size_t pos = 0;
+  while (pos < out.size()) {
+    const size_t end = out.find('\n', pos);
+    const std::string line = out.substr(pos, end - pos);
+    pos = end + 1;
+    const size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+    values[{line.substr(0, t1), line.substr(t1 + 1, t2 - t1 - 1)}] = line.substr(t2 + 1);
+  }
+  return values;
 }
 
 }  // namespace kal::test

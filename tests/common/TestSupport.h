@@ -3,6 +3,7 @@
 // Helpers shared by the tests: temporary folders, data paths and running
 // outside oracles (python3, openssl) as child processes.
 
+#include <map>
 #include <random>
 #include <string>
 #include <string_view>
@@ -39,6 +40,12 @@ std::string RunCommand(const std::string& command, std::string_view input, int* 
 // Runs Debian's /usr/bin/python3 on a script given as text (on its -c
 // argument) with `input` on standard input; returns standard output.
 std::string RunPython(const std::string& script, std::string_view input, int* status = nullptr);
+
+// Every section and key of an INI text as Debian's python3 configparser
+// reads it (RawConfigParser, keys keep their case), keyed by section and
+// key; a failing parse is a test failure.
+std::map<std::pair<std::string, std::string>, std::string> ReadIniWithConfigparser(
+    const std::string& text);
 
 // Writes and reads a whole file; throw on failure.
 void WriteFile(const std::string& path, std::string_view content);

@@ -18,33 +18,8 @@ namespace {
 
 using Values = std::map<std::pair<std::string, std::string>, std::string>;
 
-// Every section and key of an INI text as python's configparser reads it
-// (raw, names with their case kept).
 Values ReadWithConfigparser(const std::string& text) {
-  const std::string script = R"PY(
-import configparser, sys
-cp = configparser.RawConfigParser()
-cp.optionxform = str
-cp.read_string(sys.stdin.buffer.read().decode('latin-1'))
-out = []
-for s in cp.sections():
-    for k, v in cp.items(s):
-        out.append(s + '\t' + k + '\t' + v + '\n')
-sys.stdout.buffer.write(''.join(out).encode('latin-1'))
-)PY";
-  int status = -1;
-  const std::string out = test::RunPython(script, text, &status);
-  EXPECT_EQ(status, 0) << "configparser refused the file";
-  Values values;
-  size_t pos = 0;
-  while (pos < out.size()) {
-    const size_t end = out.find('\n', pos);
-    const std::string line = out.substr(pos, end - pos);
-    pos = end + 1;
-    const size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
-    values[{line.substr(0, t1), line.substr(t1 + 1, t2 - t1 - 1)}] = line.substr(t2 + 1);
-  }
-  return values;
+  return test::ReadIniWithConfigparser(text);
 }
 
 // One setting of the file layout: its default, a sample value and how to
@@ -356,27 +331,32 @@ TEST(Config, FailuresAreReportedAndNeverDestroyAFile) {
 TEST(Config, WritingReplacesTheAlarmSectionsAndKeepsForeignContent) {
   test::TempDir dir;
   const std::string foreign = "[Notes]\r\n; my own remarks\r\nWho = me \r\n";
-  test::WriteFile(dir.file("config.ini"), foreign +
-                                              "[ErrorAlarms]\r\nErrorAlarm1=a\r\nErrorAlarm2=b\r\n"
-                                              "ErrorAlarm3=c\r\n[Keys]\r\nATC = 5\r\n");
+  test::WriteFile(dir.file("config.ini"),
+                  foreign +
+                      "[ErrorAlarms]\r\nErrorAlarm1=1;1;a\r\nErrorAlarm2=1;1;b\r\n"
+                      "ErrorAlarm3=1;1;c\r\n[Keys]\r\nATC = 5\r\n");
   TCFGConfig c(dir.path(), "config.ini", nullptr);
   ASSERT_EQ(c.CFGReadIniFile(false), 0);
-  EXPECT_EQ(c.CFGGetErrorAlarmLines(), (std::vector<std::string>{"a", "b", "c"}));
-  c.CFGSetErrorAlarmLines({"only"});
+  EXPECT_EQ(c.CFGGetErrorAlarmLines(), (std::vector<std::string>{"1;1;a", "1;1;b", "1;1;c"}));
+  c.CFGSetErrorAlarmLines({"2;5;only"});
   ASSERT_EQ(c.CFGWriteIniFile("config.ini"), 0);
   const std::string text = test::ReadFile(dir.file("config.ini"));
   EXPECT_EQ(text.rfind(foreign, 0), 0u) << "the foreign section stays byte for byte";
   const Values v = ReadWithConfigparser(text);
-  EXPECT_EQ(v.at({"ErrorAlarms", "ErrorAlarm1"}), "only");
+  EXPECT_EQ(v.at({"ErrorAlarms", "ErrorAlarm1"}), "2;5;only");
   EXPECT_FALSE(v.count({"ErrorAlarms", "ErrorAlarm2"}));
   EXPECT_EQ(v.at({"Keys", "ATC"}), "5");
 
-  // A rule holding the end marker ends the list, as a missing key does.
+  // Only a missing key ends the list: a rule whose text holds the old end
+  // marker stays, a line that is no rule is dropped, the rule behind the gap
+  // at key 5 is not read.
   test::WriteFile(dir.file("config.ini"),
                   "[ExecutionTimeAlarms]\nExecutionTimeAlarm1=1;1;1;x\n"
-                  "ExecutionTimeAlarm2=End of section\nExecutionTimeAlarm3=1;1;1;y\n");
+                  "ExecutionTimeAlarm2=End of section\nExecutionTimeAlarm3=1;1;1;y End of section\n"
+                  "ExecutionTimeAlarm4=;;;\nExecutionTimeAlarm6=1;1;1;z\n");
   ASSERT_EQ(c.CFGReadIniFile(false), 0);
-  EXPECT_EQ(c.CFGGetExecutionTimeAlarmLines(), std::vector<std::string>{"1;1;1;x"});
+  EXPECT_EQ(c.CFGGetExecutionTimeAlarmLines(),
+            (std::vector<std::string>{"1;1;1;x", "1;1;1;y End of section", ";;;"}));
 }
 
 TEST(Config, TheCommunicationSectionIsKeptThroughTheInterface) {

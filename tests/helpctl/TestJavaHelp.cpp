@@ -11,6 +11,7 @@
 #include <functional>
 #include <thread>
 
+#include "helpctl/HelpButtonCtrl.h"
 #include "helpctl/HelpTestSupport.h"
 
 namespace kal {
@@ -227,6 +228,42 @@ TEST_F(HelpEngineJavaHelp, ViewerLifecycle) {
   EXPECT_EQ(Input(v4), "$$$qh-quit$$$");
   for (pid_t v : {v1, v2, v3, v4}) EXPECT_TRUE(Reaped(v)) << v;
   ::sigaction(SIGPIPE, &old, nullptr);
+}
+
+// The control: JavaHelp through its dispatch interface; settings given by
+// SetJavaHelpSettings do not mark it modified, and its destruction tells
+// the viewer to quit.
+TEST_F(HelpEngineJavaHelp, ControlDestructionTellsTheViewerToQuit) {
+  THLPControlPorts ports;
+  ports.presenter = &f.presenter;
+  ports.cursor = &f.cursor;
+  ports.popups = &f.popups;
+  ports.viewerModule = HLP_RECORDING_MODULE;
+  TPLTComPtr<CQdHelpButtonCtrl> control(new CQdHelpButtonCtrl(ports));
+  auto call = [&](int32_t dispid, std::vector<TPLTVariant> args) {
+    return control->PLTInvoke(dispid, PLTcDispatchMethod, args, nullptr);
+  };
+  auto text = [](const std::string& s) { return TPLTVariant::Bstr(PLTFromUtf8(s)); };
+  ASSERT_EQ(call(HLPidSetJavaHelpSettings,
+                 {TPLTVariant::I4(settings.javaVersion), text(settings.jrePath),
+                  text(settings.javaHelpPath), text(settings.contextHelpJarPath),
+                  text(settings.helpsetFile), text(settings.projectJarFile)}),
+            PLT_S_OK);
+  EXPECT_FALSE(control->HLPIsModified());
+  ASSERT_EQ(call(HLPidShowJavaHelpTopic, {text("first topic")}), PLT_S_OK);
+  pid_t viewer = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    for (const auto& e : std::filesystem::directory_iterator(root + "rec"))
+      if (e.path().extension() == ".log") viewer = std::stoi(e.path().stem().string());
+    return viewer > 0;
+  }));
+  ASSERT_TRUE(Logged(viewer, "javahelp=")) << Log(viewer);
+  EXPECT_EQ(LastArgument(viewer), "first topic");
+  EXPECT_TRUE(f.presenter.messages.empty());
+  control.Reset();
+  EXPECT_TRUE(Logged(viewer, "eof"));
+  EXPECT_EQ(Input(viewer), "$$$qh-quit$$$");
+  EXPECT_TRUE(Reaped(viewer));
 }
 
 }  // namespace

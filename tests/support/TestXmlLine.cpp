@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace kal {
 namespace {
 
@@ -46,6 +49,22 @@ TEST(XmlLine, EndTagAndOddLines) {
   UXMParseXMLLine("abc</x", tag, value);
   EXPECT_EQ(tag, "");
   EXPECT_EQ(value, "");
+}
+
+TEST(XmlLine, TextEscapesMarkupAndUnescapesEntitiesAndReferences) {
+  EXPECT_EQ(UXMEscapeText("a&b<c]]>\"'"), "a&amp;b&lt;c]]&gt;\"'");
+  // Read back: the predefined entities and references to allowed
+  // characters; an "&" of an older unescaped file stays as it stands.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"a&amp;b&lt;c]]&gt;&quot;&apos;", "a&b<c]]>\"'"},
+      {"&#65;&#x42;&#X43;&#xe4;&#x20AC;&#x1F600;", "AB&#X43;\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"R&D; Q&A &amp", "R&D; Q&A &amp"},
+      {"&#0;&#xD800;&#x110000;&#;&#x;&#123456789;&", "&#0;&#xD800;&#x110000;&#;&#x;&#123456789;&"},
+      {"&amp;amp;", "&amp;"},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(UXMUnescapeText(text), want) << text;
+  for (const std::string text : {"x&y", "<&>", "\xC3\xA4 &amp;"})
+    EXPECT_EQ(UXMUnescapeText(UXMEscapeText(text)), text);
 }
 
 }  // namespace

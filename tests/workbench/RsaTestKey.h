@@ -37,10 +37,22 @@ class RsaTestKey {
   }
 
   // Raw RSA with the private key; empty when OpenSSL refuses.
-  std::string Decrypt(std::string_view in) const {
+  std::string Decrypt(std::string_view in) const { return Decrypt(in, false); }
+  // RSAES-OAEP with SHA-256 (and MGF1 over SHA-256); empty when OpenSSL
+  // refuses.
+  std::string DecryptOaepSha256(std::string_view in) const { return Decrypt(in, true); }
+
+  std::string n, e, d;  // modulus, public and private exponent, big-endian bytes
+
+ private:
+  std::string Decrypt(std::string_view in, bool oaep) const {
     EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(pkey_, nullptr);
     EVP_PKEY_decrypt_init(ctx);
-    EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING);
+    EVP_PKEY_CTX_set_rsa_padding(ctx, oaep ? RSA_PKCS1_OAEP_PADDING : RSA_NO_PADDING);
+    if (oaep) {
+      EVP_PKEY_CTX_set_rsa_oaep_md(ctx, EVP_sha256());
+      EVP_PKEY_CTX_set_rsa_mgf1_md(ctx, EVP_sha256());
+    }
     std::string out(1024, '\0');
     size_t len = out.size();
     const int rc = EVP_PKEY_decrypt(ctx, reinterpret_cast<unsigned char*>(out.data()), &len,
@@ -50,9 +62,6 @@ class RsaTestKey {
     return out;
   }
 
-  std::string n, e, d;  // modulus, public and private exponent, big-endian bytes
-
- private:
   std::string Param(const char* name) const {
     BIGNUM* b = nullptr;
     EVP_PKEY_get_bn_param(pkey_, name, &b);

@@ -384,9 +384,11 @@ TEST_F(BuildRoadTest, RecordedDataGoesUnderItsContainerAndIntoTheArchive) {
   std::filesystem::create_directory(dir_.file("rec"));
   WriteFile(dir_.file("rec/T07.xml"),
             "<ep2:bdfin>\r\n   <ep2:TrxAmt>12</ep2:TrxAmt>\r\n</ep2:bdfin>\r\n");
-  std::string stored = dir_.file("rec");
+  // The folder as stored: through an alias, with backslashes.
+  std::string stored = dir_.path();
   std::replace(stored.begin(), stored.end(), '/', '\\');
-  core_->CEXConfiguration().CFGSetDirRecord(stored);
+  core_->CEXAliasList().ALUAddAlias("%REC%", stored, false);
+  core_->CEXConfiguration().CFGSetDirRecord("%REC%rec");
   TXMLTreeNode* root = Root("ep2:batchreq");
   Add(root, "ep2:TrmID", "an", "T07");
   Add(root, "ep2:Batch", "c", "", "D");

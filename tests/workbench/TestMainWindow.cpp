@@ -285,15 +285,16 @@ TEST_F(MainWindowTest, AFailedServerStartIsShownWithCode7002) {
 }
 
 TEST_F(MainWindowTest, FirstActivationRereadsTheConfigurationKeepingAlarmsAndKeyGeneration) {
-  WriteFile(File("config.ini"),
-            ServerIni(test::FreeLoopbackPort(), 0) +
-                "[Keys]\r\nSessionKeyGeneration=1\r\n[ErrorAlarms]\r\nErrorAlarm1=rule one\r\n");
+  WriteFile(
+      File("config.ini"),
+      ServerIni(test::FreeLoopbackPort(), 0) +
+          "[Keys]\r\nSessionKeyGeneration=1\r\n[ErrorAlarms]\r\nErrorAlarm1=1;60;rule one\r\n");
   TCEXMainWindow& core = Start({});
   TCFGConfig& config = core.CEXConfiguration();
   core.FormActivate();
-  EXPECT_EQ(config.CFGGetErrorAlarmLines(), Lines{"rule one"});
+  EXPECT_EQ(config.CFGGetErrorAlarmLines(), Lines{"1;60;rule one"});
   EXPECT_EQ(config.CFGGetSessionKeyFromInMessage(), 1);
-  EXPECT_EQ(IniValue(File("config.ini"), "ErrorAlarms", "ErrorAlarm1"), "rule one");
+  EXPECT_EQ(IniValue(File("config.ini"), "ErrorAlarms", "ErrorAlarm1"), "1;60;rule one");
   EXPECT_EQ(IniValue(File("config.ini"), "Keys", "SessionKeyGeneration"), "1");
   // No login asked for: administrator; the second activation does nothing.
   EXPECT_TRUE(core.CEXUserIsAdmin());
@@ -303,7 +304,7 @@ TEST_F(MainWindowTest, FirstActivationRereadsTheConfigurationKeepingAlarmsAndKey
 
   // A named configuration that went missing is not read over the settings.
   core.CEXLoadConfiguration(File("gone.ini"));
-  EXPECT_EQ(config.CFGGetErrorAlarmLines(), Lines{"rule one"});
+  EXPECT_EQ(config.CFGGetErrorAlarmLines(), Lines{"1;60;rule one"});
   EXPECT_EQ(config.CFGGetSessionKeyFromInMessage(), 5);
 }
 

@@ -136,6 +136,14 @@ TEST_F(RecordedData, TerminalFileOrEveryFileOfThePmsFolderInNameOrderThenArchive
   EXPECT_TRUE(std::filesystem::exists(dir.file("Archive/b.xml")));
   EXPECT_TRUE(std::filesystem::exists(dir.file("c.txt")));
 
+  // Only a terminal id that names a file in the folder is taken.
+  for (const char* id : {"../x", "a/b", "a\\b", "", " . ", "..", "T\x01", "T\x7F"}) {
+    TXMLMessageTree tree;
+    Add(tree, Add(tree, nullptr, "ep2:batchreq", ""), "ep2:TrmID", id);
+    EXPECT_TRUE(CEXRecordedFiles(folder, tree).empty()) << id;
+  }
+  EXPECT_EQ(CEXShownTerminalId("T\x01\x1F\x7F/"), "T\\x01\\x1F\\x7F/");
+
   TXMLMessageTree neither;
   Add(neither, nullptr, "ep2:batchreq", "");
   EXPECT_TRUE(CEXRecordedFiles(folder, neither).empty());

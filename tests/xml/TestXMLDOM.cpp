@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "XMLTestSupport.h"
 #include "xml/XMLBase.h"
+#include "xml/XMLParser.h"
 #include "xml/XMLReferences.h"
 
 namespace kal {
@@ -135,6 +138,49 @@ TEST(XMLDOM, NodesMovedToAnotherDocumentFollowIt) {
   two.SetDocumentElement(tree.release());
   EXPECT_EQ(leaf->GetOwnerDocument(), &two);
   EXPECT_EQ(text->GetOwnerDocument(), &two);
+}
+
+// Parsed nodes come from their document's arena, their names interned
+// there; a node taken out of the document, or moved into another, keeps both
+// alive after the document is cleared or gone (the sanitizers watch).
+TEST(XMLDOM, ParsedNodesOutliveTheirDocument) {
+  TVxXMLParser parser;
+  const auto parse = [&parser](const std::string& text, std::unique_ptr<TVxXMLDocument>& doc) {
+    std::istringstream in(text);
+    parser.Parse(in, doc);
+  };
+  std::unique_ptr<TVxXMLDocument> doc;
+  parse("<r><e a='1'>text</e><f><g>kept</g></f></r>", doc);
+  TVxNodeList& list = doc->GetDocumentElement()->GetDataList();
+  std::unique_ptr<TVxXMLNode> taken = list.RemoveChild(list.GetChild(u"e", ntElement));
+  TVxXMLDocument other;
+  other.SetDocumentElement(
+      static_cast<TVxXMLElement*>(list.RemoveChild(list.GetChild(u"f", ntElement)).release()));
+
+  // Reading another document into the same one starts a new store, as the
+  // old one still has users.
+  parse("<r2><e>new</e></r2>", doc);
+  EXPECT_EQ(doc->GetDocumentElement()->GetFirstChild()->GetFirstCharData()->GetValue(), u"new");
+  doc.reset();
+
+  const TVxXMLElement* e = taken->AsElement();
+  EXPECT_EQ(e->TagName(), u"e");
+  EXPECT_EQ(e->GetAttribute(u"a"), u"1");
+  EXPECT_EQ(e->GetFirstCharData()->GetValue(), u"text");
+  const TVxXMLElement* moved = other.GetDocumentElement();
+  EXPECT_EQ(moved->GetFirstChild()->GetOwnerDocument(), &other);
+  EXPECT_EQ(moved->GetFirstChild()->GetFirstCharData()->GetValue(), u"kept");
+  // Linked into the other document, the node goes with it.
+  other.GetDocumentElement()->AppendChild(taken.release());
+  EXPECT_EQ(Names(moved->GetFirstNode()), (std::vector<std::u16string>{u"g", u"e"}));
+
+  // Reading again into a document none of whose nodes escaped reuses its
+  // store; the names of the new document are its own.
+  std::unique_ptr<TVxXMLDocument> again;
+  parse("<a><b/></a>", again);
+  parse("<c><d/></c>", again);
+  EXPECT_EQ(again->GetDocumentElement()->TagName(), u"c");
+  EXPECT_EQ(again->GetDocumentElement()->GetFirstChild()->TagName(), u"d");
 }
 
 TEST(XMLDOM, Attributes) {

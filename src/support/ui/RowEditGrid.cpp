@@ -120,6 +120,11 @@ bool TRowEditGrid::NeedRows() {
 }
 
 void TRowEditGrid::Execute(TCommand command) {
+  if (command != CommandCount && commandHook_ && commandHook_(command)) {
+    StyleFixedCells();
+    emit rowsEdited();
+    return;
+  }
   switch (command) {
     case Copy:
     case Cut:
@@ -187,8 +192,15 @@ void TRowEditGrid::mouseReleaseEvent(QMouseEvent* event) {
     dragging_ = false;
     const int target = rowAt(event->position().toPoint().y());
     const int count = selLast_ - selFirst_;
-    if (target >= 0 && USGMoveRows(*this, selFirst_, selLast_, target)) {
-      const int first = target < selFirst_ ? target : target - count;
+    int first = -1;
+    if (moveHook_) {
+      if (target >= 0 && moveHook_(selFirst_, selLast_, target, first)) {
+        StyleFixedCells();
+        SelectRows(first, first + count);
+        emit rowsEdited();
+      }
+    } else if (target >= 0 && USGMoveRows(*this, selFirst_, selLast_, target)) {
+      first = target < selFirst_ ? target : target - count;
       SelectRows(first, first + count);
       emit rowsEdited();
     }

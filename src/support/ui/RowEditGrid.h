@@ -48,6 +48,16 @@ class TRowEditGrid final : public QTableWidget, public IStringGrid {
   int SelectedLast() const { return selLast_; }
 
   void Execute(TCommand command);
+
+  // An owner that runs the row commands itself: the hook gets each command
+  // first and returns true when it handled it (the grid then only emits
+  // rowsEdited()). The move hook gets every drop of dragged rows (the block
+  // first..last and the row dropped on) and returns true with the block's
+  // new first row when the rows moved.
+  void SetCommandHook(std::function<bool(TCommand)> hook) { commandHook_ = std::move(hook); }
+  void SetMoveHook(std::function<bool(int first, int last, int drop, int& newFirst)> hook) {
+    moveHook_ = std::move(hook);
+  }
   QAction* CommandAction(TCommand command) const { return actions_[command]; }
 
  signals:
@@ -74,6 +84,8 @@ class TRowEditGrid final : public QTableWidget, public IStringGrid {
   QAction* actions_[CommandCount] = {};
   QMenu* menu_;
   std::function<void(const QString&)> message_;
+  std::function<bool(TCommand)> commandHook_;
+  std::function<bool(int, int, int, int&)> moveHook_;
 };
 
 }  // namespace kal

@@ -24,12 +24,28 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include "comm/CommParams.h"
+#include "comm/ui/FormCommunication.h"
+#include "comm/ui/FormModemStatus.h"
+#include "config/Config.h"
+#include "config/ui/FormAlias.h"
+#include "config/ui/FormMessageHeader.h"
+#include "config/ui/FormTimeouts.h"
 #include "ep2/MessageTree.h"
 #include "platform/ui/QtEventPoster.h"
+#include "support/TraceLogger.h"
 #include "workbench/CounterLists.h"
 #include "workbench/MessageFiles.h"
+#include "workbench/RecordingItemsList.h"
+#include "workbench/RecordingLink.h"
+#include "workbench/SequenceWindowForwarder.h"
+#include "workbench/ui/FormABOut.h"
 #include "workbench/ui/FormAUSAdminUsers.h"
+#include "workbench/ui/FormAlarming.h"
+#include "workbench/ui/FormKeys.h"
 #include "workbench/ui/FormLogin.h"
+#include "workbench/ui/FormSKISecItems.h"
+#include "workbench/ui/FormSequence.h"
 #include "workbench/ui/MessageTreeView.h"
 #include "workbench/ui/QtPorts.h"
 
@@ -121,12 +137,21 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
         parts.programDir, parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_);
     parts.counters = ownCounters_.get();
   }
+  if (parts.recording == nullptr) {
+    ownRecording_ = std::make_unique<TRFLRecordingItemsList>(parts.programDir);
+    parts.recording = ownRecording_.get();
+  }
   TDeferredLogin* usersLogin = nullptr;
   if (parts.login == nullptr) {
     auto login = std::make_unique<TDeferredLogin>();
     usersLogin = login.get();
     ownLogin_ = std::move(login);
     parts.login = ownLogin_.get();
+  }
+
+  if (parts.sequenceWindow == nullptr) {
+    ownSequence_ = std::make_unique<TCEXSequenceWindowForwarder>();
+    parts.sequenceWindow = ownSequence_.get();
   }
 
   BuildControls();
@@ -148,10 +173,19 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .counters = *parts.counters,
                              .login = *parts.login,
                              .sequenceWindow = parts.sequenceWindow,
+                             .recording = parts.recording,
                              .cursor = this,
                              .windows = parts.windows != nullptr ? parts.windows : this});
 
+  dialUp_ = parts.dialUp;
+  form10_ = std::make_unique<TForm10>(core_->CEXCommParams().TCPStatusForm(), [this](bool busy) {
+    if (busy)
+      CEXSetBusyCursor();
+    else
+      CEXSetDefaultCursor();
+  });
   if (messageFiles != nullptr) messageFiles->CEXAttach(*core_);
+  if (ownRecording_ != nullptr) RFLLinkToCore(*ownRecording_, *core_);
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
   if (QFileInfo::exists(icon)) QApplication::setWindowIcon(QIcon(icon));
   if (usersLogin != nullptr) {
@@ -166,13 +200,60 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     users->setObjectName("Users1");
     connect(users, &QAction::triggered, form18_.get(), &QDialog::open);
   }
+  ICEXDialogs& dialogs = parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_;
+  form20_ = std::make_unique<TForm20>(*core_, dialogs);
+  QAction* alarming = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Alarming");
+  alarming->setObjectName("Alarming1");
+  connect(alarming, &QAction::triggered, form20_.get(), &QDialog::open);
+  AddWindowMenuEntries(dialogs);
+  if (ownSequence_) {
+    form14_ = std::make_unique<TForm14>(
+        *core_, dialogs, [this] { core_->Action_HangUpExecute(); }, this);
+    ownSequence_->CEXSetWindow(form14_.get());
+    QAction* open = menus_[static_cast<size_t>(TCEXMenu::Sequences)]->addAction("Sequence...");
+    open->setObjectName("Sequence1");
+    connect(open, &QAction::triggered, form14_.get(), &QWidget::show);
+  }
   core_->FormCreate();
 }
 
 TForm1::~TForm1() {
+  form10_.reset();
+  for (auto& dialog : settings_) dialog.reset();
+  if (ownSequence_) ownSequence_->CEXSetWindow(nullptr);
+  form14_.reset();
+  form20_.reset();
+  form5_.reset();
+  form6_.reset();
+  form12_.reset();
   core_->FormDestroy();
   core_.reset();
   CEXSetDefaultCursor();
+}
+
+void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
+  form6_ = std::make_unique<TForm6>(*core_, dialogs, this);
+  QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
+  QAction* clearRef = CEXActionObject(TCEXAction::ClearRef);
+  QAction* security = new QAction("Security Items...", this);
+  security->setObjectName("SecurityItems1");
+  edit->insertAction(clearRef, security);
+  edit->insertSeparator(clearRef);
+  connect(security, &QAction::triggered, form6_.get(), [this] {
+    form6_->show();
+    form6_->raise();
+  });
+  form5_ = std::make_unique<TForm5>(core_->CEXConfiguration(), core_->CEXSecurity(), dialogs, this);
+  QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
+  // "Keys..." heads the dialogs behind the separator.
+  QAction* keys = new QAction("Keys...", this);
+  keys->setObjectName("Keys1");
+  parameters->insertAction(CEXActionObject(TCEXAction::Communication), keys);
+  connect(keys, &QAction::triggered, form5_.get(), [this] { form5_->exec(); });
+  form12_ = std::make_unique<TForm12>(&core_->CEXTrace(), this);
+  QAction* about = menus_[static_cast<size_t>(TCEXMenu::Help)]->addAction("About");
+  about->setObjectName("About1");
+  connect(about, &QAction::triggered, form12_.get(), [this] { form12_->exec(); });
 }
 
 void TForm1::BuildControls() {
@@ -364,6 +445,10 @@ void TForm1::BuildMenus() {
   parameters->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfFile));
   parameters->addAction(CEXActionObject(TCEXAction::SaveConfiguration));
+  parameters->addSeparator();
+  for (TCEXAction a : {TCEXAction::Communication, TCEXAction::Component, TCEXAction::Timeouts,
+                       TCEXAction::PlugIns, TCEXAction::DirectoryAliases})
+    parameters->addAction(CEXActionObject(a));
 
   createXMLDocButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateXMLDoc));
 
@@ -539,8 +624,43 @@ void TForm1::CEXSetDefaultCursor() {
   QApplication::restoreOverrideCursor();
 }
 
-TCEXModalResult TForm1::CEXOpenWindow(TCEXWindow, bool) {
-  return TCEXModalResult::None;
+TCEXModalResult TForm1::CEXOpenWindow(TCEXWindow window, bool modal) {
+  const auto slot = static_cast<size_t>(window);
+  if (window == TCEXWindow::EditWindow || slot >= settings_.size()) return TCEXModalResult::None;
+  std::unique_ptr<QDialog>& dialog = settings_[slot];
+  if (!dialog) {
+    TTDBDebug* trace = &core_->CEXTrace();
+    TCFGConfig& config = core_->CEXConfiguration();
+    switch (window) {
+      case TCEXWindow::Communication:
+        dialog = std::make_unique<TForm9>(TForm9::TLink{.comm = core_->CEXCommParams(),
+                                                        .config = config,
+                                                        .dialUp = dialUp_,
+                                                        .client = &core_->CEXClientSocket(),
+                                                        .server = &core_->CEXServer()},
+                                          trace, this);
+        break;
+      case TCEXWindow::MessageHeader:
+        dialog = std::make_unique<TForm7>(config, trace, this);
+        break;
+      case TCEXWindow::Timeouts:
+        dialog = std::make_unique<TForm13>(config, trace, this);
+        break;
+      case TCEXWindow::PlugIns:
+        dialog = std::make_unique<TForm_PLGPlugIns>(config, trace, this);
+        break;
+      case TCEXWindow::DirectoryAliases:
+        dialog = std::make_unique<TFormAlias>(core_->CEXAliasList(), config, trace, this);
+        break;
+      default:
+        return TCEXModalResult::None;
+    }
+  }
+  if (!modal) {
+    dialog->show();
+    return TCEXModalResult::None;
+  }
+  return dialog->exec() == QDialog::Accepted ? TCEXModalResult::OK : TCEXModalResult::Cancel;
 }
 
 // ------------------------------------------------------------------ events

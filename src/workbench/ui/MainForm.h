@@ -10,6 +10,7 @@
 #include "workbench/MainWindow.h"
 
 class QAction;
+class QDialog;
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
@@ -22,10 +23,20 @@ class QTreeWidget;
 namespace kal {
 
 class TCEXQtDialogs;
+class TCFGEditDialog;
+class TForm10;
+class TFormAlias;
+class TCEXSequenceWindowForwarder;
+class TForm5;
+class TForm6;
+class TForm12;
+class TForm14;
 class TForm18;
+class TForm20;
 class TForm19;
 class TCEXQtTimerFactory;
 class TPLTQtEventPoster;
+class TRFLRecordingItemsList;
 class TXMLMessageTreeView;
 
 // The main window. It shows the state of its core (TCEXMainWindow) and hands
@@ -50,6 +61,9 @@ class TForm1 final : public QMainWindow,
     ICEXCounterLists* counters = nullptr;
     ICEXLogin* login = nullptr;
     ICEXSequenceWindow* sequenceWindow = nullptr;
+    // The EMV recording list; null: the form's own over "submission.ini",
+    // linked to the core.
+    ICEXRecordingList* recording = nullptr;
     // The windows the core's commands open; null: the form's own.
     ICEXWindows* windows = nullptr;
   };
@@ -84,7 +98,7 @@ class TForm1 final : public QMainWindow,
   void CEXSetBusyCursor() override;
   void CEXSetDefaultCursor() override;
 
-  // ICEXWindows: no window of the core's commands exists yet.
+  // ICEXWindows: the settings dialogs (made when first opened).
   TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
 
  signals:
@@ -99,6 +113,9 @@ class TForm1 final : public QMainWindow,
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The menu entries of the security items window, the keys dialog and the
+  // about box.
+  void AddWindowMenuEntries(ICEXDialogs& dialogs);
   void BuildControls();
   void BuildMenus();
   void LayoutStatusPanels();
@@ -114,13 +131,29 @@ class TForm1 final : public QMainWindow,
   TCEXSystemClock clock_;
   std::unique_ptr<ICEXMessageFiles> ownMessageFiles_;
   std::unique_ptr<ICEXCounterLists> ownCounters_;
+  std::unique_ptr<TRFLRecordingItemsList> ownRecording_;
   // The user administration and login dialogs (top-level windows) when the
   // form runs the login of "users.ini"; they outlive the login using them.
   std::unique_ptr<TForm18> form18_;
   std::unique_ptr<TForm19> form19_;
   std::unique_ptr<ICEXLogin> ownLogin_;
+  // The sequence window (when the form makes its own) and the alarming
+  // dialog; both use the core and go before it.
+  std::unique_ptr<TCEXSequenceWindowForwarder> ownSequence_;
+  std::unique_ptr<TForm14> form14_;
+  std::unique_ptr<TForm20> form20_;
+  // The security items window, the keys dialog and the about box.
+  std::unique_ptr<TForm5> form5_;
+  std::unique_ptr<TForm6> form6_;
+  std::unique_ptr<TForm12> form12_;
   IERRErrorWindow* errorWindow_ = nullptr;
+  IPLTDialUpService* dialUp_ = nullptr;
   std::unique_ptr<TCEXMainWindow> core_;
+  // The settings dialogs by window, made when first opened; the modem
+  // status window follows the link's status model. Declared after the core
+  // whose objects they show, so they go first.
+  std::array<std::unique_ptr<QDialog>, 6> settings_{};
+  std::unique_ptr<TForm10> form10_;
 
   TXMLMessageTreeView* XMLMessageTree1;
   TXMLMessageTreeView* XMLMessageTree2;

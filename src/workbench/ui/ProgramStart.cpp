@@ -49,7 +49,7 @@ void EndProgram(const QWidget* mainWindow) {
 
 }  // namespace
 
-int CEXRunProgram(int argc, char** argv) {
+int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor) {
   if (!HasDisplay()) {
     std::fputs("Kalmore needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n", stderr);
     return 1;
@@ -84,7 +84,12 @@ int CEXRunProgram(int argc, char** argv) {
   TForm1::TParts parts;
   parts.programDir = PLTProgramDirectory();
   for (int i = 1; i < argc; ++i) parts.args.emplace_back(argv[i]);
+  // The windows beside the main window: the port exists before the main
+  // window, the windows after it, and they go before it.
+  TCEXProgramWindows windows;
+  parts.windows = &windows;
   TForm1 form1(std::move(parts));
+  windows.CEXMake(form1, nullptr, makeEmvEditor);
   // The error window belongs to the main window.
   TForm8 form8(&form1.CEXServices().CEXTrace(), &form1);
   form1.CEXSetErrorWindow(&form8);
@@ -100,6 +105,7 @@ int CEXRunProgram(int argc, char** argv) {
     form1.show();
     result = QApplication::exec();
   }
+  windows.CEXDestroy();
   form1.CEXSetErrorWindow(nullptr);
   return result;
 }

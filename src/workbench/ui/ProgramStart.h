@@ -1,11 +1,15 @@
 #pragma once
 
+#include "workbench/ui/ProgramWindows.h"
+
 namespace kal {
 
 // The program: the application titled "KALMORE", the main window and the
 // windows that live beside it for the whole run, the message loop until the
 // main window closes. SIGTERM is taken as the window's close request. Without
-// a display it says so and returns 1.
-int CEXRunProgram(int argc, char** argv);
+// a display it says so and returns 1. `makeEmvEditor` makes the EMV
+// data-object editor of the element edit window (none: the window's button
+// does nothing).
+int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor = {});
 
 }  // namespace kal

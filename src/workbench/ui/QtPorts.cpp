@@ -76,4 +76,14 @@ bool TCEXQtDialogs::CEXSaveFile(const TCEXFileDialog& dialog, std::string& chose
   return RunFileDialog(parent_, dialog, QFileDialog::AcceptSave, chosen);
 }
 
+bool TCEXQtDialogs::CEXChooseDirectory(const std::string& title, const std::string& initialDir,
+                                       std::string& chosen) {
+  const QString dir = QFileDialog::getExistingDirectory(parent_, QString::fromStdString(title),
+                                                        QString::fromStdString(initialDir));
+  if (dir.isEmpty()) return false;
+  chosen = dir.toStdString();
+  if (chosen.back() != '/') chosen += '/';
+  return true;
+}
+
 }  // namespace kal

@@ -37,6 +37,8 @@ class TCEXQtDialogs final : public ICEXDialogs {
   TCEXAnswer CEXAskYesNoCancel(const std::string& text) override;
   bool CEXOpenFile(const TCEXFileDialog& dialog, std::string& chosen) override;
   bool CEXSaveFile(const TCEXFileDialog& dialog, std::string& chosen) override;
+  bool CEXChooseDirectory(const std::string& title, const std::string& initialDir,
+                          std::string& chosen) override;
 
   // "Text|*.a;*.b|All|*.*" as a Qt name filter: "Text (*.a *.b);;All (*.*)".
   static QString CEXQtFilter(const std::string& filter);

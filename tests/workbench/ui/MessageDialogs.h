@@ -1,7 +1,8 @@
 #pragma once
 
 // The form's dialogs for tests: every question answered "No", no file
-// chosen, and the messages shown kept in order.
+// chosen, the folder in `directory` chosen when it is set, and the messages
+// shown kept in order.
 
 #include <string>
 #include <vector>
@@ -16,7 +17,12 @@ class MessageDialogs final : public ICEXDialogs {
   TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
   bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
   bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+  bool CEXChooseDirectory(const std::string&, const std::string&, std::string& chosen) override {
+    chosen = directory;
+    return !directory.empty();
+  }
   std::vector<std::string> messages;
+  std::string directory;
 };
 
 }  // namespace kal::test

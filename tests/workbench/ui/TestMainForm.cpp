@@ -150,15 +150,21 @@ class TestMainForm : public QObject {
     QStringList edit;
     for (QAction* a : Find<QMenu>(form.get(), "Edit1")->actions())
       edit << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(edit,
-             (QStringList{"Edit Window...", "-", "Cut Item", "Copy Item", "Insert Item",
-                          "Insert As Child", "Delete Item", "Goto parent", "-",
-                          "Transfer Input Values", "Import XML Values", "-",
-                          "Clear Reference Structure", "Clear Received Windows", "Clear All"}));
+    QCOMPARE(edit, (QStringList{"Edit Window...", "-", "Cut Item", "Copy Item", "Insert Item",
+                                "Insert As Child", "Delete Item", "Goto parent", "-",
+                                "Transfer Input Values", "Import XML Values", "-",
+                                "Security Items...", "-", "Clear Reference Structure",
+                                "Clear Received Windows", "Clear All"}));
     QStringList parameters;
-    for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions()) parameters << a->text();
+    for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions())
+      parameters << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(parameters, (QStringList{"Load Configuration...", "Save Configuration File",
-                                      "Save Configuration as..."}));
+                                      "Save Configuration as...", "-", "Keys...",
+                                      "Communication...", "Message Header...", "Timeouts...",
+                                      "Plug Ins...", "Directory Aliases..."}));
+    QStringList help;
+    for (QAction* a : Find<QMenu>(form.get(), "Help1")->actions()) help << a->text();
+    QCOMPARE(help, QStringList{"About"});
     QStringList hints;
     for (QAction* a : Find<QToolBar>(form.get(), "ToolBar1")->actions()) hints << a->toolTip();
     QCOMPARE(hints, (QStringList{"clear received message windows", "disconnect and hang up phone",

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "workbench/SequenceEditor.h"
+#include "workbench/WorkbenchPorts.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+class QPrinter;
+class QTimeEdit;
+
+namespace kal {
+
+class ICEXDialogs;
+class ICEXMainServices;
+class TRowEditGrid;
+class TUCBCheckListBox;
+
+// The sequence window "Sequence": the table (StringGrid1) with its row
+// commands, the attribute list (CheckListBox1), the file, search, hang-up
+// and print commands and the run settings, over TSEQSequenceEditor. It
+// opens without blocking and keeps the main window disabled while it shows.
+class TForm14 final : public QWidget, public ICEXSequenceWindow {
+  Q_OBJECT
+
+ public:
+  // `mainWindow` (not owned, may be null) is disabled while this window
+  // shows; `hangUp` runs "Hang Up".
+  TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<void()> hangUp,
+          QWidget* mainWindow);
+  ~TForm14() override;
+
+  TSEQSequenceEditor& SEQEditor() { return *editor_; }
+  TRowEditGrid& SEQGridWidget() { return *StringGrid1_; }
+  // Prepares the printer for "Print Sequence"; false: nothing is printed.
+  // The default asks as every print command does.
+  void SEQSetPrinterChooser(std::function<bool(QPrinter&)> chooser) {
+    chooser_ = std::move(chooser);
+  }
+  void SEQPrintSequence();
+  // Opens the search and replace dialog (not modal).
+  void SEQSearchAndReplace();
+
+  // ICEXSequenceWindow
+  bool SEQVisible() const override { return isVisible(); }
+  void SEQLoadSequenceFile(const std::string& path) override;
+  void SEQMessageAvailable() override {}
+  void SEQRunNextRow() override {}
+  void SEQLogError(int, const std::string&, bool) override {}
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildSettings(QWidget* panel);
+  void ShowSettings();
+  void ReadSettingsFromControls();
+  bool RowCommand(int command);
+  void ApplyRights();
+
+  ICEXMainServices& main_;
+  ICEXDialogs& dialogs_;
+  std::function<void()> hangUp_;
+  QWidget* mainWindow_;
+  std::function<bool(QPrinter&)> chooser_;
+  TRowEditGrid* StringGrid1_;
+  TUCBCheckListBox* CheckListBox1_;
+  QComboBox* logging_;
+  QComboBox* logType_;
+  QComboBox* delimitor_;
+  QComboBox* record_;
+  QLineEdit* logFile_;
+  QLineEdit* recordDirectory_;
+  QLineEdit* failureRate_;
+  QLineEdit* restarts_;
+  QLineEdit* errorCount_;
+  QLineEdit* threadDelay_;
+  QDateEdit* stopDate_;
+  QTimeEdit* stopTime_;
+  QCheckBox* permanentRun_;
+  QWidget* search_ = nullptr;
+  std::unique_ptr<TSEQSequenceEditor> editor_;
+  bool updating_ = false;
+  bool shownOnce_ = false;
+};
+
+}  // namespace kal

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "workbench/MainWindowPorts.h"
+
+class QWidget;
+
+namespace kal {
+
+class IEDFEmvEditor;
+class TCEXQtDialogs;
+class TForm1;
+class TForm3;
+class TTDBDebug;
+
+// Makes the EMV data-object editor as a Qt child of `parent` (which owns
+// it). The program start hands it in, since the editor lives in a higher
+// layer than the workbench.
+using TCEXEmvEditorFactory = std::function<IEDFEmvEditor*(TTDBDebug& trace, QWidget* parent)>;
+
+// The windows the main window's commands open, made at program start beside
+// the main window and kept for the run. It is the main window's window port
+// before the windows exist: CEXMake makes them once the main window does,
+// and CEXDestroy removes them before the main window goes. Windows it does
+// not make itself (the settings dialogs) it leaves to the main window.
+class TCEXProgramWindows final : public ICEXWindows {
+ public:
+  TCEXProgramWindows();
+  ~TCEXProgramWindows() override;
+
+  // `dialogs` null: message boxes over the main window.
+  void CEXMake(TForm1& form1, ICEXDialogs* dialogs, const TCEXEmvEditorFactory& makeEmvEditor);
+  void CEXDestroy();
+
+  TForm3* EditWindow() const { return form3_.get(); }
+
+  TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
+
+ private:
+  TForm1* form1_ = nullptr;
+  std::unique_ptr<TCEXQtDialogs> dialogs_;
+  std::unique_ptr<TForm3> form3_;
+};
+
+}  // namespace kal
