@@ -567,13 +567,14 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::Communication:
       // The listener follows the settings once they were stored.
       Guarded([&] {
-        if (CEXOpenWindow(TCEXWindow::Communication, true) == TCEXModalResult::OK) StartServer();
+        if (CEXOpenWindow(TCEXWindow::Communication, true) == TCEXModalResult::OK)
+          link_->StartServer();
       });
       break;
     case TCEXAction::Component:
       Guarded([&] {
         static_cast<void>(CEXOpenWindow(TCEXWindow::MessageHeader, true));
-        UpdateSecurityHeader();
+        config_->UpdateSecurityHeader();
       });
       break;
     case TCEXAction::Timeouts:

@@ -29,8 +29,9 @@ void TCEXSourceSelection::CEXElementCommand(TCEXAction action) {
       break;
     case TCEXAction::InsertItem:
     case TCEXAction::InsertAsChild: {
-      const std::string refusal = CEXInsertItem(tree, ports_.editElement, selected, sourceTreeFocused_,
-                                                action == TCEXAction::InsertAsChild, &select);
+      const std::string refusal =
+          CEXInsertItem(tree, ports_.editElement, selected, sourceTreeFocused_,
+                        action == TCEXAction::InsertAsChild, &select);
       if (!refusal.empty()) {
         ports_.errors.CEXShowMessage(refusal);
         return;
