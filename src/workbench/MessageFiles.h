@@ -65,6 +65,9 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   // ICEXMessageFiles: the source tree from a file, full node texts; the
   // save of a user's command.
   bool CEXReadMessageFile(const std::string& path) override;
+  bool CEXReadReferenceFile(const std::string& path) override {
+    return ReadMessageFile(path, true);
+  }
   bool CEXSaveMessage() override { return Action_Save_MessageExecute(true); }
   bool CEXSaveMessageSilently() override { return Action_Save_MessageExecute(false); }
   void CEXLoadMessage() override { Action_LoadMessageExecute(); }

@@ -16,6 +16,8 @@ class ICEXMessageFiles {
   // Reads the message file into the source tree; shows its own errors.
   // True when the tree now holds the file.
   virtual bool CEXReadMessageFile(const std::string& path) = 0;
+  // Reads the file into the reference tree; shows its own errors.
+  virtual bool CEXReadReferenceFile(const std::string& /*path*/) { return false; }
   // Saves the source tree to its message file (asking for a name when it
   // has none). True when it was saved.
   virtual bool CEXSaveMessage() = 0;

@@ -104,6 +104,9 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   command("LoadSequence1", "Load Sequence", [this] { editor_->SEQLoadCommand(); });
   command("SaveSequence1", "Save Sequence", [this] { editor_->SEQSaveCommand(); });
   command("SaveSequenceAs1", "Save Sequence as...", [this] { editor_->SEQSaveAsCommand(); });
+  command("SelectMessages1", "Select Messages...", [this] {
+    if (selectMessages_) selectMessages_();
+  });
   bar->addSeparator();
   for (int c = 0; c < TRowEditGrid::CommandCount; ++c)
     bar->addAction(StringGrid1_->CommandAction(static_cast<TRowEditGrid::TCommand>(c)));

@@ -45,6 +45,8 @@ class TForm14 final : public QWidget, public ICEXSequenceWindow {
   void SEQPrintSequence();
   // Opens the search and replace dialog (not modal).
   void SEQSearchAndReplace();
+  // What "Select Messages..." runs (shows the load file window).
+  void SEQSetSelectMessages(std::function<void()> show) { selectMessages_ = std::move(show); }
 
   // ICEXSequenceWindow
   bool SEQVisible() const override { return isVisible(); }
@@ -70,6 +72,7 @@ class TForm14 final : public QWidget, public ICEXSequenceWindow {
   std::function<void()> hangUp_;
   QWidget* mainWindow_;
   std::function<bool(QPrinter&)> chooser_;
+  std::function<void()> selectMessages_;
   TRowEditGrid* StringGrid1_;
   TUCBCheckListBox* CheckListBox1_;
   QComboBox* logging_;

@@ -43,6 +43,7 @@
 #include "workbench/ui/FormAUSAdminUsers.h"
 #include "workbench/ui/FormAlarming.h"
 #include "workbench/ui/FormKeys.h"
+#include "workbench/ui/FormLFDLoadFile.h"
 #include "workbench/ui/FormLogin.h"
 #include "workbench/ui/FormSKISecItems.h"
 #include "workbench/ui/FormSequence.h"
@@ -214,6 +215,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     open->setObjectName("Sequence1");
     connect(open, &QAction::triggered, form14_.get(), &QWidget::show);
   }
+  AddLoadFileWindow(*parts.messageFiles);
   core_->FormCreate();
 }
 
@@ -221,6 +223,7 @@ TForm1::~TForm1() {
   form10_.reset();
   for (auto& dialog : settings_) dialog.reset();
   if (ownSequence_) ownSequence_->CEXSetWindow(nullptr);
+  form4_.reset();
   form14_.reset();
   form20_.reset();
   form5_.reset();
@@ -254,6 +257,25 @@ void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
   QAction* about = menus_[static_cast<size_t>(TCEXMenu::Help)]->addAction("About");
   about->setObjectName("About1");
   connect(about, &QAction::triggered, form12_.get(), [this] { form12_->exec(); });
+}
+
+void TForm1::AddLoadFileWindow(ICEXMessageFiles& files) {
+  form4_ = std::make_unique<TForm4>(*core_, files, form14_.get(),
+                                    form14_ ? &form14_->SEQEditor() : nullptr);
+  const auto show = [this] {
+    form4_->show();
+    form4_->raise();
+    form4_->activateWindow();
+    form4_->LFDActivate();
+  };
+  QAction* window = new QAction("Load Message Window...", this);
+  window->setObjectName("LoadMessageWindow1");
+  QMenu* file = menus_[static_cast<size_t>(TCEXMenu::File)];
+  const QList<QAction*> entries = file->actions();
+  const qsizetype xml = entries.indexOf(CEXActionObject(TCEXAction::LoadXMLDoc));
+  file->insertAction(xml >= 0 && xml + 1 < entries.size() ? entries[xml + 1] : nullptr, window);
+  connect(window, &QAction::triggered, form4_.get(), show);
+  if (form14_) form14_->SEQSetSelectMessages(show);
 }
 
 void TForm1::BuildControls() {

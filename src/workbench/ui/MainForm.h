@@ -27,6 +27,7 @@ class TCFGEditDialog;
 class TForm10;
 class TFormAlias;
 class TCEXSequenceWindowForwarder;
+class TForm4;
 class TForm5;
 class TForm6;
 class TForm12;
@@ -116,6 +117,9 @@ class TForm1 final : public QMainWindow,
   // The menu entries of the security items window, the keys dialog and the
   // about box.
   void AddWindowMenuEntries(ICEXDialogs& dialogs);
+  // "Load Message Window..." in "&File" and "Select Messages..." of the
+  // sequence window.
+  void AddLoadFileWindow(ICEXMessageFiles& files);
   void BuildControls();
   void BuildMenus();
   void LayoutStatusPanels();
@@ -142,7 +146,9 @@ class TForm1 final : public QMainWindow,
   std::unique_ptr<TCEXSequenceWindowForwarder> ownSequence_;
   std::unique_ptr<TForm14> form14_;
   std::unique_ptr<TForm20> form20_;
-  // The security items window, the keys dialog and the about box.
+  // The load file window (after the sequence window it fills), the security
+  // items window, the keys dialog and the about box.
+  std::unique_ptr<TForm4> form4_;
   std::unique_ptr<TForm5> form5_;
   std::unique_ptr<TForm6> form6_;
   std::unique_ptr<TForm12> form12_;

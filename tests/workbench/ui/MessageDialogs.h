@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "workbench/MainWindowPorts.h"
+#include "workbench/WorkbenchPorts.h"
 
 namespace kal::test {
 
@@ -23,6 +24,21 @@ class MessageDialogs final : public ICEXDialogs {
   }
   std::vector<std::string> messages;
   std::string directory;
+};
+
+// Every login is a user without administrator rights.
+class PlainUserLogin final : public ICEXLogin {
+ public:
+  bool CEXShowLoginDialog(std::string& user, std::string& password) override {
+    user = "clerk";
+    password = "pw";
+    return true;
+  }
+  void CEXReloadUsers() override {}
+  bool CEXFindUser(const std::string&, const std::string&, bool& isAdmin) override {
+    isAdmin = false;
+    return true;
+  }
 };
 
 }  // namespace kal::test

@@ -21,21 +21,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Every login is a user without administrator rights.
-class PlainUserLogin final : public ICEXLogin {
- public:
-  bool CEXShowLoginDialog(std::string& user, std::string& password) override {
-    user = "clerk";
-    password = "pw";
-    return true;
-  }
-  void CEXReloadUsers() override {}
-  bool CEXFindUser(const std::string&, const std::string&, bool& isAdmin) override {
-    isAdmin = false;
-    return true;
-  }
-};
-
 }  // namespace
 
 class TestFormSequence : public QObject {
@@ -153,7 +138,7 @@ class TestFormSequence : public QObject {
     test::WriteFile(home_->file("config.ini"),
                     "[Communication]\r\nCommType=0\r\nThisComputerClientServer=0\r\n"
                     "[Admin]\r\nUseLogin=1\r\n");
-    PlainUserLogin login;
+    test::PlainUserLogin login;
     auto form = Make({}, &login);
     QVERIFY(!form->CEXCore().CEXUserIsAdmin());
     TForm14* window = Window();

@@ -145,8 +145,8 @@ class TestMainForm : public QObject {
     for (QAction* a : Find<QMenu>(form.get(), "File1")->actions())
       file << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(file, (QStringList{"Load Message...", "Save Message", "Save Message as...",
-                                "Load Reference Structure...", "Load XML Document...", "-",
-                                "&Logout", "Exit"}));
+                                "Load Reference Structure...", "Load XML Document...",
+                                "Load Message Window...", "-", "&Logout", "Exit"}));
     QStringList edit;
     for (QAction* a : Find<QMenu>(form.get(), "Edit1")->actions())
       edit << (a->isSeparator() ? "-" : a->text());
@@ -188,7 +188,8 @@ class TestMainForm : public QObject {
     QStringList file;
     for (QAction* a : Find<QMenu>(form.get(), "File1")->actions())
       file << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(file.mid(5), (QStringList{"-", "hello.epm", "-", "&Logout", "Exit"}));
+    QCOMPARE(file.mid(5),
+             (QStringList{"Load Message Window...", "-", "hello.epm", "-", "&Logout", "Exit"}));
 
     dialogs_.choice = home_->file("saved.ini");
     form->CEXActionObject(TCEXAction::SaveConfiguration)->trigger();
