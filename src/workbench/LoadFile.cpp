@@ -92,7 +92,9 @@ const char* TLFDLoadFile::LFDFilterText() const {
   return sequenceMode_ ? LFDcSequenceFilter : LFDcMessageFilter;
 }
 
-bool TLFDLoadFile::LFDDirectoriesEnabled() const { return main_.CEXUserIsAdmin(); }
+bool TLFDLoadFile::LFDDirectoriesEnabled() const {
+  return main_.CEXUserIsAdmin();
+}
 
 void TLFDLoadFile::LFDSetDirectory(const std::string& directory) {
   std::string dir = directory;

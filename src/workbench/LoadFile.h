@@ -28,8 +28,7 @@ std::vector<TLFDFilter> LFDParseFilter(std::string_view text);
 // again on every activation.
 class TLFDLoadFile {
  public:
-  static constexpr const char* LFDcMessageFilter =
-      "ep2 Messages (*.epm)|*.epm|All files (*.*)|*.*";
+  static constexpr const char* LFDcMessageFilter = "ep2 Messages (*.epm)|*.epm|All files (*.*)|*.*";
   static constexpr const char* LFDcSequenceFilter =
       "ep2 Messages (*.epm)|*.epm|configuration files (*.ini)|*.ini|All files (*.*)|*.*";
 

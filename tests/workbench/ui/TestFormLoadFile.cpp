@@ -25,6 +25,9 @@ namespace {
 
 using Names = QStringList;
 
+// A bound for the file model's loading thread, only for a hung load.
+constexpr int kLoading = 60000;
+
 // Two records: ep2:Msg with the child ep2:Name.
 const char* const kMessage =
     "7.0.1\r\n2\r\nep2:Msg\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\nep2:Name\r\nX\r\nan\r\n\r\n\r\n1\r\n2\r\n";
@@ -97,8 +100,8 @@ class TestFormLoadFile : public QObject {
   std::string StoredMessageDirectory(TForm1& form) {
     TCFGConfig& config = form.CEXCore().CEXConfiguration();
     if (config.CFGWriteIniFile("") != 0) return "write failed";
-    return test::ReadIniWithConfigparser(test::ReadFile(home_->file("config.ini")))
-        [{"Directories", "Message"}];
+    return test::ReadIniWithConfigparser(
+        test::ReadFile(home_->file("config.ini")))[{"Directories", "Message"}];
   }
 
   std::unique_ptr<test::TempDir> home_;
@@ -118,7 +121,7 @@ class TestFormLoadFile : public QObject {
     QCOMPARE(Filters(), (Names{"ep2 Messages (*.epm)", "All files (*.*)"}));
     QVERIFY(Child<QTreeView>("DirectoryListBox1")->isEnabled());
     // The mask lists upper-case names too.
-    QTRY_COMPARE(Listed(), (Names{"B.EPM", "a.epm"}));
+    QTRY_COMPARE_WITH_TIMEOUT(Listed(), (Names{"B.EPM", "a.epm"}), kLoading);
 
     // No file selected: nothing happens.
     Click("Button1");
@@ -138,7 +141,7 @@ class TestFormLoadFile : public QObject {
     QCOMPARE(core.CEXGetFileName(), msgs_ + "a.epm");
 
     SetFilter(1);
-    QTRY_COMPARE(Listed(), (Names{"B.EPM", "a.epm", "c.ini", "d.txt"}));
+    QTRY_COMPARE_WITH_TIMEOUT(Listed(), (Names{"B.EPM", "a.epm", "c.ini", "d.txt"}), kLoading);
     Click("Button3");
     QVERIFY(!Window()->isVisible());
   }
@@ -153,11 +156,13 @@ class TestFormLoadFile : public QObject {
     QCOMPARE(Caption("Button1"), "Client message");
     QCOMPARE(Caption("Button2"), "Server message");
     QVERIFY(!Child<QPushButton>("Button4")->isHidden());
-    QCOMPARE(Filters(), (Names{"ep2 Messages (*.epm)", "configuration files (*.ini)",
-                               "All files (*.*)"}));
-    QTRY_COMPARE(Listed(), (Names{"B.EPM", "a.epm"}));
+    QCOMPARE(Filters(),
+             (Names{"ep2 Messages (*.epm)", "configuration files (*.ini)", "All files (*.*)"}));
+    QTRY_COMPARE_WITH_TIMEOUT(Listed(), (Names{"B.EPM", "a.epm"}), kLoading);
 
-    const auto current = [&] { return std::make_pair(editor.SEQCurrentCol(), editor.SEQCurrentRow()); };
+    const auto current = [&] {
+      return std::make_pair(editor.SEQCurrentCol(), editor.SEQCurrentRow());
+    };
     Select(msgs_ + "a.epm");
     Click("Button1");
     QCOMPARE(grid.Cell(1, 1), msgs_ + "a.epm");
@@ -171,7 +176,7 @@ class TestFormLoadFile : public QObject {
 
     // A double click fills the current cell.
     SetFilter(1);
-    QTRY_COMPARE(Listed(), (Names{"c.ini"}));
+    QTRY_COMPARE_WITH_TIMEOUT(Listed(), (Names{"c.ini"}), kLoading);
     QListView* list = Child<QListView>("FileListBox1");
     const QModelIndex ini = Files()->index(QString::fromStdString(msgs_ + "c.ini"));
     emit list->doubleClicked(ini);
@@ -225,7 +230,7 @@ class TestFormLoadFile : public QObject {
     QVERIFY(!form->CEXCore().CEXUserIsAdmin());
     form->findChild<QAction*>("LoadMessageWindow1")->trigger();
     QVERIFY(!Child<QTreeView>("DirectoryListBox1")->isEnabled());
-    QTRY_COMPARE(Listed(), (Names{"B.EPM", "a.epm"}));
+    QTRY_COMPARE_WITH_TIMEOUT(Listed(), (Names{"B.EPM", "a.epm"}), kLoading);
   }
 };
 
