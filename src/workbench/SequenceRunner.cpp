@@ -22,8 +22,8 @@ using namespace std::chrono;
 uint32_t Random(ISECRandomSource& random, uint32_t n) {
   uint8_t b[4];
   random.SECFillRandom(b, sizeof b);
-  const uint32_t v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
-                     uint32_t(b[3]) << 24;
+  const uint32_t v =
+      uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
   return v % n;
 }
 
@@ -42,8 +42,7 @@ std::optional<int64_t> TimeOfDay(const std::string& text) {
       return std::nullopt;
     }
   }
-  if (n == 0 || digits == 0 || parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
-    return std::nullopt;
+  if (n == 0 || digits == 0 || parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return std::nullopt;
   return int64_t(parts[0]) * 3600 + parts[1] * 60 + parts[2];
 }
 
@@ -87,7 +86,9 @@ void TSEQRunner::SEQGenerateRandomErrors(std::string& text, ISECRandomSource& ra
 
 // ---- the table
 
-std::string TSEQRunner::Cell(int col, int row) const { return STRTrim(grid_.Cell(col, row)); }
+std::string TSEQRunner::Cell(int col, int row) const {
+  return STRTrim(grid_.Cell(col, row));
+}
 
 bool TSEQRunner::Attrib(int row, char letter) const {
   return UCBAttributeIsSet(letter, grid_.Cell(SEQcColAttrib, row));
@@ -99,7 +100,9 @@ char TSEQRunner::GroupLetter(int row) const {
   return 0;
 }
 
-bool TSEQRunner::RowEmpty(int row) const { return SEQRowIsEmpty(grid_, row); }
+bool TSEQRunner::RowEmpty(int row) const {
+  return SEQRowIsEmpty(grid_, row);
+}
 
 int TSEQRunner::LastRow() const {
   int last = grid_.RowCount() - 1;
@@ -225,9 +228,13 @@ void TSEQRunner::Dispatch(TEvent event) {
     ++heldArrivals_;  // a request that comes during a wait is answered after it
 }
 
-void TSEQRunner::SEQMessageAvailable() { Post(TEvent::Arrival); }
+void TSEQRunner::SEQMessageAvailable() {
+  Post(TEvent::Arrival);
+}
 
-void TSEQRunner::SEQRunNextRow() { Post(TEvent::Timeout); }
+void TSEQRunner::SEQRunNextRow() {
+  Post(TEvent::Timeout);
+}
 
 void TSEQRunner::SEQStopPressed() {
   if (!SEQbRunning) return;

@@ -331,14 +331,16 @@ TEST_F(RunnerTest, EventOrders) {
   runner->SEQRunNextRow();
   Pause();
   EXPECT_EQ(Sent(), (std::vector<std::string>{"a.epm", "b.epm"}));
-  // The answer comes first: its time-out is stale.
+  // The answer comes first: its time-out is stale and does not start the
+  // delay again.
   runner->SEQMessageAvailable();
+  Tick();
   runner->SEQRunNextRow();
-  EXPECT_TRUE(runner->SEQWaiting());
+  EXPECT_EQ(status.SQSCurrentAction(), "Delay: 2");
   // An error handed off during the delay counts for the row.
   EXPECT_EQ(runner->SEQError("late", false), TSEQErrorTaken::Taken);
   EXPECT_EQ(status.SQSErrorCount(), 1);
-  Tick(3);
+  Tick(2);
   Pause();
   EXPECT_EQ(Sent(), (std::vector<std::string>{"a.epm", "b.epm", "c.epm"}));
   // An answer during the send (a local loop) waits for the send to end.
@@ -386,7 +388,9 @@ TEST_F(RunnerTest, ConditionalGroupTriesTheNextMemberInBothRoles) {
     SetUp();
     core.client = client;
     settings.errorCount = "1";
-    Table({{"q1.epm", "a1.epm", "", "1"}, {"q2.epm", "a2.epm", "", "1"}, {"q3.epm", "a3.epm", "", ""}});
+    Table({{"q1.epm", "a1.epm", "", "1"},
+           {"q2.epm", "a2.epm", "", "1"},
+           {"q3.epm", "a3.epm", "", ""}});
     // The first member does not match in a G value; the second does.
     core.onAnalyse = [&] {
       if (runner->SEQCurrentRow() == 1) {
@@ -419,8 +423,14 @@ TEST(SequenceRunnerDamage, ShortTextsStayAndTheEdgesAreKept) {
     TSEQRunner::SEQGenerateRandomErrors(text, random);
     EXPECT_EQ(text.substr(0, 4), "xxxx");
     EXPECT_EQ(text.back(), 'x');
-    for (char c : text) EXPECT_NE(uint8_t(c), 255);
   }
+  // Random words of all ones: 5 changes, each at position 15 (1-based) to
+  // 0, as values run from 0 to 254.
+  TSECDeterministicRandom ones(std::string(4, '\xff'));
+  std::string text(40, 'x'), expected = text;
+  expected[14] = '\0';
+  TSEQRunner::SEQGenerateRandomErrors(text, ones);
+  EXPECT_EQ(text, expected);
 }
 
 }  // namespace
