@@ -285,24 +285,29 @@ void TSEQRunner::SEQRunSequence(int startRow, bool resetCounters) {
 }
 
 void TSEQRunner::StartLoop() {
-  for (;;) {
+  for (;; ++row_) {
     if (SEQbStopPressed) return;
     if (row_ > LastRow()) {
       Complete(SEQcEmpty);
       return;
     }
-    if (!RowEmpty(row_)) break;
-    ++row_;
+    if (RowEmpty(row_)) continue;
+    SetRow(row_);
+    if (const int64_t wait = WaitBefore(row_); wait > 0) {
+      Wait(wait, [this] {
+        if (StartRow()) {
+          ++row_;
+          StartLoop();
+        }
+      });
+      return;
+    }
+    if (!StartRow()) return;
   }
-  SetRow(row_);
-  if (const int64_t wait = WaitBefore(row_); wait > 0)
-    Wait(wait, [this] { StartRow(); });
-  else
-    StartRow();
 }
 
-void TSEQRunner::StartRow() {
-  if (SEQbStopPressed) return;
+bool TSEQRunner::StartRow() {
+  if (SEQbStopPressed) return false;
   const bool client = core_.SEQClientRole();
   const bool conf = Attrib(row_, 'C');
   bool started = false;
@@ -324,21 +329,17 @@ void TSEQRunner::StartRow() {
   } else if (client && Attrib(row_, 'O')) {
     RepeatSend();
     Await();
-    return;
+    return false;
   } else {
     core_.SEQLoadMessage(SEQFilePath(send));
     if (client) {
       SendRow(send);
-      return;
+      return false;
     }
     started = referenceLoaded_;
   }
-  if (started) {
-    Await();
-    return;
-  }
-  ++row_;
-  StartLoop();
+  if (started) Await();
+  return !started;
 }
 
 // ---- sending
@@ -477,17 +478,20 @@ void TSEQRunner::ClientNext() {
     if (SEQbStopPressed) return;
     if (row_ + 1 > LastRow() && !EndOfTable()) return;
     ++row_;
-    if (!RowEmpty(row_)) break;
+    if (RowEmpty(row_)) continue;
+    SetRow(row_);
+    if (const int64_t wait = WaitBefore(row_); wait > 0) {
+      Wait(wait, [this] {
+        if (ClientRow()) ClientNext();
+      });
+      return;
+    }
+    if (!ClientRow()) return;
   }
-  SetRow(row_);
-  if (const int64_t wait = WaitBefore(row_); wait > 0)
-    Wait(wait, [this] { ClientRow(); });
-  else
-    ClientRow();
 }
 
-void TSEQRunner::ClientRow() {
-  if (SEQbStopPressed) return;
+bool TSEQRunner::ClientRow() {
+  if (SEQbStopPressed) return false;
   const bool conf = Attrib(row_, 'C');
   bool awaited = false;
   const auto expected = Cell(SEQcColServer, row_);
@@ -500,23 +504,21 @@ void TSEQRunner::ClientRow() {
   const auto send = Cell(SEQcColClient, row_);
   if (send.empty() || conf) {
     if (conf && !send.empty()) core_.SEQLoadConfiguration(SEQFilePath(send));
-    if (awaited) {
-      passes_ = 0;
-      Await();
-    } else {
-      ClientNext();
-    }
-    return;
+    if (!awaited) return true;
+    passes_ = 0;
+    Await();
+    return false;
   }
   passes_ = 0;
   if (Attrib(row_, 'O')) {
     RepeatSend();
     Await();
-    return;
+    return false;
   }
   core_.SEQLoadMessage(SEQFilePath(send));
   if (Attrib(row_, 'T')) core_.SEQTransferInputValues();
   SendRow(send);
+  return false;
 }
 
 void TSEQRunner::ServerStep() {

@@ -175,8 +175,10 @@ class TSEQRunner final {
   void Drain();
   void Dispatch(TEvent event);
 
+  // The loops over rows; a row step returns true when the row is passed
+  // over (the loop goes on with the next row).
   void StartLoop();
-  void StartRow();
+  bool StartRow();
   void SendRow(const std::string& cell);
   // False for an F row (recorded, not sent).
   bool GenerateAndSend();
@@ -188,7 +190,7 @@ class TSEQRunner final {
   void AfterPause();
   void ClientStep();
   void ClientNext();
-  void ClientRow();
+  bool ClientRow();
   void ServerStep();
   void ServerNext();
   // The end of the table: true when the run restarts.

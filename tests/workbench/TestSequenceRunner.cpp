@@ -305,6 +305,15 @@ TEST_F(RunnerTest, OfflineRowIsRecordedAndSkipped) {
   EXPECT_EQ(Sent(), std::vector<std::string>{"b.epm"});
 }
 
+TEST_F(RunnerTest, PassThatSendsNothingEndsAPermanentRun) {
+  settings.permanentRun = true;
+  grid.SetCell(SEQcColAddress, 1, "127.0.0.1");  // a row with no message
+  runner->SEQRunSequence(1, true);
+  Answer();
+  EXPECT_FALSE(runner->SEQRunning());
+  EXPECT_EQ(status.SQSCurrentAction(), TSEQRunner::SEQcEmpty);
+}
+
 TEST_F(RunnerTest, StopEndsWaitsAtOnce) {
   for (const char* delay : {"10:05", "7"}) {
     SCOPED_TRACE(delay);
