@@ -105,6 +105,9 @@ class ICEXClock {
   virtual ~ICEXClock() = default;
   virtual std::chrono::steady_clock::time_point CEXNow() = 0;
   virtual void CEXSleep(std::chrono::milliseconds duration) = 0;
+  // The local date and time of day (the sequence run's stop moment and
+  // time-of-day waits); the system's unless a clock gives its own.
+  virtual std::chrono::local_time<std::chrono::milliseconds> CEXLocalNow();
 };
 
 class TCEXSystemClock final : public ICEXClock {
