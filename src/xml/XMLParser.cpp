@@ -118,6 +118,7 @@ void TVxXMLParser::ParseInto(std::istream& stream, TVxXMLDocument& doc) {
         std::max(kMinExpansionBudget, inputSize > SIZE_MAX / 10 ? SIZE_MAX : 10 * inputSize);
   }
   lineSource_ = nullptr;
+  restUnread_ = false;
   Init(FInvalid);
   // The analyser's objects go on every path; the record of invalid
   // characters is kept for the caller.
@@ -153,6 +154,7 @@ void TVxXMLParser::ParseInto(std::istream& stream, TVxXMLDocument& doc) {
       IsElContent = true;
       ParseElement();
       ParseMisc();
+      restUnread_ = CurToken.Token != tkDone;
     }
   } catch (const EVxDOMException&) {
     doc.Clear();

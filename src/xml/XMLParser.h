@@ -84,6 +84,9 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   // counted against its budget (never more than the budget): an entity's
   // whole expanded length is counted before it is expanded.
   std::size_t ExpandedCharacters() const { return expanded_; }
+  // After a document parse: true when more than blanks followed the root
+  // element and its trailing comments and PIs (that rest is not read).
+  bool RestUnread() const { return restUnread_; }
 
   // Called when an external DTD or entity cannot be read (sender, the name
   // last tried).
@@ -152,6 +155,7 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   bool FInternet = true;
   bool FExternal = true;
   std::string FResolver;
+  bool restUnread_ = false;
   TInvalidChars FInvalid;
   const TLexAnalyzer* lineSource_ = nullptr;
   // The expansion budget of a parse; a fragment parser spends its creator's.

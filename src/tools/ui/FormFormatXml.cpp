@@ -1,0 +1,140 @@
+#include "tools/ui/FormFormatXml.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include "support/TraceLogger.h"
+#include "support/ui/FormSERSearch.h"
+#include "support/ui/PrintCanvas.h"
+#include "tools/Conversions.h"
+#include "workbench/MainServices.h"
+
+namespace kal {
+
+TCNVXmlMemo::TCNVXmlMemo(TForm16* prompt, QWidget* parent) : TToolMemo(prompt, parent) {
+  print_ = new QAction("Print", this);
+  print_->setObjectName("Print");
+}
+
+void TCNVXmlMemo::contextMenuEvent(QContextMenuEvent* event) {
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  const QList<QAction*>& actions = MemoActions();
+  for (int i = 0; i < actions.size(); ++i) {
+    if (i == 5) menu->addSeparator();
+    menu->addAction(actions[i]);
+  }
+  menu->addSeparator();
+  menu->addAction(print_);
+  menu->popup(event->globalPos());
+}
+
+TForm24::TForm24(ICEXMainServices& services, QWidget* parent) : QDialog(parent) {
+  setObjectName("TForm24");
+  setWindowTitle("Format XML Document");
+  services.CEXTrace().TDBSimpleAddString("TForm24");
+
+  prompt_ = new TForm16(this);
+  Memo1_ = new TCNVXmlMemo(prompt_, this);
+  Memo1_->setObjectName("Memo1");
+  Memo1_->setLineWrapMode(QPlainTextEdit::NoWrap);  // a memo line is a text line
+  Memo1_->setMinimumSize(560, 360);
+  Memo1_->installEventFilter(this);
+  Memo1_->viewport()->installEventFilter(this);
+  connect(Memo1_->PrintAction(), &QAction::triggered, this, [this] { PrintMemo(false); });
+
+  auto* buttons = new QHBoxLayout;
+  auto button = [&](const char* caption, const char* objectName, auto handler) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    connect(b, &QPushButton::clicked, this, handler);
+    buttons->addWidget(b);
+  };
+  button("Format XML", "FormatXML", [this] { FormatXml(); });
+  button("Print...", "PrintDialog", [this] { PrintMemo(true); });
+  buttons->addStretch();
+  button("Close", "Close", [this] { close(); });
+
+  StatusBar1_ = new QStatusBar(this);
+  StatusBar1_->setObjectName("StatusBar1");
+  StatusBar1_->setSizeGripEnabled(false);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Memo1_);
+  layout->addLayout(buttons);
+  layout->addWidget(StatusBar1_);
+}
+
+void TForm24::SetMessageSink(TMessageSink sink) {
+  sink_ = sink;
+  Memo1_->SetMessageSink(std::move(sink));
+}
+
+void TForm24::FormatXml() {
+  const TCNVXmlResult result = CNVFormatXmlDocument(Memo1_->toPlainText().toStdString());
+  const QString text = QString::fromStdString(result.text);
+  switch (result.status) {
+    case TCNVXmlFormat::Empty:
+      return;
+    case TCNVXmlFormat::Formatted:
+      Memo1_->setPlainText(text);
+      return;
+    case TCNVXmlFormat::Failed:
+      if (sink_) {
+        sink_(text);
+      } else {
+        QMessageBox::information(this, windowTitle(), text);
+      }
+      return;
+  }
+}
+
+void TForm24::PrintMemo(bool setup) {
+  QPrinter printer(QPrinter::HighResolution);
+  bool chosen = false;
+  if (choice_) {
+    chosen = choice_(printer, setup);
+  } else if (setup) {
+    QPrintDialog dialog(&printer, this);
+    chosen = dialog.exec() == QDialog::Accepted;
+  } else {
+    chosen = PRSChoosePrinter(printer, this);
+  }
+  if (!chosen) return;
+  static_cast<void>(PRSPrintMemoField(printer, Memo1_->toPlainText().toStdString()));
+}
+
+void TForm24::ShowCaretPosition() {
+  const QTextCursor cursor = Memo1_->textCursor();
+  StatusBar1_->showMessage(QString("Line %1 Column %2")
+                               .arg(cursor.blockNumber() + 1)
+                               .arg(cursor.positionInBlock() + 1));
+}
+
+bool TForm24::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Memo1_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    // The caret moves when the memo handles the press, after this filter.
+    QMetaObject::invokeMethod(this, &TForm24::ShowCaretPosition, Qt::QueuedConnection);
+  } else if ((watched == Memo1_->viewport() && event->type() == QEvent::MouseButtonRelease) ||
+             (watched == Memo1_ && event->type() == QEvent::KeyRelease)) {
+    ShowCaretPosition();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TForm24::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Memo1_->setFocus();
+}
+
+}  // namespace kal
