@@ -36,7 +36,8 @@ std::optional<uint32_t> CNVReadHexNumber(std::string_view text) {
   while (i < text.size() && text[i] == '0') ++i;
   if (text.size() - i > 8) return std::nullopt;
   uint32_t value = 0;
-  for (; i < text.size(); ++i) value = (value << 4) | static_cast<uint32_t>(UTHHexCharToInt(text[i]));
+  for (; i < text.size(); ++i)
+    value = (value << 4) | static_cast<uint32_t>(UTHHexCharToInt(text[i]));
   return value;
 }
 

@@ -108,8 +108,8 @@ void TCNVConverterForm::changeEvent(QEvent* event) {
 
 TForm22::TForm22(ICEXMainServices& services, QWidget* parent)
     : TCNVConverterForm(services, "TForm22",
-                        {"Hex To Base64 Conversion", "Hex Value", "Base 64 Value",
-                         "Hex to Base64", "Base64 to Hex"},
+                        {"Hex To Base64 Conversion", "Hex Value", "Base 64 Value", "Hex to Base64",
+                         "Base64 to Hex"},
                         parent) {}
 
 std::optional<QString> TForm22::SecondFrom(const QString& first) const {
@@ -124,8 +124,8 @@ std::optional<QString> TForm22::FirstFrom(const QString& second) const {
 
 TForm23::TForm23(ICEXMainServices& services, QWidget* parent)
     : TCNVConverterForm(services, "TForm23",
-                        {"Hex to String Conversion", "Hex Value", "String Value",
-                         "Hex to String", "String to Hex"},
+                        {"Hex to String Conversion", "Hex Value", "String Value", "Hex to String",
+                         "String to Hex"},
                         parent) {}
 
 std::optional<QString> TForm23::SecondFrom(const QString& first) const {

@@ -116,9 +116,8 @@ void TForm24::PrintMemo(bool setup) {
 
 void TForm24::ShowCaretPosition() {
   const QTextCursor cursor = Memo1_->textCursor();
-  StatusBar1_->showMessage(QString("Line %1 Column %2")
-                               .arg(cursor.blockNumber() + 1)
-                               .arg(cursor.positionInBlock() + 1));
+  StatusBar1_->showMessage(
+      QString("Line %1 Column %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1));
 }
 
 bool TForm24::eventFilter(QObject* watched, QEvent* event) {

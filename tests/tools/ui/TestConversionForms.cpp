@@ -54,9 +54,13 @@ class TestConversionForms : public QObject {
     QLineEdit* hex = Edit(form, "Edit1");
     QLineEdit* base64 = Edit(form, "Edit2");
     // RFC 4648, section 10.
-    const std::pair<const char*, const char*> vectors[] = {
-        {"", ""},           {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+    const std::pair<const char*, const char*> vectors[] = {{"", ""},
+                                                           {"f", "Zg=="},
+                                                           {"fo", "Zm8="},
+                                                           {"foo", "Zm9v"},
+                                                           {"foob", "Zm9vYg=="},
+                                                           {"fooba", "Zm9vYmE="},
+                                                           {"foobar", "Zm9vYmFy"}};
     for (const auto& [plain, encoded] : vectors) {
       const QString bytesHex = QString::fromStdString(test::ToHex(plain));
       Type(hex, bytesHex.toLower());
@@ -80,11 +84,11 @@ class TestConversionForms : public QObject {
       samples.push_back(test::RandomBytes(rng, rng() % 200));
       input += test::ToHex(samples.back()) + "\n";
     }
-    const std::vector<std::string> expected = test::SplitLines(test::RunPython(
-        "import base64, sys\n"
-        "for line in sys.stdin.read().split('\\n')[:-1]:\n"
-        "  print(base64.b64encode(bytes.fromhex(line)).decode())\n",
-        input));
+    const std::vector<std::string> expected = test::SplitLines(
+        test::RunPython("import base64, sys\n"
+                        "for line in sys.stdin.read().split('\\n')[:-1]:\n"
+                        "  print(base64.b64encode(bytes.fromhex(line)).decode())\n",
+                        input));
     QCOMPARE(expected.size(), samples.size());
     for (size_t i = 0; i < samples.size(); ++i) {
       const QString hex = QString::fromStdString(UTHStringToHex(samples[i]));

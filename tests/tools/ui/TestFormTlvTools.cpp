@@ -86,9 +86,9 @@ class TestFormTlvTools : public QObject {
     form.show();
     QVERIFY(messages.isEmpty());
     auto* grid = Child<QTableWidget>(form, "StringGrid1");
-    for (int c = 0; c < 4; ++c)
-      QCOMPARE(grid->horizontalHeaderItem(c)->text(),
-               QString(std::array{"XML tag", "EMV tag", "Length", "Value"}[c]));
+    QStringList header;
+    for (int c = 0; c < grid->columnCount(); ++c) header << grid->horizontalHeaderItem(c)->text();
+    QCOMPARE(header, (QStringList{"XML tag", "EMV tag", "Length", "Value"}));
 
     auto* hex = Child<QLineEdit>(form, "Edit1");
     auto* base64 = Child<QLineEdit>(form, "Edit2");
@@ -99,8 +99,6 @@ class TestFormTlvTools : public QObject {
     QCOMPARE(Grid(form), (Rows{{"ep2:AmtAuth", "9F02", "6", "000000001000"}}));
 
     base64->setText("nwIGmgOfNwQ=");
-    QCOMPARE(hex->text(), QString("9F02069A039F3704"));
-    base64->setText("nwIGmgOfNwQ");  // does not decode: the hex stays
     QCOMPARE(hex->text(), QString("9F02069A039F3704"));
     Child<QCheckBox>(form, "CheckBox1")->setChecked(false);
     form.Parse();
