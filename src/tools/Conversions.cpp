@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 
 #include "ep2/MessageReader.h"
@@ -66,6 +67,9 @@ std::string CNVXmlTagOf(const TEEMEmvElementMap& table, std::string_view tag) {
 
 std::vector<TCNVTlvRow> CNVSplitTlv(std::string_view hex, bool valuesIncluded,
                                     const TEEMEmvElementMap& table) {
+  // The element of each tag, the first line's winning, looked up once.
+  std::unordered_map<std::string_view, std::string_view> elements;
+  for (const TEEMEntry& entry : table.Entries()) elements.try_emplace(entry.tag, entry.name);
   std::vector<TCNVTlvRow> rows;
   const std::string compact = STRRemoveBlanks(hex);
   std::string_view data = compact;
@@ -74,7 +78,8 @@ std::vector<TCNVTlvRow> CNVSplitTlv(std::string_view hex, bool valuesIncluded,
     const int result = valuesIncluded ? UTLGetTagLengthValue(data, row.tag, row.length, row.value)
                                       : UTLGetTagLength(data, row.tag, row.length);
     if (result != UTLcOk) break;
-    row.xmlTag = CNVXmlTagOf(table, row.tag);
+    if (const auto found = elements.find(row.tag); found != elements.end())
+      row.xmlTag = found->second;
     rows.push_back(std::move(row));
   }
   return rows;

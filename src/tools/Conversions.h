@@ -62,7 +62,8 @@ std::string CNVXmlTagOf(const TEEMEmvElementMap& table, std::string_view tag);
 // Splits a hex text into items: blanks removed, then tag and length (a
 // data-object list) or tag, length and value taken off the front until a
 // call fails or fewer than two characters remain. Each item's element is
-// looked up in `table`. Linear in the length of the text.
+// looked up in `table` (as CNVXmlTagOf). Linear in the length of the text
+// and the size of the table.
 std::vector<TCNVTlvRow> CNVSplitTlv(std::string_view hex, bool valuesIncluded,
                                     const TEEMEmvElementMap& table);
 
