@@ -33,6 +33,9 @@ class TInputBuffer {
   // outlive the buffer. blockSize is the number of bytes read from the stream
   // at a time.
   explicit TInputBuffer(TInvalidChars& invChars, std::size_t blockSize = BLOCKSIZE);
+  // Leaves its history ring and byte buffer to the next buffer made on this
+  // thread (each parse of a message would otherwise allocate both anew).
+  ~TInputBuffer();
   TInputBuffer(const TInputBuffer&) = delete;
   TInputBuffer& operator=(const TInputBuffer&) = delete;
 
