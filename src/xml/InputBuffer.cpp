@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace kal {
 
@@ -14,11 +15,43 @@ constexpr std::size_t kChunk = 65536;
 constexpr std::size_t kRun = 2048;
 static_assert(kRun <= TInputBuffer::kMaxStepBack);  // one run fits into the ring
 
+// The ring and the byte buffer of the last buffer that went on this thread.
+// A byte buffer is kept only up to a block and its carry-over, so that a
+// large one does not stay with the thread. Buffers that go after the
+// thread's own objects (a static one at exit) free theirs.
+struct TSpareBuffers {
+  std::unique_ptr<char16_t[]> history;
+  std::unique_ptr<unsigned char[]> bytes;
+  std::size_t capacity = 0;
+  bool gone = false;
+  ~TSpareBuffers() {
+    history.reset();
+    bytes.reset();
+    gone = true;
+  }
+};
+thread_local TSpareBuffers tSpareBuffers;
+
 }  // namespace
 
 TInputBuffer::TInputBuffer(TInvalidChars& invChars, std::size_t blockSize)
     : invChars_(invChars), blockSize_(std::max<std::size_t>(blockSize, 1)) {
-  history_ = std::make_unique_for_overwrite<char16_t[]>(kHistory);
+  if (!tSpareBuffers.gone && tSpareBuffers.history) {
+    history_ = std::move(tSpareBuffers.history);
+    bytes_ = std::move(tSpareBuffers.bytes);
+    capacity_ = std::exchange(tSpareBuffers.capacity, 0);
+  } else {
+    history_ = std::make_unique_for_overwrite<char16_t[]>(kHistory);
+  }
+}
+
+TInputBuffer::~TInputBuffer() {
+  if (tSpareBuffers.gone || tSpareBuffers.history || !history_) return;
+  tSpareBuffers.history = std::move(history_);
+  if (capacity_ <= BLOCKSIZE + 4) {
+    tSpareBuffers.bytes = std::move(bytes_);
+    tSpareBuffers.capacity = capacity_;
+  }
 }
 
 void TInputBuffer::Init(std::istream& stream) {

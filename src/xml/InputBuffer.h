@@ -10,6 +10,7 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "xml/CodePages.h"
 #include "xml/XMLStrings.h"
@@ -32,6 +33,9 @@ class TInputBuffer {
   // outlive the buffer. blockSize is the number of bytes read from the stream
   // at a time.
   explicit TInputBuffer(TInvalidChars& invChars, std::size_t blockSize = BLOCKSIZE);
+  // Leaves its history ring and byte buffer to the next buffer made on this
+  // thread (each parse of a message would otherwise allocate both anew).
+  ~TInputBuffer();
   TInputBuffer(const TInputBuffer&) = delete;
   TInputBuffer& operator=(const TInputBuffer&) = delete;
 
@@ -82,9 +86,63 @@ class TInputBuffer {
   // before the run included), as XML reads line ends; stop never sees a CR
   // then. The same as a loop of GetChar, but UTF-8 input is decoded in bulk
   // straight from the bytes, so the scanner can cut long text in one call;
-  // in exchange the units of a run cannot be stepped back over.
-  template <typename Stop>
+  // in exchange the units of a run cannot be stepped back over. With
+  // countLines false stop must hold for CR and LF (a name's run), and the
+  // line ends a run cannot hold are not looked for.
+  template <bool countLines = true, typename Stop>
   char16_t GetRun(std::u16string& out, Stop stop, bool lineEnds = false);
+
+  // Passes over a run of blanks (space, TAB, CR, LF; possibly empty) when
+  // the bytes at hand show that "<" follows it, counting its lines, and returns true; the next
+  // GetChar delivers the "<". Returns false with nothing read otherwise (and
+  // for any input that is not plain UTF-8 or after a step back). The
+  // indentation between tags is passed over this way without a lexeme; the
+  // blanks passed cannot be stepped back over.
+  bool PassBlanks() {
+    if (back_ != 0 || eofReads_ != 0 || pendingLow_ != 0 || !plainUTF8_) return false;
+    const unsigned char* const begin = bytes_.get() + pos_;
+    const unsigned char* const end = bytes_.get() + end_;
+    const unsigned char* p = begin;
+    while (p < end && (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t')) ++p;
+    if (p == end || *p != '<') return false;
+    if (p == begin) return true;
+    char16_t last = head_ > 0 ? history_[(head_ - 1) & kHistoryMask] : 0;
+    for (const unsigned char* q = begin; q < p; ++q) {
+      const char16_t c = *q;
+      line_ += (c == u'\r') | (c == u'\n' && last != u'\r');
+      last = c;
+    }
+    const auto n = static_cast<std::size_t>(p - begin);
+    head_ += n;
+    history_[(head_ - 1) & kHistoryMask] = last;
+    runEnd_ = head_;
+    pos_ += n;
+    return true;
+  }
+
+  // Passes over the rest of name, whose first unit was the last delivered,
+  // when the bytes at hand hold it in ASCII followed by a character that
+  // ends a name, and returns true; the end tag of an open element is read
+  // this way without a lexeme. Returns false with nothing read otherwise
+  // (and for input that is not plain UTF-8 or after a step back).
+  template <typename IsNameUnit>
+  bool PassName(std::u16string_view name, IsNameUnit isNameUnit) {
+    if (back_ != 0 || eofReads_ != 0 || pendingLow_ != 0 || !plainUTF8_ || name.empty())
+      return false;
+    const std::size_t n = name.size() - 1;
+    if (end_ - pos_ <= n) return false;
+    const unsigned char* const p = bytes_.get() + pos_;
+    for (std::size_t i = 0; i < n; ++i)
+      if (p[i] != name[i + 1] || p[i] >= 0x80) return false;
+    // A NUL is left to GetChar, which replaces it with a name character.
+    if (p[n] - 1u >= 0x7Fu || isNameUnit(static_cast<char16_t>(p[n]))) return false;
+    if (n == 0) return true;
+    head_ += n;
+    history_[(head_ - 1) & kHistoryMask] = name.back();
+    runEnd_ = head_;
+    pos_ += n;
+    return true;
+  }
 
   // Decodes the bytes not yet read in cp. Ignored after a UTF-16 byte-order
   // mark (the mark decides) and for n_sup and UTF_16 (an 8-bit stream cannot
@@ -184,7 +242,7 @@ class TInputBuffer {
   int line_ = 1;
 };
 
-template <typename Stop>
+template <bool countLines, typename Stop>
 char16_t TInputBuffer::GetRun(std::u16string& out, Stop stop, bool lineEnds) {
   // The unit before the next one: an LF after a CR ends no line of its own.
   const std::size_t next = head_ - back_;
@@ -204,8 +262,10 @@ char16_t TInputBuffer::GetRun(std::u16string& out, Stop stop, bool lineEnds) {
       for (; p < limit; ++p) {
         const unsigned b = *p;
         if (b - 1u >= 0x7Fu || ((b != '\r' || !lineEnds) && stop(static_cast<char16_t>(b)))) break;
-        crs += b == '\r';
-        lfs += b == '\n';
+        if constexpr (countLines) {
+          crs += b == '\r';
+          lfs += b == '\n';
+        }
       }
       const std::size_t n = static_cast<std::size_t>(p - begin);
       if (n > 0) {

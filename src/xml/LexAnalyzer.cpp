@@ -702,7 +702,7 @@ void TLexAnalyzer::SplitLiteral() {
 void TLexAnalyzer::SplitName() {
   std::u16string& name = NewLexeme();
   name.push_back(CurChar);
-  Buffer->GetRun(name, [](char16_t c) { return !IsNameChar(c); });
+  Buffer->GetRun<false>(name, [](char16_t c) { return !IsNameChar(c); });
   SetData(tkName, name);
 }
 

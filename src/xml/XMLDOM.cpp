@@ -1,5 +1,6 @@
 #include "xml/XMLDOM.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "xml/NodeStore.h"
@@ -598,7 +599,10 @@ std::unique_ptr<TVxXMLNode> TVxXMLAttr::CloneNode() const {
 
 void TVxXMLAttr::Normalize() {
   const bool collapse = GetAttrType() != ':';
-  if (!collapse && FNodeValue.find_first_of(u"&<\t\r\n") == std::u16string::npos) return;
+  if (!collapse && std::none_of(FNodeValue.begin(), FNodeValue.end(), [](char16_t c) {
+        return c == u'&' || c == u'<' || c == u'\t' || c == u'\r' || c == u'\n';
+      }))
+    return;
   TNormalizer n(FDocument, TNormalizer::Kind::Attr, collapse, false);
   n.Run(collapse ? XMLTrim(FNodeValue) : FNodeValue);
   // Blanks that references bring to either end of a tokenised value go too.

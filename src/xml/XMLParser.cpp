@@ -355,6 +355,9 @@ void TVxXMLParser::LexAn() {
     if (!IsCharData && (c == u' ' || c == u'\t' || c == u'\r')) continue;
     if (c == u'<') return SplitSTag();
     if (IsCharData && IsDataChar(c) && StartsCharData(PrevToken.Token)) {
+      // Indentation between tags goes without a lexeme when the bytes at
+      // hand show that markup follows it.
+      if (IsWhite(c) && Stack->Depth() > 0 && Buffer->PassBlanks()) continue;
       SplitCharData();
       // Blank text inside an element (the indentation between tags) is
       // dropped by the parser anyway, so it is passed over here without a
@@ -365,7 +368,21 @@ void TVxXMLParser::LexAn() {
     }
     // No name begins with a delimiter, "#" or a quote, so names, the most
     // frequent tokens in markup, are tried first.
-    if (IsFirstNameChar(c)) return SplitName();
+    if (IsFirstNameChar(c)) {
+      // The name of an end tag is most often the open element's: then the
+      // token is that name, read without a lexeme of its own.
+      if (PrevToken.Token == tkElemEtag) {
+        const TVxXMLNode* open = Stack->GetHead();
+        if (open && open->GetType() == ntElement) {
+          const std::u16string& name = open->GetName();
+          if (!name.empty() && name[0] == c && Buffer->PassName(name, IsNameChar)) {
+            CurToken = TSTEntry(tkName, name, -1);
+            return;
+          }
+        }
+      }
+      return SplitName();
+    }
     if (IsRightBracket(c)) return SplitETag();
     if (c == u'#') return SplitPredefined();
     if (c == u'"' || c == u'\'') return SplitLiteral();

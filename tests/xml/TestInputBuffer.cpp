@@ -374,5 +374,40 @@ TEST(InputBuffer, RunsAgreeWithSingleReads) {
   }
 }
 
+// PassBlanks passes over blanks only when "<" follows them in the bytes at
+// hand, and then leaves the buffer where reading unit by unit would.
+TEST(InputBuffer, PassBlanksOnlyBeforeMarkupAndKeepsTheLineCount) {
+  struct Case {
+    std::string bytes;  // the first unit is read before PassBlanks
+    std::size_t block;
+    bool passes;
+  };
+  const Case cases[] = {
+      {">\r\n  \r\n\t<a", BLOCKSIZE, true},
+      {"\r\n\r \n\r<a", BLOCKSIZE, true},
+      {" <", BLOCKSIZE, true},
+      {">  x<", BLOCKSIZE, false},
+      {">  ", BLOCKSIZE, false},
+      {">\n  \n   <a", 3, false},  // the run reaches past the bytes at hand
+      {"\xC3\xA9 <", BLOCKSIZE, true},
+      {"\xFF\xFE>\0 \0<\0", BLOCKSIZE, false},  // UTF-16
+  };
+  for (const Case& c : cases) {
+    Reader fast(c.bytes, c.block), slow(c.bytes, c.block);
+    fast.buf.GetChar();
+    slow.buf.GetChar();
+    ASSERT_EQ(fast.buf.PassBlanks(), c.passes) << c.bytes;
+    if (c.passes) {
+      char16_t u;
+      while (IsWhite(u = slow.buf.GetChar())) {
+      }
+      slow.buf.UnGetChar();
+    }
+    EXPECT_EQ(fast.buf.GetLineNumber(), slow.buf.GetLineNumber()) << c.bytes;
+    EXPECT_EQ(ReadToEnd(fast.buf), ReadToEnd(slow.buf)) << c.bytes;
+    EXPECT_EQ(fast.buf.GetLineNumber(), slow.buf.GetLineNumber()) << c.bytes;
+  }
+}
+
 }  // namespace
 }  // namespace kal
