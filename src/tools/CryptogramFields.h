@@ -41,9 +41,9 @@ struct TSKCEncodingTest {
 
 // The window's fixed values, in one place.
 struct TSKCFixedValues {
-  const char* defaultSeed;         // 32 bytes
-  TSKCEncodingTest testRsaLab;     // 16-byte message, 20-byte seed, 128, SHA-1
-  TSKCEncodingTest testEp2Spec;    // 10-byte message, 32-byte seed, 256, SHA-256
+  const char* defaultSeed;       // 32 bytes
+  TSKCEncodingTest testRsaLab;   // 16-byte message, 20-byte seed, 128, SHA-1
+  TSKCEncodingTest testEp2Spec;  // 10-byte message, 32-byte seed, 256, SHA-256
 };
 
 // clang-format off

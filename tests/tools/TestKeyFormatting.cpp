@@ -18,9 +18,9 @@ TEST(KeyFormatting, ReadsTheIndexAsHex) {
     const char* text;
     std::optional<int32_t> value;
   };
-  const Case cases[] = {{"1a", 0x1A},       {"  0005 ", 5},   {"FF", 255},
-                        {"00000000100", 0x100}, {"", std::nullopt}, {"  ", std::nullopt},
-                        {"$1A", std::nullopt},  {"1 A", std::nullopt}, {"-1", std::nullopt},
+  const Case cases[] = {{"1a", 0x1A},           {"  0005 ", 5},          {"FF", 255},
+                        {"00000000100", 0x100}, {"", std::nullopt},      {"  ", std::nullopt},
+                        {"$1A", std::nullopt},  {"1 A", std::nullopt},   {"-1", std::nullopt},
                         {"0x1A", std::nullopt}, {"123456789", INT32_MAX}};
   for (const Case& c : cases) EXPECT_EQ(KFMReadIndex(c.text), c.value) << c.text;
 }

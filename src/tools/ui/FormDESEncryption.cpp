@@ -49,20 +49,24 @@ TForm28::TForm28(ICEXMainServices& services, QWidget* parent)
   auto* pairs = new QGridLayout;
   pairs->addWidget(new QLabel("Plain Text ASCII ", this), 0, 0);
   pairs->addWidget(plainAscii_, 0, 1);
-  pairs->addWidget(Button("Tripple DES Encrypt", [this] { Encrypt(TPair::Ascii); }, "EncryptASCII"),
+  pairs->addWidget(Button(
+                       "Tripple DES Encrypt", [this] { Encrypt(TPair::Ascii); }, "EncryptASCII"),
                    0, 2);
   pairs->addWidget(new QLabel("Cipher Text ASCII", this), 1, 0);
   pairs->addWidget(cipherAscii_, 1, 1);
-  pairs->addWidget(Button("Tripple DES Decrypt", [this] { Decrypt(TPair::Ascii); }, "DecryptASCII"),
+  pairs->addWidget(Button(
+                       "Tripple DES Decrypt", [this] { Decrypt(TPair::Ascii); }, "DecryptASCII"),
                    1, 2);
   pairs->addWidget(new QLabel("Plain Text HEX", this), 2, 0);
   pairs->addWidget(plainHex_, 2, 1);
-  pairs->addWidget(Button("Tripple DES Encrypt", [this] { Encrypt(TPair::Hex); }, "EncryptHEX"), 2,
-                   2);
+  pairs->addWidget(Button(
+                       "Tripple DES Encrypt", [this] { Encrypt(TPair::Hex); }, "EncryptHEX"),
+                   2, 2);
   pairs->addWidget(new QLabel("Cipher Text HEX", this), 3, 0);
   pairs->addWidget(cipherHex_, 3, 1);
-  pairs->addWidget(Button("Tripple DES Decrypt", [this] { Decrypt(TPair::Hex); }, "DecryptHEX"), 3,
-                   2);
+  pairs->addWidget(Button(
+                       "Tripple DES Decrypt", [this] { Decrypt(TPair::Hex); }, "DecryptHEX"),
+                   3, 2);
 
   auto* middle = new QHBoxLayout;
   middle->addLayout(pairs, 1);

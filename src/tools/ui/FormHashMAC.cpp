@@ -79,8 +79,8 @@ void TForm26::ComputeMac() {
   std::string key = keyPanel_->ChosenKey();
   TSECMemo memo;
   std::string mac;
-  const int rc = security.SECComputeMac(key, UTHHexToString(hash_->text().toStdString()), &memo,
-                                        mac);
+  const int rc =
+      security.SECComputeMac(key, UTHHexToString(hash_->text().toStdString()), &memo, mac);
   SecureWipe(key);
   info_->Append(memo);
   mac_->setText(QString::fromStdString(rc == 0 ? UTHStringToHex(mac) : KPNErrorText(rc)));

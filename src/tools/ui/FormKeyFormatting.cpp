@@ -42,8 +42,8 @@ TForm25::TForm25(ICEXMainServices& services, QWidget* parent)
     grid->addWidget(fields_[i], i, 1);
   }
   // The length fields follow modulus and exponent.
-  for (const auto& [text, length] : {std::pair{Modulus, ModulusLength},
-                                     std::pair{Exponent, ExponentLength}}) {
+  for (const auto& [text, length] :
+       {std::pair{Modulus, ModulusLength}, std::pair{Exponent, ExponentLength}}) {
     connect(fields_[text], &QLineEdit::textChanged, this, [this, length](const QString& hex) {
       fields_[length]->setText(QString::number(KFMHexPairs(hex.toStdString())));
     });
@@ -89,17 +89,23 @@ TForm25::TForm25(ICEXMainServices& services, QWidget* parent)
 
 TKFMFields TForm25::Fields() const {
   auto text = [this](TField f) { return fields_[f]->text().toStdString(); };
-  return {text(OwnerId),        text(Index),   text(ExpDate),  text(HashIndicator),
-          text(KeyAlgorithmIndicator), text(ModulusLength), text(ExponentLength),
-          text(Modulus),        text(Exponent), text(HashResult)};
+  return {text(OwnerId),
+          text(Index),
+          text(ExpDate),
+          text(HashIndicator),
+          text(KeyAlgorithmIndicator),
+          text(ModulusLength),
+          text(ExponentLength),
+          text(Modulus),
+          text(Exponent),
+          text(HashResult)};
 }
 
 void TForm25::ShowFields(const TEp2PublicKey& key) {
   const TKFMFields f = KFMFieldsOf(key);
-  const std::string* texts[] = {&f.ownerId,       &f.index,         &f.expDate,
-                                &f.hashIndicator, &f.keyAlgorithmIndicator,
-                                &f.modulusLength, &f.exponentLength, &f.modulus,
-                                &f.exponent,      &f.hashResult};
+  const std::string* texts[] = {
+      &f.ownerId,       &f.index,          &f.expDate, &f.hashIndicator, &f.keyAlgorithmIndicator,
+      &f.modulusLength, &f.exponentLength, &f.modulus, &f.exponent,      &f.hashResult};
   for (int i = 0; i < FieldCount; ++i) fields_[i]->setText(Text(*texts[i]));
   // The record's own lengths, not the ones its modulus and exponent give.
   fields_[ModulusLength]->setText(Text(f.modulusLength));

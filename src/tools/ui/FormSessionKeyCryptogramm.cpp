@@ -84,10 +84,10 @@ TFormCRYSessionKeyCryptogramm::TFormCRYSessionKeyCryptogramm(ICEXMainServices& s
   decode_ = Button("Decode RSAES OAEP", [this] { DecodeOaep(); });
   buttons->addWidget(encode_);
   buttons->addWidget(decode_);
-  buttons->addWidget(Button("Test RSA Lab",
-                            [this] { RunEncodingTest(kSKCFixedValues.testRsaLab, false); }));
-  buttons->addWidget(Button("Test ep2 Spec",
-                            [this] { RunEncodingTest(kSKCFixedValues.testEp2Spec, true); }));
+  buttons->addWidget(
+      Button("Test RSA Lab", [this] { RunEncodingTest(kSKCFixedValues.testRsaLab, false); }));
+  buttons->addWidget(
+      Button("Test ep2 Spec", [this] { RunEncodingTest(kSKCFixedValues.testEp2Spec, true); }));
   buttons->addStretch();
   buttons->addWidget(CloseButton());
   const auto follow = [this] {
@@ -231,7 +231,7 @@ void TFormCRYSessionKeyCryptogramm::DecodeOaep() {
 }
 
 void TFormCRYSessionKeyCryptogramm::RunEncodingTest(const TSKCEncodingTest& test,
-                                                     bool zeroInFront) {
+                                                    bool zeroInFront) {
   TSECep2Security security(4000, Services().CEXRandomSource());
   TSECMemo memo;
   std::string encoded;

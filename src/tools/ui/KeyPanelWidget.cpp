@@ -14,8 +14,7 @@ namespace kal {
 
 TKeyPanelWidget::TKeyPanelWidget(TKPNKeyPanel panel, const char* defaultCaption,
                                  const QStringList& variantCaptions,
-                                 const QStringList& useKeyCaptions, StepSink steps,
-                                 QWidget* parent)
+                                 const QStringList& useKeyCaptions, StepSink steps, QWidget* parent)
     : QGroupBox(parent), panel_(panel), steps_(std::move(steps)) {
   setObjectName("KeyPanel");
   auto* grid = new QGridLayout;
@@ -53,8 +52,8 @@ TKeyPanelWidget::TKeyPanelWidget(TKPNKeyPanel panel, const char* defaultCaption,
   }));
   buttons->addWidget(button("Generate Variants", [this] {
     TSECMemo memo;
-    const std::vector<std::string> texts = panel_.KPNVariants(
-        key_->text().toStdString(), static_cast<int>(variants_.size()), &memo);
+    const std::vector<std::string> texts =
+        panel_.KPNVariants(key_->text().toStdString(), static_cast<int>(variants_.size()), &memo);
     for (size_t i = 0; i < variants_.size(); ++i)
       variants_[i]->setText(QString::fromStdString(texts[i]));
     if (steps_) steps_(memo);

@@ -147,9 +147,9 @@ class TestCryptoToolWindows : public QObject {
         {TCEXAction::SessionKeyCrypt, "Session Key Cryptogramm"}};
     for (const auto& [action, title] : opened) {
       form_->CEXActionObject(action)->trigger();
-      const auto tool = static_cast<TCEXWindow>(static_cast<int>(TCEXWindow::HexToBase64) +
-                                                static_cast<int>(action) -
-                                                static_cast<int>(TCEXAction::Base64));
+      const auto tool =
+          static_cast<TCEXWindow>(static_cast<int>(TCEXWindow::HexToBase64) +
+                                  static_cast<int>(action) - static_cast<int>(TCEXAction::Base64));
       QVERIFY(windows_->ToolWindow(tool)->isVisible());
       QCOMPARE(windows_->ToolWindow(tool)->windowTitle(), QString(title));
       QVERIFY(!windows_->ToolWindow(tool)->isModal());
@@ -338,12 +338,16 @@ class TestCryptoToolWindows : public QObject {
       QCOMPARE(Child(w, "HexValue")->text().toStdString(), record);
       QCOMPARE(ToHex(Bytes(Child(w, "Modulus"))), ToHex(FromHex(modulus)));
       QCOMPARE(Child(w, "ModulusLength")->text(), QString::number(bits / 8));
-      // A cancelled file dialog changes no field.
+      // A cancelled file dialog changes no field and keeps the hex value.
       dialogs_.open.clear();
       Click(w, "Import from File...");
       QCOMPARE(Child(w, "HexValue")->text().toStdString(), record);
       QCOMPARE(Child(w, "Index")->text(), QString("1C"));
       QVERIFY(Child<QLabel>(w, "Status")->text().startsWith("Import aborted"));
+      dialogs_.save.clear();
+      Click(w, "Export to File...");
+      QCOMPARE(dialogs_.messages.back(), std::string("Export aborted during file dialog"));
+      QCOMPARE(Child(w, "HexValue")->text().toStdString(), record);
     }
   }
 
