@@ -306,6 +306,10 @@ void TCFGConfig::CFGSetDefaultKeyValues() {
   SetInt(CFGiSessionKeyGeneration, 0);
 }
 
+const char* TCFGConfig::CFGDefaultSessionKey(bool key24) {
+  return key24 ? kSessionKey24 : kSessionKey16;
+}
+
 void TCFGConfig::CFGSetDefaultKeyValues24() {
   SetStr(CFGsSessionKey, kSessionKey24);
   SetStr(CFGsPubModulus, kModulus24);

@@ -72,6 +72,8 @@ class TCFGConfig final {
 
   void CFGSetDefaultKeyValues();
   void CFGSetDefaultKeyValues24();
+  // The session key those two write, as spaced hex (16 or 24 bytes).
+  static const char* CFGDefaultSessionKey(bool key24);
 
   // The configuration's file: set as given, read and written by the two
   // calls above (an empty name reads and writes "config.ini").

@@ -49,6 +49,15 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_Timeouts", "Timeouts...", "", 1},
     {"Action_PlugIns", "Plug Ins...", "", 1},
     {"Action_DirectoryAliases", "Directory Aliases...", "", 1},
+    {"Base641", "&Base64", "", 0},
+    {"HextoString1", "&Hex to String", "", 0},
+    {"HextoInt1", "Hex to &Int", "", 0},
+    {"FormatXMLDocument1", "&Format XML Document", "", 0},
+    {"KeyFormatting1", "&Key Formatting", "", 0},
+    {"TrippleDES1", "&Tripple DES", "", 0},
+    {"N14", "Hash and &MAC", "", 0},
+    {"SessionKeyCrypt1", "&Session Key Crypt", "", 0},
+    {"ZLVTools1", "T&LV Tools", "", 0},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 

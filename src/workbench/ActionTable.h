@@ -52,6 +52,16 @@ enum class TCEXAction : int {
   Timeouts,             // Action_TimeoutsExecute
   PlugIns,              // Action_PlugInsExecute
   DirectoryAliases,     // Action_DirectoryAliasesExecute
+  // The "&Tools" menu; each shows its tool window, not modal.
+  Base64,             // Base641Click
+  HextoString,        // HextoString1Click
+  HextoInt,           // HextoInt1Click
+  FormatXMLDocument,  // FormatXMLDocument1Click
+  KeyFormatting,      // KeyFormatting1Click
+  TrippleDES,         // TrippleDES1Click
+  HashAndMAC,         // N14Click
+  SessionKeyCrypt,    // SessionKeyCrypt1Click
+  TLVTools,           // ZLVTools1Click
   Count
 };
 

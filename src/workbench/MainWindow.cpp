@@ -4,6 +4,7 @@
 #include <ctime>
 #include <exception>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -598,6 +599,23 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::DirectoryAliases:
       Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::DirectoryAliases, true)); });
       break;
+    case TCEXAction::Base64:
+    case TCEXAction::HextoString:
+    case TCEXAction::HextoInt:
+    case TCEXAction::FormatXMLDocument:
+    case TCEXAction::KeyFormatting:
+    case TCEXAction::TrippleDES:
+    case TCEXAction::HashAndMAC:
+    case TCEXAction::SessionKeyCrypt:
+    case TCEXAction::TLVTools: {
+      // The tool commands follow each other as their windows do.
+      static_assert(static_cast<size_t>(TCEXAction::TLVTools) -
+                        static_cast<size_t>(TCEXAction::Base64) + 1 ==
+                    std::size(kCEXToolWindows));
+      const auto tool = static_cast<size_t>(action) - static_cast<size_t>(TCEXAction::Base64);
+      Guarded([&] { static_cast<void>(CEXOpenWindow(kCEXToolWindows[tool], false)); });
+      break;
+    }
     case TCEXAction::Count:
       break;
   }

@@ -136,7 +136,23 @@ enum class TCEXWindow : int {
   Timeouts,          // "Timeouts and Delays", modal
   PlugIns,           // "Plug Ins", modal
   DirectoryAliases,  // "Directory Aliases", modal
+  // The tool windows, shown without waiting.
+  HexToBase64,        // "Hex To Base64 Conversion"
+  HexToString,        // "Hex to String Conversion"
+  HexToInteger,       // "Hex to Integer Conversion"
+  FormatXMLDocument,  // "Format XML Document"
+  KeyFormatting,      // "Key Formatting"
+  DESEncryption,      // "DES Encryption/Decryption"
+  HashAndMAC,         // "Hash and MAC Computation"
+  SessionKeyCrypt,    // "Session Key Cryptogramm"
+  TLVTools,           // "TLV Tools"
 };
+
+// The tool windows in the order of the "&Tools" menu.
+inline constexpr TCEXWindow kCEXToolWindows[] = {
+    TCEXWindow::HexToBase64,       TCEXWindow::HexToString,     TCEXWindow::HexToInteger,
+    TCEXWindow::FormatXMLDocument, TCEXWindow::KeyFormatting,   TCEXWindow::DESEncryption,
+    TCEXWindow::HashAndMAC,        TCEXWindow::SessionKeyCrypt, TCEXWindow::TLVTools};
 
 // How a modal window was left; a window shown without waiting, or one that
 // does not exist yet, gives None.

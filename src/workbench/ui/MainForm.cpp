@@ -471,6 +471,10 @@ void TForm1::BuildMenus() {
   for (TCEXAction a : {TCEXAction::Communication, TCEXAction::Component, TCEXAction::Timeouts,
                        TCEXAction::PlugIns, TCEXAction::DirectoryAliases})
     parameters->addAction(CEXActionObject(a));
+  QMenu* toolsMenu = menus_[static_cast<size_t>(TCEXMenu::Tools)];
+  for (int a = static_cast<int>(TCEXAction::Base64); a <= static_cast<int>(TCEXAction::TLVTools);
+       ++a)
+    toolsMenu->addAction(CEXActionObject(static_cast<TCEXAction>(a)));
 
   createXMLDocButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateXMLDoc));
 

@@ -49,7 +49,8 @@ void EndProgram(const QWidget* mainWindow) {
 
 }  // namespace
 
-int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor) {
+int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor,
+                  const TCEXToolWindowFactory& makeToolWindow) {
   if (!HasDisplay()) {
     std::fputs("Kalmore needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n", stderr);
     return 1;
@@ -89,7 +90,7 @@ int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEdit
   TCEXProgramWindows windows;
   parts.windows = &windows;
   TForm1 form1(std::move(parts));
-  windows.CEXMake(form1, nullptr, makeEmvEditor);
+  windows.CEXMake(form1, nullptr, makeEmvEditor, makeToolWindow);
   // The error window belongs to the main window.
   TForm8 form8(&form1.CEXServices().CEXTrace(), &form1);
   form1.CEXSetErrorWindow(&form8);

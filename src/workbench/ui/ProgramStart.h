@@ -9,7 +9,9 @@ namespace kal {
 // main window closes. SIGTERM is taken as the window's close request. Without
 // a display it says so and returns 1. `makeEmvEditor` makes the EMV
 // data-object editor of the element edit window (none: the window's button
-// does nothing).
-int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor = {});
+// does nothing); `makeToolWindow` the windows of the "&Tools" menu (none:
+// its commands do nothing).
+int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor = {},
+                  const TCEXToolWindowFactory& makeToolWindow = {});
 
 }  // namespace kal

@@ -13,7 +13,8 @@ TCEXProgramWindows::~TCEXProgramWindows() {
 }
 
 void TCEXProgramWindows::CEXMake(TForm1& form1, ICEXDialogs* dialogs,
-                                 const TCEXEmvEditorFactory& makeEmvEditor) {
+                                 const TCEXEmvEditorFactory& makeEmvEditor,
+                                 const TCEXToolWindowFactory& makeToolWindow) {
   if (dialogs == nullptr) {
     dialogs_ = std::make_unique<TCEXQtDialogs>(&form1);
     dialogs = dialogs_.get();
@@ -26,9 +27,21 @@ void TCEXProgramWindows::CEXMake(TForm1& form1, ICEXDialogs* dialogs,
   form3_ = std::make_unique<TForm3>(form1.CEXServices(), *dialogs, std::move(hooks));
   if (makeEmvEditor)
     form3_->SetEmvEditor(makeEmvEditor(form1.CEXServices().CEXTrace(), form3_.get()));
+  if (makeToolWindow) {
+    for (const TCEXWindow window : kCEXToolWindows) {
+      if (QWidget* tool = makeToolWindow(window, form1.CEXServices(), &form1))
+        tools_[window].reset(tool);
+    }
+  }
+}
+
+QWidget* TCEXProgramWindows::ToolWindow(TCEXWindow window) const {
+  const auto it = tools_.find(window);
+  return it != tools_.end() ? it->second.get() : nullptr;
 }
 
 void TCEXProgramWindows::CEXDestroy() {
+  tools_.clear();
   form3_.reset();
   dialogs_.reset();
   form1_ = nullptr;
@@ -44,6 +57,23 @@ TCEXModalResult TCEXProgramWindows::CEXOpenWindow(TCEXWindow window, bool modal)
       form3_->raise();
       form3_->activateWindow();
       return TCEXModalResult::None;
+    case TCEXWindow::HexToBase64:
+    case TCEXWindow::HexToString:
+    case TCEXWindow::HexToInteger:
+    case TCEXWindow::FormatXMLDocument:
+    case TCEXWindow::KeyFormatting:
+    case TCEXWindow::DESEncryption:
+    case TCEXWindow::HashAndMAC:
+    case TCEXWindow::SessionKeyCrypt:
+    case TCEXWindow::TLVTools: {
+      // Tool windows are never modal.
+      QWidget* tool = ToolWindow(window);
+      if (tool == nullptr) return TCEXModalResult::None;
+      tool->show();
+      tool->raise();
+      tool->activateWindow();
+      return TCEXModalResult::None;
+    }
     default:
       // The settings dialogs belong to the main window, which makes each on
       // first use.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "workbench/MainWindowPorts.h"
@@ -9,6 +10,7 @@ class QWidget;
 
 namespace kal {
 
+class ICEXMainServices;
 class IEDFEmvEditor;
 class TCEXQtDialogs;
 class TForm1;
@@ -20,6 +22,12 @@ class TTDBDebug;
 // layer than the workbench.
 using TCEXEmvEditorFactory = std::function<IEDFEmvEditor*(TTDBDebug& trace, QWidget* parent)>;
 
+// Makes the tool window `window` (one of kCEXToolWindows) over the main
+// window `parent`; null for a window it does not make (its command then does
+// nothing). The tool windows live in a higher layer too.
+using TCEXToolWindowFactory =
+    std::function<QWidget*(TCEXWindow window, ICEXMainServices& services, QWidget* parent)>;
+
 // The windows the main window's commands open, made at program start beside
 // the main window and kept for the run. It is the main window's window port
 // before the windows exist: CEXMake makes them once the main window does,
@@ -30,11 +38,15 @@ class TCEXProgramWindows final : public ICEXWindows {
   TCEXProgramWindows();
   ~TCEXProgramWindows() override;
 
-  // `dialogs` null: message boxes over the main window.
-  void CEXMake(TForm1& form1, ICEXDialogs* dialogs, const TCEXEmvEditorFactory& makeEmvEditor);
+  // `dialogs` null: message boxes over the main window. The tool windows are
+  // made here too, each once, and shown without waiting.
+  void CEXMake(TForm1& form1, ICEXDialogs* dialogs, const TCEXEmvEditorFactory& makeEmvEditor,
+               const TCEXToolWindowFactory& makeToolWindow = {});
   void CEXDestroy();
 
   TForm3* EditWindow() const { return form3_.get(); }
+  // The tool window made for `window`; null when there is none.
+  QWidget* ToolWindow(TCEXWindow window) const;
 
   TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
 
@@ -42,6 +54,7 @@ class TCEXProgramWindows final : public ICEXWindows {
   TForm1* form1_ = nullptr;
   std::unique_ptr<TCEXQtDialogs> dialogs_;
   std::unique_ptr<TForm3> form3_;
+  std::map<TCEXWindow, std::unique_ptr<QWidget>> tools_;
 };
 
 }  // namespace kal
