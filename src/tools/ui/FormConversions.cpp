@@ -13,6 +13,7 @@
 #include "support/TraceLogger.h"
 #include "support/ui/HexLineEdit.h"
 #include "tools/Conversions.h"
+#include "tools/ui/ToolWindowCommon.h"
 #include "workbench/MainServices.h"
 
 namespace kal {
@@ -129,13 +130,11 @@ TForm23::TForm23(ICEXMainServices& services, QWidget* parent)
                         parent) {}
 
 std::optional<QString> TForm23::SecondFrom(const QString& first) const {
-  const std::string bytes = UTHHexToString(Std(first));
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  return ToolLatin1Text(UTHHexToString(Std(first)));
 }
 
 std::optional<QString> TForm23::FirstFrom(const QString& second) const {
-  const QByteArray bytes = second.toLatin1();
-  return Qs(UTHStringToHex(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
+  return Qs(UTHStringToHex(ToolLatin1Bytes(second)));
 }
 
 // ---- TForm29 ----------------------------------------------------------------

@@ -1,9 +1,7 @@
 #include "tools/ui/FormFormatXml.h"
 
 #include <QAction>
-#include <QContextMenuEvent>
 #include <QHBoxLayout>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -20,37 +18,18 @@
 
 namespace kal {
 
-TCNVXmlMemo::TCNVXmlMemo(TForm16* prompt, QWidget* parent) : TToolMemo(prompt, parent) {
-  print_ = new QAction("Print", this);
-  print_->setObjectName("Print");
-}
-
-void TCNVXmlMemo::contextMenuEvent(QContextMenuEvent* event) {
-  auto* menu = new QMenu(this);
-  menu->setAttribute(Qt::WA_DeleteOnClose);
-  const QList<QAction*>& actions = MemoActions();
-  for (int i = 0; i < actions.size(); ++i) {
-    if (i == 5) menu->addSeparator();
-    menu->addAction(actions[i]);
-  }
-  menu->addSeparator();
-  menu->addAction(print_);
-  menu->popup(event->globalPos());
-}
-
 TForm24::TForm24(ICEXMainServices& services, QWidget* parent) : QDialog(parent) {
   setObjectName("TForm24");
   setWindowTitle("Format XML Document");
   services.CEXTrace().TDBSimpleAddString("TForm24");
 
   prompt_ = new TForm16(this);
-  Memo1_ = new TCNVXmlMemo(prompt_, this);
+  Memo1_ = new TToolPrintMemo(prompt_, this);
   Memo1_->setObjectName("Memo1");
   Memo1_->setLineWrapMode(QPlainTextEdit::NoWrap);  // a memo line is a text line
   Memo1_->setMinimumSize(560, 360);
   Memo1_->installEventFilter(this);
   Memo1_->viewport()->installEventFilter(this);
-  connect(Memo1_->PrintAction(), &QAction::triggered, this, [this] { PrintMemo(false); });
 
   auto* buttons = new QHBoxLayout;
   auto button = [&](const char* caption, const char* objectName, auto handler) {
@@ -99,16 +78,28 @@ void TForm24::FormatXml() {
   }
 }
 
+void TForm24::SetPrinterChoice(TPrinterChoice choice) {
+  choice_ = std::move(choice);
+  // The memo's own "Print" asks the same choice, without the set-up dialog.
+  if (choice_) {
+    Memo1_->SetPrinterChoice([this](QPrinter& printer) { return choice_(printer, false); });
+  } else {
+    Memo1_->SetPrinterChoice({});
+  }
+}
+
 void TForm24::PrintMemo(bool setup) {
+  if (!setup) {
+    static_cast<void>(Memo1_->Print());
+    return;
+  }
   QPrinter printer(QPrinter::HighResolution);
   bool chosen = false;
   if (choice_) {
-    chosen = choice_(printer, setup);
-  } else if (setup) {
+    chosen = choice_(printer, true);
+  } else {
     QPrintDialog dialog(&printer, this);
     chosen = dialog.exec() == QDialog::Accepted;
-  } else {
-    chosen = PRSChoosePrinter(printer, this);
   }
   if (!chosen) return;
   static_cast<void>(PRSPrintMemoField(printer, Memo1_->toPlainText().toStdString()));

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "support/ui/ToolMemo.h"
+#include "tools/ui/ToolWindowCommon.h"
 
 class QPrinter;
 class QStatusBar;
@@ -12,22 +12,6 @@ namespace kal {
 
 class ICEXMainServices;
 class TForm16;
-
-// The memo of "Format XML Document": the tool memo's pop-up menu with
-// "Print" at its end.
-class TCNVXmlMemo final : public TToolMemo {
-  Q_OBJECT
-
- public:
-  TCNVXmlMemo(TForm16* prompt, QWidget* parent);
-  QAction* PrintAction() const { return print_; }
-
- protected:
-  void contextMenuEvent(QContextMenuEvent* event) override;
-
- private:
-  QAction* print_;
-};
 
 // "Format XML Document": a memo, "Format XML", "Print...", "Close" and a
 // status bar showing the caret's "Line n Column m" after a click or a key
@@ -52,7 +36,7 @@ class TForm24 final : public QDialog {
   // Seams: where messages and the printer choice go (message boxes and the
   // printer dialogs when not set).
   void SetMessageSink(TMessageSink sink);
-  void SetPrinterChoice(TPrinterChoice choice) { choice_ = std::move(choice); }
+  void SetPrinterChoice(TPrinterChoice choice);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,7 +46,7 @@ class TForm24 final : public QDialog {
   void ShowCaretPosition();
 
   TForm16* prompt_;
-  TCNVXmlMemo* Memo1_;
+  TToolPrintMemo* Memo1_;
   QStatusBar* StatusBar1_;
   TMessageSink sink_;
   TPrinterChoice choice_;

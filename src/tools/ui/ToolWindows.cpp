@@ -1,9 +1,12 @@
 #include "tools/ui/ToolWindows.h"
 
+#include "tools/ui/FormConversions.h"
 #include "tools/ui/FormDESEncryption.h"
+#include "tools/ui/FormFormatXml.h"
 #include "tools/ui/FormHashMAC.h"
 #include "tools/ui/FormKeyFormatting.h"
 #include "tools/ui/FormSessionKeyCryptogramm.h"
+#include "tools/ui/FormTlvTools.h"
 
 namespace kal {
 
@@ -17,9 +20,16 @@ QWidget* TOLMakeToolWindow(TCEXWindow window, ICEXMainServices& services, QWidge
       return new TForm26(services, parent);
     case TCEXWindow::SessionKeyCrypt:
       return new TFormCRYSessionKeyCryptogramm(services, parent);
-    // The conversion windows: TForm22 (HexToBase64), TForm23 (HexToString),
-    // TForm29 (HexToInteger), TForm24 (FormatXMLDocument) and TForm27
-    // (TLVTools) are made here once they exist.
+    case TCEXWindow::HexToBase64:
+      return new TForm22(services, parent);
+    case TCEXWindow::HexToString:
+      return new TForm23(services, parent);
+    case TCEXWindow::HexToInteger:
+      return new TForm29(services, parent);
+    case TCEXWindow::FormatXMLDocument:
+      return new TForm24(services, parent);
+    case TCEXWindow::TLVTools:
+      return new TForm27(services, parent);
     default:
       return nullptr;
   }

@@ -22,7 +22,7 @@ class TestFormFormatXml : public QObject {
   Q_OBJECT
 
  private:
-  TCNVXmlMemo* Memo() { return form_->findChild<TCNVXmlMemo*>("Memo1"); }
+  TToolPrintMemo* Memo() { return form_->findChild<TToolPrintMemo*>("Memo1"); }
   QString Status() { return form_->findChild<QStatusBar*>("StatusBar1")->currentMessage(); }
 
   std::unique_ptr<test::TempDir> home_;
