@@ -49,6 +49,8 @@ constexpr TCEXActionInfo kActions[] = {
     {"Action_Timeouts", "Timeouts...", "", 1},
     {"Action_PlugIns", "Plug Ins...", "", 1},
     {"Action_DirectoryAliases", "Directory Aliases...", "", 1},
+    {"Content1", "&Content", "", 0},
+    {"Index1", "Index", "", 0},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 

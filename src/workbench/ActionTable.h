@@ -52,6 +52,8 @@ enum class TCEXAction : int {
   Timeouts,             // Action_TimeoutsExecute
   PlugIns,              // Action_PlugInsExecute
   DirectoryAliases,     // Action_DirectoryAliasesExecute
+  Content,              // Content1Click: the help contents (also the tool bar's help button)
+  Index,                // Index1Click: the help index
   Count
 };
 

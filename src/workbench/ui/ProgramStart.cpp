@@ -12,7 +12,9 @@
 
 #include "platform/MemoryStatus.h"
 #include "platform/ProgramDirectory.h"
+#include "support/HelpContexts.h"
 #include "support/ui/ErrorForm.h"
+#include "support/ui/WindowHelp.h"
 #include "workbench/ui/MainForm.h"
 
 namespace kal {
@@ -92,6 +94,7 @@ int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEdit
   windows.CEXMake(form1, nullptr, makeEmvEditor);
   // The error window belongs to the main window.
   TForm8 form8(&form1.CEXServices().CEXTrace(), &form1);
+  HPTAttachHelp(form8, HPTcHelpErrorWindow);
   form1.CEXSetErrorWindow(&form8);
   mainForm = &form1;
   // Closing the main window ends the program, whatever else is open.

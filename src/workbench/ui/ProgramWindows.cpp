@@ -1,5 +1,7 @@
 #include "workbench/ui/ProgramWindows.h"
 
+#include "support/HelpContexts.h"
+#include "support/ui/WindowHelp.h"
 #include "workbench/ui/FormEditWindow.h"
 #include "workbench/ui/MainForm.h"
 #include "workbench/ui/QtPorts.h"
@@ -24,8 +26,15 @@ void TCEXProgramWindows::CEXMake(TForm1& form1, ICEXDialogs* dialogs,
   hooks.selectLine = [&core](int line) { core.CEXSetSelectedSourceLine(line); };
   hooks.markChanged = [&core] { core.CEXSetHasChanged(true); };
   form3_ = std::make_unique<TForm3>(form1.CEXServices(), *dialogs, std::move(hooks));
-  if (makeEmvEditor)
-    form3_->SetEmvEditor(makeEmvEditor(form1.CEXServices().CEXTrace(), form3_.get()));
+  HPTAttachHelp(*form3_, core.CEXHelp(), HPTcHelpEditWindow);
+  if (makeEmvEditor) {
+    IEDFEmvEditor* editor = makeEmvEditor(form1.CEXServices().CEXTrace(), form3_.get());
+    form3_->SetEmvEditor(editor);
+    // The editor is a Qt child of the edit window.
+    for (QWidget* child :
+         form3_->findChildren<QWidget*>("TFormTVREditor", Qt::FindDirectChildrenOnly))
+      HPTAttachHelp(*child, HPTcHelpEmvEditor);
+  }
 }
 
 void TCEXProgramWindows::CEXDestroy() {
