@@ -57,8 +57,8 @@ std::unique_ptr<IHPTHelpControl> THPTComponentHelpControlFactory::HPTCreateContr
       PLTCreateInstance(HPTcHelpControlClsid, IPLTDispatch::PLTcIID, object.Out(), context_);
   if (!PLTSucceeded(r) || !object) {
     const std::string loader = PLTLastCreationError();
-    reason = "class " + PLTGuidToString(HPTcHelpControlClsid) + " cannot be created (" + CodeText(r) +
-             ")" + (loader.empty() ? "" : ": " + loader);
+    reason = "class " + PLTGuidToString(HPTcHelpControlClsid) + " cannot be created (" +
+             CodeText(r) + ")" + (loader.empty() ? "" : ": " + loader);
     return nullptr;
   }
   std::vector<std::u16string> names(std::begin(kMembers), std::end(kMembers));

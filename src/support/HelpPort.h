@@ -78,7 +78,8 @@ class THPTWindowHelp final {
 class THPTHelpPort final {
  public:
   // `showMessage` shows a message box.
-  THPTHelpPort(IHPTHelpControlFactory& factory, std::function<void(const std::string&)> showMessage);
+  THPTHelpPort(IHPTHelpControlFactory& factory,
+               std::function<void(const std::string&)> showMessage);
   // Windows that outlive the port show no message any more.
   ~THPTHelpPort();
   THPTHelpPort(const THPTHelpPort&) = delete;

@@ -93,12 +93,10 @@ class THLVViewer final : public QWidget {
     connect(browser_, &QTextBrowser::backwardAvailable, back_, &QToolButton::setEnabled);
     connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QToolButton::setEnabled);
     connect(filter_, &QLineEdit::textChanged, this, [this] { Filter(); });
-    connect(contents_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-      OpenPage(item->data(0, Qt::UserRole).toString());
-    });
-    connect(contents_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-      OpenPage(item->data(0, Qt::UserRole).toString());
-    });
+    connect(contents_, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { OpenPage(item->data(0, Qt::UserRole).toString()); });
+    connect(contents_, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { OpenPage(item->data(0, Qt::UserRole).toString()); });
     connect(index_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { OpenPage(item->data(Qt::UserRole).toString()); });
     connect(index_, &QListWidget::itemClicked, this,
@@ -167,8 +165,8 @@ class THLVViewer final : public QWidget {
     for (const THLVContentsEntry& entry : folder_.HLVContents()) {
       const size_t depth = std::min<size_t>(static_cast<size_t>(entry.depth), parents.size());
       parents.resize(depth);
-      auto* item = depth == 0 ? new QTreeWidgetItem(contents_)
-                              : new QTreeWidgetItem(parents.back());
+      auto* item =
+          depth == 0 ? new QTreeWidgetItem(contents_) : new QTreeWidgetItem(parents.back());
       item->setText(0, Q(entry.title));
       item->setData(0, Qt::UserRole, Q(entry.page));
       parents.push_back(item);
