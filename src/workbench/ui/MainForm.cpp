@@ -222,7 +222,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     form14_ = std::make_unique<TForm14>(
         *core_, dialogs, [this] { core_->CEXLink().Action_HangUpExecute(); }, this);
     ownSequence_->CEXSetWindow(form14_.get());
-    HPTAttachHelp(*form14_, HPTcHelpSequence);
+    HPTAttachHelp(*form14_, core_->CEXHelp(), HPTcHelpSequence);
     QAction* open = menus_[static_cast<size_t>(TCEXMenu::Sequences)]->addAction("Sequence...");
     open->setObjectName("Sequence1");
     connect(open, &QAction::triggered, form14_.get(), &QWidget::show);
@@ -512,7 +512,7 @@ void TForm1::BuildMenus() {
   helpButton->setToolTip("help contents");
   connect(helpButton, &QToolButton::clicked, this,
           [this] { core_->CEXExecute(TCEXAction::Content); });
-  tools->addWidget(helpButton);
+  tools->addWidget(helpButton)->setToolTip(helpButton->toolTip());
   sendButton_->setDefaultAction(CEXActionObject(TCEXAction::SendDataStream));
   createDataStreamButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateDataStream));
   createAndSendButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateAndSend));

@@ -51,6 +51,12 @@ void EndProgram(const QWidget* mainWindow) {
 
 }  // namespace
 
+std::unique_ptr<TForm8> CEXMakeErrorWindow(TForm1& form1) {
+  auto form8 = std::make_unique<TForm8>(&form1.CEXServices().CEXTrace(), &form1);
+  HPTAttachHelp(*form8, HPTcHelpErrorWindow);
+  return form8;
+}
+
 int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor) {
   if (!HasDisplay()) {
     std::fputs("Kalmore needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n", stderr);
@@ -93,9 +99,8 @@ int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEdit
   TForm1 form1(std::move(parts));
   windows.CEXMake(form1, nullptr, makeEmvEditor);
   // The error window belongs to the main window.
-  TForm8 form8(&form1.CEXServices().CEXTrace(), &form1);
-  HPTAttachHelp(form8, HPTcHelpErrorWindow);
-  form1.CEXSetErrorWindow(&form8);
+  const std::unique_ptr<TForm8> form8 = CEXMakeErrorWindow(form1);
+  form1.CEXSetErrorWindow(form8.get());
   mainForm = &form1;
   // Closing the main window ends the program, whatever else is open.
   QObject::connect(&form1, &TForm1::mainWindowClosed, &app, [&form1] { EndProgram(&form1); });

@@ -117,7 +117,8 @@ class TestHelpViewer : public QObject {
     QVERIFY(viewer != nullptr);
     auto* browser = viewer->findChild<QTextBrowser*>("HelpBrowser");
     auto* tabs = viewer->findChild<QTabWidget*>("HelpTabs");
-    if (!page.isEmpty()) QCOMPARE(browser->source().toLocalFile(), QString::fromStdString(HelpFolder()) + "/" + page);
+    if (!page.isEmpty())
+      QCOMPARE(browser->source().toLocalFile(), QString::fromStdString(HelpFolder()) + "/" + page);
     if (!line.isEmpty()) QCOMPARE(browser->toPlainText(), line);
     QCOMPARE(tabs->tabText(tabs->currentIndex()), tab);
     if (tab == "Index") {
@@ -161,7 +162,8 @@ class TestHelpViewer : public QObject {
     QTest::addColumn<int>("height");
     QTest::addColumn<QSize>("size");
     const QString folder = QString::fromStdString(HelpFolder());
-    QTest::newRow("plain file, given size") << folder + "/keys.html" << 300 << 200 << QSize(300, 200);
+    QTest::newRow("plain file, given size")
+        << folder + "/keys.html" << 300 << 200 << QSize(300, 200);
     QTest::newRow("help folder, default size")
         << "mk:@MSITStore:" + folder + "::/keys.html" << 0 << 120 << QSize(250, 175);
     QTest::newRow("negative height") << folder + "/keys.html" << 90 << -1 << QSize(250, 175);
@@ -182,8 +184,8 @@ class TestHelpViewer : public QObject {
     QCOMPARE(status, 0);
     TPLTCreationContext context{TPLTComponentRegistry(registry), dir.path()};
     TPLTComPtr<IPLTDispatch> popup;
-    QCOMPARE(PLTCreateInstanceByProgId("QHPOPUP.QhPopupCtrl.1", IPLTDispatch::PLTcIID,
-                                       popup.Out(), context),
+    QCOMPARE(PLTCreateInstanceByProgId("QHPOPUP.QhPopupCtrl.1", IPLTDispatch::PLTcIID, popup.Out(),
+                                       context),
              PLT_S_OK);
     std::vector<TPLTVariant> args{TPLTVariant::Bstr(PLTFromUtf8(address.toStdString())),
                                   TPLTVariant::I2(0), TPLTVariant::I2(static_cast<int16_t>(width)),
