@@ -56,7 +56,8 @@ TEST(HelpContent, EveryNamedPageExists) {
     EXPECT_FALSE(rows.empty()) << f.file;
     for (const auto& row : rows) {
       ASSERT_EQ(row.size(), f.fields) << f.file;
-      EXPECT_TRUE(IsFile(Share() + "help/" + row[f.pageField])) << f.file << ": " << row[f.pageField];
+      EXPECT_TRUE(IsFile(Share() + "help/" + row[f.pageField]))
+          << f.file << ": " << row[f.pageField];
     }
   }
 }

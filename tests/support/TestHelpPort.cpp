@@ -1,11 +1,9 @@
 // The help port: each window's control gets the map file before every
 // request and its own context; the Help menu goes through the main
-// window's help; a control that could not be made is reported once per run.
+// window's help. (A control that cannot be made: tests/workbench/ui/TestWindowHelp.)
 
 #include <gtest/gtest.h>
 
-#include "common/TestSupport.h"
-#include "support/ComponentHelpControl.h"
 #include "support/HelpPort.h"
 
 namespace kal {
@@ -24,13 +22,9 @@ struct TRecordingFactory final : IHPTHelpControlFactory {
   };
   std::unique_ptr<IHPTHelpControl> HPTCreateControl(std::string& reason) override {
     ++made;
-    if (fail) {
-      reason = "no library";
-      return nullptr;
-    }
+    reason.clear();
     return std::make_unique<TControl>(log);
   }
-  bool fail = false;
   int made = 0;
   std::vector<std::string> log;
 };
@@ -50,9 +44,9 @@ TEST_F(THelpPortTest, RequestsSetTheMapFileFirst) {
   port.HPTShowContents();
   port.HPTShowIndex();
   EXPECT_EQ(factory.made, 2);
-  EXPECT_EQ(factory.log, (std::vector<std::string>{"map /p/kalmore.hmp", "topic 7 ''",
-                                                   "map /p/kalmore.hmp", "contents ''",
-                                                   "map /p/kalmore.hmp", "index ''"}));
+  EXPECT_EQ(factory.log,
+            (std::vector<std::string>{"map /p/kalmore.hmp", "topic 7 ''", "map /p/kalmore.hmp",
+                                      "contents ''", "map /p/kalmore.hmp", "index ''"}));
   // A window made by another goes through the same port.
   factory.log.clear();
   keys->HPTAttachAnother(50)->HPTShowTopic();
@@ -63,27 +57,6 @@ TEST_F(THelpPortTest, RequestsSetTheMapFileFirst) {
   port.HPTShowContents();
   EXPECT_TRUE(factory.log.empty());
   EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(THelpPortTest, MissingControlIsReportedOncePerRun) {
-  factory.fail = true;
-  auto first = port.HPTAttach(7);
-  auto second = port.HPTAttach(16);
-  EXPECT_FALSE(first->HPTHasControl());
-  first->HPTShowTopic();
-  second->HPTShowTopic();
-  first->HPTShowIndex();
-  EXPECT_EQ(messages, std::vector<std::string>{"Help control not available: no library"});
-}
-
-TEST(HelpControlFactory, UnknownClassGivesTheReason) {
-  test::TempDir dir;
-  THPTComponentHelpControlFactory factory(
-      TPLTCreationContext{TPLTComponentRegistry(dir.file("components.ini")), dir.path()});
-  std::string reason;
-  EXPECT_EQ(factory.HPTCreateControl(reason), nullptr);
-  EXPECT_NE(reason.find("{550BADC4-E6A3-11D0-A389-0000E81F4743}"), std::string::npos) << reason;
-  EXPECT_NE(reason.find("0x80040154"), std::string::npos) << reason;
 }
 
 }  // namespace

@@ -101,8 +101,8 @@ class TestWindowHelp : public QObject {
   TForm1& Make(const std::string& libraryFolder) {
     home_ = std::make_unique<test::TempDir>();
     test::RunCommand("cp -r '" + test::SourceDir() + "/share/.' '" + home_->path() + "'", "");
-    controls_ = std::make_unique<THPTComponentHelpControlFactory>(TPLTCreationContext{
-        TPLTComponentRegistry(home_->file("components.ini")), libraryFolder});
+    controls_ = std::make_unique<THPTComponentHelpControlFactory>(
+        TPLTCreationContext{TPLTComponentRegistry(home_->file("components.ini")), libraryFolder});
     windows_ = std::make_unique<TCEXProgramWindows>();
     TForm1::TParts parts;
     parts.programDir = home_->path();
