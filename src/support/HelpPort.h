@@ -57,7 +57,7 @@ class THPTWindowHelp final {
 
   int32_t HPTContext() const { return context_; }
   // The help of another window through the same port (a window made by a
-  // window that has help).
+  // window that has help); made while the port's factory lives.
   std::unique_ptr<THPTWindowHelp> HPTAttachAnother(int32_t context) const;
   bool HPTHasControl() const { return control_ != nullptr; }
   // The topic of the window's context, the contents, the index.
