@@ -58,6 +58,8 @@ constexpr TCEXActionInfo kActions[] = {
     {"N14", "Hash and &MAC", "", 0},
     {"SessionKeyCrypt1", "&Session Key Crypt", "", 0},
     {"ZLVTools1", "T&LV Tools", "", 0},
+    {"Content1", "&Content", "", 0},
+    {"Index1", "Index", "", 0},
 };
 static_assert(std::size(kActions) == static_cast<size_t>(TCEXAction::Count));
 

@@ -62,6 +62,8 @@ enum class TCEXAction : int {
   HashAndMAC,         // N14Click
   SessionKeyCrypt,    // SessionKeyCrypt1Click
   TLVTools,           // ZLVTools1Click
+  Content,              // Content1Click: the help contents (also the tool bar's help button)
+  Index,                // Index1Click: the help index
   Count
 };
 

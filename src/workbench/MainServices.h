@@ -12,6 +12,7 @@ namespace kal {
 class ICEXLogColumns;
 class TALUAliasList;
 class TCEXCursorState;
+class THPTHelpPort;
 class TCFGConfig;
 class TCTPClientSocketPPP;
 class TTCPCommParams;
@@ -56,6 +57,8 @@ class ICEXMainServices : public ICEXErrorHandOff {
   // The program folder, ending with "/", and the help map file in it.
   virtual const std::string& CEXDirName() const = 0;
   virtual const std::string& CEXHelpFileName() const = 0;
+  // The help port: every window's help control comes from it.
+  virtual THPTHelpPort& CEXHelp() = 0;
 
   // State shown by the main window. After changing a tree or anything else
   // through these, call CEXStateChanged with the parts changed.

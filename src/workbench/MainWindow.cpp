@@ -27,6 +27,7 @@
 #include "platform/SocketErrors.h"
 #include "platform/TcpServer.h"
 #include "support/CommandLine.h"
+#include "support/ComponentHelpControl.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "support/TraceLogger.h"
@@ -155,6 +156,11 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
   // A late worker thread may hand off after the core is gone: the hook
   // reaches only the gate, which lives as long as the mailbox.
   shared_->mailBox.THXSetOnHandOff([&gate = shared_->gate] { gate.PLTPost([] {}); });
+  if (ports.helpControls == nullptr)
+    ownHelpControls_ = std::make_unique<THPTComponentHelpControlFactory>();
+  help_ = std::make_unique<THPTHelpPort>(
+      ports.helpControls != nullptr ? *ports.helpControls : *ownHelpControls_,
+      [this](const std::string& text) { dialogs_.CEXShowMessage(text); });
   aliases_ = std::make_unique<TALUAliasList>(CEXsDirName);
   editElement_ = std::make_unique<TUACEditElement>();
   security_ = std::make_unique<TSECep2Security>(4000, random_);
@@ -316,6 +322,7 @@ void TCEXMainWindow::FormCreate() {
   config_->UpdateSecurityHeader();
 
   CEXsHelpFileName = CEXsDirName + "kalmore.hmp";
+  help_->HPTSetMapFile(CEXsHelpFileName);
   viewState_.CEXSetCaption(CEXcCaption);
   CEXsFileName.clear();
   viewState_.CEXSetHasChanged(false);
@@ -595,6 +602,12 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       break;
     case TCEXAction::PlugIns:
       Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::PlugIns, true)); });
+      break;
+    case TCEXAction::Content:
+      help_->HPTShowContents();
+      break;
+    case TCEXAction::Index:
+      help_->HPTShowIndex();
       break;
     case TCEXAction::DirectoryAliases:
       Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::DirectoryAliases, true)); });

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/HelpPort.h"
 #include "workbench/ActionTable.h"
 #include "workbench/BuildRoad.h"
 #include "workbench/BusyCursor.h"
@@ -82,6 +83,8 @@ class TCEXMainWindow final : public ICEXMainServices {
     ICEXCursor* cursor = nullptr;
     // The windows the commands open; null: none (opening does nothing).
     ICEXWindows* windows = nullptr;
+    // The windows' help controls; null: Brontel's through the component layer.
+    IHPTHelpControlFactory* helpControls = nullptr;
   };
 
   // `programDir` ends with "/". Builds the shared objects; the form calls
@@ -196,6 +199,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   ISECRandomSource& CEXRandomSource() override { return random_; }
   const std::string& CEXDirName() const override { return CEXsDirName; }
   const std::string& CEXHelpFileName() const override { return CEXsHelpFileName; }
+  THPTHelpPort& CEXHelp() override { return *help_; }
   TXMLMessageTree& CEXSourceTree() override { return *sourceTree_; }
   TXMLMessageTree& CEXReferenceTree() override { return *referenceTree_; }
   const std::string& CEXGetMemo(TCEXMemo memo) const override;
@@ -271,6 +275,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   ICEXSequenceWindow* sequence_;
 
   std::shared_ptr<TShared> shared_;
+  std::unique_ptr<IHPTHelpControlFactory> ownHelpControls_;
+  std::unique_ptr<THPTHelpPort> help_;
   std::unique_ptr<TALUAliasList> aliases_;
   std::unique_ptr<TUACEditElement> editElement_;
   ISECRandomSource& random_;

@@ -27,6 +27,8 @@ foreach(src ${helpctl_tests})
     HLP_BRONTEL_LIBRARY="$<TARGET_FILE:brontel>"
     HLP_REGISTER_TOOL="$<TARGET_FILE:brontel-register>"
     HLP_BRONTEL_DIR="$<TARGET_FILE_DIR:brontel>"
+    HLP_VIEWER_MODULE="$<TARGET_FILE:brontelviewer>"
     HLP_STANDIN_VIEWER_SOURCE="${CMAKE_CURRENT_LIST_DIR}/QhCtxHelp.java")
-  add_dependencies(${exe} helpctl_recording_htmlhelp helpctl_popup_component brontel-register)
+  add_dependencies(${exe} helpctl_recording_htmlhelp helpctl_popup_component brontel-register
+                   brontelviewer)
 endforeach()

@@ -12,8 +12,10 @@
 #include "config/AliasList.h"
 #include "config/Config.h"
 #include "config/ui/FormSelectDirectory.h"
+#include "support/HelpContexts.h"
 #include "support/TraceLogger.h"
 #include "support/ui/RowEditGrid.h"
+#include "support/ui/WindowHelp.h"
 
 namespace kal {
 
@@ -164,7 +166,10 @@ void TFormAlias::ChecksChanged(QListWidgetItem*) {
 }
 
 void TFormAlias::BrowseClick() {
-  if (chooser_ == nullptr) chooser_ = new TForm21(config_, trace_, this);
+  if (chooser_ == nullptr) {
+    chooser_ = new TForm21(config_, trace_, this);
+    HPTAttachHelp(*chooser_, HPTcHelpSelectDirectory);
+  }
   std::string chosen;
   if (!chooser_->SDSChooseDirectory(chosen)) return;
   const int row = std::max(StringGrid1_->currentRow(), 1);

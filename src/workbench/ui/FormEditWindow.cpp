@@ -36,6 +36,7 @@ TForm3::TForm3(ICEXMainServices& main, ICEXDialogs& dialogs, TEDFElementEdit::TH
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint),
       main_(main),
       editorLink_(std::make_unique<TEditorLink>(*this)) {
+  setObjectName("TForm3");
   setWindowTitle("Edit Window");
   setModal(false);
 

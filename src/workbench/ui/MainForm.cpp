@@ -33,7 +33,9 @@
 #include "config/ui/FormTimeouts.h"
 #include "ep2/MessageTree.h"
 #include "platform/ui/QtEventPoster.h"
+#include "support/HelpContexts.h"
 #include "support/TraceLogger.h"
+#include "support/ui/WindowHelp.h"
 #include "workbench/CounterLists.h"
 #include "workbench/MessageFiles.h"
 #include "workbench/RecordingItemsList.h"
@@ -176,7 +178,12 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .sequenceWindow = parts.sequenceWindow,
                              .recording = parts.recording,
                              .cursor = this,
-                             .windows = parts.windows != nullptr ? parts.windows : this});
+                             .windows = parts.windows != nullptr ? parts.windows : this,
+                             .helpControls = parts.helpControls});
+  // F1 here is "&Content"'s; the windows made below take their help through
+  // this one's.
+  core_->CEXHelp().HPTSetMainHelp(
+      &HPTAttachHelp(*this, core_->CEXHelp(), HPTcHelpMainWindow, false));
 
   dialUp_ = parts.dialUp;
   form10_ = std::make_unique<TForm10>(core_->CEXCommParams().TCPStatusForm(), [this](bool busy) {
@@ -185,6 +192,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     else
       CEXSetDefaultCursor();
   });
+  HPTAttachHelp(*form10_, core_->CEXHelp(), HPTcHelpModemStatus);
   if (messageFiles != nullptr) messageFiles->CEXAttach(*core_);
   if (ownRecording_ != nullptr) RFLLinkToCore(*ownRecording_, *core_);
   const QString icon = Q(core_->CEXDirName()) + "/kalmore.ico";
@@ -196,6 +204,8 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     form18_ = std::make_unique<TForm18>(dir + "users.ini", &core_->CEXTrace());
     form19_ = std::make_unique<TForm19>(&core_->CEXTrace());
     usersLogin->login = std::make_unique<TAUULogin>(*form19_, form18_->AUSAdmin());
+    HPTAttachHelp(*form18_, core_->CEXHelp(), HPTcHelpUsers);
+    HPTAttachHelp(*form19_, core_->CEXHelp(), HPTcHelpUsers);
     form18_->AUSSetConfig(&core_->CEXConfiguration());
     QAction* users = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Users");
     users->setObjectName("Users1");
@@ -203,6 +213,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   }
   ICEXDialogs& dialogs = parts.dialogs != nullptr ? *parts.dialogs : *qtDialogs_;
   form20_ = std::make_unique<TForm20>(*core_, dialogs);
+  HPTAttachHelp(*form20_, core_->CEXHelp(), HPTcHelpAlarming);
   QAction* alarming = menus_[static_cast<size_t>(TCEXMenu::Admin)]->addAction("Alarming");
   alarming->setObjectName("Alarming1");
   connect(alarming, &QAction::triggered, form20_.get(), &QDialog::open);
@@ -211,6 +222,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     form14_ = std::make_unique<TForm14>(
         *core_, dialogs, [this] { core_->CEXLink().Action_HangUpExecute(); }, this);
     ownSequence_->CEXSetWindow(form14_.get());
+    HPTAttachHelp(*form14_, core_->CEXHelp(), HPTcHelpSequence);
     QAction* open = menus_[static_cast<size_t>(TCEXMenu::Sequences)]->addAction("Sequence...");
     open->setObjectName("Sequence1");
     connect(open, &QAction::triggered, form14_.get(), &QWidget::show);
@@ -236,6 +248,7 @@ TForm1::~TForm1() {
 
 void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
   form6_ = std::make_unique<TForm6>(*core_, dialogs, this);
+  HPTAttachHelp(*form6_, HPTcHelpSecurityItems);
   QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
   QAction* clearRef = CEXActionObject(TCEXAction::ClearRef);
   QAction* security = new QAction("Security Items...", this);
@@ -247,6 +260,9 @@ void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
     form6_->raise();
   });
   form5_ = std::make_unique<TForm5>(core_->CEXConfiguration(), core_->CEXSecurity(), dialogs, this);
+  HPTAttachHelp(*form5_, HPTcHelpKeys);
+  if (auto* form17 = form5_->findChild<QWidget*>("TForm17"))
+    HPTAttachHelp(*form17, HPTcHelpPublicKeyData);
   QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
   // "Keys..." heads the dialogs behind the separator.
   QAction* keys = new QAction("Keys...", this);
@@ -262,6 +278,7 @@ void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
 void TForm1::AddLoadFileWindow(ICEXMessageFiles& files) {
   form4_ = std::make_unique<TForm4>(*core_, files, form14_.get(),
                                     form14_ ? &form14_->SEQEditor() : nullptr);
+  HPTAttachHelp(*form4_, core_->CEXHelp(), HPTcHelpLoadFile);
   const auto show = [this] {
     form4_->show();
     form4_->raise();
@@ -476,6 +493,12 @@ void TForm1::BuildMenus() {
        ++a)
     toolsMenu->addAction(CEXActionObject(static_cast<TCEXAction>(a)));
 
+  QMenu* help = menus_[static_cast<size_t>(TCEXMenu::Help)];
+  CEXActionObject(TCEXAction::Content)->setShortcut(Qt::Key_F1);
+  help->addAction(CEXActionObject(TCEXAction::Content));
+  help->addAction(CEXActionObject(TCEXAction::Index));
+  help->addSeparator();
+
   createXMLDocButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateXMLDoc));
 
   QToolBar* tools = addToolBar("ToolBar1");
@@ -486,6 +509,14 @@ void TForm1::BuildMenus() {
   tools->addAction(CEXActionObject(TCEXAction::ImportXMLValues));
   tools->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
   tools->addAction(CEXActionObject(TCEXAction::SaveConfFile));
+  // ToolButton8Click: the help contents.
+  auto* helpButton = new QToolButton;
+  helpButton->setObjectName("ToolButton8");
+  helpButton->setText("?");
+  helpButton->setToolTip("help contents");
+  connect(helpButton, &QToolButton::clicked, this,
+          [this] { core_->CEXExecute(TCEXAction::Content); });
+  tools->addWidget(helpButton)->setToolTip(helpButton->toolTip());
   sendButton_->setDefaultAction(CEXActionObject(TCEXAction::SendDataStream));
   createDataStreamButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateDataStream));
   createAndSendButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateAndSend));
@@ -650,6 +681,25 @@ void TForm1::CEXSetDefaultCursor() {
   QApplication::restoreOverrideCursor();
 }
 
+namespace {
+
+int32_t SettingsHelpContext(TCEXWindow window) {
+  switch (window) {
+    case TCEXWindow::Communication:
+      return HPTcHelpCommunication;
+    case TCEXWindow::MessageHeader:
+      return HPTcHelpMessageHeader;
+    case TCEXWindow::Timeouts:
+      return HPTcHelpTimeouts;
+    case TCEXWindow::PlugIns:
+      return HPTcHelpPlugIns;
+    default:
+      return HPTcHelpDirectoryAliases;
+  }
+}
+
+}  // namespace
+
 TCEXModalResult TForm1::CEXOpenWindow(TCEXWindow window, bool modal) {
   const auto slot = static_cast<size_t>(window);
   if (window == TCEXWindow::EditWindow || slot >= settings_.size()) return TCEXModalResult::None;
@@ -681,6 +731,7 @@ TCEXModalResult TForm1::CEXOpenWindow(TCEXWindow window, bool modal) {
       default:
         return TCEXModalResult::None;
     }
+    HPTAttachHelp(*dialog, SettingsHelpContext(window));
   }
   if (!modal) {
     dialog->show();

@@ -67,6 +67,8 @@ class TForm1 final : public QMainWindow,
     ICEXRecordingList* recording = nullptr;
     // The windows the core's commands open; null: the form's own.
     ICEXWindows* windows = nullptr;
+    // The windows' help controls; null: Brontel's through the component layer.
+    IHPTHelpControlFactory* helpControls = nullptr;
   };
 
   explicit TForm1(TParts parts, QWidget* parent = nullptr);

@@ -12,7 +12,9 @@
 
 #include "platform/MemoryStatus.h"
 #include "platform/ProgramDirectory.h"
+#include "support/HelpContexts.h"
 #include "support/ui/ErrorForm.h"
+#include "support/ui/WindowHelp.h"
 #include "workbench/ui/MainForm.h"
 
 namespace kal {
@@ -48,6 +50,12 @@ void EndProgram(const QWidget* mainWindow) {
 }
 
 }  // namespace
+
+std::unique_ptr<TForm8> CEXMakeErrorWindow(TForm1& form1) {
+  auto form8 = std::make_unique<TForm8>(&form1.CEXServices().CEXTrace(), &form1);
+  HPTAttachHelp(*form8, HPTcHelpErrorWindow);
+  return form8;
+}
 
 int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor,
                   const TCEXToolWindowFactory& makeToolWindow) {
@@ -92,8 +100,8 @@ int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEdit
   TForm1 form1(std::move(parts));
   windows.CEXMake(form1, nullptr, makeEmvEditor, makeToolWindow);
   // The error window belongs to the main window.
-  TForm8 form8(&form1.CEXServices().CEXTrace(), &form1);
-  form1.CEXSetErrorWindow(&form8);
+  const std::unique_ptr<TForm8> form8 = CEXMakeErrorWindow(form1);
+  form1.CEXSetErrorWindow(form8.get());
   mainForm = &form1;
   // Closing the main window ends the program, whatever else is open.
   QObject::connect(&form1, &TForm1::mainWindowClosed, &app, [&form1] { EndProgram(&form1); });

@@ -2,7 +2,15 @@
 
 #include "workbench/ui/ProgramWindows.h"
 
+#include <memory>
+
 namespace kal {
+
+class TForm1;
+class TForm8;
+
+// The error window of the main window, with its help.
+std::unique_ptr<TForm8> CEXMakeErrorWindow(TForm1& form1);
 
 // The program: the application titled "KALMORE", the main window and the
 // windows that live beside it for the whole run, the message loop until the

@@ -1,10 +1,32 @@
 #include "workbench/ui/ProgramWindows.h"
 
+#include "support/HelpContexts.h"
+#include "support/ui/WindowHelp.h"
 #include "workbench/ui/FormEditWindow.h"
 #include "workbench/ui/MainForm.h"
 #include "workbench/ui/QtPorts.h"
 
 namespace kal {
+
+namespace {
+
+// The help context of each tool window.
+int32_t ToolHelpContext(TCEXWindow window) {
+  switch (window) {
+    case TCEXWindow::DESEncryption:
+      return HPTcHelpDes;
+    case TCEXWindow::HashAndMAC:
+      return HPTcHelpHashMac;
+    case TCEXWindow::SessionKeyCrypt:
+      return HPTcHelpSessionKey;
+    case TCEXWindow::TLVTools:
+      return HPTcHelpTlvTools;
+    default:  // Key Formatting and the conversions
+      return HPTcHelpConversionTools;
+  }
+}
+
+}  // namespace
 
 TCEXProgramWindows::TCEXProgramWindows() = default;
 
@@ -25,12 +47,21 @@ void TCEXProgramWindows::CEXMake(TForm1& form1, ICEXDialogs* dialogs,
   hooks.selectLine = [&core](int line) { core.CEXSetSelectedSourceLine(line); };
   hooks.markChanged = [&core] { core.CEXSetHasChanged(true); };
   form3_ = std::make_unique<TForm3>(form1.CEXServices(), *dialogs, std::move(hooks));
-  if (makeEmvEditor)
-    form3_->SetEmvEditor(makeEmvEditor(form1.CEXServices().CEXTrace(), form3_.get()));
+  HPTAttachHelp(*form3_, core.CEXHelp(), HPTcHelpEditWindow);
+  if (makeEmvEditor) {
+    IEDFEmvEditor* editor = makeEmvEditor(form1.CEXServices().CEXTrace(), form3_.get());
+    form3_->SetEmvEditor(editor);
+    // The editor is a Qt child of the edit window.
+    for (QWidget* child :
+         form3_->findChildren<QWidget*>("TFormTVREditor", Qt::FindDirectChildrenOnly))
+      HPTAttachHelp(*child, HPTcHelpEmvEditor);
+  }
   if (makeToolWindow) {
     for (const TCEXWindow window : kCEXToolWindows) {
-      if (QWidget* tool = makeToolWindow(window, form1.CEXServices(), &form1))
+      if (QWidget* tool = makeToolWindow(window, form1.CEXServices(), &form1)) {
         tools_[window].reset(tool);
+        HPTAttachHelp(*tool, core.CEXHelp(), ToolHelpContext(window));
+      }
     }
   }
 }

@@ -164,13 +164,13 @@ class TestMainForm : public QObject {
                                       "Plug Ins...", "Directory Aliases..."}));
     QStringList help;
     for (QAction* a : Find<QMenu>(form.get(), "Help1")->actions()) help << a->text();
-    QCOMPARE(help, QStringList{"About"});
+    QCOMPARE(help, (QStringList{"&Content", "Index", "", "About"}));
     QStringList hints;
     for (QAction* a : Find<QToolBar>(form.get(), "ToolBar1")->actions()) hints << a->toolTip();
     QCOMPARE(hints, (QStringList{"clear received message windows", "disconnect and hang up phone",
                                  "transfer values from received message to source window",
                                  "Import Values from XML document windows", "Load configuration",
-                                 "Save configuration"}));
+                                 "Save configuration", "help contents"}));
     QCOMPARE(Find<QToolButton>(form.get(), "ButtonCreateXMLDoc")->defaultAction()->text(),
              QString("Create XML Doc"));
   }
