@@ -52,6 +52,17 @@ enum class TCEXAction : int {
   Timeouts,             // Action_TimeoutsExecute
   PlugIns,              // Action_PlugInsExecute
   DirectoryAliases,     // Action_DirectoryAliasesExecute
+  Print,                // Action_PrintExecute
+  PrintSetup,           // Action_PrintSetupExecute
+  PrintToFile,          // Action_PrintToFileExecute
+  Normal,               // Action_NormalExecute
+  ZoomSourceWindow,     // Action_ZoomSourceWindowExecute
+  ZoomReceivedMessage,  // Action_ZoomReceivedMessageExecute
+  Find,                 // Action_FindExecute
+  FindNext,             // Action_FindNextExecute
+  LoadMessageWindow,    // Action_LoadMessageWindowExecute
+  SecurityItems,        // Action_SecurityItemsExecute
+  Keys,                 // Action_KeysExecute
   Count
 };
 

@@ -29,6 +29,7 @@ enum TCEXPart : uint32_t {
   CEXpRecentFiles = 1u << 8,
   CEXpParseMessage = 1u << 9,
   CEXpGeometry = 1u << 10,
+  CEXpZoom = 1u << 11,  // "Normal", "Zoom source window", "Zoom received message"
 };
 
 // Window placement. `maximised` wins over the four numbers.
@@ -136,6 +137,9 @@ enum class TCEXWindow : int {
   Timeouts,          // "Timeouts and Delays", modal
   PlugIns,           // "Plug Ins", modal
   DirectoryAliases,  // "Directory Aliases", modal
+  LoadFile,          // "Load Message Window...": the load file window, not modal
+  SecurityItems,     // "Security Items...": the security-item window, not modal
+  Keys,              // "Keys...", modal
 };
 
 // How a modal window was left; a window shown without waiting, or one that
