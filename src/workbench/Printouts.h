@@ -18,14 +18,14 @@ class TXMLMessageTree;
 
 // The items of the printout selection, in its order.
 enum class TCEXPrintout : int {
-  SourceWindow,        // the source tree
-  SendXMLDocument,     // Memo1
-  SendDataStream,      // Memo6
-  ReferenceStructure,  // the reference tree
-  MessageContent,      // Memo3
-  HeaderAndSecurity,   // Memo4
-  ReceivedXMLDocument, // Memo2
-  ReceivedDataStream,  // Memo5
+  SourceWindow,         // the source tree
+  SendXMLDocument,      // Memo1
+  SendDataStream,       // Memo6
+  ReferenceStructure,   // the reference tree
+  MessageContent,       // Memo3
+  HeaderAndSecurity,    // Memo4
+  ReceivedXMLDocument,  // Memo2
+  ReceivedDataStream,   // Memo5
   Count
 };
 

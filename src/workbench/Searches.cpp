@@ -72,8 +72,7 @@ void TCEXSearches::FindInTree(const std::string& text) {
 void TCEXSearches::FindInMemo(TCEXMemo memo, bool fromStart, const std::string& text) {
   if (text.empty()) return;
   const TCEXMemoShown shown = ports_.view->CEXMemoShown(memo);
-  const size_t from =
-      fromStart ? 0 : MSRSearchStart(shown.selectionStart, shown.selectionLength);
+  const size_t from = fromStart ? 0 : MSRSearchStart(shown.selectionStart, shown.selectionLength);
   const std::u16string needle = UTFToDocumentText(text);
   const auto hit = FindNextString(shown.text, from, needle);
   if (!hit) return NotFound(text);

@@ -66,17 +66,17 @@ class SearchTest : public test::CoreOnQueueTest {
 TEST_F(SearchTest, TreeSearchStartsAfterTheSelectionAndIgnoresCase) {
   TCEXMainWindow& core = Start();
   TXMLMessageTree& tree = core.CEXSourceTree();
-  TXMLTreeNode* root = Add(tree, nullptr, "ep2:AutReq", "c");   // line 0
-  Add(tree, root, "ep2:TrmID", "an");                           // line 1
-  Add(tree, root, "ep2:Größe", "an");                           // line 2
-  Add(tree, root, "ep2:TRMIDX", "an");                          // line 3
+  TXMLTreeNode* root = Add(tree, nullptr, "ep2:AutReq", "c");  // line 0
+  Add(tree, root, "ep2:TrmID", "an");                          // line 1
+  Add(tree, root, "ep2:Größe", "an");                          // line 2
+  Add(tree, root, "ep2:TRMIDX", "an");                         // line 3
   struct Case {
     int selected;
     const char* text;
     int expected;  // -1: not found
   } const cases[] = {
-      {-1, "trmid", 1}, {1, "trmid", 3}, {3, "trmid", -1}, {-1, "GRÖSSE", -1},
-      {0, "GRÖßE", 2},  {-1, "autreq", 0},
+      {-1, "trmid", 1},   {1, "trmid", 3}, {3, "trmid", -1},
+      {-1, "GRÖSSE", -1}, {0, "GRÖßE", 2}, {-1, "autreq", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text + std::string(" after ") + std::to_string(c.selected));
@@ -88,7 +88,8 @@ TEST_F(SearchTest, TreeSearchStartsAfterTheSelectionAndIgnoresCase) {
     core.CEXExecute(TCEXAction::FindNext);
     EXPECT_EQ(cursor_.calls, "BD");
     if (c.expected < 0) {
-      EXPECT_EQ(host_.messages, std::vector<std::string>{std::string("String not found: ") + c.text});
+      EXPECT_EQ(host_.messages,
+                std::vector<std::string>{std::string("String not found: ") + c.text});
       EXPECT_EQ(core.CEXSelectedSourceLine(), c.selected);
     } else {
       EXPECT_TRUE(host_.messages.empty());
@@ -106,8 +107,8 @@ TEST_F(SearchTest, MemoFindStartsAtTheStartAndNeedsAText) {
     bool answer;
     const char* typed;
     TCEXMemo selected;  // {}: none
-  } const cases[] = {{true, "ABC", TCEXMemo::Memo3}, {false, "abc", TCEXMemo{}},
-                     {true, "", TCEXMemo{}}};
+  } const cases[] = {
+      {true, "ABC", TCEXMemo::Memo3}, {false, "abc", TCEXMemo{}}, {true, "", TCEXMemo{}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     view_.focused = TCEXMemo::Memo3;

@@ -67,7 +67,8 @@ TCEXMemoShown TCEXFormCommands::CEXMemoShown(TCEXMemo memo) const {
   const QPlainTextEdit* edit = Memo(memo);
   QString text = edit->toPlainText();
   // The note behind a cut text is the form's, not the text's.
-  if (cut_ && cut_(static_cast<int>(memo) - 1)) text.truncate(std::max<qsizetype>(text.lastIndexOf('\n'), 0));
+  if (cut_ && cut_(static_cast<int>(memo) - 1))
+    text.truncate(std::max<qsizetype>(text.lastIndexOf('\n'), 0));
   const QTextCursor cursor = edit->textCursor();
   return {text.toStdU16String(), static_cast<size_t>(cursor.selectionStart()),
           static_cast<size_t>(cursor.selectionEnd() - cursor.selectionStart())};

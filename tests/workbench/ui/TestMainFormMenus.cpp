@@ -115,11 +115,16 @@ class TestMainFormMenus : public QObject {
     auto form = Make("[Admin]\r\nUseLogin=1\r\n", &clerk);
     QTRY_VERIFY(!form->CEXCore().CEXUserIsAdmin());
     const std::pair<TCEXAction, bool> rows[] = {
-        {TCEXAction::LoadMessageWindow, false}, {TCEXAction::SecurityItems, false},
-        {TCEXAction::Keys, false},              {TCEXAction::Find, false},
-        {TCEXAction::FindNext, false},          {TCEXAction::Print, true},
-        {TCEXAction::PrintSetup, true},         {TCEXAction::PrintToFile, true},
-        {TCEXAction::Normal, true},             {TCEXAction::ZoomReceivedMessage, true},
+        {TCEXAction::LoadMessageWindow, false},
+        {TCEXAction::SecurityItems, false},
+        {TCEXAction::Keys, false},
+        {TCEXAction::Find, false},
+        {TCEXAction::FindNext, false},
+        {TCEXAction::Print, true},
+        {TCEXAction::PrintSetup, true},
+        {TCEXAction::PrintToFile, true},
+        {TCEXAction::Normal, true},
+        {TCEXAction::ZoomReceivedMessage, true},
     };
     for (const auto& [action, enabled] : rows)
       QVERIFY2(form->CEXActionObject(action)->isEnabled() == enabled,

@@ -200,9 +200,8 @@ class TestMainFormPrint : public QObject {
       return lines;
     };
     QVERIFY(treeLines(core.CEXSourceTree()).find("|   <ep2:TrmID>") != std::string::npos);
-    const std::pair<int, std::string> fileRows[] = {{0, treeLines(core.CEXSourceTree())},
-                                                    {3, treeLines(core.CEXReferenceTree())},
-                                                    {4, memo3}};
+    const std::pair<int, std::string> fileRows[] = {
+        {0, treeLines(core.CEXSourceTree())}, {3, treeLines(core.CEXReferenceTree())}, {4, memo3}};
     std::string initialDir = home_->file("elsewhere/");
     for (const auto& [item, expected] : fileRows) {
       dialogs_.saveAs = home_->file("out/view" + std::to_string(item) + ".txt");
