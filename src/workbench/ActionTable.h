@@ -64,6 +64,17 @@ enum class TCEXAction : int {
   TLVTools,           // ZLVTools1Click
   Content,              // Content1Click: the help contents (also the tool bar's help button)
   Index,                // Index1Click: the help index
+  Print,                // Action_PrintExecute
+  PrintSetup,           // Action_PrintSetupExecute
+  PrintToFile,          // Action_PrintToFileExecute
+  Normal,               // Action_NormalExecute
+  ZoomSourceWindow,     // Action_ZoomSourceWindowExecute
+  ZoomReceivedMessage,  // Action_ZoomReceivedMessageExecute
+  Find,                 // Action_FindExecute
+  FindNext,             // Action_FindNextExecute
+  LoadMessageWindow,    // Action_LoadMessageWindowExecute
+  SecurityItems,        // Action_SecurityItemsExecute
+  Keys,                 // Action_KeysExecute
   Count
 };
 

@@ -182,6 +182,18 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
                                   .cursor = cursor_,
                                   .tree = *sourceTree_,
                                   .editElement = *editElement_});
+  searches_ = std::make_unique<TCEXSearches>(TCEXSearches::TPorts{.view = ports.search,
+                                                                  .dialogs = cursorDialogs_,
+                                                                  .cursor = cursor_,
+                                                                  .tree = *sourceTree_,
+                                                                  .selection = *selection_});
+  printouts_ =
+      std::make_unique<TCEXPrintouts>(TCEXPrintouts::TPorts{.sourceTree = *sourceTree_,
+                                                            .referenceTree = *referenceTree_,
+                                                            .view = viewState_,
+                                                            .config = CEXConfiguration(),
+                                                            .dialogs = cursorDialogs_,
+                                                            .printer = ports.printer});
   recording_ = ports.recording != nullptr ? ports.recording : &noRecording_;
   buildRoad_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{.main = *this,
                                                                      .counters = counters_,
@@ -629,6 +641,37 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       Guarded([&] { static_cast<void>(CEXOpenWindow(kCEXToolWindows[tool], false)); });
       break;
     }
+    case TCEXAction::Print:
+      Guarded([&] { printouts_->Action_PrintExecute(); });
+      break;
+    case TCEXAction::PrintSetup:
+      Guarded([&] { printouts_->Action_PrintSetupExecute(); });
+      break;
+    case TCEXAction::PrintToFile:
+      Guarded([&] { printouts_->Action_PrintToFileExecute(); });
+      break;
+    case TCEXAction::Normal:
+    case TCEXAction::ZoomSourceWindow:
+    case TCEXAction::ZoomReceivedMessage:
+      viewState_.CEXSetZoom(action == TCEXAction::Normal             ? TCEXZoom::Normal
+                            : action == TCEXAction::ZoomSourceWindow ? TCEXZoom::SourceWindow
+                                                                     : TCEXZoom::ReceivedMessage);
+      break;
+    case TCEXAction::Find:
+      Guarded([&] { searches_->Action_FindExecute(selection_->CEXSourceTreeFocused()); });
+      break;
+    case TCEXAction::FindNext:
+      Guarded([&] { searches_->Action_FindNextExecute(selection_->CEXSourceTreeFocused()); });
+      break;
+    case TCEXAction::LoadMessageWindow:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::LoadFile, false)); });
+      break;
+    case TCEXAction::SecurityItems:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::SecurityItems, false)); });
+      break;
+    case TCEXAction::Keys:
+      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::Keys, true)); });
+      break;
     case TCEXAction::Count:
       break;
   }

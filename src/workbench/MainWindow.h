@@ -18,8 +18,10 @@
 #include "workbench/MainServices.h"
 #include "workbench/MainWindowPorts.h"
 #include "workbench/PosterGate.h"
+#include "workbench/Printouts.h"
 #include "workbench/ReceiveRoad.h"
 #include "workbench/RunNotice.h"
+#include "workbench/Searches.h"
 #include "workbench/SourceSelection.h"
 #include "workbench/StreamRoad.h"
 #include "workbench/ViewState.h"
@@ -85,6 +87,10 @@ class TCEXMainWindow final : public ICEXMainServices {
     ICEXWindows* windows = nullptr;
     // The windows' help controls; null: Brontel's through the component layer.
     IHPTHelpControlFactory* helpControls = nullptr;
+    // The printer and the form's search side; null: those commands do
+    // nothing.
+    ICEXPrinter* printer = nullptr;
+    ICEXSearchView* search = nullptr;
   };
 
   // `programDir` ends with "/". Builds the shared objects; the form calls
@@ -170,6 +176,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   int CEXSelectedSourceLine() const { return selection_->CEXSelectedSourceLine(); }
   // The source selection and the element commands (SourceSelection.h).
   TCEXSourceSelection& CEXSourceSelection() { return *selection_; }
+  // "Find..." and "Find next" (Searches.h), also for the memo pop-up.
+  TCEXSearches& CEXSearches() { return *searches_; }
   // The caret moved in Memo2 (a click or key release there): Edit5 shows
   // its line, counted from 1 over Memo2's text. `index` is the line's
   // index from 0 in what the memo shows, which starts with that text.
@@ -288,6 +296,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   std::unique_ptr<TXMLMessageTree> sourceTree_;
   std::unique_ptr<TXMLMessageTree> referenceTree_;
   std::unique_ptr<TCEXSourceSelection> selection_;
+  std::unique_ptr<TCEXSearches> searches_;
+  std::unique_ptr<TCEXPrintouts> printouts_;
   TCEXNoRecordingList noRecording_;
   TCEXRunNotice runNotice_;
   // Declared after the trees: the road clears the links of the source tree

@@ -29,6 +29,7 @@ enum TCEXPart : uint32_t {
   CEXpRecentFiles = 1u << 8,
   CEXpParseMessage = 1u << 9,
   CEXpGeometry = 1u << 10,
+  CEXpZoom = 1u << 11,  // "Normal", "Zoom source window", "Zoom received message"
 };
 
 // Window placement. `maximised` wins over the four numbers.
@@ -146,6 +147,9 @@ enum class TCEXWindow : int {
   HashAndMAC,         // "Hash and MAC Computation"
   SessionKeyCrypt,    // "Session Key Cryptogramm"
   TLVTools,           // "TLV Tools"
+  LoadFile,          // "Load Message Window...": the load file window, not modal
+  SecurityItems,     // "Security Items...": the security-item window, not modal
+  Keys,              // "Keys...", modal
 };
 
 // The tool windows in the order of the "&Tools" menu.

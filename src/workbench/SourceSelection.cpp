@@ -69,6 +69,12 @@ TXMLTreeNode* TCEXSourceSelection::CEXSelectedSourceNode() const {
   return node;
 }
 
+void TCEXSourceSelection::CEXSelectSourceLine(int index) {
+  selectedSourceLine_ = index;
+  ports_.view.CEXChanged(CEXpSourceTree);
+  SourceSelectionChanged();
+}
+
 void TCEXSourceSelection::CEXSetSelectedSourceLine(int index) {
   selectedSourceLine_ = index;
   SourceSelectionChanged();

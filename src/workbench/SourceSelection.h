@@ -38,12 +38,16 @@ class TCEXSourceSelection final {
   // The windows that follow the selection are told of every change.
   void CEXSetSelectedSourceLine(int index);
   int CEXSelectedSourceLine() const { return selectedSourceLine_; }
+  // Selects a line from the core (a search hit): the form shows it, the
+  // followers are told.
+  void CEXSelectSourceLine(int index);
   TXMLTreeNode* CEXSelectedSourceNode() const;
   void CEXSubscribeSourceSelection(ICEXSourceSelectionListener& listener);
   void CEXUnsubscribeSourceSelection(ICEXSourceSelectionListener& listener);
   // Whether the source tree has the input focus (the element commands work
   // on it only then).
   void CEXSetSourceTreeFocused(bool focused) { sourceTreeFocused_ = focused; }
+  bool CEXSourceTreeFocused() const { return sourceTreeFocused_; }
   // The caret moved in Memo2: Edit5 shows its line, counted from 1 over
   // Memo2's text; `index` is the line's index from 0 in what the memo shows.
   void CEXSetMemo2CaretLine(int index);

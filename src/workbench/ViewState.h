@@ -34,6 +34,10 @@ enum class TCEXEdit : int {
   Edit8,      // "Receive time"
 };
 
+// The view commands: every pane at its height from creation, the source
+// tree down to the data-stream memo, or Memo3 down to the received stream.
+enum class TCEXZoom : int { Normal, SourceWindow, ReceivedMessage };
+
 class TCEXViewState final {
  public:
   static constexpr int CEXcStatusPanels = 4;
@@ -65,6 +69,13 @@ class TCEXViewState final {
   bool CEXHasChanged() const { return hasChanged_; }
   void CEXSetHasChanged(bool changed) { hasChanged_ = changed; }
 
+  // Which view command is marked; the form lays the panes out for it.
+  TCEXZoom CEXZoom() const { return zoom_; }
+  void CEXSetZoom(TCEXZoom zoom) {
+    zoom_ = zoom;
+    view_.CEXChanged(CEXpZoom);
+  }
+
   // Tells the form of parts that changed outside this state (trees,
   // actions, geometry).
   void CEXChanged(uint32_t parts) { view_.CEXChanged(parts); }
@@ -85,6 +96,7 @@ class TCEXViewState final {
   int addMsgNum_ = 0;
   bool securityHeaderVisible_ = true;
   bool hasChanged_ = false;
+  TCEXZoom zoom_ = TCEXZoom::Normal;
 };
 
 }  // namespace kal

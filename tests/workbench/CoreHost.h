@@ -63,6 +63,8 @@ struct CoreExtraPorts {
   bool sequenceWindow = true;
   ICEXMessageFiles* messageFiles = nullptr;  // null: no message files
   ICEXRecordingList* recording = nullptr;
+  ICEXSearchView* search = nullptr;
+  ICEXPrinter* printer = nullptr;
 };
 
 // A fixture with the core in a temporary folder, on a host of type `Host`
@@ -97,7 +99,9 @@ class CoreOnQueueFixture : public ::testing::Test {
                                .recording = extra.recording,
                                .plugIn = extra.plugIn,
                                .cursor = extra.cursor,
-                               .windows = extra.windows});
+                               .windows = extra.windows,
+                               .printer = extra.printer,
+                               .search = extra.search});
     return *core_;
   }
   TCEXMainWindow& ShowCore() {

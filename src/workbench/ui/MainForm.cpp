@@ -1,6 +1,7 @@
 #include "workbench/ui/MainForm.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -9,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -17,12 +19,16 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "comm/CommParams.h"
 #include "comm/ui/FormCommunication.h"
@@ -49,6 +55,7 @@
 #include "workbench/ui/FormLogin.h"
 #include "workbench/ui/FormSKISecItems.h"
 #include "workbench/ui/FormSequence.h"
+#include "workbench/ui/MainFormCommands.h"
 #include "workbench/ui/MessageTreeView.h"
 #include "workbench/ui/QtPorts.h"
 
@@ -161,6 +168,9 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   BuildMenus();
   resize(1024, 768);
   LayoutStatusPanels();
+  commands_ = std::make_unique<TCEXFormCommands>(this, memos_, [this](int i) {
+    return core_ && core_->CEXGetMemo(static_cast<TCEXMemo>(i + 1)).size() > kMemoDisplayLimit;
+  });
 
   core_ = std::make_unique<TCEXMainWindow>(
       parts.programDir,
@@ -179,7 +189,9 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
                              .recording = parts.recording,
                              .cursor = this,
                              .windows = parts.windows != nullptr ? parts.windows : this,
-                             .helpControls = parts.helpControls});
+                             .helpControls = parts.helpControls,
+                             .printer = commands_.get(),
+                             .search = commands_.get()});
   // F1 here is "&Content"'s; the windows made below take their help through
   // this one's.
   core_->CEXHelp().HPTSetMainHelp(
@@ -228,6 +240,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
     connect(open, &QAction::triggered, form14_.get(), &QWidget::show);
   }
   AddLoadFileWindow(*parts.messageFiles);
+  BuildPopupMenus();
   core_->FormCreate();
 }
 
@@ -249,26 +262,10 @@ TForm1::~TForm1() {
 void TForm1::AddWindowMenuEntries(ICEXDialogs& dialogs) {
   form6_ = std::make_unique<TForm6>(*core_, dialogs, this);
   HPTAttachHelp(*form6_, HPTcHelpSecurityItems);
-  QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
-  QAction* clearRef = CEXActionObject(TCEXAction::ClearRef);
-  QAction* security = new QAction("Security Items...", this);
-  security->setObjectName("SecurityItems1");
-  edit->insertAction(clearRef, security);
-  edit->insertSeparator(clearRef);
-  connect(security, &QAction::triggered, form6_.get(), [this] {
-    form6_->show();
-    form6_->raise();
-  });
   form5_ = std::make_unique<TForm5>(core_->CEXConfiguration(), core_->CEXSecurity(), dialogs, this);
   HPTAttachHelp(*form5_, HPTcHelpKeys);
   if (auto* form17 = form5_->findChild<QWidget*>("TForm17"))
     HPTAttachHelp(*form17, HPTcHelpPublicKeyData);
-  QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
-  // "Keys..." heads the dialogs behind the separator.
-  QAction* keys = new QAction("Keys...", this);
-  keys->setObjectName("Keys1");
-  parameters->insertAction(CEXActionObject(TCEXAction::Communication), keys);
-  connect(keys, &QAction::triggered, form5_.get(), [this] { form5_->exec(); });
   form12_ = std::make_unique<TForm12>(&core_->CEXTrace(), this);
   QAction* about = menus_[static_cast<size_t>(TCEXMenu::Help)]->addAction("About");
   about->setObjectName("About1");
@@ -279,20 +276,9 @@ void TForm1::AddLoadFileWindow(ICEXMessageFiles& files) {
   form4_ = std::make_unique<TForm4>(*core_, files, form14_.get(),
                                     form14_ ? &form14_->SEQEditor() : nullptr);
   HPTAttachHelp(*form4_, core_->CEXHelp(), HPTcHelpLoadFile);
-  const auto show = [this] {
-    form4_->show();
-    form4_->raise();
-    form4_->activateWindow();
-    form4_->LFDActivate();
-  };
-  QAction* window = new QAction("Load Message Window...", this);
-  window->setObjectName("LoadMessageWindow1");
-  QMenu* file = menus_[static_cast<size_t>(TCEXMenu::File)];
-  const QList<QAction*> entries = file->actions();
-  const qsizetype xml = entries.indexOf(CEXActionObject(TCEXAction::LoadXMLDoc));
-  file->insertAction(xml >= 0 && xml + 1 < entries.size() ? entries[xml + 1] : nullptr, window);
-  connect(window, &QAction::triggered, form4_.get(), show);
-  if (form14_) form14_->SEQSetSelectMessages(show);
+  if (form14_)
+    form14_->SEQSetSelectMessages(
+        [this] { static_cast<void>(CEXOpenWindow(TCEXWindow::LoadFile, false)); });
 }
 
 void TForm1::BuildControls() {
@@ -455,60 +441,68 @@ void TForm1::BuildMenus() {
     action->setObjectName(info.name);
     if (*info.hint != '\0') action->setToolTip(info.hint);
     connect(action, &QAction::triggered, this, [this, id] {
-      core_->CEXSetSourceTreeFocused(XMLMessageTree1->hasFocus());
+      core_->CEXSetSourceTreeFocused(XMLMessageTree1->hasFocus() || treePopupOpen_);
       core_->CEXExecute(id);
     });
     actions_[i] = action;
   }
-  QMenu* file = menus_[static_cast<size_t>(TCEXMenu::File)];
-  for (TCEXAction a : {TCEXAction::LoadMessage, TCEXAction::SaveMessage, TCEXAction::SaveMessageAs,
-                       TCEXAction::LoadReadStructure, TCEXAction::LoadXMLDoc})
-    file->addAction(CEXActionObject(a));
-  fileMenuTail_ = file->addSeparator();
-  file->addAction(CEXActionObject(TCEXAction::Logout));
-  file->addAction(CEXActionObject(TCEXAction::Exit));
-  QMenu* edit = menus_[static_cast<size_t>(TCEXMenu::Edit)];
-  edit->addAction(CEXActionObject(TCEXAction::EditWindow));
-  edit->addSeparator();
-  for (TCEXAction a : {TCEXAction::CutItem, TCEXAction::CopyItem, TCEXAction::InsertItem,
-                       TCEXAction::InsertAsChild, TCEXAction::DeleteItem, TCEXAction::GotoParent})
-    edit->addAction(CEXActionObject(a));
-  edit->addSeparator();
-  edit->addAction(CEXActionObject(TCEXAction::TransferInputValues));
-  edit->addAction(CEXActionObject(TCEXAction::ImportXMLValues));
-  edit->addSeparator();
-  edit->addAction(CEXActionObject(TCEXAction::ClearRef));
-  edit->addAction(CEXActionObject(TCEXAction::ClearReceived));
-  edit->addAction(CEXActionObject(TCEXAction::ClearAll));
-  QMenu* parameters = menus_[static_cast<size_t>(TCEXMenu::Parameters)];
-  parameters->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
-  parameters->addAction(CEXActionObject(TCEXAction::SaveConfFile));
-  parameters->addAction(CEXActionObject(TCEXAction::SaveConfiguration));
-  parameters->addSeparator();
-  for (TCEXAction a : {TCEXAction::Communication, TCEXAction::Component, TCEXAction::Timeouts,
-                       TCEXAction::PlugIns, TCEXAction::DirectoryAliases})
-    parameters->addAction(CEXActionObject(a));
-  QMenu* toolsMenu = menus_[static_cast<size_t>(TCEXMenu::Tools)];
-  for (int a = static_cast<int>(TCEXAction::Base64); a <= static_cast<int>(TCEXAction::TLVTools);
-       ++a)
-    toolsMenu->addAction(CEXActionObject(static_cast<TCEXAction>(a)));
-
-  QMenu* help = menus_[static_cast<size_t>(TCEXMenu::Help)];
-  CEXActionObject(TCEXAction::Content)->setShortcut(Qt::Key_F1);
-  help->addAction(CEXActionObject(TCEXAction::Content));
-  help->addAction(CEXActionObject(TCEXAction::Index));
-  help->addSeparator();
+  // The menus' actions in order; Count stands for a separator. Recent
+  // message files go before the File menu's last separator, recent
+  // configuration and sequence files at the end of theirs; the windows the
+  // form makes add their entries behind these.
+  constexpr TCEXAction kSeparator = TCEXAction::Count;
+  using A = TCEXAction;
+  // clang-format off
+  const std::pair<TCEXMenu, std::vector<TCEXAction>> kLayout[] = {
+      {TCEXMenu::File, {A::LoadMessage, A::SaveMessage, A::SaveMessageAs, A::LoadReadStructure,
+                        A::LoadXMLDoc, A::LoadMessageWindow, kSeparator,
+                        A::Print, A::PrintSetup, A::PrintToFile, kSeparator,
+                        A::Logout, A::Exit}},
+      {TCEXMenu::Edit, {A::EditWindow, kSeparator,
+                        A::CutItem, A::CopyItem, A::InsertItem, A::InsertAsChild, kSeparator,
+                        A::DeleteItem, kSeparator,
+                        A::SecurityItems, kSeparator,
+                        A::TransferInputValues, A::ImportXMLValues, kSeparator,
+                        A::ClearReceived, A::ClearAll, A::ClearRef}},
+      {TCEXMenu::View, {A::Normal, A::ZoomSourceWindow, A::ZoomReceivedMessage}},
+      {TCEXMenu::Parameters, {A::LoadConfiguration, A::SaveConfFile, A::SaveConfiguration,
+                              kSeparator,
+                              A::Keys, A::Communication, A::Component, A::Timeouts, A::PlugIns,
+                              A::DirectoryAliases}},
+  };
+  // The tool bar, with the actions' hints.
+  const TCEXAction kToolBar[] = {
+      A::LoadMessage, A::SaveMessage, A::LoadReadStructure, A::LoadXMLDoc, A::Print, A::Find,
+      A::FindNext, A::GotoParent, A::CutItem, A::CopyItem, A::InsertItem, A::InsertAsChild,
+      A::TransferInputValues, A::DeleteItem, A::ClearReceived, A::ClearAll, A::ClearRef,
+      A::HangUp, A::ImportXMLValues, A::LoadConfiguration, A::SaveConfFile};
+  // clang-format on
+  for (const auto& [menu, entries] : kLayout) {
+    QMenu* target = menus_[static_cast<size_t>(menu)];
+    for (TCEXAction a : entries) {
+      if (a != kSeparator) {
+        target->addAction(CEXActionObject(a));
+        continue;
+      }
+      QAction* separator = target->addSeparator();
+      if (menu == TCEXMenu::File) fileMenuTail_ = separator;
+    }
+  }
+  CEXActionObject(A::Find)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  CEXActionObject(A::FindNext)->setShortcut(QKeySequence(Qt::Key_F3));
+  CEXActionObject(A::Content)->setShortcut(Qt::Key_F1);
+  auto* zoom = new QActionGroup(this);
+  for (TCEXAction a : {A::Normal, A::ZoomSourceWindow, A::ZoomReceivedMessage}) {
+    CEXActionObject(a)->setCheckable(true);
+    zoom->addAction(CEXActionObject(a));
+  }
+  CEXActionObject(A::Normal)->setChecked(true);
 
   createXMLDocButton_->setDefaultAction(CEXActionObject(TCEXAction::CreateXMLDoc));
 
   QToolBar* tools = addToolBar("ToolBar1");
   tools->setObjectName("ToolBar1");
-  tools->addAction(CEXActionObject(TCEXAction::ClearReceived));
-  tools->addAction(CEXActionObject(TCEXAction::HangUp));
-  tools->addAction(CEXActionObject(TCEXAction::TransferInputValues));
-  tools->addAction(CEXActionObject(TCEXAction::ImportXMLValues));
-  tools->addAction(CEXActionObject(TCEXAction::LoadConfiguration));
-  tools->addAction(CEXActionObject(TCEXAction::SaveConfFile));
+  for (TCEXAction a : kToolBar) tools->addAction(CEXActionObject(a));
   // ToolButton8Click: the help contents.
   auto* helpButton = new QToolButton;
   helpButton->setObjectName("ToolButton8");
@@ -529,6 +523,80 @@ void TForm1::BuildMenus() {
     receiveButtons_[i]->setObjectName(
         QString("Button") + QString(TCEXMainWindow::CEXActionInfo(kReceiveActions[i]).name).mid(7));
   }
+}
+
+void TForm1::BuildPopupMenus() {
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  for (TCEXAction a : {TCEXAction::GotoParent, TCEXAction::Find, TCEXAction::FindNext})
+    PopupMenu1->addAction(CEXActionObject(a));
+  PopupMenu1->addSeparator();
+  PopupMenu1->addAction(CEXActionObject(TCEXAction::EditWindow));
+  XMLMessageTree1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(XMLMessageTree1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    treePopupOpen_ = true;
+    PopupMenu1->popup(XMLMessageTree1->viewport()->mapToGlobal(at));
+  });
+  // The command of an entry runs before the menu's hiding is through.
+  connect(PopupMenu1, &QMenu::aboutToHide, this,
+          [this] { QTimer::singleShot(0, this, [this] { treePopupOpen_ = false; }); });
+
+  PopupMenu2 = new QMenu(this);
+  PopupMenu2->setObjectName("PopupMenu2");
+  const auto entry = [this](const char* name, const char* caption, auto command) {
+    QAction* action = PopupMenu2->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, [this, command] {
+      if (CEXaPopupMemo != nullptr) command(*CEXaPopupMemo);
+    });
+  };
+  // A memo that cannot be edited keeps its text: the received views and a
+  // memo that shows only part of its text.
+  entry("Cut2", "Cut", [](QPlainTextEdit& memo) { memo.cut(); });
+  entry("Copy2", "Copy", [](QPlainTextEdit& memo) { memo.copy(); });
+  entry("Paste2", "Paste", [](QPlainTextEdit& memo) { memo.paste(); });
+  entry("Delete2", "Delete", [](QPlainTextEdit& memo) {
+    if (!memo.isReadOnly()) memo.textCursor().removeSelectedText();
+  });
+  PopupMenu2->addSeparator();
+  entry("Markall1", "Select all", [](QPlainTextEdit& memo) { memo.selectAll(); });
+  PopupMenu2->addSeparator();
+  const auto memoOf = [this](const QPlainTextEdit& memo) {
+    const auto at = std::find(memos_.begin(), memos_.end(), &memo);
+    return static_cast<TCEXMemo>(at - memos_.begin() + 1);
+  };
+  entry("Find2", "Find...", [this, memoOf](QPlainTextEdit& memo) {
+    // The search runs from the start of the text.
+    memo.moveCursor(QTextCursor::Start);
+    core_->CEXSearches().Find2Click(memoOf(memo));
+  });
+  entry("FindNext2", "Find Next", [this, memoOf](QPlainTextEdit& memo) {
+    core_->CEXSearches().FindNext2Click(memoOf(memo));
+  });
+  for (QPlainTextEdit* memo : memos_) {
+    memo->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(memo, &QWidget::customContextMenuRequested, this, [this, memo](const QPoint& at) {
+      CEXaPopupMemo = memo;
+      PopupMenu2->popup(memo->viewport()->mapToGlobal(at));
+    });
+  }
+}
+
+void TForm1::ShowZoom() {
+  const TCEXZoom zoom = core_->CEXViewState().CEXZoom();
+  // The source tree grows down to the data-stream memo, Memo3 down to the
+  // received stream; "Normal" shows every pane at its height from creation.
+  memos_[0]->parentWidget()->setVisible(zoom != TCEXZoom::SourceWindow);
+  for (QPlainTextEdit* memo : {memos_[3], memos_[1]})
+    memo->parentWidget()->setVisible(zoom != TCEXZoom::ReceivedMessage);
+  const TCEXAction marked = zoom == TCEXZoom::Normal         ? TCEXAction::Normal
+                            : zoom == TCEXZoom::SourceWindow ? TCEXAction::ZoomSourceWindow
+                                                             : TCEXAction::ZoomReceivedMessage;
+  CEXActionObject(marked)->setChecked(true);
+}
+
+void TForm1::CEXSetPrinterChooser(std::function<bool(QPrinter&)> chooser) {
+  commands_->CEXSetPrinterChooser(std::move(chooser));
 }
 
 void TForm1::LayoutStatusPanels() {
@@ -600,6 +668,7 @@ void TForm1::CEXChanged(uint32_t parts) {
   }
   if (parts & CEXpRecentFiles) ShowRecentFiles();
   if (parts & CEXpGeometry) ApplyGeometry();
+  if (parts & CEXpZoom) ShowZoom();
   updating_ = false;
 }
 
@@ -701,6 +770,19 @@ int32_t SettingsHelpContext(TCEXWindow window) {
 }  // namespace
 
 TCEXModalResult TForm1::CEXOpenWindow(TCEXWindow window, bool modal) {
+  // The windows the form makes with itself: the load file window and the
+  // security-item window show without waiting, the keys dialog is modal.
+  if (window == TCEXWindow::LoadFile || window == TCEXWindow::SecurityItems) {
+    QWidget* own = window == TCEXWindow::LoadFile ? static_cast<QWidget*>(form4_.get())
+                                                  : static_cast<QWidget*>(form6_.get());
+    own->show();
+    own->raise();
+    own->activateWindow();
+    if (window == TCEXWindow::LoadFile) form4_->LFDActivate();
+    return TCEXModalResult::None;
+  }
+  if (window == TCEXWindow::Keys)
+    return form5_->exec() == QDialog::Accepted ? TCEXModalResult::OK : TCEXModalResult::Cancel;
   const auto slot = static_cast<size_t>(window);
   if (window == TCEXWindow::EditWindow || slot >= settings_.size()) return TCEXModalResult::None;
   std::unique_ptr<QDialog>& dialog = settings_[slot];

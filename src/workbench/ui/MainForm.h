@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 class QAction;
 class QDialog;
 class QButtonGroup;
+class QPrinter;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -22,6 +24,7 @@ class QTreeWidget;
 
 namespace kal {
 
+class TCEXFormCommands;
 class TCEXQtDialogs;
 class TCFGEditDialog;
 class TForm10;
@@ -82,6 +85,8 @@ class TForm1 final : public QMainWindow,
   QAction* CEXActionObject(TCEXAction action) const {
     return actions_[static_cast<size_t>(action)];
   }
+  // Replaces the print dialog (tests print to a PDF file); false: cancelled.
+  void CEXSetPrinterChooser(std::function<bool(QPrinter&)> chooser);
 
   // ICEXView
   void CEXChanged(uint32_t parts) override;
@@ -116,12 +121,16 @@ class TForm1 final : public QMainWindow,
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  // The menu entries of the security items window, the keys dialog and the
-  // about box.
+  // The security items window, the keys dialog and the about box with its
+  // menu entry.
   void AddWindowMenuEntries(ICEXDialogs& dialogs);
-  // "Load Message Window..." in "&File" and "Select Messages..." of the
-  // sequence window.
+  // The load file window, also for "Select Messages..." of the sequence
+  // window.
   void AddLoadFileWindow(ICEXMessageFiles& files);
+  // The pop-up menus of the source tree and of the six memos.
+  void BuildPopupMenus();
+  // "Normal" and the zooms: the panes shown and the marked command.
+  void ShowZoom();
   void BuildControls();
   void BuildMenus();
   void LayoutStatusPanels();
@@ -156,6 +165,8 @@ class TForm1 final : public QMainWindow,
   std::unique_ptr<TForm12> form12_;
   IERRErrorWindow* errorWindow_ = nullptr;
   IPLTDialUpService* dialUp_ = nullptr;
+  // The printer and search side of the core; it outlives the core.
+  std::unique_ptr<TCEXFormCommands> commands_;
   std::unique_ptr<TCEXMainWindow> core_;
   // The settings dialogs by window, made when first opened; the modem
   // status window follows the link's status model. Declared after the core
@@ -184,6 +195,12 @@ class TForm1 final : public QMainWindow,
   // "Parse Message", "Analyse Message", "Decrypt Security", "Parse + Analyse"
   std::array<QToolButton*, 4> receiveButtons_{};
   std::vector<QAction*> recentActions_;
+  QMenu* PopupMenu1 = nullptr;  // the source tree's
+  QMenu* PopupMenu2 = nullptr;  // the memos'
+  // The memo the memo pop-up was opened on; its commands act on it.
+  QPlainTextEdit* CEXaPopupMemo = nullptr;
+  // The source tree's pop-up is open: its commands act on the tree.
+  bool treePopupOpen_ = false;
   bool shown_ = false;
   bool terminating_ = false;  // CEXTerminate: close without questions
   bool updating_ = false;

@@ -1,8 +1,9 @@
 #pragma once
 
-// The form's dialogs for tests: every question answered "No", no file
-// chosen, the folder in `directory` chosen when it is set, and the messages
-// shown kept in order.
+// The form's dialogs for tests: every question answered with `answer` ("No"
+// unless set), no file opened, `saveAs` chosen in a save dialog when it is
+// set (the last save dialog kept), the folder in `directory` chosen when it
+// is set, and the messages shown kept in order.
 
 #include <string>
 #include <vector>
@@ -15,15 +16,22 @@ namespace kal::test {
 class MessageDialogs final : public ICEXDialogs {
  public:
   void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
+  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return answer; }
   bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
+  bool CEXSaveFile(const TCEXFileDialog& dialog, std::string& chosen) override {
+    saveDialog = dialog;
+    chosen = saveAs;
+    return !saveAs.empty();
+  }
   bool CEXChooseDirectory(const std::string&, const std::string&, std::string& chosen) override {
     chosen = directory;
     return !directory.empty();
   }
   std::vector<std::string> messages;
   std::string directory;
+  TCEXAnswer answer = TCEXAnswer::No;
+  std::string saveAs;
+  TCEXFileDialog saveDialog;
 };
 
 // Every login is a user without administrator rights.

@@ -113,7 +113,7 @@ class TestFormLoadFile : public QObject {
   void NormalModeLoadsIntoEitherTree() {
     auto form = Make();
     TCEXMainWindow& core = form->CEXCore();
-    form->findChild<QAction*>("LoadMessageWindow1")->trigger();
+    form->CEXActionObject(TCEXAction::LoadMessageWindow)->trigger();
     QVERIFY(Window()->isVisible());
     QCOMPARE(Caption("Button1"), "Load message");
     QCOMPARE(Caption("Button2"), "Load reference structure");
@@ -211,7 +211,7 @@ class TestFormLoadFile : public QObject {
     };
     for (const Case& c : cases) {
       config.CFGSetDirMessage(c.configured);
-      form->findChild<QAction*>("LoadMessageWindow1")->trigger();
+      form->CEXActionObject(TCEXAction::LoadMessageWindow)->trigger();
       QCOMPARE(Window()->LFDCore().LFDDirectory(), c.expected);
       QCOMPARE(StoredMessageDirectory(*form), c.expected);
     }
@@ -228,7 +228,10 @@ class TestFormLoadFile : public QObject {
   void ANonAdministratorCannotChangeTheDirectory() {
     auto form = Make("[Admin]\r\nUseLogin=1\r\n");
     QVERIFY(!form->CEXCore().CEXUserIsAdmin());
-    form->findChild<QAction*>("LoadMessageWindow1")->trigger();
+    // The menu entry is for administrators; the sequence window's "Select
+    // Messages..." opens the window through the window port.
+    QVERIFY(!form->CEXActionObject(TCEXAction::LoadMessageWindow)->isEnabled());
+    form->CEXOpenWindow(TCEXWindow::LoadFile, false);
     QVERIFY(!Child<QTreeView>("DirectoryListBox1")->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(Listed(), (Names{"B.EPM", "a.epm"}), kLoading);
   }

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -141,36 +142,71 @@ class TestMainForm : public QObject {
     for (QAction* a : form->menuBar()->actions()) menus << a->text();
     QCOMPARE(menus, (QStringList{"&File", "&Edit", "&View", "&Parameters", "&Sequences", "&Admin",
                                  "&Tools", "&Help"}));
-    QStringList file;
-    for (QAction* a : Find<QMenu>(form.get(), "File1")->actions())
-      file << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(file, (QStringList{"Load Message...", "Save Message", "Save Message as...",
-                                "Load Reference Structure...", "Load XML Document...",
-                                "Load Message Window...", "-", "&Logout", "Exit"}));
-    QStringList edit;
-    for (QAction* a : Find<QMenu>(form.get(), "Edit1")->actions())
-      edit << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(edit, (QStringList{"Edit Window...", "-", "Cut Item", "Copy Item", "Insert Item",
-                                "Insert As Child", "Delete Item", "Goto parent", "-",
-                                "Transfer Input Values", "Import XML Values", "-",
-                                "Security Items...", "-", "Clear Reference Structure",
-                                "Clear Received Windows", "Clear All"}));
-    QStringList parameters;
-    for (QAction* a : Find<QMenu>(form.get(), "Parameters1")->actions())
-      parameters << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(parameters, (QStringList{"Load Configuration...", "Save Configuration File",
-                                      "Save Configuration as...", "-", "Keys...",
-                                      "Communication...", "Message Header...", "Timeouts...",
-                                      "Plug Ins...", "Directory Aliases..."}));
-    QStringList help;
-    for (QAction* a : Find<QMenu>(form.get(), "Help1")->actions()) help << a->text();
-    QCOMPARE(help, (QStringList{"&Content", "Index", "", "About"}));
+    // Each menu and pop-up menu with its entries in order ("-" a separator).
+    // "Load Message Window..." stays in "&File" behind "Load XML Document...".
+    struct MenuRow {
+      const char* name;
+      QStringList entries;
+    };
+    const MenuRow rows[] = {
+        {"File1",
+         {"Load Message...", "Save Message", "Save Message as...", "Load Reference Structure...",
+          "Load XML Document...", "Load Message Window...", "-", "Print...", "Print Setup...",
+          "Print to File...", "-", "&Logout", "Exit"}},
+        {"Edit1",
+         {"Edit Window...", "-", "Cut Item", "Copy Item", "Insert Item", "Insert As Child", "-",
+          "Delete Item", "-", "Security Items...", "-", "Transfer Input Values",
+          "Import XML Values", "-", "Clear Received Windows", "Clear All",
+          "Clear Reference Structure"}},
+        {"View1", {"Normal", "Zoom source window", "Zoom received message"}},
+        {"Parameters1",
+         {"Load Configuration...", "Save Configuration File", "Save Configuration as...", "-",
+          "Keys...", "Communication...", "Message Header...", "Timeouts...", "Plug Ins...",
+          "Directory Aliases..."}},
+        {"Sequences1", {"Sequence..."}},
+        {"Admin1", {"Users", "Alarming"}},
+        {"Tools1",
+         {"&Base64", "&Hex to String", "Hex to &Int", "&Format XML Document", "&Key Formatting",
+          "&Tripple DES", "Hash and &MAC", "&Session Key Crypt", "T&LV Tools"}},
+        {"Help1", {"&Content", "Index", "-", "About"}},
+        {"PopupMenu1", {"Goto parent", "Find...", "Find next", "-", "Edit Window..."}},
+        {"PopupMenu2",
+         {"Cut", "Copy", "Paste", "Delete", "-", "Select all", "-", "Find...", "Find Next"}},
+    };
+    for (const MenuRow& row : rows) {
+      QStringList entries;
+      for (QAction* a : Find<QMenu>(form.get(), row.name)->actions())
+        entries << (a->isSeparator() ? "-" : a->text());
+      QVERIFY2(entries == row.entries, qPrintable(row.name + (": " + entries.join('|'))));
+    }
+    QCOMPARE(form->CEXActionObject(TCEXAction::Find)->shortcut(), QKeySequence("Ctrl+F"));
+    QCOMPARE(form->CEXActionObject(TCEXAction::FindNext)->shortcut(), QKeySequence("F3"));
+    QVERIFY(form->CEXActionObject(TCEXAction::Normal)->isChecked());
+    QVERIFY(!form->CEXActionObject(TCEXAction::ZoomSourceWindow)->isChecked());
     QStringList hints;
     for (QAction* a : Find<QToolBar>(form.get(), "ToolBar1")->actions()) hints << a->toolTip();
-    QCOMPARE(hints, (QStringList{"clear received message windows", "disconnect and hang up phone",
+    QCOMPARE(hints, (QStringList{"load message",
+                                 "save message",
+                                 "load read structure",
+                                 "load XML document from file",
+                                 "print",
+                                 "Find...",
+                                 "Find next",
+                                 "goto parent",
+                                 "cut item",
+                                 "copy item",
+                                 "insert item",
+                                 "insert as child element",
                                  "transfer values from received message to source window",
-                                 "Import Values from XML document windows", "Load configuration",
-                                 "Save configuration", "help contents"}));
+                                 "delete item",
+                                 "clear received message windows",
+                                 "clear all windows",
+                                 "clear reference structure",
+                                 "disconnect and hang up phone",
+                                 "Import Values from XML document windows",
+                                 "Load configuration",
+                                 "Save configuration",
+                                 "help contents"}));
     QCOMPARE(Find<QToolButton>(form.get(), "ButtonCreateXMLDoc")->defaultAction()->text(),
              QString("Create XML Doc"));
   }
@@ -189,7 +225,8 @@ class TestMainForm : public QObject {
     for (QAction* a : Find<QMenu>(form.get(), "File1")->actions())
       file << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(file.mid(5),
-             (QStringList{"Load Message Window...", "-", "hello.epm", "-", "&Logout", "Exit"}));
+             (QStringList{"Load Message Window...", "-", "Print...", "Print Setup...",
+                          "Print to File...", "-", "hello.epm", "-", "&Logout", "Exit"}));
 
     dialogs_.choice = home_->file("saved.ini");
     form->CEXActionObject(TCEXAction::SaveConfiguration)->trigger();
