@@ -6,13 +6,20 @@
 namespace kal {
 
 TCEXRoads::TCEXRoads(TPorts ports)
-    : view_(ports.view), sourceTree_(ports.shared.CEXSourceTree()) {
+    : view_(ports.view),
+      sourceTree_(ports.shared.CEXSourceTree()),
+      sessionKey_(TCEXSessionKey::TPorts{.config = ports.shared.CEXConfiguration(),
+                                         .decryption = ports.shared.CEXSecurityDecryption(),
+                                         .changed = [this] {
+                                           if (receive_) receive_->CEXSessionKeyChanged();
+                                         }}) {
   TCEXSharedObjects& shared = ports.shared;
   build_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{.main = shared,
                                                                  .counters = ports.counters,
                                                                  .messageFiles = ports.messageFiles,
                                                                  .errorWindow = ports.errorWindow,
                                                                  .recording = ports.recording,
+                                                                 .sessionKey = sessionKey_,
                                                                  .plugIn = ports.plugIn});
   receive_ = std::make_unique<TCEXReceiveRoad>(
       TCEXReceiveRoad::TPorts{.view = ports.view,
@@ -34,7 +41,7 @@ TCEXRoads::TCEXRoads(TPorts ports)
                              .errors = shared,
                              .errorWindow = ports.errorWindow,
                              .inputs = *build_,
-                             .keyTaker = *receive_,
+                             .sessionKey = sessionKey_,
                              .recording = ports.recording,
                              .config = shared.CEXConfiguration(),
                              .security = shared.CEXSecurity(),
@@ -96,8 +103,10 @@ bool TCEXRoads::CEXSetRoadMemo(TCEXMemo memo, const std::string& text) {
   // Memo5 is the received frame's view: the receive road takes its text.
   if (memo == TCEXMemo::Memo5) receive_->CEXSetReceivedText(text);
   // The stream view was edited: its text is the stream from now on.
-  else if (memo == TCEXMemo::Memo6) stream_->CEXSetStreamText(text);
-  else return false;
+  else if (memo == TCEXMemo::Memo6)
+    stream_->CEXSetStreamText(text);
+  else
+    return false;
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include "workbench/BuildRoad.h"
 #include "workbench/Link.h"
 #include "workbench/ReceiveRoad.h"
+#include "workbench/SessionKey.h"
 #include "workbench/StreamRoad.h"
 
 namespace kal {
@@ -74,6 +75,7 @@ class TCEXRoads final {
  private:
   TCEXViewState& view_;
   TXMLMessageTree& sourceTree_;
+  TCEXSessionKey sessionKey_;
   std::unique_ptr<TCEXBuildRoad> build_;
   std::unique_ptr<TCEXReceiveRoad> receive_;
   std::unique_ptr<TCEXStreamRoad> stream_;
