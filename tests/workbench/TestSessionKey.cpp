@@ -56,8 +56,9 @@ TEST_P(SessionKeyTest, KeyInUseAndHandOff) {
   EXPECT_EQ(owner_.CEXGetSessionKey(key), c.rc);
   EXPECT_EQ(UTHStringToCompactHex(key), c.key);
   if (c.useConfigured) owner_.CEXUseConfiguredKey();
-  EXPECT_EQ(decryption_.SDCSessionKeyPresent() ? UTHStringToCompactHex(decryption_.SDCGetSessionKey())
-                                               : "",
+  EXPECT_EQ(decryption_.SDCSessionKeyPresent()
+                ? UTHStringToCompactHex(decryption_.SDCGetSessionKey())
+                : "",
             c.heldAfter);
   EXPECT_EQ(handOffs_, c.handOffs);
 }
