@@ -53,15 +53,15 @@ enum class TCEXAction : int {
   PlugIns,              // Action_PlugInsExecute
   DirectoryAliases,     // Action_DirectoryAliasesExecute
   // The "&Tools" menu; each shows its tool window, not modal.
-  Base64,             // Base641Click
-  HextoString,        // HextoString1Click
-  HextoInt,           // HextoInt1Click
-  FormatXMLDocument,  // FormatXMLDocument1Click
-  KeyFormatting,      // KeyFormatting1Click
-  TrippleDES,         // TrippleDES1Click
-  HashAndMAC,         // N14Click
-  SessionKeyCrypt,    // SessionKeyCrypt1Click
-  TLVTools,           // ZLVTools1Click
+  Base64,               // Base641Click
+  HextoString,          // HextoString1Click
+  HextoInt,             // HextoInt1Click
+  FormatXMLDocument,    // FormatXMLDocument1Click
+  KeyFormatting,        // KeyFormatting1Click
+  TrippleDES,           // TrippleDES1Click
+  HashAndMAC,           // N14Click
+  SessionKeyCrypt,      // SessionKeyCrypt1Click
+  TLVTools,             // ZLVTools1Click
   Content,              // Content1Click: the help contents (also the tool bar's help button)
   Index,                // Index1Click: the help index
   Print,                // Action_PrintExecute

@@ -88,6 +88,7 @@ TCEXBuildRoad::TCEXBuildRoad(TPorts ports)
       messageFiles_(ports.messageFiles),
       errorWindow_(ports.errorWindow),
       recording_(ports.recording),
+      sessionKey_(ports.sessionKey),
       plugIn_(ports.plugIn != nullptr ? ports.plugIn : &PLGRunPlugin),
       archive_([this](const std::string& text) { main_.CEXShowMessage(text); }),
       builder_(std::make_unique<TCEOEp2MessageElements>(CEXcErrorBaseBuilder)) {}
@@ -136,21 +137,6 @@ TCEXHeaderItems TCEXBuildRoad::CEXGetTempHeaderItems() {
   items.componentSecret =
       CEXsComponentSecret.empty() ? config.CFGGetComponentSecret() : CEXsComponentSecret;
   return items;
-}
-
-// ------------------------------------------------------------- session key
-
-int TCEXBuildRoad::CEXGetSessionKey(std::string& key) {
-  const TCFGConfig& config = main_.CEXConfiguration();
-  TSDCSecurityDecryption& received = main_.CEXSecurityDecryption();
-  key = UTHHexToString(config.CFGGetSessionKey());
-  if (config.CFGGetSessionKeyFromInMessage() != 1) {
-    received.SDCSetSessionKey(key);
-    return 0;
-  }
-  if (!received.SDCSessionKeyPresent()) return CEXcErrorNoSessionKey;
-  key = received.SDCGetSessionKey();
-  return 0;
 }
 
 // ---------------------------------------------------------------- counters

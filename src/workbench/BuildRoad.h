@@ -18,6 +18,7 @@
 #include "workbench/Archive.h"
 #include "workbench/LogPorts.h"
 #include "workbench/RoadPorts.h"
+#include "workbench/SessionKey.h"
 
 namespace kal {
 
@@ -42,12 +43,12 @@ using TCEXPlugInCall = int32_t (*)(const class TCFGConfig& config, int32_t iEnco
 // limit.
 bool CEXCountUp(std::string_view text, std::string& next);
 
-class TCEXBuildRoad final : public ICEXStreamInputs {
+class TCEXBuildRoad final : public ICEXStreamInputs, public ICEXSessionKeys {
  public:
   static constexpr int CEXcErrorBaseBuilder = 6000;
   static constexpr int CEXcErrorBaseReader = 3000;
   static constexpr int CEXcErrorInvalidPIN = 7008;
-  static constexpr int CEXcErrorNoSessionKey = 7009;
+  static constexpr int CEXcErrorNoSessionKey = TCEXSessionKey::CEXcErrorNoSessionKey;
 
   // None is owned; every reference must outlive the road. `plugIn` null:
   // PLGRunPlugin.
@@ -57,6 +58,7 @@ class TCEXBuildRoad final : public ICEXStreamInputs {
     ICEXMessageFiles& messageFiles;
     IERRErrorWindow& errorWindow;
     ICEXRecordingList& recording;
+    ICEXSessionKeySource& sessionKey;
     TCEXPlugInCall plugIn = nullptr;
   };
 
@@ -77,11 +79,10 @@ class TCEXBuildRoad final : public ICEXStreamInputs {
   void Action_ImportXMLValuesExecute() { CEXTransferInputValues(true); }
   void CEXTransferInputValues(bool bAll);
 
-  // The session key in use (bytes): the configured one, which the
-  // received-message security is given as well, unless the configuration
-  // takes it from the last received message; without one there, 7009 and
-  // the configured key.
-  [[nodiscard]] int CEXGetSessionKey(std::string& key) override;
+  // The session key in use (bytes), from its owner (SessionKey.h).
+  [[nodiscard]] int CEXGetSessionKey(std::string& key) override {
+    return sessionKey_.CEXGetSessionKey(key);
+  }
 
   // The counters "ep2:TrxSeqCnt" (keyed by the first "ep2:TrmID") and
   // "ep2:ATC" (the k-th keyed by the k-th "ep2:Track2EqDat") of the source
@@ -142,6 +143,7 @@ class TCEXBuildRoad final : public ICEXStreamInputs {
   ICEXMessageFiles& messageFiles_;
   IERRErrorWindow& errorWindow_;
   ICEXRecordingList& recording_;
+  ICEXSessionKeySource& sessionKey_;
   TCEXPlugInCall plugIn_;
   ICEXLogColumns* logColumns_ = nullptr;
   // A command runs while a message box of the one before is open: a timer

@@ -1,5 +1,6 @@
 #include "workbench/ConfigCommands.h"
 
+#include <algorithm>
 #include <string>
 
 #include "comm/ErrorHandOff.h"
@@ -129,6 +130,42 @@ void TCEXConfigCommands::UpdateSecurityHeader() {
   const TCFGConfig& config = ports_.config;
   ports_.view.CEXSetSecurityHeaderChoice(config.CFGGetEncodingInformation() != 0,
                                          config.CFGGetMacOnly() != 0 ? 0 : 1);
+}
+
+void TCEXConfigCommands::CEXReadAtStart(const TCEXGeometry& bounds) {
+  TCFGConfig& config = ports_.config;
+  config.CFGSetWindowTop(bounds.top);
+  config.CFGSetWindowLeft(bounds.left);
+  config.CFGSetWindowWidth(bounds.width);
+  config.CFGSetWindowHeight(bounds.height);
+  if (const int rc = config.CFGReadIniFile(true); rc != 0)
+    ports_.errors.CEXShowMessage("Can not read configuration file " + ConfigPath("") + ": " +
+                                 PLTSystemErrorText(rc));
+  UpdateSecurityHeader();
+}
+
+TCEXGeometry TCEXConfigCommands::CEXStoredGeometry() const {
+  const TCFGConfig& config = ports_.config;
+  if (config.CFGGetWindowState() == 2) return TCEXGeometry{.maximised = true};
+  return TCEXGeometry{.maximised = false,
+                      .top = std::max(config.CFGGetWindowTop(), 0),
+                      .left = std::max(config.CFGGetWindowLeft(), 0),
+                      .width = config.CFGGetWindowWidth(),
+                      .height = config.CFGGetWindowHeight()};
+}
+
+void TCEXConfigCommands::CEXWriteAtClose(const TCEXGeometry& bounds) {
+  TCFGConfig& config = ports_.config;
+  config.CFGSetWindowState(bounds.maximised ? 2 : 0);
+  config.CFGSetWindowTop(bounds.top);
+  config.CFGSetWindowHeight(bounds.height);
+  config.CFGSetWindowLeft(bounds.left);
+  config.CFGSetWindowWidth(bounds.width);
+  // The named configuration in use gets the settings, and "config.ini"
+  // always does; a failed write is shown and the close goes on.
+  const std::string& current = config.CFGGetConfigFileName();
+  if (!current.empty() && ConfigPath(current) != ConfigPath("")) WriteConfiguration(current);
+  WriteConfiguration(TCFGConfig::CFGcBaseFileName);
 }
 
 }  // namespace kal

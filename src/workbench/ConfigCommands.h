@@ -56,6 +56,17 @@ class TCEXConfigCommands final {
   // program folder.
   std::string ConfigPath(const std::string& fileName) const;
 
+  // At start: the window's bounds become the defaults of the Window
+  // section, then "config.ini" is read (a failure is shown) and "Security
+  // header" follows it.
+  void CEXReadAtStart(const TCEXGeometry& bounds);
+  // Where the window goes when shown, from the Window section (a negative
+  // top or left is 0).
+  TCEXGeometry CEXStoredGeometry() const;
+  // At close: the window's state and bounds are stored, then the named
+  // configuration in use and "config.ini" get the settings.
+  void CEXWriteAtClose(const TCEXGeometry& bounds);
+
  private:
   TPorts ports_;
 };

@@ -1,47 +1,23 @@
 #include "workbench/MainWindow.h"
 
-#include <algorithm>
-#include <ctime>
 #include <exception>
 #include <filesystem>
-#include <iterator>
-#include <mutex>
-#include <thread>
 #include <utility>
 
 #include "comm/ClientSocketPPP.h"
-#include "comm/ClientThread.h"
 #include "comm/CommParams.h"
-#include "comm/MailBox.h"
-#include "comm/ReceiveView.h"
-#include "comm/ThreadSynch.h"
 #include "config/AliasList.h"
 #include "config/Config.h"
-#include "ep2/ElementClipboard.h"
-#include "ep2/Ep2ByteStream.h"
-#include "ep2/Ep2Security.h"
 #include "ep2/MessageTree.h"
-#include "ep2/RandomSource.h"
-#include "ep2/SecurityDecryption.h"
 #include "platform/AtomicFile.h"
-#include "platform/SocketErrors.h"
-#include "platform/TcpServer.h"
 #include "support/CommandLine.h"
-#include "support/ComponentHelpControl.h"
-#include "support/ErrorWindow.h"
-#include "support/HexUtilities.h"
 #include "support/TraceLogger.h"
-#include "workbench/ElementCommands.h"
-#include "workbench/FilePaths.h"
-#include "xml/XMLDOM.h"
-#include "xml/XMLParser.h"
 
 namespace kal {
 
 namespace {
 
 constexpr const char* kClassName = "TForm1";
-constexpr const char* kClientNotConnected = "TCP/IP Client not connected";
 
 // A name from the command line, taken in the current folder when relative.
 std::string Absolute(const std::string& path) {
@@ -51,218 +27,70 @@ std::string Absolute(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-// Holds shared objects that a late worker thread may still use, until the
-// process ends. Never freed on purpose.
-void KeepForTheRestOfTheProcess(std::shared_ptr<void> objects) {
-  static std::mutex mutex;
-  static auto* kept = new std::vector<std::shared_ptr<void>>;
-  std::lock_guard lock(mutex);
-  kept->push_back(std::move(objects));
-}
-
 }  // namespace
 
-std::chrono::steady_clock::time_point TCEXSystemClock::CEXNow() {
-  return std::chrono::steady_clock::now();
-}
-
-std::chrono::local_time<std::chrono::milliseconds> ICEXClock::CEXLocalNow() {
-  using namespace std::chrono;
-  const auto now = system_clock::now();
-  const time_t t = system_clock::to_time_t(now);
-  tm local{};
-  localtime_r(&t, &local);
-  const auto ms = duration_cast<milliseconds>(now.time_since_epoch()) % 1000;
-  const auto day = local_days{year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
-  return day + hours{local.tm_hour} + minutes{local.tm_min} + seconds{local.tm_sec} + ms;
-}
-
-void TCEXSystemClock::CEXSleep(std::chrono::milliseconds duration) {
-  std::this_thread::sleep_for(duration);
-}
-
-// The receive threads' calls, run on the GUI thread, go to the core while
-// it is there.
-class TCEXReceiveView final : public ITHReceiveView {
- public:
-  void THShowReceived(const std::string& frame) override {
-    if (core != nullptr) core->CEXLink().CEXFrameStored(frame);
-  }
-  void THSetReceiveTime(const std::string& timeText) override {
-    if (core != nullptr) core->CEXSetEdit(TCEXEdit::Edit7, timeText);
-  }
-  void THSetStatusText(const std::string& text) override {
-    if (core != nullptr) core->CEXLink().CEXSetTransientStatus(text);
-  }
-  void THShowMessage(const std::string& text) override {
-    if (core != nullptr) core->CEXShowMessage(text);
-  }
-  void THStopResponseTimer() override {
-    if (core != nullptr) core->CEXLink().CEXStopResponseTimer();
-  }
-  void THRestartHangUpTimer() override {
-    if (core != nullptr) core->CEXLink().CEXRestartHangUpTimer();
-  }
-  TCEXMainWindow* core = nullptr;
-};
-
-struct TCEXMainWindow::TShared {
-  TShared(IPLTEventPoster& poster, IPLTDialUpService* dialUp, const std::string& programDir,
-          ICEXErrorHandOff* handOff)
-      : gate(poster),
-        trace(std::make_unique<TTDBDebug>()),
-        commParams(std::make_unique<TTCPCommParams>(8000, handOff)),
-        config(std::make_unique<TCFGConfig>(programDir, TCFGConfig::CFGcBaseFileName,
-                                            commParams.get())),
-        client(std::make_unique<TCTPClientSocketPPP>(gate, dialUp)),
-        server(std::make_unique<TPLTTcpServer>()) {}
-
-  // Destroyed in reverse: server and client first (they join their own
-  // threads), the gate last.
-  TCEXPosterGate gate;
-  TCEXReceiveView view;
-  TTERThreadSynch synch;
-  TTHXMailBox mailBox;
-  std::unique_ptr<TTDBDebug> trace;
-  std::unique_ptr<TTCPCommParams> commParams;
-  std::unique_ptr<TCFGConfig> config;
-  std::unique_ptr<TCTPClientSocketPPP> client;
-  std::unique_ptr<TPLTTcpServer> server;
-};
-
 TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
-    : CEXsDirName(std::move(programDir)),
-      view_(ports.view),
-      viewState_(ports.view),
-      cursor_(ports.cursor),
-      cursorDialogs_(ports.dialogs, cursor_),
-      cursorErrorWindow_(ports.errorWindow, cursor_),
-      dialogs_(cursorDialogs_),
-      errorWindow_(cursorErrorWindow_),
-      windows_(ports.windows),
-      clock_(ports.clock),
+    : TCEXSharedObjects(std::move(programDir),
+                        TCEXSharedObjects::TPorts{.view = ports.view,
+                                                  .dialogs = ports.dialogs,
+                                                  .errorWindow = ports.errorWindow,
+                                                  .clock = ports.clock,
+                                                  .poster = ports.poster,
+                                                  .dialUp = ports.dialUp,
+                                                  .random = ports.random,
+                                                  .cursor = ports.cursor,
+                                                  .windows = ports.windows,
+                                                  .sequence = ports.sequenceWindow,
+                                                  .helpControls = ports.helpControls,
+                                                  .printer = ports.printer,
+                                                  .search = ports.search}),
       messageFiles_(ports.messageFiles),
-      counters_(ports.counters),
-      login_(ports.login),
-      sequence_(ports.sequenceWindow),
-      random_(ports.random != nullptr ? *ports.random : SECSystemRandom()) {
-  if (CEXsDirName.empty() || CEXsDirName.back() != '/') CEXsDirName += '/';
-  shared_ = std::make_shared<TShared>(ports.poster, ports.dialUp, CEXsDirName, this);
-  shared_->view.core = this;
+      counters_(ports.counters) {
   // Every call the worker threads post is followed by the idle pass.
-  shared_->gate.CEXSetAfterCall([this, alive = std::weak_ptr<int>(aliveToken_)] {
+  CEXGate().CEXSetAfterCall([this, alive = std::weak_ptr<int>(aliveToken_)] {
     if (!alive.expired()) AppOnIdle();
   });
-  // A late worker thread may hand off after the core is gone: the hook
-  // reaches only the gate, which lives as long as the mailbox.
-  shared_->mailBox.THXSetOnHandOff([&gate = shared_->gate] { gate.PLTPost([] {}); });
-  if (ports.helpControls == nullptr)
-    ownHelpControls_ = std::make_unique<THPTComponentHelpControlFactory>();
-  help_ = std::make_unique<THPTHelpPort>(
-      ports.helpControls != nullptr ? *ports.helpControls : *ownHelpControls_,
-      [this](const std::string& text) { dialogs_.CEXShowMessage(text); });
-  aliases_ = std::make_unique<TALUAliasList>(CEXsDirName);
-  editElement_ = std::make_unique<TUACEditElement>();
-  security_ = std::make_unique<TSECep2Security>(4000, random_);
-  security_->SECInitRandomgenerator();
-  byteStream_ = std::make_unique<TIBSaEp2ByteStream>(1000);
-  securityConfig_ = std::make_unique<TCEXSecurityConfiguration>(*shared_->config);
-  securityReport_ = std::make_unique<TCEXMemo4Report>(viewState_);
-  securityDecryption_ = std::make_unique<TSDCSecurityDecryption>(5000, *securityConfig_, *security_,
-                                                                 securityReport_.get());
-  sourceTree_ = std::make_unique<TXMLMessageTree>();
-  sourceTree_->OnDragDropEnd = [this](TXMLTreeNode* moved, TXMLTreeNode* target, int32_t mode) {
-    CEXDragDropEnd(moved, target, mode);
-    viewState_.CEXSetHasChanged(true);
-  };
-  referenceTree_ = std::make_unique<TXMLMessageTree>();
-  selection_ = std::make_unique<TCEXSourceSelection>(
-      TCEXSourceSelection::TPorts{.view = viewState_,
-                                  .errors = *this,
-                                  .cursor = cursor_,
-                                  .tree = *sourceTree_,
-                                  .editElement = *editElement_});
-  searches_ = std::make_unique<TCEXSearches>(TCEXSearches::TPorts{.view = ports.search,
-                                                                  .dialogs = cursorDialogs_,
-                                                                  .cursor = cursor_,
-                                                                  .tree = *sourceTree_,
-                                                                  .selection = *selection_});
-  printouts_ =
-      std::make_unique<TCEXPrintouts>(TCEXPrintouts::TPorts{.sourceTree = *sourceTree_,
-                                                            .referenceTree = *referenceTree_,
-                                                            .view = viewState_,
-                                                            .config = CEXConfiguration(),
-                                                            .dialogs = cursorDialogs_,
-                                                            .printer = ports.printer});
-  recording_ = ports.recording != nullptr ? ports.recording : &noRecording_;
-  buildRoad_ = std::make_unique<TCEXBuildRoad>(TCEXBuildRoad::TPorts{.main = *this,
-                                                                     .counters = counters_,
-                                                                     .messageFiles = messageFiles_,
-                                                                     .errorWindow = errorWindow_,
-                                                                     .recording = *recording_,
-                                                                     .plugIn = ports.plugIn});
-  receiveRoad_ =
-      std::make_unique<TCEXReceiveRoad>(TCEXReceiveRoad::TPorts{.view = viewState_,
-                                                                .errors = *this,
-                                                                .errorWindow = errorWindow_,
-                                                                .keys = *buildRoad_,
-                                                                .recording = *recording_,
-                                                                .sequence = sequence_,
-                                                                .config = *shared_->config,
-                                                                .comm = *shared_->commParams,
-                                                                .byteStream = *byteStream_,
-                                                                .security = *security_,
-                                                                .decryption = *securityDecryption_,
-                                                                .referenceTree = *referenceTree_,
-                                                                .aliases = *aliases_,
-                                                                .plugIn = ports.plugIn});
-  streamRoad_ =
-      std::make_unique<TCEXStreamRoad>(TCEXStreamRoad::TPorts{.view = viewState_,
-                                                              .errors = *this,
-                                                              .errorWindow = errorWindow_,
-                                                              .inputs = *buildRoad_,
-                                                              .keyTaker = *receiveRoad_,
-                                                              .recording = *recording_,
-                                                              .config = *shared_->config,
-                                                              .security = *security_,
-                                                              .byteStream = *byteStream_});
-
+  roads_ = std::make_unique<TCEXRoads>(
+      TCEXRoads::TPorts{.shared = *this,
+                        .view = viewState_,
+                        .dialogs = dialogs_,
+                        .errorWindow = errorWindow_,
+                        .cursor = cursor_,
+                        .clock = clock_,
+                        .timers = ports.timers,
+                        .sequence = sequence_,
+                        .counters = counters_,
+                        .messageFiles = messageFiles_,
+                        .recording = ports.recording != nullptr ? *ports.recording : noRecording_,
+                        .plugIn = ports.plugIn,
+                        .receiveView = CEXReceiveView(),
+                        .idlePass = [this] { AppOnIdle(); }});
   config_ = std::make_unique<TCEXConfigCommands>(
       TCEXConfigCommands::TPorts{.view = viewState_,
                                  .dialogs = dialogs_,
                                  .errors = *this,
                                  .cursor = cursor_,
-                                 .config = *shared_->config,
+                                 .config = CEXConfiguration(),
                                  .dirName = CEXsDirName,
-                                 .startServer = [this] { link_->StartServer(); },
+                                 .startServer = [this] { CEXLink().StartServer(); },
                                  .synchMenuItems = [this] { SynchMenuItems(); }});
-  link_ = std::make_unique<TCEXLink>(TCEXLink::TPorts{.view = viewState_,
-                                                      .errors = *this,
-                                                      .errorWindow = errorWindow_,
-                                                      .dialogs = dialogs_,
-                                                      .clock = clock_,
-                                                      .timers = ports.timers,
-                                                      .cursor = cursor_,
-                                                      .sequence = sequence_,
-                                                      .received = *receiveRoad_,
-                                                      .outgoing = *streamRoad_,
-                                                      .trace = *shared_->trace,
-                                                      .config = *shared_->config,
-                                                      .comm = *shared_->commParams,
-                                                      .client = *shared_->client,
-                                                      .server = *shared_->server,
-                                                      .synch = shared_->synch,
-                                                      .mailBox = shared_->mailBox,
-                                                      .poster = shared_->gate,
-                                                      .receiveView = shared_->view,
-                                                      .idlePass = [this] { AppOnIdle(); }});
-
-  viewState_.CEXSetStatus(0, kClientNotConnected);
-  viewState_.CEXSetStatus(2, "TCP/IP Server not listening");
-  viewState_.CEXSetStatus(3, TCEXConfigCommands::CEXcNoConfigFile);
-  viewState_.CEXSetEdit(TCEXEdit::Edit1, "0");
-  viewState_.CEXSetEdit(TCEXEdit::Edit3, "0");
-  viewState_.CEXSetCaption(CEXcCaption);
+  CEXBindReceiveView(&CEXLink());
+  session_ =
+      std::make_unique<TCEXUserSession>(TCEXUserSession::TPorts{.view = view_,
+                                                                .viewState = viewState_,
+                                                                .dialogs = dialogs_,
+                                                                .login = ports.login,
+                                                                .config = CEXConfiguration(),
+                                                                .actions = actions_,
+                                                                .sequences = sequence_ != nullptr});
+  files_ = std::make_unique<TCEXFileOpening>(
+      TCEXFileOpening::TPorts{.view = viewState_,
+                              .errors = *this,
+                              .config = CEXConfiguration(),
+                              .configCommands = *config_,
+                              .messageFiles = messageFiles_,
+                              .sequence = sequence_,
+                              .synchMenuItems = [this] { SynchMenuItems(); }});
 }
 
 TCEXMainWindow::~TCEXMainWindow() {
@@ -281,80 +109,36 @@ void TCEXMainWindow::Guarded(F&& road) {
   }
 }
 
-TPLTTcpServer& TCEXMainWindow::CEXServer() {
-  return *shared_->server;
-}
-IPLTEventPoster& TCEXMainWindow::CEXPoster() {
-  return shared_->gate;
-}
-TTERThreadSynch& TCEXMainWindow::CEXThreadSynch() {
-  return shared_->synch;
-}
-TTHXMailBox& TCEXMainWindow::CEXMailBox() {
-  return shared_->mailBox;
-}
-TTDBDebug& TCEXMainWindow::CEXTrace() {
-  return *shared_->trace;
-}
-TCFGConfig& TCEXMainWindow::CEXConfiguration() {
-  return *shared_->config;
-}
-TTCPCommParams& TCEXMainWindow::CEXCommParams() {
-  return *shared_->commParams;
-}
-TCTPClientSocketPPP& TCEXMainWindow::CEXClientSocket() {
-  return *shared_->client;
-}
-ITHReceiveView& TCEXMainWindow::CEXReceiveView() {
-  return shared_->view;
-}
-
 // ---------------------------------------------------------------- lifecycle
 
 void TCEXMainWindow::FormCreate() {
   if (created_) return;
   created_ = true;
-  TCFGConfig& config = *shared_->config;
-  TTDBDebug& trace = *shared_->trace;
+  TCFGConfig& config = CEXConfiguration();
+  TTDBDebug& trace = CEXTrace();
 
-  // The window's bounds are the defaults of the Window section.
-  const TCEXGeometry bounds = view_.CEXGetGeometry();
-  config.CFGSetWindowTop(bounds.top);
-  config.CFGSetWindowLeft(bounds.left);
-  config.CFGSetWindowWidth(bounds.width);
-  config.CFGSetWindowHeight(bounds.height);
   // Leftovers of whole-file writes a kill interrupted.
   if (const int removed = PLTRemoveTemporaryFiles(CEXsDirName); removed > 0)
     trace.TDBSimpleAddString("Removed " + std::to_string(removed) +
                              " unfinished temporary file(s) from " + CEXsDirName);
   config.CFGSetTrace(&trace);
-  if (const int rc = config.CFGReadIniFile(true); rc != 0)
-    CEXShowMessage("Can not read configuration file " + config_->ConfigPath("") + ": " +
-                   PLTSystemErrorText(rc));
-  config_->UpdateSecurityHeader();
+  config_->CEXReadAtStart(view_.CEXGetGeometry());
 
   CEXsHelpFileName = CEXsDirName + "kalmore.hmp";
   help_->HPTSetMapFile(CEXsHelpFileName);
-  viewState_.CEXSetCaption(CEXcCaption);
-  CEXsFileName.clear();
+  files_->CEXClearFileName();
   viewState_.CEXSetHasChanged(false);
 
-  trace.TDBEnableAllID();
-  if (config.CFGGetLogToFile() >= 1) {
-    trace.TDBLogToFile(CEXsDirName + "DEBUG.TXT");
-    trace.TDBEnableLogToFile(true);
-  } else {
-    trace.TDBEnableLogToFile(false);
-  }
+  CEXTraceAsConfigured();
 
-  link_->CEXSetNoWaitForDisconnect(true);
+  CEXLink().CEXSetNoWaitForDisconnect(true);
   std::vector<TALUAliasRow> rows;
-  static_cast<void>(aliases_->ALULoadConfigData(rows));
+  static_cast<void>(CEXAliasList().ALULoadConfigData(rows));
 
   SynchMenuItems();
   config_->CEXDisplayConfigFileName(config.CFGGetConfigFileName());
   CEXbActivationConfigRead = false;
-  CEXbLoginDone = false;
+  session_->CEXResetLogin();
   counters_.CEXReadCounters();
   trace.TDBSimpleAddString(kClassName);
   Changed(CEXpCaption | CEXpStatusBar | CEXpMemos | CEXpEdits | CEXpRadioGroups | CEXpActions);
@@ -362,35 +146,26 @@ void TCEXMainWindow::FormCreate() {
 
 void TCEXMainWindow::FormShow(const std::vector<std::string>& args) {
   Guarded([&] {
-    TCFGConfig& config = *shared_->config;
-    if (config.CFGGetWindowState() != 2) {
-      geometry_.maximised = false;
-      geometry_.top = std::max(config.CFGGetWindowTop(), 0);
-      geometry_.left = std::max(config.CFGGetWindowLeft(), 0);
-      geometry_.width = config.CFGGetWindowWidth();
-      geometry_.height = config.CFGGetWindowHeight();
-    } else {
-      geometry_.maximised = true;
-    }
+    TCFGConfig& config = CEXConfiguration();
+    geometry_ = config_->CEXStoredGeometry();
     Changed(CEXpGeometry);
     SynchMenuItems();
 
     const TUPParams params = UPParseParamsString(args);
-    CEXsAutoLoadConfigFile = Absolute(params.configFile);
-    CEXsAutoLoadSequenceFile = Absolute(params.sequenceFile);
+    const std::string configFile = Absolute(params.configFile);
+    const std::string sequenceFile = Absolute(params.sequenceFile);
     CEXbAutoRun = params.run;
-    if (!params.messageFile.empty()) OpenMessageFile(Absolute(params.messageFile));
+    if (!params.messageFile.empty()) files_->OpenMessageFile(Absolute(params.messageFile));
     // A configuration file that is missing is reported; the server then
     // starts from the configuration in use, as without one.
-    if (CEXsAutoLoadConfigFile.empty() || !config_->CEXLoadIniFile(CEXsAutoLoadConfigFile))
-      link_->StartServer();
+    if (configFile.empty() || !config_->CEXLoadIniFile(configFile)) CEXLink().StartServer();
 
     std::string message;
     if (config.CFGCheckFile(
-            *aliases_, config.CFGGetAlarmLogFileName(),
+            CEXAliasList(), config.CFGGetAlarmLogFileName(),
             "Can not create alarm log file (menu [admin], [alarming]): ", message) != 0)
       CEXShowMessage(message);
-    if (!CEXsAutoLoadSequenceFile.empty()) CEXLoadSequenceFile(CEXsAutoLoadSequenceFile);
+    if (!sequenceFile.empty()) CEXLoadSequenceFile(sequenceFile);
   });
   // From now on the idle pass follows what happens; nothing ticks.
   AppOnIdle();
@@ -400,12 +175,9 @@ void TCEXMainWindow::FormActivate() {
   Guarded([&] {
     if (!CEXbActivationConfigRead) {
       CEXbActivationConfigRead = true;
-      config_->CEXLoadConfiguration(shared_->config->CFGGetConfigFileName());
+      config_->CEXLoadConfiguration(CEXConfiguration().CFGGetConfigFileName());
     }
-    if (!CEXbLoginDone) {
-      CEXbLoginDone = true;
-      Action_LogoutExecute();
-    }
+    session_->CEXFirstLogin();
   });
 }
 
@@ -416,33 +188,20 @@ void TCEXMainWindow::AppOnIdle() {
   // gives it back here.
   cursor_.CEXRestore();
   Guarded([&] {
-    if (const int selected = selection_->CEXSelectedSourceLine(); selected >= 0) {
+    if (const int selected = CEXSelectedSourceLine(); selected >= 0) {
       std::string line = "line " + std::to_string(selected + 1);
       if (viewState_.CEXEdit(TCEXEdit::Edit2) != line)
         viewState_.CEXSetEdit(TCEXEdit::Edit2, std::move(line));
     }
 
-    link_->CEXIdlePass();
+    CEXLink().CEXIdlePass();
   });
 }
 
 bool TCEXMainWindow::FormCloseQuery(bool ask) {
   bool canClose = true;
   Guarded([&] {
-    TCFGConfig& config = *shared_->config;
-    const TCEXGeometry bounds = view_.CEXGetGeometry();
-    config.CFGSetWindowState(bounds.maximised ? 2 : 0);
-    config.CFGSetWindowTop(bounds.top);
-    config.CFGSetWindowHeight(bounds.height);
-    config.CFGSetWindowLeft(bounds.left);
-    config.CFGSetWindowWidth(bounds.width);
-
-    // The named configuration in use gets the settings, and "config.ini"
-    // always does; a failed write is shown and the close goes on.
-    const std::string& current = config.CFGGetConfigFileName();
-    if (!current.empty() && config_->ConfigPath(current) != config_->ConfigPath(""))
-      config_->WriteConfiguration(current);
-    config_->WriteConfiguration(TCFGConfig::CFGcBaseFileName);
+    config_->CEXWriteAtClose(view_.CEXGetGeometry());
     counters_.CEXWriteCounters();
 
     if (viewState_.CEXHasChanged() && !ask) {
@@ -467,39 +226,17 @@ bool TCEXMainWindow::FormCloseQuery(bool ask) {
 void TCEXMainWindow::FormClose() {
   Guarded([&] {
     // No server is passed, so the server is not started again.
-    static_cast<void>(shared_->commParams->TCPDisConnect(shared_->client.get(), nullptr));
+    static_cast<void>(CEXCommParams().TCPDisConnect(&CEXClientSocket(), nullptr));
   });
 }
 
 bool TCEXMainWindow::FormDestroy() {
   if (destroyed_) return true;
   destroyed_ = true;
-  link_->CEXStopTimers();
-
-  TShared& shared = *shared_;
-  // Raise the signal first so that every receive loop starts to end while
-  // the link is taken down.
-  shared.synch.TERSetTerminate();
-  shared.client->Close();
-  shared.server->PLTDeactivate();
-  const bool allEnded = CEXTerminateThreads();
-  link_->CEXEnd(allEnded);
-  // Nothing posted from now on reaches the GUI thread or this core.
-  shared.gate.CEXClose();
-  shared.view.core = nullptr;
-  if (!allEnded) KeepForTheRestOfTheProcess(shared_);
-  return allEnded;
-}
-
-bool TCEXMainWindow::CEXTerminateThreads() {
-  TTERThreadSynch& synch = shared_->synch;
-  synch.TERSetTerminate();
-  const auto deadline = clock_.CEXNow() + CEXcTerminateWait;
-  while (!synch.TERAllTerminated() && clock_.CEXNow() < deadline)
-    clock_.CEXSleep(CEXcTerminatePoll);
-  const bool allEnded = synch.TERAllTerminated();
-  // Only the signal is reset; the count still says who runs.
-  synch.TERResetTerminate();
+  CEXLink().CEXStopTimers();
+  const bool allEnded = CEXStopThreads();
+  CEXLink().CEXEnd(allEnded);
+  CEXCloseSharedBlock(allEnded);
   return allEnded;
 }
 
@@ -539,7 +276,7 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       Guarded([&] { messageFiles_.CEXLoadXMLDocument(); });
       break;
     case TCEXAction::ClearRef:
-      referenceTree_->XMLDeleteAll();
+      CEXReferenceTree().XMLDeleteAll();
       Changed(CEXpReferenceTree);
       break;
     case TCEXAction::ClearAll:
@@ -551,25 +288,25 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::InsertAsChild:
     case TCEXAction::DeleteItem:
     case TCEXAction::GotoParent:
-      Guarded([&] { selection_->CEXElementCommand(action); });
+      Guarded([&] { CEXSourceSelection().CEXElementCommand(action); });
       break;
     case TCEXAction::SendDataStream:
-      link_->Action_SendDataStreamExecute();
+      CEXLink().Action_SendDataStreamExecute();
       break;
     case TCEXAction::HangUp:
-      link_->Action_HangUpExecute();
+      CEXLink().Action_HangUpExecute();
       break;
     case TCEXAction::ClearReceived:
-      link_->Action_ClearReceivedExecute();
+      CEXLink().Action_ClearReceivedExecute();
       break;
     case TCEXAction::CreateXMLDoc:
-      Guarded([&] { buildRoad_->Action_CreateXMLDocExecute(); });
+      Guarded([&] { CEXBuildRoad().Action_CreateXMLDocExecute(); });
       break;
     case TCEXAction::TransferInputValues:
-      Guarded([&] { buildRoad_->Action_TransferInputValuesExecute(); });
+      Guarded([&] { CEXBuildRoad().Action_TransferInputValuesExecute(); });
       break;
     case TCEXAction::ImportXMLValues:
-      Guarded([&] { buildRoad_->Action_ImportXMLValuesExecute(); });
+      Guarded([&] { CEXBuildRoad().Action_ImportXMLValuesExecute(); });
       break;
     case TCEXAction::CreateDataStream:
       Guarded([&] { Action_CreateDataStreamExecute(); });
@@ -581,16 +318,16 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       Guarded([&] { Action_TransferAndSendExecute(); });
       break;
     case TCEXAction::ParseMessage:
-      Guarded([&] { receiveRoad_->Action_ParseMessageExecute(); });
+      Guarded([&] { CEXReceiveRoad().Action_ParseMessageExecute(); });
       break;
     case TCEXAction::AnalyseMessage:
-      Guarded([&] { receiveRoad_->Action_AnalyseMessageExecute(); });
+      Guarded([&] { CEXReceiveRoad().Action_AnalyseMessageExecute(); });
       break;
     case TCEXAction::DecryptSecurity:
-      Guarded([&] { receiveRoad_->Action_DecryptSecurityExecute(); });
+      Guarded([&] { CEXReceiveRoad().Action_DecryptSecurityExecute(); });
       break;
     case TCEXAction::ParseAndAnalyse:
-      Guarded([&] { receiveRoad_->Action_ParseAndAnalyseExecute(); });
+      Guarded([&] { CEXReceiveRoad().Action_ParseAndAnalyseExecute(); });
       break;
     case TCEXAction::EditWindow:
       // The element edit window on the selected node; not modal.
@@ -600,7 +337,7 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       // The listener follows the settings once they were stored.
       Guarded([&] {
         if (CEXOpenWindow(TCEXWindow::Communication, true) == TCEXModalResult::OK)
-          link_->StartServer();
+          CEXLink().StartServer();
       });
       break;
     case TCEXAction::Component:
@@ -642,13 +379,13 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       break;
     }
     case TCEXAction::Print:
-      Guarded([&] { printouts_->Action_PrintExecute(); });
+      Guarded([&] { CEXPrintouts().Action_PrintExecute(); });
       break;
     case TCEXAction::PrintSetup:
-      Guarded([&] { printouts_->Action_PrintSetupExecute(); });
+      Guarded([&] { CEXPrintouts().Action_PrintSetupExecute(); });
       break;
     case TCEXAction::PrintToFile:
-      Guarded([&] { printouts_->Action_PrintToFileExecute(); });
+      Guarded([&] { CEXPrintouts().Action_PrintToFileExecute(); });
       break;
     case TCEXAction::Normal:
     case TCEXAction::ZoomSourceWindow:
@@ -658,10 +395,13 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
                                                                      : TCEXZoom::ReceivedMessage);
       break;
     case TCEXAction::Find:
-      Guarded([&] { searches_->Action_FindExecute(selection_->CEXSourceTreeFocused()); });
+      Guarded(
+          [&] { CEXSearches().Action_FindExecute(CEXSourceSelection().CEXSourceTreeFocused()); });
       break;
     case TCEXAction::FindNext:
-      Guarded([&] { searches_->Action_FindNextExecute(selection_->CEXSourceTreeFocused()); });
+      Guarded([&] {
+        CEXSearches().Action_FindNextExecute(CEXSourceSelection().CEXSourceTreeFocused());
+      });
       break;
     case TCEXAction::LoadMessageWindow:
       Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::LoadFile, false)); });
@@ -683,13 +423,11 @@ void TCEXMainWindow::Action_ClearAllExecute() {
   for (const TCEXMemo memo :
        {TCEXMemo::Memo1, TCEXMemo::Memo2, TCEXMemo::Memo3, TCEXMemo::Memo4, TCEXMemo::Memo6})
     viewState_.CEXSetMemo(memo, "");
-  receiveRoad_->CEXSetReceivedText("");
-  streamRoad_->CEXSetStreamText("");
-  sourceTree_->XMLDeleteAll();
-  referenceTree_->XMLDeleteAll();
-  selection_->CEXSetSelectedSourceLine(-1);
-  viewState_.CEXSetCaption(CEXcCaption);
-  CEXsFileName.clear();
+  roads_->CEXClearStreams();
+  CEXSourceTree().XMLDeleteAll();
+  CEXReferenceTree().XMLDeleteAll();
+  CEXSourceSelection().CEXSetSelectedSourceLine(-1);
+  files_->CEXClearFileName();
   // Nothing is left to save.
   viewState_.CEXSetHasChanged(false);
   for (const TCEXEdit edit :
@@ -699,180 +437,33 @@ void TCEXMainWindow::Action_ClearAllExecute() {
 }
 
 void TCEXMainWindow::Action_CreateAndSendExecute() {
-  if (destroyed_ || sourceTree_->GetFirstNode() == nullptr) return;
-  buildRoad_->Action_CreateXMLDocExecute();
-  // A failed build leaves Memo1 empty; a failed step ends the chain, so
-  // that no earlier stream goes out in place of this message.
-  if (viewState_.CEXMemo(TCEXMemo::Memo1).find('<') == std::string::npos) return;
-  if (CEXCreateDataStream(nullptr) != 0) return;
-  link_->Action_SendDataStreamExecute();
+  if (!destroyed_) roads_->Action_CreateAndSendExecute();
 }
 
 void TCEXMainWindow::Action_TransferAndSendExecute() {
-  if (destroyed_ || sourceTree_->GetFirstNode() == nullptr) return;
-  buildRoad_->Action_TransferInputValuesExecute();
-  Action_CreateAndSendExecute();
+  if (!destroyed_) roads_->Action_TransferAndSendExecute();
 }
 
 void TCEXMainWindow::CEXSetSelectedSourceLine(int index) {
-  selection_->CEXSetSelectedSourceLine(index);
+  CEXSourceSelection().CEXSetSelectedSourceLine(index);
   AppOnIdle();
 }
 
-TCEXModalResult TCEXMainWindow::CEXOpenWindow(TCEXWindow window, bool modal) {
-  if (windows_ == nullptr) return TCEXModalResult::None;
-  // The window opens under the default cursor.
-  cursor_.CEXRestore();
-  return windows_->CEXOpenWindow(window, modal);
-}
-
 void TCEXMainWindow::Action_LogoutExecute() {
-  Guarded([&] {
-    if (shared_->config->CFGGetUseLogin() >= 1) {
-      for (;;) {
-        std::string user, password;
-        if (!login_.CEXShowLoginDialog(user, password)) {
-          // Nobody is logged in any more: no rights stay behind should the
-          // window not close.
-          CEXbIsAdmin = false;
-          view_.CEXCloseMainWindow();
-          break;
-        }
-        login_.CEXReloadUsers();
-        bool isAdmin = false;
-        if (login_.CEXFindUser(user, password, isAdmin)) {
-          CEXbIsAdmin = isAdmin;
-          break;
-        }
-        dialogs_.CEXShowMessage("Login information is not valid. Please retry");
-      }
-    } else {
-      CEXbIsAdmin = true;
-    }
-    ApplyRights();
-    SynchMenuItems();
-  });
-}
-
-void TCEXMainWindow::Action_ExitExecute() {
-  view_.CEXCloseMainWindow();
-}
-
-void TCEXMainWindow::ApplyRights() {
-  actions_.ApplyRights(CEXbIsAdmin);
-  Changed(CEXpActions);
+  Guarded([&] { session_->Action_LogoutExecute(); });
 }
 
 bool TCEXMainWindow::CEXActionEnabled(TCEXAction action) const {
-  if (!actions_.CEXActionEnabled(action)) return false;
-  // The receive road's steps wait for the step before.
-  if (action == TCEXAction::ParseMessage || action == TCEXAction::ParseAndAnalyse)
-    return link_->CEXParseMessageEnabled();
-  if (action == TCEXAction::AnalyseMessage) return receiveRoad_->CEXAnalyseEnabled();
-  if (action == TCEXAction::DecryptSecurity) return receiveRoad_->CEXDecryptEnabled();
-  return true;
-}
-
-// -------------------------------------------------------------- recent files
-
-void TCEXMainWindow::SynchMenuItems() {
-  if (actions_.SynchMenuItems(*shared_->config, sequence_ != nullptr, CEXbIsAdmin))
-    Changed(CEXpRecentFiles);
+  return actions_.CEXActionEnabled(action) && roads_->CEXStepEnabled(action);
 }
 
 void TCEXMainWindow::CEXOpenRecentFile(const TCEXRecentEntry& entry) {
-  Guarded([&] {
-    switch (entry.menu) {
-      case TCEXMenu::File:
-        OpenMessageFile(entry.path);
-        break;
-      case TCEXMenu::Parameters:
-        config_->CEXLoadIniFile(entry.path);
-        break;
-      case TCEXMenu::Sequences:
-        CEXLoadSequenceFile(entry.path);
-        break;
-      default:
-        break;
-    }
-  });
-}
-
-void TCEXMainWindow::OpenMessageFile(const std::string& path) {
-  if (!CEXFileExists(path)) {
-    CEXShowMessage("File " + path + " not found");
-    return;
-  }
-  CEXSetMessageFileName(path);
-  messageFiles_.CEXReadMessageFile(path);
-}
-
-void TCEXMainWindow::CEXSetMessageFileName(const std::string& path) {
-  TCFGConfig& config = *shared_->config;
-  config.CFGSetDirMessage(CEXDirectoryOf(path));
-  config.CFGAddPickFile(path);
-  CEXsFileName = path;
-  viewState_.CEXSetCaption(std::string(CEXcCaption) + ": " + CEXNameOf(path));
-  SynchMenuItems();
-}
-
-void TCEXMainWindow::CEXLoadSequenceFile(const std::string& fileName) {
-  if (sequence_ == nullptr) return;
-  if (!CEXFileExists(fileName)) {
-    CEXShowMessage("File " + fileName + " not found");
-    return;
-  }
-  sequence_->SEQLoadSequenceFile(fileName);
+  Guarded([&] { files_->CEXOpenRecentFile(entry); });
 }
 
 void TCEXMainWindow::CEXPostIdlePass() {
   // The gate runs the idle pass after every call it carries.
-  shared_->gate.PLTPost([] {});
-}
-
-// ------------------------------------------------------------ state, errors
-
-const std::string& TCEXMainWindow::CEXGetMemo(TCEXMemo memo) const {
-  return viewState_.CEXMemo(memo);
-}
-
-void TCEXMainWindow::CEXSetMemo(TCEXMemo memo, const std::string& text) {
-  // Memo5 is the received frame's view: the receive road takes its text.
-  if (memo == TCEXMemo::Memo5) return receiveRoad_->CEXSetReceivedText(text);
-  // The stream view was edited: its text is the stream from now on.
-  if (memo == TCEXMemo::Memo6) return streamRoad_->CEXSetStreamText(text);
-  viewState_.CEXSetMemo(memo, text);
-}
-
-const std::string& TCEXMainWindow::CEXGetEdit(TCEXEdit edit) const {
-  return viewState_.CEXEdit(edit);
-}
-
-void TCEXMainWindow::CEXSetEdit(TCEXEdit edit, const std::string& text) {
-  viewState_.CEXSetEdit(edit, text);
-}
-
-bool TCEXMainWindow::CEXLogError(int errorId, const std::string& errorText, bool groupValue) {
-  if (sequence_ == nullptr || !sequence_->SEQVisible()) return false;
-  sequence_->SEQLogError(errorId, errorText, groupValue);
-  return true;
-}
-
-void TCEXMainWindow::ERRSetErrorMessage(int code, const std::string& text) {
-  errorWindow_.ERRSetErrorMessage(code, text);
-}
-
-void TCEXMainWindow::CEXShowMessage(const std::string& text) {
-  switch (runNotice_.CEXNotice(text)) {
-    case TCEXRunNotice::TResult::Shown:
-      CEXTrace().TDBSimpleAddString(text);
-      return;
-    case TCEXRunNotice::TResult::Repeated:
-      return;
-    case TCEXRunNotice::TResult::Off:
-      break;
-  }
-  dialogs_.CEXShowMessage(text);
+  CEXGate().PLTPost([] {});
 }
 
 }  // namespace kal

@@ -147,9 +147,9 @@ enum class TCEXWindow : int {
   HashAndMAC,         // "Hash and MAC Computation"
   SessionKeyCrypt,    // "Session Key Cryptogramm"
   TLVTools,           // "TLV Tools"
-  LoadFile,          // "Load Message Window...": the load file window, not modal
-  SecurityItems,     // "Security Items...": the security-item window, not modal
-  Keys,              // "Keys...", modal
+  LoadFile,           // "Load Message Window...": the load file window, not modal
+  SecurityItems,      // "Security Items...": the security-item window, not modal
+  Keys,               // "Keys...", modal
 };
 
 // The tool windows in the order of the "&Tools" menu.

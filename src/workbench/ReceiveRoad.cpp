@@ -108,11 +108,6 @@ void TCEXReceiveRoad::CEXClearReceived() {
   for (const TCEXEdit edit : {TCEXEdit::Edit7, TCEXEdit::Edit8}) view_.CEXSetEdit(edit, "");
 }
 
-void TCEXReceiveRoad::CEXUseSessionKey(const std::string& key) {
-  ports_.decryption.SDCSetSessionKey(key);
-  RefreshDecryptEnabled();
-}
-
 // ------------------------------------------------------------------ parse
 
 void TCEXReceiveRoad::Action_ParseMessageExecute() {

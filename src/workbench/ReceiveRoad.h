@@ -56,7 +56,7 @@ class TCEXMemo4Report final : public ISDCReportList {
   TCEXViewState& view_;
 };
 
-class TCEXReceiveRoad final : public ICEXSessionKeyTaker, public ICEXReceivedFrames {
+class TCEXReceiveRoad final : public ICEXReceivedFrames {
  public:
   static constexpr int CEXcErrorBaseParse = 3000;
   static constexpr int CEXcErrorMissingElement = 7004;
@@ -101,8 +101,9 @@ class TCEXReceiveRoad final : public ICEXSessionKeyTaker, public ICEXReceivedFra
   void CEXSetReceivedText(const std::string& text);
   // "Clear Received Windows": Memo2..Memo5 and the receive times.
   void CEXClearReceived() override;
-  // The received-message security takes `key`; "Decrypt Security" follows.
-  void CEXUseSessionKey(const std::string& key) override;
+  // The received-message security took a session key; "Decrypt Security"
+  // follows.
+  void CEXSessionKeyChanged() { RefreshDecryptEnabled(); }
 
   // "Parse Message": splits the frame into its header items and the XML
   // document, passes the document through the incoming plug-in and parses

@@ -9,6 +9,19 @@
 
 namespace kal {
 
+// The session key in use. Its one owner (SessionKey.h) is the only one that
+// gives the received-message security a key.
+class ICEXSessionKeySource {
+ public:
+  virtual ~ICEXSessionKeySource() = default;
+  // The key (bytes); 7009 when it is to come from a received message that
+  // brought none (the configured key is given then).
+  [[nodiscard]] virtual int CEXGetSessionKey(std::string& key) = 0;
+  // After 7009: the received-message security takes the configured key, so
+  // that the next press uses it.
+  virtual void CEXUseConfiguredKey() = 0;
+};
+
 // The session key in use and the certificate MAC under it, which the
 // receive road takes from the build road.
 class ICEXSessionKeys {
@@ -21,14 +34,6 @@ class ICEXSessionKeys {
   [[nodiscard]] virtual int CEXSetEncryptedATC(std::string_view key, std::string& value) = 0;
 };
 
-// Where the session key of a made stream goes: the received-message
-// security, which checks the answer under it (the receive road).
-class ICEXSessionKeyTaker {
- public:
-  virtual ~ICEXSessionKeyTaker() = default;
-  virtual void CEXUseSessionKey(const std::string& key) = 0;
-};
-
 // The header items of the stream being made: sender and owner id with
 // their types, and the component secret (hex text).
 struct TCEXHeaderItems {
@@ -39,10 +44,11 @@ struct TCEXHeaderItems {
   std::string componentSecret;
 };
 
-// What "Create Data Stream" takes from the build road: the session key and
-// the header items of the last build.
-class ICEXStreamInputs : public ICEXSessionKeys {
+// What "Create Data Stream" takes from the build road: the header items of
+// the last build.
+class ICEXStreamInputs {
  public:
+  virtual ~ICEXStreamInputs() = default;
   // The ids the last build took from the message, else the configured
   // ones; a sender id equal to the previous message's brings back that
   // message's secret when this one gave none.

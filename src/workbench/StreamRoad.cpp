@@ -41,15 +41,14 @@ int TCEXStreamRoad::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
 
   std::string key;
   const TCEXKeyWipe wipeKey(key);
-  int rc = ports_.inputs.CEXGetSessionKey(key);
-  if (rc == TCEXBuildRoad::CEXcErrorNoSessionKey) {
+  int rc = ports_.sessionKey.CEXGetSessionKey(key);
+  if (rc == TCEXSessionKey::CEXcErrorNoSessionKey) {
     // The received-message security takes the configured key, so the next
     // press uses it, as the error text tells the user.
-    ports_.keyTaker.CEXUseSessionKey(key);
+    ports_.sessionKey.CEXUseConfiguredKey();
     ReportStreamError(rc, "");
     return rc;
   }
-  if (mode == TIBSaEp2ByteStream::IBScEncodingByteSecMac) ports_.keyTaker.CEXUseSessionKey(key);
   const TCEXHeaderItems header = ports_.inputs.CEXGetTempHeaderItems();
 
   std::string errorText;

@@ -39,7 +39,7 @@ class TCEXStreamRoad final : public ICEXOutgoingStream {
     ICEXErrorHandOff& errors;
     IERRErrorWindow& errorWindow;
     ICEXStreamInputs& inputs;
-    ICEXSessionKeyTaker& keyTaker;
+    ICEXSessionKeySource& sessionKey;
     ICEXRecordingList& recording;
     TCFGConfig& config;
     TSECep2Security& security;

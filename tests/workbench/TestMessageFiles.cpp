@@ -17,6 +17,7 @@
 #include "support/DateTimeUtilities.h"
 #include "support/ErrorWindow.h"
 #include "workbench/MainWindow.h"
+#include "workbench/NoTimers.h"
 
 namespace kal {
 namespace {
@@ -178,20 +179,9 @@ class MessageFilesTest : public ::testing::Test {
     core_.FormCreate();
   }
 
-  struct NoTimers final : ICEXTimerFactory {
-    std::unique_ptr<ICEXTimer> CEXCreateTimer(bool, std::function<void()>) override {
-      struct T final : ICEXTimer {
-        void CEXStart(std::chrono::milliseconds) override {}
-        void CEXStop() override {}
-        bool CEXActive() const override { return false; }
-      };
-      return std::make_unique<T>();
-    }
-  };
-
   test::TempDir dir_;
   Host host_;
-  NoTimers timers_;
+  test::NoTimers timers_;
   TCEXSystemClock clock_;
   TPLTEventQueue queue_;
   TSECDeterministicRandom random_;

@@ -469,6 +469,10 @@ void TForm1::BuildMenus() {
                               kSeparator,
                               A::Keys, A::Communication, A::Component, A::Timeouts, A::PlugIns,
                               A::DirectoryAliases}},
+      {TCEXMenu::Tools, {A::Base64, A::HextoString, A::HextoInt, A::FormatXMLDocument,
+                         A::KeyFormatting, A::TrippleDES, A::HashAndMAC, A::SessionKeyCrypt,
+                         A::TLVTools}},
+      {TCEXMenu::Help, {A::Content, A::Index, kSeparator}},
   };
   // The tool bar, with the actions' hints.
   const TCEXAction kToolBar[] = {
