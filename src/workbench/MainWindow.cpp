@@ -780,7 +780,7 @@ void TCEXMainWindow::CEXSetEdit(TCEXEdit edit, const std::string& text) {
 
 bool TCEXMainWindow::CEXLogError(int errorId, const std::string& errorText, bool groupValue) {
   if (sequence_ == nullptr || !sequence_->SEQVisible()) return false;
-  sequence_->SEQLogError(errorId, errorText, groupValue);
+  static_cast<void>(sequence_->SEQLogError(errorId, errorText, groupValue));
   return true;
 }
 

@@ -180,6 +180,7 @@ class TCEXMainWindow final : public ICEXMainServices {
   // message directory and the recent message files follow.
   void CEXSetMessageFileName(const std::string& path);
   bool CEXAutoRun() const { return CEXbAutoRun; }
+  void CEXClearAutoRun() { CEXbAutoRun = false; }
   const std::string& CEXAutoLoadConfigFile() const { return CEXsAutoLoadConfigFile; }
   const std::string& CEXAutoLoadSequenceFile() const { return CEXsAutoLoadSequenceFile; }
 
