@@ -742,6 +742,11 @@ void TCEXMainWindow::CEXSetMessageFileName(const std::string& path) {
   SynchMenuItems();
 }
 
+void TCEXMainWindow::CEXSetFileName(const std::string& path) {
+  CEXsFileName = path;
+  viewState_.CEXSetCaption(std::string(CEXcCaption) + ": " + CEXNameOf(path));
+}
+
 void TCEXMainWindow::CEXLoadSequenceFile(const std::string& fileName) {
   if (sequence_ == nullptr) return;
   if (!CEXFileExists(fileName)) {

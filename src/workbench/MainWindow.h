@@ -179,6 +179,8 @@ class TCEXMainWindow final : public ICEXMainServices {
   // Makes `path` the message file of the source tree: the caption, the
   // message directory and the recent message files follow.
   void CEXSetMessageFileName(const std::string& path);
+  // Only the file name and the caption follow (a sequence run's message).
+  void CEXSetFileName(const std::string& path);
   bool CEXAutoRun() const { return CEXbAutoRun; }
   void CEXClearAutoRun() { CEXbAutoRun = false; }
   const std::string& CEXAutoLoadConfigFile() const { return CEXsAutoLoadConfigFile; }

@@ -55,7 +55,7 @@ void TSEQRunCore::SEQTerminateThreads() {
 }
 
 void TSEQRunCore::SEQLoadMessage(const std::string& path) {
-  main_.CEXSetMessageFileName(path);
+  main_.CEXSetFileName(path);
   static_cast<void>(ports_.files.CEXReadMessageFile(path));
 }
 
@@ -75,7 +75,7 @@ void TSEQRunCore::SEQHangUp() {
 
 void TSEQRunCore::SEQSetMessageVariant(TSEQAddMsgNum addMsgNum, bool macOnly) {
   // "Add msgnum": 0 "New", 1 "From Input", 2 "None".
-  main_.CEXSetAddMsgNum(addMsgNum == TSEQAddMsgNum::New        ? 0
+  main_.CEXSetAddMsgNum(addMsgNum == TSEQAddMsgNum::New         ? 0
                         : addMsgNum == TSEQAddMsgNum::FromInput ? 1
                                                                 : 2);
   // As a click on "Security header": the MAC-only setting follows.
@@ -207,7 +207,8 @@ void TSEQRunCore::Log() {
   entry.receivedXml = main_.CEXGetMemo(TCEXMemo::Memo2);
   entry.headerSecurity = main_.CEXGetMemo(TCEXMemo::Memo4);
   entry.messageContent = main_.CEXGetMemo(TCEXMemo::Memo3);
-  static_cast<void>(writer_.SEQLog(settings, *logItems_, logItems_->LUXGetLSILogStatistics(), entry));
+  static_cast<void>(
+      writer_.SEQLog(settings, *logItems_, logItems_->LUXGetLSILogStatistics(), entry));
 }
 
 // ---- alarms

@@ -27,9 +27,9 @@ class TLUXLogItemsList;
 class TSQSRunStatus;
 
 // The "Delimitor" items of the sequence window, in list order.
-inline constexpr const char* SEQcDelimiterItems[] = {
-    "  Tab",   ", Comma",    ". Period", "; Semi-colon", ": Colon",
-    "+ Plus",  "* Asterisk", "/ Slash",  "\\ Backslash"};
+inline constexpr const char* SEQcDelimiterItems[] = {"  Tab",        ", Comma", ". Period",
+                                                     "; Semi-colon", ": Colon", "+ Plus",
+                                                     "* Asterisk",   "/ Slash", "\\ Backslash"};
 
 class TSEQRunCore final : public ISEQRunCore {
  public:

@@ -254,7 +254,7 @@ while True:
   std::string ini = test::ReadFile(shared + "config.ini");
   ini =
       "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
-      "[Admin]\r\nUseLogin=0\r\n[Timeout]\r\nServerResponseTimeout=1500\r\n"
+      "[Admin]\r\nUseLogin=0\r\n[Timeout]\r\nServerResponseTimeout=4000\r\n"
       "ConnectionDelay=0\r\n[Alarm]\r\nAlarmLogFileName=alarm.txt\r\n"
       "[ErrorAlarms]\r\nErrorAlarm1=1;60;$ERROR\r\n"
       "[Sequence]\r\nSequenceLogErrors=2\r\nSequenceLogType=2\r\nSequenceLogDelimitor=1\r\n"

@@ -27,7 +27,7 @@ class SocatPeer {
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, err[1], 2);
     const std::string exec = "EXEC:" + command;
-    const char* argv[] = {"socat", "-d",         "-d", "TCP4-LISTEN:0,bind=127.0.0.1,fork,reuseaddr",
+    const char* argv[] = {"socat",      "-d",   "-d", "TCP4-LISTEN:0,bind=127.0.0.1,fork,reuseaddr",
                           exec.c_str(), nullptr};
     // A group of its own: the children serving connections end with it.
     posix_spawnattr_t attr;
