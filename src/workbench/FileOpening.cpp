@@ -40,6 +40,11 @@ void TCEXFileOpening::CEXSetMessageFileName(const std::string& path) {
   ports_.synchMenuItems();
 }
 
+void TCEXFileOpening::CEXSetFileName(const std::string& path) {
+  CEXsFileName = path;
+  ports_.view.CEXSetCaption(std::string(CEXcCaption) + ": " + CEXNameOf(path));
+}
+
 void TCEXFileOpening::CEXClearFileName() {
   ports_.view.CEXSetCaption(CEXcCaption);
   CEXsFileName.clear();

@@ -45,6 +45,8 @@ class TCEXFileOpening final {
   // Makes `path` the message file of the source tree: the caption, the
   // message directory and the recent message files follow.
   void CEXSetMessageFileName(const std::string& path);
+  // Only the file name and the caption follow (a sequence run's message).
+  void CEXSetFileName(const std::string& path);
   // The source tree has no message file any more; the caption says so.
   void CEXClearFileName();
   const std::string& CEXGetFileName() const { return CEXsFileName; }

@@ -141,6 +141,8 @@ class TCEXMainWindow final : public TCEXSharedObjects {
     return actions_.CEXRecentEntries();
   }
   void CEXSetMessageFileName(const std::string& path) { files_->CEXSetMessageFileName(path); }
+  // Only the file name and the caption follow (a sequence run's message).
+  void CEXSetFileName(const std::string& path) { files_->CEXSetFileName(path); }
   void CEXLoadSequenceFile(const std::string& fileName) { files_->CEXLoadSequenceFile(fileName); }
   // The form reports every change of the selection; the windows that
   // follow it are told.
@@ -149,6 +151,7 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   // Form state.
   const TCEXGeometry& CEXGeometry() const { return geometry_; }
   bool CEXAutoRun() const { return CEXbAutoRun; }
+  void CEXClearAutoRun() { CEXbAutoRun = false; }
 
   // ICEXMainServices: what the roads hold.
   // Memo5 and Memo6 keep their bytes in the receive and stream roads.

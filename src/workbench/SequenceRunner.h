@@ -19,6 +19,7 @@
 
 #include "workbench/MainWindowPorts.h"
 #include "workbench/SequenceEditor.h"
+#include "workbench/WorkbenchPorts.h"
 
 namespace kal {
 
@@ -88,13 +89,6 @@ class ISEQRunCore {
   virtual TALEAlarmErrorList& SEQErrorAlarms() = 0;
   virtual TALTAlarmExecutionTimeList& SEQTimeAlarms() = 0;
   virtual int32_t SEQWriteAlarm(const TALMAlarmItem& rule) = 0;
-};
-
-// How the run took an error hand-off.
-enum class TSEQErrorTaken {
-  NotRunning,  // no run: the caller handles the error itself
-  Held,        // held back for the next group member: not stored, logged nor counted
-  Taken        // the run's error: the caller stores and logs it
 };
 
 class TSEQRunner final {

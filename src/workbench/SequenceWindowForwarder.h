@@ -21,8 +21,9 @@ class TCEXSequenceWindowForwarder final : public ICEXSequenceWindow {
   void SEQRunNextRow() override {
     if (window_ != nullptr) window_->SEQRunNextRow();
   }
-  void SEQLogError(int errorId, const std::string& errorText, bool groupValue) override {
-    if (window_ != nullptr) window_->SEQLogError(errorId, errorText, groupValue);
+  TSEQErrorTaken SEQLogError(int errorId, const std::string& errorText, bool groupValue) override {
+    return window_ != nullptr ? window_->SEQLogError(errorId, errorText, groupValue)
+                              : TSEQErrorTaken::NotRunning;
   }
   int SEQGroupSize() const override { return window_ != nullptr ? window_->SEQGroupSize() : 0; }
   bool SEQGroupEnd() const override { return window_ == nullptr || window_->SEQGroupEnd(); }

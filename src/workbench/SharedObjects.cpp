@@ -246,7 +246,7 @@ TCEXModalResult TCEXSharedObjects::CEXOpenWindow(TCEXWindow window, bool modal) 
 
 bool TCEXSharedObjects::CEXLogError(int errorId, const std::string& errorText, bool groupValue) {
   if (sequence_ == nullptr || !sequence_->SEQVisible()) return false;
-  sequence_->SEQLogError(errorId, errorText, groupValue);
+  static_cast<void>(sequence_->SEQLogError(errorId, errorText, groupValue));
   return true;
 }
 

@@ -124,6 +124,11 @@ void TCEXStreamRoad::CEXSetStreamText(const std::string& text) {
   CEXsDataStream = UTHHexToString(text);
 }
 
+void TCEXStreamRoad::CEXChangeStream(const std::function<void(std::string&)>& change) {
+  change(CEXsDataStream);
+  view_.CEXSetMemo(TCEXMemo::Memo6, UTHStringToHex(CEXsDataStream));
+}
+
 void TCEXStreamRoad::RadioGroup1Click(int index) {
   view_.CEXSetSecurityHeader(index);
   ports_.config.CFGSetMacOnly(index == 0 ? 1 : 0);

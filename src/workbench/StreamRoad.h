@@ -6,6 +6,7 @@
 // session-key cryptogram. The built stream is kept as bytes; Memo6 shows it
 // as hex until the user edits it. The GUI thread only.
 
+#include <functional>
 #include <string>
 
 #include "workbench/BuildRoad.h"
@@ -63,6 +64,9 @@ class TCEXStreamRoad final : public ICEXOutgoingStream {
   // The stream view's text was set from outside (the user typed hex): its
   // bytes are the stream from now on.
   void CEXSetStreamText(const std::string& text);
+  // Changes the stream's bytes in place (a sequence run's random damage);
+  // the stream view follows.
+  void CEXChangeStream(const std::function<void(std::string&)>& change);
 
  private:
   void ReportStreamError(int code, const std::string& text);

@@ -89,6 +89,13 @@ class TCEXNoLogin final : public ICEXLogin {
   }
 };
 
+// How a running sequence took an error hand-off.
+enum class TSEQErrorTaken {
+  NotRunning,  // no run: the caller handles the error itself
+  Held,        // held back for the next group member: not stored, logged nor counted
+  Taken        // the run's error: stored, logged and counted once per message
+};
+
 // The sequence window. The main window works without one (it then never
 // counts as visible).
 class ICEXSequenceWindow {
@@ -103,7 +110,8 @@ class ICEXSequenceWindow {
   virtual void SEQRunNextRow() = 0;
   // An error of the running sequence's current message: logged and counted
   // once per message, when the run has its log columns.
-  virtual void SEQLogError(int errorId, const std::string& errorText, bool groupValue) = 0;
+  virtual TSEQErrorTaken SEQLogError(int errorId, const std::string& errorText,
+                                     bool groupValue) = 0;
 
   // The conditional group of the current row: its number of alternatives,
   // whether the last one has been tried, and loading the next one as the

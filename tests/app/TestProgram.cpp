@@ -3,7 +3,8 @@
 // closes it the normal way and python3 reads the "config.ini" it wrote. The
 // message file on its command line is read into the source tree and, being
 // the current message file, written again with new ids; the counter files
-// are written at close.
+// are written at close. A sequence given with "-RUN" runs at once against
+// outside peers.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/SocatPeer.h"
 #include "common/TestSupport.h"
 
 extern char** environ;
@@ -209,6 +211,100 @@ TEST(Program, SigtermDuringTheStartEndsTheProgram) {
 
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
+}
+
+// "-c config.ini -s run.seq -RUN": the sequence runs at once against a socat
+// echo, a silent socat (the response time-out, 7007) and a python3 peer that
+// records and echoes each frame. The log has one line per row, the error
+// alarm its line; the recorded frames carry their length and XML that
+// xmllint accepts.
+TEST(Program, RunsTheCommandLineSequenceAgainstOutsidePeers) {
+  test::TempDir home;
+  test::SocatPeer echo("cat");
+  test::SocatPeer silent("sleep 30");
+  ASSERT_GT(echo.port(), 0);
+  ASSERT_GT(silent.port(), 0);
+  std::filesystem::create_directory(home.file("frames"));
+  test::ChildProcess recorder({"/usr/bin/python3", "-c", R"PY(
+import os, socket, struct, sys
+server = socket.socket()
+server.bind(('127.0.0.1', 0))
+server.listen()
+print('PORT', server.getsockname()[1], flush=True)
+count = 0
+while True:
+    conn, _ = server.accept()
+    with conn:
+        while True:
+            head = conn.recv(4, socket.MSG_WAITALL)
+            if len(head) < 4:
+                break
+            body = conn.recv(struct.unpack('>I', head)[0], socket.MSG_WAITALL)
+            count += 1
+            with open(os.path.join(sys.argv[1], '%d.bin' % count), 'wb') as f:
+                f.write(head + body)
+            conn.sendall(head + body)
+)PY",
+                               home.file("frames")});
+  const std::string portLine = recorder.Line(60s);
+  ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
+  const std::string recordPort = portLine.substr(5);
+
+  const std::string shared = std::string(KAL_SOURCE_DIR) + "/share/";
+  std::string ini = test::ReadFile(shared + "config.ini");
+  ini =
+      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
+      "[Admin]\r\nUseLogin=0\r\n[Timeout]\r\nServerResponseTimeout=4000\r\n"
+      "ConnectionDelay=0\r\n[Alarm]\r\nAlarmLogFileName=alarm.txt\r\n"
+      "[ErrorAlarms]\r\nErrorAlarm1=1;60;$ERROR\r\n"
+      "[Sequence]\r\nSequenceLogErrors=2\r\nSequenceLogType=2\r\nSequenceLogDelimitor=1\r\n"
+      "SequenceLogFileName=run.csv\r\nSequenceErrorCount=10\r\n" +
+      ini.substr(ini.find("[Component]"));
+  ini.replace(ini.find("EncodingInformation=1"), 21, "EncodingInformation=0");
+  test::WriteFile(home.file("config.ini"), ini);
+  test::WriteFile(home.file("delimlogfile.ini"), "Error;$ERROR;40\r\nTime;$EXECTIME;8\r\n");
+  std::string seq;
+  for (const char* name : {"AuthorisationRequest.epm", "AuthorisationRequestReference.epm"})
+    test::WriteFile(home.file(name), test::ReadFile(shared + name));
+  for (const std::string& port :
+       {std::to_string(echo.port()), std::to_string(silent.port()), recordPort})
+    seq += home.file("AuthorisationRequest.epm") + "\t" +
+           home.file("AuthorisationRequestReference.epm") + "\t\t\t\t" + port + "\t\r\n";
+  test::WriteFile(home.file("run.seq"), seq);
+
+  const pid_t pid =
+      StartProgram(home, {"-c", home.file("config.ini"), "-s", home.file("run.seq"), "-RUN"});
+  ASSERT_GT(pid, 0);
+  const std::string log = home.file("run.0.csv");
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  while (test::SplitLines(std::filesystem::exists(log) ? test::ReadFile(log) : "").size() < 4 &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
+
+  int status = 0;
+  const std::string checked = test::RunPython(R"PY(
+import csv, glob, os, struct, subprocess, sys
+home = sys.stdin.read().strip()
+timeout = 'Response message timeout while waiting for answer from server'
+rows = list(csv.reader(open(os.path.join(home, 'run.0.csv'), newline='', encoding='latin-1')))
+assert rows[0] == ['Error', 'Time'] and [r[0] for r in rows[1:]] == ['', timeout, ''], rows
+alarms = open(os.path.join(home, 'alarm.txt'), 'rb').read().decode('latin-1').split('\r\n')
+assert alarms == [timeout, ''], alarms
+for name in ('TrxSeqCnt.ini', 'ATC.ini'):
+    assert os.path.isfile(os.path.join(home, name)), name
+frames = glob.glob(os.path.join(home, 'frames', '*.bin'))
+assert len(frames) == 1, frames
+for path in frames:
+    data = open(path, 'rb').read()
+    assert struct.unpack('>I', data[:4])[0] == len(data) - 4, path
+    xml = data[data.index(b'<'):]
+    subprocess.run(['xmllint', '--noout', '-'], input=xml, check=True)
+print('ok')
+)PY",
+                                              home.path(), &status);
+  EXPECT_EQ(status, 0) << checked << test::ReadFile(home.file("output.txt"));
 }
 
 }  // namespace

@@ -49,7 +49,9 @@ class CoreHost : public ICEXView,
   void SEQLoadSequenceFile(const std::string&) override {}
   void SEQMessageAvailable() override {}
   void SEQRunNextRow() override {}
-  void SEQLogError(int, const std::string&, bool) override {}
+  TSEQErrorTaken SEQLogError(int, const std::string&, bool) override {
+    return TSEQErrorTaken::NotRunning;
+  }
   std::vector<std::string> messages, errors;
 };
 

@@ -79,8 +79,9 @@ class Host final : public ICEXView,
   void SEQLoadSequenceFile(const std::string&) override {}
   void SEQMessageAvailable() override {}
   void SEQRunNextRow() override {}
-  void SEQLogError(int id, const std::string& text, bool) override {
+  TSEQErrorTaken SEQLogError(int id, const std::string& text, bool) override {
     logged.push_back(std::to_string(id) + " " + text);
+    return TSEQErrorTaken::Taken;
   }
   void RFLReset() override { recorded.clear(); }
   void RFLSetMessageReceived(std::string_view) override {}

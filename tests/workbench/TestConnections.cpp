@@ -74,8 +74,9 @@ class Host final : public test::CoreHost {
     ++available;
     gateOpenWhenAvailable = core != nullptr && core->CEXLink().CEXNoWaitForDisconnect();
   }
-  void SEQLogError(int id, const std::string& text, bool) override {
+  TSEQErrorTaken SEQLogError(int id, const std::string& text, bool) override {
     logged.push_back(std::to_string(id) + " " + text);
+    return TSEQErrorTaken::Taken;
   }
 
   Lines logged;

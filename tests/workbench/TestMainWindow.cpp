@@ -105,8 +105,9 @@ class Host final : public ICEXView,
   void SEQLoadSequenceFile(const std::string& path) override { sequences.push_back(path); }
   void SEQMessageAvailable() override { ++available; }
   void SEQRunNextRow() override { ++nextRows; }
-  void SEQLogError(int id, const std::string& text, bool) override {
+  TSEQErrorTaken SEQLogError(int id, const std::string& text, bool) override {
     logged.push_back(std::to_string(id) + " " + text);
+    return TSEQErrorTaken::Taken;
   }
 
   uint32_t changed = 0;

@@ -90,8 +90,9 @@ class Host final : public ICEXView,
   void SEQLoadSequenceFile(const std::string&) override {}
   void SEQMessageAvailable() override {}
   void SEQRunNextRow() override {}
-  void SEQLogError(int id, const std::string& text, bool group) override {
+  TSEQErrorTaken SEQLogError(int id, const std::string& text, bool group) override {
     logged.push_back(std::to_string(id) + " " + text + (group ? " [G]" : ""));
+    return TSEQErrorTaken::Taken;
   }
   // A conditional group whose window never says it has ended.
   int SEQGroupSize() const override { return groupSize; }

@@ -420,6 +420,18 @@ TEST_F(RunnerTest, ConditionalGroupTriesTheNextMemberInBothRoles) {
   }
 }
 
+TEST_F(RunnerTest, ServerStepLoadsTheConfigurationsOfTheCRowItMeets) {
+  core.client = false;
+  Table(
+      {{"q1.epm", "a1.epm", "", ""}, {"c1.ini", "c2.ini", "", "C"}, {"q3.epm", "a3.epm", "", ""}});
+  runner->SEQRunSequence(1, true);
+  core.calls.clear();
+  Answer();
+  EXPECT_EQ(core.calls, (std::vector<std::string>{"analyse", "msg a1.epm", "send", "cfg c1.ini",
+                                                  "cfg c2.ini", "ref q3.epm"}));
+  EXPECT_TRUE(runner->SEQAwaiting());
+}
+
 TEST(SequenceRunnerDamage, ShortTextsStayAndTheEdgesAreKept) {
   TSECDeterministicRandom random;
   for (std::string text : {std::string(), std::string("12345")}) {

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <ctime>
@@ -23,8 +24,10 @@
 #include "ep2/AttributeLetters.h"
 #include "support/ui/PrintCanvas.h"
 #include "support/ui/RowEditGrid.h"
-#include "workbench/MainServices.h"
+#include "workbench/MainWindow.h"
+#include "workbench/SequenceRunCore.h"
 #include "workbench/ui/CheckListBox.h"
+#include "workbench/ui/FormSequenceRun.h"
 
 namespace kal {
 
@@ -69,13 +72,8 @@ QDate FromDate(std::chrono::year_month_day d) {
 
 }  // namespace
 
-TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<void()> hangUp,
-                 QWidget* mainWindow)
-    : QWidget(nullptr, Qt::Window),
-      main_(main),
-      dialogs_(dialogs),
-      hangUp_(std::move(hangUp)),
-      mainWindow_(mainWindow) {
+TForm14::TForm14(TCEXMainWindow& main, ICEXDialogs& dialogs, TRunPorts run, QWidget* mainWindow)
+    : QWidget(nullptr, Qt::Window), main_(main), dialogs_(dialogs), mainWindow_(mainWindow) {
   setObjectName("TForm14");
   setWindowTitle("Sequence");
   StringGrid1_ = new TRowEditGrid;
@@ -91,6 +89,16 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   CheckListBox1_->setMaximumWidth(260);
   editor_ = std::make_unique<TSEQSequenceEditor>(main_, dialogs_, *StringGrid1_, *CheckListBox1_);
   for (int c = 0; c < SEQcColCount; ++c) StringGrid1_->setColumnWidth(c, widths[c]);
+  run_ = std::make_unique<TSEQSequenceRun>(TSEQSequenceRun::TPorts{.main = main_,
+                                                                   .files = run.files,
+                                                                   .recording = run.recording,
+                                                                   .editor = *editor_,
+                                                                   .clock = run.clock,
+                                                                   .timers = run.timers});
+  form15_ = std::make_unique<TForm15>(run_->SEQStatus());
+  run_->OnShowStatus = [this] {
+    if (!form15_->isVisible()) form15_->show();
+  };
 
   // Commands.
   auto* bar = new QToolBar;
@@ -113,7 +121,7 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   bar->addSeparator();
   command("SearchAndReplace1", "Search and replace...", [this] { SEQSearchAndReplace(); });
   command("HangUp1", "Hang Up", [this] {
-    if (hangUp_) hangUp_();
+    main_.CEXExecute(TCEXAction::HangUp);
   })->setToolTip("disconnect and hangup phone");
   command("PrintSequence1", "Print Sequence", [this] { SEQPrintSequence(); });
 
@@ -135,6 +143,12 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
 
   auto* settings = new QWidget;
   BuildSettings(settings);
+  auto* runButton = new QPushButton("Run Sequence");
+  runButton->setObjectName("RunSequence");
+  connect(runButton, &QPushButton::clicked, this, [this] { run_->SEQRunButton(); });
+  auto* continueButton = new QPushButton("Continue Sequence");
+  continueButton->setObjectName("ContinueSequence");
+  connect(continueButton, &QPushButton::clicked, this, [this] { run_->SEQContinueButton(); });
   auto* ok = new QPushButton("Ok");
   ok->setObjectName("Ok");
   auto* cancel = new QPushButton("Cancel");
@@ -154,6 +168,8 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   middle->addWidget(StringGrid1_, 1);
   middle->addWidget(CheckListBox1_);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(runButton);
+  buttons->addWidget(continueButton);
   buttons->addStretch(1);
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
@@ -166,13 +182,16 @@ TForm14::TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<voi
   resize(980, 680);
 }
 
-TForm14::~TForm14() = default;
+TForm14::~TForm14() {
+  // The status window's model goes with the run.
+  form15_.reset();
+}
 
 void TForm14::BuildSettings(QWidget* panel) {
   logging_ = Choice("Logging", {"none", "errors", "all"});
   logType_ = Choice("LogFileType", {"debug log", "watchdog log", "delimitor separated log"});
-  delimitor_ = Choice("Delimitor", {"  Tab", ", Comma", ". Period", "; Semi-colon", ": Colon",
-                                    "+ Plus", "* Asterisk", "/ Slash", "\\ Backslash"});
+  delimitor_ = Choice("Delimitor", {});
+  for (const char* item : SEQcDelimiterItems) delimitor_->addItem(item);
   record_ = Choice("SubmissionFileRecording", {"none", "transactions"});
   logFile_ = Field("LogFile");
   recordDirectory_ = Field("RecordingDirectory");
@@ -380,6 +399,9 @@ void TForm14::SEQSearchAndReplace() {
 }
 
 void TForm14::showEvent(QShowEvent* event) {
+  // The window is made before the main window reads its configuration:
+  // the settings are read when it first shows.
+  if (!shownOnce_) editor_->SEQReadSettings();
   const std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
@@ -396,6 +418,16 @@ void TForm14::showEvent(QShowEvent* event) {
   shownOnce_ = true;
   if (mainWindow_ != nullptr) mainWindow_->setEnabled(false);
   QWidget::showEvent(event);
+  // Offscreen and on some window managers no activation follows a show.
+  QTimer::singleShot(0, this, [this] { run_->SEQActivated(); });
+}
+
+void TForm14::changeEvent(QEvent* event) {
+  // "-RUN": the activation after the command line's sequence was opened
+  // starts the run.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    QTimer::singleShot(0, this, [this] { run_->SEQActivated(); });
+  QWidget::changeEvent(event);
 }
 
 void TForm14::hideEvent(QHideEvent* event) {

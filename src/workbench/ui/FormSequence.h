@@ -4,7 +4,9 @@
 #include <functional>
 #include <memory>
 
+#include "workbench/MainWindowPorts.h"
 #include "workbench/SequenceEditor.h"
+#include "workbench/SequenceRun.h"
 #include "workbench/WorkbenchPorts.h"
 
 class QCheckBox;
@@ -18,24 +20,38 @@ namespace kal {
 
 class ICEXDialogs;
 class ICEXMainServices;
+class ICEXMessageFiles;
+class ICEXRecordingList;
+class TCEXMainWindow;
+class TForm15;
 class TRowEditGrid;
 class TUCBCheckListBox;
 
 // The sequence window "Sequence": the table (StringGrid1) with its row
 // commands, the attribute list (CheckListBox1), the file, search, hang-up
-// and print commands and the run settings, over TSEQSequenceEditor. It
-// opens without blocking and keeps the main window disabled while it shows.
+// and print commands and the run settings, over TSEQSequenceEditor, and the
+// runs with their status window "Sequence Run" (TForm15), over
+// TSEQSequenceRun. It opens without blocking and keeps the main window
+// disabled while it shows.
 class TForm14 final : public QWidget, public ICEXSequenceWindow {
   Q_OBJECT
 
  public:
+  // What a run reaches besides the main window's core; none is owned.
+  struct TRunPorts {
+    ICEXMessageFiles& files;
+    ICEXRecordingList& recording;
+    ICEXTimerFactory& timers;
+    ICEXClock& clock;
+  };
   // `mainWindow` (not owned, may be null) is disabled while this window
-  // shows; `hangUp` runs "Hang Up".
-  TForm14(ICEXMainServices& main, ICEXDialogs& dialogs, std::function<void()> hangUp,
-          QWidget* mainWindow);
+  // shows.
+  TForm14(TCEXMainWindow& main, ICEXDialogs& dialogs, TRunPorts run, QWidget* mainWindow);
   ~TForm14() override;
 
   TSEQSequenceEditor& SEQEditor() { return *editor_; }
+  TSEQSequenceRun& SEQRun() { return *run_; }
+  TForm15& SEQStatusWindow() { return *form15_; }
   TRowEditGrid& SEQGridWidget() { return *StringGrid1_; }
   // Prepares the printer for "Print Sequence"; false: nothing is printed.
   // The default asks as every print command does.
@@ -51,13 +67,20 @@ class TForm14 final : public QWidget, public ICEXSequenceWindow {
   // ICEXSequenceWindow
   bool SEQVisible() const override { return isVisible(); }
   void SEQLoadSequenceFile(const std::string& path) override;
-  void SEQMessageAvailable() override {}
-  void SEQRunNextRow() override {}
-  void SEQLogError(int, const std::string&, bool) override {}
+  void SEQMessageAvailable() override { run_->SEQMessageAvailable(); }
+  void SEQRunNextRow() override { run_->SEQRunNextRow(); }
+  TSEQErrorTaken SEQLogError(int errorId, const std::string& errorText, bool groupValue) override {
+    return run_->SEQLogError(errorId, errorText, groupValue);
+  }
+  int SEQGroupSize() const override { return run_->SEQGroupSize(); }
+  bool SEQGroupEnd() const override { return run_->SEQGroupEnd(); }
+  void SEQRunNextGroupRow() override { run_->SEQRunNextGroupRow(); }
+  void SEQLoadNextServerReference() override { run_->SEQLoadNextServerReference(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -67,9 +90,8 @@ class TForm14 final : public QWidget, public ICEXSequenceWindow {
   bool RowCommand(int command);
   void ApplyRights();
 
-  ICEXMainServices& main_;
+  TCEXMainWindow& main_;
   ICEXDialogs& dialogs_;
-  std::function<void()> hangUp_;
   QWidget* mainWindow_;
   std::function<bool(QPrinter&)> chooser_;
   std::function<void()> selectMessages_;
@@ -90,6 +112,8 @@ class TForm14 final : public QWidget, public ICEXSequenceWindow {
   QCheckBox* permanentRun_;
   QWidget* search_ = nullptr;
   std::unique_ptr<TSEQSequenceEditor> editor_;
+  std::unique_ptr<TSEQSequenceRun> run_;
+  std::unique_ptr<TForm15> form15_;
   bool updating_ = false;
   bool shownOnce_ = false;
 };

@@ -232,7 +232,8 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
   AddWindowMenuEntries(dialogs);
   if (ownSequence_) {
     form14_ = std::make_unique<TForm14>(
-        *core_, dialogs, [this] { core_->CEXLink().Action_HangUpExecute(); }, this);
+        *core_, dialogs,
+        TForm14::TRunPorts{*parts.messageFiles, *parts.recording, *timers_, clock_}, this);
     ownSequence_->CEXSetWindow(form14_.get());
     HPTAttachHelp(*form14_, core_->CEXHelp(), HPTcHelpSequence);
     QAction* open = menus_[static_cast<size_t>(TCEXMenu::Sequences)]->addAction("Sequence...");

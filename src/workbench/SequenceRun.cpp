@@ -1,0 +1,58 @@
+#include "workbench/SequenceRun.h"
+
+#include "workbench/MainWindow.h"
+#include "workbench/SequenceEditor.h"
+
+namespace kal {
+
+TSEQSequenceRun::TSEQSequenceRun(TPorts ports)
+    : main_(ports.main),
+      editor_(ports.editor),
+      status_([&clock = ports.clock] { return clock.CEXNow(); }),
+      core_(TSEQRunCore::TPorts{.main = ports.main,
+                                .files = ports.files,
+                                .recording = ports.recording,
+                                .grid = ports.editor.SEQGrid(),
+                                .settings = ports.editor.SEQSettings(),
+                                .status = status_,
+                                .currentRow = [this] { return runner_.SEQCurrentRow(); }}),
+      runner_(TSEQRunner::TPorts{.core = core_,
+                                 .grid = ports.editor.SEQGrid(),
+                                 .settings = ports.editor.SEQSettings(),
+                                 .status = status_,
+                                 .notice = ports.main.CEXRunNotice(),
+                                 .clock = ports.clock,
+                                 .random = ports.main.CEXRandomSource(),
+                                 .timers = ports.timers}) {
+  runner_.OnCurrentRow = [this](int row) { editor_.SEQSetStringgridRow(row); };
+  status_.OnStop = [this] { runner_.SEQStopPressed(); };
+}
+
+TSEQSequenceRun::~TSEQSequenceRun() {
+  runner_.OnCurrentRow = nullptr;
+  status_.OnStop = nullptr;
+}
+
+bool TSEQSequenceRun::SEQRunButton() {
+  main_.CEXClearAutoRun();
+  return Start(1, true);
+}
+
+bool TSEQSequenceRun::SEQContinueButton() {
+  return Start(editor_.SEQCurrentRow(), false);
+}
+
+void TSEQSequenceRun::SEQActivated() {
+  if (main_.CEXAutoRun() && !runner_.SEQRunning()) static_cast<void>(SEQRunButton());
+}
+
+bool TSEQSequenceRun::Start(int row, bool resetCounters) {
+  if (runner_.SEQRunning()) return false;
+  editor_.SEQStoreIfChanged();
+  if (!editor_.SEQCheckOk(editor_.SEQSettings())) return false;
+  if (OnShowStatus) OnShowStatus();
+  runner_.SEQRunSequence(row, resetCounters);
+  return true;
+}
+
+}  // namespace kal

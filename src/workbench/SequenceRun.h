@@ -1,0 +1,79 @@
+#pragma once
+
+// The sequence window's run: the status model of the run status window,
+// the run's core over the main window's roads and the single-thread runner,
+// with the buttons "Run Sequence" and "Continue Sequence" and the calls the
+// main window's core makes into a visible sequence window. The Qt window
+// (TForm14) owns one and forwards to it.
+//
+// Threads: the GUI thread only.
+
+#include <functional>
+#include <string>
+
+#include "workbench/RunStatus.h"
+#include "workbench/SequenceRunCore.h"
+#include "workbench/SequenceRunner.h"
+
+namespace kal {
+
+class ICEXMessageFiles;
+class ICEXRecordingList;
+class TCEXMainWindow;
+class TSEQSequenceEditor;
+
+class TSEQSequenceRun final {
+ public:
+  // None is owned; every reference must outlive this.
+  struct TPorts {
+    TCEXMainWindow& main;
+    ICEXMessageFiles& files;
+    ICEXRecordingList& recording;
+    TSEQSequenceEditor& editor;
+    ICEXClock& clock;
+    ICEXTimerFactory& timers;
+  };
+  explicit TSEQSequenceRun(TPorts ports);
+  ~TSEQSequenceRun();
+  TSEQSequenceRun(const TSEQSequenceRun&) = delete;
+  TSEQSequenceRun& operator=(const TSEQSequenceRun&) = delete;
+
+  // "Run Sequence": clears the main window's auto-run flag, stores changed
+  // settings, checks the table and runs it from the first data row with
+  // fresh counters. "Continue Sequence": from the current row, counters
+  // kept. False when the check failed (its message was shown).
+  bool SEQRunButton();
+  bool SEQContinueButton();
+  // The window was activated: "-RUN" on the command line starts a run.
+  void SEQActivated();
+
+  // The calls of the main window's core.
+  void SEQMessageAvailable() { runner_.SEQMessageAvailable(); }
+  void SEQRunNextRow() { runner_.SEQRunNextRow(); }
+  TSEQErrorTaken SEQLogError(int errorId, const std::string& errorText, bool groupFlag) {
+    return core_.SEQLogError(runner_, errorId, errorText, groupFlag);
+  }
+  int SEQGroupSize() const { return runner_.SEQGroupSize(); }
+  bool SEQGroupEnd() const { return runner_.SEQGroupEnd(-1); }
+  void SEQRunNextGroupRow() { runner_.SEQRunNextGroupRow(); }
+  void SEQLoadNextServerReference() { runner_.SEQLoadNextServerReference(); }
+
+  TSQSRunStatus& SEQStatus() { return status_; }
+  TSEQRunner& SEQRunner() { return runner_; }
+  TSEQRunCore& SEQCore() { return core_; }
+
+  // Shows the run status window when it is hidden (its showing resets the
+  // status); null: none.
+  std::function<void()> OnShowStatus;
+
+ private:
+  bool Start(int row, bool resetCounters);
+
+  TCEXMainWindow& main_;
+  TSEQSequenceEditor& editor_;
+  TSQSRunStatus status_;
+  TSEQRunCore core_;
+  TSEQRunner runner_;
+};
+
+}  // namespace kal

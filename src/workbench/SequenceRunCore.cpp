@@ -1,0 +1,233 @@
+#include "workbench/SequenceRunCore.h"
+
+#include <iterator>
+
+#include "comm/ClientSocketPPP.h"
+#include "comm/CommParams.h"
+#include "config/AlarmList.h"
+#include "config/Config.h"
+#include "ep2/TreePrintReader.h"
+#include "support/SecureWipe.h"
+#include "support/StringGrid.h"
+#include "support/StringUnit.h"
+#include "workbench/LogItemsList.h"
+#include "workbench/MainWindow.h"
+#include "workbench/RunStatus.h"
+#include "workbench/SequenceFile.h"
+
+namespace kal {
+
+TSEQRunCore::TSEQRunCore(TPorts ports)
+    : ports_(std::move(ports)),
+      main_(ports_.main),
+      writer_(main_.CEXDirName(), ports_.wallClock,
+              [this](const std::string& text) { main_.CEXShowMessage(text); }) {}
+
+TSEQRunCore::~TSEQRunCore() {
+  if (logItems_) main_.CEXSetLogItemsList(nullptr);
+}
+
+// ---- the error hand-off
+
+TSEQErrorTaken TSEQRunCore::SEQLogError(TSEQRunner& runner, int errorId,
+                                        const std::string& errorText, bool groupFlag) {
+  if (!runner.SEQRunning() || !logItems_) return TSEQErrorTaken::NotRunning;
+  TLSILogStatistics& statistics = logItems_->LUXGetLSILogStatistics();
+  // Only the first error of a message is the message's.
+  if (!STRTrim(statistics.LSIGetErrorText()).empty()) return TSEQErrorTaken::Taken;
+  const TSEQErrorTaken taken = runner.SEQError(errorText, groupFlag);
+  if (taken != TSEQErrorTaken::Taken) return taken;
+  statistics.LSISetErrorText(errorText);
+  statistics.LSISetErrorID(errorId);
+  Log();
+  statistics_.SSTAcceptStatistics(false, false, 0, true);
+  return TSEQErrorTaken::Taken;
+}
+
+// ---- loading
+
+bool TSEQRunCore::SEQClientRole() const {
+  return main_.CEXCommParams().TCPSendAsClient();
+}
+
+void TSEQRunCore::SEQTerminateThreads() {
+  static_cast<void>(main_.CEXTerminateThreads());
+}
+
+void TSEQRunCore::SEQLoadMessage(const std::string& path) {
+  main_.CEXSetFileName(path);
+  static_cast<void>(ports_.files.CEXReadMessageFile(path));
+}
+
+void TSEQRunCore::SEQLoadReference(const std::string& path) {
+  static_cast<void>(ports_.files.CEXReadReferenceFile(path));
+}
+
+void TSEQRunCore::SEQLoadConfiguration(const std::string& path) {
+  main_.CEXLoadConfiguration(path);
+}
+
+void TSEQRunCore::SEQHangUp() {
+  main_.CEXExecute(TCEXAction::HangUp);
+}
+
+// ---- the message variant and the line
+
+void TSEQRunCore::SEQSetMessageVariant(TSEQAddMsgNum addMsgNum, bool macOnly) {
+  // "Add msgnum": 0 "New", 1 "From Input", 2 "None".
+  main_.CEXSetAddMsgNum(addMsgNum == TSEQAddMsgNum::New         ? 0
+                        : addMsgNum == TSEQAddMsgNum::FromInput ? 1
+                                                                : 2);
+  // As a click on "Security header": the MAC-only setting follows.
+  main_.RadioGroup1Click(macOnly ? 0 : 1);
+  main_.CEXStateChanged(CEXpRadioGroups);
+}
+
+void TSEQRunCore::SEQSetAddressAndPort(const std::string& address, const std::string& port) {
+  TTCPCommParams& comm = main_.CEXCommParams();
+  TCTPClientSocketPPP& client = main_.CEXClientSocket();
+  const auto close = [&] {
+    if (client.Active()) static_cast<void>(comm.TCPDisConnect(&client, nullptr));
+  };
+  int32_t number = 0;
+  if (!port.empty() && STRWholeNumber(port, number) && number != client.Port()) {
+    close();
+    comm.TCPSetThisComputerIPPortNr(number);
+    comm.TCPSetEthernetIPPortNr(number);
+    comm.TCPSetModemIPPortNr(number);
+  }
+  if (!address.empty() && address != client.Address()) {
+    close();
+    comm.TCPSetEthernetIPAddr(address);
+    comm.TCPSetModemIPAddr(address);
+  }
+  // The connect event sends the row's stream.
+  main_.CEXLink().CEXSetClientSocketTag(0);
+}
+
+// ---- building and sending
+
+void TSEQRunCore::SEQCreateXmlDoc() {
+  main_.CEXExecute(TCEXAction::CreateXMLDoc);
+}
+
+void TSEQRunCore::SEQDamageXmlText(const TSEQDamage& damage) {
+  std::string text = main_.CEXGetMemo(TCEXMemo::Memo1);
+  if (text.empty()) return;
+  damage(text);
+  main_.CEXSetMemo(TCEXMemo::Memo1, text);
+  main_.CEXStateChanged(CEXpMemos);
+}
+
+void TSEQRunCore::SEQCreateDataStream() {
+  main_.CEXExecute(TCEXAction::CreateDataStream);
+}
+
+void TSEQRunCore::SEQDamageStream(const TSEQDamage& damage) {
+  main_.CEXStreamRoad().CEXChangeStream(damage);
+  main_.CEXStateChanged(CEXpMemos);
+}
+
+void TSEQRunCore::SEQSendDataStream() {
+  main_.CEXExecute(TCEXAction::SendDataStream);
+}
+
+void TSEQRunCore::SEQTransferInputValues() {
+  main_.CEXExecute(TCEXAction::TransferInputValues);
+}
+
+void TSEQRunCore::SEQParseMessage() {
+  main_.CEXExecute(TCEXAction::ParseMessage);
+}
+
+void TSEQRunCore::SEQAnalyseMessage() {
+  main_.CEXExecute(TCEXAction::AnalyseMessage);
+}
+
+void TSEQRunCore::SEQDecryptSecurity() {
+  main_.CEXExecute(TCEXAction::DecryptSecurity);
+}
+
+void TSEQRunCore::SEQSetCloseOnResponse(bool close) {
+  main_.CEXConfiguration().CFGSetCloseOnResponseTemp(close ? 1 : 0);
+}
+
+void TSEQRunCore::SEQRecordOffline() {
+  ports_.recording.RFLSetMessageReceived("ep2:authrsp");
+  std::string key;
+  static_cast<void>(main_.CEXBuildRoad().CEXGetSessionKey(key));
+  ports_.recording.RFLDoRecording(key);
+  SecureWipe(key);
+}
+
+// ---- the log
+
+void TSEQRunCore::SEQNewLogItems() {
+  auto list = std::make_unique<TLUXLogItemsList>(main_.CEXDirName());
+  main_.CEXSetLogItemsList(list.get());
+  logItems_ = std::move(list);
+  statistics_.SSTReset();
+  writer_.SEQStartRun();
+}
+
+bool TSEQRunCore::SEQLogHasError() {
+  return logItems_ && !STRTrim(logItems_->LUXGetLSILogStatistics().LSIGetErrorText()).empty();
+}
+
+void TSEQRunCore::SEQWriteLog(int executionTimeMs) {
+  if (!logItems_) return;
+  logItems_->LUXGetLSILogStatistics().LSISetExecutionTime(executionTimeMs);
+  Log();
+}
+
+void TSEQRunCore::SEQResetLogValues() {
+  if (logItems_) logItems_->LUXReset();
+}
+
+void TSEQRunCore::Log() {
+  const TSEQRunSettings& s = ports_.settings;
+  TSEQLogSettings settings;
+  settings.logging = s.logErrors;
+  settings.logType = s.logType;
+  if (s.delimitor >= 0 && s.delimitor < int(std::size(SEQcDelimiterItems)))
+    settings.delimiterItem = SEQcDelimiterItems[s.delimitor];
+  settings.fileName = s.logFileName;
+  const TXMLTreePrintReader source(main_.CEXSourceTree());
+  const TXMLTreePrintReader reference(main_.CEXReferenceTree());
+  TSEQLogEntry entry;
+  entry.row = ports_.currentRow ? ports_.currentRow() : 0;
+  entry.errorCount = ports_.status.SQSErrorCount();
+  entry.clientMessage = ports_.grid.Cell(SEQcColClient, entry.row);
+  entry.serverMessage = ports_.grid.Cell(SEQcColServer, entry.row);
+  entry.sourceTree = &source;
+  entry.referenceTree = &reference;
+  entry.sendXml = main_.CEXGetMemo(TCEXMemo::Memo1);
+  entry.sendStream = main_.CEXGetMemo(TCEXMemo::Memo6);
+  entry.receivedStream = main_.CEXGetMemo(TCEXMemo::Memo5);
+  entry.receivedXml = main_.CEXGetMemo(TCEXMemo::Memo2);
+  entry.headerSecurity = main_.CEXGetMemo(TCEXMemo::Memo4);
+  entry.messageContent = main_.CEXGetMemo(TCEXMemo::Memo3);
+  static_cast<void>(
+      writer_.SEQLog(settings, *logItems_, logItems_->LUXGetLSILogStatistics(), entry));
+}
+
+// ---- alarms
+
+TALEAlarmErrorList& TSEQRunCore::SEQErrorAlarms() {
+  return main_.CEXConfiguration().CFGGetErrorAlarmList();
+}
+
+TALTAlarmExecutionTimeList& TSEQRunCore::SEQTimeAlarms() {
+  return main_.CEXConfiguration().CFGGetExecutionTimeAlarmList();
+}
+
+int32_t TSEQRunCore::SEQWriteAlarm(const TALMAlarmItem& rule) {
+  const TCFGConfig& config = main_.CEXConfiguration();
+  std::string message;
+  const int32_t rc = rule.ALMWriteToAlarmLog(
+      config.CFGResolveFileName(main_.CEXAliasList(), config.CFGGetAlarmLogFileName()), message);
+  if (rc != 0) main_.CEXShowMessage(message);
+  return rc;
+}
+
+}  // namespace kal
