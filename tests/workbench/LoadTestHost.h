@@ -18,6 +18,7 @@
 #include "support/MemoryUtilities.h"
 #include "support/StringGrid.h"
 #include "workbench/CoreHost.h"
+#include "workbench/CoreRunSteps.h"
 #include "workbench/LoadTestCore.h"
 #include "workbench/LoadTestList.h"
 #include "workbench/MessageFiles.h"
@@ -37,60 +38,6 @@ class LoadHost : public CoreHost {
   }
   TSEQRunner* runner = nullptr;
   std::vector<std::string> analysisErrors;
-};
-
-// What the run does on the core in these tests (the sequence window's own
-// core does more: the single-thread steps the load test leaves alone).
-class CoreRunSteps final : public ISEQRunCore {
- public:
-  CoreRunSteps(TCEXMainWindow& core, TCEXMessageFiles& files) : core_(core), messageFiles_(files) {}
-  bool SEQClientRole() const override { return true; }
-  void SEQTerminateThreads() override { core_.CEXTerminateThreads(); }
-  void SEQLoadMessage(const std::string& path) override {
-    EXPECT_TRUE(messageFiles_.CEXReadMessageFile(path)) << path;
-  }
-  void SEQLoadReference(const std::string& path) override {
-    EXPECT_TRUE(messageFiles_.CEXReadReferenceFile(path)) << path;
-  }
-  void SEQLoadConfiguration(const std::string& path) override { core_.CEXLoadConfiguration(path); }
-  void SEQHangUp() override {}
-  void SEQSetMessageVariant(TSEQAddMsgNum addMsgNum, bool macOnly) override {
-    core_.CEXSetAddMsgNum(addMsgNum == TSEQAddMsgNum::New         ? 0
-                          : addMsgNum == TSEQAddMsgNum::FromInput ? 1
-                                                                  : 2);
-    core_.RadioGroup1Click(macOnly ? 0 : 1);
-  }
-  void SEQSetAddressAndPort(const std::string&, const std::string&) override {}
-  void SEQCreateXmlDoc() override { core_.CEXBuildRoad().Action_CreateXMLDocExecute(); }
-  void SEQDamageXmlText(const TSEQDamage& damage) override {
-    std::string text = core_.CEXGetMemo(TCEXMemo::Memo1);
-    damage(text);
-    core_.CEXSetMemo(TCEXMemo::Memo1, text);
-  }
-  void SEQCreateDataStream() override {}
-  void SEQDamageStream(const TSEQDamage&) override {}
-  void SEQSendDataStream() override {}
-  void SEQTransferInputValues() override {
-    core_.CEXBuildRoad().Action_TransferInputValuesExecute();
-  }
-  void SEQParseMessage() override { core_.CEXReceiveRoad().Action_ParseMessageExecute(); }
-  void SEQAnalyseMessage() override { core_.CEXReceiveRoad().Action_AnalyseMessageExecute(); }
-  void SEQDecryptSecurity() override { core_.CEXReceiveRoad().Action_DecryptSecurityExecute(); }
-  void SEQSetCloseOnResponse(bool) override {}
-  void SEQRecordOffline() override {}
-  void SEQNewLogItems() override {}
-  bool SEQLogHasError() override { return false; }
-  void SEQWriteLog(int) override {}
-  void SEQResetLogValues() override {}
-  TALEAlarmErrorList& SEQErrorAlarms() override { return errorAlarms_; }
-  TALTAlarmExecutionTimeList& SEQTimeAlarms() override { return timeAlarms_; }
-  int32_t SEQWriteAlarm(const TALMAlarmItem&) override { return 0; }
-
- private:
-  TCEXMainWindow& core_;
-  TCEXMessageFiles& messageFiles_;
-  TALEAlarmErrorList errorAlarms_;
-  TALTAlarmExecutionTimeList timeAlarms_;
 };
 
 struct LoadRow {
