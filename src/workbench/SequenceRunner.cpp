@@ -738,7 +738,8 @@ void TSEQRunner::MultiRowDone() {
   ++listBusy_;
   threads_->SCLCollectRow(status_, events);
   if (!SEQbStopPressed) {
-    const auto expected = Cell(SEQcColServer, row_);
+    // An F row was recorded without sending: there is no answer to analyse.
+    const auto expected = Attrib(row_, 'F') ? std::string() : Cell(SEQcColServer, row_);
     threads_->SCLReceiveRow(expected.empty() ? std::string() : SEQFilePath(expected), core_, *load_,
                             status_, events);
   }

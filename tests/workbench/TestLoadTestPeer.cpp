@@ -141,5 +141,18 @@ TEST_F(LoadTestRun, StopWhileTheServerIsSilentJoinsEveryThread) {
   EXPECT_EQ(peer.Await([](const Tally& t) { return t.closes == 5; }).closes, 5);
 }
 
+TEST_F(LoadTestRun, AnFRowRecordsWithoutSendingAndAnalysesNothing) {
+  Peer peer("echo");
+  ASSERT_NE(peer.port(), 0);
+  StartLoad(peer.port(), 20000);
+  Rows({test::Threads("3", "F"), test::Threads("", "")});
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(host_.analysisErrors.empty()) << host_.analysisErrors.front();
+  EXPECT_EQ(status_.SQSErrorsFound(), "0");
+  // Three entries of the F row, then three answered requests.
+  EXPECT_EQ(LogRecords().size(), 6u);
+  EXPECT_EQ(peer.Await([](const Tally& t) { return t.closes == 3; }).requests, 3);
+}
+
 }  // namespace
 }  // namespace kal
