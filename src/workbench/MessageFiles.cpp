@@ -148,8 +148,15 @@ bool TCEXMessageFiles::ReadMessageFile(const std::string& path, bool referenceTr
   }
   if (referenceTree) return true;
   // The current message file is written again with the new ids, unless a
-  // record was dropped: the file keeps what the tree could not show.
-  if (r.complete && path == window_->CEXGetFileName()) Action_Save_MessageExecute(false);
+  // record was dropped: the file keeps what the tree could not show. A file
+  // that would not change is left alone (a load test reads it once per
+  // thread and row).
+  if (r.complete && path == window_->CEXGetFileName()) {
+    std::string text, errorText;
+    if (CEXMessageText(window_->CEXSourceTree(), &window_->CEXAliasList(), text, errorText) != 0 ||
+        text != content)
+      Action_Save_MessageExecute(false);
+  }
   window_->CEXSetHasChanged(false);
   return true;
 }

@@ -74,6 +74,8 @@ class TLSILogStatistics final {
   // Counter stamps: the base (the work for the message began), the start of
   // sending, the connection, the written message.
   void LSISetSendPerformanceBase() { LSIlSendPerformanceBase = counter_.now(); }
+  // A base shared by several messages (the threads of a load-test row).
+  void LSISetSendPerformanceBase(int64_t stamp) { LSIlSendPerformanceBase = stamp; }
   void LSISetSendPerformanceCounter() { LSIlSendPerformanceCounter = counter_.now(); }
   void LSISetConnectedCounter() { LSIlConnectedCounter = counter_.now(); }
   void LSISetSendedCounter() { LSIlSendedCounter = counter_.now(); }

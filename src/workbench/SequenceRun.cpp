@@ -1,5 +1,8 @@
 #include "workbench/SequenceRun.h"
 
+#include <chrono>
+
+#include "support/MemoryUtilities.h"
 #include "workbench/MainWindow.h"
 #include "workbench/SequenceEditor.h"
 
@@ -16,6 +19,19 @@ TSEQSequenceRun::TSEQSequenceRun(TPorts ports)
                                 .settings = ports.editor.SEQSettings(),
                                 .status = status_,
                                 .currentRow = [this] { return runner_.SEQCurrentRow(); }}),
+      load_(TSEQLoadCore::TPorts{.main = ports.main,
+                                 .build = ports.main.CEXBuildRoad(),
+                                 .stream = ports.main.CEXStreamRoad(),
+                                 .receive = ports.main.CEXReceiveRoad(),
+                                 .recording = ports.recording,
+                                 .log = core_.SEQLogWriter(),
+                                 .settings = [this] { return core_.SEQLogSettings(); }}),
+      threads_(TSCLClientThreadList::TPorts{
+          .poster = ports.main.CEXPoster(),
+          .synch = ports.main.CEXThreadSynch(),
+          .memory = [] { return UMEGetMemoryAvailable(); },
+          .seed =
+              static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())}),
       runner_(TSEQRunner::TPorts{.core = core_,
                                  .grid = ports.editor.SEQGrid(),
                                  .settings = ports.editor.SEQSettings(),
@@ -23,7 +39,9 @@ TSEQSequenceRun::TSEQSequenceRun(TPorts ports)
                                  .notice = ports.main.CEXRunNotice(),
                                  .clock = ports.clock,
                                  .random = ports.main.CEXRandomSource(),
-                                 .timers = ports.timers}) {
+                                 .timers = ports.timers,
+                                 .threads = &threads_,
+                                 .load = &load_}) {
   runner_.OnCurrentRow = [this](int row) { editor_.SEQSetStringgridRow(row); };
   status_.OnStop = [this] { runner_.SEQStopPressed(); };
 }

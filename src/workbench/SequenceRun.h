@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "workbench/LoadTestCore.h"
+#include "workbench/LoadTestList.h"
 #include "workbench/RunStatus.h"
 #include "workbench/SequenceRunCore.h"
 #include "workbench/SequenceRunner.h"
@@ -73,6 +75,10 @@ class TSEQSequenceRun final {
   TSEQSequenceEditor& editor_;
   TSQSRunStatus status_;
   TSEQRunCore core_;
+  // The load test: the hand-offs over the roads and the client threads
+  // (stopped and joined first, as they go first).
+  TSEQLoadCore load_;
+  TSCLClientThreadList threads_;
   TSEQRunner runner_;
 };
 

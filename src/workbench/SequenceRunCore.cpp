@@ -32,6 +32,10 @@ TSEQRunCore::~TSEQRunCore() {
 TSEQErrorTaken TSEQRunCore::SEQLogError(TSEQRunner& runner, int errorId,
                                         const std::string& errorText, bool groupFlag) {
   if (!runner.SEQRunning() || !logItems_) return TSEQErrorTaken::NotRunning;
+  // In a load test the error belongs to the thread whose answer is being
+  // analysed: the runner stores and counts it there, and the thread's log
+  // line is written after its analysis.
+  if (runner.SEQMultiThreadRunning()) return runner.SEQError(errorText, groupFlag);
   TLSILogStatistics& statistics = logItems_->LUXGetLSILogStatistics();
   // Only the first error of a message is the message's.
   if (!STRTrim(statistics.LSIGetErrorText()).empty()) return TSEQErrorTaken::Taken;
@@ -184,7 +188,7 @@ void TSEQRunCore::SEQResetLogValues() {
   if (logItems_) logItems_->LUXReset();
 }
 
-void TSEQRunCore::Log() {
+TSEQLogSettings TSEQRunCore::SEQLogSettings() const {
   const TSEQRunSettings& s = ports_.settings;
   TSEQLogSettings settings;
   settings.logging = s.logErrors;
@@ -192,6 +196,11 @@ void TSEQRunCore::Log() {
   if (s.delimitor >= 0 && s.delimitor < int(std::size(SEQcDelimiterItems)))
     settings.delimiterItem = SEQcDelimiterItems[s.delimitor];
   settings.fileName = s.logFileName;
+  return settings;
+}
+
+void TSEQRunCore::Log() {
+  const TSEQLogSettings settings = SEQLogSettings();
   const TXMLTreePrintReader source(main_.CEXSourceTree());
   const TXMLTreePrintReader reference(main_.CEXReferenceTree());
   TSEQLogEntry entry;

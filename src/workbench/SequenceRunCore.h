@@ -61,6 +61,10 @@ class TSEQRunCore final : public ISEQRunCore {
   // The run's log columns (null before the first run) and statistics.
   const TLUXLogItemsList* SEQLogItems() const { return logItems_.get(); }
   const TSSTStatistics& SEQStatistics() const { return statistics_; }
+  // The log writer and the sequence window's log settings, shared with the
+  // load test's per-thread log lines.
+  TSEQLogWriter& SEQLogWriter() { return writer_; }
+  TSEQLogSettings SEQLogSettings() const;
 
   // ISEQRunCore
   bool SEQClientRole() const override;

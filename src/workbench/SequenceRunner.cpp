@@ -1,5 +1,6 @@
 #include "workbench/SequenceRunner.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "ep2/RandomSource.h"
 #include "support/StringGrid.h"
 #include "support/StringUnit.h"
+#include "workbench/LoadTestList.h"
 #include "workbench/RunNotice.h"
 #include "workbench/RunStatus.h"
 #include "workbench/SequenceFile.h"
@@ -55,7 +57,9 @@ TSEQRunner::TSEQRunner(TPorts ports)
       status_(ports.status),
       notice_(ports.notice),
       clock_(ports.clock),
-      random_(ports.random) {
+      random_(ports.random),
+      threads_(ports.threads),
+      load_(ports.load) {
   tick_ = ports.timers.CEXCreateTimer(true, [this] {
     ++busy_;
     Tick();
@@ -72,6 +76,7 @@ TSEQRunner::TSEQRunner(TPorts ports)
 
 TSEQRunner::~TSEQRunner() {
   if (SEQbRunning) notice_.CEXStopNotice();
+  if (threads_ != nullptr) threads_->SCLEmptyList();
 }
 
 void TSEQRunner::SEQGenerateRandomErrors(std::string& text, ISECRandomSource& random) {
@@ -249,6 +254,11 @@ TSEQErrorTaken TSEQRunner::SEQError(const std::string& errorText, bool groupFlag
   }
   if (row_ == SEQiErrorLine) return TSEQErrorTaken::Taken;
   SEQiErrorLine = row_;
+  if (multi_ && thread_ != nullptr) {
+    // An error of a load-test thread's analysis is that thread's.
+    thread_->SCTLogStatistics().LSISetErrorText(errorText);
+    thread_->SCTStatistics().SSTAcceptStatistics(false, false, 0, true);
+  }
   status_.SQSErrorFound();
   core_.SEQErrorAlarms().ALEAcceptError(errorText);
   ProcessAlarms();
@@ -264,6 +274,9 @@ TSEQErrorTaken TSEQRunner::SEQError(const std::string& errorText, bool groupFlag
 void TSEQRunner::SEQRunSequence(int startRow, bool resetCounters) {
   if (SEQbRunning) return;
   ++busy_;
+  // Idle load-test threads listen to their list, not to the terminate
+  // signal: they end before the main window's threads are waited for.
+  if (threads_ != nullptr) threads_->SCLEmptyList();
   SEQRemoveEmptyLines(grid_);
   core_.SEQTerminateThreads();
   core_.SEQNewLogItems();
@@ -279,7 +292,11 @@ void TSEQRunner::SEQRunSequence(int startRow, bool resetCounters) {
   }
   notice_.CEXStartNotice([this](const std::string& text) { status_.SQSSetNote(text); });
   row_ = startRow < 1 ? 1 : startRow;
-  StartLoop();
+  multi_ = SEQIsMultiThread();
+  if (multi_)
+    SEQRunMultiThreadSequence();
+  else
+    StartLoop();
   --busy_;
   Drain();
 }
@@ -589,7 +606,185 @@ void TSEQRunner::Complete(const std::string& text) {
   then_ = nullptr;
   status_.SQSCompleted(text);
   notice_.CEXStopNotice();
+  if (multi_) {
+    SEQLogSummary();
+    multi_ = false;
+    thread_ = nullptr;
+    // Stopped threads are joined here; inside a list call, once it returns.
+    if (listBusy_ > 0)
+      emptyPending_ = true;
+    else
+      threads_->SCLEmptyList();
+  }
   SetRow(1);
+}
+
+// ---- the load test
+
+bool TSEQRunner::SEQIsMultiThread() const {
+  if (threads_ == nullptr || load_ == nullptr || !core_.SEQClientRole()) return false;
+  const int last = LastRow();
+  for (int row = 1; row <= last; ++row)
+    if (SEQThreadsInRow(row, false) > 0) return true;
+  return false;
+}
+
+int TSEQRunner::SEQThreadsInRow(int row, bool atLeastOne) const {
+  int32_t n = 0;
+  if (!STRWholeNumber(Cell(SEQcColThreads, row), n) || n < 0) n = 0;
+  return n == 0 && atLeastOne ? 1 : n;
+}
+
+void TSEQRunner::SEQGetIPAddressPort(int row, std::string& host, int& port) const {
+  std::string configuredHost;
+  int configuredPort = 0;
+  load_->SEQConfiguredAddressPort(configuredHost, configuredPort);
+  host.clear();
+  for (int r = row; r >= 1 && host.empty(); --r) host = Cell(SEQcColAddress, r);
+  if (host.empty()) host = configuredHost;
+  const std::string cell = Cell(SEQcColPort, row);
+  int32_t p = 0;
+  port = cell.empty() ? configuredPort : (STRWholeNumber(cell, p) ? p : 0);
+}
+
+void TSEQRunner::SEQLogSummary() {
+  if (load_ != nullptr) load_->SEQLogSummary(status_);
+}
+
+void TSEQRunner::SEQRunMultiThreadSequence() {
+  threads_->SCLStart();
+  MultiLoop();
+}
+
+void TSEQRunner::MultiLoop() {
+  for (;; ++row_) {
+    if (SEQbStopPressed) return;
+    if (row_ > LastRow()) {
+      if (!EndOfTable()) return;
+      continue;  // from the first data row
+    }
+    if (RowEmpty(row_)) continue;
+    SetRow(row_);
+    if (Attrib(row_, 'C')) {
+      if (const auto file = Cell(SEQcColClient, row_); !file.empty())
+        core_.SEQLoadConfiguration(SEQFilePath(file));
+      continue;
+    }
+    const int asked = SEQThreadsInRow(row_, false);
+    if (asked > 0 || threads_->SCLGetEntriesCount() == 0) {
+      threads_->SCLEmptyList();
+      core_.SEQTerminateThreads();
+      const int n = asked > 0 ? asked : 1;
+      std::string host;
+      int port = 0;
+      SEQGetIPAddressPort(row_, host, port);
+      const int made = threads_->SCLGenerateThreads(*load_, n, host, port, load_->SEQThreadDelay(),
+                                                    load_->SEQResponseTimeout());
+      if (made < n)
+        status_.SQSSetNote("Thread count set to " + std::to_string(made) +
+                           " due to low memory status");
+    }
+    if (Attrib(row_, 'O')) {
+      static_cast<void>(notice_.CEXNotice(SEQcNoRepeat));
+      continue;
+    }
+    if (MultiSendRow()) return;
+  }
+}
+
+bool TSEQRunner::MultiSendRow() {
+  const auto send = Cell(SEQcColClient, row_);
+  if (send.empty() || threads_->SCLGetEntriesCount() == 0) return false;
+  passes_ = 0;
+  TSCLSendRow row;
+  row.file = SEQFilePath(send);
+  row.row = row_;
+  row.wait = !Cell(SEQcColServer, row_).empty();
+  row.disconnect = Attrib(row_, 'D');
+  row.transfer = Attrib(row_, 'T');
+  row.damageXml = Attrib(row_, 'S');
+  row.damageStream = Attrib(row_, 'R');
+  row.offline = Attrib(row_, 'F');
+  row.addMsgNum = Attrib(row_, 'G')
+                      ? (Attrib(row_, 'A') ? TSEQAddMsgNum::FromInput : TSEQAddMsgNum::New)
+                      : TSEQAddMsgNum::None;
+  row.macOnly = Attrib(row_, 'M');
+  // Past this the threads that have not ended count as timed out: the
+  // response time-out, the start delay and the connect attempts.
+  const int64_t timeout = std::max(load_->SEQResponseTimeout(), 0);
+  const int64_t attempt = std::min<int64_t>(std::max<int64_t>(timeout, 1),
+                                            TSCTSequenceClientThread::SCTcConnectLimit.count());
+  const int64_t connect = attempt * TSCTSequenceClientThread::SCTcConnectAttempts +
+                          (TSCTSequenceClientThread::SCTcConnectAttempts - 1) *
+                              TSCTSequenceClientThread::SCTcConnectPause.count();
+  const milliseconds deadline(timeout + std::max(load_->SEQThreadDelay(), 0) + connect);
+  state_ = TState::Threads;
+  ++listBusy_;
+  threads_->SCLSendRow(row, core_, *load_, status_, MultiEvents(), deadline, [this] {
+    ++busy_;
+    MultiRowDone();
+    --busy_;
+    Drain();
+  });
+  --listBusy_;
+  AfterList();
+  return true;
+}
+
+void TSEQRunner::MultiRowDone() {
+  if (SEQbStopPressed || state_ != TState::Threads) return;
+  state_ = TState::Handling;
+  const TSCLRowEvents events = MultiEvents();
+  ++listBusy_;
+  threads_->SCLCollectRow(status_, events);
+  if (!SEQbStopPressed) {
+    // An F row was recorded without sending: there is no answer to analyse.
+    const auto expected = Attrib(row_, 'F') ? std::string() : Cell(SEQcColServer, row_);
+    threads_->SCLReceiveRow(expected.empty() ? std::string() : SEQFilePath(expected), core_, *load_,
+                            status_, events);
+  }
+  --listBusy_;
+  thread_ = nullptr;
+  if (AfterList() || SEQbStopPressed) return;
+  const auto next = [this] {
+    state_ = TState::Handling;
+    ++row_;
+    MultiLoop();
+  };
+  if (const int delay = DelayAfter(row_); delay > 0)
+    Wait(delay, next);
+  else
+    next();
+}
+
+TSCLRowEvents TSEQRunner::MultiEvents() {
+  TSCLRowEvents events;
+  events.stopped = [this] { return SEQbStopPressed; };
+  events.failed = [this](TSCTSequenceClientThread& t) {
+    thread_ = nullptr;  // counted by the thread itself
+    static_cast<void>(SEQError(t.SCTErrorText(), false));
+    load_->SEQWriteThreadLog(t, row_, status_.SQSErrorCount());
+    SEQiErrorLine = 0;  // the next thread's error counts again
+  };
+  events.analysing = [this](TSCTSequenceClientThread& t) {
+    SEQiErrorLine = 0;
+    thread_ = &t;
+  };
+  events.analysed = [this](TSCTSequenceClientThread& t) {
+    thread_ = nullptr;
+    load_->SEQWriteThreadLog(t, row_, status_.SQSErrorCount());
+    core_.SEQTimeAlarms().ALTAcceptExecutionTime(t.SCTLogStatistics().LSIGetExecutionTime());
+    ProcessAlarms();
+  };
+  events.damage = [this](std::string& text) { SEQGenerateRandomErrors(text, random_); };
+  return events;
+}
+
+bool TSEQRunner::AfterList() {
+  if (!emptyPending_) return false;
+  emptyPending_ = false;
+  threads_->SCLEmptyList();
+  return true;
 }
 
 }  // namespace kal

@@ -25,6 +25,10 @@ namespace kal {
 
 class IStringGrid;
 class ISECRandomSource;
+class ISEQLoadCore;
+class TSCLClientThreadList;
+class TSCTSequenceClientThread;
+struct TSCLRowEvents;
 class TALEAlarmErrorList;
 class TALMAlarmItem;
 class TALTAlarmExecutionTimeList;
@@ -99,6 +103,8 @@ class TSEQRunner final {
   static constexpr const char* SEQcRestarts = "Sequence completed, number of restarts reached";
   static constexpr const char* SEQcAlarmLog = "Sequence completed, alarm log not written";
   static constexpr const char* SEQcRepeat = "repeat sending";
+  static constexpr const char* SEQcNoRepeat =
+      "Message repeat is not available in Multi Client Thread mode";
 
   struct TPorts {
     ISEQRunCore& core;
@@ -109,6 +115,10 @@ class TSEQRunner final {
     ICEXClock& clock;
     ISECRandomSource& random;
     ICEXTimerFactory& timers;
+    // The load test's threads and hand-offs; without them every run is
+    // single-thread. The list must outlive the runner.
+    TSCLClientThreadList* threads = nullptr;
+    ISEQLoadCore* load = nullptr;
   };
   explicit TSEQRunner(TPorts ports);
   ~TSEQRunner();
@@ -124,6 +134,20 @@ class TSEQRunner final {
   TSEQErrorTaken SEQError(const std::string& errorText, bool groupFlag);
   // "Stop": ends the run at once, waits included.
   void SEQStopPressed();
+
+  // The load test: a run in the client role with a thread count in a row
+  // (column 3) runs every row on client threads.
+  bool SEQIsMultiThread() const;
+  bool SEQMultiThreadRunning() const { return multi_ && SEQbRunning; }
+  // Column 3 as a whole number; blank or not a number gives 0, raised to 1
+  // with `atLeastOne`.
+  int SEQThreadsInRow(int row, bool atLeastOne) const;
+  // The nearest "IP Address" at or above the row, else the configured
+  // server; the row's own "IP Port" (0 when it is no number), else the
+  // configured port.
+  void SEQGetIPAddressPort(int row, std::string& host, int& port) const;
+  // The summary of the run into the log.
+  void SEQLogSummary();
 
   // Conditional groups.
   bool SEQGroupEnd(int row) const;
@@ -149,7 +173,7 @@ class TSEQRunner final {
   static void SEQGenerateRandomErrors(std::string& text, ISECRandomSource& random);
 
  private:
-  enum class TState { Idle, Waiting, Pausing, Awaiting, Handling };
+  enum class TState { Idle, Waiting, Pausing, Awaiting, Handling, Threads };
   enum class TEvent { Arrival, Timeout };
 
   bool Attrib(int row, char letter) const;
@@ -192,6 +216,16 @@ class TSEQRunner final {
   void ProcessAlarms();
   void Complete(const std::string& text);
 
+  // The load test: the row loop, a row's send (true while its threads
+  // run), the end of its threads, and the list emptied once it is no
+  // longer in use when the run ended meanwhile.
+  void SEQRunMultiThreadSequence();
+  void MultiLoop();
+  bool MultiSendRow();
+  void MultiRowDone();
+  TSCLRowEvents MultiEvents();
+  bool AfterList();
+
   ISEQRunCore& core_;
   IStringGrid& grid_;
   const TSEQRunSettings& settings_;
@@ -199,6 +233,8 @@ class TSEQRunner final {
   TCEXRunNotice& notice_;
   ICEXClock& clock_;
   ISECRandomSource& random_;
+  TSCLClientThreadList* threads_;
+  ISEQLoadCore* load_;
   std::unique_ptr<ICEXTimer> tick_;
   std::unique_ptr<ICEXTimer> pause_;
 
@@ -219,6 +255,12 @@ class TSEQRunner final {
   int SEQiErrorLine = -1;
   int SEQiRuns = 0;
   std::string SEQsReceivedFileName;
+  bool multi_ = false;
+  // The load-test thread whose response is being analysed (its errors are
+  // its own), the list calls in progress, and an emptying held back.
+  TSCTSequenceClientThread* thread_ = nullptr;
+  int listBusy_ = 0;
+  bool emptyPending_ = false;
 };
 
 }  // namespace kal

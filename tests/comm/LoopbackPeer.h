@@ -84,33 +84,38 @@ inline uint16_t UnusedPort() {
   return Listener().port();
 }
 
-// socat echoing one connection; it lets the system choose the port and
-// reports it on its diagnostics ("listening on AF=2 127.0.0.1:N").
+// socat echoing one connection, or listening as `address` (port 0 on
+// 127.0.0.1) and serving with `server`; it lets the system choose the port
+// and reports it on its diagnostics ("listening on AF=2 127.0.0.1:N").
 class SocatEcho {
  public:
-  SocatEcho() {
-    int err[2];
-    if (::pipe2(err, O_CLOEXEC) != 0) return;
+  explicit SocatEcho(const char* address = "TCP4-LISTEN:0,bind=127.0.0.1",
+                     const char* server = "PIPE") {
+    // The diagnostics go to an unlinked file, which never fills up as a
+    // pipe would (a forking socat logs every connection).
+    char name[] = "/tmp/kal-socat-XXXXXX";
+    diagFd_ = ::mkstemp(name);
+    if (diagFd_ < 0) return;
+    ::unlink(name);
+    ::fcntl(diagFd_, F_SETFL, O_APPEND);
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, err[1], 2);
-    const char* argv[] = {"socat", "-d", "-d", "TCP4-LISTEN:0,bind=127.0.0.1", "PIPE", nullptr};
+    posix_spawn_file_actions_adddup2(&fa, diagFd_, 2);
+    const char* argv[] = {"socat", "-d", "-d", address, server, nullptr};
     if (::posix_spawnp(&pid_, "socat", &fa, nullptr, const_cast<char**>(argv), environ) != 0)
       pid_ = -1;
     posix_spawn_file_actions_destroy(&fa);
-    ::close(err[1]);
-    diagFd_ = err[0];  // kept open: socat goes on writing a few lines
     const std::string marker = "listening on AF=2 127.0.0.1:";
-    std::string diag;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (pid_ > 0 && port_ == 0 && std::chrono::steady_clock::now() < deadline) {
-      pollfd p{diagFd_, POLLIN, 0};
-      char buf[512];
-      const ssize_t n = ::poll(&p, 1, 100) == 1 ? ::read(diagFd_, buf, sizeof buf) : 0;
-      if (n > 0 && diag.size() < 65536) diag.append(buf, static_cast<size_t>(n));
+      char buf[4096];
+      const ssize_t n = ::pread(diagFd_, buf, sizeof buf, 0);
+      const std::string diag(buf, n > 0 ? static_cast<size_t>(n) : 0);
       const size_t at = diag.find(marker);
       if (at != std::string::npos && diag.find('\n', at) != std::string::npos)
         port_ = static_cast<uint16_t>(std::stoi(diag.substr(at + marker.size())));
+      else
+        ::poll(nullptr, 0, 20);
     }
   }
   ~SocatEcho() {

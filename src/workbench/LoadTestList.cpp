@@ -1,0 +1,263 @@
+#include "workbench/LoadTestList.h"
+
+#include <new>
+#include <system_error>
+#include <utility>
+
+#include "platform/EventPoster.h"
+#include "workbench/RunStatus.h"
+#include "workbench/SequenceRunner.h"
+
+namespace kal {
+
+namespace {
+
+using namespace std::chrono;
+
+double MsSince(steady_clock::time_point start) {
+  return duration<double, std::milli>(steady_clock::now() - start).count();
+}
+
+std::string WithoutDirectory(const std::string& path) {
+  const size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+}  // namespace
+
+TSCLClientThreadList::TSCLClientThreadList(TPorts ports)
+    : ports_(std::move(ports)), nextSeed_(ports_.seed) {}
+
+TSCLClientThreadList::~TSCLClientThreadList() {
+  SCLEmptyList();
+}
+
+void TSCLClientThreadList::SCLStart() {
+  SCLEmptyList();
+  SCLaSSTStatistics.SSTReset();
+  phases_ = {};
+}
+
+void TSCLClientThreadList::SCLEmptyList() {
+  {
+    std::lock_guard lock(mutex_);
+    ++generation_;
+    outstanding_ = 0;
+    onDone_ = nullptr;
+  }
+  // All are told first, so they end side by side.
+  for (auto& t : threads_) t->SCTStop();
+  for (auto& t : retired_) t->SCTStop();
+  for (auto& t : threads_) t->SCTJoin();
+  for (auto& t : retired_) t->SCTJoin();
+  current_ = nullptr;
+  threads_.clear();
+  retired_.clear();
+}
+
+int TSCLClientThreadList::SCLGenerateThreads(ISEQLoadCore& load, int count, const std::string& host,
+                                             int port, int threadDelayMs, int responseTimeoutMs) {
+  const uint64_t noted = ports_.memory ? ports_.memory() : 0;
+  int made = 0;
+  for (int i = 1; i <= count; ++i) {
+    if (noted > 0 && ports_.memory() <= noted / 3) break;
+    TSCTSettings settings{host, uint16_t(port >= 0 && port <= 65535 ? port : 0), threadDelayMs,
+                          responseTimeoutMs, nextSeed_++};
+    try {
+      threads_.push_back(std::make_unique<TSCTSequenceClientThread>(
+          i, std::move(settings), ports_.synch, load.SEQNewThreadLog(),
+          [this](uint64_t generation) { ThreadDone(generation); }));
+    } catch (const std::system_error&) {
+      break;
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+    made = i;
+  }
+  return made;
+}
+
+void TSCLClientThreadList::SCLSetSendDataStream(const std::string& stream) {
+  if (current_ != nullptr) current_->SCTsSendDataStream = stream;
+}
+
+// ---- a row
+
+bool TSCLClientThreadList::SCLSendRow(const TSCLSendRow& row, ISEQRunCore& core, ISEQLoadCore& load,
+                                      TSQSRunStatus& status, const TSCLRowEvents& events,
+                                      milliseconds deadline, std::function<void()> onDone) {
+  const auto start = steady_clock::now();
+  const std::string name = WithoutDirectory(row.file);
+  TLSICounter counter = TLSICounter::Steady();
+  const int64_t base = counter.now();
+  for (size_t i = 0; i < threads_.size(); ++i) {
+    if (events.stopped && events.stopped()) {
+      current_ = nullptr;
+      load.SEQSetLogColumns(nullptr);
+      return false;
+    }
+    TSCTSequenceClientThread& t = *threads_[i];
+    current_ = &t;
+    t.SCTResetStatistics();
+    t.SCTLogItems().LUXReset();
+    t.SCTLogStatistics().LSISetSendPerformanceBase(base);
+    load.SEQSetLogColumns(&t.SCTLogItems());
+    core.SEQLoadMessage(row.file);
+    if (row.transfer) core.SEQTransferInputValues();
+    status.SQSMessageSend("Thread " + std::to_string(i) + " " + name);
+    core.SEQSetMessageVariant(row.addMsgNum, row.macOnly);
+    core.SEQCreateXmlDoc();
+    // A thread keeps its identity from row to row.
+    load.SEQSetIdentity(t.SCTaIdentity);
+    t.SCTsSendDataXMLDoc = load.SEQBuiltXml();
+    if (row.damageXml && events.damage) core.SEQDamageXmlText(events.damage);
+    t.SCTsSendDataStream.clear();
+    static_cast<void>(load.SEQCreateDataStream(*this));
+    t.SCTaRecording = load.SEQCopyRecording();
+    if (row.offline) {
+      core.SEQRecordOffline();
+    } else {
+      if (row.damageStream && events.damage) events.damage(t.SCTsSendDataStream);
+      t.SCTaIdentity = load.SEQGetIdentity();
+    }
+  }
+  current_ = nullptr;
+  load.SEQSetLogColumns(nullptr);
+  phases_.build += MsSince(start);
+
+  // All are released in one pass, so that they reach the server together.
+  uint64_t generation = 0;
+  {
+    std::lock_guard lock(mutex_);
+    generation = ++generation_;
+    outstanding_ = int(threads_.size());
+    onDone_ = std::move(onDone);
+  }
+  released_ = steady_clock::now();
+  int skipped = 0;
+  for (auto& t : threads_) {
+    if (row.offline)
+      t->SCTSetThreadStatus(SCTcResponseReceived);
+    else if (!t->SCTSendStream(row.wait, row.disconnect, generation))
+      ++skipped;  // its state says it failed; the collection takes it
+  }
+  bool now = row.offline || threads_.empty();
+  if (!now && skipped > 0) {
+    std::lock_guard lock(mutex_);
+    outstanding_ -= skipped;
+    now = outstanding_ <= 0;
+  }
+  std::weak_ptr<int> alive = alive_;
+  const auto fire = [this, alive, generation] {
+    if (!alive.expired()) Fire(generation);
+  };
+  if (now)
+    ports_.poster.PLTPost(fire);
+  else
+    ports_.poster.PLTPostDelayed(deadline, fire);
+  return true;
+}
+
+void TSCLClientThreadList::ThreadDone(uint64_t generation) {
+  {
+    std::lock_guard lock(mutex_);
+    if (generation != generation_ || --outstanding_ > 0) return;
+  }
+  std::weak_ptr<int> alive = alive_;
+  ports_.poster.PLTPost([this, alive, generation] {
+    if (!alive.expired()) Fire(generation);
+  });
+}
+
+void TSCLClientThreadList::Fire(uint64_t generation) {
+  std::function<void()> done;
+  {
+    std::lock_guard lock(mutex_);
+    if (generation != generation_ || !onDone_) return;
+    done = std::move(onDone_);
+    onDone_ = nullptr;
+  }
+  phases_.waiting += MsSince(released_);
+  done();
+}
+
+void TSCLClientThreadList::SCLCollectRow(TSQSRunStatus& status, const TSCLRowEvents& events) {
+  {
+    // Reports of this row that come later are stale.
+    std::lock_guard lock(mutex_);
+    ++generation_;
+    onDone_ = nullptr;
+  }
+  for (size_t i = 0; i < threads_.size();) {
+    TSCTSequenceClientThread& t = *threads_[i];
+    const TSCTState state = t.SCTGetThreadStatus();
+    if (state == SCTcResponseReceived || state == SCTcExecuting) {
+      ++i;
+      continue;
+    }
+    if (state != SCTcError) {
+      // Not done by the deadline: stopped, and counted as a time-out.
+      t.SCTStop();
+      t.SCTJoin();
+      t.SCTSetError(TSCTSequenceClientThread::SCTcErrorTimeout,
+                    "Thread: " + std::to_string(t.SCTThreadID()) +
+                        " Timeout while waiting for server response");
+    }
+    if (events.failed) events.failed(t);
+    SCLaSSTStatistics.SSTAddStatistics(t.SCTStatistics());
+    Retire(i);
+  }
+  SCLAggregateStatistics(status);
+}
+
+bool TSCLClientThreadList::SCLReceiveRow(const std::string& file, ISEQRunCore& core,
+                                         ISEQLoadCore& load, TSQSRunStatus& status,
+                                         const TSCLRowEvents& events) {
+  const auto start = steady_clock::now();
+  double logged = 0;
+  // The analysis clears the reference's links itself: one load serves the
+  // row.
+  if (!file.empty()) core.SEQLoadReference(file);
+  bool completed = true;
+  for (auto& owned : threads_) {
+    if (events.stopped && events.stopped()) {
+      completed = false;
+      break;
+    }
+    TSCTSequenceClientThread& t = *owned;
+    t.SCTResetStatistics();
+    load.SEQSetLogColumns(&t.SCTLogItems());
+    if (events.analysing) events.analysing(t);
+    std::string response = t.SCTGetResponseStream();
+    if (!file.empty()) {
+      load.SEQReceiveFrame(std::move(response));
+      load.SEQPutRecording(t.SCTaRecording);
+      core.SEQParseMessage();
+      t.SCTsReceivedResponseXMLDoc = load.SEQReceivedXml();
+      core.SEQAnalyseMessage();
+      core.SEQDecryptSecurity();
+    }
+    const auto logStart = steady_clock::now();
+    if (events.analysed) events.analysed(t);
+    logged += MsSince(logStart);
+    ++phases_.exchanges;
+  }
+  load.SEQSetLogColumns(nullptr);
+  SCLAggregateStatistics(status);
+  phases_.log += logged;
+  phases_.receive += MsSince(start) - logged;
+  return completed;
+}
+
+void TSCLClientThreadList::SCLAggregateStatistics(TSQSRunStatus& status) {
+  for (auto& t : threads_) SCLaSSTStatistics.SSTAddStatistics(t->SCTStatistics());
+  status.SQSAcceptStatistics(SCLaSSTStatistics);
+}
+
+void TSCLClientThreadList::Retire(size_t index) {
+  threads_[index]->SCTStop();
+  retired_.push_back(std::move(threads_[index]));
+  threads_.erase(threads_.begin() + ptrdiff_t(index));
+}
+
+}  // namespace kal
