@@ -18,7 +18,9 @@
 #include "common/TestSupport.h"
 #include "config/Config.h"
 #include "ep2/Ep2Oracle.h"
+#include "support/HelpContexts.h"
 #include "support/ui/HexLineEdit.h"
+#include "support/ui/WindowHelp.h"
 #include "tools/ui/FormDESEncryption.h"
 #include "tools/ui/FormHashMAC.h"
 #include "tools/ui/FormKeyFormatting.h"
@@ -140,19 +142,34 @@ class TestCryptoToolWindows : public QObject {
     QCOMPARE(captions, QStringList({"&Base64", "&Hex to String", "Hex to &Int",
                                     "&Format XML Document", "&Key Formatting", "&Tripple DES",
                                     "Hash and &MAC", "&Session Key Crypt", "T&LV Tools"}));
-    const std::pair<TCEXAction, const char*> opened[] = {
-        {TCEXAction::KeyFormatting, "Key Formatting"},
-        {TCEXAction::TrippleDES, "DES Encryption/Decryption"},
-        {TCEXAction::HashAndMAC, "Hash and MAC Computation"},
-        {TCEXAction::SessionKeyCrypt, "Session Key Cryptogramm"}};
-    for (const auto& [action, title] : opened) {
-      form_->CEXActionObject(action)->trigger();
-      const auto tool =
-          static_cast<TCEXWindow>(static_cast<int>(TCEXWindow::HexToBase64) +
-                                  static_cast<int>(action) - static_cast<int>(TCEXAction::Base64));
-      QVERIFY(windows_->ToolWindow(tool)->isVisible());
-      QCOMPARE(windows_->ToolWindow(tool)->windowTitle(), QString(title));
-      QVERIFY(!windows_->ToolWindow(tool)->isModal());
+    // Each entry shows its window, not modal, with the help of its context.
+    struct Opened {
+      TCEXAction action;
+      const char* title;
+      int32_t context;
+    };
+    const Opened opened[] = {
+        {TCEXAction::Base64, "Hex To Base64 Conversion", HPTcHelpConversionTools},
+        {TCEXAction::HextoString, "Hex to String Conversion", HPTcHelpConversionTools},
+        {TCEXAction::HextoInt, "Hex to Integer Conversion", HPTcHelpConversionTools},
+        {TCEXAction::FormatXMLDocument, "Format XML Document", HPTcHelpConversionTools},
+        {TCEXAction::KeyFormatting, "Key Formatting", HPTcHelpConversionTools},
+        {TCEXAction::TrippleDES, "DES Encryption/Decryption", HPTcHelpDes},
+        {TCEXAction::HashAndMAC, "Hash and MAC Computation", HPTcHelpHashMac},
+        {TCEXAction::SessionKeyCrypt, "Session Key Cryptogramm", HPTcHelpSessionKey},
+        {TCEXAction::TLVTools, "TLV Tools", HPTcHelpTlvTools}};
+    for (const Opened& entry : opened) {
+      form_->CEXActionObject(entry.action)->trigger();
+      const auto tool = static_cast<TCEXWindow>(static_cast<int>(TCEXWindow::HexToBase64) +
+                                                static_cast<int>(entry.action) -
+                                                static_cast<int>(TCEXAction::Base64));
+      QWidget* window = windows_->ToolWindow(tool);
+      QVERIFY2(window != nullptr && window->isVisible(), entry.title);
+      QCOMPARE(window->windowTitle(), QString(entry.title));
+      QVERIFY(!window->isModal());
+      const THPTWindowHelp* help = HPTWindowHelpOf(*window);
+      QVERIFY2(help != nullptr && help->HPTContext() == entry.context, entry.title);
+      window->hide();
     }
   }
 
