@@ -67,6 +67,7 @@ struct CoreExtraPorts {
   ICEXRecordingList* recording = nullptr;
   ICEXSearchView* search = nullptr;
   ICEXPrinter* printer = nullptr;
+  ICEXCounterLists* counters = nullptr;  // null: no counter lists
 };
 
 // A fixture with the core in a temporary folder, on a host of type `Host`
@@ -85,6 +86,7 @@ class CoreOnQueueFixture : public ::testing::Test {
     WriteFile(dir_.file("config.ini"), ini);
     ICEXLogin& login = extra.login ? *extra.login : login_;
     ICEXMessageFiles& messageFiles = extra.messageFiles ? *extra.messageFiles : files_;
+    ICEXCounterLists& counters = extra.counters ? *extra.counters : counters_;
     core_ = std::make_unique<TCEXMainWindow>(
         dir_.path(),
         TCEXMainWindow::TPorts{.view = host_,
@@ -95,7 +97,7 @@ class CoreOnQueueFixture : public ::testing::Test {
                                .poster = queue_,
                                .random = &random_,
                                .messageFiles = messageFiles,
-                               .counters = counters_,
+                               .counters = counters,
                                .login = login,
                                .sequenceWindow = extra.sequenceWindow ? &host_ : nullptr,
                                .recording = extra.recording,

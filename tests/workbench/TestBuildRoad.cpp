@@ -23,10 +23,10 @@
 #include "ep2/SecurityDecryption.h"
 #include "platform/EventPoster.h"
 #include "support/ErrorWindow.h"
+#include "workbench/CoreHost.h"
 #include "workbench/CounterLists.h"
 #include "workbench/MainWindow.h"
 #include "workbench/MessageTestHelpers.h"
-#include "workbench/NoTimers.h"
 #include "workbench/RsaTestKey.h"
 #include "xml/XMLDOM.h"
 
@@ -39,30 +39,17 @@ using test::ToHex;
 using test::WriteFile;
 using Lines = std::vector<std::string>;
 
-class Host final : public ICEXView,
-                   public ICEXDialogs,
-                   public IERRErrorWindow,
+class Host final : public test::CoreHost,
                    public ICEXMessageFiles,
                    public ICEXLogin,
-                   public ICEXSequenceWindow,
                    public ICEXRecordingList,
                    public ICEXLogColumns {
  public:
-  void CEXChanged(uint32_t) override {}
-  bool CEXStatusTextFits(int, const std::string&) override { return true; }
-  TCEXGeometry CEXGetGeometry() override { return {}; }
-  void CEXCloseMainWindow() override {}
   void CEXShowMessage(const std::string& text) override {
-    messages.push_back(text);
+    CoreHost::CEXShowMessage(text);
     if (onMessage) onMessage();
   }
   TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::Cancel; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
-  void ERRSetError(int code, const std::string& detail) override {
-    errors.push_back(std::to_string(code) + " " + detail);
-  }
-  void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
   bool CEXReadMessageFile(const std::string&) override { return false; }
   bool CEXSaveMessage() override { return false; }
   bool CEXSaveMessageSilently() override {
@@ -76,9 +63,6 @@ class Host final : public ICEXView,
     return true;
   }
   bool SEQVisible() const override { return sequenceVisible; }
-  void SEQLoadSequenceFile(const std::string&) override {}
-  void SEQMessageAvailable() override {}
-  void SEQRunNextRow() override {}
   TSEQErrorTaken SEQLogError(int id, const std::string& text, bool) override {
     logged.push_back(std::to_string(id) + " " + text);
     return TSEQErrorTaken::Taken;
@@ -99,14 +83,12 @@ class Host final : public ICEXView,
     columns.push_back(std::string(tag) + "=" + std::string(value));
   }
 
-  Lines messages, errors, logged, recorded, columns;
+  Lines logged, recorded, columns;
   std::function<void()> onMessage;  // runs while a message box would be open
   std::string sentRoot;
   int silentSaves = 0;
   bool sequenceVisible = false;
 };
-
-using test::NoTimers;
 
 // The document's elements as libxml2 reads them: "name=text" per element
 // in document order ("name" alone for one without text), and its
@@ -181,25 +163,19 @@ std::string Value(const Parsed& parsed, const std::string& name) {
   return "<missing>";
 }
 
-class BuildRoadTest : public ::testing::Test {
+class BuildRoadTest : public test::CoreOnQueueFixture<Host> {
  protected:
-  BuildRoadTest() : counters_(dir_.path(), host_) { Make(); }
+  BuildRoadTest() {
+    // Every 4-byte draw reads 2.
+    random_ = TSECDeterministicRandom(std::string("\0\0\0\x02", 4));
+    Make();
+  }
   void Make() {
-    core_.reset();
-    core_ = std::make_unique<TCEXMainWindow>(dir_.path(),
-                                             TCEXMainWindow::TPorts{.view = host_,
-                                                                    .dialogs = host_,
-                                                                    .errorWindow = host_,
-                                                                    .timers = timers_,
-                                                                    .clock = clock_,
-                                                                    .poster = queue_,
-                                                                    .random = &random_,
-                                                                    .messageFiles = host_,
-                                                                    .counters = counters_,
-                                                                    .login = host_,
-                                                                    .sequenceWindow = &host_,
-                                                                    .recording = &host_,
-                                                                    .plugIn = &PlugIn});
+    MakeCore("", {.login = &host_,
+                  .plugIn = &PlugIn,
+                  .messageFiles = &host_,
+                  .recording = &host_,
+                  .counters = &counters_});
     core_->FormCreate();
     core_->CEXSetLogItemsList(&host_);
     host_.errors.clear();
@@ -246,15 +222,7 @@ class BuildRoadTest : public ::testing::Test {
   inline static const std::string kKey = FromHex("0123456789ABCDEFFEDCBA9876543210");
   inline static std::vector<int32_t> plugInCalls;
   inline static bool plugInFails = false;
-  test::TempDir dir_;
-  Host host_;
-  TCEXCounterLists counters_;
-  NoTimers timers_;
-  TCEXSystemClock clock_;
-  TPLTEventQueue queue_;
-  // Every 4-byte draw reads 2.
-  TSECDeterministicRandom random_{std::string("\0\0\0\x02", 4)};
-  std::unique_ptr<TCEXMainWindow> core_;
+  TCEXCounterLists counters_{dir_.path(), host_};
 };
 
 TEST_F(BuildRoadTest, EveryTypeReadsBackWithLibxml2AndEtree) {

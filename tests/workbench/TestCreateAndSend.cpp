@@ -13,13 +13,10 @@
 #include "comm/ClientSocketPPP.h"
 #include "common/TestSupport.h"
 #include "config/Config.h"
-#include "ep2/Ep2ByteStream.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
-#include "ep2/SecurityDecryption.h"
 #include "platform/EventPoster.h"
 #include "support/ErrorWindow.h"
-#include "support/HexUtilities.h"
 #include "workbench/CoreHost.h"
 #include "workbench/MainWindow.h"
 #include "workbench/MessageTestHelpers.h"
@@ -30,7 +27,6 @@ namespace kal {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FromHex;
 using test::ToHex;
 using Lines = std::vector<std::string>;
 
@@ -58,12 +54,6 @@ class Host final : public test::CoreHost, public ICEXMessageFiles, public ICEXRe
   }
 
   Lines recorded;
-};
-
-class Taker final : public ICEXDataStreamTaker {
- public:
-  void SCLSetSendDataStream(const std::string& stream) override { streams.push_back(stream); }
-  Lines streams;
 };
 
 // One send: the configuration it runs with and what the host must find.
@@ -273,54 +263,6 @@ TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
   EXPECT_EQ(status, 0) << rest;
 }
 
-// Our own reader splits a stream; the MAC is recomputed with the key given.
-struct SplitStream {
-  int rc = -1, mode = -1;
-  std::string xml, version, mac, hash;
-};
-SplitStream Split(const std::string& stream) {
-  SplitStream s;
-  TIBSFrameHeader header;
-  s.rc = TIBSaEp2ByteStream(1000).IBSStreamToXMLDoc(stream, 11, 11, s.xml, header, s.hash);
-  s.version = header.sVersionNumber;
-  s.mode = header.iEncoding;
-  s.mac = header.sMAC;
-  return s;
-}
-std::string Mac(const std::string& xml, const std::string& key, const std::string& spec) {
-  std::string mac;
-  EXPECT_EQ(TIBSaEp2ByteStream(1000).IBSComputeMAC(xml, 1, key, spec, mac), 0);
-  return mac;
-}
-
-TEST_F(CreateAndSendTest, NoKeyFromTheLastMessageStopsOnceThenTheConfiguredKeyServes) {
-  TCEXMainWindow& core = Start(test::FreeLoopbackPort());
-  Configure({"30", "0630", 1, 0, 16, false, 1, 3});
-  core.CEXConfiguration().CFGSetSessionKeyFromInMessage(1);
-  core.CEXExecute(TCEXAction::CreateXMLDoc);
-  ASSERT_FALSE(core.CEXGetMemo(TCEXMemo::Memo1).empty());
-  host_.errors.clear();
-
-  core.CEXExecute(TCEXAction::CreateDataStream);
-  EXPECT_EQ(host_.errors, Lines{"7009 error during generation of data stream"});
-  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "");
-
-  core.CEXExecute(TCEXAction::CreateDataStream);
-  EXPECT_EQ(host_.errors.size(), 1u);
-  const SplitStream s = Split(core.CEXDataStreamBytes());
-  ASSERT_EQ(s.rc, 0);
-  EXPECT_EQ(s.mode, 1);
-  EXPECT_EQ(s.mac, Mac(s.xml, Key(16), FromHex("0630")));
-
-  // A key from the last received message is the one used.
-  core.CEXSecurityDecryption().SDCSetSessionKey(Key(24));
-  core.CEXExecute(TCEXAction::CreateDataStream);
-  const SplitStream r = Split(core.CEXDataStreamBytes());
-  ASSERT_EQ(r.rc, 0);
-  EXPECT_EQ(r.mac, Mac(r.xml, Key(24), FromHex("0630")));
-  EXPECT_NE(r.mac, s.mac);
-}
-
 TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
   TCEXMainWindow& core = Start(test::FreeLoopbackPort());
   Configure({"30", "0630", 0, 1, 16, false, 0, 3});
@@ -346,50 +288,6 @@ TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "00 00 00 02 4F 4C");
   EXPECT_EQ(core.CEXLink().CEXSendString(), "");
   EXPECT_FALSE(core.CEXClientSocket().Active());
-}
-
-TEST_F(CreateAndSendTest, TheStreamGoesToTheTakerOrTheViewWhichKeepsItsBytesUntilEdited) {
-  TCEXMainWindow& core = Start(test::FreeLoopbackPort());
-  Configure({"20", "0630", 0, 1, 16, false, 0, 3});
-  // Modes 0 and 1 carry no cryptogram and need no public key.
-  core.CEXConfiguration().CFGSetPublicKeyModulus("");
-  core.CEXConfiguration().CFGSetPublicKeyExponent("");
-  core.CEXExecute(TCEXAction::CreateXMLDoc);
-  core.CEXSetEdit(TCEXEdit::Edit6, "12:00:00");
-
-  Taker taker;
-  core.Action_CreateDataStreamExecute(&taker);
-  ASSERT_EQ(taker.streams.size(), 1u);
-  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "");
-  EXPECT_EQ(core.CEXGetEdit(TCEXEdit::Edit6), "");
-  const std::string& stream = taker.streams[0];
-  ASSERT_GT(stream.size(), 8u);
-  const uint32_t length = static_cast<uint8_t>(stream[0]) << 24 |
-                          static_cast<uint8_t>(stream[1]) << 16 |
-                          static_cast<uint8_t>(stream[2]) << 8 | static_cast<uint8_t>(stream[3]);
-  EXPECT_EQ(length, stream.size() - 4);
-  EXPECT_EQ(stream.substr(4, 4), FromHex("20063000"));  // version, standard version, mode 0
-  EXPECT_EQ(stream.substr(8), core.CEXGetMemo(TCEXMemo::Memo1));
-  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
-
-  // Encoding on, "Add MAC Only": mode 1; the choice is stored at once.
-  core.CEXConfiguration().CFGSetEncodingInformation(1);
-  core.RadioGroup1Click(0);
-  core.CEXExecute(TCEXAction::CreateDataStream);
-  ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
-  ASSERT_FALSE(core.CEXDataStreamBytes().empty());
-  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), UTHStringToHex(core.CEXDataStreamBytes()));
-  EXPECT_EQ(core.CEXDataStreamBytes().substr(4, 4), FromHex("20063001"));
-  EXPECT_EQ(core.CEXConfiguration().CFGGetMacOnly(), 1);
-  core.RadioGroup1Click(1);
-  EXPECT_EQ(core.CEXConfiguration().CFGGetMacOnly(), 0);
-  EXPECT_EQ(core.CEXGetSecurityHeader(), 1);
-
-  // An edited view is the stream from then on.
-  core.CEXSetMemo(TCEXMemo::Memo6, "00 00 00 01 41");
-  EXPECT_EQ(core.CEXDataStreamBytes(), FromHex("0000000141"));
-  core.CEXExecute(TCEXAction::ClearAll);
-  EXPECT_EQ(core.CEXDataStreamBytes(), "");
 }
 
 TEST_F(CreateAndSendTest, TheHeaderItemsComeFromTheMessageOrTheConfiguration) {

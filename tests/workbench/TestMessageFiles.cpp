@@ -397,7 +397,9 @@ TEST_F(MessageFilesTest, ElementCommandsFollowTheSelectionAndMarkChanges) {
   core_.CEXSetMessageFileName(path);
   core_.CEXSetHasChanged(true);
   core_.CEXSetEdit(TCEXEdit::Edit7, "12:00");
+  core_.CEXSetMemo(TCEXMemo::Memo6, "00 00 00 01 41");
   core_.CEXExecute(TCEXAction::ClearAll);
+  EXPECT_EQ(core_.CEXDataStreamBytes(), "");
   EXPECT_EQ(core_.CEXSourceTree().Count(), 0);
   EXPECT_EQ(core_.CEXGetMemo(TCEXMemo::Memo1), "");
   EXPECT_EQ(core_.CEXGetEdit(TCEXEdit::Edit7), "");
