@@ -115,9 +115,12 @@ TEST_F(LoadTestRun, TheThreadsOfARowReachTheServerTogether) {
   ASSERT_NE(peer.port(), 0);
   StartLoad(peer.port(), 20000, 200);
   Rows({test::Threads("8")});
+  host_.memoNotices = 0;
   ASSERT_TRUE(Run());
   EXPECT_EQ(status_.SQSMessagesReceived(), "8");
   EXPECT_EQ(status_.SQSErrorsFound(), "0");
+  // The panes heard of the row's texts once a hand-off, not once a thread.
+  EXPECT_EQ(host_.memoNotices, 2);
   // The run's end closed every connection.
   const Tally t = peer.Await([](const Tally& t) { return t.closes == 8; });
   EXPECT_EQ(t.requests, 8);
