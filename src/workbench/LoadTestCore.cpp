@@ -81,6 +81,10 @@ void TSEQLoadCore::SEQLogSummary(const TSQSRunStatus& status) {
   static_cast<void>(ports_.log.SEQLogSummary(settings, columns, figures));
 }
 
+void TSEQLoadCore::SEQHoldPanes(bool hold) {
+  ports_.main.CEXHoldMemos(hold);
+}
+
 int TSEQLoadCore::SEQThreadDelay() {
   return ports_.main.CEXConfiguration().CFGGetThreadDelay();
 }

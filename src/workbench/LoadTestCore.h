@@ -51,6 +51,7 @@ class TSEQLoadCore final : public ISEQLoadCore {
   void SEQSetLogColumns(TLUXLogItemsList* columns) override;
   void SEQWriteThreadLog(const TSCTSequenceClientThread& thread, int row, int errorCount) override;
   void SEQLogSummary(const TSQSRunStatus& status) override;
+  void SEQHoldPanes(bool hold) override;
   int SEQThreadDelay() override;
   int SEQResponseTimeout() override;
   void SEQConfiguredAddressPort(std::string& host, int& port) override;

@@ -1,6 +1,7 @@
 #include "workbench/LoadTestList.h"
 
 #include <new>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -17,6 +18,19 @@ using namespace std::chrono;
 double MsSince(steady_clock::time_point start) {
   return duration<double, std::milli>(steady_clock::now() - start).count();
 }
+
+// The panes show only the texts of the thread handled last, rendered once
+// the hand-offs of a row are through.
+class TPaneHold {
+ public:
+  explicit TPaneHold(ISEQLoadCore& load) : load_(load) { load_.SEQHoldPanes(true); }
+  ~TPaneHold() { load_.SEQHoldPanes(false); }
+  TPaneHold(const TPaneHold&) = delete;
+  TPaneHold& operator=(const TPaneHold&) = delete;
+
+ private:
+  ISEQLoadCore& load_;
+};
 
 std::string WithoutDirectory(const std::string& path) {
   const size_t cut = path.find_last_of("/\\");
@@ -90,6 +104,7 @@ bool TSCLClientThreadList::SCLSendRow(const TSCLSendRow& row, ISEQRunCore& core,
   const std::string name = WithoutDirectory(row.file);
   TLSICounter counter = TLSICounter::Steady();
   const int64_t base = counter.now();
+  std::optional<TPaneHold> hold(std::in_place, load);
   for (size_t i = 0; i < threads_.size(); ++i) {
     if (events.stopped && events.stopped()) {
       current_ = nullptr;
@@ -123,6 +138,7 @@ bool TSCLClientThreadList::SCLSendRow(const TSCLSendRow& row, ISEQRunCore& core,
   }
   current_ = nullptr;
   load.SEQSetLogColumns(nullptr);
+  hold.reset();
   phases_.build += MsSince(start);
 
   // All are released in one pass, so that they reach the server together.
@@ -219,6 +235,7 @@ bool TSCLClientThreadList::SCLReceiveRow(const std::string& file, ISEQRunCore& c
   // row.
   if (!file.empty()) core.SEQLoadReference(file);
   bool completed = true;
+  std::optional<TPaneHold> hold(std::in_place, load);
   for (auto& owned : threads_) {
     if (events.stopped && events.stopped()) {
       completed = false;
@@ -243,6 +260,7 @@ bool TSCLClientThreadList::SCLReceiveRow(const std::string& file, ISEQRunCore& c
     ++phases_.exchanges;
   }
   load.SEQSetLogColumns(nullptr);
+  hold.reset();
   SCLAggregateStatistics(status);
   phases_.log += logged;
   phases_.receive += MsSince(start) - logged;

@@ -64,6 +64,8 @@ class ISEQLoadCore {
   virtual void SEQWriteThreadLog(const TSCTSequenceClientThread& thread, int row,
                                  int errorCount) = 0;
   virtual void SEQLogSummary(const TSQSRunStatus& status) = 0;
+  // While held, the panes hear of their texts once, at the release.
+  virtual void SEQHoldPanes(bool hold) = 0;
   // "ThreadDelay", "ServerResponseTimeout" (ms) and the configured server.
   virtual int SEQThreadDelay() = 0;
   virtual int SEQResponseTimeout() = 0;

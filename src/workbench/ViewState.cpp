@@ -6,6 +6,19 @@ namespace kal {
 
 void TCEXViewState::CEXSetMemo(TCEXMemo memo, std::string text) {
   memos_.at(Index(memo)) = std::move(text);
+  if (memoHolds_ > 0)
+    memosPending_ = true;
+  else
+    view_.CEXChanged(CEXpMemos);
+}
+
+void TCEXViewState::CEXHoldMemos(bool hold) {
+  if (hold) {
+    ++memoHolds_;
+    return;
+  }
+  if (memoHolds_ == 0 || --memoHolds_ > 0 || !memosPending_) return;
+  memosPending_ = false;
   view_.CEXChanged(CEXpMemos);
 }
 

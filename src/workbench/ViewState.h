@@ -76,6 +76,11 @@ class TCEXViewState final {
     view_.CEXChanged(CEXpZoom);
   }
 
+  // While held, memo changes are kept and the form hears of them once, when
+  // the last hold is released: a load-test row's hand-offs render the
+  // current thread's texts once instead of every thread's.
+  void CEXHoldMemos(bool hold);
+
   // Tells the form of parts that changed outside this state (trees,
   // actions, geometry).
   void CEXChanged(uint32_t parts) { view_.CEXChanged(parts); }
@@ -97,6 +102,8 @@ class TCEXViewState final {
   bool securityHeaderVisible_ = true;
   bool hasChanged_ = false;
   TCEXZoom zoom_ = TCEXZoom::Normal;
+  int memoHolds_ = 0;
+  bool memosPending_ = false;
 };
 
 }  // namespace kal

@@ -36,8 +36,10 @@ class LoadHost : public CoreHost {
     analysisErrors.push_back(text);
     return runner != nullptr ? runner->SEQError(text, group) : TSEQErrorTaken::NotRunning;
   }
+  void CEXChanged(uint32_t parts) override { memoNotices += (parts & CEXpMemos) != 0 ? 1 : 0; }
   TSEQRunner* runner = nullptr;
   std::vector<std::string> analysisErrors;
+  int memoNotices = 0;  // the form was told of memo changes
 };
 
 struct LoadRow {

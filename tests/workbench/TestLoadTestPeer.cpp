@@ -2,11 +2,12 @@
 // client thread meets every malformed answer with its code and text and
 // closes its connection; the threads of a row reach the server together;
 // "Stop" while the server is silent ends the run at once with every thread
-// joined. The server's tallies of requests, bytes and closes are the
-// oracle.
+// joined; the recording pairs each thread's request with its own response.
+// The server's tallies of requests, bytes and closes are the oracle.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <future>
 #include <sstream>
 #include <string>
@@ -14,6 +15,8 @@
 #include "comm/Frame.h"
 #include "comm/ThreadSynch.h"
 #include "workbench/LoadTestHost.h"
+#include "workbench/RecordingItemsList.h"
+#include "workbench/RecordingLink.h"
 
 namespace kal {
 namespace {
@@ -112,9 +115,12 @@ TEST_F(LoadTestRun, TheThreadsOfARowReachTheServerTogether) {
   ASSERT_NE(peer.port(), 0);
   StartLoad(peer.port(), 20000, 200);
   Rows({test::Threads("8")});
+  host_.memoNotices = 0;
   ASSERT_TRUE(Run());
   EXPECT_EQ(status_.SQSMessagesReceived(), "8");
   EXPECT_EQ(status_.SQSErrorsFound(), "0");
+  // The panes heard of the row's texts once a hand-off, not once a thread.
+  EXPECT_EQ(host_.memoNotices, 2);
   // The run's end closed every connection.
   const Tally t = peer.Await([](const Tally& t) { return t.closes == 8; });
   EXPECT_EQ(t.requests, 8);
@@ -152,6 +158,45 @@ TEST_F(LoadTestRun, AnFRowRecordsWithoutSendingAndAnalysesNothing) {
   // Three entries of the F row, then three answered requests.
   EXPECT_EQ(LogRecords().size(), 6u);
   EXPECT_EQ(peer.Await([](const Tally& t) { return t.closes == 3; }).requests, 3);
+}
+
+// Each thread's request counts its amount up; the server answers with the
+// amount as the authorisation code, so a block whose two values disagree
+// holds another thread's request or response.
+TEST_F(LoadTestRun, RecordingWithFiveThreadsPairsEachRequestWithItsOwnResponse) {
+  Peer peer("authrsp");
+  ASSERT_NE(peer.port(), 0);
+  test::WriteFile(
+      dir_.file("submission.ini"),
+      "ep2:TrmID;9F1C;ep2:trm\r\nep2:AmtAuth;9F02;ep2:trx\r\nep2:AuthCode;;ep2:trx\r\n");
+  test::WriteFile(dir_.file("Req.epm"),
+                  "7.0.1\r\n3\r\nep2:authreq\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
+                  "ep2:TrmID\r\nT0000042\r\nan\r\nM\r\n\r\n1\r\n2\r\n"
+                  "ep2:AmtAuth\r\n1000\r\nn\r\nMA\r\n\r\n1\r\n3\r\n");
+  test::WriteFile(dir_.file("RspRef.epm"),
+                  "7.0.1\r\n3\r\nep2:authrsp\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
+                  "ep2:TrmID\r\n\r\nan\r\nM\r\n\r\n1\r\n2\r\n"
+                  "ep2:AuthCode\r\n\r\nan\r\nM\r\n\r\n1\r\n3\r\n");
+  std::filesystem::create_directory(dir_.file("rec"));
+  TRFLRecordingItemsList recording(dir_.path());
+  StartLoad(peer.port(), 20000, 0, &recording);
+  RFLLinkToCore(recording, *core_);
+  core_->CEXConfiguration().CFGSetSequenceRecord(1);
+  core_->CEXConfiguration().CFGSetDirRecord(dir_.file("rec"));
+  // The build writes the counted amount back to the current message file.
+  core_->CEXSetFileName(dir_.file("Req.epm"));
+  test::LoadRow row = test::Threads("5");
+  row.client = "Req.epm";
+  row.server = "RspRef.epm";
+  Rows({row});
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(host_.analysisErrors.empty()) << host_.analysisErrors.front();
+  EXPECT_EQ(test::RunPython("import re, sys\n"
+                            "for b in sys.stdin.read().split('</ep2:bdfin>')[:-1]:\n"
+                            "    v = dict(re.findall(r'<ep2:(AmtAuth|AuthCode)>([^<]*)<', b))\n"
+                            "    print(v.get('AmtAuth'), v.get('AuthCode'))\n",
+                            test::ReadFile(dir_.file("rec/T0000042.xml"))),
+            "1001 A1001\n1002 A1002\n1003 A1003\n1004 A1004\n1005 A1005\n");
 }
 
 }  // namespace

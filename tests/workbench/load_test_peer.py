@@ -10,6 +10,8 @@ bytes, big-endian, then the body) gets the answer the mode names:
   bodyclose    a length of 100 and 10 body bytes, then a close
   trickle      a length of 100, then one body byte every 50 ms
   silent       nothing
+  authrsp      the request (security mode 0) as an "ep2:authrsp" whose
+               ep2:AmtAuth became ep2:AuthCode "A" + the amount
   full         no server: a listener with a backlog of 0 that never
                accepts, its queue filled by two connections of its own
 
@@ -17,11 +19,23 @@ After every request and every close it prints
 "T <requests> <bytes> <closes> <most connections open at once>".
 """
 import asyncio
+import os
+import re
 import socket
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+import mock_ep2_host  # noqa: E402
+
 mode = sys.argv[1]
 tally = {"requests": 0, "bytes": 0, "closes": 0, "open": 0, "most": 0}
+
+
+def authorisation_response(frame):
+    f = mock_ep2_host.parse_frame(frame)
+    xml = re.sub(rb"<ep2:AmtAuth>([0-9]+)</ep2:AmtAuth>", rb"<ep2:AuthCode>A\1</ep2:AuthCode>",
+                 f["xml"]).replace(b"ep2:authreq", b"ep2:authrsp")
+    return mock_ep2_host.build_frame(xml, version=f["version"], spec_version=f["spec_version"])
 
 
 def report():
@@ -44,6 +58,8 @@ async def handle(reader, writer):
             report()
             if mode == "echo":
                 writer.write(head + body)
+            elif mode == "authrsp":
+                writer.write(authorisation_response(head + body))
             elif mode == "huge":
                 writer.write((10000001).to_bytes(4, "big"))
             elif mode == "zero":
