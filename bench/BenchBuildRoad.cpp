@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchMessage.h"
 #include "config/Config.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
@@ -36,26 +37,9 @@
 namespace {
 
 using namespace kal;
+using namespace kal::bench;
 
-constexpr int kElements = 110;  // about 4 KB of XML
 const std::string kKey24 = "0123456789ABCDEFFEDCBA98765432100011223344556677";
-
-std::string Value(int i) {
-  std::string v = "value of element number " + std::to_string(i);
-  v.resize(24, '.');
-  return v;
-}
-
-// A fresh temporary folder, removed at the end.
-struct Folder {
-  Folder() {
-    char name[] = "/tmp/kal-bench-XXXXXX";
-    if (mkdtemp(name) == nullptr) std::abort();
-    path = std::string(name) + "/";
-  }
-  ~Folder() { std::filesystem::remove_all(path); }
-  std::string path;
-};
 
 class Host final : public ICEXView, public ICEXDialogs, public IERRErrorWindow {
  public:
@@ -136,24 +120,7 @@ void BuildRoadOurs(benchmark::State& state) {
   core.CEXSetAddMsgNum(0);
 
   // The message, written to a message file and loaded from it.
-  TXMLMessageTree& tree = core.CEXSourceTree();
-  int32_t id = 0;
-  TXMLTreeNode* root =
-      tree.AddChildObject(nullptr, "ep2:authreq",
-                          std::make_unique<TUAXxmlElement>("ep2:authreq", "", "c", "", "", 0), id);
-  root->GetData()->SetID(id);
-  const int32_t rootId = id;
-  const auto add = [&](const std::string& name, const std::string& type, const std::string& value,
-                       const std::string& attributes) {
-    tree.AddChildObject(root, name,
-                        std::make_unique<TUAXxmlElement>(name, value, type, attributes, "", rootId),
-                        id)
-        ->GetData()
-        ->SetID(id);
-  };
-  add("ep2:TrmID", "an", "T0000042", "M");
-  add("ep2:TrxSeqCnt", "n", "1", "A");
-  for (int i = 0; i < kElements; ++i) add("ep2:Item" + std::to_string(i), "ans", Value(i), "M");
+  AddBenchMessage(core.CEXSourceTree());
   const std::string message = folder.path + "bench.epm";
   core.CEXSetMessageFileName(message);
   if (!files.CEXSaveMessageSilently() || !files.CEXReadMessageFile(message))

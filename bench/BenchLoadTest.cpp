@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchMessage.h"
 #include "RatioMain.h"
 #include "config/Config.h"
 #include "ep2/MessageTree.h"
@@ -50,10 +51,10 @@ extern char** environ;
 namespace {
 
 using namespace kal;
+using namespace kal::bench;
 
 constexpr int kThreads = 8;
 constexpr int kRows = 40;         // rows of one run
-constexpr int kElements = 110;    // about 4 KB of XML, as the build-road benchmark
 int64_t exchangesPerRun = 0;      // what the plain client makes too
 std::vector<std::string> frames;  // captured from our road
 
@@ -61,22 +62,6 @@ std::vector<std::string> frames;  // captured from our road
   std::fprintf(stderr, "load test failed: %s\n", text.c_str());
   std::abort();
 }
-
-std::string Value(int i) {
-  std::string v = "value of element number " + std::to_string(i);
-  v.resize(24, '.');
-  return v;
-}
-
-struct Folder {
-  Folder() {
-    char name[] = "/tmp/kal-bench-XXXXXX";
-    if (mkdtemp(name) == nullptr) std::abort();
-    path = std::string(name) + "/";
-  }
-  ~Folder() { std::filesystem::remove_all(path); }
-  std::string path;
-};
 
 // socat echoing every connection in a process of its own.
 class Socat {
@@ -174,24 +159,7 @@ void LoadTestOurs(benchmark::State& state) {
   core.RadioGroup1Click(0);  // MAC only
   core.CEXSetAddMsgNum(2);
 
-  TXMLMessageTree& tree = core.CEXSourceTree();
-  int32_t id = 0;
-  TXMLTreeNode* root =
-      tree.AddChildObject(nullptr, "ep2:authreq",
-                          std::make_unique<TUAXxmlElement>("ep2:authreq", "", "c", "", "", 0), id);
-  root->GetData()->SetID(id);
-  const int32_t rootId = id;
-  const auto add = [&](const std::string& name, const std::string& type, const std::string& value,
-                       const std::string& attributes) {
-    tree.AddChildObject(root, name,
-                        std::make_unique<TUAXxmlElement>(name, value, type, attributes, "", rootId),
-                        id)
-        ->GetData()
-        ->SetID(id);
-  };
-  add("ep2:TrmID", "an", "T0000042", "M");
-  add("ep2:TrxSeqCnt", "n", "1", "A");
-  for (int i = 0; i < kElements; ++i) add("ep2:Item" + std::to_string(i), "ans", Value(i), "M");
+  AddBenchMessage(core.CEXSourceTree());
   const std::string message = folder.path + "bench.epm";
   core.CEXSetMessageFileName(message);
   if (!files.CEXSaveMessageSilently()) Fail("message file");
