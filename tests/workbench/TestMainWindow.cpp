@@ -18,6 +18,7 @@
 #include "platform/TcpServer.h"
 #include "support/ErrorWindow.h"
 #include "support/TraceLogger.h"
+#include "workbench/ManualTimers.h"
 
 namespace kal {
 namespace {
@@ -123,37 +124,8 @@ class Host final : public ICEXView,
   std::vector<std::pair<bool, std::string>> logins;
 };
 
-class FakeTimer final : public ICEXTimer {
- public:
-  FakeTimer(bool repeating, std::function<void()> f) : repeating_(repeating), f_(std::move(f)) {}
-  void CEXStart(std::chrono::milliseconds i) override {
-    active = true;
-    interval = i;
-  }
-  void CEXStop() override { active = false; }
-  bool CEXActive() const override { return active; }
-  void Fire() {
-    if (!repeating_) active = false;
-    f_();
-  }
-  bool active = false;
-  std::chrono::milliseconds interval{};
-
- private:
-  bool repeating_;
-  std::function<void()> f_;
-};
-
-// Timers in the order the core makes them: Timer1, Timer3, Timer4, the
-// connection delay.
-class FakeTimers final : public ICEXTimerFactory {
- public:
-  std::unique_ptr<ICEXTimer> CEXCreateTimer(bool repeating, std::function<void()> f) override {
-    made.push_back(new FakeTimer(repeating, std::move(f)));
-    return std::unique_ptr<ICEXTimer>(made.back());
-  }
-  std::vector<FakeTimer*> made;
-};
+using test::FakeTimer;
+using test::FakeTimers;
 
 // Virtual time: a sleep moves the clock on at once.
 class FakeClock final : public ICEXClock {
@@ -193,8 +165,6 @@ class MainWindowTest : public ::testing::Test {
     return *core_;
   }
   std::string File(const char* name) const { return dir_.file(name); }
-  FakeTimer& Timer1() { return *timers_.made.at(0); }
-  FakeTimer& Timer3() { return *timers_.made.at(1); }
 
   test::TempDir dir_;
   Host host_;
@@ -272,17 +242,6 @@ TEST_F(MainWindowTest, CommandLineConfigurationIsReadListenedOnAndRecorded) {
   // The settings in use went to "config.ini" at once.
   EXPECT_EQ(IniValue(File("config.ini"), "Directories", "ConfigFileName"), File("cfg/lab.ini"));
   EXPECT_EQ(IniValue(File("config.ini"), "Timeout", "ConnectionDelay"), "77");
-}
-
-TEST_F(MainWindowTest, AFailedServerStartIsShownWithCode7002) {
-  TPLTTcpServer occupant;
-  ASSERT_EQ(occupant.PLTActivate(), 0);
-  WriteFile(File("config.ini"), ServerIni(occupant.PLTBoundPort()));
-  TCEXMainWindow& core = Start({});
-  EXPECT_EQ(core.CEXStatusText(2), "TCP/IP server not listening");
-  ASSERT_EQ(host_.errors.size(), 1u);
-  EXPECT_EQ(host_.errors[0].rfind("7002 Server Socket Error: ", 0), 0u) << host_.errors[0];
-  EXPECT_GT(host_.errors[0].size(), std::string("7002 Server Socket Error: ").size());
 }
 
 TEST_F(MainWindowTest, FirstActivationRereadsTheConfigurationKeepingAlarmsAndKeyGeneration) {
@@ -384,41 +343,9 @@ TEST_F(MainWindowTest, ConfigurationCommandsUseTheirDialogsAndRestartTheServer) 
   EXPECT_TRUE(host_.messages.empty());
 }
 
-TEST_F(MainWindowTest, IdlePassForwardsSocketErrorsArrivalsAndSendState) {
+TEST_F(MainWindowTest, TheIdlePassShowsTheSelectedSourceLine) {
   WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort(), 0));
   TCEXMainWindow& core = Start({}, true);
-  TTHXMailBox& mailBox = core.CEXMailBox();
-
-  ASSERT_TRUE(mailBox.THXReportClientSocketError(10054, ": connection reset"));
-  core.AppOnIdle();
-  core.AppOnIdle();  // the flag was cleared: shown once
-  EXPECT_EQ(host_.errors, Lines{"10054 Last Socket Error: connection reset"});
-  host_.sequenceVisible = true;
-  ASSERT_TRUE(mailBox.THXReportClientSocketError(10060, ": timed out"));
-  core.AppOnIdle();
-  EXPECT_EQ(host_.logged, Lines{"10060 Last Socket Error: timed out"});
-
-  // An arrival waits while the response gate is closed.
-  core.CEXLink().CEXSetNoWaitForDisconnect(false);
-  core.CEXLink().CEXFrameStored(std::string("\0\0\0\1A", 5));
-  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), "00 00 00 01 41");
-  EXPECT_EQ(core.CEXLink().CEXArrivalFlag(), 1);
-  EXPECT_FALSE(core.CEXParseMessageEnabled());
-  core.CEXLink().CEXSetNoWaitForDisconnect(true);
-  core.AppOnIdle();
-  core.AppOnIdle();
-  EXPECT_EQ(core.CEXLink().CEXArrivalFlag(), 0);
-  EXPECT_TRUE(core.CEXParseMessageEnabled());
-  EXPECT_EQ(host_.available, 1);
-
-  mailBox.THXSetSendState(TTHXMailBox::THXcStateSended);
-  core.AppOnIdle();
-  EXPECT_EQ(core.CEXStatusText(1), "Data stream sent");
-  EXPECT_EQ(mailBox.THXGetSendState(), TTHXMailBox::THXcStateIdle);
-  EXPECT_EQ(Timer3().interval, 2000ms);
-  Timer3().Fire();
-  EXPECT_EQ(core.CEXStatusText(1), "");
-
   core.CEXSetSelectedSourceLine(4);
   core.AppOnIdle();
   EXPECT_EQ(core.CEXGetEdit(TCEXEdit::Edit2), "line 5");
@@ -457,30 +384,6 @@ TEST_F(MainWindowTest, AFrameSentToTheServerArrivesInMemo5) {
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo5), "00 00 00 02 68 69");
   EXPECT_FALSE(core.CEXGetEdit(TCEXEdit::Edit7).empty());
   ::close(fd);
-}
-
-TEST_F(MainWindowTest, ResponseTimeoutIsCancelledByAnArrivalAndReportedOtherwise) {
-  WriteFile(File("config.ini"),
-            ServerIni(test::FreeLoopbackPort(), 0) + "[Timeout]\r\nServerResponseTimeout=1500\r\n");
-  TCEXMainWindow& core = Start({}, true);
-  const std::string text = "Response message timeout while waiting for answer from server";
-
-  core.CEXLink().CEXStartResponseTimer();
-  EXPECT_EQ(Timer1().interval, 1500ms);
-  core.CEXLink().CEXFrameStored("x");
-  EXPECT_FALSE(Timer1().active);
-  Timer1().Fire();  // already due when the answer came: ignored
-  EXPECT_TRUE(host_.messages.empty());
-
-  core.CEXLink().CEXStartResponseTimer();
-  Timer1().Fire();
-  EXPECT_EQ(host_.messages, Lines{text});
-  host_.sequenceVisible = true;
-  core.CEXLink().CEXStartResponseTimer();
-  Timer1().Fire();
-  Timer1().Fire();  // once per send
-  EXPECT_EQ(host_.logged, Lines{"7007 " + text});
-  EXPECT_EQ(host_.nextRows, 1);
 }
 
 TEST_F(MainWindowTest, CloseWritesTheSettingsFirstAndHonoursTheAnswer) {

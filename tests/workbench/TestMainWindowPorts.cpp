@@ -12,7 +12,6 @@
 #include <tuple>
 #include <vector>
 
-#include "comm/ThreadSynch.h"
 #include "common/TestSupport.h"
 #include "config/Config.h"
 #include "ep2/MessageTree.h"
@@ -135,13 +134,6 @@ TEST_F(MainWindowPortsTest, CursorRoadsSetAndRestoreTheCursorOnceOnEveryWayOut) 
   core.CEXExecute(TCEXAction::SaveConfFile);
   ASSERT_EQ(host_.messages.size(), 1u);
   EXPECT_EQ(host_.messages[0].rfind("Can not write configuration file", 0), 0u);
-  ExpectOneBusySpell();
-
-  // "Hang Up" while a thread outlives the wait for it.
-  TTERThreadSynch& synch = core.CEXThreadSynch();
-  synch.TERIncThreadCount("late");
-  core.CEXExecute(TCEXAction::HangUp);
-  synch.TERDecThreadCount("late");
   ExpectOneBusySpell();
 
   // The idle pass takes back a cursor a running road still shows.

@@ -452,6 +452,16 @@ TEST_F(ReceiveRoadTest, ParseAnalyseAndDecryptShowTheWholeSecureResponse) {
   EXPECT_EQ(memo4.substr(memo4.size() - 16), "ep2:EncPIN= 4321");
   // The received values are the reference's actual values now.
   EXPECT_EQ(reference_.GetFirstNode()->GetNext()->GetData()->GetActValue(), "12345678");
+
+  // "Clear Received Windows" (each send as client runs it) empties the
+  // received views; the sent ones stay.
+  view_.CEXSetMemo(TCEXMemo::Memo1, "<doc/>");
+  view_.CEXSetEdit(TCEXEdit::Edit8, "old");
+  road_.CEXClearReceived();
+  for (TCEXMemo memo : {TCEXMemo::Memo2, TCEXMemo::Memo3, TCEXMemo::Memo4, TCEXMemo::Memo5})
+    EXPECT_EQ(Memo(memo), "");
+  EXPECT_EQ(view_.CEXEdit(TCEXEdit::Edit8), "");
+  EXPECT_EQ(Memo(TCEXMemo::Memo1), "<doc/>");
 }
 
 TEST_F(ReceiveRoadTest, ABadMacIsShownNotReported) {
