@@ -183,6 +183,57 @@ TEST(XMLDOM, ParsedNodesOutliveTheirDocument) {
   EXPECT_EQ(again->GetDocumentElement()->GetFirstChild()->TagName(), u"d");
 }
 
+// A value is kept in its document's arena, in place when a new one fits and
+// on the heap once it outgrows its place; whichever way the node was made,
+// its value stays readable after the node moves into another document and
+// the first document is gone (the sanitizers watch the memory).
+TEST(XMLDOM, ValuesSurviveChangesMovesAndTheirDocument) {
+  const std::u16string large(5000, u'x');
+  struct Row {
+    const char* name;
+    std::vector<std::u16string> values;  // set one after the other
+  };
+  // clang-format off
+  const Row rows[] = {
+      {"one value",                  {u"abc"}},
+      {"empty, then a value",        {u"", u"value"}},
+      {"shrinks in place",           {u"abcdefgh", u"ab"}},
+      {"grows back within its room", {u"abcdefgh", u"ab", u"abcdefgh"}},
+      {"outgrows its place",         {u"ab", u"abcdefghijklmnopq"}},
+      {"keeps growing",              {u"a", u"bb", u"ccccc", u"dddddddddd", u"eeeeeeeeeeeeeeeeeeee"}},
+      {"large",                      {u"ab", large, u"cd"}},
+  };
+  // clang-format on
+  enum class Made { Arena, Heap, NoDocument };
+  for (const Row& row : rows)
+    for (const Made made : {Made::Arena, Made::Heap, Made::NoDocument}) {
+      SCOPED_TRACE(std::string(row.name) + " / " + std::to_string(static_cast<int>(made)));
+      auto one = std::make_unique<TVxXMLDocument>();
+      TVxXMLDocument* owner = made == Made::NoDocument ? nullptr : one.get();
+      std::unique_ptr<TVxXMLText> text(made == Made::Arena ? new (one->Store())
+                                                                 TVxXMLText(u"", owner, true)
+                                                           : new TVxXMLText(u"", owner, true));
+      for (const std::u16string& v : row.values) {
+        text->SetValue(v);
+        ASSERT_EQ(text->GetValue(), v);
+      }
+      // A value that is a part of the current one.
+      const std::u16string tail = row.values.back().substr(1);
+      text->SetValue(text->GetValue().substr(1));
+      ASSERT_EQ(text->GetValue(), tail);
+
+      auto element = std::make_unique<TVxXMLElement>(u"e", owner);
+      element->AppendChild(text.release());
+      TVxXMLDocument two;
+      two.SetDocumentElement(element.release());
+      one.reset();
+      const TVxXMLText* moved = two.GetDocumentElement()->GetFirstCharData();
+      EXPECT_EQ(moved->GetOwnerDocument(), &two);
+      EXPECT_EQ(moved->GetValue(), tail);
+      EXPECT_EQ(moved->CloneNode()->GetValue(), tail);
+    }
+}
+
 TEST(XMLDOM, Attributes) {
   FakeParser parser;
   TVxXMLDocument doc;
