@@ -295,6 +295,7 @@ constexpr std::uint8_t kOwnStore = 2;  // FNodeStore holds the name of a node wi
 // store of its own yet and needs none: its name is empty.
 // The fields pack without holes (the value's tail holds the type and flags).
 static_assert(sizeof(void*) != 8 || sizeof(TVxXMLNode) == 72);
+static_assert(sizeof(void*) != 8 || sizeof(TVxXMLElement) == 96);
 
 struct TVxXMLNode::TPlace {
   TVxNodeStore* store = nullptr;
@@ -446,7 +447,9 @@ void TVxXMLNode::ReleaseList(TVxNodeList& list, std::vector<TVxXMLNode*>& chains
 // TVxNodeList
 
 TVxNodeList::TVxNodeList(TVxXMLDocument* owner, TVxXMLNode* parent)
-    : FParent(parent), FOwner(owner) {}
+    : FUp(parent  ? reinterpret_cast<std::uintptr_t>(parent)
+          : owner ? reinterpret_cast<std::uintptr_t>(owner) | kOwnerBit
+                  : 0) {}
 
 TVxNodeList::~TVxNodeList() {
   DestroyChain(ReleaseChain());
@@ -480,7 +483,7 @@ void TVxNodeList::CheckFree(TVxXMLNode* newChild, const char* op, bool nameInTex
   // an ancestor of the list's parent, so an empty one is not walked up from.
   if (newChild->AsElement() || newChild->FNodeType == ntDocument) {
     const bool content = static_cast<const TVxContainer*>(newChild)->GetFirstNode() != nullptr;
-    for (const TVxXMLNode* p = FParent; p; p = content ? p->GetParent() : nullptr)
+    for (const TVxXMLNode* p = GetParent(); p; p = content ? p->GetParent() : nullptr)
       if (p == newChild) DomError(3, prefix() + ": a node cannot be linked below itself");
   }
 }
@@ -496,11 +499,12 @@ void TVxNodeList::Link(TVxXMLNode* node, TVxXMLNode* prev, TVxXMLNode* next) {
   (prev ? prev->FNext : Froot) = node;
   (next ? next->FPrev : FLast) = node;
   node->FList = this;
-  if (FOwner && node->FDocument != FOwner) {
+  TVxXMLDocument* owner = GetOwner();
+  if (owner && node->FDocument != owner) {
     if (TVxXMLElement* element = node->AsElement())
-      element->SetDocument(FOwner);
+      element->SetDocument(owner);
     else
-      node->FDocument = FOwner;
+      node->FDocument = owner;
   }
 }
 
@@ -940,7 +944,6 @@ void TVxXMLElement::SetDocument(TVxXMLDocument* doc) {
     TVxXMLElement* e = work.back();
     work.pop_back();
     e->FDocument = doc;
-    e->FDataList.FOwner = doc;
     for (TVxXMLNode* n = e->FDataList.GetFirst(); n; n = n->Next()) {
       if (TVxXMLElement* child = n->AsElement())
         work.push_back(child);

@@ -224,7 +224,8 @@ class TVxXMLNode {
 
 // The list of one container, or a list of results. Linking a node sets its
 // parent to the list's parent and its document (with its subtree) to the
-// list's owner.
+// list's owner. A list with a parent belongs to the parent's document (owner
+// is then the parent's document), and follows it when the parent moves.
 class TVxNodeList {
  public:
   explicit TVxNodeList(TVxXMLDocument* owner, TVxXMLNode* parent = nullptr);
@@ -234,8 +235,13 @@ class TVxNodeList {
 
   TVxXMLNode* GetFirst() const { return Froot; }
   TVxXMLNode* GetLast() const { return FLast; }
-  TVxXMLNode* GetParent() const { return FParent; }
-  TVxXMLDocument* GetOwner() const { return FOwner; }
+  TVxXMLNode* GetParent() const {
+    return FUp & kOwnerBit ? nullptr : reinterpret_cast<TVxXMLNode*>(FUp);
+  }
+  TVxXMLDocument* GetOwner() const {
+    if (FUp & kOwnerBit) return reinterpret_cast<TVxXMLDocument*>(FUp & ~kOwnerBit);
+    return FUp ? reinterpret_cast<TVxXMLNode*>(FUp)->GetOwnerDocument() : nullptr;
+  }
   // The first node of type nType; the first node at all for 0.
   TVxXMLNode* GetRoot(std::uint8_t nType) const;
 
@@ -271,8 +277,10 @@ class TVxNodeList {
 
   TVxXMLNode* Froot = nullptr;
   TVxXMLNode* FLast = nullptr;
-  TVxXMLNode* FParent;
-  TVxXMLDocument* FOwner;
+  // The parent, or the owner with kOwnerBit for a list without parent: one
+  // field, as a container's list would repeat the container's document.
+  static constexpr std::uintptr_t kOwnerBit = 1;
+  std::uintptr_t FUp;
 };
 
 // The parent is the list's: a node does not store it again.
