@@ -69,6 +69,15 @@ TEST(XMLDOM, NamesAreCheckedOnCreation) {
   // "ep2:Message" is one name; text and references take any name.
   EXPECT_EQ(TVxXMLElement(u"ep2:Message", &doc).TagName(), u"ep2:Message");
   EXPECT_NO_THROW(TVxXMLText(u"x", &doc));
+
+  // A node that fails in the arena, before or after its base is made, lets
+  // the store go again, and the heap node made next is not taken for it
+  // (the sanitizers watch both).
+  ExpectDOMError([&] { delete new (doc.Store()) TVxXMLElement(u"1a", &doc); }, 5,
+                 "TVxXMLDocument.TVxXMLNode.Create(\"1a\"): invalid character(s) for name");
+  ExpectParserError([&] { delete new (doc.Store()) TVxXMLAttr(u"a", u"<", &doc, false, true); },
+                    "Illegal character in the attribute value '<'.");
+  delete new TVxXMLElement(u"b", &doc);
 }
 
 TEST(XMLDOM, ListLinkingAndItsErrors) {
