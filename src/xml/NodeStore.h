@@ -1,12 +1,14 @@
 #pragma once
 
-// The memory and the names of one document's nodes. The parser takes its
-// nodes from the store's arena in one piece after another instead of one
-// heap block each, and every node's name is interned there once per
-// document, so a name is a pointer, not a copy per node.
+// The memory, names and values of one document's nodes. The parser takes
+// its nodes from the store's arena in one piece after another instead of
+// one heap block each, nodes keep their values there, and every node's name
+// is interned there once per document, so a name is a pointer, not a copy
+// per node.
 //
 // Lifetime: the store counts its users (the document, every node whose name
-// it holds, every node in its arena) and goes when the last one lets go. So
+// or value it holds, every node in its arena) and goes when the last one
+// lets go. So
 // a node removed from its document, or moved into another one, stays valid
 // for as long as it lives, and a document whose nodes all die with it frees
 // its arena in one step.

@@ -1,6 +1,7 @@
 #include "xml/XMLDOM.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "xml/NodeStore.h"
@@ -46,24 +47,23 @@ std::u16string_view CheckedName(std::u16string_view tagName, std::uint8_t nodeTy
   return tagName;
 }
 
-// name interned in the store of owner, or of a store of its own for a node
-// without document; store becomes one of the store's users. An empty name
-// needs no store.
-const std::u16string& InternName(std::u16string_view name, TVxXMLDocument* owner,
-                                 TVxNodeStore*& store) {
+const std::u16string& EmptyName() {
   static const std::u16string kNoName;
-  if (name.empty()) return kNoName;
-  if (owner) {
-    store = &owner->Store();
-    store->AddRef();
-  } else {
-    store = TVxNodeStore::Create();
-  }
-  return store->Intern(name);
+  return kNoName;
 }
 
-// Every node carries the arena it came from (null: the heap) in front of it.
-constexpr std::size_t kNodeHeader = sizeof(TVxNodeStore*);
+// The largest value kept in the arena, in code units; larger ones go to the
+// heap, where they do not cut a chunk short.
+constexpr std::size_t kArenaValueMax = 2048;
+
+// The arena allocation that the next node constructor may claim as its own
+// (the last new (store) of this thread).
+struct TArenaBirth {
+  std::uintptr_t at = 0;
+  std::size_t size = 0;
+  TVxNodeStore* store = nullptr;
+};
+thread_local TArenaBirth tBirth;
 
 bool NeedsName(std::uint8_t nodeType) {
   switch (nodeType) {
@@ -216,7 +216,7 @@ class TNormalizer {
       Unresolved(std::move(ref));
       return;
     }
-    const std::u16string& value = ref->GetValue();
+    const std::u16string_view value = ref->GetValue();
     if (makeNodes_ && value.find(u'<') != std::u16string::npos &&
         value.find(u'>') != std::u16string::npos) {
       const std::unique_ptr<TVxXMLDocument> fragment = ref->ParseReference();
@@ -281,45 +281,142 @@ void DestroyChain(TVxXMLNode* first) {
 // ---------------------------------------------------------------------------
 // TVxXMLNode
 
+namespace {
+
+constexpr std::uint8_t kInArena = 1;   // the node's memory is in FNodeStore's arena
+constexpr std::uint8_t kOwnStore = 2;  // FNodeStore holds the name of a node without document
+
+}  // namespace
+
+// The store a new node uses and how. The node at node claims the arena
+// allocation it was made in (whose user it already is); otherwise it
+// becomes a user of its document's store, or of a store of its own for a
+// name without document. The document itself (owner is the node) has no
+// store of its own yet and needs none: its name is empty.
+// The fields pack without holes (the value's tail holds the type and flags).
+static_assert(sizeof(void*) != 8 || sizeof(TVxXMLNode) == 72);
+static_assert(sizeof(void*) != 8 || sizeof(TVxXMLElement) == 96);
+
+struct TVxXMLNode::TPlace {
+  TVxNodeStore* store = nullptr;
+  std::uint8_t flags = 0;
+
+  TPlace(const void* node, std::u16string_view name, TVxXMLDocument* owner, bool isOwner) {
+    const auto at = reinterpret_cast<std::uintptr_t>(node);
+    if (tBirth.store && at >= tBirth.at && at < tBirth.at + tBirth.size) {
+      store = tBirth.store;
+      flags = kInArena;
+      tBirth = {};
+    } else if (owner && !isOwner) {
+      store = &owner->Store();
+      store->AddRef();
+    } else if (!name.empty()) {
+      store = TVxNodeStore::Create();
+      flags = kOwnStore;
+    }
+  }
+};
+
 TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner)
-    : FNodeName(InternName(CheckedName(tagName, nodeType), owner, FNameStore)),
-      FNodeType(nodeType),
-      FDocument(owner) {}
+    : TVxXMLNode(CheckedName(tagName, nodeType), nodeType, owner, TCheckedName{}) {}
 
 TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
                        TCheckedName)
-    : FNodeName(InternName(tagName, owner, FNameStore)), FNodeType(nodeType), FDocument(owner) {}
+    : TVxXMLNode(tagName, nodeType, owner,
+                 TPlace(this, tagName, owner,
+                        static_cast<const void*>(owner) == static_cast<const void*>(this))) {}
+
+TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
+                       const TPlace& place)
+    : FDocument(owner),
+      FNodeStore(place.store),
+      FNodeName(tagName.empty() ? EmptyName() : place.store->Intern(tagName)),
+      FNodeType(nodeType),
+      FFlags(place.flags) {}
 
 TVxXMLNode::~TVxXMLNode() {
   if (FList) FList->Unlink(this);
-  if (FNameStore) FNameStore->Release();
+  if (FNodeValue.OnHeap()) delete FNodeValue.heap_;
+  // A node in the arena lets its store go once its memory is no longer
+  // used (operator delete).
+  if (FNodeStore && !(FFlags & kInArena)) FNodeStore->Release();
 }
 
 // Not inlined, so that the compiler pairs these with the class's delete.
 [[gnu::noinline]] void* TVxXMLNode::operator new(std::size_t size) {
-  void* block = ::operator new(kNodeHeader + size);
-  *static_cast<TVxNodeStore**>(block) = nullptr;
-  return static_cast<unsigned char*>(block) + kNodeHeader;
+  return ::operator new(size);
 }
 
 [[gnu::noinline]] void* TVxXMLNode::operator new(std::size_t size, TVxNodeStore& store) {
-  void* block = store.Allocate(kNodeHeader + size);
-  *static_cast<TVxNodeStore**>(block) = &store;
+  void* p = store.Allocate(size);
   store.AddRef();
-  return static_cast<unsigned char*>(block) + kNodeHeader;
+  tBirth = {reinterpret_cast<std::uintptr_t>(p), size, &store};
+  return p;
 }
 
-[[gnu::noinline]] void TVxXMLNode::operator delete(void* p) noexcept {
-  if (!p) return;
-  void* block = static_cast<unsigned char*>(p) - kNodeHeader;
-  if (TVxNodeStore* store = *static_cast<TVxNodeStore**>(block))
-    store->Release();
+[[gnu::noinline]] void TVxXMLNode::operator delete(TVxXMLNode* node,
+                                                   std::destroying_delete_t) noexcept {
+  void* block = dynamic_cast<void*>(node);
+  TVxNodeStore* arena = node->FFlags & kInArena ? node->FNodeStore : nullptr;
+  node->~TVxXMLNode();
+  if (arena)
+    arena->Release();
   else
     ::operator delete(block);
 }
 
-void TVxXMLNode::operator delete(void* p, TVxNodeStore&) noexcept {
-  operator delete(p);
+[[gnu::noinline]] void TVxXMLNode::operator delete(void* p) noexcept {
+  ::operator delete(p);
+}
+
+void TVxXMLNode::operator delete(void*, TVxNodeStore& store) noexcept {
+  tBirth = {};
+  store.Release();
+}
+
+TVxNodeStore* TVxXMLNode::ValueArena() const {
+  return FFlags & kOwnStore ? nullptr : FNodeStore;
+}
+
+void TVxXMLNode::SetValue(std::u16string_view value) {
+  TVxNodeValue& v = FNodeValue;
+  if (v.OnHeap()) {
+    v.heap_->assign(value.data(), value.size());
+    return;
+  }
+  if (value.size() <= v.cap_) {
+    // value may overlap the current one.
+    if (!value.empty())
+      std::memmove(const_cast<char16_t*>(v.chars_), value.data(), value.size() * sizeof(char16_t));
+    v.size_ = static_cast<std::uint32_t>(value.size());
+    return;
+  }
+  TVxNodeStore* arena = ValueArena();
+  if (arena && v.cap_ == 0 && value.size() <= kArenaValueMax) {
+    // Whole units of the arena's alignment (8 bytes).
+    const std::size_t cap = (value.size() + 3) & ~std::size_t{3};
+    auto* chars = static_cast<char16_t*>(arena->Allocate(cap * sizeof(char16_t)));
+    std::memcpy(chars, value.data(), value.size() * sizeof(char16_t));
+    v.chars_ = chars;
+    v.size_ = static_cast<std::uint32_t>(value.size());
+    v.cap_ = static_cast<std::uint16_t>(cap);
+    return;
+  }
+  v.heap_ = new std::u16string(value);
+  v.cap_ = TVxNodeValue::kOnHeap;
+}
+
+void TVxXMLNode::TakeValue(std::u16string&& value) {
+  TVxNodeValue& v = FNodeValue;
+  if (v.OnHeap()) {
+    *v.heap_ = std::move(value);
+  } else if (value.size() <= v.cap_ ||
+             (v.cap_ == 0 && value.size() <= kArenaValueMax && ValueArena())) {
+    SetValue(value);
+  } else {
+    v.heap_ = new std::u16string(std::move(value));
+    v.cap_ = TVxNodeValue::kOnHeap;
+  }
 }
 
 TVxXMLNode* TVxXMLNode::NextSibling() const {
@@ -330,14 +427,14 @@ TVxXMLNode* TVxXMLNode::NextSibling() const {
 
 std::unique_ptr<TVxXMLNode> TVxXMLNode::CloneNode() const {
   auto clone = std::make_unique<TVxXMLNode>(FNodeName, FNodeType, FDocument);
-  clone->FNodeValue = FNodeValue;
+  clone->SetValue(GetValue());
   return clone;
 }
 
 void TVxXMLNode::Normalize() {
   TNormalizer n(FDocument, TNormalizer::Kind::Base, false, false);
-  n.Run(FNodeValue);
-  FNodeValue = std::move(n.head);
+  n.Run(GetValue());
+  TakeValue(std::move(n.head));
 }
 
 void TVxXMLNode::ReleaseOwned(std::vector<TVxXMLNode*>&) {}
@@ -350,7 +447,9 @@ void TVxXMLNode::ReleaseList(TVxNodeList& list, std::vector<TVxXMLNode*>& chains
 // TVxNodeList
 
 TVxNodeList::TVxNodeList(TVxXMLDocument* owner, TVxXMLNode* parent)
-    : FParent(parent), FOwner(owner) {}
+    : FUp(parent  ? reinterpret_cast<std::uintptr_t>(parent)
+          : owner ? reinterpret_cast<std::uintptr_t>(owner) | kOwnerBit
+                  : 0) {}
 
 TVxNodeList::~TVxNodeList() {
   DestroyChain(ReleaseChain());
@@ -384,7 +483,7 @@ void TVxNodeList::CheckFree(TVxXMLNode* newChild, const char* op, bool nameInTex
   // an ancestor of the list's parent, so an empty one is not walked up from.
   if (newChild->AsElement() || newChild->FNodeType == ntDocument) {
     const bool content = static_cast<const TVxContainer*>(newChild)->GetFirstNode() != nullptr;
-    for (const TVxXMLNode* p = FParent; p; p = content ? p->GetParent() : nullptr)
+    for (const TVxXMLNode* p = GetParent(); p; p = content ? p->GetParent() : nullptr)
       if (p == newChild) DomError(3, prefix() + ": a node cannot be linked below itself");
   }
 }
@@ -400,11 +499,12 @@ void TVxNodeList::Link(TVxXMLNode* node, TVxXMLNode* prev, TVxXMLNode* next) {
   (prev ? prev->FNext : Froot) = node;
   (next ? next->FPrev : FLast) = node;
   node->FList = this;
-  if (FOwner && node->FDocument != FOwner) {
+  TVxXMLDocument* owner = GetOwner();
+  if (owner && node->FDocument != owner) {
     if (TVxXMLElement* element = node->AsElement())
-      element->SetDocument(FOwner);
+      element->SetDocument(owner);
     else
-      node->FDocument = FOwner;
+      node->FDocument = owner;
   }
 }
 
@@ -477,64 +577,78 @@ int TVxNodeList::Length() const {
 // ---------------------------------------------------------------------------
 // Character data
 
+void TVxCharacterData::AppendData(std::u16string_view arg) {
+  std::u16string v;
+  v.reserve(Length() + arg.size());
+  v.append(GetValue()).append(arg);
+  TakeValue(std::move(v));
+}
+
 void TVxCharacterData::InsertData(int offset, std::u16string_view arg) {
   if (offset < 0 || offset > Length() - 1)
     DomError(1, "TVxCharacterData.insertData: invalid offset value");
-  FNodeValue.insert(static_cast<std::size_t>(offset), arg);
+  std::u16string v(GetValue());
+  v.insert(static_cast<std::size_t>(offset), arg);
+  TakeValue(std::move(v));
 }
 
 void TVxCharacterData::DeleteData(int offset, int count) {
   if (offset < 0 || offset > Length() - 1 || count < 0)
     DomError(1, "TVxCharacterData.deleteData: invalid offset/count values");
-  FNodeValue.erase(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
+  std::u16string v(GetValue());
+  v.erase(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
+  TakeValue(std::move(v));
 }
 
 std::u16string TVxCharacterData::SubstringData(int offset, int count) const {
   if (offset < 0 || offset > Length() - 1 || count < 0)
     DomError(1, "TVxCharacterData.substring: invalid offset/count values");
-  return FNodeValue.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
+  return std::u16string(
+      GetValue().substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(count)));
 }
 
 void TVxCharacterData::ReplaceData(int offset, int count, std::u16string_view arg) {
   if (offset < 0 || offset > Length() - 1 || count < 0)
     DomError(1, "TVxCharacterData.deleteData: invalid offset/count values");
-  FNodeValue.replace(static_cast<std::size_t>(offset), static_cast<std::size_t>(count), arg);
+  std::u16string v(GetValue());
+  v.replace(static_cast<std::size_t>(offset), static_cast<std::size_t>(count), arg);
+  TakeValue(std::move(v));
 }
 
 TVxXMLText::TVxXMLText(std::u16string_view data, TVxXMLDocument* owner)
     : TVxCharacterData(u"", ntText, owner) {
-  FNodeValue = CharsToReference(data);
+  TakeValue(CharsToReference(data));
 }
 
 TVxXMLText::TVxXMLText(std::u16string_view data, TVxXMLDocument* owner, bool)
     : TVxCharacterData(u"", ntText, owner) {
-  FNodeValue = data;
+  SetValue(data);
 }
 
 std::unique_ptr<TVxXMLText> TVxXMLText::Take(std::u16string&& data, TVxXMLDocument* owner) {
   auto text = std::unique_ptr<TVxXMLText>(
       owner ? new (owner->Store()) TVxXMLText(std::u16string_view(), owner, true)
             : new TVxXMLText(std::u16string_view(), owner, true));
-  text->FNodeValue = std::move(data);
+  text->TakeValue(std::move(data));
   return text;
 }
 
 TVxXMLText::TVxXMLText(std::u16string_view data, std::uint8_t nodeType, TVxXMLDocument* owner)
     : TVxCharacterData(u"", nodeType, owner) {
-  FNodeValue = data;
+  SetValue(data);
 }
 
 std::unique_ptr<TVxXMLNode> TVxXMLText::CloneNode() const {
-  return std::make_unique<TVxXMLText>(FNodeValue, FDocument, true);
+  return std::make_unique<TVxXMLText>(GetValue(), FDocument, true);
 }
 
 void TVxXMLText::Normalize() {
-  if (FNodeValue.find(u'&') == std::u16string::npos) return;
+  if (GetValue().find(u'&') == std::u16string_view::npos) return;
   TVxNodeList* list = GetList();
   TNormalizer n(FDocument, TNormalizer::Kind::Text, false,
                 list && GetParent() && GetParent()->AsElement());
-  n.Run(FNodeValue);
-  FNodeValue = std::move(n.head);
+  n.Run(GetValue());
+  TakeValue(std::move(n.head));
   TVxXMLNode* after = this;
   for (auto& node : n.tail) after = list->InsertAfter(node.release(), after);
 }
@@ -543,23 +657,23 @@ TVxXMLCData::TVxXMLCData(std::u16string_view data, TVxXMLDocument* owner)
     : TVxXMLText(data, ntCData, owner) {}
 
 std::unique_ptr<TVxXMLNode> TVxXMLCData::CloneNode() const {
-  return std::make_unique<TVxXMLCData>(FNodeValue, FDocument);
+  return std::make_unique<TVxXMLCData>(GetValue(), FDocument);
 }
 
 TVxXMLComment::TVxXMLComment(std::u16string_view data, TVxXMLDocument* owner)
     : TVxXMLText(data, ntComment, owner) {}
 
 std::unique_ptr<TVxXMLNode> TVxXMLComment::CloneNode() const {
-  return std::make_unique<TVxXMLComment>(FNodeValue, FDocument);
+  return std::make_unique<TVxXMLComment>(GetValue(), FDocument);
 }
 
 TVxXMLPi::TVxXMLPi(std::u16string_view target, std::u16string_view data, TVxXMLDocument* owner)
     : TVxXMLNode(CheckedPITarget(target), ntPI, owner) {
-  FNodeValue = data;
+  SetValue(data);
 }
 
 std::unique_ptr<TVxXMLNode> TVxXMLPi::CloneNode() const {
-  return std::make_unique<TVxXMLPi>(FNodeName, FNodeValue, FDocument);
+  return std::make_unique<TVxXMLPi>(FNodeName, GetValue(), FDocument);
 }
 
 // ---------------------------------------------------------------------------
@@ -568,21 +682,21 @@ std::unique_ptr<TVxXMLNode> TVxXMLPi::CloneNode() const {
 TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string_view value, TVxXMLDocument* owner,
                        bool standardAttribute)
     : TVxXMLNode(name, ntAttribute, owner), StdAttrib(standardAttribute) {
-  FNodeValue = CharsToReference(value);
+  TakeValue(CharsToReference(value));
   Normalize();
 }
 
 TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string_view value, TVxXMLDocument* owner,
                        bool standardAttribute, bool)
     : TVxXMLNode(name, ntAttribute, owner), StdAttrib(standardAttribute) {
-  FNodeValue = value;
+  SetValue(value);
   Normalize();
 }
 
 TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string value, TVxXMLDocument* owner,
                        Unnormalized)
     : TVxXMLNode(name, ntAttribute, owner) {
-  FNodeValue = std::move(value);
+  TakeValue(std::move(value));
 }
 
 char TVxXMLAttr::GetAttrType() const {
@@ -594,19 +708,21 @@ char TVxXMLAttr::GetAttrType() const {
 
 std::unique_ptr<TVxXMLNode> TVxXMLAttr::CloneNode() const {
   return std::unique_ptr<TVxXMLNode>(
-      new TVxXMLAttr(FNodeName, std::u16string(FNodeValue), FDocument, Unnormalized{}));
+      new TVxXMLAttr(FNodeName, std::u16string(GetValue()), FDocument, Unnormalized{}));
 }
 
 void TVxXMLAttr::Normalize() {
   const bool collapse = GetAttrType() != ':';
-  if (!collapse && std::none_of(FNodeValue.begin(), FNodeValue.end(), [](char16_t c) {
+  const std::u16string_view v = GetValue();
+  if (!collapse && std::none_of(v.begin(), v.end(), [](char16_t c) {
         return c == u'&' || c == u'<' || c == u'\t' || c == u'\r' || c == u'\n';
       }))
     return;
   TNormalizer n(FDocument, TNormalizer::Kind::Attr, collapse, false);
-  n.Run(collapse ? XMLTrim(FNodeValue) : FNodeValue);
+  const std::u16string trimmed = collapse ? XMLTrim(v) : std::u16string();
+  n.Run(collapse ? std::u16string_view(trimmed) : v);
   // Blanks that references bring to either end of a tokenised value go too.
-  FNodeValue = collapse ? XMLTrim(n.head) : std::move(n.head);
+  TakeValue(collapse ? XMLTrim(n.head) : std::move(n.head));
 }
 
 // ---------------------------------------------------------------------------
@@ -641,7 +757,7 @@ void TVxContainer::SetAttribute(std::u16string_view name, std::u16string_view va
   if (TVxXMLAttr* attr = GetAttributeNode(name)) {
     // The escaped value holds no "<" and only predefined references, so
     // normalising it cannot fail.
-    attr->FNodeValue = CharsToReference(value);
+    attr->TakeValue(CharsToReference(value));
     attr->Normalize();
     return;
   }
@@ -653,11 +769,12 @@ void TVxContainer::SetAttribute(std::u16string_view name, std::u16string_view va
 
 void TVxContainer::FSetAttribute(std::u16string_view name, std::u16string_view value) {
   if (TVxXMLAttr* attr = GetAttributeNode(name)) {
-    std::u16string old = std::exchange(attr->FNodeValue, std::u16string(value));
+    std::u16string old(attr->GetValue());
+    attr->SetValue(value);
     try {
       attr->Normalize();
     } catch (...) {
-      attr->FNodeValue = std::move(old);
+      attr->TakeValue(std::move(old));
       throw;
     }
     return;
@@ -802,7 +919,7 @@ std::unique_ptr<TVxNodeList> TVxXMLElement::GetAttributesByType(char aType) cons
 
 std::unique_ptr<TVxXMLNode> TVxXMLElement::CloneNode() const {
   auto top = std::make_unique<TVxXMLElement>(FNodeName, FDocument);
-  top->FNodeValue = FNodeValue;
+  top->SetValue(GetValue());
   std::vector<std::pair<const TVxXMLElement*, TVxXMLElement*>> work{{this, top.get()}};
   while (!work.empty()) {
     const auto [from, to] = work.back();
@@ -810,7 +927,7 @@ std::unique_ptr<TVxXMLNode> TVxXMLElement::CloneNode() const {
     for (const TVxXMLNode* n = from->FDataList.GetFirst(); n; n = n->Next()) {
       if (const TVxXMLElement* child = n->AsElement()) {
         auto copy = new TVxXMLElement(child->FNodeName, child->FDocument);
-        copy->FNodeValue = child->FNodeValue;
+        copy->SetValue(child->GetValue());
         to->FDataList.Link(copy, to->FDataList.FLast, nullptr);
         work.emplace_back(child, copy);
       } else {
@@ -827,7 +944,6 @@ void TVxXMLElement::SetDocument(TVxXMLDocument* doc) {
     TVxXMLElement* e = work.back();
     work.pop_back();
     e->FDocument = doc;
-    e->FDataList.FOwner = doc;
     for (TVxXMLNode* n = e->FDataList.GetFirst(); n; n = n->Next()) {
       if (TVxXMLElement* child = n->AsElement())
         work.push_back(child);

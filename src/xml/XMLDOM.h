@@ -9,15 +9,17 @@
 // Ownership: a list owns the chain of nodes linked into it, a container owns
 // its list, and a node that is in no list belongs to whoever created or
 // removed it. Names are interned in the node store of the document a node is
-// created for (NodeStore.h); the parser takes its nodes from that store's
-// arena. Either way a node keeps the store alive, so it may outlive its
-// document and move between documents. Calls that take a node pointer take ownership only when they
-// succeed; calls that hand a node back return std::unique_ptr. Destruction is
+// created for (NodeStore.h), and values are kept in that store's arena; the
+// parser takes its nodes from the arena too. Either way a node keeps the
+// store alive, so it may outlive its document and move between documents.
+// Calls that take a node pointer take ownership only when they succeed;
+// calls that hand a node back return std::unique_ptr. Destruction is
 // iterative, so long sibling chains and deep trees cannot exhaust the stack.
 
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -69,6 +71,57 @@ struct TVxError {
 };
 using TVxErrorsList = std::vector<TVxError>;
 
+// A node's value as read: a view of the node's own storage, valid until the
+// value changes or the node goes. It converts to std::u16string for callers
+// that keep a copy.
+class TVxValueView : public std::u16string_view {
+ public:
+  using std::u16string_view::basic_string_view;
+  TVxValueView(std::u16string_view v) : std::u16string_view(v) {}
+  operator std::u16string() const { return std::u16string(data(), size()); }
+
+  friend std::u16string operator+(const std::u16string& a, TVxValueView b) { return Join(a, b); }
+  friend std::u16string operator+(TVxValueView a, const std::u16string& b) { return Join(a, b); }
+  friend std::u16string operator+(const char16_t* a, TVxValueView b) { return Join(a, b); }
+  friend std::u16string operator+(TVxValueView a, const char16_t* b) { return Join(a, b); }
+
+ private:
+  static std::u16string Join(std::u16string_view a, std::u16string_view b) {
+    std::u16string out;
+    out.reserve(a.size() + b.size());
+    return out.append(a).append(b);
+  }
+};
+
+// Where a node keeps its value: the first value that is not empty goes to
+// the arena of the node's store, and a later one that fits there replaces it
+// in place. A value that no longer fits, one too large for the arena and
+// the values of a node without a document get a string of their own on the
+// heap, so values that keep growing cost no arena memory each time.
+class TVxNodeValue {
+ public:
+  TVxNodeValue() {}
+  TVxValueView View() const {
+    return OnHeap() ? TVxValueView(*heap_) : TVxValueView(chars_, size_);
+  }
+  operator TVxValueView() const { return View(); }
+  std::size_t size() const { return OnHeap() ? heap_->size() : size_; }
+  bool empty() const { return size() == 0; }
+
+ private:
+  friend class TVxXMLNode;
+  // cap_ of a value that lives on the heap.
+  static constexpr std::uint16_t kOnHeap = 0xFFFF;
+  bool OnHeap() const { return cap_ == kOnHeap; }
+
+  union {
+    const char16_t* chars_ = nullptr;  // in the arena
+    std::u16string* heap_;             // owned
+  };
+  std::uint32_t size_ = 0;  // in the arena: code units used
+  std::uint16_t cap_ = 0;   // in the arena: code units it has room for
+};
+
 class TVxXMLNode {
  public:
   // Element, attribute, PI and declaration names (node types 1, 2, 6, 8-12
@@ -87,15 +140,19 @@ class TVxXMLNode {
 
   // Nodes come from the heap, or with new (store) from a document's arena;
   // delete gives heap nodes back and lets arena nodes go with their store.
+  // The arguments of a new (store) must not make another arena node: the
+  // node learns that it lives in the arena from the last such allocation.
   static void* operator new(std::size_t size);
   static void* operator new(std::size_t size, TVxNodeStore& store);
+  static void operator delete(TVxXMLNode* node, std::destroying_delete_t) noexcept;
+  // For a constructor that fails.
   static void operator delete(void* p) noexcept;
   static void operator delete(void* p, TVxNodeStore& store) noexcept;
 
   const std::u16string& GetName() const { return FNodeName; }
-  const std::u16string& GetValue() const { return FNodeValue; }
-  // Stores value unchanged.
-  void SetValue(std::u16string_view value) { FNodeValue = value; }
+  TVxValueView GetValue() const { return FNodeValue.View(); }
+  // Stores value unchanged (value may be a part of the current one).
+  void SetValue(std::u16string_view value);
   std::uint8_t GetType() const { return FNodeType; }
   void SetType(std::uint8_t nodeType) { FNodeType = nodeType; }
   TVxXMLDocument* GetOwnerDocument() const { return FDocument; }
@@ -130,12 +187,10 @@ class TVxXMLNode {
   // that own node lists override it.
   virtual void ReleaseOwned(std::vector<TVxXMLNode*>& chains);
   static void ReleaseList(TVxNodeList& list, std::vector<TVxXMLNode*>& chains);
+  // SetValue for a string the node may keep as it is.
+  void TakeValue(std::u16string&& value);
 
-  TVxNodeStore* FNameStore = nullptr;  // the store of the name (one of its users)
-  // Interned in FNameStore (a static empty string for an empty name).
-  const std::u16string& FNodeName;
-  std::u16string FNodeValue;
-  std::uint8_t FNodeType;
+  // Fields ordered so that they pack without holes: a node is 72 bytes.
   TVxXMLNode* FNext = nullptr;
   TVxXMLNode* FPrev = nullptr;
   TVxXMLDocument* FDocument;
@@ -144,12 +199,33 @@ class TVxXMLNode {
   friend class TVxNodeList;
   friend class TVxXMLElement;
   friend void DestroyChain(TVxXMLNode* first);
+  struct TPlace;
+  TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
+             const TPlace& place);
+  // The arena for the value, null for the heap.
+  TVxNodeStore* ValueArena() const;
+
   TVxNodeList* FList = nullptr;  // the list holding the node
+  // The store of the name and the value, one of its users; the node's
+  // memory too for a node made in the arena. Null for a node without
+  // document or name.
+  TVxNodeStore* FNodeStore;
+
+ protected:
+  // Interned in FNodeStore (a static empty string for an empty name).
+  const std::u16string& FNodeName;
+  // Read through GetValue, changed through SetValue and TakeValue.
+  [[no_unique_address]] TVxNodeValue FNodeValue;
+  std::uint8_t FNodeType;
+
+ private:
+  std::uint8_t FFlags;  // kInArena, kOwnStore
 };
 
 // The list of one container, or a list of results. Linking a node sets its
 // parent to the list's parent and its document (with its subtree) to the
-// list's owner.
+// list's owner. A list with a parent belongs to the parent's document (owner
+// is then the parent's document), and follows it when the parent moves.
 class TVxNodeList {
  public:
   explicit TVxNodeList(TVxXMLDocument* owner, TVxXMLNode* parent = nullptr);
@@ -159,8 +235,13 @@ class TVxNodeList {
 
   TVxXMLNode* GetFirst() const { return Froot; }
   TVxXMLNode* GetLast() const { return FLast; }
-  TVxXMLNode* GetParent() const { return FParent; }
-  TVxXMLDocument* GetOwner() const { return FOwner; }
+  TVxXMLNode* GetParent() const {
+    return FUp & kOwnerBit ? nullptr : reinterpret_cast<TVxXMLNode*>(FUp);
+  }
+  TVxXMLDocument* GetOwner() const {
+    if (FUp & kOwnerBit) return reinterpret_cast<TVxXMLDocument*>(FUp & ~kOwnerBit);
+    return FUp ? reinterpret_cast<TVxXMLNode*>(FUp)->GetOwnerDocument() : nullptr;
+  }
   // The first node of type nType; the first node at all for 0.
   TVxXMLNode* GetRoot(std::uint8_t nType) const;
 
@@ -196,8 +277,10 @@ class TVxNodeList {
 
   TVxXMLNode* Froot = nullptr;
   TVxXMLNode* FLast = nullptr;
-  TVxXMLNode* FParent;
-  TVxXMLDocument* FOwner;
+  // The parent, or the owner with kOwnerBit for a list without parent: one
+  // field, as a container's list would repeat the container's document.
+  static constexpr std::uintptr_t kOwnerBit = 1;
+  std::uintptr_t FUp;
 };
 
 // The parent is the list's: a node does not store it again.
@@ -210,9 +293,9 @@ class TVxCharacterData : public TVxXMLNode {
  public:
   using TVxXMLNode::TVxXMLNode;
 
-  const std::u16string& Data() const { return FNodeValue; }
+  TVxValueView Data() const { return GetValue(); }
   int Length() const { return static_cast<int>(FNodeValue.size()); }
-  void AppendData(std::u16string_view arg) { FNodeValue.append(arg); }
+  void AppendData(std::u16string_view arg);
   // offset must lie in 0 .. Length - 1 (else EVxDOMException 1).
   void InsertData(int offset, std::u16string_view arg);
   // offset in 0 .. Length - 1 and count >= 0 (else 1); counts past the end

@@ -255,7 +255,7 @@ TVxEnumeration& TVxAttDef::MakeEnumeration() {
 std::unique_ptr<TVxXMLNode> TVxAttDef::CloneNode() const {
   auto clone =
       std::make_unique<TVxAttDef>(FNodeName, AttributeType, FDefaultValue, DefaultType, FDocument);
-  clone->FNodeValue = FNodeValue;
+  clone->SetValue(GetValue());
   return clone;
 }
 
@@ -379,17 +379,18 @@ void TVxCustomEntityDecl::SetInternal(bool internal) {
 void TVxCustomEntityDecl::SetValue(std::u16string_view value) {
   if (!FInternal) EntityValueError(FDocument, "Can not set a value of an external entity.");
   EntityChanged(FDocument);
-  const std::u16string old = std::exchange(FNodeValue, std::u16string(value));
+  std::u16string old(GetValue());
+  TVxXMLNode::SetValue(value);
   try {
     Normalize();
   } catch (...) {
-    FNodeValue = old;
+    TakeValue(std::move(old));
     throw;
   }
 }
 
 void TVxCustomEntityDecl::Normalize() {
-  const std::u16string_view v = FNodeValue;
+  const std::u16string_view v = GetValue();
   TVxDeclarations* decls = FDocument ? FDocument->GetDeclarations() : nullptr;
   auto* docType = dynamic_cast<TVxDocumentType*>(decls);
   std::u16string out;
@@ -443,7 +444,7 @@ void TVxCustomEntityDecl::Normalize() {
         out.push_back(c);
     }
   }
-  FNodeValue = std::move(out);
+  TakeValue(std::move(out));
 }
 
 void TVxCustomEntityDecl::Retrieve() {
@@ -451,7 +452,7 @@ void TVxCustomEntityDecl::Retrieve() {
   std::string bytes;
   if (!ReadExternalFile(bytes)) return;
   CountExpansion(FDocument, bytes.size());
-  FNodeValue = DecodeExternalText(bytes, FDocument ? FDocument->GetParser() : nullptr);
+  TakeValue(DecodeExternalText(bytes, FDocument ? FDocument->GetParser() : nullptr));
   FRetrieved = true;
   EntityChanged(FDocument);
 }
@@ -475,7 +476,7 @@ void TVxCustomEntityDecl::Write(TVxXMLWriter& writer, int l) const {
   } else {
     writer.Ascii("\"");
     writer.EntityValue(
-        EscapedEntityValue(FNodeValue, FDocument ? FDocument->GetDeclarations() : nullptr));
+        EscapedEntityValue(GetValue(), FDocument ? FDocument->GetDeclarations() : nullptr));
     writer.Ascii("\"");
   }
   writer.Ascii(">\r\n");
@@ -492,12 +493,12 @@ TVxPEntityReference::TVxPEntityReference(std::u16string_view name, TVxXMLDocumen
 }
 
 bool TVxPEntityReference::Retrieve() {
-  FNodeValue.clear();
+  SetValue({});
   const auto* docType =
       FDocument ? dynamic_cast<TVxDocumentType*>(FDocument->GetDeclarations()) : nullptr;
   const TVxCustomEntityDecl* decl = docType ? docType->GetEntityDecl(FNodeName, true) : nullptr;
   if (!decl || !decl->HasValue()) return false;
-  FNodeValue = decl->GetValue();
+  SetValue(decl->GetValue());
   return true;
 }
 
@@ -630,7 +631,7 @@ std::size_t TVxDocumentType::ExpandedLength(const TVxCustomEntityDecl* entity) {
   std::size_t result = 0;
   while (!open.empty()) {
     Frame& f = open.back();
-    const std::u16string& v = f.entity->GetValue();
+    const std::u16string_view v = f.entity->GetValue();
     const TVxCustomEntityDecl* next = nullptr;
     while (!next && f.at < v.size() && f.length != kNoExpandedLength) {
       const std::size_t i = f.at;

@@ -135,9 +135,9 @@ TVxCustomReference::TVxCustomReference(std::u16string_view name, TVxXMLDocument*
 }
 
 bool TVxGEntityReference::Retrieve() {
-  FNodeValue.clear();
+  SetValue({});
   if (const char16_t c = PredefinedEntity(FNodeName)) {
-    FNodeValue.push_back(c);
+    SetValue(std::u16string_view(&c, 1));
     return true;
   }
   TVxDeclarations* decls = FDocument ? FDocument->GetDeclarations() : nullptr;
@@ -163,14 +163,14 @@ bool TVxGEntityReference::Retrieve() {
     parser->CountExpansion(counted ? length : value.size());
   }
   const ExpansionGuard guard(decls, FNodeName, counted);
-  FNodeValue = std::move(value);
+  TakeValue(std::move(value));
   Normalize();
   return true;
 }
 
 std::unique_ptr<TVxXMLNode> TVxGEntityReference::CloneNode() const {
   auto clone = std::make_unique<TVxGEntityReference>(FNodeName, FDocument);
-  clone->FNodeValue = FNodeValue;
+  clone->SetValue(GetValue());
   clone->FDestType = FDestType;
   return clone;
 }
@@ -192,16 +192,18 @@ std::unique_ptr<TVxXMLDocument> TVxGEntityReference::ParseReference() const {
 }
 
 bool TVxCharReference::Retrieve() {
-  FNodeValue.clear();
+  SetValue({});
   const char32_t c = CharReferenceValue(FNodeName);
   if (c == kNoCharacter) return false;
-  AppendCodePoint(FNodeValue, c);
+  std::u16string value;
+  AppendCodePoint(value, c);
+  SetValue(value);
   return true;
 }
 
 std::unique_ptr<TVxXMLNode> TVxCharReference::CloneNode() const {
   auto clone = std::make_unique<TVxCharReference>(FNodeName, FDocument);
-  clone->FNodeValue = FNodeValue;
+  clone->SetValue(GetValue());
   clone->FDestType = FDestType;
   return clone;
 }

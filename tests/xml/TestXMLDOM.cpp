@@ -69,6 +69,15 @@ TEST(XMLDOM, NamesAreCheckedOnCreation) {
   // "ep2:Message" is one name; text and references take any name.
   EXPECT_EQ(TVxXMLElement(u"ep2:Message", &doc).TagName(), u"ep2:Message");
   EXPECT_NO_THROW(TVxXMLText(u"x", &doc));
+
+  // A node that fails in the arena, before or after its base is made, lets
+  // the store go again, and the heap node made next is not taken for it
+  // (the sanitizers watch both).
+  ExpectDOMError([&] { delete new (doc.Store()) TVxXMLElement(u"1a", &doc); }, 5,
+                 "TVxXMLDocument.TVxXMLNode.Create(\"1a\"): invalid character(s) for name");
+  ExpectParserError([&] { delete new (doc.Store()) TVxXMLAttr(u"a", u"<", &doc, false, true); },
+                    "Illegal character in the attribute value '<'.");
+  delete new TVxXMLElement(u"b", &doc);
 }
 
 TEST(XMLDOM, ListLinkingAndItsErrors) {
@@ -181,6 +190,57 @@ TEST(XMLDOM, ParsedNodesOutliveTheirDocument) {
   parse("<c><d/></c>", again);
   EXPECT_EQ(again->GetDocumentElement()->TagName(), u"c");
   EXPECT_EQ(again->GetDocumentElement()->GetFirstChild()->TagName(), u"d");
+}
+
+// A value is kept in its document's arena, in place when a new one fits and
+// on the heap once it outgrows its place; whichever way the node was made,
+// its value stays readable after the node moves into another document and
+// the first document is gone (the sanitizers watch the memory).
+TEST(XMLDOM, ValuesSurviveChangesMovesAndTheirDocument) {
+  const std::u16string large(5000, u'x');
+  struct Row {
+    const char* name;
+    std::vector<std::u16string> values;  // set one after the other
+  };
+  // clang-format off
+  const Row rows[] = {
+      {"one value",                  {u"abc"}},
+      {"empty, then a value",        {u"", u"value"}},
+      {"shrinks in place",           {u"abcdefgh", u"ab"}},
+      {"grows back within its room", {u"abcdefgh", u"ab", u"abcdefgh"}},
+      {"outgrows its place",         {u"ab", u"abcdefghijklmnopq"}},
+      {"keeps growing",              {u"a", u"bb", u"ccccc", u"dddddddddd", u"eeeeeeeeeeeeeeeeeeee"}},
+      {"large",                      {u"ab", large, u"cd"}},
+  };
+  // clang-format on
+  enum class Made { Arena, Heap, NoDocument };
+  for (const Row& row : rows)
+    for (const Made made : {Made::Arena, Made::Heap, Made::NoDocument}) {
+      SCOPED_TRACE(std::string(row.name) + " / " + std::to_string(static_cast<int>(made)));
+      auto one = std::make_unique<TVxXMLDocument>();
+      TVxXMLDocument* owner = made == Made::NoDocument ? nullptr : one.get();
+      std::unique_ptr<TVxXMLText> text(made == Made::Arena ? new (one->Store())
+                                                                 TVxXMLText(u"", owner, true)
+                                                           : new TVxXMLText(u"", owner, true));
+      for (const std::u16string& v : row.values) {
+        text->SetValue(v);
+        ASSERT_EQ(text->GetValue(), v);
+      }
+      // A value that is a part of the current one.
+      const std::u16string tail = row.values.back().substr(1);
+      text->SetValue(text->GetValue().substr(1));
+      ASSERT_EQ(text->GetValue(), tail);
+
+      auto element = std::make_unique<TVxXMLElement>(u"e", owner);
+      element->AppendChild(text.release());
+      TVxXMLDocument two;
+      two.SetDocumentElement(element.release());
+      one.reset();
+      const TVxXMLText* moved = two.GetDocumentElement()->GetFirstCharData();
+      EXPECT_EQ(moved->GetOwnerDocument(), &two);
+      EXPECT_EQ(moved->GetValue(), tail);
+      EXPECT_EQ(moved->CloneNode()->GetValue(), tail);
+    }
 }
 
 TEST(XMLDOM, Attributes) {
