@@ -26,13 +26,10 @@
 #include "config/Config.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
-#include "platform/EventPoster.h"
-#include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
+#include "workbench/CoreOnQueue.h"
 #include "workbench/CounterLists.h"
-#include "workbench/MainWindow.h"
 #include "workbench/MessageFiles.h"
-#include "workbench/NoTimers.h"
 
 namespace {
 
@@ -41,27 +38,18 @@ using namespace kal::bench;
 
 const std::string kKey24 = "0123456789ABCDEFFEDCBA98765432100011223344556677";
 
-class Host final : public ICEXView, public ICEXDialogs, public IERRErrorWindow {
+// The core's host; any message or error ends the run.
+class Host final : public kal::test::CoreHost {
  public:
-  void CEXChanged(uint32_t) override {}
-  bool CEXStatusTextFits(int, const std::string&) override { return true; }
-  TCEXGeometry CEXGetGeometry() override { return {}; }
-  void CEXCloseMainWindow() override {}
   void CEXShowMessage(const std::string& text) override { Fail(text); }
-  TCEXAnswer CEXAskYesNoCancel(const std::string&) override { return TCEXAnswer::No; }
-  bool CEXOpenFile(const TCEXFileDialog&, std::string&) override { return false; }
-  bool CEXSaveFile(const TCEXFileDialog&, std::string&) override { return false; }
   void ERRSetError(int code, const std::string& detail) override {
     Fail(std::to_string(code) + " " + detail);
   }
-  void ERRSetErrorMessage(int code, const std::string& text) override { ERRSetError(code, text); }
   static void Fail(const std::string& text) {
     std::fprintf(stderr, "build road failed: %s\n", text.c_str());
     std::abort();
   }
 };
-
-using kal::test::NoTimers;
 
 struct RsaKey {
   RsaKey() : pkey(EVP_RSA_gen(2048)) {}
@@ -86,24 +74,13 @@ size_t xmlBytes = 0;
 
 void BuildRoadOurs(benchmark::State& state) {
   Folder folder;
-  Host host;
-  NoTimers timers;
-  TCEXSystemClock clock;
-  TPLTEventQueue queue;
+  kal::test::CoreOnQueue<Host> set;
   TSECSystemRandom random;
-  TCEXNoLogin login;
-  TCEXCounterLists counters(folder.path, host);
-  TCEXMessageFiles files(host);
-  TCEXMainWindow core(folder.path, TCEXMainWindow::TPorts{.view = host,
-                                                          .dialogs = host,
-                                                          .errorWindow = host,
-                                                          .timers = timers,
-                                                          .clock = clock,
-                                                          .poster = queue,
-                                                          .random = &random,
-                                                          .messageFiles = files,
-                                                          .counters = counters,
-                                                          .login = login});
+  TCEXCounterLists counters(folder.path, set.host_);
+  TCEXMessageFiles files(set.host_);
+  TCEXMainWindow& core = set.MakeCoreIn(
+      folder.path,
+      {.sequenceWindow = false, .messageFiles = &files, .counters = &counters, .random = &random});
   files.CEXAttach(core);
   core.FormCreate();
   TCFGConfig& config = core.CEXConfiguration();
@@ -134,6 +111,8 @@ void BuildRoadOurs(benchmark::State& state) {
   xmlBytes = core.CEXGetMemo(TCEXMemo::Memo1).size();
   if (core.CEXDataStreamBytes().size() < xmlBytes + 256) Host::Fail("no stream");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * xmlBytes));
+  // The core goes before the files and counters it uses.
+  set.core_.reset();
 }
 
 // Writes by temporary file and rename.

@@ -91,6 +91,15 @@ TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
                               .messageFiles = messageFiles_,
                               .sequence = sequence_,
                               .synchMenuItems = [this] { SynchMenuItems(); }});
+  commands_ = std::make_unique<TCEXWindowCommands>(TCEXWindowCommands::TPorts{
+      .windows = *this,
+      .help = *help_,
+      .printouts = CEXPrintouts(),
+      .searches = CEXSearches(),
+      .view = viewState_,
+      .selection = CEXSourceSelection(),
+      .startServer = [this] { CEXLink().StartServer(); },
+      .updateSecurityHeader = [this] { config_->UpdateSecurityHeader(); }});
 }
 
 TCEXMainWindow::~TCEXMainWindow() {
@@ -329,90 +338,9 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
     case TCEXAction::ParseAndAnalyse:
       Guarded([&] { CEXReceiveRoad().Action_ParseAndAnalyseExecute(); });
       break;
-    case TCEXAction::EditWindow:
-      // The element edit window on the selected node; not modal.
-      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::EditWindow, false)); });
-      break;
-    case TCEXAction::Communication:
-      // The listener follows the settings once they were stored.
-      Guarded([&] {
-        if (CEXOpenWindow(TCEXWindow::Communication, true) == TCEXModalResult::OK)
-          CEXLink().StartServer();
-      });
-      break;
-    case TCEXAction::Component:
-      Guarded([&] {
-        static_cast<void>(CEXOpenWindow(TCEXWindow::MessageHeader, true));
-        config_->UpdateSecurityHeader();
-      });
-      break;
-    case TCEXAction::Timeouts:
-      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::Timeouts, true)); });
-      break;
-    case TCEXAction::PlugIns:
-      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::PlugIns, true)); });
-      break;
-    case TCEXAction::Content:
-      help_->HPTShowContents();
-      break;
-    case TCEXAction::Index:
-      help_->HPTShowIndex();
-      break;
-    case TCEXAction::DirectoryAliases:
-      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::DirectoryAliases, true)); });
-      break;
-    case TCEXAction::Base64:
-    case TCEXAction::HextoString:
-    case TCEXAction::HextoInt:
-    case TCEXAction::FormatXMLDocument:
-    case TCEXAction::KeyFormatting:
-    case TCEXAction::TrippleDES:
-    case TCEXAction::HashAndMAC:
-    case TCEXAction::SessionKeyCrypt:
-    case TCEXAction::TLVTools: {
-      // The tool commands follow each other as their windows do.
-      static_assert(static_cast<size_t>(TCEXAction::TLVTools) -
-                        static_cast<size_t>(TCEXAction::Base64) + 1 ==
-                    std::size(kCEXToolWindows));
-      const auto tool = static_cast<size_t>(action) - static_cast<size_t>(TCEXAction::Base64);
-      Guarded([&] { static_cast<void>(CEXOpenWindow(kCEXToolWindows[tool], false)); });
-      break;
-    }
-    case TCEXAction::Print:
-      Guarded([&] { CEXPrintouts().Action_PrintExecute(); });
-      break;
-    case TCEXAction::PrintSetup:
-      Guarded([&] { CEXPrintouts().Action_PrintSetupExecute(); });
-      break;
-    case TCEXAction::PrintToFile:
-      Guarded([&] { CEXPrintouts().Action_PrintToFileExecute(); });
-      break;
-    case TCEXAction::Normal:
-    case TCEXAction::ZoomSourceWindow:
-    case TCEXAction::ZoomReceivedMessage:
-      viewState_.CEXSetZoom(action == TCEXAction::Normal             ? TCEXZoom::Normal
-                            : action == TCEXAction::ZoomSourceWindow ? TCEXZoom::SourceWindow
-                                                                     : TCEXZoom::ReceivedMessage);
-      break;
-    case TCEXAction::Find:
-      Guarded(
-          [&] { CEXSearches().Action_FindExecute(CEXSourceSelection().CEXSourceTreeFocused()); });
-      break;
-    case TCEXAction::FindNext:
-      Guarded([&] {
-        CEXSearches().Action_FindNextExecute(CEXSourceSelection().CEXSourceTreeFocused());
-      });
-      break;
-    case TCEXAction::LoadMessageWindow:
-      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::LoadFile, false)); });
-      break;
-    case TCEXAction::SecurityItems:
-      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::SecurityItems, false)); });
-      break;
-    case TCEXAction::Keys:
-      Guarded([&] { static_cast<void>(CEXOpenWindow(TCEXWindow::Keys, true)); });
-      break;
-    case TCEXAction::Count:
+    default:
+      // The window, tool, help, print, view and search commands.
+      Guarded([&] { static_cast<void>(commands_->CEXRun(action)); });
       break;
   }
   // What the command changed shows at once.

@@ -14,6 +14,7 @@
 #include "workbench/Roads.h"
 #include "workbench/SharedObjects.h"
 #include "workbench/UserSession.h"
+#include "workbench/WindowCommands.h"
 #include "workbench/WorkbenchPorts.h"
 
 namespace kal {
@@ -183,6 +184,7 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   std::unique_ptr<TCEXConfigCommands> config_;
   std::unique_ptr<TCEXUserSession> session_;
   std::unique_ptr<TCEXFileOpening> files_;
+  std::unique_ptr<TCEXWindowCommands> commands_;
   uint64_t idlePasses_ = 0;
   // Posted idle passes run only while the core exists.
   std::shared_ptr<int> aliveToken_ = std::make_shared<int>(0);

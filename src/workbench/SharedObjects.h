@@ -37,7 +37,7 @@ class TPLTTcpServer;
 //
 // Threads: the GUI thread only. Worker threads reach it only by posting
 // through CEXPoster().
-class TCEXSharedObjects : public ICEXMainServices {
+class TCEXSharedObjects : public ICEXMainServices, public ICEXWindows {
  public:
   static constexpr std::chrono::milliseconds CEXcTerminateWait{8000};
   static constexpr std::chrono::milliseconds CEXcTerminatePoll{100};
@@ -96,6 +96,8 @@ class TCEXSharedObjects : public ICEXMainServices {
   void CEXSetSourceTreeFocused(bool focused) { selection_->CEXSetSourceTreeFocused(focused); }
   // "Find..." and "Find next" (Searches.h), also for the memo pop-up.
   TCEXSearches& CEXSearches() { return *searches_; }
+  // "Print...", "Print Setup..." and "Print to File..." (Printouts.h).
+  TCEXPrintouts& CEXPrintouts() { return *printouts_; }
 
   // ICEXMainServices: the shared objects and the state.
   TTDBDebug& CEXTrace() override;
@@ -134,6 +136,8 @@ class TCEXSharedObjects : public ICEXMainServices {
     selection_->CEXUnsubscribeSourceSelection(listener);
   }
   TCEXCursorState& CEXCursor() override { return cursor_; }
+  // Also the commands' ICEXWindows: the window opens under the default
+  // cursor; without a window port nothing opens.
   TCEXModalResult CEXOpenWindow(TCEXWindow window, bool modal) override;
   bool CEXTerminateThreads() override;
 
@@ -151,8 +155,6 @@ class TCEXSharedObjects : public ICEXMainServices {
   void CEXBindReceiveView(TCEXLink* link);
   ITHReceiveView& CEXReceiveView();
   TCEXPosterGate& CEXGate();
-  // "Print...", "Print Setup..." and "Print to File..." (Printouts.h).
-  TCEXPrintouts& CEXPrintouts() { return *printouts_; }
   // Every trace id on; the trace goes to "DEBUG.TXT" in the program folder
   // when the configuration asks for it.
   void CEXTraceAsConfigured();

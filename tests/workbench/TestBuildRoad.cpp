@@ -514,6 +514,44 @@ TEST_F(BuildRoadTest, SessionKeyFromConfigurationOrReceivedMessage) {
   EXPECT_NE(core_->CEXConfiguration().CFGGetSessionKey(), made);
 }
 
+TEST_F(BuildRoadTest, TheHeaderItemsComeFromTheMessageOrTheConfiguration) {
+  const std::string secret = "00112233445566778899AABBCCDDEEFF";
+  const std::string other = "FFEEDDCCBBAA99887766554433221100";
+  TCFGConfig& config = core_->CEXConfiguration();
+  config.CFGSetComponentID("12345678901");
+  config.CFGSetComponentSecret(secret);
+  config.CFGSetSenderIDType(1);
+  config.CFGSetPublicKeyOwnerIDType(1);
+  config.CFGSetPublicKeyOwnerID("OWNER000001");
+  TCEXBuildRoad& road = core_->CEXBuildRoad();
+  TCEXHeaderItems items = road.CEXGetTempHeaderItems();
+  EXPECT_EQ(items.senderID, "12345678901");
+  EXPECT_EQ(items.senderIDType, 1);
+  EXPECT_EQ(items.ownerID, "OWNER000001");
+  EXPECT_EQ(items.componentSecret, secret);
+
+  road.CEXsSenderID = "T0000042";
+  road.CEXiSenderIDType = 3;
+  road.CEXsPublicKeyOwnerID = "00000012345";
+  road.CEXiPublicKeyOwnerIDType = 3;
+  road.CEXsComponentSecret = other;
+  items = road.CEXGetTempHeaderItems();
+  EXPECT_EQ(items.senderID, "T0000042");
+  EXPECT_EQ(items.senderIDType, 3);
+  EXPECT_EQ(items.ownerID, "00000012345");
+  EXPECT_EQ(items.ownerIDType, 3);
+  EXPECT_EQ(items.componentSecret, other);
+
+  // The next message of the same sender without a secret of its own keeps
+  // the one before; another sender gets the configured secret.
+  road.CEXInitTempHeaderItems();
+  road.CEXsSenderID = "T0000042";
+  EXPECT_EQ(road.CEXGetTempHeaderItems().componentSecret, other);
+  road.CEXInitTempHeaderItems();
+  road.CEXsSenderID = "T0000043";
+  EXPECT_EQ(road.CEXGetTempHeaderItems().componentSecret, secret);
+}
+
 TEST_F(BuildRoadTest, EveryFailureReachesTheErrorWindowWithCodeAndText) {
   plugInFails = false;
   TXMLTreeNode* root = Root();

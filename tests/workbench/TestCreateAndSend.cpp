@@ -290,37 +290,5 @@ TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
   EXPECT_FALSE(core.CEXClientSocket().Active());
 }
 
-TEST_F(CreateAndSendTest, TheHeaderItemsComeFromTheMessageOrTheConfiguration) {
-  TCEXMainWindow& core = Start(test::FreeLoopbackPort());
-  TCEXBuildRoad& road = core.CEXBuildRoad();
-  const std::string other = "FFEEDDCCBBAA99887766554433221100";
-  TCEXHeaderItems items = core.CEXBuildRoad().CEXGetTempHeaderItems();
-  EXPECT_EQ(items.senderID, kComponentID);
-  EXPECT_EQ(items.senderIDType, 1);
-  EXPECT_EQ(items.ownerID, kOwnerID);
-  EXPECT_EQ(items.componentSecret, kSecretHex);
-
-  road.CEXsSenderID = "T0000042";
-  road.CEXiSenderIDType = 3;
-  road.CEXsPublicKeyOwnerID = "00000012345";
-  road.CEXiPublicKeyOwnerIDType = 3;
-  road.CEXsComponentSecret = other;
-  items = core.CEXBuildRoad().CEXGetTempHeaderItems();
-  EXPECT_EQ(items.senderID, "T0000042");
-  EXPECT_EQ(items.senderIDType, 3);
-  EXPECT_EQ(items.ownerID, "00000012345");
-  EXPECT_EQ(items.ownerIDType, 3);
-  EXPECT_EQ(items.componentSecret, other);
-
-  // The next message of the same sender without a secret of its own keeps
-  // the one before; another sender gets the configured secret.
-  road.CEXInitTempHeaderItems();
-  road.CEXsSenderID = "T0000042";
-  EXPECT_EQ(core.CEXBuildRoad().CEXGetTempHeaderItems().componentSecret, other);
-  road.CEXInitTempHeaderItems();
-  road.CEXsSenderID = "T0000043";
-  EXPECT_EQ(core.CEXBuildRoad().CEXGetTempHeaderItems().componentSecret, kSecretHex);
-}
-
 }  // namespace
 }  // namespace kal
