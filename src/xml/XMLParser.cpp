@@ -406,7 +406,17 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
   const unsigned char* end = nullptr;
   if (Buffer != FirstBuffer.get() || !EntityInputs.empty() || !Buffer->PeekBytes(start, end))
     return false;
-  const unsigned char* done = start;  // the bytes passed to the buffer so far
+  // The bytes are passed to the buffer (done) before a node is made whose
+  // value may raise an error (one holding "&" or "<"), so that the error
+  // carries the line the scanner would give, and at the end; read marks the
+  // end of the last construct read.
+  const unsigned char* done = start;
+  const unsigned char* read = start;
+  char16_t readLast = 0;
+  const auto mark = [&](const unsigned char* to, char16_t last) {
+    read = to;
+    readLast = last;
+  };
   // Passes the bytes up to to, whose last unit is last.
   const auto pass = [&](const unsigned char* to, char16_t last) {
     // Units are the bytes that begin a character; CR LF ends one line.
@@ -442,7 +452,7 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
       q += i;
       while (q < end && IsByteBlank(*q)) ++q;
       if (q == end || *q != '>') break;
-      pass(++q, u'>');
+      mark(++q, u'>');
       Emit(ntElementEnd, {});
       resume = tkEtag;
     } else {
@@ -494,6 +504,8 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
         span.valueEnd = static_cast<std::uint32_t>(widened);
         q = close + 1;
         span.close = static_cast<std::uint32_t>(q - p);
+        span.special =
+            std::memchr(close - length, '&', length) || std::memchr(close - length, '<', length);
         spans_.push_back(span);
       }
       if (!closed) break;
@@ -509,11 +521,11 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
       if (!tagAttrMap_.empty()) tagAttrMap_.clear();
       TVxXMLElement* element = OpenElement();
       for (const TAttrSpan& span : spans_) {
-        pass(p + span.close, p[span.close - 1]);
+        if (span.special) pass(p + span.close, p[span.close - 1]);
         SetAttribute(*element, widen(span.name, span.nameEnd),
                      std::u16string_view(wide_.data() + span.value, span.valueEnd - span.value));
       }
-      pass(q, u'>');
+      mark(q, u'>');
       if (empty) Emit(ntElementEnd, {});
       resume = empty ? tkEmptyEtag : tkEtag;
     }
@@ -525,20 +537,22 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
     const unsigned char* t = q;
     while (t < lt && IsByteBlank(*t)) ++t;
     if (t == lt && lt > q) {
-      pass(lt, lt[-1]);  // indentation
+      mark(lt, lt[-1]);  // indentation
     } else if (lt > q) {
       const auto length = static_cast<std::size_t>(lt - q);
       if (wide_.size() < length) wide_.resize(std::max(length, 2 * wide_.size()));
       char16_t last = 0;
       const std::size_t units = WidenUtf8(q, lt, wide_.data(), true, last);
       if (units == SIZE_MAX) break;
-      pass(lt, last);
+      mark(lt, last);
+      if (std::memchr(q, '&', length)) pass(lt, last);
       AddText(std::u16string_view(wide_.data(), units));
       resume = tkEtag;
     }
     p = lt + 1;
   }
-  if (done == start) return false;
+  if (read == start) return false;
+  if (read > done) pass(read, readLast);
   // The scanner goes on as after the last construct read.
   CurToken = Symbols->Keyword(resume);
   IsCharData = true;

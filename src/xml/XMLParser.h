@@ -188,9 +188,10 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   std::vector<TVxXMLAttr*> tagAttrs_;
   // What ScanContent found of a start tag before it builds it: each
   // attribute's name (bytes from the tag's start), the end of its closing
-  // quote, and its value in wide_.
+  // quote, its value in wide_, and whether the value holds "&" or "<".
   struct TAttrSpan {
     std::uint32_t name, nameEnd, close, value, valueEnd;
+    bool special;
   };
   std::vector<TAttrSpan> spans_;
   std::u16string wide_;  // text and values widened by ScanContent

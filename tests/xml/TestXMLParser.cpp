@@ -294,6 +294,8 @@ TEST(XMLParser, ContentReadFromTheBytesMatchesTheScannerAtEveryBlockEnd) {
       "<a><b><c/></b></a><a></a>"sv,
       "<a x='<'/>"sv,
       "<a>bad &amp ref</a>"sv,
+      "<b/>\n<a\n x='1'\r\n y='&amp'>t</a>"sv,
+      "<b/>\n<a>l\r\n&amp y</a>"sv,
       "<a></b>"sv,
       "<a>x\x01y</a>"sv,
       "<a x=\"\x01\"/>"sv,
