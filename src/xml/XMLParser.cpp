@@ -1,6 +1,7 @@
 #include "xml/XMLParser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <sstream>
@@ -48,11 +49,18 @@ constexpr std::size_t kMaxByteName = 128;
 constexpr bool IsByteBlank(unsigned b) {
   return b == ' ' || b == '\t' || b == '\n' || b == '\r';
 }
-bool IsByteNameStart(unsigned b) {
-  return b < 0x80 && IsFirstNameChar(static_cast<char16_t>(b));
+// Bytes that are ASCII name characters (1) and name-start characters (2).
+const std::array<std::uint8_t, 256> kByteNames = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (char16_t b = 0; b < 0x80; ++b)
+    t[b] = static_cast<std::uint8_t>((IsNameChar(b) ? 1 : 0) | (IsFirstNameChar(b) ? 2 : 0));
+  return t;
+}();
+bool IsByteNameStart(unsigned char b) {
+  return kByteNames[b] & 2;
 }
-bool IsByteNameChar(unsigned b) {
-  return b < 0x80 && IsNameChar(static_cast<char16_t>(b));
+bool IsByteNameChar(unsigned char b) {
+  return kByteNames[b] & 1;
 }
 
 // The units widened from the UTF-8 bytes [from, to) into out (room for
@@ -420,15 +428,20 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
   // Passes the bytes up to to, whose last unit is last.
   const auto pass = [&](const unsigned char* to, char16_t last) {
     // Units are the bytes that begin a character; CR LF ends one line.
+    // Counted in one loop that reads the byte after each, up to the last
+    // byte at hand, which has none.
     std::size_t follow = 0, lfs = 0, crs = 0;
-    for (const unsigned char* q = done; q < to; ++q) {
+    const unsigned char* q = done;
+    for (const unsigned char* const stop = to < end ? to : end - 1; q < stop; ++q) {
+      follow += (*q & 0xC0) == 0x80;
+      lfs += *q == '\n';
+      crs += (*q == '\r') & (q[1] != '\n');
+    }
+    for (; q < to; ++q) {
       follow += (*q & 0xC0) == 0x80;
       lfs += *q == '\n';
       crs += *q == '\r';
     }
-    if (crs > 0)
-      for (const unsigned char* q = done; q < to; ++q)
-        crs -= *q == '\r' && q + 1 < end && q[1] == '\n';
     const auto bytes = static_cast<std::size_t>(to - done);
     Buffer->PassBytes(bytes, bytes - follow, static_cast<int>(lfs + crs), last);
     done = to;
