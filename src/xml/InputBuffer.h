@@ -144,6 +144,39 @@ class TInputBuffer {
     return true;
   }
 
+  // The bytes at hand from the next unit to be delivered on, for a scanner
+  // that reads markup straight from them: false (with nothing changed) for
+  // input that is not plain UTF-8, after an end of input was delivered, and
+  // after a step back over more than one unit or over one that did not come
+  // from a single ASCII byte. Only bytes already read are shown; a caller
+  // that reaches end without finishing its construct leaves it to GetChar.
+  bool PeekBytes(const unsigned char*& begin, const unsigned char*& end) const {
+    if (eofReads_ != 0 || pendingLow_ != 0 || !plainUTF8_ || back_ > 1) return false;
+    if (back_ == 1) {
+      // The unit stepped back over must be the byte before pos_: the last
+      // unit delivered, an ASCII byte (a replaced byte comes as "_", which
+      // is refused), not part of a run.
+      if (pos_ == 0 || head_ <= runEnd_) return false;
+      const char16_t c = history_[(head_ - 1) & kHistoryMask];
+      if (c != bytes_[pos_ - 1] || c - 1u >= 0x7Fu || c == kReplacementChar) return false;
+    }
+    begin = bytes_.get() + pos_ - back_;
+    end = bytes_.get() + end_;
+    return true;
+  }
+  // Delivers the first bytes of PeekBytes's view at once: units UTF-16
+  // units, lines line ends among them, last the last unit (as read, a CR
+  // not turned into LF). They cannot be stepped back over.
+  void PassBytes(std::size_t bytes, std::size_t units, int lines, char16_t last) {
+    if (bytes == 0) return;
+    pos_ = pos_ - back_ + bytes;
+    head_ = head_ - back_ + units;
+    back_ = 0;
+    history_[(head_ - 1) & kHistoryMask] = last;
+    runEnd_ = head_;
+    line_ += lines;
+  }
+
   // Decodes the bytes not yet read in cp. Ignored after a UTF-16 byte-order
   // mark (the mark decides) and for n_sup and UTF_16 (an 8-bit stream cannot
   // turn into a 16-bit one); characters already read stay as they are.

@@ -1,7 +1,9 @@
 #include "xml/XMLParser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <sstream>
 
 #include "xml/DTDParser.h"
@@ -40,6 +42,73 @@ constexpr std::size_t kShortAttributeList = 8;
 
 // Character data of at least this many units moves into its node.
 constexpr std::size_t kMoveText = 4096;
+
+// Names the byte scanner widens on the stack; longer ones go the long way.
+constexpr std::size_t kMaxByteName = 128;
+
+constexpr bool IsByteBlank(unsigned b) {
+  return b == ' ' || b == '\t' || b == '\n' || b == '\r';
+}
+// Bytes that are ASCII name characters (1) and name-start characters (2).
+const std::array<std::uint8_t, 256> kByteNames = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (char16_t b = 0; b < 0x80; ++b)
+    t[b] = static_cast<std::uint8_t>((IsNameChar(b) ? 1 : 0) | (IsFirstNameChar(b) ? 2 : 0));
+  return t;
+}();
+bool IsByteNameStart(unsigned char b) {
+  return kByteNames[b] & 2;
+}
+bool IsByteNameChar(unsigned char b) {
+  return kByteNames[b] & 1;
+}
+
+// The units widened from the UTF-8 bytes [from, to) into out (room for
+// to - from units): ASCII and two- and three-byte sequences of characters,
+// with CR LF and a lone CR as LF when lineEnds. SIZE_MAX at anything else:
+// a character XML does not allow, a NUL, an ill-formed or four-byte
+// sequence; the scanner reports, replaces or splits those. last receives the
+// last unit as read (a CR stays a CR).
+std::size_t WidenUtf8(const unsigned char* from, const unsigned char* to, char16_t* out,
+                      bool lineEnds, char16_t& last) {
+  char16_t* dst = out;
+  char16_t c = 0;
+  for (const unsigned char* q = from; q < to;) {
+    const unsigned b = *q;
+    if (b >= 0x20 && b < 0x80) {
+      c = static_cast<char16_t>(b);
+      ++q;
+    } else if (b == '\t' || b == '\n') {
+      c = static_cast<char16_t>(b);
+      ++q;
+    } else if (b == '\r') {
+      c = u'\r';
+      ++q;
+      if (lineEnds) {
+        *dst++ = u'\n';
+        if (q < to && *q == '\n') c = *q++;
+        continue;
+      }
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      if (to - q < 2 || (q[1] & 0xC0) != 0x80) return SIZE_MAX;
+      c = static_cast<char16_t>((b & 0x1F) << 6 | (q[1] & 0x3F));
+      q += 2;
+    } else if ((b & 0xF0) == 0xE0) {
+      if (to - q < 3) return SIZE_MAX;
+      const unsigned b1 = q[1], b2 = q[2];
+      const unsigned lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
+      if (b1 < lo || b1 > hi || (b2 & 0xC0) != 0x80) return SIZE_MAX;
+      c = static_cast<char16_t>((b & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F));
+      if (!IsChar(c)) return SIZE_MAX;
+      q += 3;
+    } else {
+      return SIZE_MAX;
+    }
+    *dst++ = c;
+  }
+  last = c;
+  return static_cast<std::size_t>(dst - out);
+}
 
 }  // namespace
 
@@ -307,7 +376,7 @@ void TVxXMLParser::ParseElCont() {
   for (;;) {
     switch (CurToken.Token) {
       case tkStag:
-        ParseStartTag();
+        if (!ScanContent(base)) ParseStartTag();
         break;
       case tkPIStag:
         ParsePI();
@@ -335,6 +404,173 @@ void TVxXMLParser::ParseCDSec() {
   Emit(ntCData, CurToken.Lexeme());
   Match(tkCharData);
   Match(tkCDEtag);
+}
+
+// ---------------------------------------------------------------------------
+// Element content from the bytes
+
+bool TVxXMLParser::ScanContent(std::size_t base) {
+  const unsigned char* start = nullptr;
+  const unsigned char* end = nullptr;
+  if (Buffer != FirstBuffer.get() || !EntityInputs.empty() || !Buffer->PeekBytes(start, end))
+    return false;
+  // The bytes are passed to the buffer (done) before a node is made whose
+  // value may raise an error (one holding "&" or "<"), so that the error
+  // carries the line the scanner would give, and at the end; read marks the
+  // end of the last construct read.
+  const unsigned char* done = start;
+  const unsigned char* read = start;
+  char16_t readLast = 0;
+  const auto mark = [&](const unsigned char* to, char16_t last) {
+    read = to;
+    readLast = last;
+  };
+  // Passes the bytes up to to, whose last unit is last.
+  const auto pass = [&](const unsigned char* to, char16_t last) {
+    // Units are the bytes that begin a character; CR LF ends one line.
+    // Counted in one loop that reads the byte after each, up to the last
+    // byte at hand, which has none.
+    std::size_t follow = 0, lfs = 0, crs = 0;
+    const unsigned char* q = done;
+    for (const unsigned char* const stop = to < end ? to : end - 1; q < stop; ++q) {
+      follow += (*q & 0xC0) == 0x80;
+      lfs += *q == '\n';
+      crs += (*q == '\r') & (q[1] != '\n');
+    }
+    for (; q < to; ++q) {
+      follow += (*q & 0xC0) == 0x80;
+      lfs += *q == '\n';
+      crs += *q == '\r';
+    }
+    const auto bytes = static_cast<std::size_t>(to - done);
+    Buffer->PassBytes(bytes, bytes - follow, static_cast<int>(lfs + crs), last);
+    done = to;
+  };
+  int resume = tkEtag;  // the token the bytes passed end with
+  // p stands after a "<"; the "<" itself is passed with the construct.
+  for (const unsigned char* p = start; p < end;) {
+    const unsigned char* q = p;
+    if (*q == '/') {
+      // The end tag of the open element, by its name as stored.
+      if (Stack->Depth() <= base) break;
+      const TVxXMLNode* open = Stack->GetHead();
+      const std::u16string& name = open->GetName();
+      ++q;
+      if (open->GetType() != ntElement || name.empty() ||
+          static_cast<std::size_t>(end - q) <= name.size())
+        break;
+      std::size_t i = 0;
+      while (i < name.size() && q[i] < 0x80 && q[i] == name[i]) ++i;
+      if (i < name.size() || IsByteNameChar(q[i]) || q[i] >= 0x80) break;
+      q += i;
+      while (q < end && IsByteBlank(*q)) ++q;
+      if (q == end || *q != '>') break;
+      mark(++q, u'>');
+      Emit(ntElementEnd, {});
+      resume = tkEtag;
+    } else {
+      // A start tag, read to its end before any node is made.
+      if (Stack->Depth() >= kMaxElementDepth || !IsByteNameStart(*q)) break;
+      while (++q < end && IsByteNameChar(*q)) {
+      }
+      const unsigned char* const nameEnd = q;
+      if (q == end || *q >= 0x80 || static_cast<std::size_t>(nameEnd - p) > kMaxByteName) break;
+      spans_.clear();
+      std::size_t widened = 0;
+      bool closed = false, empty = false;
+      for (;;) {
+        while (q < end && IsByteBlank(*q)) ++q;
+        if (q == end) break;
+        if (*q == '>') {
+          closed = true;
+          ++q;
+          break;
+        }
+        if (*q == '/') {
+          if (end - q >= 2 && q[1] == '>') closed = empty = true, q += 2;
+          break;
+        }
+        TAttrSpan span{};
+        span.name = static_cast<std::uint32_t>(q - p);
+        if (!IsByteNameStart(*q)) break;
+        while (++q < end && IsByteNameChar(*q)) {
+        }
+        span.nameEnd = static_cast<std::uint32_t>(q - p);
+        if (q == end || *q >= 0x80 || span.nameEnd - span.name > kMaxByteName) break;
+        while (q < end && IsByteBlank(*q)) ++q;
+        if (q == end || *q != '=') break;
+        ++q;
+        while (q < end && IsByteBlank(*q)) ++q;
+        if (q == end || (*q != '"' && *q != '\'')) break;
+        const unsigned char quote = *q++;
+        const auto* close = static_cast<const unsigned char*>(
+            std::memchr(q, quote, static_cast<std::size_t>(end - q)));
+        if (!close) break;
+        const auto length = static_cast<std::size_t>(close - q);
+        if (wide_.size() < widened + length)
+          wide_.resize(std::max(widened + length, 2 * wide_.size()));
+        char16_t last = 0;
+        const std::size_t units = WidenUtf8(q, close, wide_.data() + widened, false, last);
+        if (units == SIZE_MAX) break;
+        span.value = static_cast<std::uint32_t>(widened);
+        widened += units;
+        span.valueEnd = static_cast<std::uint32_t>(widened);
+        q = close + 1;
+        span.close = static_cast<std::uint32_t>(q - p);
+        span.special =
+            std::memchr(close - length, '&', length) || std::memchr(close - length, '<', length);
+        spans_.push_back(span);
+      }
+      if (!closed) break;
+      // The nodes, each made where the scanner would make it, so that an
+      // error carries the same line.
+      char16_t name[kMaxByteName];
+      const auto widen = [&name, p](std::uint32_t from, std::uint32_t to) {
+        for (std::uint32_t i = from; i < to; ++i) name[i - from] = p[i];
+        return std::u16string_view(name, to - from);
+      };
+      Emit(ntElement, widen(0, static_cast<std::uint32_t>(nameEnd - p)));
+      tagAttrs_.clear();
+      if (!tagAttrMap_.empty()) tagAttrMap_.clear();
+      TVxXMLElement* element = OpenElement();
+      for (const TAttrSpan& span : spans_) {
+        if (span.special) pass(p + span.close, p[span.close - 1]);
+        SetAttribute(*element, widen(span.name, span.nameEnd),
+                     std::u16string_view(wide_.data() + span.value, span.valueEnd - span.value));
+      }
+      mark(q, u'>');
+      if (empty) Emit(ntElementEnd, {});
+      resume = empty ? tkEmptyEtag : tkEtag;
+    }
+    // Text up to the next "<". What holds nothing but blanks is dropped, as
+    // the scanner does between tags.
+    const auto* lt =
+        static_cast<const unsigned char*>(std::memchr(q, '<', static_cast<std::size_t>(end - q)));
+    if (!lt) break;
+    const unsigned char* t = q;
+    while (t < lt && IsByteBlank(*t)) ++t;
+    if (t == lt && lt > q) {
+      mark(lt, lt[-1]);  // indentation
+    } else if (lt > q) {
+      const auto length = static_cast<std::size_t>(lt - q);
+      if (wide_.size() < length) wide_.resize(std::max(length, 2 * wide_.size()));
+      char16_t last = 0;
+      const std::size_t units = WidenUtf8(q, lt, wide_.data(), true, last);
+      if (units == SIZE_MAX) break;
+      mark(lt, last);
+      if (std::memchr(q, '&', length)) pass(lt, last);
+      AddText(std::u16string_view(wide_.data(), units));
+      resume = tkEtag;
+    }
+    p = lt + 1;
+  }
+  if (read == start) return false;
+  if (read > done) pass(read, readLast);
+  // The scanner goes on as after the last construct read.
+  CurToken = Symbols->Keyword(resume);
+  IsCharData = true;
+  LexAn();
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -484,15 +720,18 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
 // gives the rest back. A short one is copied, so that the slot keeps its
 // room for the next token instead of growing again from nothing.
 void TVxXMLParser::EmitText() {
+  if (CurToken.Length < kMoveText) return AddText(CurToken.Lexeme());
   TVxXMLElement* element = OpenElement();
   if (!element || IsBlank(CurToken.Lexeme())) return;
-  if (CurToken.Length < kMoveText) {
-    element->SetCharData(new (FDoc->Store()) TVxXMLText(CurToken.Lexeme(), FDoc, true));
-    return;
-  }
   std::u16string text = TakeLexeme();
   if (text.capacity() - text.size() > text.size() / 4 + 8) text.shrink_to_fit();
   element->SetCharData(TVxXMLText::Take(std::move(text), FDoc).release());
+}
+
+void TVxXMLParser::AddText(std::u16string_view text) {
+  TVxXMLElement* element = OpenElement();
+  if (!element || IsBlank(text)) return;
+  element->SetCharData(new (FDoc->Store()) TVxXMLText(text, FDoc, true));
 }
 
 void TVxXMLParser::MEmit(std::uint8_t nodeType, std::u16string_view value1,

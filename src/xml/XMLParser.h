@@ -13,6 +13,7 @@
 // of XML 1.0. The internal subset of a document type declaration is read
 // before its external subset, so that its declarations bind first.
 
+#include <cstdint>
 #include <functional>
 #include <istream>
 #include <memory>
@@ -142,7 +143,18 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void ParseEndTag();
   void ParseElCont();
   void ParseCDSec();
+  // Element content read straight from the bytes at hand of UTF-8 input, at
+  // a start-tag token: start tags with ASCII names and their attributes, end
+  // tags of open elements other than the one at depth base, and text up to
+  // the next "<". Stops before the first construct it does not take (any
+  // other markup, a name that is not ASCII, a character that is replaced or
+  // not allowed, the end of the bytes at hand), which the scanner then reads
+  // as it would have; the nodes, errors and lines are the same. Returns
+  // false with nothing read when not even the first tag is taken; otherwise
+  // the next token has been read.
+  bool ScanContent(std::size_t base);
   void EmitText();
+  void AddText(std::u16string_view text);
   void DeclareEncoding(std::u16string_view name);
   void SetAttribute(TVxXMLElement& element, std::u16string_view name, std::u16string_view value);
   TVxContainer* OpenContainer() const;
@@ -174,6 +186,15 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
     }
   };
   std::vector<TVxXMLAttr*> tagAttrs_;
+  // What ScanContent found of a start tag before it builds it: each
+  // attribute's name (bytes from the tag's start), the end of its closing
+  // quote, its value in wide_, and whether the value holds "&" or "<".
+  struct TAttrSpan {
+    std::uint32_t name, nameEnd, close, value, valueEnd;
+    bool special;
+  };
+  std::vector<TAttrSpan> spans_;
+  std::u16string wide_;  // text and values widened by ScanContent
   std::unordered_map<std::u16string_view, TVxXMLAttr*, FoldedHash, FoldedEqual> tagAttrMap_;
 };
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <string_view>
 
 #include "XMLSuiteSupport.h"
 #include "XMLTestSupport.h"
@@ -274,6 +276,75 @@ TEST(XMLParser, EscapedTextInAnEntityWithMarkupIsReadOnceAndWrittenBackAsRead) {
   doc->Write(written);
   TVxXMLParser again;
   EXPECT_EQ(Dump(Parse(written, again)->GetDocumentElement()), tree) << written;
+}
+
+// Element content of UTF-8 input is read straight from the bytes at hand
+// up to the first construct that needs the character scanner, or the end of
+// the bytes read. Each sample is cut by the end of the first block at every
+// one of its bytes; the tree built up to the end or the error, the error and
+// its line must be those of the same document read as UTF-16, which goes
+// through the character scanner alone. The document ends in a mismatched end
+// tag, so that every read reports the line it reached.
+TEST(XMLParser, ContentReadFromTheBytesMatchesTheScannerAtEveryBlockEnd) {
+  using namespace std::literals;
+  const std::string_view samples[] = {
+      "<a x=\"1\" y='v \xC3\xA9\xE2\x82\xAC'>text \xC3\xA9 &amp; &#65; more</a>"sv,
+      "<a>l1\r\nl2\rl3\n</a>\r\n<b\r\n x = \"1\"\r\n\ty='2'\n/>"sv,
+      "<a x=\"t\tab\r\nc\" y=\"&lt;\"/><b x=\"1\"y=\"2\" x=\"3\"></b >"sv,
+      "<a><b><c/></b></a><a></a>"sv,
+      "<a x='<'/>"sv,
+      "<a>bad &amp ref</a>"sv,
+      "<b/>\n<a\n x='1'\r\n y='&amp'>t</a>"sv,
+      "<b/>\n<a>l\r\n&amp y</a>"sv,
+      "<a></b>"sv,
+      "<a>x\x01y</a>"sv,
+      "<a x=\"\x01\"/>"sv,
+      "<a>n\x00l</a>"sv,
+      "<a>\xEF\xBF\xBF</a>"sv,
+      "<\xC3\xA9>x</\xC3\xA9><a\xC3\xA9/>"sv,
+      "<a>\xF0\x9D\x84\x9E</a>"sv,
+      "<a><!-- c --><?p d?><![CDATA[x]]>t</a>"sv,
+      "<a x=\"1\" x/>"sv,
+      "<a></a\xC3\xA9>"sv,
+  };
+  const auto read = [](const std::string& bytes) {
+    TVxXMLParser parser;
+    std::istringstream in(bytes);
+    std::unique_ptr<TVxXMLDocument> doc;
+    std::string error = "none";
+    try {
+      parser.Parse(in, doc);
+    } catch (const EVxXMLParserError& e) {
+      error = std::string(e.what()) + " @" + std::to_string(e.LineNumber);
+    }
+    return Dump(doc ? doc->GetDocumentElement() : nullptr) + " | " + error;
+  };
+  const std::string head = "<r>\n";
+  const std::string tail = "\n<z></y></r>";
+  for (const std::string_view text : samples) {
+    const std::string sample(text);
+    SCOPED_TRACE(sample);
+    std::u16string wide;
+    const std::string unpadded = head + " " + sample + tail;
+    for (std::string_view rest = unpadded; !rest.empty();) {
+      std::size_t n = 0;
+      const char32_t c = MBToWideChar(rest, n);
+      if (c == kInvalidUTF8) {
+        wide.push_back(kReplacementChar);
+      } else if (c >= 0x10000) {
+        wide.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+        wide.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+      } else {
+        wide.push_back(static_cast<char16_t>(c));
+      }
+      rest.remove_prefix(std::max<std::size_t>(n, 1));
+    }
+    const std::string expected = read("\xFF\xFE" + Utf16(wide, TByteOrder::boLittleEndian));
+    for (std::size_t cut = 0; cut <= sample.size(); ++cut) {
+      const std::string pad(BLOCKSIZE - head.size() - cut, ' ');
+      EXPECT_EQ(read(head + pad + sample + tail), expected) << "cut at " << cut;
+    }
+  }
 }
 
 }  // namespace
