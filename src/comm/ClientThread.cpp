@@ -5,7 +5,6 @@
 
 #include "comm/Timeout.h"
 #include "platform/SocketErrors.h"
-#include "support/DateTimeUtilities.h"
 
 namespace kal {
 
@@ -99,7 +98,7 @@ bool TTHCClientThread::THCReceiveFrame(TTHFrameReader& reader,
       mailBox_.THXReportClientSocketError(code, PLTSocketErrorText(code));
     return false;  // woken to end, or the connection ended
   }
-  const std::string time = UDTTimeText();
+  const std::string& time = receiveTime_.THTText();
   calls_.THVAdd([time](ITHReceiveView& v) {
     v.THRestartHangUpTimer();
     v.THSetReceiveTime(time);

@@ -13,15 +13,21 @@ std::string TTHXMailBox::THXGetSendString() const {
 }
 
 void TTHXMailBox::THXSetSendState(int32_t state) {
-  std::lock_guard lock(mutex_);
-  THXiSendState.store(state, std::memory_order_release);
-  if (state == THXcStateSendRequest) {
+  {
+    std::lock_guard lock(mutex_);
+    THXiSendState.store(state, std::memory_order_release);
+    if (state != THXcStateSendRequest) {
+      sendRequest_.PLTReset();
+      return;
+    }
     ++request_;
     taken_ = false;
-    sendRequest_.PLTSet();
-  } else {
-    sendRequest_.PLTReset();
   }
+  // Raised after the lock is released: the connection it wakes takes the
+  // lock at once, and would otherwise sleep until this thread let it go. A
+  // connection that took the request before this raise lowers the event
+  // again (THXSendPendingSettled).
+  sendRequest_.PLTSet();
 }
 
 void TTHXMailBox::THXSetClientSocketErrorFlag(bool on) {
@@ -87,7 +93,14 @@ void TTHXMailBox::THXSendDone(uint64_t ticket, bool sent) {
 
 bool TTHXMailBox::THXSendPending() const {
   std::lock_guard lock(mutex_);
-  return THXiSendState.load(std::memory_order_acquire) == THXcStateSendRequest && !taken_;
+  return Pending();
+}
+
+bool TTHXMailBox::THXSendPendingSettled() {
+  std::lock_guard lock(mutex_);
+  if (Pending()) return true;
+  sendRequest_.PLTReset();
+  return false;
 }
 
 }  // namespace kal

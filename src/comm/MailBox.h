@@ -71,10 +71,17 @@ class TTHXMailBox final {
   void THXSendDone(uint64_t ticket, bool sent);
   // True while a request waits to be taken.
   bool THXSendPending() const;
+  // The same; when no request waits, the wake event is lowered too (a
+  // request may have been taken before its raise came), so that a
+  // connection can wait on the event without finding it raised for nothing.
+  bool THXSendPendingSettled();
   // Raised while a request waits to be taken.
   const TPLTWakeEvent& THXSendRequestEvent() const { return sendRequest_; }
 
  private:
+  bool Pending() const {
+    return THXiSendState.load(std::memory_order_acquire) == THXcStateSendRequest && !taken_;
+  }
   void HandedOff() const {
     if (onHandOff_) onHandOff_();
   }

@@ -30,6 +30,8 @@ class TTHViewCalls final {
       for (const TCall& c : calls) c(*view);
     });
     calls_.clear();
+    // A frame brings up to four calls: one allocation for the next batch.
+    calls_.reserve(4);
   }
 
  private:
