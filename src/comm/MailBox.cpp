@@ -4,12 +4,12 @@ namespace kal {
 
 void TTHXMailBox::THXSetSendstring(std::string frame) {
   std::lock_guard lock(mutex_);
-  THXsSendString = std::move(frame);
+  THXsSendString = std::make_shared<const std::string>(std::move(frame));
 }
 
 std::string TTHXMailBox::THXGetSendString() const {
   std::lock_guard lock(mutex_);
-  return THXsSendString;
+  return *THXsSendString;
 }
 
 void TTHXMailBox::THXSetSendState(int32_t state) {
@@ -67,6 +67,13 @@ bool TTHXMailBox::THXReportClientSocketError(int32_t id, std::string text) {
 }
 
 bool TTHXMailBox::THXTakeSendRequest(std::string& frame, uint64_t& ticket) {
+  std::shared_ptr<const std::string> shared;
+  if (!THXTakeSendRequest(shared, ticket)) return false;
+  frame = *shared;
+  return true;
+}
+
+bool TTHXMailBox::THXTakeSendRequest(std::shared_ptr<const std::string>& frame, uint64_t& ticket) {
   std::lock_guard lock(mutex_);
   if (THXiSendState.load(std::memory_order_acquire) != THXcStateSendRequest || taken_) return false;
   taken_ = true;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -65,6 +66,9 @@ class TTHXMailBox final {
   // has taken: the frame to send and a ticket for THXSendDone. False when
   // there is none. Taking lowers the wake event.
   bool THXTakeSendRequest(std::string& frame, uint64_t& ticket);
+  // The same without a copy: the frame is shared with the mailbox (a newer
+  // send string replaces the mailbox's share, never the taken frame).
+  bool THXTakeSendRequest(std::shared_ptr<const std::string>& frame, uint64_t& ticket);
   // Ends a taken request: sent, the state becomes THXcStateSended (unless
   // the GUI thread has made a new request meanwhile); not sent, the request
   // is pending again for the next connection.
@@ -87,7 +91,7 @@ class TTHXMailBox final {
   }
   std::function<void()> onHandOff_;
   mutable std::mutex mutex_;
-  std::string THXsSendString;
+  std::shared_ptr<const std::string> THXsSendString = std::make_shared<const std::string>();
   std::atomic<int32_t> THXiSendState{THXcStateIdle};
   std::atomic<bool> THXbClientSocketErrorFlag{false};
   std::string THXsClientSocketErrorText;

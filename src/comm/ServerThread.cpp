@@ -53,11 +53,11 @@ bool TTHRServerThread::IsCurrentResponder() const {
 int TTHRServerThread::THRRespond(bool& sent) {
   sent = false;
   if (!mailBox_.THXSendPending() || !IsCurrentResponder()) return 0;
-  std::string reply;
+  std::shared_ptr<const std::string> reply;
   uint64_t ticket = 0;
   if (!mailBox_.THXTakeSendRequest(reply, ticket)) return 0;
   sent = true;
-  const int rc = socket_->PLTSend(reply);
+  const int rc = socket_->PLTSend(*reply);
   mailBox_.THXSendDone(ticket, rc == 0);
   if (rc == 0 && config_.CFGGetCloseRequest()) socket_->PLTShutdown();
   return rc;
@@ -94,8 +94,7 @@ int TTHRServerThread::Run(std::string& errorText) {
       continue;
     }
 
-    const std::string& time = receiveTime_.THTText();
-    calls_.THVAdd([time](ITHReceiveView& v) { v.THSetReceiveTime(time); });
+    calls_.THVAdd(TTHViewCalls::TCall::kSetReceiveTime, receiveTime_.THTText());
     if (frame.THFTooLong()) {
       errorText = THFFrameTooLongText(frame.THFLength());
       socket_->PLTShutdown();
@@ -119,8 +118,7 @@ int TTHRServerThread::Run(std::string& errorText) {
       socket_->PLTShutdown();
       break;
     }
-    std::string bytes = frame.THFTakeFrame();
-    calls_.THVAdd([bytes = std::move(bytes)](ITHReceiveView& v) { v.THShowReceived(bytes); });
+    calls_.THVAdd(TTHViewCalls::TCall::kShowReceived, frame.THFTakeFrame());
     if (r == TPLTReceive::kFailed) break;
     code = 0;
   }

@@ -8,7 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <vector>
 
 #include "platform/SocketErrors.h"
@@ -117,7 +119,14 @@ TPLTReceive TPLTStreamSocket::PLTReceive(char* buffer, size_t size, int timeoutM
   const Clock::time_point deadline = timeoutMs < 0
                                          ? Clock::time_point::max()
                                          : Clock::now() + std::chrono::milliseconds(timeoutMs);
-  std::vector<pollfd> fds(1 + wakes.size());
+  // The socket and a few wake events fit on the stack (no allocation a wait).
+  pollfd few[4];
+  std::vector<pollfd> many;
+  std::span<pollfd> fds(few, std::min(std::size(few), 1 + wakes.size()));
+  if (1 + wakes.size() > std::size(few)) {
+    many.resize(1 + wakes.size());
+    fds = many;
+  }
   fds[0] = {fd_, POLLIN, 0};
   for (size_t i = 0; i < wakes.size(); ++i) fds[i + 1] = {wakes[i]->PLTFd(), POLLIN, 0};
 

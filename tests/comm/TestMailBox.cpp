@@ -84,6 +84,18 @@ TEST(MailBox, ASettledLookLowersOnlyARaiseWithoutAWaitingRequest) {
   }
 }
 
+TEST(MailBox, ATakenFrameStaysAsItWasWhenANewerSendStringComes) {
+  TTHXMailBox box;
+  box.THXSetSendstring("one");
+  box.THXSetSendState(TTHXMailBox::THXcStateSendRequest);
+  std::shared_ptr<const std::string> frame;
+  uint64_t ticket = 0;
+  ASSERT_TRUE(box.THXTakeSendRequest(frame, ticket));
+  box.THXSetSendstring("two");
+  EXPECT_EQ(*frame, "one");
+  EXPECT_EQ(box.THXGetSendString(), "two");
+}
+
 TEST(MailBox, TheFirstClientSocketErrorStaysUntilTheFlagIsCleared) {
   TTHXMailBox box;
   EXPECT_TRUE(box.THXReportClientSocketError(10054, "reset"));

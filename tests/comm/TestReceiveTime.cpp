@@ -15,7 +15,7 @@ TEST(ReceiveTime, TheTextIsThatOfTheSecondAsked) {
     std::time_t at;
     const char* text;
   };
-  const Case cases[] = {{0, "00:00:00"},     {0, "00:00:00"},     {1, "00:00:01"},
+  const Case cases[] = {{0, "00:00:00"},     {0, "00:00:00"},    {1, "00:00:01"},
                         {86399, "23:59:59"}, {3600, "01:00:00"}, {0, "00:00:00"}};
   TTHReceiveTime time;
   for (const Case& c : cases) EXPECT_EQ(time.THTTextAt(c.at), c.text) << c.at;
