@@ -5,7 +5,6 @@
 
 #include "comm/Timeout.h"
 #include "platform/SocketErrors.h"
-#include "support/DateTimeUtilities.h"
 
 namespace kal {
 
@@ -99,12 +98,9 @@ bool TTHCClientThread::THCReceiveFrame(TTHFrameReader& reader,
       mailBox_.THXReportClientSocketError(code, PLTSocketErrorText(code));
     return false;  // woken to end, or the connection ended
   }
-  const std::string time = UDTTimeText();
-  calls_.THVAdd([time](ITHReceiveView& v) {
-    v.THRestartHangUpTimer();
-    v.THSetReceiveTime(time);
-    v.THStopResponseTimer();
-  });
+  calls_.THVAdd(TTHViewCalls::TCall::kRestartHangUpTimer);
+  calls_.THVAdd(TTHViewCalls::TCall::kSetReceiveTime, receiveTime_.THTText());
+  calls_.THVAdd(TTHViewCalls::TCall::kStopResponseTimer);
   const uint32_t length = frame.THFLength();
   if (frame.THFTooLong()) {
     mailBox_.THXReportClientSocketError(THFcFrameTooLong, THFFrameTooLongText(length));
@@ -126,9 +122,9 @@ bool TTHCClientThread::THCReceiveFrame(TTHFrameReader& reader,
     if (r == TPLTReceive::kData) {
       deadline = Clock::now() + interChar;
     } else if (r == TPLTReceive::kTimeout) {
-      const std::string text = "Received bytes " + std::to_string(frame.THFBodyBytes()) + " of " +
-                               std::to_string(length);
-      calls_.THVAdd([text](ITHReceiveView& v) { v.THSetStatusText(text); });
+      calls_.THVAdd(TTHViewCalls::TCall::kSetStatusText, "Received bytes " +
+                                                             std::to_string(frame.THFBodyBytes()) +
+                                                             " of " + std::to_string(length));
     } else if (r == TPLTReceive::kWoken) {
       return false;  // told to end: the partial frame is dropped
     } else {
@@ -141,16 +137,14 @@ bool TTHCClientThread::THCReceiveFrame(TTHFrameReader& reader,
   }
 
   if (frame.THFComplete()) {
-    const std::string text = "Message received: " + std::to_string(length) + " bytes";
-    calls_.THVAdd([text](ITHReceiveView& v) { v.THSetStatusText(text); });
+    calls_.THVAdd(TTHViewCalls::TCall::kSetStatusText,
+                  "Message received: " + std::to_string(length) + " bytes");
   } else if (timedOut) {
-    calls_.THVAdd([](ITHReceiveView& v) {
-      v.THShowMessage("Character timeout while waiting for data from server");
-    });
+    calls_.THVAdd(TTHViewCalls::TCall::kShowMessage,
+                  "Character timeout while waiting for data from server");
   }
   if (config_.CFGGetCloseRequest()) terminated_.store(true, std::memory_order_release);
-  std::string bytes = frame.THFTakeFrame();
-  calls_.THVAdd([bytes = std::move(bytes)](ITHReceiveView& v) { v.THShowReceived(bytes); });
+  calls_.THVAdd(TTHViewCalls::TCall::kShowReceived, frame.THFTakeFrame());
   return !ended;
 }
 

@@ -10,6 +10,7 @@
 #include "comm/ClientSocketPPP.h"
 #include "comm/Frame.h"
 #include "comm/MailBox.h"
+#include "comm/ReceiveTime.h"
 #include "comm/ReceiveView.h"
 #include "comm/ThreadSynch.h"
 #include "comm/ViewCalls.h"
@@ -83,6 +84,7 @@ class TTHCClientThread final {
 
   std::shared_ptr<TPLTStreamSocket> socket_;
   TTHViewCalls calls_;
+  TTHReceiveTime receiveTime_;
   TTERThreadSynch& synch_;
   const TCFGConfig& config_;
   TTHXMailBox& mailBox_;

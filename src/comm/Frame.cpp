@@ -48,6 +48,16 @@ size_t TTHFrameAssembler::THFFeed(const char* data, size_t size) {
   if (THFTooLong()) return taken;
   const size_t body = std::min(size - taken, THFLength() - THFBodyBytes());
   if (body == 0) return taken;
+  if (body == THFLength()) {
+    // The whole body in one piece (the usual case): the frame is made at
+    // once, without the body buffer and a second copy.
+    whole_.reserve(THFcLengthBytes + body);
+    whole_.assign(header_, THFcLengthBytes);
+    whole_.append(data + taken, body);
+    size_ += body;
+    capacity_ = body;
+    return taken + body;
+  }
   const size_t needed = THFBodyBytes() + body;
   if (needed > capacity_) {
     char* grown = static_cast<char*>(std::realloc(body_.get(), needed));
@@ -62,6 +72,11 @@ size_t TTHFrameAssembler::THFFeed(const char* data, size_t size) {
 }
 
 std::string TTHFrameAssembler::THFTakeFrame() {
+  if (!whole_.empty()) {
+    std::string frame = std::move(whole_);
+    THFReset();
+    return frame;
+  }
   std::string frame;
   frame.reserve(size_);
   frame.append(header_, std::min(size_, THFcLengthBytes));
@@ -72,6 +87,7 @@ std::string TTHFrameAssembler::THFTakeFrame() {
 
 void TTHFrameAssembler::THFReset() {
   size_ = 0;
+  std::string().swap(whole_);
   body_.reset();
   capacity_ = 0;
 }
@@ -86,10 +102,11 @@ TPLTReceive TTHFrameReader::THFRead(int timeoutMs, std::span<const TPLTWakeEvent
   if (begin_ == end_) {
     size_t got = 0;
     const TPLTReceive r =
-        socket_->PLTReceive(buffer_.data(), buffer_.size(), timeoutMs, got, code, wakes);
+        socket_->PLTReceive(buffer_.data(), buffer_.size(), timeoutMs, got, code, wakes, drained_);
     if (r != TPLTReceive::kData) return r;
     begin_ = 0;
     end_ = got;
+    drained_ = got < buffer_.size();
   }
   begin_ += frame_.THFFeed(buffer_.data() + begin_, end_ - begin_);
   return TPLTReceive::kData;

@@ -76,6 +76,9 @@ class TTHFrameAssembler final {
   // blocks are remapped, not copied).
   std::unique_ptr<char, TFree> body_;
   size_t capacity_ = 0;
+  // A frame whose body came in one piece, length bytes first; empty
+  // otherwise.
+  std::string whole_;
 };
 
 // Reads frames from a connected socket through a read-ahead buffer, so that
@@ -106,6 +109,9 @@ class TTHFrameReader final {
   TTHFrameAssembler frame_;
   std::vector<char> buffer_;
   size_t begin_ = 0, end_ = 0;  // the unread part of buffer_
+  // The last receive did not fill the buffer, so the socket was empty after
+  // it: the next receive waits before it reads.
+  bool drained_ = false;
 };
 
 }  // namespace kal

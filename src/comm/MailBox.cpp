@@ -4,24 +4,30 @@ namespace kal {
 
 void TTHXMailBox::THXSetSendstring(std::string frame) {
   std::lock_guard lock(mutex_);
-  THXsSendString = std::move(frame);
+  THXsSendString = std::make_shared<const std::string>(std::move(frame));
 }
 
 std::string TTHXMailBox::THXGetSendString() const {
   std::lock_guard lock(mutex_);
-  return THXsSendString;
+  return *THXsSendString;
 }
 
 void TTHXMailBox::THXSetSendState(int32_t state) {
-  std::lock_guard lock(mutex_);
-  THXiSendState.store(state, std::memory_order_release);
-  if (state == THXcStateSendRequest) {
+  {
+    std::lock_guard lock(mutex_);
+    THXiSendState.store(state, std::memory_order_release);
+    if (state != THXcStateSendRequest) {
+      sendRequest_.PLTReset();
+      return;
+    }
     ++request_;
     taken_ = false;
-    sendRequest_.PLTSet();
-  } else {
-    sendRequest_.PLTReset();
   }
+  // Raised after the lock is released: the connection it wakes takes the
+  // lock at once, and would otherwise sleep until this thread let it go. A
+  // connection that took the request before this raise lowers the event
+  // again (THXSendPendingSettled).
+  sendRequest_.PLTSet();
 }
 
 void TTHXMailBox::THXSetClientSocketErrorFlag(bool on) {
@@ -61,6 +67,13 @@ bool TTHXMailBox::THXReportClientSocketError(int32_t id, std::string text) {
 }
 
 bool TTHXMailBox::THXTakeSendRequest(std::string& frame, uint64_t& ticket) {
+  std::shared_ptr<const std::string> shared;
+  if (!THXTakeSendRequest(shared, ticket)) return false;
+  frame = *shared;
+  return true;
+}
+
+bool TTHXMailBox::THXTakeSendRequest(std::shared_ptr<const std::string>& frame, uint64_t& ticket) {
   std::lock_guard lock(mutex_);
   if (THXiSendState.load(std::memory_order_acquire) != THXcStateSendRequest || taken_) return false;
   taken_ = true;
@@ -87,7 +100,14 @@ void TTHXMailBox::THXSendDone(uint64_t ticket, bool sent) {
 
 bool TTHXMailBox::THXSendPending() const {
   std::lock_guard lock(mutex_);
-  return THXiSendState.load(std::memory_order_acquire) == THXcStateSendRequest && !taken_;
+  return Pending();
+}
+
+bool TTHXMailBox::THXSendPendingSettled() {
+  std::lock_guard lock(mutex_);
+  if (Pending()) return true;
+  sendRequest_.PLTReset();
+  return false;
 }
 
 }  // namespace kal

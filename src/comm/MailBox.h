@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -65,22 +66,32 @@ class TTHXMailBox final {
   // has taken: the frame to send and a ticket for THXSendDone. False when
   // there is none. Taking lowers the wake event.
   bool THXTakeSendRequest(std::string& frame, uint64_t& ticket);
+  // The same without a copy: the frame is shared with the mailbox (a newer
+  // send string replaces the mailbox's share, never the taken frame).
+  bool THXTakeSendRequest(std::shared_ptr<const std::string>& frame, uint64_t& ticket);
   // Ends a taken request: sent, the state becomes THXcStateSended (unless
   // the GUI thread has made a new request meanwhile); not sent, the request
   // is pending again for the next connection.
   void THXSendDone(uint64_t ticket, bool sent);
   // True while a request waits to be taken.
   bool THXSendPending() const;
+  // The same; when no request waits, the wake event is lowered too (a
+  // request may have been taken before its raise came), so that a
+  // connection can wait on the event without finding it raised for nothing.
+  bool THXSendPendingSettled();
   // Raised while a request waits to be taken.
   const TPLTWakeEvent& THXSendRequestEvent() const { return sendRequest_; }
 
  private:
+  bool Pending() const {
+    return THXiSendState.load(std::memory_order_acquire) == THXcStateSendRequest && !taken_;
+  }
   void HandedOff() const {
     if (onHandOff_) onHandOff_();
   }
   std::function<void()> onHandOff_;
   mutable std::mutex mutex_;
-  std::string THXsSendString;
+  std::shared_ptr<const std::string> THXsSendString = std::make_shared<const std::string>();
   std::atomic<int32_t> THXiSendState{THXcStateIdle};
   std::atomic<bool> THXbClientSocketErrorFlag{false};
   std::string THXsClientSocketErrorText;

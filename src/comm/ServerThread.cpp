@@ -4,7 +4,6 @@
 
 #include "comm/Timeout.h"
 #include "platform/SocketErrors.h"
-#include "support/DateTimeUtilities.h"
 
 namespace kal {
 
@@ -51,12 +50,14 @@ bool TTHRServerThread::IsCurrentResponder() const {
   return server_ == nullptr || server_->PLTCurrentConnection() == socket_;
 }
 
-int TTHRServerThread::THRRespond() {
+int TTHRServerThread::THRRespond(bool& sent) {
+  sent = false;
   if (!mailBox_.THXSendPending() || !IsCurrentResponder()) return 0;
-  std::string reply;
+  std::shared_ptr<const std::string> reply;
   uint64_t ticket = 0;
   if (!mailBox_.THXTakeSendRequest(reply, ticket)) return 0;
-  const int rc = socket_->PLTSend(reply);
+  sent = true;
+  const int rc = socket_->PLTSend(*reply);
   mailBox_.THXSendDone(ticket, rc == 0);
   if (rc == 0 && config_.CFGGetCloseRequest()) socket_->PLTShutdown();
   return rc;
@@ -67,6 +68,7 @@ int TTHRServerThread::Run(std::string& errorText) {
   const TPLTWakeEvent* wakes[] = {&synch_.TERTerminateEvent(), &mailBox_.THXSendRequestEvent()};
   const std::span<const TPLTWakeEvent* const> terminateOnly(wakes, 1);
   int code = 0;
+  bool woken = false;  // the last wait ended on a wake event
   while (socket_->PLTConnected()) {
     if (synch_.TERTerminate()) {
       socket_->PLTShutdown();
@@ -76,19 +78,23 @@ int TTHRServerThread::Run(std::string& errorText) {
       // Between frames (or inside a header that has not come whole): answer,
       // then wait for data, a reply or the signal. A reply that another
       // connection is to send raises the mailbox event for as long as it
-      // waits, so it is not watched then.
-      if ((code = THRRespond()) != 0) break;
-      const bool otherReply = mailBox_.THXSendPending();
+      // waits, so it is not watched then. A wake-up that brought no reply
+      // for this connection lowers the event (its request was taken before
+      // it was raised), so that the next wait sleeps.
+      bool sent = false;
+      if ((code = THRRespond(sent)) != 0) break;
+      const bool otherReply =
+          woken && !sent ? mailBox_.THXSendPendingSettled() : mailBox_.THXSendPending();
       const TPLTReceive r =
           Read(reader_, otherReply ? static_cast<int>(THRcMailBoxPoll.count()) : -1,
                otherReply ? terminateOnly : std::span(wakes), code);
       if (r == TPLTReceive::kFailed) break;
+      woken = r == TPLTReceive::kWoken;
       code = 0;
       continue;
     }
 
-    const std::string time = UDTTimeText();
-    calls_.THVAdd([time](ITHReceiveView& v) { v.THSetReceiveTime(time); });
+    calls_.THVAdd(TTHViewCalls::TCall::kSetReceiveTime, receiveTime_.THTText());
     if (frame.THFTooLong()) {
       errorText = THFFrameTooLongText(frame.THFLength());
       socket_->PLTShutdown();
@@ -112,8 +118,7 @@ int TTHRServerThread::Run(std::string& errorText) {
       socket_->PLTShutdown();
       break;
     }
-    std::string bytes = frame.THFTakeFrame();
-    calls_.THVAdd([bytes = std::move(bytes)](ITHReceiveView& v) { v.THShowReceived(bytes); });
+    calls_.THVAdd(TTHViewCalls::TCall::kShowReceived, frame.THFTakeFrame());
     if (r == TPLTReceive::kFailed) break;
     code = 0;
   }

@@ -9,6 +9,7 @@
 
 #include "comm/Frame.h"
 #include "comm/MailBox.h"
+#include "comm/ReceiveTime.h"
 #include "comm/ReceiveView.h"
 #include "comm/ThreadSynch.h"
 #include "comm/ViewCalls.h"
@@ -65,8 +66,9 @@ class TTHRServerThread final {
  private:
   int Run(std::string& errorText);
   // Writes the mailbox's reply when one waits and this connection is the
-  // current responder. A failed write gives its code, else 0.
-  int THRRespond();
+  // current responder (`sent`: a reply was taken). A failed write gives its
+  // code, else 0.
+  int THRRespond(bool& sent);
   bool IsCurrentResponder() const;
   // Hands the collected view calls over before a read that waits.
   TPLTReceive Read(TTHFrameReader& reader, int timeoutMs,
@@ -74,6 +76,7 @@ class TTHRServerThread final {
 
   std::shared_ptr<TPLTStreamSocket> socket_;
   TTHViewCalls calls_;
+  TTHReceiveTime receiveTime_;
   const TCFGConfig& config_;
   TTERThreadSynch& synch_;
   TTHXMailBox& mailBox_;

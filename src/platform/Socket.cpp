@@ -8,7 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <vector>
 
 #include "platform/SocketErrors.h"
@@ -105,7 +107,8 @@ int TPLTStreamSocket::PLTSend(std::string_view data) {
 }
 
 TPLTReceive TPLTStreamSocket::PLTReceive(char* buffer, size_t size, int timeoutMs, size_t& got,
-                                         int& code, std::span<const TPLTWakeEvent* const> wakes) {
+                                         int& code, std::span<const TPLTWakeEvent* const> wakes,
+                                         bool drained) {
   got = 0;
   code = 0;
   if (size == 0) {
@@ -116,29 +119,41 @@ TPLTReceive TPLTStreamSocket::PLTReceive(char* buffer, size_t size, int timeoutM
   const Clock::time_point deadline = timeoutMs < 0
                                          ? Clock::time_point::max()
                                          : Clock::now() + std::chrono::milliseconds(timeoutMs);
-  std::vector<pollfd> fds(1 + wakes.size());
+  // The socket and a few wake events fit on the stack (no allocation a wait).
+  pollfd few[4];
+  std::vector<pollfd> many;
+  std::span<pollfd> fds(few, std::min(std::size(few), 1 + wakes.size()));
+  if (1 + wakes.size() > std::size(few)) {
+    many.resize(1 + wakes.size());
+    fds = many;
+  }
   fds[0] = {fd_, POLLIN, 0};
   for (size_t i = 0; i < wakes.size(); ++i) fds[i + 1] = {wakes[i]->PLTFd(), POLLIN, 0};
 
+  // Data already waiting is taken without a poll, unless the caller drained
+  // the socket just now: then the poll comes first.
+  bool tryRead = !drained;
   for (;;) {
-    // Data already waiting is taken without a poll.
-    const ssize_t n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
-    if (n > 0) {
-      got = static_cast<size_t>(n);
-      return TPLTReceive::kData;
+    if (tryRead) {
+      const ssize_t n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
+      if (n > 0) {
+        got = static_cast<size_t>(n);
+        return TPLTReceive::kData;
+      }
+      if (n == 0) {
+        connected_.store(false, std::memory_order_release);
+        return TPLTReceive::kClosed;
+      }
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        const int err = errno;
+        connected_.store(false, std::memory_order_release);
+        errno = err;
+        code = PLTSocketCodeFromErrno(err);
+        return TPLTReceive::kFailed;
+      }
     }
-    if (n == 0) {
-      connected_.store(false, std::memory_order_release);
-      return TPLTReceive::kClosed;
-    }
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-      const int err = errno;
-      connected_.store(false, std::memory_order_release);
-      errno = err;
-      code = PLTSocketCodeFromErrno(err);
-      return TPLTReceive::kFailed;
-    }
-    if (errno == EINTR) continue;
+    tryRead = true;
 
     for (pollfd& p : fds) p.revents = 0;
     const int rc = ::poll(fds.data(), fds.size(), MillisecondsLeft(deadline));

@@ -78,8 +78,10 @@ class TPLTStreamSocket final {
   // most `size` bytes into `buffer`. Data waiting on the socket is taken
   // before a raised wake event is reported. On kFailed, `code` holds the
   // code and errno the error number; otherwise `code` is 0.
+  // `drained` says the caller's last receive emptied the socket: the wait
+  // then comes first instead of a read that would most likely find nothing.
   TPLTReceive PLTReceive(char* buffer, size_t size, int timeoutMs, size_t& got, int& code,
-                         std::span<const TPLTWakeEvent* const> wakes = {});
+                         std::span<const TPLTWakeEvent* const> wakes = {}, bool drained = false);
 
   // Ends the connection in both directions (waits of every owner end with
   // kClosed). Safe to call more than once and from any thread.

@@ -34,10 +34,17 @@ struct Pair {
     pollfd p{lfd, POLLIN, 0};
     EXPECT_EQ(::poll(&p, 1, 5000), 1);
     client = std::make_unique<TPLTStreamSocket>(cfd, 1);
-    server = std::make_unique<TPLTStreamSocket>(::accept(lfd, nullptr, nullptr), 2);
+    serverFd = ::accept(lfd, nullptr, nullptr);
+    server = std::make_unique<TPLTStreamSocket>(serverFd, 2);
     ::close(lfd);
   }
+  // True once the accepted end has something to read (data or the end).
+  bool ServerReadable() const {
+    pollfd p{serverFd, POLLIN, 0};
+    return ::poll(&p, 1, 5000) == 1;
+  }
   std::unique_ptr<TPLTStreamSocket> client, server;
+  int serverFd = -1;
 };
 
 TEST(SocketErrors, PosixAndLookupErrorsMapOntoTheWindowsCodesAndTexts) {
@@ -112,6 +119,48 @@ TEST(Socket, AReceiveEndsOnTimeoutWakeShutdownAndPeerClose) {
   closer.join();
   EXPECT_FALSE(p.server->PLTConnected());
   EXPECT_EQ(p.client->PLTReceive(buf, sizeof buf, 5000, got, code), TPLTReceive::kClosed);
+}
+
+// A caller that just drained the socket waits first and reads after; the
+// outcomes are those of the read-first order.
+TEST(Socket, AReceiveThatWaitsFirstEndsAsOneThatReadsFirst) {
+  struct Case {
+    const char* what;
+    bool data, wake, close;
+    TPLTReceive expected;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"data waiting",             true,  false, false, TPLTReceive::kData},
+      {"data before a raised wake", true, true,  false, TPLTReceive::kData},
+      {"a raised wake",            false, true,  false, TPLTReceive::kWoken},
+      {"nothing",                  false, false, false, TPLTReceive::kTimeout},
+      {"the peer closed",          false, false, true,  TPLTReceive::kClosed},
+  };
+  // clang-format on
+  for (const bool drained : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (drained ? ", drained" : ""));
+      Pair p;
+      TPLTWakeEvent wake;
+      const TPLTWakeEvent* wakes[] = {&wake};
+      if (c.data) {
+        ASSERT_EQ(p.client->PLTSend("xyz"), 0);
+      }
+      if (c.close) p.client->PLTShutdown();
+      if (c.data || c.close) {
+        ASSERT_TRUE(p.ServerReadable());
+      }
+      if (c.wake) wake.PLTSet();
+      char buf[16];
+      size_t got = 0;
+      int code = 0;
+      const int timeoutMs = c.expected == TPLTReceive::kTimeout ? 20 : 5000;
+      EXPECT_EQ(p.server->PLTReceive(buf, sizeof buf, timeoutMs, got, code, wakes, drained),
+                c.expected);
+      EXPECT_EQ(std::string(buf, got), c.data ? "xyz" : "");
+    }
+  }
 }
 
 TEST(Socket, ListenAndAddressFailuresGiveTheirCodes) {
