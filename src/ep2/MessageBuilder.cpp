@@ -84,7 +84,7 @@ int32_t TCEOEp2MessageElements::CEOAddChildContainer(const std::string& sTag,
   try {
     TVxXMLDocument* doc = CEOaVxXMLDocument.get();
     auto element = std::unique_ptr<TVxXMLElement>(new (doc->Store())
-                                                      TVxXMLElement(UTFToDocumentText(sTag), doc));
+                                                      TVxXMLElement(Wide(sTag, CEOsWideName), doc));
     aParent->AppendChild(element.get());
     aXMLElement = element.release();
     return 0;
@@ -102,17 +102,17 @@ int32_t TCEOEp2MessageElements::AddValued(const std::string& sTag, std::string_v
     // The message's nodes come from its document's arena.
     auto element = std::unique_ptr<TVxXMLElement>(new (doc->Store())
                                                       TVxXMLElement(Wide(sTag, CEOsWideName), doc));
-    if (!value.empty()) {
-      // The model keeps text as it is given here; the writer escapes it. So
-      // the value, references and markup characters included, reads back
-      // unchanged.
-      auto text = std::unique_ptr<TVxXMLText>(
-          new (doc->Store()) TVxXMLText(Wide(value, CEOsWideValue), doc, true));
-      element->AppendChild(text.get());
-      text.release();
-    }
+    // The model keeps text as it is given here; the writer escapes it. So
+    // the value, references and markup characters included, reads back
+    // unchanged.
+    std::unique_ptr<TVxXMLText> text;
+    if (!value.empty())
+      text.reset(new (doc->Store()) TVxXMLText(Wide(value, CEOsWideValue), doc, true));
+    // Linked while it is empty, so the model has no subtree to look for its
+    // new parent in; linking the text into a linked element cannot fail.
     aParent->AppendChild(element.get());
     aXMLElement = element.release();
+    if (text) aXMLElement->AppendChild(text.release());
     return 0;
   } catch (const std::exception& e) {
     return Failed(e.what());

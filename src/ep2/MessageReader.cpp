@@ -1,5 +1,6 @@
 #include "ep2/MessageReader.h"
 
+#include <algorithm>
 #include <exception>
 #include <istream>
 #include <streambuf>
@@ -50,19 +51,18 @@ class TMemoryBuffer : public std::streambuf {
 class TName {
  public:
   explicit TName(std::string_view name) : utf8_(name) {
-    for (unsigned char c : name)
-      if (c >= 0x80) {
-        wide_ = UTFToDocumentText(name);
-        ascii_ = false;
-        break;
-      }
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; })) {
+      wide_ = UTFToDocumentText(name);
+      ascii_ = false;
+    }
   }
   bool Names(const TVxXMLElement& e) const { return Names(e.TagName()); }
-  bool Names(const std::u16string& tag) const {
+  bool Names(std::u16string_view tag) const {
     if (!ascii_) return tag == wide_;
     if (tag.size() != utf8_.size()) return false;
-    for (std::size_t i = 0; i < tag.size(); ++i)
-      if (tag[i] != static_cast<unsigned char>(utf8_[i])) return false;
+    // From the end: ep2 names of one length share their prefix ("ep2:Trx").
+    for (std::size_t i = tag.size(); i > 0; --i)
+      if (tag[i - 1] != static_cast<unsigned char>(utf8_[i - 1])) return false;
     return true;
   }
 

@@ -552,7 +552,9 @@ void TVxXMLElement::Write(TVxXMLWriter& writer, int l) const {
   std::size_t name = 0, nameBytes = 0;
   if (!OpenElement(writer, *this, l, name, nameBytes)) return;
   const int step = writer.FormatedOutput() ? 3 : 0;
-  std::vector<Frame> open{{this, GetFirstNode(), l, name, nameBytes}};
+  std::vector<Frame> open;
+  open.reserve(16);
+  open.push_back({this, GetFirstNode(), l, name, nameBytes});
   while (!open.empty()) {
     Frame& top = open.back();
     const TVxXMLNode* n = top.next;
