@@ -142,7 +142,7 @@ int32_t TCOMEp2InMessage::COMParseInMessage(TVxXMLParser& aVxXMLParser,
   return COMiErrorBase + COMcErrorParserFailed;
 }
 
-int32_t TCOMEp2InMessage::COMFindElement(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMFindElement(std::string_view sName, const TVxXMLElement* aParent,
                                          int iOccurence, bool bGetValue, bool bFindAny,
                                          bool& bFound, std::string& sValue,
                                          TVxXMLElement*& aXMLElement) const {
@@ -168,7 +168,7 @@ int32_t TCOMEp2InMessage::COMFindElement(const std::string& sName, const TVxXMLE
   return 0;
 }
 
-int32_t TCOMEp2InMessage::COMFindAnyElement(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMFindAnyElement(std::string_view sName, const TVxXMLElement* aParent,
                                             std::string& sValue, bool& bFound,
                                             TVxXMLElement*& aXMLElement) const {
   bFound = false;
@@ -191,14 +191,14 @@ int32_t TCOMEp2InMessage::COMFindAnyElement(const std::string& sName, const TVxX
   return 0;
 }
 
-int32_t TCOMEp2InMessage::COMGetContainer(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMGetContainer(std::string_view sName, const TVxXMLElement* aParent,
                                           int iOccurence, bool bFindAny, bool& bFound,
                                           TVxXMLElement*& aXMLElement) const {
   std::string value;
   return COMFindElement(sName, aParent, iOccurence, false, bFindAny, bFound, value, aXMLElement);
 }
 
-int32_t TCOMEp2InMessage::COMGetElement(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMGetElement(std::string_view sName, const TVxXMLElement* aParent,
                                         int iOccurence, bool bFindAny, TCOMFormatCheck fCheck,
                                         bool& bFound, std::string& sValue,
                                         TVxXMLElement*& aXMLElement) const {
@@ -206,7 +206,7 @@ int32_t TCOMEp2InMessage::COMGetElement(const std::string& sName, const TVxXMLEl
   return bFound ? fCheck(sValue) : 0;
 }
 
-int32_t TCOMEp2InMessage::COMGetElementB(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMGetElementB(std::string_view sName, const TVxXMLElement* aParent,
                                          int iOccurence, bool bDecode, bool bFindAny, bool& bFound,
                                          std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
@@ -217,7 +217,7 @@ int32_t TCOMEp2InMessage::COMGetElementB(const std::string& sName, const TVxXMLE
   return rc == 0 ? 0 : COMcBase64ErrorB + rc;
 }
 
-int32_t TCOMEp2InMessage::COMGetElementCN(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMGetElementCN(std::string_view sName, const TVxXMLElement* aParent,
                                           int iOccurence, bool bFindAny, bool& bFound,
                                           std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
