@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <ostream>
 #include <utility>
@@ -597,9 +598,21 @@ void TVxXMLDocument::Write(std::string& out) const {
     writer.AttValue(value);
     writer.Ascii("\"");
   };
-  if (const TVxXMLAttr* a = GetAttributeNode(u"version")) pseudo("version", a->GetValue());
-  if (const TVxXMLAttr* a = GetAttributeNode(u"encoding")) pseudo("encoding", a->GetValue());
-  if (const TVxXMLAttr* a = GetAttributeNode(u"standalone")) {
+  // The attribute GetAttributeNode would give for each name (the first of
+  // that name, in any case), found in one walk of the list.
+  constexpr std::u16string_view kNames[] = {u"version", u"encoding", u"standalone"};
+  const TVxXMLNode* first[std::size(kNames)] = {};
+  for (const TVxXMLNode* n = GetFirstNode(); n; n = n->Next()) {
+    if (n->GetType() != ntAttribute) continue;
+    for (std::size_t k = 0; k < std::size(kNames); ++k)
+      if (!first[k] && XMLCompareText(n->GetName(), kNames[k]) == 0) first[k] = n;
+  }
+  const auto attribute = [&first](std::size_t k) {
+    return dynamic_cast<const TVxXMLAttr*>(first[k]);
+  };
+  if (const TVxXMLAttr* a = attribute(0)) pseudo("version", a->GetValue());
+  if (const TVxXMLAttr* a = attribute(1)) pseudo("encoding", a->GetValue());
+  if (const TVxXMLAttr* a = attribute(2)) {
     if (XMLCompareText(a->GetValue(), u"yes") == 0)
       pseudo("standalone", u"yes");
     else if (XMLCompareText(a->GetValue(), u"no") == 0)
