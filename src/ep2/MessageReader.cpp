@@ -211,7 +211,9 @@ int32_t TCOMEp2InMessage::COMGetElementB(std::string_view sName, const TVxXMLEle
                                          std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
   if (!bFound || !bDecode) return 0;
-  std::string bytes;
+  // The bytes go through a buffer kept per thread and swapped with the
+  // value, so that neither allocates once both have room.
+  thread_local std::string bytes;
   const uint8_t rc = TUTBase64().DecodeData(sValue, bytes);
   sValue.swap(bytes);
   return rc == 0 ? 0 : COMcBase64ErrorB + rc;
