@@ -34,10 +34,30 @@ bool IsValidDate(int year, int month, int day) {
   return day <= last;
 }
 
+// The year of the local clock. A check runs for every expiry date built or
+// read, and turning the clock into local time costs more than the check, so
+// the year is kept with the span of clock values it holds for (its first
+// second up to the next year's, in local time) and worked out again only
+// outside it.
 int CurrentLocalYear() {
+  struct TYear {
+    std::time_t from = 1, until = 0;  // empty: nothing kept
+    int year = 0;
+  };
+  thread_local TYear kept;
   const std::time_t now = std::time(nullptr);
+  if (now >= kept.from && now < kept.until) return kept.year;
   std::tm parts{};
   if (localtime_r(&now, &parts) == nullptr) return 2000;
+  std::tm first{};
+  first.tm_year = parts.tm_year;
+  first.tm_mday = 1;
+  first.tm_isdst = -1;
+  std::tm next = first;
+  ++next.tm_year;
+  kept = {std::mktime(&first), std::mktime(&next), parts.tm_year + 1900};
+  if (kept.from == -1 || kept.until == -1 || now < kept.from || now >= kept.until)
+    kept.until = kept.from;
   return parts.tm_year + 1900;
 }
 

@@ -76,15 +76,14 @@ int32_t TCEOEp2MessageElements::CEOCreateMessage(const std::string& sMsgHeader,
   }
 }
 
-int32_t TCEOEp2MessageElements::CEOAddChildContainer(const std::string& sTag,
-                                                     TVxXMLElement* aParent,
+int32_t TCEOEp2MessageElements::CEOAddChildContainer(std::string_view sTag, TVxXMLElement* aParent,
                                                      TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
   if (!aParent) return Failed("no parent element");
   try {
     TVxXMLDocument* doc = CEOaVxXMLDocument.get();
     auto element = std::unique_ptr<TVxXMLElement>(new (doc->Store())
-                                                      TVxXMLElement(UTFToDocumentText(sTag), doc));
+                                                      TVxXMLElement(Wide(sTag, CEOsWideName), doc));
     aParent->AppendChild(element.get());
     aXMLElement = element.release();
     return 0;
@@ -93,7 +92,7 @@ int32_t TCEOEp2MessageElements::CEOAddChildContainer(const std::string& sTag,
   }
 }
 
-int32_t TCEOEp2MessageElements::AddValued(const std::string& sTag, std::string_view value,
+int32_t TCEOEp2MessageElements::AddValued(std::string_view sTag, std::string_view value,
                                           TVxXMLElement* aParent, TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
   if (!aParent) return Failed("no parent element");
@@ -102,24 +101,24 @@ int32_t TCEOEp2MessageElements::AddValued(const std::string& sTag, std::string_v
     // The message's nodes come from its document's arena.
     auto element = std::unique_ptr<TVxXMLElement>(new (doc->Store())
                                                       TVxXMLElement(Wide(sTag, CEOsWideName), doc));
-    if (!value.empty()) {
-      // The model keeps text as it is given here; the writer escapes it. So
-      // the value, references and markup characters included, reads back
-      // unchanged.
-      auto text = std::unique_ptr<TVxXMLText>(
-          new (doc->Store()) TVxXMLText(Wide(value, CEOsWideValue), doc, true));
-      element->AppendChild(text.get());
-      text.release();
-    }
+    // The model keeps text as it is given here; the writer escapes it. So
+    // the value, references and markup characters included, reads back
+    // unchanged.
+    std::unique_ptr<TVxXMLText> text;
+    if (!value.empty())
+      text.reset(new (doc->Store()) TVxXMLText(Wide(value, CEOsWideValue), doc, true));
+    // Linked while it is empty, so the model has no subtree to look for its
+    // new parent in; linking the text into a linked element cannot fail.
     aParent->AppendChild(element.get());
     aXMLElement = element.release();
+    if (text) aXMLElement->AppendChild(text.release());
     return 0;
   } catch (const std::exception& e) {
     return Failed(e.what());
   }
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementA(const std::string& sTag, const std::string& sValue,
+int32_t TCEOEp2MessageElements::CEOAddElementA(std::string_view sTag, const std::string& sValue,
                                                TVxXMLElement* aParent,
                                                TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
@@ -127,7 +126,7 @@ int32_t TCEOEp2MessageElements::CEOAddElementA(const std::string& sTag, const st
   return AddValued(sTag, sValue, aParent, aXMLElement);
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementAN(const std::string& sTag, const std::string& sValue,
+int32_t TCEOEp2MessageElements::CEOAddElementAN(std::string_view sTag, const std::string& sValue,
                                                 TVxXMLElement* aParent,
                                                 TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
@@ -135,7 +134,7 @@ int32_t TCEOEp2MessageElements::CEOAddElementAN(const std::string& sTag, const s
   return AddValued(sTag, sValue, aParent, aXMLElement);
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementANS(const std::string& sTag, const std::string& sValue,
+int32_t TCEOEp2MessageElements::CEOAddElementANS(std::string_view sTag, const std::string& sValue,
                                                  TVxXMLElement* aParent,
                                                  TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
@@ -143,15 +142,15 @@ int32_t TCEOEp2MessageElements::CEOAddElementANS(const std::string& sTag, const 
   return AddValued(sTag, sValue, aParent, aXMLElement);
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementDate(const std::string& sTag,
-                                                  const std::string& sValue, TVxXMLElement* aParent,
+int32_t TCEOEp2MessageElements::CEOAddElementDate(std::string_view sTag, const std::string& sValue,
+                                                  TVxXMLElement* aParent,
                                                   TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
   if (const int32_t rc = CHKCheckFormatDate(sValue)) return rc;
   return AddValued(sTag, sValue, aParent, aXMLElement);
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementExpDate(const std::string& sTag,
+int32_t TCEOEp2MessageElements::CEOAddElementExpDate(std::string_view sTag,
                                                      const std::string& sValue,
                                                      TVxXMLElement* aParent,
                                                      TVxXMLElement*& aXMLElement) {
@@ -160,7 +159,7 @@ int32_t TCEOEp2MessageElements::CEOAddElementExpDate(const std::string& sTag,
   return AddValued(sTag, sValue, aParent, aXMLElement);
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementN(const std::string& sTag, const std::string& sValue,
+int32_t TCEOEp2MessageElements::CEOAddElementN(std::string_view sTag, const std::string& sValue,
                                                TVxXMLElement* aParent,
                                                TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
@@ -168,15 +167,15 @@ int32_t TCEOEp2MessageElements::CEOAddElementN(const std::string& sTag, const st
   return AddValued(sTag, sValue, aParent, aXMLElement);
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementTime(const std::string& sTag,
-                                                  const std::string& sValue, TVxXMLElement* aParent,
+int32_t TCEOEp2MessageElements::CEOAddElementTime(std::string_view sTag, const std::string& sValue,
+                                                  TVxXMLElement* aParent,
                                                   TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
   if (const int32_t rc = CHKCheckFormatTime(sValue)) return rc;
   return AddValued(sTag, sValue, aParent, aXMLElement);
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementB(const std::string& sTag, const std::string& sValue,
+int32_t TCEOEp2MessageElements::CEOAddElementB(std::string_view sTag, const std::string& sValue,
                                                TVxXMLElement* aParent, bool bEncode,
                                                TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;
@@ -185,7 +184,7 @@ int32_t TCEOEp2MessageElements::CEOAddElementB(const std::string& sTag, const st
   return AddValued(sTag, CEOsCoded, aParent, aXMLElement);
 }
 
-int32_t TCEOEp2MessageElements::CEOAddElementCN(const std::string& sTag, const std::string& sValue,
+int32_t TCEOEp2MessageElements::CEOAddElementCN(std::string_view sTag, const std::string& sValue,
                                                 TVxXMLElement* aParent,
                                                 TVxXMLElement*& aXMLElement) {
   aXMLElement = nullptr;

@@ -52,37 +52,37 @@ class TCEOEp2MessageElements {
                                          TVxXMLElement*& aMsgroot);
 
   // Appends an empty element sTag as the last child of aParent.
-  [[nodiscard]] int32_t CEOAddChildContainer(const std::string& sTag, TVxXMLElement* aParent,
+  [[nodiscard]] int32_t CEOAddChildContainer(std::string_view sTag, TVxXMLElement* aParent,
                                              TVxXMLElement*& aXMLElement);
 
   // Each runs its format's check on sValue; a failing check's code is the
   // result and nothing is appended. Otherwise the element sTag holding
   // sValue is appended to aParent and returned in aXMLElement. An empty
   // value gives an element without text.
-  [[nodiscard]] int32_t CEOAddElementA(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementA(std::string_view sTag, const std::string& sValue,
                                        TVxXMLElement* aParent, TVxXMLElement*& aXMLElement);
-  [[nodiscard]] int32_t CEOAddElementAN(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementAN(std::string_view sTag, const std::string& sValue,
                                         TVxXMLElement* aParent, TVxXMLElement*& aXMLElement);
-  [[nodiscard]] int32_t CEOAddElementANS(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementANS(std::string_view sTag, const std::string& sValue,
                                          TVxXMLElement* aParent, TVxXMLElement*& aXMLElement);
-  [[nodiscard]] int32_t CEOAddElementDate(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementDate(std::string_view sTag, const std::string& sValue,
                                           TVxXMLElement* aParent, TVxXMLElement*& aXMLElement);
-  [[nodiscard]] int32_t CEOAddElementExpDate(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementExpDate(std::string_view sTag, const std::string& sValue,
                                              TVxXMLElement* aParent, TVxXMLElement*& aXMLElement);
-  [[nodiscard]] int32_t CEOAddElementN(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementN(std::string_view sTag, const std::string& sValue,
                                        TVxXMLElement* aParent, TVxXMLElement*& aXMLElement);
-  [[nodiscard]] int32_t CEOAddElementTime(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementTime(std::string_view sTag, const std::string& sValue,
                                           TVxXMLElement* aParent, TVxXMLElement*& aXMLElement);
 
   // With bEncode, sValue (raw bytes) becomes its Base64 text (16 when the
   // encoding fails); without, sValue is taken as Base64 text unchecked.
-  [[nodiscard]] int32_t CEOAddElementB(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementB(std::string_view sTag, const std::string& sValue,
                                        TVxXMLElement* aParent, bool bEncode,
                                        TVxXMLElement*& aXMLElement);
   // sValue (hex digits, either case) packed two per byte, an odd count
   // padded with the digit F, then Base64 encoded. 6 for a character that is
   // no hex digit, 26 when the encoding fails.
-  [[nodiscard]] int32_t CEOAddElementCN(const std::string& sTag, const std::string& sValue,
+  [[nodiscard]] int32_t CEOAddElementCN(std::string_view sTag, const std::string& sValue,
                                         TVxXMLElement* aParent, TVxXMLElement*& aXMLElement);
 
   // Writes the whole document (declaration, UTF-8, standard DTD output
@@ -98,7 +98,7 @@ class TCEOEp2MessageElements {
 
  private:
   // Appends the element sTag with the UTF-8 text value to aParent.
-  int32_t AddValued(const std::string& sTag, std::string_view value, TVxXMLElement* aParent,
+  int32_t AddValued(std::string_view sTag, std::string_view value, TVxXMLElement* aParent,
                     TVxXMLElement*& aXMLElement);
   int32_t Failed(const char* text);
   // s in UTF-16, in one of the buffers below.

@@ -1,5 +1,6 @@
 #include "ep2/MessageReader.h"
 
+#include <algorithm>
 #include <exception>
 #include <istream>
 #include <streambuf>
@@ -50,19 +51,18 @@ class TMemoryBuffer : public std::streambuf {
 class TName {
  public:
   explicit TName(std::string_view name) : utf8_(name) {
-    for (unsigned char c : name)
-      if (c >= 0x80) {
-        wide_ = UTFToDocumentText(name);
-        ascii_ = false;
-        break;
-      }
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; })) {
+      wide_ = UTFToDocumentText(name);
+      ascii_ = false;
+    }
   }
   bool Names(const TVxXMLElement& e) const { return Names(e.TagName()); }
-  bool Names(const std::u16string& tag) const {
+  bool Names(std::u16string_view tag) const {
     if (!ascii_) return tag == wide_;
     if (tag.size() != utf8_.size()) return false;
-    for (std::size_t i = 0; i < tag.size(); ++i)
-      if (tag[i] != static_cast<unsigned char>(utf8_[i])) return false;
+    // From the end: ep2 names of one length share their prefix ("ep2:Trx").
+    for (std::size_t i = tag.size(); i > 0; --i)
+      if (tag[i - 1] != static_cast<unsigned char>(utf8_[i - 1])) return false;
     return true;
   }
 
@@ -142,7 +142,7 @@ int32_t TCOMEp2InMessage::COMParseInMessage(TVxXMLParser& aVxXMLParser,
   return COMiErrorBase + COMcErrorParserFailed;
 }
 
-int32_t TCOMEp2InMessage::COMFindElement(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMFindElement(std::string_view sName, const TVxXMLElement* aParent,
                                          int iOccurence, bool bGetValue, bool bFindAny,
                                          bool& bFound, std::string& sValue,
                                          TVxXMLElement*& aXMLElement) const {
@@ -168,7 +168,7 @@ int32_t TCOMEp2InMessage::COMFindElement(const std::string& sName, const TVxXMLE
   return 0;
 }
 
-int32_t TCOMEp2InMessage::COMFindAnyElement(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMFindAnyElement(std::string_view sName, const TVxXMLElement* aParent,
                                             std::string& sValue, bool& bFound,
                                             TVxXMLElement*& aXMLElement) const {
   bFound = false;
@@ -191,14 +191,14 @@ int32_t TCOMEp2InMessage::COMFindAnyElement(const std::string& sName, const TVxX
   return 0;
 }
 
-int32_t TCOMEp2InMessage::COMGetContainer(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMGetContainer(std::string_view sName, const TVxXMLElement* aParent,
                                           int iOccurence, bool bFindAny, bool& bFound,
                                           TVxXMLElement*& aXMLElement) const {
   std::string value;
   return COMFindElement(sName, aParent, iOccurence, false, bFindAny, bFound, value, aXMLElement);
 }
 
-int32_t TCOMEp2InMessage::COMGetElement(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMGetElement(std::string_view sName, const TVxXMLElement* aParent,
                                         int iOccurence, bool bFindAny, TCOMFormatCheck fCheck,
                                         bool& bFound, std::string& sValue,
                                         TVxXMLElement*& aXMLElement) const {
@@ -206,18 +206,20 @@ int32_t TCOMEp2InMessage::COMGetElement(const std::string& sName, const TVxXMLEl
   return bFound ? fCheck(sValue) : 0;
 }
 
-int32_t TCOMEp2InMessage::COMGetElementB(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMGetElementB(std::string_view sName, const TVxXMLElement* aParent,
                                          int iOccurence, bool bDecode, bool bFindAny, bool& bFound,
                                          std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);
   if (!bFound || !bDecode) return 0;
-  std::string bytes;
+  // The bytes go through a buffer kept per thread and swapped with the
+  // value, so that neither allocates once both have room.
+  thread_local std::string bytes;
   const uint8_t rc = TUTBase64().DecodeData(sValue, bytes);
   sValue.swap(bytes);
   return rc == 0 ? 0 : COMcBase64ErrorB + rc;
 }
 
-int32_t TCOMEp2InMessage::COMGetElementCN(const std::string& sName, const TVxXMLElement* aParent,
+int32_t TCOMEp2InMessage::COMGetElementCN(std::string_view sName, const TVxXMLElement* aParent,
                                           int iOccurence, bool bFindAny, bool& bFound,
                                           std::string& sValue, TVxXMLElement*& aXMLElement) const {
   COMFindElement(sName, aParent, iOccurence, true, bFindAny, bFound, sValue, aXMLElement);

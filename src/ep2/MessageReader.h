@@ -54,18 +54,18 @@ class TCOMEp2InMessage {
   // The iOccurence-th (from 1) child element of aParent named sName
   // (exactly); with bGetValue its value. When there is none and bFindAny is
   // set, COMFindAnyElement is tried. A null aParent finds nothing. Result 0.
-  int32_t COMFindElement(const std::string& sName, const TVxXMLElement* aParent, int iOccurence,
+  int32_t COMFindElement(std::string_view sName, const TVxXMLElement* aParent, int iOccurence,
                          bool bGetValue, bool bFindAny, bool& bFound, std::string& sValue,
                          TVxXMLElement*& aXMLElement) const;
 
   // aParent itself when it is named sName (with an empty value); otherwise
   // the first element named sName below aParent in document order, with its
   // value. Result 0.
-  int32_t COMFindAnyElement(const std::string& sName, const TVxXMLElement* aParent,
+  int32_t COMFindAnyElement(std::string_view sName, const TVxXMLElement* aParent,
                             std::string& sValue, bool& bFound, TVxXMLElement*& aXMLElement) const;
 
   // COMFindElement without the value.
-  int32_t COMGetContainer(const std::string& sName, const TVxXMLElement* aParent, int iOccurence,
+  int32_t COMGetContainer(std::string_view sName, const TVxXMLElement* aParent, int iOccurence,
                           bool bFindAny, bool& bFound, TVxXMLElement*& aXMLElement) const;
 
   // A format check of ElementFormats.h (CHKCheckFormatA, ...AN, ...ANS, ...N,
@@ -77,18 +77,18 @@ class TCOMEp2InMessage {
   // false. No error base is added. An ans value is returned as the document
   // holds it: the parser has resolved its references once, and it is not
   // unescaped again.
-  [[nodiscard]] int32_t COMGetElement(const std::string& sName, const TVxXMLElement* aParent,
+  [[nodiscard]] int32_t COMGetElement(std::string_view sName, const TVxXMLElement* aParent,
                                       int iOccurence, bool bFindAny, TCOMFormatCheck fCheck,
                                       bool& bFound, std::string& sValue,
                                       TVxXMLElement*& aXMLElement) const;
   // With bDecode the Base64 text becomes bytes (decoder result + 10 when it
   // fails); without, the text is returned unchanged.
-  [[nodiscard]] int32_t COMGetElementB(const std::string& sName, const TVxXMLElement* aParent,
+  [[nodiscard]] int32_t COMGetElementB(std::string_view sName, const TVxXMLElement* aParent,
                                        int iOccurence, bool bDecode, bool bFindAny, bool& bFound,
                                        std::string& sValue, TVxXMLElement*& aXMLElement) const;
   // The Base64 text decoded (decoder result + 20 when it fails) and the
   // bytes expanded to upper-case digits, two per byte, a padding F kept.
-  [[nodiscard]] int32_t COMGetElementCN(const std::string& sName, const TVxXMLElement* aParent,
+  [[nodiscard]] int32_t COMGetElementCN(std::string_view sName, const TVxXMLElement* aParent,
                                         int iOccurence, bool bFindAny, bool& bFound,
                                         std::string& sValue, TVxXMLElement*& aXMLElement) const;
 

@@ -2,16 +2,23 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "xml/XMLBase.h"
 #include "xml/XMLDOM.h"
 #include "xml/XMLReferences.h"
 #include "xml/XMLStrings.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kal {
 
@@ -43,12 +50,96 @@ constexpr std::array<std::array<bool, 128>, kModes> BuildSpecial() {
 }
 constexpr auto kSpecial = BuildSpecial();
 
+// For each mode, the printable ASCII characters (U+0020-U+007E) that it does
+// not write as they are, padded with NUL, which is no printable character.
+using TStops = std::array<char, 3>;
+constexpr std::array<TStops, kModes> BuildStops() {
+  std::array<TStops, kModes> t{};
+  for (int m = 0; m < kModes; ++m) {
+    std::size_t n = 0;
+    for (int c = 0x20; c < 0x7F; ++c)
+      if (kSpecial[m][c]) {
+        if (n == t[m].size()) throw "a mode stops at more printable characters than fit";
+        t[m][n++] = static_cast<char>(c);
+      }
+  }
+  return t;
+}
+constexpr auto kStops = BuildStops();
+
+// The length of the run at the start of s (n units at most) of printable
+// ASCII other than stops; its units are written to p, one byte each. Blocks
+// of 16 or 8 units are narrowed and tested at once (a unit above U+00FF
+// saturates to 00 or FF, which are no printable bytes), the last block
+// ending at n and overlapping units already known to be plain. A block is
+// stored whole, so p must have room for n bytes.
+inline std::size_t NarrowPlain(const char16_t* s, std::size_t n, char* p, const TStops& stops) {
+#if defined(__SSE2__)
+  if (n >= 8) {
+    const __m128i below = _mm_set1_epi8(0x20 - 1);
+    const __m128i above = _mm_set1_epi8(0x7E + 1);
+    const __m128i stop0 = _mm_set1_epi8(stops[0]);
+    const __m128i stop1 = _mm_set1_epi8(stops[1]);
+    const __m128i stop2 = _mm_set1_epi8(stops[2]);
+    // The lanes of bytes that belong to the run, as bits.
+    const auto plain = [&](__m128i bytes) {
+      const __m128i printable =
+          _mm_and_si128(_mm_cmpgt_epi8(bytes, below), _mm_cmplt_epi8(bytes, above));
+      const __m128i stop =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, stop0), _mm_cmpeq_epi8(bytes, stop1)),
+                       _mm_cmpeq_epi8(bytes, stop2));
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(stop, printable)));
+    };
+    // The units from k on that belong to the run: 16 when all of them do.
+    const auto block16 = [&](std::size_t k) {
+      const __m128i bytes =
+          _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k)),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k + 8)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), bytes);
+      return static_cast<std::size_t>(std::countr_one(plain(bytes)));
+    };
+    const auto block8 = [&](std::size_t k) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k));
+      const __m128i bytes = _mm_packus_epi16(units, units);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p + k), bytes);
+      return static_cast<std::size_t>(std::countr_one(plain(bytes) & 0xFF));
+    };
+    if (n < 16) {
+      if (const std::size_t run = block8(0); run < 8) return run;
+      return n - 8 + block8(n - 8);
+    }
+    std::size_t k = 0;
+    for (; k + 16 <= n; k += 16)
+      if (const std::size_t run = block16(k); run < 16) return k + run;
+    return k == n ? n : n - 16 + block16(n - 16);
+  }
+#endif
+  std::size_t k = 0;
+  for (; k < n; ++k) {
+    const char16_t c = s[k];
+    if (c < 0x20 || c > 0x7E || c == stops[0] || c == stops[1] || c == stops[2]) break;
+    p[k] = static_cast<char>(c);
+  }
+  return k;
+}
+
 // Bytes one code unit can take at most: "]]><![CDATA[>" in UTF-16.
 constexpr std::size_t kMaxBytesPerUnit = 26;
 // Units escaped per reservation, so that a long value does not reserve its
 // worst case all at once.
 constexpr std::size_t kChunk = 1024;
 constexpr std::size_t kInitialSize = 4096;
+
+// The block of the last writer that went on this thread, when it was small,
+// kept for the next writer: messages are written one after the other, and
+// getting a fresh block costs more than writing a small document into it.
+constexpr std::size_t kKeptBlockMax = 64 * 1024;
+struct TKeptBlock {
+  char* block = nullptr;
+  std::size_t size = 0;
+  ~TKeptBlock() { std::free(block); }
+};
+thread_local TKeptBlock keptBlock;
 
 template <Enc E>
 inline char* PutAscii(char* p, char c) {
@@ -138,21 +229,25 @@ TVxXMLWriter::TVxXMLWriter(const TVxXMLDocument& doc, TInvalidChars& invChars, b
   else
     enc_ = Enc::Utf8;
   delAllowed_ = enc_ != Enc::Single || CodePageTable(cp_)[0x7F] == 0x7F;
+  buf_ = std::exchange(keptBlock.block, nullptr);
+  cap_ = std::exchange(keptBlock.size, 0);
 }
 
 TVxXMLWriter::~TVxXMLWriter() {
-  std::free(buf_);
+  if (cap_ <= kKeptBlockMax && !keptBlock.block) {
+    keptBlock.block = buf_;
+    keptBlock.size = cap_;
+  } else {
+    std::free(buf_);
+  }
 }
 
-char* TVxXMLWriter::Reserve(std::size_t n) {
-  if (cap_ - size_ < n) {
-    const std::size_t cap = std::max({kInitialSize, 2 * cap_, size_ + n});
-    char* grown = static_cast<char*>(std::realloc(buf_, cap));
-    if (!grown) throw std::bad_alloc();
-    buf_ = grown;
-    cap_ = cap;
-  }
-  return buf_ + size_;
+void TVxXMLWriter::Grow(std::size_t n) {
+  const std::size_t cap = std::max({kInitialSize, 2 * cap_, size_ + n});
+  char* grown = static_cast<char*>(std::realloc(buf_, cap));
+  if (!grown) throw std::bad_alloc();
+  buf_ = grown;
+  cap_ = cap;
 }
 
 // True when the output before p ends with "]]" (which character data and
@@ -169,35 +264,18 @@ bool TVxXMLWriter::EndsWithBrackets(const char* p) const {
   }
 }
 
-void TVxXMLWriter::Ascii(std::string_view s) {
+void TVxXMLWriter::AsciiWide(std::string_view s) {
   char* p = Reserve(2 * s.size());
-  switch (enc_) {
-    case Enc::Utf16LE:
-      p = PutAscii<Enc::Utf16LE>(p, s);
-      break;
-    case Enc::Utf16BE:
-      p = PutAscii<Enc::Utf16BE>(p, s);
-      break;
-    default:
-      p = PutAscii<Enc::Utf8>(p, s);
-  }
+  p = enc_ == Enc::Utf16LE ? PutAscii<Enc::Utf16LE>(p, s) : PutAscii<Enc::Utf16BE>(p, s);
   size_ = static_cast<std::size_t>(p - buf_);
 }
 
-void TVxXMLWriter::NewLine(int l) {
-  const std::size_t blanks = l > 0 ? static_cast<std::size_t>(l) : 0;
+void TVxXMLWriter::NewLineWide(std::size_t blanks) {
   char* p = Reserve(2 * (blanks + 2));
-  if (enc_ == Enc::Utf8 || enc_ == Enc::Single) {
-    p[0] = '\r';
-    p[1] = '\n';
-    std::memset(p + 2, ' ', blanks);
-    p += 2 + blanks;
-  } else {
-    const bool le = enc_ == Enc::Utf16LE;
-    p = le ? PutAscii<Enc::Utf16LE>(p, "\r\n") : PutAscii<Enc::Utf16BE>(p, "\r\n");
-    for (std::size_t i = 0; i < blanks; ++i)
-      p = le ? PutAscii<Enc::Utf16LE>(p, ' ') : PutAscii<Enc::Utf16BE>(p, ' ');
-  }
+  const bool le = enc_ == Enc::Utf16LE;
+  p = le ? PutAscii<Enc::Utf16LE>(p, "\r\n") : PutAscii<Enc::Utf16BE>(p, "\r\n");
+  for (std::size_t i = 0; i < blanks; ++i)
+    p = le ? PutAscii<Enc::Utf16LE>(p, ' ') : PutAscii<Enc::Utf16BE>(p, ' ');
   size_ = static_cast<std::size_t>(p - buf_);
 }
 
@@ -252,6 +330,7 @@ void TVxXMLWriter::Put(std::u16string_view s, Mode mode) {
 template <Enc E>
 void TVxXMLWriter::PutAs(std::u16string_view s, Mode mode) {
   const std::array<bool, 128>& special = kSpecial[static_cast<int>(mode)];
+  const TStops& stops = kStops[static_cast<int>(mode)];
   const bool refsAllowed = mode == Mode::Text || mode == Mode::Attr || mode == Mode::Entity;
   const std::size_t n = s.size();
   std::size_t i = 0;
@@ -262,6 +341,17 @@ void TVxXMLWriter::PutAs(std::u16string_view s, Mode mode) {
     // past end; the loop then takes one unit more than the chunk.
     for (; i < end; ++i) {
       const char16_t c = s[i];
+      if constexpr (E == Enc::Utf8 || E == Enc::Single) {
+        // A run of characters written as they are, when this is one.
+        if (c >= 0x20 && c <= 0x7E && !special[c]) {
+          const std::size_t run = NarrowPlain(s.data() + i, end - i, p, stops);
+          p += run;
+          i += run - 1;
+          continue;
+        }
+      } else {
+        (void)stops;
+      }
       // DEL is ASCII, but the ISO-8859 encodings do not carry it.
       if (c < 0x80 && !(E == Enc::Single && c == 0x7F && !delAllowed_)) {
         if (!special[c]) {
@@ -423,11 +513,15 @@ void TVxCustomReference::Write(TVxXMLWriter& writer, int) const {
 namespace {
 
 // Writes the start tag of e at level l; false when e has no content (then
-// the tag is closed with "/>").
-bool OpenElement(TVxXMLWriter& writer, const TVxXMLElement& e, int l) {
+// the tag is closed with "/>"). name receives where the tag's name went in
+// the output and its length in bytes.
+bool OpenElement(TVxXMLWriter& writer, const TVxXMLElement& e, int l, std::size_t& name,
+                 std::size_t& nameBytes) {
   if (!writer.PrevIsText) writer.NewLine(l);
   writer.Ascii("<");
+  name = writer.Output().size();
   writer.Markup(e.TagName());
+  nameBytes = writer.Output().size() - name;
   bool content = false;
   for (const TVxXMLNode* n = e.GetFirstNode(); n; n = n->Next()) {
     if (n->GetType() == ntAttribute)
@@ -451,10 +545,17 @@ void TVxXMLElement::Write(TVxXMLWriter& writer, int l) const {
     const TVxXMLElement* element;
     const TVxXMLNode* next;  // the next node of its list to write
     int level;
+    // The element's name as its start tag wrote it, which its end tag
+    // repeats byte for byte.
+    std::size_t name;
+    std::size_t nameBytes;
   };
-  if (!OpenElement(writer, *this, l)) return;
+  std::size_t name = 0, nameBytes = 0;
+  if (!OpenElement(writer, *this, l, name, nameBytes)) return;
   const int step = writer.FormatedOutput() ? 3 : 0;
-  std::vector<Frame> open{{this, GetFirstNode(), l}};
+  std::vector<Frame> open;
+  open.reserve(16);
+  open.push_back({this, GetFirstNode(), l, name, nameBytes});
   while (!open.empty()) {
     Frame& top = open.back();
     const TVxXMLNode* n = top.next;
@@ -462,7 +563,7 @@ void TVxXMLElement::Write(TVxXMLWriter& writer, int l) const {
     if (!n) {
       if (!writer.PrevIsText) writer.NewLine(top.level);
       writer.Ascii("</");
-      writer.Markup(top.element->TagName());
+      writer.Repeat(top.name, top.nameBytes);
       writer.Ascii(">");
       writer.PrevIsText = false;
       open.pop_back();
@@ -470,8 +571,10 @@ void TVxXMLElement::Write(TVxXMLWriter& writer, int l) const {
     }
     top.next = n->Next();
     const int level = top.level + step;
-    if (const TVxXMLElement* child = n->AsElement()) {
-      if (OpenElement(writer, *child, level)) open.push_back({child, child->GetFirstNode(), level});
+    const TVxXMLElement* child = n->GetType() == ntElement ? n->AsElement() : nullptr;
+    if (child) {
+      if (OpenElement(writer, *child, level, name, nameBytes))
+        open.push_back({child, child->GetFirstNode(), level, name, nameBytes});
     } else {
       n->Write(writer, level);
     }
@@ -495,9 +598,21 @@ void TVxXMLDocument::Write(std::string& out) const {
     writer.AttValue(value);
     writer.Ascii("\"");
   };
-  if (const TVxXMLAttr* a = GetAttributeNode(u"version")) pseudo("version", a->GetValue());
-  if (const TVxXMLAttr* a = GetAttributeNode(u"encoding")) pseudo("encoding", a->GetValue());
-  if (const TVxXMLAttr* a = GetAttributeNode(u"standalone")) {
+  // The attribute GetAttributeNode would give for each name (the first of
+  // that name, in any case), found in one walk of the list.
+  constexpr std::u16string_view kNames[] = {u"version", u"encoding", u"standalone"};
+  const TVxXMLNode* first[std::size(kNames)] = {};
+  for (const TVxXMLNode* n = GetFirstNode(); n; n = n->Next()) {
+    if (n->GetType() != ntAttribute) continue;
+    for (std::size_t k = 0; k < std::size(kNames); ++k)
+      if (!first[k] && XMLCompareText(n->GetName(), kNames[k]) == 0) first[k] = n;
+  }
+  const auto attribute = [&first](std::size_t k) {
+    return dynamic_cast<const TVxXMLAttr*>(first[k]);
+  };
+  if (const TVxXMLAttr* a = attribute(0)) pseudo("version", a->GetValue());
+  if (const TVxXMLAttr* a = attribute(1)) pseudo("encoding", a->GetValue());
+  if (const TVxXMLAttr* a = attribute(2)) {
     if (XMLCompareText(a->GetValue(), u"yes") == 0)
       pseudo("standalone", u"yes");
     else if (XMLCompareText(a->GetValue(), u"no") == 0)

@@ -3,7 +3,8 @@
 // The output side of the document model. Nodes write themselves through a
 // TVxXMLWriter, which escapes and encodes in the same step straight into the
 // bytes of the document's encoding: one pass over the tree, one buffer that
-// grows geometrically, no strings per node.
+// grows geometrically, no strings per node. Runs of printable ASCII that a mode writes as they are,
+// the bulk of names and ep2 values, are narrowed to bytes 16 units at a time.
 //
 // What each kind of content becomes:
 // - character data: "&", "<" and CR as references, ">" as "&gt;" after "]]";
@@ -21,6 +22,8 @@
 //   character data, attribute and entity values, "_" (recorded) anywhere
 //   else.
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -49,11 +52,35 @@ class TVxXMLWriter {
   bool PrevIsText = false;
 
   // Markup of ASCII characters only.
-  void Ascii(std::string_view s);
+  void Ascii(std::string_view s) {
+    if (enc_ == Enc::Utf8 || enc_ == Enc::Single) {
+      std::memcpy(Reserve(s.size()), s.data(), s.size());
+      size_ += s.size();
+    } else {
+      AsciiWide(s);
+    }
+  }
   // Names and other markup, not escaped.
   void Markup(std::u16string_view s);
   // CR LF and l blanks.
-  void NewLine(int l);
+  void NewLine(int l) {
+    const std::size_t blanks = l > 0 ? static_cast<std::size_t>(l) : 0;
+    if (enc_ == Enc::Utf8 || enc_ == Enc::Single) {
+      char* p = Reserve(blanks + 2);
+      p[0] = '\r';
+      p[1] = '\n';
+      std::memset(p + 2, ' ', blanks);
+      size_ += blanks + 2;
+    } else {
+      NewLineWide(blanks);
+    }
+  }
+  // The n bytes written from offset from on, once more.
+  void Repeat(std::size_t from, std::size_t n) {
+    char* p = Reserve(n);
+    std::memcpy(p, buf_ + from, n);
+    size_ += n;
+  }
   void Text(std::u16string_view s);
   void AttValue(std::u16string_view s);
   // An entity value its declaration has escaped already.
@@ -72,7 +99,13 @@ class TVxXMLWriter {
 
  private:
   // Room for n more bytes; returns where the next byte goes.
-  char* Reserve(std::size_t n);
+  char* Reserve(std::size_t n) {
+    if (cap_ - size_ < n) Grow(n);
+    return buf_ + size_;
+  }
+  void Grow(std::size_t n);
+  void AsciiWide(std::string_view s);
+  void NewLineWide(std::size_t blanks);
   template <Enc E>
   bool EndsWithBrackets(const char* p) const;
   void Put(std::u16string_view s, Mode mode);
@@ -85,8 +118,9 @@ class TVxXMLWriter {
   Enc enc_;
   TEncoding cp_;
   bool delAllowed_;  // the encoding has a byte for DEL (U+007F)
-  // Grown with realloc, which moves large blocks without copying them; no
-  // byte is initialised before it is written.
+  // Grown with realloc, which moves large blocks without copying them (or
+  // faulting their pages in again); no byte is initialised before it is
+  // written. A small block goes on to the next writer on the thread.
   char* buf_ = nullptr;
   std::size_t size_ = 0;
   std::size_t cap_ = 0;

@@ -204,6 +204,87 @@ TEST(XMLWriter, Encodings) {
   EXPECT_EQ(f.Out(), "<?xml version = \"1.0\"?>\r\n\r\n<R>\r\n   <T>&#xE9;</T>\r\n</R>");
 }
 
+// Runs of plain ASCII are written in blocks: a character that needs more
+// than its own byte is found wherever it falls in a long run, in every kind
+// of content, in UTF-8 and in a single-byte encoding.
+TEST(XMLWriter, EveryPlaceInALongRun) {
+  enum class Kind { Text, Attr, CData, Comment, PI, Name };
+  struct Row {
+    Kind kind;
+    std::u16string_view unit;
+    std::string_view utf8;    // how it is written in UTF-8
+    std::string_view latin1;  // and in ISO-8859-1
+  };
+  // clang-format off
+  const Row rows[] = {
+      {Kind::Text, u"&", "&amp;", "&amp;"},
+      {Kind::Text, u"<", "&lt;", "&lt;"},
+      {Kind::Text, u"\r", "&#13;", "&#13;"},
+      {Kind::Text, u"\n", "\n", "\n"},
+      {Kind::Text, u"\x01", "_", "_"},
+      {Kind::Text, u"\x7F", "\x7F", "&#x7F;"},
+      {Kind::Text, u"\u00E9", "\xC3\xA9", "\xE9"},
+      {Kind::Text, u"\u0120", "\xC4\xA0", "&#x120;"},
+      {Kind::Text, u"\uFF21", "\xEF\xBC\xA1", "&#xFF21;"},
+      {Kind::Text, u"\U0001F600", "\xF0\x9F\x98\x80", "&#x1F600;"},
+      {Kind::Attr, u"\"", "&quot;", "&quot;"},
+      {Kind::Attr, u"\t", "&#9;", "&#9;"},
+      {Kind::Attr, u">", ">", ">"},
+      {Kind::CData, u"<&", "<&", "<&"},
+      {Kind::Comment, u"-", "-", "-"},
+      {Kind::PI, u"?", "?", "?"},
+      {Kind::Name, u"\u00E9", "\xC3\xA9", "\xE9"},
+      {Kind::Name, u"\u0100", "\xC4\x80", "_"},
+  };
+  // clang-format on
+  const std::size_t kRun = 40;
+  for (const Row& row : rows) {
+    for (const bool latin1 : {false, true}) {
+      for (std::size_t k = 0; k <= kRun; ++k) {
+        Fixture f;
+        f.doc.SetEncoding(latin1 ? u"ISO-8859-1" : u"UTF-8");
+        const std::u16string v =
+            std::u16string(k, u'x') + std::u16string(row.unit) + std::u16string(kRun + 1 - k, u'y');
+        std::string open, close;
+        switch (row.kind) {
+          case Kind::Text:
+            f.root->AppendChild(new TVxXMLText(v, &f.doc, true));
+            open = "<R>", close = "</R>";
+            break;
+          case Kind::Attr:
+            f.root->SetAttribute(u"a", u"");
+            f.root->GetAttributeNode(u"a")->SetValue(v);
+            open = "<R a = \"", close = "\"/>";
+            break;
+          case Kind::CData:
+            f.root->SetCData(new TVxXMLCData(v, &f.doc));
+            open = "<![CDATA[", close = "]]>";
+            break;
+          case Kind::Comment:
+            f.root->SetComment(new TVxXMLComment(v, &f.doc));
+            open = "<!--", close = "-->";
+            break;
+          case Kind::PI:
+            f.root->SetPI(new TVxXMLPi(u"pi", v, &f.doc));
+            open = "<?pi ", close = "?>";
+            break;
+          case Kind::Name:
+            Child(f.root, v);
+            open = "<", close = "/>";
+            break;
+        }
+        const std::string expected = open + std::string(k, 'x') +
+                                     std::string(latin1 ? row.latin1 : row.utf8) +
+                                     std::string(kRun + 1 - k, 'y') + close;
+        const std::string out = f.Out();
+        ASSERT_NE(out.find(expected), std::string::npos)
+            << static_cast<int>(row.kind) << " " << row.utf8 << " at " << k << "\n"
+            << out;
+      }
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Random documents read back by libxml2
 
