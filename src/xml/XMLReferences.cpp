@@ -1,5 +1,6 @@
 #include "xml/XMLReferences.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "xml/XMLBase.h"
@@ -22,12 +23,38 @@ struct Expansion {
 };
 thread_local std::vector<Expansion> gExpanding;
 
+// What one ParseReference may put together: the entities being expanded,
+// outermost first, and the text Retrieve has counted already for the
+// reference. Text past that is counted against the parser's budget before it
+// is made. Its scan can find references that the normalisation read as part
+// of a longer, invalid name, so it refuses cycles and bounds its text itself.
+struct Replacement {
+  TVxDeclarations& decls;
+  const TVxXMLDocument* doc;
+  TVxParserContext* parser;
+  std::size_t allowance;
+  std::vector<std::u16string_view> chain;
+};
+
+[[noreturn]] void ExpansionError(const TVxXMLDocument* doc, const std::string& msg);
+[[noreturn]] void RefersToItself(const TVxXMLDocument* doc, std::u16string_view name) {
+  ExpansionError(doc, "Entity \"" +
+                          UnicodeToShort(name, TEncoding::UTF_8, TByteOrder::boBigEndian, nullptr) +
+                          "\" refers to itself.");
+}
+
 // The replacement text `raw` with every declared general entity it refers
 // to put in place, expanded the same way; character, predefined, unparsed
 // and unknown references stay as written, for the one parse that reads
-// them. Retrieve has refused cycles already; the depth bound stays.
-void AppendReplacementText(TVxDeclarations& decls, std::u16string_view raw, int depth,
+// them. The depth bound stays.
+void AppendReplacementText(Replacement& r, std::u16string_view raw, int depth,
                            std::u16string& out) {
+  // At most raw's units are added at this level besides the nested ones,
+  // which count their own.
+  if (const std::size_t upTo = out.size() + raw.size(); upTo > r.allowance) {
+    r.parser->CountExpansion(upTo - r.allowance);
+    r.allowance = upTo;
+  }
   for (std::size_t i = 0; i < raw.size(); ++i) {
     if (raw[i] == u'&' && depth < TVxGEntityReference::kMaxEntityDepth) {
       const std::size_t semi = raw.find(u';', i + 1);
@@ -36,9 +63,13 @@ void AppendReplacementText(TVxDeclarations& decls, std::u16string_view raw, int 
                                            : raw.substr(i + 1, semi - i - 1);
       std::u16string value;
       if (IsReferenceName(name) && name[0] != u'#' && !PredefinedEntity(name) &&
-          decls.GetEntityDestType(name) != 'F' && decls.GetEntityDestType(name) != 'D' &&
-          decls.GetEntityValue(name, value)) {
-        AppendReplacementText(decls, value, depth + 1, out);
+          r.decls.GetEntityDestType(name) != 'F' && r.decls.GetEntityDestType(name) != 'D' &&
+          r.decls.GetEntityValue(name, value)) {
+        for (std::u16string_view open : r.chain)
+          if (XMLCompareText(open, name) == 0) RefersToItself(r.doc, name);
+        r.chain.push_back(name);
+        AppendReplacementText(r, value, depth + 1, out);
+        r.chain.pop_back();
         i = semi;
         continue;
       }
@@ -146,10 +177,7 @@ bool TVxGEntityReference::Retrieve() {
   if (!decls->GetEntityValue(FNodeName, value)) return false;
   for (const Expansion& e : gExpanding)
     if (e.decls == decls && XMLCompareText(e.name, FNodeName) == 0)
-      ExpansionError(FDocument, "Entity \"" +
-                                    UnicodeToShort(FNodeName, TEncoding::UTF_8,
-                                                   TByteOrder::boBigEndian, nullptr) +
-                                    "\" refers to itself.");
+      RefersToItself(FDocument, FNodeName);
   if (gExpanding.size() >= static_cast<std::size_t>(kMaxEntityDepth))
     ExpansionError(FDocument, "Entities are nested deeper than " + std::to_string(kMaxEntityDepth) +
                                   " levels.");
@@ -163,8 +191,12 @@ bool TVxGEntityReference::Retrieve() {
     parser->CountExpansion(counted ? length : value.size());
   }
   const ExpansionGuard guard(decls, FNodeName, counted);
+  const std::size_t length =
+      counted ? decls->GetEntityExpandedLength(FNodeName) : kNoExpandedLength;
   TakeValue(std::move(value));
   Normalize();
+  FCounted = GetValue().size();
+  if (length != kNoExpandedLength) FCounted = std::max(FCounted, length);
   return true;
 }
 
@@ -185,7 +217,8 @@ std::unique_ptr<TVxXMLDocument> TVxGEntityReference::ParseReference() const {
   // markup a second time.
   std::u16string raw, text;
   if (!decls->GetEntityValue(FNodeName, raw)) return nullptr;
-  AppendReplacementText(*decls, raw, 1, text);
+  Replacement r{*decls, FDocument, parser, FCounted, {FNodeName}};
+  AppendReplacementText(r, raw, 1, text);
   auto doc = std::make_unique<TVxXMLDocument>();
   parser->ParseFragment(text, *doc);
   return doc;

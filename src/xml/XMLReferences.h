@@ -94,6 +94,12 @@ class TVxGEntityReference : public TVxCustomReference {
   std::unique_ptr<TVxXMLDocument> ParseReference() const;
 
   static constexpr int kMaxEntityDepth = 40;
+
+ private:
+  // The text Retrieve counted against the parser's budget for this
+  // reference (or an enclosing one did): what ParseReference may rebuild
+  // without counting it again.
+  std::size_t FCounted = 0;
 };
 
 class TVxCharReference : public TVxCustomReference {

@@ -187,10 +187,14 @@ TEST(XMLExternal, EntityExpansionIsBounded) {
   EXPECT_EQ(small.Text().size(), 220u);
   EXPECT_EQ(small.parser.ExpandedCharacters(), 220u);
 
-  Reader loop;
-  ExpectParserError(
-      [&] { loop.Parse("<!DOCTYPE r [<!ENTITY a '<x>&b;</x>'><!ENTITY b '&a;'>]><r>&a;</r>"); },
-      "Entity \"a\" refers to itself.");
+  // Cycles are refused, also where the references hide behind an "&" that
+  // starts no reference, which the markup's parse reads apart.
+  for (const char* loops :
+       {"<!ENTITY a '<x>&b;</x>'><!ENTITY b '&a;'>", "<!ENTITY a '<b/>&#x&a;&#x&a;'>"}) {
+    Reader loop;
+    ExpectParserError([&] { loop.Parse(std::string("<!DOCTYPE r [") + loops + "]><r>&a;</r>"); },
+                      "Entity \"a\" refers to itself.");
+  }
 
   std::string chain = "<!DOCTYPE r [<!ENTITY e0 'end'>";
   for (int i = 1; i <= 41; ++i)
