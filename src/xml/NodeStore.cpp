@@ -8,24 +8,30 @@ namespace kal {
 namespace {
 
 // Four units at a time: names are short, and the parser hashes one for every
-// element and attribute it reads.
-std::uint32_t NameHash(std::u16string_view s) {
+// element and attribute it reads. Units are read by value, so that a name
+// hashes the same from its UTF-16 units as from its ASCII bytes.
+template <class Unit>
+std::uint32_t NameHash(const Unit* p, std::size_t n) {
   constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15u;
-  std::uint64_t h = s.size() * kMul;
-  const char16_t* p = s.data();
-  std::size_t n = s.size();
+  std::uint64_t h = n * kMul;
   for (; n >= 4; p += 4, n -= 4) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
+    const std::uint64_t w = std::uint64_t{p[0]} | std::uint64_t{p[1]} << 16 |
+                            std::uint64_t{p[2]} << 32 | std::uint64_t{p[3]} << 48;
     h = (h ^ w) * kMul;
     h ^= h >> 32;
   }
-  // The last units one by one: a copy of a variable length to the stack
-  // would stall the load that reads it back.
   std::uint64_t w = 0;
   for (; n > 0; --n) w = w << 16 | *p++;
   h = (h ^ w) * kMul;
   return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+template <class Unit>
+bool SameName(const std::u16string& name, const Unit* p, std::size_t n) {
+  if (name.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (name[i] != p[i]) return false;
+  return true;
 }
 
 }  // namespace
@@ -55,16 +61,20 @@ TVxNodeStore::~TVxNodeStore() {
   tSpare.size = chunks_.back().size;
 }
 
-const std::u16string& TVxNodeStore::Intern(std::u16string_view name) {
-  if (slots_.empty()) slots_.assign(64, 0);
-  const std::uint32_t h = NameHash(name);
+template <class Unit>
+const std::u16string& TVxNodeStore::Find(const Unit* name, std::size_t size) {
+  if (slots_.empty()) {
+    slots_.assign(64, 0);
+    hashes_.reserve(32);
+  }
+  const std::uint32_t h = NameHash(name, size);
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = h & mask;; i = (i + 1) & mask) {
     const std::uint32_t slot = slots_[i];
     if (slot == 0) break;
-    if (hashes_[slot - 1] == h && names_[slot - 1] == name) return names_[slot - 1];
+    if (hashes_[slot - 1] == h && SameName(names_[slot - 1], name, size)) return names_[slot - 1];
   }
-  names_.emplace_back(name);
+  names_.emplace_back(name, name + size);
   hashes_.push_back(h);
   // At most half the slots in use keeps the probes short.
   if (2 * names_.size() > slots_.size()) {
@@ -75,6 +85,14 @@ const std::u16string& TVxNodeStore::Intern(std::u16string_view name) {
     slots_[i] = static_cast<std::uint32_t>(names_.size());
   }
   return names_.back();
+}
+
+const std::u16string& TVxNodeStore::Intern(std::u16string_view name) {
+  return Find(name.data(), name.size());
+}
+
+const std::u16string& TVxNodeStore::InternAscii(const unsigned char* name, std::size_t size) {
+  return Find(name, size);
 }
 
 void TVxNodeStore::Rehash() {

@@ -51,6 +51,16 @@ class TVxNodeStore {
   // The store's copy of name, made on first use; it lives as long as the
   // store.
   const std::u16string& Intern(std::u16string_view name);
+  // The same for a name of size ASCII bytes, found without widening it.
+  const std::u16string& InternAscii(const unsigned char* name, std::size_t size);
+
+  // Gives back the end of the last allocation: block, of size bytes as
+  // asked, keeps its first keep bytes. Any other block stays as it is.
+  void Shrink(void* block, std::size_t size, std::size_t keep) {
+    size = (size + kAlign - 1) & ~(kAlign - 1);
+    keep = (keep + kAlign - 1) & ~(kAlign - 1);
+    if (static_cast<unsigned char*>(block) + size == next_) next_ -= size - keep;
+  }
 
   // Forgets every name and reuses the arena's first chunk; only for a store
   // whose nodes are all gone (its one user the caller).
@@ -64,6 +74,8 @@ class TVxNodeStore {
   ~TVxNodeStore();
   void Grow(std::size_t size);
   void Rehash();
+  template <class Unit>
+  const std::u16string& Find(const Unit* name, std::size_t size);
 
   static constexpr std::size_t kAlign = alignof(void*);
   // The first chunk suits a message of a few KB; later ones double up to

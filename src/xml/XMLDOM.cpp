@@ -52,10 +52,6 @@ const std::u16string& EmptyName() {
   return kNoName;
 }
 
-// The largest value kept in the arena, in code units; larger ones go to the
-// heap, where they do not cut a chunk short.
-constexpr std::size_t kArenaValueMax = 2048;
-
 // The arena allocation that the next node constructor may claim as its own
 // (the last new (store) of this thread).
 struct TArenaBirth {
@@ -321,16 +317,19 @@ TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXM
     : TVxXMLNode(CheckedName(tagName, nodeType), nodeType, owner, TCheckedName{}) {}
 
 TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
-                       TCheckedName)
+                       TCheckedName checked)
     : TVxXMLNode(tagName, nodeType, owner,
                  TPlace(this, tagName, owner,
-                        static_cast<const void*>(owner) == static_cast<const void*>(this))) {}
+                        static_cast<const void*>(owner) == static_cast<const void*>(this)),
+                 checked.interned) {}
 
 TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
-                       const TPlace& place)
+                       const TPlace& place, const std::u16string* interned)
     : FDocument(owner),
       FNodeStore(place.store),
-      FNodeName(tagName.empty() ? EmptyName() : place.store->Intern(tagName)),
+      FNodeName(tagName.empty() ? EmptyName()
+                : interned      ? *interned
+                                : place.store->Intern(tagName)),
       FNodeType(nodeType),
       FFlags(place.flags) {}
 
@@ -404,6 +403,13 @@ void TVxXMLNode::SetValue(std::u16string_view value) {
   }
   v.heap_ = new std::u16string(value);
   v.cap_ = TVxNodeValue::kOnHeap;
+}
+
+void TVxXMLNode::KeepArenaValue(const char16_t* chars, std::size_t size, std::size_t cap) {
+  TVxNodeValue& v = FNodeValue;
+  v.chars_ = chars;
+  v.size_ = static_cast<std::uint32_t>(size);
+  v.cap_ = static_cast<std::uint16_t>(cap);
 }
 
 void TVxXMLNode::TakeValue(std::u16string&& value) {
@@ -633,6 +639,13 @@ std::unique_ptr<TVxXMLText> TVxXMLText::Take(std::u16string&& data, TVxXMLDocume
   return text;
 }
 
+TVxXMLText* TVxXMLText::InArena(TVxXMLDocument& owner, const char16_t* chars, std::size_t size,
+                                std::size_t cap) {
+  auto* text = new (owner.Store()) TVxXMLText(std::u16string_view(), &owner, true);
+  text->KeepArenaValue(chars, size, cap);
+  return text;
+}
+
 TVxXMLText::TVxXMLText(std::u16string_view data, std::uint8_t nodeType, TVxXMLDocument* owner)
     : TVxCharacterData(u"", nodeType, owner) {
   SetValue(data);
@@ -697,6 +710,12 @@ TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string value, TVxXMLDoc
                        Unnormalized)
     : TVxXMLNode(name, ntAttribute, owner) {
   TakeValue(std::move(value));
+}
+
+TVxXMLAttr::TVxXMLAttr(std::u16string_view name, std::u16string_view value, TVxXMLDocument* owner,
+                       TCheckedName checked)
+    : TVxXMLNode(name, ntAttribute, owner, checked) {
+  SetValue(value);
 }
 
 char TVxXMLAttr::GetAttrType() const {
@@ -783,11 +802,18 @@ void TVxContainer::FSetAttribute(std::u16string_view name, std::u16string_view v
 }
 
 TVxXMLAttr* TVxContainer::AppendAttribute(std::u16string_view name, std::u16string_view value) {
-  auto attr = std::unique_ptr<TVxXMLAttr>(
-      FDocument
-          ? new (FDocument->Store())
-                TVxXMLAttr(name, std::u16string(value), FDocument, TVxXMLAttr::Unnormalized{})
-          : new TVxXMLAttr(name, std::u16string(value), FDocument, TVxXMLAttr::Unnormalized{}));
+  if (FDocument) return AppendAttribute(CheckedName(name, ntAttribute), value, TCheckedName{});
+  return LinkAttribute(std::unique_ptr<TVxXMLAttr>(
+      new TVxXMLAttr(name, std::u16string(value), FDocument, TVxXMLAttr::Unnormalized{})));
+}
+
+TVxXMLAttr* TVxContainer::AppendAttribute(std::u16string_view name, std::u16string_view value,
+                                          TCheckedName checked) {
+  return LinkAttribute(std::unique_ptr<TVxXMLAttr>(
+      new (FDocument->Store()) TVxXMLAttr(name, value, FDocument, checked)));
+}
+
+TVxXMLAttr* TVxContainer::LinkAttribute(std::unique_ptr<TVxXMLAttr> attr) {
   FDataList.AppendChild(attr.get());
   try {
     attr->Normalize();

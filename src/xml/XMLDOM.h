@@ -129,8 +129,12 @@ class TVxXMLNode {
   // name. owner is the document the node belongs to (may be null).
   TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner);
   // Marks a name that the caller has read as an XML name (the parser's
-  // scanner does), so that the constructors need not check it again.
-  struct TCheckedName {};
+  // scanner does), so that the constructors need not check it again. With
+  // interned, the name as the owner's store interned it already, for a node
+  // made in that store's arena (tagName is then a view of it).
+  struct TCheckedName {
+    const std::u16string* interned = nullptr;
+  };
   TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
              TCheckedName);
   // A node still in a list unlinks itself first.
@@ -148,6 +152,10 @@ class TVxXMLNode {
   // For a constructor that fails.
   static void operator delete(void* p) noexcept;
   static void operator delete(void* p, TVxNodeStore& store) noexcept;
+
+  // The largest value kept in the arena, in code units; larger ones go to
+  // the heap, where they do not cut a chunk short.
+  static constexpr std::size_t kArenaValueMax = 2048;
 
   const std::u16string& GetName() const { return FNodeName; }
   TVxValueView GetValue() const { return FNodeValue.View(); }
@@ -189,6 +197,10 @@ class TVxXMLNode {
   static void ReleaseList(TVxNodeList& list, std::vector<TVxXMLNode*>& chains);
   // SetValue for a string the node may keep as it is.
   void TakeValue(std::u16string&& value);
+  // Makes size units at chars the value of a node that has none: chars is
+  // room for cap units (at most kArenaValueMax) that the node's store
+  // allocated and nothing else uses.
+  void KeepArenaValue(const char16_t* chars, std::size_t size, std::size_t cap);
 
   // Fields ordered so that they pack without holes: a node is 72 bytes.
   TVxXMLNode* FNext = nullptr;
@@ -201,7 +213,7 @@ class TVxXMLNode {
   friend void DestroyChain(TVxXMLNode* first);
   struct TPlace;
   TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
-             const TPlace& place);
+             const TPlace& place, const std::u16string* interned);
   // The arena for the value, null for the heap.
   TVxNodeStore* ValueArena() const;
 
@@ -316,6 +328,11 @@ class TVxXMLText : public TVxCharacterData {
   TVxXMLText(std::u16string_view data, TVxXMLDocument* owner, bool dump);
   // The parser's form for a string it hands over: stored as read, not copied.
   static std::unique_ptr<TVxXMLText> Take(std::u16string&& data, TVxXMLDocument* owner);
+  // The parser's form for units it widened into the arena of owner's store:
+  // size units at chars, in room for cap units (at most kArenaValueMax)
+  // allocated there for this text alone, which the node keeps where it is.
+  static TVxXMLText* InArena(TVxXMLDocument& owner, const char16_t* chars, std::size_t size,
+                             std::size_t cap);
 
   std::unique_ptr<TVxXMLNode> CloneNode() const override;
   // Resolves references, leaving white space as it is. In a text linked
@@ -385,6 +402,10 @@ class TVxXMLAttr : public TVxXMLNode {
   friend class TVxContainer;
   struct Unnormalized {};
   TVxXMLAttr(std::u16string_view name, std::u16string value, TVxXMLDocument* owner, Unnormalized);
+  // value stored as read, not yet normalised, under a name the caller read
+  // as a name.
+  TVxXMLAttr(std::u16string_view name, std::u16string_view value, TVxXMLDocument* owner,
+             TCheckedName checked);
 };
 
 class TVxContainer : public TVxXMLNode {
@@ -411,6 +432,10 @@ class TVxContainer : public TVxXMLNode {
   // that name, then normalises it. When normalising fails the attribute is
   // removed again and the error passes on.
   TVxXMLAttr* AppendAttribute(std::u16string_view name, std::u16string_view value);
+  // The same for a name the caller read as a name (with interned, as the
+  // document's store holds it); for a container of a document.
+  TVxXMLAttr* AppendAttribute(std::u16string_view name, std::u16string_view value,
+                              TCheckedName checked);
   // Appends newAttr. Raises EVxDOMException 15 when an attribute of that name
   // exists, 10 when newAttr is in a list, 4 when it belongs to another
   // document.
@@ -426,6 +451,10 @@ class TVxContainer : public TVxXMLNode {
   void ReleaseOwned(std::vector<TVxXMLNode*>& chains) override;
 
   TVxNodeList FDataList;
+
+ private:
+  // Appends attr, then normalises it; removes it again when that fails.
+  TVxXMLAttr* LinkAttribute(std::unique_ptr<TVxXMLAttr> attr);
 };
 
 class TVxXMLElement : public TVxContainer {

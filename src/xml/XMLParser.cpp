@@ -43,7 +43,7 @@ constexpr std::size_t kShortAttributeList = 8;
 // Character data of at least this many units moves into its node.
 constexpr std::size_t kMoveText = 4096;
 
-// Names the byte scanner widens on the stack; longer ones go the long way.
+// Names the byte scanner reads; longer ones go the long way.
 constexpr std::size_t kMaxByteName = 128;
 
 constexpr bool IsByteBlank(unsigned b) {
@@ -429,21 +429,26 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
   const auto pass = [&](const unsigned char* to, char16_t last) {
     // Units are the bytes that begin a character; CR LF ends one line.
     // Counted in one loop that reads the byte after each, up to the last
-    // byte at hand, which has none.
-    std::size_t follow = 0, lfs = 0, crs = 0;
+    // byte at hand, which has none. Byte-wide counts over blocks of at most
+    // 255 bytes let the loop take 16 or 32 bytes a step.
+    std::size_t follow = 0, lines = 0;
     const unsigned char* q = done;
-    for (const unsigned char* const stop = to < end ? to : end - 1; q < stop; ++q) {
-      follow += (*q & 0xC0) == 0x80;
-      lfs += *q == '\n';
-      crs += (*q == '\r') & (q[1] != '\n');
+    for (const unsigned char* const stop = to < end ? to : end - 1; q < stop;) {
+      const unsigned char* const block = q + std::min<std::ptrdiff_t>(stop - q, 255);
+      std::uint8_t f = 0, l = 0;
+      for (; q < block; ++q) {
+        f += (*q & 0xC0) == 0x80;
+        l += (*q == '\n') | ((*q == '\r') & (q[1] != '\n'));
+      }
+      follow += f;
+      lines += l;
     }
     for (; q < to; ++q) {
       follow += (*q & 0xC0) == 0x80;
-      lfs += *q == '\n';
-      crs += *q == '\r';
+      lines += *q == '\n' || *q == '\r';
     }
     const auto bytes = static_cast<std::size_t>(to - done);
-    Buffer->PassBytes(bytes, bytes - follow, static_cast<int>(lfs + crs), last);
+    Buffer->PassBytes(bytes, bytes - follow, static_cast<int>(lines), last);
     done = to;
   };
   int resume = tkEtag;  // the token the bytes passed end with
@@ -459,9 +464,11 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
       if (open->GetType() != ntElement || name.empty() ||
           static_cast<std::size_t>(end - q) <= name.size())
         break;
+      const char16_t* const units = name.data();
+      const std::size_t size = name.size();
       std::size_t i = 0;
-      while (i < name.size() && q[i] < 0x80 && q[i] == name[i]) ++i;
-      if (i < name.size() || IsByteNameChar(q[i]) || q[i] >= 0x80) break;
+      while (i < size && q[i] < 0x80 && q[i] == units[i]) ++i;
+      if (i < size || IsByteNameChar(q[i]) || q[i] >= 0x80) break;
       q += i;
       while (q < end && IsByteBlank(*q)) ++q;
       if (q == end || *q != '>') break;
@@ -524,19 +531,19 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
       if (!closed) break;
       // The nodes, each made where the scanner would make it, so that an
       // error carries the same line.
-      char16_t name[kMaxByteName];
-      const auto widen = [&name, p](std::uint32_t from, std::uint32_t to) {
-        for (std::uint32_t i = from; i < to; ++i) name[i - from] = p[i];
-        return std::u16string_view(name, to - from);
-      };
-      Emit(ntElement, widen(0, static_cast<std::uint32_t>(nameEnd - p)));
+      const std::u16string& tag =
+          FDoc->Store().InternAscii(p, static_cast<std::size_t>(nameEnd - p));
+      EmitElement(tag, &tag);
       tagAttrs_.clear();
       if (!tagAttrMap_.empty()) tagAttrMap_.clear();
       TVxXMLElement* element = OpenElement();
       for (const TAttrSpan& span : spans_) {
         if (span.special) pass(p + span.close, p[span.close - 1]);
-        SetAttribute(*element, widen(span.name, span.nameEnd),
-                     std::u16string_view(wide_.data() + span.value, span.valueEnd - span.value));
+        const std::u16string& name =
+            FDoc->Store().InternAscii(p + span.name, span.nameEnd - span.name);
+        SetAttribute(*element, name,
+                     std::u16string_view(wide_.data() + span.value, span.valueEnd - span.value),
+                     &name);
       }
       mark(q, u'>');
       if (empty) Emit(ntElementEnd, {});
@@ -551,6 +558,33 @@ bool TVxXMLParser::ScanContent(std::size_t base) {
     while (t < lt && IsByteBlank(*t)) ++t;
     if (t == lt && lt > q) {
       mark(lt, lt[-1]);  // indentation
+    } else if (TVxXMLElement* element = lt > q ? OpenElement() : nullptr;
+               element && static_cast<std::size_t>(lt - q) <= TVxXMLNode::kArenaValueMax) {
+      // Widened once, into the room its node keeps in the arena; the room
+      // for units the UTF-8 sequences took more bytes for is given back.
+      const auto length = static_cast<std::size_t>(lt - q);
+      TVxNodeStore& store = FDoc->Store();
+      const std::size_t room = (length + 3) & ~std::size_t{3};
+      auto* chars = static_cast<char16_t*>(store.Allocate(room * sizeof(char16_t)));
+      char16_t last = 0;
+      const std::size_t units = WidenUtf8(q, lt, chars, true, last);
+      if (units == SIZE_MAX) {
+        store.Shrink(chars, room * sizeof(char16_t), 0);
+        break;
+      }
+      const std::size_t cap = (units + 3) & ~std::size_t{3};
+      store.Shrink(chars, room * sizeof(char16_t), cap * sizeof(char16_t));
+      mark(lt, last);
+      if (std::memchr(q, '&', length)) {
+        pass(lt, last);
+        // What normalising leaves blank comes back and is dropped.
+        element->SetCharData(TVxXMLText::InArena(*FDoc, chars, units, cap));
+      } else {
+        // Nothing to normalise, and not blank: the bytes showed a
+        // character that is not.
+        element->AppendChild(TVxXMLText::InArena(*FDoc, chars, units, cap));
+      }
+      resume = tkEtag;
     } else if (lt > q) {
       const auto length = static_cast<std::size_t>(lt - q);
       if (wide_.size() < length) wide_.resize(std::max(length, 2 * wide_.size()));
@@ -648,17 +682,8 @@ TVxXMLElement* TVxXMLParser::OpenElement() const {
 
 void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
   switch (nodeType) {
-    case ntElement: {
-      // The scanner read the name as a name (the pseudo root's is one too).
-      auto element = std::unique_ptr<TVxXMLElement>(
-          new (FDoc->Store()) TVxXMLElement(value, FDoc, TVxXMLNode::TCheckedName{}));
-      if (TVxXMLElement* parent = OpenElement())
-        parent->AppendChild(element.get());
-      else
-        FDoc->SetDocumentElement(element.get());
-      Stack->Push(element.release());
-      return;
-    }
+    case ntElement:
+      return EmitElement(value, nullptr);
     case ntElementEnd:
       Stack->Pop();
       return;
@@ -714,6 +739,19 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
   }
 }
 
+// An element opened by its start tag. The scanner read the name as a name
+// (the pseudo root's is one too); interned, when given, is the name as the
+// document's store holds it.
+void TVxXMLParser::EmitElement(std::u16string_view name, const std::u16string* interned) {
+  auto element = std::unique_ptr<TVxXMLElement>(
+      new (FDoc->Store()) TVxXMLElement(name, FDoc, TVxXMLNode::TCheckedName{interned}));
+  if (TVxXMLElement* parent = OpenElement())
+    parent->AppendChild(element.get());
+  else
+    FDoc->SetDocumentElement(element.get());
+  Stack->Push(element.release());
+}
+
 // The character data of the current token as a text node of the open
 // element. A long text moves from the scanner's slot into the node; a string
 // that holds far more than it needs (room made for the rest of the input)
@@ -753,7 +791,7 @@ void TVxXMLParser::MEmit(std::uint8_t nodeType, std::u16string_view value1,
 // An attribute of the start tag being read; a repeated name keeps the later
 // value (its place and first spelling stay).
 void TVxXMLParser::SetAttribute(TVxXMLElement& element, std::u16string_view name,
-                                std::u16string_view value) {
+                                std::u16string_view value, const std::u16string* interned) {
   TVxXMLAttr* found = nullptr;
   if (tagAttrMap_.empty()) {
     for (TVxXMLAttr* attr : tagAttrs_)
@@ -775,7 +813,9 @@ void TVxXMLParser::SetAttribute(TVxXMLElement& element, std::u16string_view name
     }
     return;
   }
-  TVxXMLAttr* attr = element.AppendAttribute(name, value);
+  TVxXMLAttr* attr = interned
+                         ? element.AppendAttribute(name, value, TVxXMLNode::TCheckedName{interned})
+                         : element.AppendAttribute(name, value);
   tagAttrs_.push_back(attr);
   if (!tagAttrMap_.empty()) {
     tagAttrMap_.emplace(attr->GetName(), attr);

@@ -143,6 +143,7 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void ParseEndTag();
   void ParseElCont();
   void ParseCDSec();
+  void EmitElement(std::u16string_view name, const std::u16string* interned);
   // Element content read straight from the bytes at hand of UTF-8 input, at
   // a start-tag token: start tags with ASCII names and their attributes, end
   // tags of open elements other than the one at depth base, and text up to
@@ -156,7 +157,10 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void EmitText();
   void AddText(std::u16string_view text);
   void DeclareEncoding(std::u16string_view name);
-  void SetAttribute(TVxXMLElement& element, std::u16string_view name, std::u16string_view value);
+  // interned: the name as the document's store holds it, when the caller
+  // has it.
+  void SetAttribute(TVxXMLElement& element, std::u16string_view name, std::u16string_view value,
+                    const std::u16string* interned = nullptr);
   TVxContainer* OpenContainer() const;
   TVxXMLElement* OpenElement() const;
 

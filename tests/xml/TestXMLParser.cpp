@@ -8,6 +8,7 @@
 
 #include "XMLSuiteSupport.h"
 #include "XMLTestSupport.h"
+#include "xml/NodeStore.h"
 #include "xml/XMLReferences.h"
 
 namespace kal {
@@ -285,6 +286,26 @@ TEST(XMLParser, EscapedTextInAnEntityWithMarkupIsReadOnceAndWrittenBackAsRead) {
 // its line must be those of the same document read as UTF-16, which goes
 // through the character scanner alone. The document ends in a mismatched end
 // tag, so that every read reports the line it reached.
+// A name read from the bytes and the same name given as units are the one
+// copy the document's store holds, whatever its length.
+TEST(XMLParser, NamesReadFromTheBytesAreTheDocumentsOneCopy) {
+  for (const std::u16string_view name :
+       {u"a", u"ab", u"abc", u"ep2:", u"ep2:A", u"ep2:TrxDate", u"ep2:TrxSeqCnt", u"x.y-z_123"}) {
+    const std::string ascii(name.begin(), name.end());
+    SCOPED_TRACE(ascii);
+    TVxXMLParser parser;
+    std::istringstream in("<r><" + ascii + " " + ascii + "='v'>t</" + ascii + "></r>");
+    std::unique_ptr<TVxXMLDocument> doc;
+    parser.Parse(in, doc);
+    const TVxXMLElement* element = doc->GetDocumentElement()->GetFirstChild();
+    ASSERT_EQ(element->GetName(), name);
+    const std::u16string& held = doc->Store().Intern(name);
+    EXPECT_EQ(&element->GetName(), &held);
+    EXPECT_EQ(&element->GetFirstAttribute()->GetName(), &held);
+    EXPECT_EQ(element->GetAttribute(name), u"v");
+  }
+}
+
 TEST(XMLParser, ContentReadFromTheBytesMatchesTheScannerAtEveryBlockEnd) {
   using namespace std::literals;
   const std::string_view samples[] = {
