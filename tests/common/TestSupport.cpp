@@ -270,6 +270,35 @@ std::string RunMockEp2Host(const std::vector<std::string>& args, int* status,
   return out;
 }
 
+namespace {
+
+std::vector<std::string> MockServerArgv(const std::string& expect, const std::string& response,
+                                        const std::string& result,
+                                        const std::vector<std::string>& more) {
+  std::vector<std::string> argv = {KAL_PYTHON, MockEp2HostScript(), "server", "--expect",
+                                   expect,     "--response",        response, "--result",
+                                   result};
+  argv.insert(argv.end(), more.begin(), more.end());
+  return argv;
+}
+
+}  // namespace
+
+MockEp2Server::MockEp2Server(const std::string& expect, const std::string& response,
+                             const std::string& result, const std::vector<std::string>& more)
+    : ChildProcess(MockServerArgv(expect, response, result, more)) {}
+
+std::string MockEp2Server::Port() {
+  portLine_ = Line(std::chrono::seconds(20));
+  return portLine_.rfind("PORT ", 0) == 0 ? portLine_.substr(5) : std::string();
+}
+
+std::string TcpClientIni(const std::string& port) {
+  return "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
+         "EthernetIPPortNr=" +
+         port + "\r\n";
+}
+
 std::map<std::pair<std::string, std::string>, std::string> ReadIniWithConfigparser(
     const std::string& text) {
   const std::string script = R"PY(

@@ -113,6 +113,25 @@ class ChildProcess {
   std::string out_;
 };
 
+// The mock ep2 host as a server: it checks what it receives against the
+// expect file, answers from the response file and writes its findings to the
+// result file (more: further arguments). Port() waits for the "PORT n" line
+// it prints once listening and gives n, empty when none came; PortLine() is
+// the line read.
+class MockEp2Server : public ChildProcess {
+ public:
+  MockEp2Server(const std::string& expect, const std::string& response, const std::string& result,
+                const std::vector<std::string>& more = {});
+  std::string Port();
+  const std::string& PortLine() const { return portLine_; }
+
+ private:
+  std::string portLine_;
+};
+
+// The [Communication] section of a TCP/IP client of 127.0.0.1 at port.
+std::string TcpClientIni(const std::string& port);
+
 // Runs the mock ep2 host with the arguments (bounded by `limit`); returns
 // its standard output, `status` gets the exit status (-1 when it did not
 // exit in time).

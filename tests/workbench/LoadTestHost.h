@@ -68,13 +68,10 @@ class LoadTestFixture : public CoreOnQueueFixture<LoadHost> {
     WriteFile(dir_.file("delimlogfile.ini"),
               "Exec;$EXECTIME;8\r\nError;$ERROR;40\r\nTerminal;ep2:TrmID;10\r\n");
     std::string ini = ReadFile(SourceDir() + "/share/config.ini");
-    ini =
-        "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
-        "EthernetIPPortNr=" +
-        std::to_string(port) +
-        "\r\n[Timeout]\r\nServerResponseTimeout=" + std::to_string(responseTimeoutMs) +
-        "\r\n[Sequence]\r\nThreadDelay=" + std::to_string(threadDelayMs) + "\r\n" +
-        ini.substr(ini.find("[Component]"));
+    ini = TcpClientIni(std::to_string(port)) +
+          "[Timeout]\r\nServerResponseTimeout=" + std::to_string(responseTimeoutMs) +
+          "\r\n[Sequence]\r\nThreadDelay=" + std::to_string(threadDelayMs) + "\r\n" +
+          ini.substr(ini.find("[Component]"));
     MakeCore(ini, {.messageFiles = &messageFiles_, .recording = recording});
     messageFiles_.CEXAttach(*core_);
     ShowCore();

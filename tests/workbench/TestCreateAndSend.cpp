@@ -103,10 +103,8 @@ class CreateAndSendTest : public test::CoreOnQueueFixture<Host> {
   static void TearDownTestSuite() { delete rsa; }
 
   TCEXMainWindow& Start(int port) {
-    const std::string ini =
-        "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\n"
-        "EthernetIPAddr=127.0.0.1\r\nEthernetIPPortNr=" +
-        std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n";
+    const std::string ini = test::TcpClientIni(std::to_string(port)) +
+                            "[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n";
     StartCore(ini, {.messageFiles = &host_, .recording = &host_});
     core_->CEXSetAddMsgNum(2);  // no message number
     TCFGConfig& config = core_->CEXConfiguration();
@@ -217,13 +215,12 @@ TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
   }
   test::WriteFile(dir_.file("expect.json"), expect + "]");
   test::WriteFile(dir_.file("respond.json"), respond + "]");
-  test::ChildProcess mock({"/usr/bin/python3", test::MockEp2HostScript(), "server", "--expect",
-                           dir_.file("expect.json"), "--response", dir_.file("respond.json"),
-                           "--result", dir_.file("result.json"), "--connections",
-                           std::to_string(cases.size())});
-  const std::string portLine = mock.Line(20s);
-  ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
-  TCEXMainWindow& core = Start(std::stoi(portLine.substr(5)));
+  test::MockEp2Server mock(dir_.file("expect.json"), dir_.file("respond.json"),
+                           dir_.file("result.json"),
+                           {"--connections", std::to_string(cases.size())});
+  const std::string port = mock.Port();
+  ASSERT_FALSE(port.empty()) << mock.PortLine();
+  TCEXMainWindow& core = Start(std::stoi(port));
 
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE("case " + std::to_string(i));

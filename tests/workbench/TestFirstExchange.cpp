@@ -188,16 +188,13 @@ TEST_F(FirstExchangeTest, TheShippedRequestAndResponsePassTheMockHost) {
       "\"spec_version\": \"0201\", \"mode\": 1, \"session_key\": \"exchange\", \"mac_variant\": 2, "
       "\"xml\": " +
       test::JsonString(answerXml) + "}}";
-  test::ChildProcess mock(
-      {KAL_PYTHON, test::MockEp2HostScript(), "server", "--expect", JsonFile("expect.json", expect),
-       "--response", JsonFile("response.json", response), "--result", dir_.file("result.json")});
-  const std::string portLine = mock.Line(20s);
-  ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
+  test::MockEp2Server mock(JsonFile("expect.json", expect), JsonFile("response.json", response),
+                           dir_.file("result.json"));
+  const std::string port = mock.Port();
+  ASSERT_FALSE(port.empty()) << mock.PortLine();
   host_.errors.clear();
-  TCEXMainWindow& core = Start(
-      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
-      "EthernetIPPortNr=" +
-      portLine.substr(5) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
+  TCEXMainWindow& core =
+      Start(test::TcpClientIni(port) + "[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
   Load(core.CEXSourceTree(), "AuthorisationRequest.epm");
   Load(core.CEXReferenceTree(), "AuthorisationResponseReference.epm");
   core.RadioGroup1Click(1);  // the complete security header

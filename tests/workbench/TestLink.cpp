@@ -59,9 +59,8 @@ std::string FrameOfSize(size_t total) {
 }
 
 std::string ClientIni(int port, int delay, int closeOnResponse) {
-  return "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
-         "EthernetIPPortNr=" +
-         std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=" + std::to_string(delay) +
+  return test::TcpClientIni(std::to_string(port)) +
+         "[Timeout]\r\nConnectionDelay=" + std::to_string(delay) +
          "\r\nCloseOnResponse=" + std::to_string(closeOnResponse) + "\r\n";
 }
 

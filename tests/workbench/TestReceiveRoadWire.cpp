@@ -89,15 +89,12 @@ TEST_F(ReceiveRoadWireTest, AsClientOneExchangeRunsFromBuildToDecrypt) {
       "{\"header\": {\"mode\": 1, \"version\": 48, \"spec_version\": \"0630\"}, "
       "\"session_key\": \"" +
       ToHex(kKey) + "\", \"mac_variant\": 1}";
-  test::ChildProcess mock(
-      {KAL_PYTHON, test::MockEp2HostScript(), "server", "--expect", JsonFile("expect.json", expect),
-       "--response", JsonFile("response.json", response), "--result", dir_.file("result.json")});
-  const std::string portLine = mock.Line(20s);
-  ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
-  TCEXMainWindow& core = Start(
-      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0."
-      "1\r\nEthernetIPPortNr=" +
-      portLine.substr(5) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
+  test::MockEp2Server mock(JsonFile("expect.json", expect), JsonFile("response.json", response),
+                           dir_.file("result.json"));
+  const std::string port = mock.Port();
+  ASSERT_FALSE(port.empty()) << mock.PortLine();
+  TCEXMainWindow& core =
+      Start(test::TcpClientIni(port) + "[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
 
   TXMLMessageTree& source = core.CEXSourceTree();
   TXMLTreeNode* request = Add(source, nullptr, "ep2:AutReq", "c");

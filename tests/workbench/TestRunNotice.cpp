@@ -18,11 +18,9 @@ class RunNoticeTest : public test::CoreOnQueueTest {};
 TEST_F(RunNoticeTest, DuringARunMessagesGoToTheNoticeOnceEach) {
   test::ConnectionPeer peer("listen", {"f", "s:0000000341", "w:5000", "c"});
   const int port = std::stoi(peer.Line());
-  TCEXMainWindow& core = StartCore(
-      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
-      "EthernetIPPortNr=" +
-      std::to_string(port) +
-      "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=0\r\nInterCharTimeout=300\r\n");
+  TCEXMainWindow& core =
+      StartCore(test::TcpClientIni(std::to_string(port)) +
+                "[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=0\r\nInterCharTimeout=300\r\n");
   std::vector<std::string> notes;
   core.CEXRunNotice().CEXStartNotice([&](const std::string& text) { notes.push_back(text); });
 

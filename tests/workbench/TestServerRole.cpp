@@ -259,15 +259,12 @@ TEST_F(ServerRoleTest, OneCoreSendsAsClientThenAnswersAsServer) {
       ", \"session_key\": \"" + ToHex(kConfiguredKey) +
       "\", \"mac_variant\": 1, \"items\": [{\"name\": \"ep2:AppPAN\", \"clear\": \"" + kPAN +
       "\"}]}";
-  test::ChildProcess host(
-      {KAL_PYTHON, test::MockEp2HostScript(), "server", "--expect", JsonFile("expect.json", expect),
-       "--response", JsonFile("response.json", response), "--result", dir_.file("result.json")});
-  const std::string portLine = host.Line(20s);
-  ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
-  TCEXMainWindow& core = Start(
-      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0."
-      "1\r\nEthernetIPPortNr=" +
-      portLine.substr(5) + "\r\n[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
+  test::MockEp2Server host(JsonFile("expect.json", expect), JsonFile("response.json", response),
+                           dir_.file("result.json"));
+  const std::string hostPort = host.Port();
+  ASSERT_FALSE(hostPort.empty()) << host.PortLine();
+  TCEXMainWindow& core = Start(test::TcpClientIni(hostPort) +
+                               "[Timeout]\r\nConnectionDelay=0\r\nCloseOnResponse=1\r\n");
   ASSERT_NE(core.CEXStatusText(2).rfind("Server listening", 0), 0u);
 
   TXMLMessageTree& source = core.CEXSourceTree();

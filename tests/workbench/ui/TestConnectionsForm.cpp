@@ -31,10 +31,8 @@ class TestConnectionsForm : public QObject {
 
  private:
   std::unique_ptr<TForm1> Make(int port) {
-    test::WriteFile(home_->file("config.ini"),
-                    "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\n"
-                    "EthernetIPAddr=127.0.0.1\r\nEthernetIPPortNr=" +
-                        std::to_string(port) + "\r\n[Timeout]\r\nConnectionDelay=0\r\n");
+    test::WriteFile(home_->file("config.ini"), test::TcpClientIni(std::to_string(port)) +
+                                                   "[Timeout]\r\nConnectionDelay=0\r\n");
     TForm1::TParts parts;
     parts.programDir = home_->path();
     parts.dialogs = &dialogs_;

@@ -46,16 +46,13 @@ class TestCreateAndSendForm : public QObject {
     test::WriteFile(home_->file("respond.json"),
                     "{\"action\": \"frame\", \"after\": \"close\", \"frame_hex\": \"00000006"
                     "10003C612F3E\"}");
-    test::ChildProcess mock({"/usr/bin/python3", test::MockEp2HostScript(), "server", "--expect",
-                             home_->file("expect.json"), "--response", home_->file("respond.json"),
-                             "--result", home_->file("result.json")});
-    const std::string portLine = mock.Line(std::chrono::seconds(20));
-    QVERIFY2(portLine.rfind("PORT ", 0) == 0, portLine.c_str());
+    test::MockEp2Server mock(home_->file("expect.json"), home_->file("respond.json"),
+                             home_->file("result.json"));
+    const std::string port = mock.Port();
+    QVERIFY2(!port.empty(), mock.PortLine().c_str());
 
     test::WriteFile(home_->file("config.ini"),
-                    "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\n"
-                    "EthernetIPAddr=127.0.0.1\r\nEthernetIPPortNr=" +
-                        portLine.substr(5) + "\r\n[Timeout]\r\nConnectionDelay=0\r\n");
+                    test::TcpClientIni(port) + "[Timeout]\r\nConnectionDelay=0\r\n");
     TForm1::TParts parts;
     parts.programDir = home_->path();
     parts.dialogs = &dialogs_;

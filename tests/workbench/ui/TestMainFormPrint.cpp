@@ -84,15 +84,12 @@ class TestMainFormPrint : public QObject {
                         "\", \"mac_variant\": 2}}");
     test::WriteFile(home_->file("expect.json"), "{\"header\": {\"mode\": 1}, \"session_key\": \"" +
                                                     kKeyHex + "\", \"mac_variant\": 1}");
-    test::ChildProcess mock({KAL_PYTHON, test::MockEp2HostScript(), "server", "--expect",
-                             home_->file("expect.json"), "--response", home_->file("response.json"),
-                             "--result", home_->file("result.json")});
-    const std::string portLine = mock.Line(std::chrono::seconds(20));
-    QVERIFY2(portLine.rfind("PORT ", 0) == 0, portLine.c_str());
+    test::MockEp2Server mock(home_->file("expect.json"), home_->file("response.json"),
+                             home_->file("result.json"));
+    const std::string port = mock.Port();
+    QVERIFY2(!port.empty(), mock.PortLine().c_str());
     test::WriteFile(home_->file("config.ini"),
-                    "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\n"
-                    "EthernetIPAddr=127.0.0.1\r\nEthernetIPPortNr=" +
-                        portLine.substr(5) + "\r\n[Timeout]\r\nConnectionDelay=0\r\n");
+                    test::TcpClientIni(port) + "[Timeout]\r\nConnectionDelay=0\r\n");
     TForm1::TParts parts;
     parts.programDir = home_->path();
     parts.dialogs = &dialogs_;
