@@ -14,6 +14,7 @@
 #include "common/TestSupport.h"
 #include "support/StringUnit.h"
 #include "workbench/ui/MainForm.h"
+#include "workbench/ui/MainFormHome.h"
 #include "workbench/ui/MessageDialogs.h"
 
 namespace kal {
@@ -34,12 +35,7 @@ class TestFormFormatXml : public QObject {
  private slots:
   void initTestCase() {
     home_ = std::make_unique<test::TempDir>();
-    test::WriteFile(home_->file("config.ini"),
-                    "[Communication]\r\nCommType=0\r\nThisComputerClientServer=0\r\n");
-    TForm1::TParts parts;
-    parts.programDir = home_->path();
-    parts.dialogs = &dialogs_;
-    main_ = std::make_unique<TForm1>(std::move(parts));
+    main_ = test::MakeMainForm(*home_, dialogs_);
   }
   void init() {
     form_ = std::make_unique<TForm24>(main_->CEXServices());

@@ -12,6 +12,7 @@
 #include "workbench/ui/CheckListBox.h"
 #include "workbench/ui/FormSKISecItems.h"
 #include "workbench/ui/MainForm.h"
+#include "workbench/ui/MainFormHome.h"
 #include "workbench/ui/MessageDialogs.h"
 
 namespace kal {
@@ -37,12 +38,7 @@ class TestFormSecItems : public QObject {
  private:
   void Make() {
     home_ = std::make_unique<test::TempDir>();
-    test::WriteFile(home_->file("config.ini"),
-                    "[Communication]\r\nCommType=0\r\nThisComputerClientServer=0\r\n");
-    TForm1::TParts parts;
-    parts.programDir = home_->path();
-    parts.dialogs = &dialogs_;
-    main_ = std::make_unique<TForm1>(std::move(parts));
+    main_ = test::MakeMainForm(*home_, dialogs_);
     main_->CEXSetErrorWindow(&errors_);
     TCEXMainWindow& core = main_->CEXCore();
     core.CEXConfiguration().CFGSetSessionKey("0123456789ABCDEFFEDCBA9876543210");

@@ -1,0 +1,27 @@
+#pragma once
+
+// A main window on a program folder of its own: the folder's config.ini
+// written with `ini` (by default a this-computer client that neither
+// listens nor dials), its dialogs answered by `dialogs`.
+
+#include <memory>
+#include <string>
+
+#include "common/TestSupport.h"
+#include "workbench/ui/MainForm.h"
+
+namespace kal::test {
+
+inline constexpr char kQuietCommunicationIni[] =
+    "[Communication]\r\nCommType=0\r\nThisComputerClientServer=0\r\n";
+
+inline std::unique_ptr<TForm1> MakeMainForm(const TempDir& home, ICEXDialogs& dialogs,
+                                            const std::string& ini = kQuietCommunicationIni) {
+  WriteFile(home.file("config.ini"), ini);
+  TForm1::TParts parts;
+  parts.programDir = home.path();
+  parts.dialogs = &dialogs;
+  return std::make_unique<TForm1>(std::move(parts));
+}
+
+}  // namespace kal::test
