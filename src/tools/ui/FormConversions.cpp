@@ -68,12 +68,8 @@ TCNVConverterForm::TCNVConverterForm(ICEXMainServices& services, const char* nam
   fields->addWidget(Edit2_, 1, 1);
 
   auto* buttons = new QHBoxLayout;
-  auto button = [&](const char* caption, const char* objectName, auto handler) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(objectName);
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, handler);
-    buttons->addWidget(b);
+  auto button = [&](const char* caption, const char* objectName, std::function<void()> handler) {
+    buttons->addWidget(ToolButton(this, caption, std::move(handler), objectName));
   };
   button(captions.toSecond, "Button1", [this] { ConvertToSecond(); });
   button(captions.toFirst, "Button2", [this] { ConvertToFirst(); });

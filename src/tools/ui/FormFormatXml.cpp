@@ -14,6 +14,7 @@
 #include "support/ui/FormSERSearch.h"
 #include "support/ui/PrintCanvas.h"
 #include "tools/Conversions.h"
+#include "tools/ui/ToolWindowCommon.h"
 #include "workbench/MainServices.h"
 
 namespace kal {
@@ -32,12 +33,8 @@ TForm24::TForm24(ICEXMainServices& services, QWidget* parent) : QDialog(parent) 
   Memo1_->viewport()->installEventFilter(this);
 
   auto* buttons = new QHBoxLayout;
-  auto button = [&](const char* caption, const char* objectName, auto handler) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(objectName);
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, handler);
-    buttons->addWidget(b);
+  auto button = [&](const char* caption, const char* objectName, std::function<void()> handler) {
+    buttons->addWidget(ToolButton(this, caption, std::move(handler), objectName));
   };
   button("Format XML", "FormatXML", [this] { FormatXml(); });
   button("Print...", "PrintDialog", [this] { PrintMemo(true); });

@@ -18,6 +18,7 @@
 #include "support/ui/HexLineEdit.h"
 #include "tools/Conversions.h"
 #include "tools/ui/FormConversions.h"
+#include "tools/ui/ToolWindowCommon.h"
 #include "workbench/MainServices.h"
 
 namespace kal {
@@ -78,12 +79,8 @@ TForm27::TForm27(ICEXMainServices& services, QWidget* parent) : QDialog(parent) 
   connect(ComboBox1_, &QComboBox::activated, this, [this] { XmlTagChosen(); });
   connect(ComboBox2_, &QComboBox::activated, this, [this] { EmvTagChosen(); });
 
-  auto button = [this](const char* caption, const char* objectName, auto handler) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(objectName);
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, handler);
-    return b;
+  auto button = [this](const char* caption, const char* objectName, std::function<void()> handler) {
+    return ToolButton(this, caption, std::move(handler), objectName);
   };
   auto* fields = new QGridLayout;
   fields->addWidget(new QLabel("TL(V) String (Hex)", this), 0, 0);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "support/ui/HexLineEdit.h"
+#include "tools/ui/ToolWindowCommon.h"
 
 namespace kal {
 
@@ -30,12 +31,8 @@ TKeyPanelWidget::TKeyPanelWidget(TKPNKeyPanel panel, const char* defaultCaption,
     variants_.push_back(field);
   }
 
-  auto button = [this](const char* caption, auto handler) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(caption);
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, handler);
-    return b;
+  auto button = [this](const char* caption, std::function<void()> handler) {
+    return ToolButton(this, caption, std::move(handler));
   };
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(button("Generate 16 Byte", [this] {

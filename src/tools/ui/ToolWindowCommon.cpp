@@ -82,11 +82,7 @@ TToolWindow::~TToolWindow() = default;
 
 QPushButton* TToolWindow::Button(const char* caption, std::function<void()> handler,
                                  const char* name) {
-  auto* button = new QPushButton(caption, this);
-  button->setObjectName(name != nullptr ? name : caption);
-  button->setAutoDefault(false);
-  connect(button, &QPushButton::clicked, this, [handler = std::move(handler)] { handler(); });
-  return button;
+  return ToolButton(this, caption, std::move(handler), name);
 }
 
 HexLineEdit* TToolWindow::HexField(const char* name) {
@@ -97,6 +93,16 @@ HexLineEdit* TToolWindow::HexField(const char* name) {
 
 QPushButton* TToolWindow::CloseButton() {
   return Button("Close", [this] { close(); });
+}
+
+QPushButton* ToolButton(QWidget* owner, const char* caption, std::function<void()> handler,
+                        const char* name) {
+  auto* button = new QPushButton(caption, owner);
+  button->setObjectName(name != nullptr ? name : caption);
+  button->setAutoDefault(false);
+  QObject::connect(button, &QPushButton::clicked, owner,
+                   [handler = std::move(handler)] { handler(); });
+  return button;
 }
 
 QString ToolLatin1Text(const std::string& bytes) {

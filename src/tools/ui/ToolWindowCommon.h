@@ -98,6 +98,11 @@ class TToolWindow : public QDialog {
   TForm16* prompt_;
 };
 
+// A push button of owner that is never the default button, named `name`
+// (the caption when null), running `handler` when clicked.
+QPushButton* ToolButton(QWidget* owner, const char* caption, std::function<void()> handler,
+                        const char* name = nullptr);
+
 // Text to and from the bytes of a field that shows one byte per character
 // (Latin-1, lossless for every byte).
 QString ToolLatin1Text(const std::string& bytes);
