@@ -185,16 +185,15 @@ bool TVxGEntityReference::Retrieve() {
   // whose text would pass the budget fails at once. Only an entity whose
   // length is unknown in advance counts its text level by level.
   bool counted = !gExpanding.empty() && gExpanding.back().counted;
+  const std::size_t length = decls->GetEntityExpandedLength(FNodeName);
   if (TVxParserContext* parser = FDocument->GetParser(); parser && !counted) {
-    const std::size_t length = decls->GetEntityExpandedLength(FNodeName);
     counted = length != kNoExpandedLength;
     parser->CountExpansion(counted ? length : value.size());
   }
   const ExpansionGuard guard(decls, FNodeName, counted);
-  const std::size_t length =
-      counted ? decls->GetEntityExpandedLength(FNodeName) : kNoExpandedLength;
   TakeValue(std::move(value));
   Normalize();
+  // What ParseReference may rebuild without counting it again.
   FCounted = GetValue().size();
   if (length != kNoExpandedLength) FCounted = std::max(FCounted, length);
   return true;
