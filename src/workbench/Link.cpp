@@ -305,7 +305,7 @@ TCEXLink::TCEXLink(TPorts ports) : ports_(std::move(ports)), view_(ports_.view) 
                      },
                      [&gate, alive, this](std::string text) {
                        gate.PLTPost([alive, this, text = std::move(text)] {
-                         if (!alive.expired()) CEXServerError(text);
+                         if (!alive.expired() && !ended_) CEXServerError(text);
                        });
                      }});
   ports_.server.PLTSetHandlerFactory([context](std::shared_ptr<TPLTStreamSocket> socket) {

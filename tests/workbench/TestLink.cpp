@@ -517,6 +517,25 @@ TEST_F(LinkTest, ServerConnectionsTraceTheirStartAndSurviveBrokenClients) {
   EXPECT_NE(figure.find(" Bytes"), std::string::npos) << figure;
 }
 
+// A connection's error that is still on its way when the window ends is
+// not shown: no error box while the program closes.
+TEST_F(LinkTest, AServerErrorArrivingAfterTheEndIsDropped) {
+  const int port = test::FreeLoopbackPort();
+  Start(ThisComputerIni(port, 1));
+  comm_.TCPSetShowErrors(true);
+  test::ConnectionPeer huge(std::to_string(port), {"s:004C4B41", "e"});
+  ASSERT_EQ(huge.Line(Pumping()), "connected");
+  // The queue is not pumped from here on: the error stays posted.
+  ASSERT_EQ(huge.Line([] {}), "eof");
+  const auto deadline = Clock::now() + 90s;
+  while (server_.PLTConnectionCount() != 0 && Clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(server_.PLTConnectionCount(), 0u);
+  link_->CEXStopTimers();
+  queue_.PLTPump();
+  EXPECT_EQ(host_.errors, Lines{});
+}
+
 TEST_F(LinkTest, HangUpDuringTransfersEndsTheClientAndTheConnectionsWithinTheBound) {
   // The peer announces a large answer and sends only part of it.
   test::ConnectionPeer peer("listen", {"f", "s:000F4240" + test::ToHex("slow..."), "e"});
