@@ -16,6 +16,7 @@
 #include "platform/EventPoster.h"
 #include "support/DateTimeUtilities.h"
 #include "support/ErrorWindow.h"
+#include "workbench/CoreOnQueue.h"
 #include "workbench/MainWindow.h"
 #include "workbench/NoTimers.h"
 
@@ -123,18 +124,10 @@ TEST(MessageText, FailuresGiveTheirLine) {
   EXPECT_EQ(r.errorLine, 9);
 }
 
-// The rest of the main window, as far as message files need it.
-class Host final : public ICEXView,
-                   public ICEXDialogs,
-                   public IERRErrorWindow,
-                   public ICEXCounterLists,
-                   public ICEXLogin {
+// The rest of the main window, as far as message files need it: the common
+// host, with the questions and file dialogs recorded and answered as set.
+class Host final : public test::CoreHost, public ICEXCounterLists, public ICEXLogin {
  public:
-  void CEXChanged(uint32_t) override {}
-  bool CEXStatusTextFits(int, const std::string&) override { return true; }
-  TCEXGeometry CEXGetGeometry() override { return {false, 0, 0, 800, 600}; }
-  void CEXCloseMainWindow() override {}
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
   TCEXAnswer CEXAskYesNoCancel(const std::string& text) override {
     questions.push_back(text);
     return answer;
@@ -147,8 +140,6 @@ class Host final : public ICEXView,
   bool CEXSaveFile(const TCEXFileDialog& d, std::string& chosen) override {
     return CEXOpenFile(d, chosen);
   }
-  void ERRSetError(int, const std::string&) override {}
-  void ERRSetErrorMessage(int, const std::string&) override {}
   void CEXReadCounters() override {}
   void CEXWriteCounters() override {}
   bool CEXShowLoginDialog(std::string&, std::string&) override { return true; }
@@ -156,7 +147,7 @@ class Host final : public ICEXView,
   bool CEXFindUser(const std::string&, const std::string&, bool& isAdmin) override {
     return isAdmin = true;
   }
-  Lines messages, questions, dialogs;
+  Lines questions, dialogs;
   std::string choice;
   TCEXAnswer answer = TCEXAnswer::No;
 };
