@@ -5,13 +5,23 @@
 
 namespace kal {
 
-// Writes the whole content to a temporary file beside `path`, flushes it and
-// renames it over `path`, so that a crash never leaves a truncated file.
-// The file gets the permission bits `mode`. Returns false (and leaves `path`
-// as it was) on any failure. The temporary file is named
-// PLTTemporaryFileName(path) with the X's made unique.
+// Permission bits that limit nothing: see PLTWriteFileAtomically.
+constexpr unsigned PLTcAnyMode = 07777;
+// The length of a link chain a write follows (the kernel's own bound).
+constexpr int PLTcMaxLinks = 40;
+
+// Writes the whole content to a temporary file beside the file it replaces,
+// flushes it and renames it over that file, so that a crash never leaves a
+// truncated file. When `path` is a symbolic link (or a chain of them, at
+// most PLTcMaxLinks), the file at its end is replaced and the links stay.
+// A file that is replaced keeps its permission bits, and its owner and
+// group where this process may set them; a new file gets the bits the
+// umask leaves of 0666. Either is limited to `allowedMode` (0600 for files
+// that hold secrets). Returns false, with errno set, and leaves the file as
+// it was on any failure. The temporary file is named
+// PLTTemporaryFileName(target) with the X's made unique.
 [[nodiscard]] bool PLTWriteFileAtomically(const std::string& path, std::string_view content,
-                                          unsigned mode = 0644);
+                                          unsigned allowedMode = PLTcAnyMode);
 
 // The temporary name pattern of `path`: "." + its name + ".XXXXXX.kaltmp"
 // in the same folder, so that a leftover (a kill during a write) is hidden

@@ -123,9 +123,9 @@ std::string TPLTIniFile::PLTText() const {
   return out;
 }
 
-int TPLTIniFile::PLTSave(const std::string& path, unsigned mode) const {
+int TPLTIniFile::PLTSave(const std::string& path, unsigned allowedMode) const {
   errno = 0;
-  if (PLTWriteFileAtomically(path, PLTText(), mode)) return 0;
+  if (PLTWriteFileAtomically(path, PLTText(), allowedMode)) return 0;
   return errno != 0 ? errno : EIO;
 }
 

@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/AtomicFile.h"
+
 namespace kal {
 
 // An INI profile file with the semantics of the Windows profile functions:
@@ -40,10 +42,10 @@ class TPLTIniFile final {
   // The content as it would be written: every line ended by CR LF.
   std::string PLTText() const;
 
-  // Writes the content to `path` through a temporary file and a rename,
-  // with the permission bits `mode`. 0, or a system error number (never 0 on
+  // Writes the content to `path` through PLTWriteFileAtomically, the bits
+  // limited to `allowedMode`. 0, or a system error number (never 0 on
   // failure).
-  [[nodiscard]] int PLTSave(const std::string& path, unsigned mode = 0644) const;
+  [[nodiscard]] int PLTSave(const std::string& path, unsigned allowedMode = PLTcAnyMode) const;
 
   bool PLTSectionExists(std::string_view section) const;
   bool PLTValueExists(std::string_view section, std::string_view key) const;

@@ -1,8 +1,12 @@
 #include "platform/AtomicFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "common/TestSupport.h"
 
@@ -49,6 +53,53 @@ TEST(AtomicFile, LeftoverTemporaryFilesAreRemovedAndNothingElse) {
   for (const char* name : kept) EXPECT_EQ(test::ReadFile(dir.file(name)), "mine") << name;
   EXPECT_TRUE(std::filesystem::is_directory(dir.file(".a.b.cdefgh.kaltmp")));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file(".n.ini.ABCDEF.kaltmp")));
+}
+
+// A replaced file keeps its bits, owner and group; a new one gets what the
+// umask leaves; either is limited by the caller. Links stay links and the
+// file at the end of the chain is replaced, its temporary file beside it.
+TEST(AtomicFile, WriteKeepsModeOwnerAndLinks) {
+  const mode_t umaskBefore = umask(027);
+  // Root can hand the file to another owner first; others keep their own.
+  const uid_t owner = geteuid() == 0 ? 65534 : geteuid();
+  const gid_t group = geteuid() == 0 ? 65534 : getegid();
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;
+    const char* file;  // where the content lands, or none when the write fails
+    mode_t before;     // 0: the file does not exist yet
+    unsigned allowed;
+    mode_t after;
+  } cases[] = {
+      {"limited", {}, "a.ini", 0664, 0600, 0600},
+      {"new file", {}, "a.ini", 0, PLTcAnyMode, 0640},
+      {"chain", {{"a.ini", "shared/b"}, {"shared/b", "c"}}, "shared/c", 0604, PLTcAnyMode, 0604},
+      {"dangling link", {{"a.ini", "shared/new.ini"}}, "shared/new.ini", 0, PLTcAnyMode, 0640},
+      {"loop", {{"a.ini", "b.ini"}, {"b.ini", "a.ini"}}, nullptr, 0, PLTcAnyMode, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("shared")));
+    for (const auto& [from, to] : c.links) std::filesystem::create_symlink(to, dir.file(from));
+    if (c.before != 0) {
+      test::WriteFile(dir.file(c.file), "old");
+      ASSERT_EQ(chown(dir.file(c.file).c_str(), owner, group), 0);
+      ASSERT_EQ(chmod(dir.file(c.file).c_str(), c.before), 0);
+    }
+    ASSERT_EQ(PLTWriteFileAtomically(dir.file("a.ini"), "new", c.allowed), c.file != nullptr);
+    for (const auto& [from, to] : c.links)
+      EXPECT_EQ(std::filesystem::read_symlink(dir.file(from)).string(), to);
+    EXPECT_EQ(PLTRemoveTemporaryFiles(dir.path()) + PLTRemoveTemporaryFiles(dir.file("shared")), 0);
+    if (c.file == nullptr) continue;
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.file(c.file).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode, S_IFREG | c.after);
+    EXPECT_EQ(st.st_uid, c.before != 0 ? owner : geteuid());
+    EXPECT_EQ(st.st_gid, c.before != 0 ? group : getegid());
+    EXPECT_EQ(test::ReadFile(dir.file(c.file)), "new");
+  }
+  umask(umaskBefore);
 }
 
 TEST(AtomicFile, WriteIntoMissingFolderFailsAndReadOfMissingFileFails) {
