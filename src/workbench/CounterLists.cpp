@@ -1,5 +1,6 @@
 #include "workbench/CounterLists.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 
@@ -21,6 +22,14 @@ std::string RemoveBlanks(std::string_view text) {
   for (const char c : text)
     if (c != ' ') out.push_back(c);
   return out;
+}
+
+// Bytes no line of a counter file holds: control characters other than TAB
+// (keys and values are cleaned of them before they are written). A file
+// with such bytes is something else, or a counter file damaged on disk.
+bool IsForeignByte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u < 0x20 && u != '\t') || u == 0x7F;
 }
 
 std::string WithSlash(const std::string& directory) {
@@ -79,7 +88,7 @@ std::string CLSCleanKey(std::string_view key) {
   std::string out;
   out.reserve(key.size());
   for (const char c : key)
-    if (c != ' ' && c != ';' && c != '\r' && c != '\n') out.push_back(c);
+    if (c != ' ' && c != ';' && !IsForeignByte(c)) out.push_back(c);
   return out;
 }
 
@@ -102,7 +111,14 @@ int TCLSCounterList::CLSReadItemsFile() {
   std::string valueText;
   TTextLineReader reader(content);
   std::string line;
-  while (reader.ReadLine(line)) CLSAddItemString(line, false, valueText);
+  while (reader.ReadLine(line)) {
+    if (std::any_of(line.begin(), line.end(), IsForeignByte)) {
+      CLSEmptyList();
+      kept_ = false;
+      return CLScNotCounterLines;
+    }
+    CLSAddItemString(line, false, valueText);
+  }
   return 0;
 }
 
@@ -175,7 +191,10 @@ void TCEXCounterLists::CEXReadCounters() {
        {static_cast<TCLSCounterList*>(&trxSeqCnt_), static_cast<TCLSCounterList*>(&atc_)}) {
     if (const int rc = list->CLSReadItemsFile(); rc != 0)
       dialogs_.CEXShowMessage("Can not read counter file " + list->CLSGetPath() + ": " +
-                              PLTSystemErrorText(rc) + "; its counters are not kept");
+                              (rc == TCLSCounterList::CLScNotCounterLines
+                                   ? std::string("it holds lines that are not counter entries")
+                                   : PLTSystemErrorText(rc)) +
+                              "; its counters are not kept");
   }
 }
 

@@ -7,6 +7,7 @@
 // file and rename) after every value it hands out, so a crash never hands
 // out a value again that a message already carried.
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -61,8 +62,9 @@ class TCLTCounterItemATC final : public TCLSCounterItem {
   void CLSIncValue() override;
 };
 
-// A counter key as it is looked up and stored: blanks, ";" and line breaks
-// removed, so that the key survives a write and a read of its file line.
+// A counter key as it is looked up and stored: blanks, ";" and control
+// characters other than TAB removed, so that the key survives a write and a
+// read of its file line.
 std::string CLSCleanKey(std::string_view key);
 
 // One list of counters, serving the elements with tag `CLSsTag`, kept in
@@ -72,10 +74,14 @@ class TCLSCounterList {
   TCLSCounterList(std::string tag, std::string path);
   virtual ~TCLSCounterList() = default;
 
+  // The result of a read of a file with lines that are not counter entries
+  // (control characters other than TAB: random bytes, a damaged file).
+  static constexpr int CLScNotCounterLines = EILSEQ;
+
   // Empties the list and adds every line of the file without advancing. A
   // missing file gives an empty list (0); other read failures give the
-  // system error number and an empty list that is not kept: the file is then
-  // never written.
+  // system error number, or CLScNotCounterLines, and an empty list that is
+  // not kept: the file is then never written.
   [[nodiscard]] virtual int CLSReadItemsFile();
   // Rewrites the file from the list, lines ended by CR LF. 0 or the system
   // error number; the old file stays when writing fails. A list that is not

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <random>
 
@@ -186,39 +187,59 @@ TEST(CounterLists, ReportFilesThatCannotBeReadOrWritten) {
   EXPECT_EQ(missingDir.CLSGetItem(0).CLSGetValue(), "0001");
 }
 
-// A file that could not be read keeps its bytes and its mode through start
-// and close; a file with CR-only line ends is read as its lines, so no
-// counter is lost or handed out again.
-TEST(CounterLists, UnreadableAndCrOnlyFilesSurviveStartAndClose) {
+// A file that could not be read, or that holds no counter lines, keeps its
+// bytes through start and close; every file keeps its mode, and a link to a
+// file shared with another program folder stays that link; a file with
+// CR-only line ends is read as its lines, so no counter is lost or handed
+// out again.
+TEST(CounterLists, FilesKeepBytesModeAndLinkThroughStartAndClose) {
   const std::string tooLarge = "T1;5\r\n" + std::string(4u * 1024u * 1024u, ' ');
+  std::mt19937 rng(51);
+  const std::string randomBytes = test::RandomBytes(rng, 65536);
+  // Root reads a file of mode 000.
+  const char* const unreadable = geteuid() == 0 ? "File too large" : "Permission denied";
   const struct {
     const char* name;
     std::string content;
     mode_t mode;
-    bool readable;
+    bool linked;             // TrxSeqCnt.ini links to shared/TrxSeqCnt.ini
+    const char* reason;      // the start message's reason, or none for a file that is read
     std::string afterClose;  // the file after a value of "T1" was handed out and the close
   } cases[] = {
-      {"too large, mode 000", tooLarge, 0, false, tooLarge},
-      {"too large, mode 600", tooLarge, 0600, false, tooLarge},
-      {"CR-only line ends", "T1;5\rT2;9\r", 0644, true, "T1;6\r\nT2;9\r\n"},
+      {"too large, mode 000", tooLarge, 0, false, unreadable, tooLarge},
+      {"too large, mode 600", tooLarge, 0600, false, "File too large", tooLarge},
+      {"random bytes", randomBytes, 0600, false, "it holds lines that are not counter entries",
+       randomBytes},
+      {"CR-only line ends", "T1;5\rT2;9\r", 0644, false, nullptr, "T1;6\r\nT2;9\r\n"},
+      {"link to a shared file of mode 600", "T1;5\r\n", 0600, true, nullptr, "T1;6\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::TempDir dir;
-    const std::string path = dir.file("TrxSeqCnt.ini");
+    ASSERT_EQ(mkdir(dir.file("shared").c_str(), 0755), 0);
+    const std::string link = dir.file("TrxSeqCnt.ini");
+    const std::string path = c.linked ? dir.file("shared/TrxSeqCnt.ini") : link;
     WriteFile(path, c.content);
+    if (c.linked) {
+      ASSERT_EQ(symlink("shared/TrxSeqCnt.ini", link.c_str()), 0);
+    }
     ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
     TRecorder dialogs;
     TCEXCounterLists lists(dir.path(), dialogs);
     lists.CEXReadCounters();
-    EXPECT_EQ(dialogs.shown.size(), c.readable ? 0u : 1u);
+    const std::vector<std::string> shown = {"Can not read counter file " + link + ": " +
+                                            (c.reason ? c.reason : "") +
+                                            "; its counters are not kept"};
+    EXPECT_EQ(dialogs.shown, c.reason != nullptr ? shown : std::vector<std::string>());
     std::string value;
     ASSERT_TRUE(lists.CEXCounterMessageValue(TCLACounterListTrxSeqCnt::kTag, "T1", "1", value));
-    EXPECT_EQ(value, c.readable ? "5" : "1");
+    EXPECT_EQ(value, c.reason == nullptr ? "5" : "1");
     lists.CEXWriteCounters();
     struct stat st {};
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, c.readable ? 0644u : c.mode);
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_EQ(S_ISLNK(st.st_mode), c.linked);
     ASSERT_EQ(chmod(path.c_str(), 0600), 0);
     EXPECT_TRUE(ReadFile(path) == c.afterClose);
   }
