@@ -8,9 +8,12 @@ TCPPhoneBookChoice TCPListPhoneBook(IPLTDialUpService* dialUp, const std::string
   TCPPhoneBookChoice choice;
   choice.items.emplace_back(TCPPhoneBookChoice::TCPcNoEntry);
   std::vector<std::string> entries;
-  if (dialUp != nullptr && dialUp->PLTEnumEntries(entries) != 0) {
-    choice.error = TCPPhoneBookChoice::TCPcListFailed;
+  const bool failed = dialUp != nullptr && dialUp->PLTEnumEntries(entries) != 0;
+  if (failed) choice.error = TCPPhoneBookChoice::TCPcListFailed;
+  if (dialUp == nullptr || failed) {
+    // Without a book to choose from, "Ok" must not erase the configured entry.
     entries.clear();
+    if (!configured.empty()) entries.push_back(configured);
   }
   if (entries.size() > TCPPhoneBookChoice::TCPcMaxEntries)
     entries.resize(TCPPhoneBookChoice::TCPcMaxEntries);

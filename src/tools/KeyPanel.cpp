@@ -3,6 +3,7 @@
 #include "config/Config.h"
 #include "support/HexUtilities.h"
 #include "support/SecureWipe.h"
+#include "tools/HexInput.h"
 
 namespace kal {
 
@@ -24,7 +25,7 @@ std::string TKPNKeyPanel::KPNDefaultKey(bool key24) {
 std::vector<std::string> TKPNKeyPanel::KPNVariants(std::string_view keyHex, int count,
                                                    TSECMemo* memo) {
   TSECep2Security security(4000, random_);
-  std::string key = UTHHexToString(keyHex);
+  std::string key = HXIReadHex(keyHex, "Key", memo);
   std::vector<std::string> out;
   for (int i = 0; i < count; ++i) {
     std::string variant;
@@ -37,10 +38,11 @@ std::vector<std::string> TKPNKeyPanel::KPNVariants(std::string_view keyHex, int 
 }
 
 std::string TKPNKeyPanel::KPNChosenKey(int useKey, std::string_view keyField,
-                                       const std::vector<std::string>& variantFields) {
-  if (useKey == 0) return UTHHexToString(keyField);
+                                       const std::vector<std::string>& variantFields,
+                                       std::string_view choice, TSECMemo* notes) {
   if (useKey < 0 || static_cast<size_t>(useKey) > variantFields.size()) return {};
-  return UTHHexToString(variantFields[static_cast<size_t>(useKey) - 1]);
+  return HXIReadHex(useKey == 0 ? keyField : variantFields[static_cast<size_t>(useKey) - 1], choice,
+                    notes);
 }
 
 }  // namespace kal

@@ -27,13 +27,16 @@ class TKPNKeyPanel final {
   // The configuration's default 16- or 24-byte session key as spaced hex.
   static std::string KPNDefaultKey(bool key24);
   // Variants 0 to count - 1 of the key's hex text, each as spaced hex or
-  // "Error " + code; the steps go to `memo` (may be null).
+  // "Error " + code; the steps go to `memo` (may be null), after a note on
+  // key digits the hex reader left out.
   std::vector<std::string> KPNVariants(std::string_view keyHex, int count, TSECMemo* memo);
   // The key bytes of a "Use key" choice: 0 reads the key field, i > 0 the
-  // field of variant i - 1, each through the hex reader. A choice without a
-  // field gives no bytes.
+  // field of variant i - 1, each through the hex reader; digits it left out
+  // are noted in `notes` (may be null) under `choice`, the choice's caption.
+  // A choice without a field gives no bytes.
   static std::string KPNChosenKey(int useKey, std::string_view keyField,
-                                  const std::vector<std::string>& variantFields);
+                                  const std::vector<std::string>& variantFields,
+                                  std::string_view choice, TSECMemo* notes);
 
  private:
   TSECep2Security& shared_;

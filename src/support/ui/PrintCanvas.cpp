@@ -14,6 +14,13 @@ QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A PDF file name picked without an extension gets ".pdf"; a name with one
+// is taken as it stands.
+QString PdfFileName(const QString& picked) {
+  const QString name = picked.mid(picked.lastIndexOf('/') + 1);
+  return name.contains('.') ? picked : picked + ".pdf";
+}
+
 }  // namespace
 
 TPRSQtCanvas::TPRSQtCanvas(QPrinter& printer) : printer_(printer) {
@@ -61,7 +68,7 @@ bool PRSChoosePrinter(QPrinter& printer, QWidget* parent, const TPRSPickFile& pi
                                                                     QString(), "PDF files (*.pdf)");
     if (file.isEmpty()) return false;
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(file);
+    printer.setOutputFileName(PdfFileName(file));
     return true;
   }
   const QPrinterInfo standard = QPrinterInfo::defaultPrinter();

@@ -45,7 +45,8 @@ class TPRSQtCanvas final : public IPRSCanvas {
 };
 
 // Asks where to print and prepares `printer`: the default printer; where no
-// printer exists, a PDF file from `pickPdfFile` (empty: cancelled). Printers
+// printer exists, a PDF file from `pickPdfFile` (empty: cancelled; ".pdf"
+// added to a name without an extension). Printers
 // without a default one give a message box. False when nothing is to be
 // printed.
 using TPRSPickFile = std::function<QString()>;

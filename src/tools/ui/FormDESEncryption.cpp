@@ -12,6 +12,7 @@
 #include "support/HexUtilities.h"
 #include "support/SecureWipe.h"
 #include "support/ui/HexLineEdit.h"
+#include "tools/HexInput.h"
 #include "tools/KeyPanel.h"
 #include "tools/ui/KeyPanelWidget.h"
 #include "workbench/MainServices.h"
@@ -81,11 +82,10 @@ TForm28::TForm28(ICEXMainServices& services, QWidget* parent)
   layout->addLayout(bottom);
 }
 
-bool TForm28::Run(bool encrypt, const std::string& in, std::string& out) {
+bool TForm28::Run(bool encrypt, const std::string& in, TSECMemo& memo, std::string& out) {
   TSECep2Security security(4000, Services().CEXRandomSource());
-  std::string key = keyPanel_->ChosenKey();
+  std::string key = keyPanel_->ChosenKey(memo);
   const bool padding = padding_->checkedId() == 0;
-  TSECMemo memo;
   const int rc = encrypt ? security.SECDESEncryptString(in, key, padding, &memo, out)
                          : security.SECDESDecryptString(in, key, padding, &memo, out);
   SecureWipe(key);
@@ -96,17 +96,22 @@ bool TForm28::Run(bool encrypt, const std::string& in, std::string& out) {
 }
 
 void TForm28::Encrypt(TPair pair) {
-  const std::string plain = pair == TPair::Ascii ? ToolLatin1Bytes(plainAscii_->text())
-                                                 : UTHHexToString(plainHex_->text().toStdString());
+  TSECMemo memo;
+  const std::string plain =
+      pair == TPair::Ascii ? ToolLatin1Bytes(plainAscii_->text())
+                           : HXIReadHex(plainHex_->text().toStdString(), "Plain Text HEX", &memo);
   std::string cipher;
-  if (Run(true, plain, cipher)) cipher = UTHStringToHex(cipher);
+  if (Run(true, plain, memo, cipher)) cipher = UTHStringToHex(cipher);
   (pair == TPair::Ascii ? cipherAscii_ : cipherHex_)->setText(QString::fromStdString(cipher));
 }
 
 void TForm28::Decrypt(TPair pair) {
-  const HexLineEdit* source = pair == TPair::Ascii ? cipherAscii_ : cipherHex_;
+  const bool ascii = pair == TPair::Ascii;
+  TSECMemo memo;
+  const std::string cipher = HXIReadHex((ascii ? cipherAscii_ : cipherHex_)->text().toStdString(),
+                                        ascii ? "Cipher Text ASCII" : "Cipher Text HEX", &memo);
   std::string plain;
-  const bool ok = Run(false, UTHHexToString(source->text().toStdString()), plain);
+  const bool ok = Run(false, cipher, memo, plain);
   if (pair == TPair::Hex) {
     plainHex_->setText(QString::fromStdString(ok ? UTHStringToHex(plain) : plain));
     return;

@@ -15,7 +15,8 @@ class TKeyPanelWidget;
 // works on "Plain Text HEX" and "Cipher Text HEX". "Padding" index 0
 // ("Mandatory $80 (ep2 Elements)") passes the padding flag. Each
 // computation uses a security object of its own; its steps go to the info
-// window.
+// window, after a note on any hex digits of key or text the hex reader left
+// out.
 class TForm28 final : public TToolWindow {
   Q_OBJECT
 
@@ -26,8 +27,9 @@ class TForm28 final : public TToolWindow {
   enum class TPair { Ascii, Hex };
   void Encrypt(TPair pair);
   void Decrypt(TPair pair);
-  // Runs one string operation; false with "Error " + code in `out`.
-  bool Run(bool encrypt, const std::string& in, std::string& out);
+  // Runs one string operation; false with "Error " + code in `out`. The
+  // steps follow the notes already in `memo` into the info window.
+  bool Run(bool encrypt, const std::string& in, std::vector<std::string>& memo, std::string& out);
 
   TKeyPanelWidget* keyPanel_;
   QButtonGroup* padding_;

@@ -13,6 +13,7 @@
 #include "support/HexUtilities.h"
 #include "support/SecureWipe.h"
 #include "support/ui/HexLineEdit.h"
+#include "tools/HexInput.h"
 #include "tools/KeyPanel.h"
 #include "tools/ui/KeyPanelWidget.h"
 #include "workbench/MainServices.h"
@@ -69,18 +70,20 @@ TForm26::TForm26(ICEXMainServices& services, QWidget* parent)
 }
 
 void TForm26::ComputeHash() {
-  const std::string data = UTHHexToString(data_->toPlainText().toStdString());
+  TSECMemo notes;
+  const std::string data = HXIReadHex(data_->toPlainText().toStdString(), "Data", &notes);
   const std::string digest = TSECep2Security::SECGetHash(data, algorithm_->checkedId() + 1);
+  info_->Append(notes);
   hash_->setText(QString::fromStdString(UTHStringToHex(digest)));
 }
 
 void TForm26::ComputeMac() {
   TSECep2Security security(4000, Services().CEXRandomSource());
-  std::string key = keyPanel_->ChosenKey();
   TSECMemo memo;
+  std::string key = keyPanel_->ChosenKey(memo);
+  const std::string hash = HXIReadHex(hash_->text().toStdString(), "Hash", &memo);
   std::string mac;
-  const int rc =
-      security.SECComputeMac(key, UTHHexToString(hash_->text().toStdString()), &memo, mac);
+  const int rc = security.SECComputeMac(key, hash, &memo, mac);
   SecureWipe(key);
   info_->Append(memo);
   mac_->setText(QString::fromStdString(rc == 0 ? UTHStringToHex(mac) : KPNErrorText(rc)));

@@ -14,7 +14,8 @@ class TKeyPanelWidget;
 // Algorithm" index + 1: SHA-1 or SHA-256) of the data memo's hex bytes into
 // "Hash"; "Compute MAC" takes the retail MAC of the bytes of "Hash" under
 // the key panel's key into "MAC". Each computation uses a security object of
-// its own; its steps go to the info window.
+// its own; its steps go to the info window, after a note on any hex digits
+// of data, hash or key the hex reader left out.
 class TForm26 final : public TToolWindow {
   Q_OBJECT
 

@@ -14,6 +14,7 @@
 #include "support/SecureWipe.h"
 #include "support/StringUnit.h"
 #include "support/ui/HexLineEdit.h"
+#include "tools/HexInput.h"
 #include "tools/KeyPanel.h"
 #include "workbench/MainServices.h"
 
@@ -25,8 +26,10 @@ QString Text(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-std::string Bytes(const HexLineEdit* field) {
-  return UTHHexToString(field->text().toStdString());
+// The field's bytes; digits the hex reader left out are noted under the
+// field's caption.
+std::string Bytes(const HexLineEdit* field, TSECMemo& notes) {
+  return HXIReadHex(field->text().toStdString(), field->accessibleName().toStdString(), &notes);
 }
 
 bool Blank(const HexLineEdit* field) {
@@ -43,6 +46,7 @@ TFormCRYSessionKeyCryptogramm::TFormCRYSessionKeyCryptogramm(ICEXMainServices& s
   int row = 0;
   auto field = [&](const char* caption, const char* name) {
     HexLineEdit* f = HexField(name);
+    f->setAccessibleName(caption);
     grid->addWidget(new QLabel(caption, this), row, 0);
     grid->addWidget(f, row, 1);
     ++row;
@@ -171,7 +175,9 @@ int TFormCRYSessionKeyCryptogramm::ModulusLength() const {
 void TFormCRYSessionKeyCryptogramm::EncryptRsa() {
   const TCFGConfig& config = Services().CEXConfiguration();
   if (!Oaep() && Blank(cryptogramm_)) GenerateCryptogramm();
-  std::string plain = Bytes(Oaep() ? oaepEncoded_ : cryptogramm_);
+  TSECMemo notes;
+  std::string plain = Bytes(Oaep() ? oaepEncoded_ : cryptogramm_, notes);
+  info_->Append(notes);
   TSECep2Security security(4000, Services().CEXRandomSource());
   std::string encrypted;
   const int rc =
@@ -188,11 +194,14 @@ void TFormCRYSessionKeyCryptogramm::EncryptRsa() {
 void TFormCRYSessionKeyCryptogramm::DecryptRsa() {
   if (Blank(rsaEncrypted_)) return;
   const TCFGConfig& config = Services().CEXConfiguration();
+  TSECMemo notes;
+  const std::string encrypted = Bytes(rsaEncrypted_, notes);
+  info_->Append(notes);
   TSECep2Security security(4000, Services().CEXRandomSource());
   std::string plain;
-  const int rc = security.SECRSADecryptString(
-      Bytes(rsaEncrypted_), UTHHexToString(config.CFGGetPrivateKeyExponent()),
-      UTHHexToString(config.CFGGetPrivateKeyModulus()), Oaep(), plain);
+  const int rc =
+      security.SECRSADecryptString(encrypted, UTHHexToString(config.CFGGetPrivateKeyExponent()),
+                                   UTHHexToString(config.CFGGetPrivateKeyModulus()), Oaep(), plain);
   if (rc != 0) {
     Dialogs().CEXShowMessage("Cryptogramm decription failed");
     return;
@@ -208,9 +217,11 @@ void TFormCRYSessionKeyCryptogramm::DecryptRsa() {
 void TFormCRYSessionKeyCryptogramm::EncodeOaep() {
   TSECep2Security security(4000, Services().CEXRandomSource());
   TSECMemo memo;
+  const std::string message = Bytes(cryptogramm_, memo);
+  const std::string seed = Bytes(seed_, memo);
   std::string encoded;
-  const int rc = security.SECComputeEncodedMessage(&memo, Bytes(cryptogramm_), Bytes(seed_), 2,
-                                                   ModulusLength(), encoded);
+  const int rc =
+      security.SECComputeEncodedMessage(&memo, message, seed, 2, ModulusLength(), encoded);
   info_->Append(memo);
   oaepEncoded_->setText(Text(rc == 0 ? "00 " + UTHStringToHex(encoded) : KPNErrorText(rc)));
 }
@@ -218,9 +229,10 @@ void TFormCRYSessionKeyCryptogramm::EncodeOaep() {
 void TFormCRYSessionKeyCryptogramm::DecodeOaep() {
   TSECep2Security security(4000, Services().CEXRandomSource());
   TSECMemo memo;
+  const std::string encoded = Bytes(oaepEncoded_, memo);
   std::string seed, message;
-  const int rc = security.SECComputeDecodedMessage(&memo, Bytes(oaepEncoded_), 2, ModulusLength(),
-                                                   seed, message);
+  const int rc =
+      security.SECComputeDecodedMessage(&memo, encoded, 2, ModulusLength(), seed, message);
   info_->Append(memo);
   if (rc != 0) {
     cryptogramm_->setText(Text(KPNErrorText(rc)));

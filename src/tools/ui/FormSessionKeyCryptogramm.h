@@ -13,7 +13,8 @@ class TInfoWindow;
 // or split into them, encrypted and decrypted under the configured RSA keys
 // ("RSA Variant" "RSA" or "RSAES-OAEP"), OAEP encoding and decoding with
 // the seed field, and the two fixed encoding self-tests. Every computation
-// uses a security object of its own; its steps go to the info window. The
+// uses a security object of its own; its steps go to the info window,
+// after a note on any hex digits of its input the hex reader left out. The
 // fields are filled from the configuration each time the window is shown
 // and by "Fill Values".
 class TFormCRYSessionKeyCryptogramm final : public TToolWindow {

@@ -74,10 +74,12 @@ TKeyPanelWidget::TKeyPanelWidget(TKPNKeyPanel panel, const char* defaultCaption,
   layout->addWidget(useKeyBox);
 }
 
-std::string TKeyPanelWidget::ChosenKey() const {
+std::string TKeyPanelWidget::ChosenKey(TSECMemo& notes) const {
   std::vector<std::string> fields;
   for (const HexLineEdit* field : variants_) fields.push_back(field->text().toStdString());
-  return TKPNKeyPanel::KPNChosenKey(useKey_->checkedId(), key_->text().toStdString(), fields);
+  const QAbstractButton* choice = useKey_->checkedButton();
+  return TKPNKeyPanel::KPNChosenKey(useKey_->checkedId(), key_->text().toStdString(), fields,
+                                    choice != nullptr ? choice->text().toStdString() : "", &notes);
 }
 
 }  // namespace kal

@@ -31,8 +31,9 @@ class TKeyPanelWidget final : public QGroupBox {
                   const QStringList& variantCaptions, const QStringList& useKeyCaptions,
                   StepSink steps, QWidget* parent);
 
-  // The key bytes of the "Use key" choice.
-  std::string ChosenKey() const;
+  // The key bytes of the "Use key" choice; key digits the hex reader left
+  // out are noted in `notes`.
+  std::string ChosenKey(TSECMemo& notes) const;
 
  private:
   TKPNKeyPanel panel_;

@@ -96,9 +96,12 @@ class TestCommDialogs : public QObject {
     TPLTTcpServer server;
   };
 
-  std::unique_ptr<TForm9> Form9(Link& link) {
+  // `dialUp` false: no dial-up service, as on this platform.
+  std::unique_ptr<TForm9> Form9(Link& link, bool dialUp = true) {
     auto dialog = std::make_unique<TForm9>(
-        TForm9::TLink{link.comm, link.config, &link.dialUp, &link.client, &link.server}, nullptr);
+        TForm9::TLink{link.comm, link.config, dialUp ? &link.dialUp : nullptr, &link.client,
+                      &link.server},
+        nullptr);
     dialog->CFGSetMessageSink([this](const QString& text) { messages_ << text; });
     return dialog;
   }
@@ -126,9 +129,11 @@ class TestCommDialogs : public QObject {
   }
 
   // "(no entry)" first, then the phone book; the configured entry selected
-  // when listed; a failed listing is shown.
+  // when listed; a failed listing is shown. A phone book that cannot be
+  // listed (no service, failed listing) keeps the configured entry on "Ok".
   void phoneBookListing() {
     struct Row {
+      bool service;
       std::vector<std::string> book;
       int result;
       const char* configured;
@@ -136,18 +141,21 @@ class TestCommDialogs : public QObject {
       const char* selected;
       QStringList messages;
     };
+    // clang-format off
     const Row rows[] = {
-        {{"Office", "Home"}, 0, "Home", {"(no entry)", "Office", "Home"}, "Home", {}},
-        {{"Office", "Home"}, 0, "Gone", {"(no entry)", "Office", "Home"}, "(no entry)", {}},
-        {{}, 0, "", {"(no entry)"}, "(no entry)", {}},
-        {{"Office"}, 5, "Office", {"(no entry)"}, "(no entry)", {"RasEnumEntries failed."}},
+        {true, {"Office", "Home"}, 0, "Home", {"(no entry)", "Office", "Home"}, "Home", {}},
+        {true, {"Office", "Home"}, 0, "Gone", {"(no entry)", "Office", "Home"}, "(no entry)", {}},
+        {true, {}, 0, "", {"(no entry)"}, "(no entry)", {}},
+        {true, {"Office"}, 5, "Office", {"(no entry)", "Office"}, "Office", {"RasEnumEntries failed."}},
+        {false, {}, 0, "Home", {"(no entry)", "Home"}, "Home", {}},
     };
+    // clang-format on
     for (const Row& row : rows) {
       messages_.clear();
       Link link;
       link.dialUp.PLTSetPhoneBook(row.book, row.result);
       link.comm.TCPSetPhonebookEntry(row.configured);
-      auto dialog = Form9(link);
+      auto dialog = Form9(link, row.service);
       dialog->show();
       auto* combo = dialog->findChild<QComboBox*>("ComboBox1");
       QStringList items;
@@ -155,6 +163,11 @@ class TestCommDialogs : public QObject {
       QCOMPARE(items, row.items);
       QCOMPARE(combo->currentText(), QString(row.selected));
       QCOMPARE(messages_, row.messages);
+      QVERIFY(test::SetWidgetValue(dialog.get(), "Edit6", "0447654321"));
+      dialog->findChild<QPushButton*>("Ok")->click();
+      QCOMPARE(dialog->result(), int(QDialog::Accepted));
+      const std::string selected = row.selected;
+      QCOMPARE(link.comm.TCPGetPhonebookEntry(), selected == "(no entry)" ? "" : selected);
     }
   }
 

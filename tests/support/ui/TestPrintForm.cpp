@@ -125,9 +125,16 @@ class TestPrintForm : public QObject {
     if (!QPrinterInfo::availablePrinterNames().isEmpty()) QSKIP("this machine has printers");
     QPrinter printer(QPrinter::HighResolution);
     QVERIFY(!PRSChoosePrinter(printer, nullptr, [] { return QString(); }));
-    QVERIFY(PRSChoosePrinter(printer, nullptr, [] { return QString("/tmp/picked.pdf"); }));
-    QCOMPARE(printer.outputFormat(), QPrinter::PdfFormat);
-    QCOMPARE(printer.outputFileName(), QString("/tmp/picked.pdf"));
+    // A name without an extension gets ".pdf"; one with an extension is kept.
+    const std::pair<const char*, const char*> names[] = {
+        {"/tmp/picked.pdf", "/tmp/picked.pdf"},
+        {"/tmp/picked", "/tmp/picked.pdf"},
+        {"/tmp/run.2/picked", "/tmp/run.2/picked.pdf"}};
+    for (const auto& [picked, used] : names) {
+      QVERIFY(PRSChoosePrinter(printer, nullptr, [picked] { return QString(picked); }));
+      QCOMPARE(printer.outputFormat(), QPrinter::PdfFormat);
+      QCOMPARE(printer.outputFileName(), QString(used));
+    }
   }
 
   void OkStoresTheChoiceCancelReturnsMinusOneAndKeepsIt() {

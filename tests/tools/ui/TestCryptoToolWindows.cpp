@@ -199,6 +199,22 @@ class TestCryptoToolWindows : public QObject {
     }
   }
 
+  // "abc" hashes as the byte AB and the info window says that a digit was
+  // left out; whole pairs add no note.
+  void hashOfAnOddDigitSaysWhatWasLeftOut() {
+    auto* w = Open<TForm26>(TCEXAction::HashAndMAC, TCEXWindow::HashAndMAC);
+    std::string digests[2];
+    const char* texts[] = {"ab", "abc"};
+    for (int i = 0; i < 2; ++i) {
+      Child<QPlainTextEdit>(w, "Data")->setPlainText(texts[i]);
+      Click(w, "Compute Hash");
+      digests[i] = Bytes(Child(w, "Hash"));
+    }
+    QCOMPARE(ToHex(digests[1]), ToHex(digests[0]));
+    QCOMPARE(Child<QPlainTextEdit>(w, "InfoMemo")->toPlainText(),
+             QString("Data: 1 hex digit without a partner was left out; 1 byte read"));
+  }
+
   void desPairsPaddingsAndEveryByteValue() {
     auto* w = Open<TForm28>(TCEXAction::TrippleDES, TCEXWindow::DESEncryption);
     const std::string key = test::RandomBytes(rng_, 24), iv(8, '\0');
