@@ -14,6 +14,7 @@
 #include "config/ui/FormSelectDirectory.h"
 #include "support/HelpContexts.h"
 #include "support/TraceLogger.h"
+#include "support/ui/FieldWidths.h"
 #include "support/ui/RowEditGrid.h"
 #include "support/ui/WindowHelp.h"
 
@@ -42,7 +43,8 @@ TFormAlias::TFormAlias(TALUAliasList& aliases, const TCFGConfig& config, TTDBDeb
   auto* item = new QListWidgetItem(kTwoWays, CheckListBox1_);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
   item->setCheckState(Qt::Unchecked);
-  CheckListBox1_->setMaximumWidth(180);
+  // As wide as its widest item, no wider.
+  CheckListBox1_->setMaximumWidth(FLWFitItems(*CheckListBox1_));
 
   auto* browse = new QPushButton("Browse", this);
   browse->setObjectName("Browse");

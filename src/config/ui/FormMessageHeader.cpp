@@ -8,12 +8,15 @@
 #include "config/Config.h"
 #include "config/DialogFields.h"
 #include "config/ui/DialogWidgets.h"
+#include "support/ui/FieldWidths.h"
 
 namespace kal {
 
 namespace {
 
 constexpr const char* kNumeric = "Value must be numeric";
+// The component secret is a 16-byte key.
+constexpr int kComponentSecretBytes = 16;
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -30,6 +33,7 @@ TForm7::TForm7(TCFGConfig& config, TTDBDebug* trace, QWidget* parent)
   auto* mandatoryForm = new QFormLayout(mandatory);
   componentId_ = CFGTextField("Edit1");
   componentSecret_ = CFGTextField("Edit2");
+  FLWFitText(*componentSecret_, TFLWText::SpacedHex, kComponentSecretBytes);
   versionNumber_ = CFGTextField("Edit3");
   specVersion_ = CFGTextField("Edit4");
   mandatoryForm->addRow("Sender Identifier (n or an)", componentId_);

@@ -12,6 +12,7 @@
 #include "ep2/Ep2Security.h"
 #include "support/HexUtilities.h"
 #include "support/SecureWipe.h"
+#include "support/ui/FieldWidths.h"
 #include "support/ui/HexLineEdit.h"
 #include "tools/HexInput.h"
 #include "tools/KeyPanel.h"
@@ -47,6 +48,9 @@ TForm26::TForm26(ICEXMainServices& services, QWidget* parent)
 
   hash_ = HexField("Hash");
   mac_ = HexField("MAC");
+  // A SHA-256 hash; a retail MAC is one DES block.
+  FLWFitText(*hash_, TFLWText::SpacedHex, TSECep2Security::SECcHashLength256);
+  FLWFitText(*mac_, TFLWText::SpacedHex, TSECep2Security::SECcDESBlocklength);
   auto* results = new QGridLayout;
   results->addWidget(new QLabel("Hash", this), 0, 0);
   results->addWidget(hash_, 0, 1);

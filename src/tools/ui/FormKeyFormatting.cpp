@@ -7,8 +7,10 @@
 #include <QVBoxLayout>
 
 #include "ep2/Ep2PublicKey.h"
+#include "ep2/Ep2Security.h"
 #include "support/Base64.h"
 #include "support/HexUtilities.h"
+#include "support/ui/FieldWidths.h"
 #include "support/ui/HexLineEdit.h"
 #include "workbench/KeysDialog.h"
 #include "workbench/MainServices.h"
@@ -38,6 +40,10 @@ TForm25::TForm25(ICEXMainServices& services, QWidget* parent)
   auto* grid = new QGridLayout;
   for (int i = 0; i < FieldCount; ++i) {
     fields_[i] = HexField(kFieldNames[i]);
+    // A SHA-256 hash result at the longest; modulus, exponent and the record
+    // are as long as the RSA key and scroll.
+    if (i == HashResult)
+      FLWFitText(*fields_[i], TFLWText::SpacedHex, TSECep2Security::SECcHashLength256);
     grid->addWidget(new QLabel(kFieldCaptions[i], this), i, 0);
     grid->addWidget(fields_[i], i, 1);
   }

@@ -13,6 +13,7 @@
 #include "support/HexUtilities.h"
 #include "support/SecureWipe.h"
 #include "support/StringUnit.h"
+#include "support/ui/FieldWidths.h"
 #include "support/ui/HexLineEdit.h"
 #include "tools/HexInput.h"
 #include "tools/KeyPanel.h"
@@ -62,6 +63,11 @@ TFormCRYSessionKeyCryptogramm::TFormCRYSessionKeyCryptogramm(ICEXMainServices& s
   seed_ = field("Seed", "Seed");
   oaepEncoded_ = field("RSAES_OAEP Encoded Cryptogramm (Hex)", "OaepEncoded");
   leadingByte_->setText("7F");
+  // The plain cryptogram and the seed (as long as a SHA-256 hash) are of
+  // fixed length; the RSA results are as long as the modulus and scroll.
+  FLWFitText(*cryptogramm_, TFLWText::SpacedHex,
+             static_cast<int>(TSECep2Security::SECcMinCryptogrammLength));
+  FLWFitText(*seed_, TFLWText::SpacedHex, TSECep2Security::SECcHashLength256);
 
   auto* variantBox = new QGroupBox("RSA Variant", this);
   auto* variantLayout = new QVBoxLayout(variantBox);

@@ -22,6 +22,7 @@
 #include "support/Base64.h"
 #include "support/HexUtilities.h"
 #include "support/TraceLogger.h"
+#include "support/ui/FieldWidths.h"
 #include "support/ui/RowEditGrid.h"
 
 namespace kal {
@@ -170,6 +171,7 @@ void TFormTVREditor::BuildBitPage(TEMVPage page) {
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
       item->setCheckState(Qt::Unchecked);
     }
+    FLWFitItems(*list);
     connect(list, &QListWidget::itemChanged, this, [this, page] { EncodeBits(page); });
     auto* box = new QVBoxLayout;
     box->addWidget(new QLabel(Qs(EMVBitByteCaption(page, b)), content));

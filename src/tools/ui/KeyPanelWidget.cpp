@@ -8,10 +8,17 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "support/ui/FieldWidths.h"
 #include "support/ui/HexLineEdit.h"
 #include "tools/ui/ToolWindowCommon.h"
 
 namespace kal {
+
+namespace {
+
+constexpr int kLongestKeyBytes = 24;
+
+}  // namespace
 
 TKeyPanelWidget::TKeyPanelWidget(TKPNKeyPanel panel, const char* defaultCaption,
                                  const QStringList& variantCaptions,
@@ -21,11 +28,14 @@ TKeyPanelWidget::TKeyPanelWidget(TKPNKeyPanel panel, const char* defaultCaption,
   auto* grid = new QGridLayout;
   key_ = new HexLineEdit(this);
   key_->setObjectName("Key");
+  // Keys and their variants hold up to 24 bytes.
+  FLWFitText(*key_, TFLWText::SpacedHex, kLongestKeyBytes);
   grid->addWidget(new QLabel("Key (16 bytes hex)", this), 0, 0);
   grid->addWidget(key_, 0, 1);
   for (int i = 0; i < variantCaptions.size(); ++i) {
     auto* field = new HexLineEdit(this);
     field->setObjectName(QString("Variant%1").arg(i));
+    FLWFitText(*field, TFLWText::SpacedHex, kLongestKeyBytes);
     grid->addWidget(new QLabel(variantCaptions[i], this), i + 1, 0);
     grid->addWidget(field, i + 1, 1);
     variants_.push_back(field);

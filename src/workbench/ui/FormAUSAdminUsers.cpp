@@ -9,6 +9,7 @@
 
 #include "config/Config.h"
 #include "support/TraceLogger.h"
+#include "support/ui/FieldWidths.h"
 #include "support/ui/RowEditGrid.h"
 
 namespace kal {
@@ -47,7 +48,8 @@ TForm18::TForm18(std::string fileName, TTDBDebug* trace, QWidget* parent) : QDia
   auto* middle = new QHBoxLayout;
   middle->addWidget(StringGrid1_, 1);
   middle->addWidget(CheckListBox1_);
-  CheckListBox1_->setMaximumWidth(180);
+  // As wide as its widest item, no wider.
+  CheckListBox1_->setMaximumWidth(FLWFitItems(*CheckListBox1_));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(ok);

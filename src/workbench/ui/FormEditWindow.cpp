@@ -14,6 +14,7 @@
 
 #include "ep2/AttributeLetters.h"
 #include "support/TraceLogger.h"
+#include "support/ui/FieldWidths.h"
 #include "workbench/EmvEditorPort.h"
 #include "workbench/MainServices.h"
 #include "workbench/ui/CheckListBox.h"
@@ -64,6 +65,7 @@ TForm3::TForm3(ICEXMainServices& main, ICEXDialogs& dialogs, TEDFElementEdit::TH
     const char* gap = (a.letter == 'F' || a.letter == 'V') ? "  " : " ";
     CheckListBox1_->UCBAddItem(QString("%1%2%3").arg(QChar(a.letter)).arg(gap).arg(a.text));
   }
+  FLWFitItems(*CheckListBox1_);
   auto* attributes = new QGroupBox("Attributes");
   auto* attributesLayout = new QVBoxLayout(attributes);
   attributesLayout->addWidget(CheckListBox1_);

@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 
 #include "ep2/Ep2PublicKey.h"
+#include "ep2/Ep2Security.h"
+#include "support/ui/FieldWidths.h"
 
 namespace kal {
 
@@ -36,6 +38,9 @@ TForm17::TForm17(QWidget* parent) : QDialog(parent) {
     fields_[i]->setReadOnly(true);
     form->addRow(kCaptions[i], fields_[i]);
   }
+  // A SHA-256 hash result at the longest; modulus and exponent are as long as
+  // the RSA key and scroll.
+  FLWFitText(*fields_[9], TFLWText::SpacedHex, TSECep2Security::SECcHashLength256);
   Status_ = new QLabel(this);
   Status_->setObjectName("Status");
   auto* ok = new QPushButton("Ok", this);

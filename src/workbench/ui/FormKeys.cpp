@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "support/ui/FieldWidths.h"
 #include "support/ui/HexLineEdit.h"
 #include "workbench/ui/FormFPD.h"
 
@@ -28,6 +29,12 @@ constexpr const char* kCaptions[11] = {
 // The fields behind configuration values: Edit1 and Edit7 to Edit11.
 constexpr int kStored[] = {0, 6, 7, 8, 9, 10};
 
+// The session key and its five variants, Edit1 to Edit6, hold up to 24 bytes
+// as spaced hex. The RSA values are as long as the modulus (hundreds of
+// digits) and scroll within the width the keys give the column.
+constexpr int kKeyFields = 6;
+constexpr int kLongestKeyBytes = 24;
+
 }  // namespace
 
 TForm5::TForm5(TCFGConfig& config, TSECep2Security& security, ICEXDialogs& dialogs, QWidget* parent)
@@ -41,6 +48,7 @@ TForm5::TForm5(TCFGConfig& config, TSECep2Security& security, ICEXDialogs& dialo
   for (int i = 0; i < 11; ++i) {
     edits_[i] = new HexLineEdit(this);
     edits_[i]->setObjectName(QString("Edit%1").arg(i + 1));
+    if (i < kKeyFields) FLWFitText(*edits_[i], TFLWText::SpacedHex, kLongestKeyBytes);
     grid->addWidget(new QLabel(kCaptions[i], this), i, 0);
     grid->addWidget(edits_[i], i, 1);
   }

@@ -8,9 +8,11 @@
 #include <QVBoxLayout>
 
 #include "ep2/AttributeLetters.h"
+#include "ep2/Ep2Security.h"
 #include "ep2/MessageElement.h"
 #include "ep2/MessageTree.h"
 #include "support/TraceLogger.h"
+#include "support/ui/FieldWidths.h"
 #include "workbench/MainWindow.h"
 #include "workbench/ui/CheckListBox.h"
 
@@ -21,18 +23,34 @@ namespace {
 struct RowWidgets {
   const char* plainName;
   const char* plainLabel;
+  int plainLength;  // characters of the longest plaintext
   const char* computeCaption;
   const char* resultName;
   const char* resultLabel;
+  int resultBytes;  // bytes of the longest result; 0: as long as the RSA modulus
 };
+
+// The longest plaintexts: a PIN of the most digits a PIN block is read back
+// with, a PAN of 19 digits (ISO/IEC 7812), track 2 data of 37 characters
+// (ISO/IEC 7813), and its equivalent as long.
+constexpr int kPINDigits = TSECep2Security::SECcMaxPINLength;
+constexpr int kPANDigits = 19;
+constexpr int kTrack2Characters = 37;
+
+// Account data is encrypted as its compressed numeric bytes (two digits a
+// byte) with mandatory padding to the next whole DES block.
+constexpr int EncryptedBytes(int digits) {
+  constexpr int block = TSECep2Security::SECcDESBlocklength;
+  return ((digits + 1) / 2 / block + 1) * block;
+}
 
 // clang-format off
 constexpr RowWidgets kRowWidgets[kSKIRowCount] = {
-    {nullptr,  nullptr,                               "Session Key Cryptogram",       "Edit9",  "Session Key Cryptogram"},
-    {"Edit10", "Plaintext PIN (n)",                   "Encrypted PIN",                "Edit11", "Encrypted PIN"},
-    {"Edit12", "Plaintext PAN (cn)",                  "Encrypted PAN",                "Edit13", "Encrypted PAN"},
-    {"Edit14", "Plaintext Track 2 Data (cn)",         "Encrypted Track 2 Data",       "Edit15", "Encrypted Track 2 Data"},
-    {"Edit1",  "Plaintext Track 2 Eqiv. Data (cn)",   "Encrypted Track 2 Eqiv. Data", "Edit2",  "Encrypted Track 2 Equiv. Data"},
+    {nullptr,  nullptr,                             0,                 "Session Key Cryptogram",       "Edit9",  "Session Key Cryptogram",        0},
+    {"Edit10", "Plaintext PIN (n)",                 kPINDigits,        "Encrypted PIN",                "Edit11", "Encrypted PIN",                 TSECep2Security::SECcPINBlockLength},
+    {"Edit12", "Plaintext PAN (cn)",                kPANDigits,        "Encrypted PAN",                "Edit13", "Encrypted PAN",                 EncryptedBytes(kPANDigits)},
+    {"Edit14", "Plaintext Track 2 Data (cn)",       kTrack2Characters, "Encrypted Track 2 Data",       "Edit15", "Encrypted Track 2 Data",        EncryptedBytes(kTrack2Characters)},
+    {"Edit1",  "Plaintext Track 2 Eqiv. Data (cn)", kTrack2Characters, "Encrypted Track 2 Eqiv. Data", "Edit2",  "Encrypted Track 2 Equiv. Data", EncryptedBytes(kTrack2Characters)},
 };
 // clang-format on
 
@@ -69,29 +87,37 @@ TForm6::TForm6(TCEXMainWindow& main, ICEXDialogs& dialogs, QWidget* parent)
     b->setObjectName(name);
     return b;
   };
+  // Each row on two lines: the plaintext, then the result with its compute,
+  // add and modify buttons.
   Edit3_ = edit("Edit3");
   grid->addWidget(new QLabel("Plaintext Cryptogram (HEX)", this), 0, 0);
   grid->addWidget(Edit3_, 0, 1);
   QPushButton* encrypt = button("Encrypt Plaintext Cryptogramm", "EncryptPlaintext");
   grid->addWidget(encrypt, 0, 2);
+  int line = 1;
   for (int i = 0; i < kSKIRowCount; ++i) {
     const RowWidgets& w = kRowWidgets[i];
-    const int line = 1 + i;
     const auto row = static_cast<TSKIRow>(i);
     if (w.plainName != nullptr) {
       plain_[i] = edit(w.plainName);
+      // A PIN is digits only; the account data is compressed numeric.
+      FLWFitText(*plain_[i], row == TSKIRow::PIN ? TFLWText::Digits : TFLWText::HexDigits,
+                 w.plainLength);
       grid->addWidget(new QLabel(w.plainLabel, this), line, 0);
       grid->addWidget(plain_[i], line, 1);
+      ++line;
     }
     QPushButton* compute = button(w.computeCaption, QString("Compute%1").arg(i));
     result_[i] = edit(w.resultName);
+    if (w.resultBytes > 0) FLWFitText(*result_[i], TFLWText::SpacedHex, w.resultBytes);
     add_[i] = button("Add Element", QString("Add%1").arg(i));
     modify_[i] = button("Modify", QString("Modify%1").arg(i));
+    grid->addWidget(new QLabel(w.resultLabel, this), line, 0);
+    grid->addWidget(result_[i], line, 1);
     grid->addWidget(compute, line, 2);
-    grid->addWidget(new QLabel(w.resultLabel, this), line, 3);
-    grid->addWidget(result_[i], line, 4);
-    grid->addWidget(add_[i], line, 5);
-    grid->addWidget(modify_[i], line, 6);
+    grid->addWidget(add_[i], line, 3);
+    grid->addWidget(modify_[i], line, 4);
+    ++line;
     connect(add_[i], &QPushButton::clicked, this, [this, row] { AddElement(row); });
     connect(modify_[i], &QPushButton::clicked, this, [this, row] { ModifyElement(row); });
     connect(compute, &QPushButton::clicked, this, [this, row, i] {
@@ -118,6 +144,7 @@ TForm6::TForm6(TCEXMainWindow& main, ICEXDialogs& dialogs, QWidget* parent)
   CheckListBox1_ = new TUCBCheckListBox(this);
   CheckListBox1_->setObjectName("CheckListBox1");
   for (const char* item : kAttributeItems) CheckListBox1_->UCBAddItem(item);
+  FLWFitItems(*CheckListBox1_);
   QPushButton* fast = button("Fast Select Next", "FastSelectNext");
   QPushButton* close = button("Close", "Close");
   connect(fast, &QPushButton::clicked, this, &TForm6::FastSelectNext);

@@ -22,6 +22,7 @@
 #include <ctime>
 
 #include "ep2/AttributeLetters.h"
+#include "support/ui/FieldWidths.h"
 #include "support/ui/PrintCanvas.h"
 #include "support/ui/RowEditGrid.h"
 #include "workbench/MainWindow.h"
@@ -86,7 +87,8 @@ TForm14::TForm14(TCEXMainWindow& main, ICEXDialogs& dialogs, TRunPorts run, QWid
   for (const TUCBAttributeLetter& a : kUCBSequenceAttributes)
     CheckListBox1_->UCBAddItem(QString("%1 %2").arg(QChar(a.letter)).arg(a.text));
   CheckListBox1_->UCBAddItem("F Off line authorisation (not sent, record only)");
-  CheckListBox1_->setMaximumWidth(260);
+  // As wide as its widest item, no wider.
+  CheckListBox1_->setMaximumWidth(FLWFitItems(*CheckListBox1_));
   editor_ = std::make_unique<TSEQSequenceEditor>(main_, dialogs_, *StringGrid1_, *CheckListBox1_);
   for (int c = 0; c < SEQcColCount; ++c) StringGrid1_->setColumnWidth(c, widths[c]);
   run_ = std::make_unique<TSEQSequenceRun>(TSEQSequenceRun::TPorts{.main = main_,

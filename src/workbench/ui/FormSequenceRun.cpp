@@ -9,6 +9,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "support/ui/FieldWidths.h"
+#include "workbench/SequenceRunner.h"
+
 namespace kal {
 
 namespace {
@@ -16,7 +19,6 @@ namespace {
 QLabel* Value(QWidget* parent, const char* name) {
   auto* label = new QLabel(parent);
   label->setObjectName(name);
-  label->setMinimumWidth(120);
   return label;
 }
 
@@ -50,6 +52,12 @@ TForm15::TForm15(TSQSRunStatus& status, QWidget* parent)
   close_->setObjectName("Close");
   connect(stop_, &QPushButton::clicked, this, [this] { status_.SQSStopPressed(); });
   connect(close_, &QPushButton::clicked, this, &QWidget::close);
+
+  // Room for the longest texts of a run: how it ended, and its longest note.
+  FLWFitText(*action_,
+             {TSQSRunStatus::SQScStoppedByUser, TSEQRunner::SEQcErrorCount,
+              TSEQRunner::SEQcStopTime, TSEQRunner::SEQcRestarts, TSEQRunner::SEQcAlarmLog});
+  FLWFitText(*note_, {TSEQRunner::SEQcNoRepeat});
 
   auto* fields = new QFormLayout;
   fields->addRow("Run number", runNumber_);
