@@ -204,4 +204,8 @@ std::string TERRErrorTable::ERRComposeText(int code, std::string_view detail) {
   return text;
 }
 
+std::string TERRErrorTable::ERRCodedText(int code, std::string_view detail) {
+  return "Error " + std::to_string(code) + ": " + ERRComposeText(code, detail);
+}
+
 }  // namespace kal

@@ -16,6 +16,10 @@ class TERRErrorTable final {
   // The text the error window shows for a code and a detail:
   // main text + " " + detail + ". " + sub text.
   static std::string ERRComposeText(int code, std::string_view detail);
+  // The same with the code in front: "Error " + code + ": " + the composed
+  // text. What a sequence run logs for a failure that the error window would
+  // otherwise show with its code beside it.
+  static std::string ERRCodedText(int code, std::string_view detail);
 
   // Group and detail of a code; the remainder keeps the sign of the code, so
   // -5 is group 0, detail -5.

@@ -16,6 +16,7 @@
 #include "ep2/RandomSource.h"
 #include "ep2/SecurityDecryption.h"
 #include "support/Ep2Identifiers.h"
+#include "support/ErrorTable.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "support/SecureWipe.h"
@@ -349,7 +350,9 @@ std::string TCEXBuildRoad::MessageNumber() {
 }
 
 void TCEXBuildRoad::ReportError(int code, const std::string& text) {
-  if (!main_.CEXLogError(code, text, false)) errorWindow_.ERRSetError(code, text);
+  // A run logs the code with the text; the error window shows it beside.
+  if (!main_.CEXLogError(code, TERRErrorTable::ERRCodedText(code, text), false))
+    errorWindow_.ERRSetError(code, text);
 }
 
 void TCEXBuildRoad::Action_CreateXMLDocExecute() {

@@ -424,13 +424,14 @@ void TCEXLink::CTPClientSocketPPP1Error(int) {
     std::string text;
     RRSWindowsErrorText(code, text);
     TRRSModemStatusForm& statusForm = comm.TCPStatusForm();
+    bool taken = false;
     if (statusForm.RRSStatusWindowVisible()) {
       client.CTPDisplayStatusString(true, text);
       statusForm.RRSEnableClose();
     } else {
       const std::string message = "Windows Error Message: " + text;
-      if (!ports_.errors.CEXLogError(code, message, false))
-        ports_.errorWindow.ERRSetError(code, message);
+      taken = ports_.errors.CEXLogError(code, message, false);
+      if (!taken) ports_.errorWindow.ERRSetError(code, message);
     }
     std::string reason;
     const int rc = comm.TCPDisConnect(&client, &ports_.server, &reason);
@@ -439,7 +440,14 @@ void TCEXLink::CTPClientSocketPPP1Error(int) {
     // No connection is left whose close an answer could wait for (one that
     // never connected gives no disconnect event).
     CEXbNoWaitForDisconnect = true;
+    if (taken) EndAwaitedRow();
   });
+}
+
+void TCEXLink::EndAwaitedRow() {
+  // The response time-out of this send must not end the next row.
+  CEXStopResponseTimer();
+  if (ports_.sequence != nullptr) ports_.sequence->SEQRunNextRow();
 }
 
 void TCEXLink::CTPClientSocketPPP1DialError() {
@@ -470,11 +478,19 @@ void TCEXLink::CEXTerminateClient() {
     lateClientThreads_.push_back(std::move(CEXaClientThread));
 }
 
-void TCEXLink::Action_SendDataStreamExecute() {
-  if (ended_) return;
+void TCEXLink::SendRefused(const std::string& text) {
+  if (!ports_.errors.CEXLogError(0, text, false)) ports_.errors.CEXShowMessage(text);
+}
+
+bool TCEXLink::Action_SendDataStreamExecute() {
+  if (ended_) return false;
+  bool sent = false;
   Shielded(ports_.dialogs, [&] {
     std::string stream = ports_.outgoing.CEXDataStreamBytes();
-    if (stream.empty()) return;
+    if (stream.empty()) {
+      SendRefused(CEXcNothingToSend);
+      return;
+    }
     CEXsSendString = std::move(stream);
     TTCPCommParams& comm = ports_.comm;
     TCTPClientSocketPPP& client = ports_.client;
@@ -489,10 +505,13 @@ void TCEXLink::Action_SendDataStreamExecute() {
       if (ports_.config.CFGGetCloseRequest()) CEXbNoWaitForDisconnect = false;
       Action_ClearReceivedExecute();
       // A connection waits for its delay: it sends the newest stream.
-      if (connectionDelayTimer_->CEXActive()) return;
+      if (connectionDelayTimer_->CEXActive()) {
+        sent = true;
+        return;
+      }
       if (client.Active() && client.Connected() &&
           comm.TCPClientConnectionStatus() == TTCPCommParams::TCPcConnectionOpen) {
-        CEXSendBytes();
+        sent = CEXSendBytes();
         return;
       }
       arrival_ = 0;
@@ -504,12 +523,14 @@ void TCEXLink::Action_SendDataStreamExecute() {
       const int rc = comm.TCPConnect(&client, &server, &reason);
       UpdateServerPanel();
       if (rc != 0 && comm.TCPAcceptAsServer() && !server.PLTActive()) ShowServerFailure(rc, reason);
+      sent = comm.TCPClientConnectionStatus() == TTCPCommParams::TCPcConnectionOpen;
       return;
     }
 
     TTHXMailBox& mailBox = ports_.mailBox;
     if (mailBox.THXGetSendState() == TTHXMailBox::THXcStateSendRequest) {
-      ports_.errors.CEXShowMessage("Sending data, try later");
+      // The reply before this one has not gone out yet; this one never does.
+      SendRefused(CEXcSendingLater);
       return;
     }
     TTDBDebug& trace = ports_.trace;
@@ -518,10 +539,12 @@ void TCEXLink::Action_SendDataStreamExecute() {
     mailBox.THXSetSendstring(CEXsSendString);
     mailBox.THXSetSendState(TTHXMailBox::THXcStateSendRequest);
     trace.TDBAddString(0, 0, kClassName, "Set Send State 2");
+    sent = true;
   });
+  return sent;
 }
 
-void TCEXLink::CEXSendBytes() {
+bool TCEXLink::CEXSendBytes() {
   const std::string now = UDTTimeText();
   view_.CEXSetEdit(TCEXEdit::Edit6, now);
   const TTCPCommParams& comm = ports_.comm;
@@ -546,16 +569,19 @@ void TCEXLink::CEXSendBytes() {
       // no answer is waited for.
       if (rc == PLTcSocketNotConnected) {
         const std::string message = "Client socket error: " + PLTSocketErrorText(rc);
-        if (!ports_.errors.CEXLogError(rc, message, false))
+        if (ports_.errors.CEXLogError(rc, message, false))
+          EndAwaitedRow();
+        else
           ports_.errors.ERRSetErrorMessage(rc, message);
       }
-      return;
+      return false;
     }
     CEXStartResponseTimer();
   }
   view_.CEXSetStatus(1, "Data stream sent");
   Timer3->CEXStart(CEXcStatusClearInterval);
   CEXRestartHangUpTimer();
+  return true;
 }
 
 void TCEXLink::Action_ClearReceivedExecute() {

@@ -40,6 +40,8 @@ class TCEXLink final {
   static constexpr std::chrono::milliseconds CEXcStatusClearInterval{2000};
   static constexpr int CEXcErrorServerSocket = 7002;
   static constexpr int CEXcErrorResponseTimeout = 7007;
+  static constexpr const char* CEXcNothingToSend = "No data stream to send";
+  static constexpr const char* CEXcSendingLater = "Sending data, try later";
   // Polls of CEXTerminateClient: 501 times 10 ms.
   static constexpr int CEXcClientThreadPolls = 501;
   static constexpr std::chrono::milliseconds CEXcClientThreadPoll{10};
@@ -124,12 +126,17 @@ class TCEXLink final {
   // (never freed while it runs) and freed when it has ended.
   void CEXTerminateClient();
 
-  void Action_SendDataStreamExecute();
+  // "Send Data Stream": true when the stream went out or is on its way (the
+  // connect event sends it); false when nothing was sent: no stream, a
+  // reply still pending as server ("Sending data, try later") or no
+  // connection to be had. Each refusal is reported, to a running sequence
+  // as the message's error.
+  bool Action_SendDataStreamExecute();
   void Action_ClearReceivedExecute();
   void Action_HangUpExecute();
   // Sends CEXsSendString through the client connection, or loops it back
-  // into Memo5 on the local line.
-  void CEXSendBytes();
+  // into Memo5 on the local line; false when the write failed.
+  bool CEXSendBytes();
 
   // The client socket's tag: 0 lets the connect event send the stream;
   // another value leaves the sending to whoever connected.
@@ -157,7 +164,12 @@ class TCEXLink final {
   void OnHangUpTimeout();
   void OnConnectionDelay();
   void ReapLateClientThreads();
-  bool LogError(int code, const std::string& text);
+  // A refusal of "Send Data Stream": the message's error in a running
+  // sequence, else a message box.
+  void SendRefused(const std::string& text);
+  // A client error that a running sequence took ends the row it awaits: no
+  // answer can come on a connection that failed.
+  void EndAwaitedRow();
 
   TPorts ports_;
   TCEXViewState& view_;

@@ -309,7 +309,7 @@ void TCEXMainWindow::CEXExecute(TCEXAction action) {
       CEXLink().Action_ClearReceivedExecute();
       break;
     case TCEXAction::CreateXMLDoc:
-      Guarded([&] { CEXBuildRoad().Action_CreateXMLDocExecute(); });
+      Guarded([&] { roads_->Action_CreateXMLDocExecute(); });
       break;
     case TCEXAction::TransferInputValues:
       Guarded([&] { CEXBuildRoad().Action_TransferInputValuesExecute(); });

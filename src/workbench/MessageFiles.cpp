@@ -127,24 +127,42 @@ bool TCEXMessageFiles::CEXReadMessageFile(const std::string& path) {
 }
 
 bool TCEXMessageFiles::ReadMessageFile(const std::string& path, bool referenceTree) {
+  return Read(path, referenceTree, nullptr);
+}
+
+bool TCEXMessageFiles::CEXReadRunFile(const std::string& path, bool referenceTree, int& code,
+                                      std::string& failure) {
+  TReadFailure f;
+  const bool read = Read(path, referenceTree, &f);
+  code = f.code;
+  failure = std::move(f.text);
+  return read;
+}
+
+bool TCEXMessageFiles::Read(const std::string& path, bool referenceTree, TReadFailure* failure) {
+  const auto fail = [&](int code, const std::string& text) {
+    if (failure != nullptr)
+      *failure = {code, text};
+    else
+      dialogs_.CEXShowMessage(text);
+    return false;
+  };
   TXMLMessageTree& tree = referenceTree ? window_->CEXReferenceTree() : window_->CEXSourceTree();
   std::string content;
   errno = 0;
   if (!PLTReadFile(path, content, kCEXMaxMessageFileBytes)) {
     const int err = errno != 0 ? errno : EFBIG;
     if (!referenceTree) partlyReadFile_ = path;
-    dialogs_.CEXShowMessage("Can not read message file " + path + ": " + PLTSystemErrorText(err));
-    return false;
+    return fail(err, "Can not read message file " + path + ": " + PLTSystemErrorText(err));
   }
   const TCEXMessageReadResult r =
       CEXReadMessageText(content, tree, referenceTree, std::time(nullptr));
   window_->CEXStateChanged(referenceTree ? CEXpReferenceTree : CEXpSourceTree);
   if (!referenceTree) partlyReadFile_ = r.result == 0 && r.complete ? std::string() : path;
   if (r.result != 0) {
-    dialogs_.CEXShowMessage("Error in message file " + path + ", line " +
-                            std::to_string(r.errorLine) + ": " + RecordErrorText(r.result));
     if (!referenceTree) window_->CEXSetHasChanged(false);
-    return false;
+    return fail(r.result, "Error in message file " + path + ", line " +
+                              std::to_string(r.errorLine) + ": " + RecordErrorText(r.result));
   }
   if (referenceTree) return true;
   // The current message file is written again with the new ids, unless a

@@ -68,6 +68,8 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   bool CEXReadReferenceFile(const std::string& path) override {
     return ReadMessageFile(path, true);
   }
+  bool CEXReadRunFile(const std::string& path, bool referenceTree, int& code,
+                      std::string& failure) override;
   bool CEXSaveMessage() override { return Action_Save_MessageExecute(true); }
   bool CEXSaveMessageSilently() override { return Action_Save_MessageExecute(false); }
   void CEXLoadMessage() override { Action_LoadMessageExecute(); }
@@ -97,6 +99,13 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   void Action_Load_XMLDocExecute();
 
  private:
+  // Shows a read failure, or hands it to `failure` when one is given: the
+  // errno of an unreadable file, the read result of a malformed one.
+  struct TReadFailure {
+    int code = 0;
+    std::string text;
+  };
+  bool Read(const std::string& path, bool referenceTree, TReadFailure* failure);
   void Report(bool withSender, const std::string& text);
 
   ICEXDialogs& dialogs_;

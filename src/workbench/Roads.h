@@ -55,6 +55,10 @@ class TCEXRoads final {
   const TCEXStreamRoad& CEXStreamRoad() const { return *stream_; }
   const TCEXLink& CEXLink() const { return *link_; }
 
+  // "Create XML Doc"; a failed build also drops the stream of the message
+  // built before, so that "Send Data Stream" cannot send it in this one's
+  // place.
+  void Action_CreateXMLDocExecute();
   // Create XML Doc, Create Data Stream and Send Data Stream in a row; a
   // step that fails ends the chain, so that no earlier stream goes out in
   // place of this message. "Transfer+Send" transfers first. Nothing runs

@@ -39,6 +39,11 @@ void TSQSRunStatus::SQSMessageSend(const std::string& text) {
   Changed();
 }
 
+void TSQSRunStatus::SQSMessageNotSent() {
+  if (sent_ > 0) --sent_;
+  Changed();
+}
+
 void TSQSRunStatus::SQSMessageReceived(const std::string& fileName) {
   const auto received = now_();
   if (sendTime_) {

@@ -28,6 +28,9 @@ class TSQSRunStatus final {
   void SQSReset();
   // A message was sent: the send time is noted.
   void SQSMessageSend(const std::string& text);
+  // The message last counted as sent never went out (its build failed, or
+  // the link refused it): the count is taken back.
+  void SQSMessageNotSent();
   // A message arrived: after a send, its response time counts.
   void SQSMessageReceived(const std::string& fileName);
   int SQSGetExecutionTime() const { return SQSiExecutionTime; }

@@ -41,7 +41,8 @@ TSEQSequenceRun::TSEQSequenceRun(TPorts ports)
                                  .random = ports.main.CEXRandomSource(),
                                  .timers = ports.timers,
                                  .threads = &threads_,
-                                 .load = &load_}) {
+                                 .load = &load_,
+                                 .trace = &ports.main.CEXTrace()}) {
   runner_.OnCurrentRow = [this](int row) { editor_.SEQSetStringgridRow(row); };
   status_.OnStop = [this] { runner_.SEQStopPressed(); };
 }
@@ -57,6 +58,11 @@ bool TSEQSequenceRun::SEQRunButton() {
 }
 
 bool TSEQSequenceRun::SEQContinueButton() {
+  if (runner_.SEQRunning()) return false;
+  if (runner_.SEQIsMultiThread()) {
+    main_.CEXShowMessage(SEQcUseRunButton);
+    return false;
+  }
   return Start(editor_.SEQCurrentRow(), false);
 }
 

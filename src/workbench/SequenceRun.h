@@ -26,6 +26,9 @@ class TSEQSequenceEditor;
 
 class TSEQSequenceRun final {
  public:
+  static constexpr const char* SEQcUseRunButton =
+      "Use Run Sequence button if multi client thread feature is used";
+
   // None is owned; every reference must outlive this.
   struct TPorts {
     TCEXMainWindow& main;
@@ -43,7 +46,9 @@ class TSEQSequenceRun final {
   // "Run Sequence": clears the main window's auto-run flag, stores changed
   // settings, checks the table and runs it from the first data row with
   // fresh counters. "Continue Sequence": from the current row, counters
-  // kept. False when the check failed (its message was shown).
+  // kept; a load test only starts from its first row, so a table with
+  // client threads is refused with SEQcUseRunButton. False when nothing
+  // started (the message was shown).
   bool SEQRunButton();
   bool SEQContinueButton();
   // The window was activated: "-RUN" on the command line starts a run.

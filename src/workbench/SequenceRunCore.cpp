@@ -58,13 +58,25 @@ void TSEQRunCore::SEQTerminateThreads() {
   static_cast<void>(main_.CEXTerminateThreads());
 }
 
-void TSEQRunCore::SEQLoadMessage(const std::string& path) {
+bool TSEQRunCore::SEQLoadMessage(const std::string& path) {
   main_.CEXSetFileName(path);
-  static_cast<void>(ports_.files.CEXReadMessageFile(path));
+  return Read(path, false);
 }
 
-void TSEQRunCore::SEQLoadReference(const std::string& path) {
-  static_cast<void>(ports_.files.CEXReadReferenceFile(path));
+bool TSEQRunCore::SEQLoadReference(const std::string& path) {
+  return Read(path, true);
+}
+
+bool TSEQRunCore::Read(const std::string& path, bool referenceTree) {
+  int code = 0;
+  std::string failure;
+  if (ports_.files.CEXReadRunFile(path, referenceTree, code, failure)) return true;
+  if (failure.empty()) failure = "Can not read message file " + path;
+  // A box would stop an unattended run: the text goes to the run's note,
+  // and the run counts and logs it as the message's error.
+  main_.CEXShowMessage(failure);
+  static_cast<void>(main_.CEXLogError(code, failure, false));
+  return false;
 }
 
 void TSEQRunCore::SEQLoadConfiguration(const std::string& path) {
@@ -93,15 +105,18 @@ void TSEQRunCore::SEQSetAddressAndPort(const std::string& address, const std::st
   const auto close = [&] {
     if (client.Active()) static_cast<void>(comm.TCPDisConnect(&client, nullptr));
   };
+  // The row's port and address hold for the row, whatever the socket last
+  // connected to: the settings take them, and a connection to another
+  // place is closed, so that the send connects anew.
   int32_t number = 0;
-  if (!port.empty() && STRWholeNumber(port, number) && number != client.Port()) {
-    close();
+  if (!port.empty() && STRWholeNumber(port, number)) {
+    if (number != client.Port()) close();
     comm.TCPSetThisComputerIPPortNr(number);
     comm.TCPSetEthernetIPPortNr(number);
     comm.TCPSetModemIPPortNr(number);
   }
-  if (!address.empty() && address != client.Address()) {
-    close();
+  if (!address.empty()) {
+    if (address != client.Address()) close();
     comm.TCPSetEthernetIPAddr(address);
     comm.TCPSetModemIPAddr(address);
   }
@@ -111,8 +126,11 @@ void TSEQRunCore::SEQSetAddressAndPort(const std::string& address, const std::st
 
 // ---- building and sending
 
-void TSEQRunCore::SEQCreateXmlDoc() {
+bool TSEQRunCore::SEQCreateXmlDoc() {
+  // What Memo1 holds after this is this build's document, or nothing.
+  main_.CEXSetMemo(TCEXMemo::Memo1, "");
   main_.CEXExecute(TCEXAction::CreateXMLDoc);
+  return main_.CEXGetMemo(TCEXMemo::Memo1).find('<') != std::string::npos;
 }
 
 void TSEQRunCore::SEQDamageXmlText(const TSEQDamage& damage) {
@@ -123,8 +141,11 @@ void TSEQRunCore::SEQDamageXmlText(const TSEQDamage& damage) {
   main_.CEXStateChanged(CEXpMemos);
 }
 
-void TSEQRunCore::SEQCreateDataStream() {
+bool TSEQRunCore::SEQCreateDataStream() {
+  // Likewise the stream: this document's, or none.
+  main_.CEXStreamRoad().CEXDropStream();
   main_.CEXExecute(TCEXAction::CreateDataStream);
+  return !main_.CEXStreamRoad().CEXDataStreamBytes().empty();
 }
 
 void TSEQRunCore::SEQDamageStream(const TSEQDamage& damage) {
@@ -132,8 +153,12 @@ void TSEQRunCore::SEQDamageStream(const TSEQDamage& damage) {
   main_.CEXStateChanged(CEXpMemos);
 }
 
-void TSEQRunCore::SEQSendDataStream() {
-  main_.CEXExecute(TCEXAction::SendDataStream);
+bool TSEQRunCore::SEQSendDataStream() {
+  // "Send Data Stream" as the action runs it, with what became of it.
+  if (!main_.CEXActionEnabled(TCEXAction::SendDataStream)) return false;
+  const bool sent = main_.CEXLink().Action_SendDataStreamExecute();
+  main_.AppOnIdle();
+  return sent;
 }
 
 void TSEQRunCore::SEQTransferInputValues() {

@@ -69,17 +69,17 @@ class TSEQRunCore final : public ISEQRunCore {
   // ISEQRunCore
   bool SEQClientRole() const override;
   void SEQTerminateThreads() override;
-  void SEQLoadMessage(const std::string& path) override;
-  void SEQLoadReference(const std::string& path) override;
+  bool SEQLoadMessage(const std::string& path) override;
+  bool SEQLoadReference(const std::string& path) override;
   void SEQLoadConfiguration(const std::string& path) override;
   void SEQHangUp() override;
   void SEQSetMessageVariant(TSEQAddMsgNum addMsgNum, bool macOnly) override;
   void SEQSetAddressAndPort(const std::string& address, const std::string& port) override;
-  void SEQCreateXmlDoc() override;
+  bool SEQCreateXmlDoc() override;
   void SEQDamageXmlText(const TSEQDamage& damage) override;
-  void SEQCreateDataStream() override;
+  bool SEQCreateDataStream() override;
   void SEQDamageStream(const TSEQDamage& damage) override;
-  void SEQSendDataStream() override;
+  bool SEQSendDataStream() override;
   void SEQTransferInputValues() override;
   void SEQParseMessage() override;
   void SEQAnalyseMessage() override;
@@ -96,6 +96,9 @@ class TSEQRunCore final : public ISEQRunCore {
 
  private:
   void Log();
+  // Reads a message file for the run; a failure goes to the run notice and
+  // is the message's error.
+  bool Read(const std::string& path, bool referenceTree);
 
   TPorts ports_;
   TCEXMainWindow& main_;

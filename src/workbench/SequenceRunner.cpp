@@ -9,6 +9,7 @@
 #include "ep2/RandomSource.h"
 #include "support/StringGrid.h"
 #include "support/StringUnit.h"
+#include "support/TraceLogger.h"
 #include "workbench/LoadTestList.h"
 #include "workbench/RunNotice.h"
 #include "workbench/RunStatus.h"
@@ -59,7 +60,8 @@ TSEQRunner::TSEQRunner(TPorts ports)
       clock_(ports.clock),
       random_(ports.random),
       threads_(ports.threads),
-      load_(ports.load) {
+      load_(ports.load),
+      trace_(ports.trace) {
   tick_ = ports.timers.CEXCreateTimer(true, [this] {
     ++busy_;
     Tick();
@@ -141,16 +143,16 @@ void TSEQRunner::SEQRunNextGroupRow() {
   if (!SEQbRunning || SEQGroupEnd(row_)) return;
   SetRow(row_ + 1);
   if (const auto ref = Cell(SEQcColClient, row_); !ref.empty())
-    core_.SEQLoadReference(SEQFilePath(ref));
+    static_cast<void>(core_.SEQLoadReference(SEQFilePath(ref)));
   if (const auto send = Cell(SEQcColServer, row_); !send.empty())
-    core_.SEQLoadMessage(SEQFilePath(send));
+    static_cast<void>(core_.SEQLoadMessage(SEQFilePath(send)));
 }
 
 void TSEQRunner::SEQLoadNextServerReference() {
   if (!SEQbRunning || SEQGroupEnd(row_)) return;
   SetRow(row_ + 1);
   if (const auto ref = Cell(SEQcColServer, row_); !ref.empty())
-    core_.SEQLoadReference(SEQFilePath(ref));
+    static_cast<void>(core_.SEQLoadReference(SEQFilePath(ref)));
 }
 
 // ---- waits
@@ -264,8 +266,12 @@ TSEQErrorTaken TSEQRunner::SEQError(const std::string& errorText, bool groupFlag
   ProcessAlarms();
   int32_t limit = 0;
   if (SEQbRunning && !settings_.permanentRun && STRWholeNumber(settings_.errorCount, limit) &&
-      limit <= status_.SQSErrorCount())
-    Complete(SEQcErrorCount);
+      limit <= status_.SQSErrorCount()) {
+    if (holdErrorStop_)
+      errorStopDue_ = true;
+    else
+      Complete(SEQcErrorCount);
+  }
   return TSEQErrorTaken::Taken;
 }
 
@@ -286,6 +292,7 @@ void TSEQRunner::SEQRunSequence(int startRow, bool resetCounters) {
   SEQiErrorLine = -1;
   pending_.clear();
   heldArrivals_ = 0;
+  holdErrorStop_ = errorStopDue_ = false;
   if (resetCounters) {
     SEQiRuns = 0;
     status_.SQSReset();
@@ -334,9 +341,15 @@ bool TSEQRunner::StartRow() {
     if (Attrib(row_, 'D')) core_.SEQHangUp();
   } else if (conf) {
     core_.SEQLoadConfiguration(SEQFilePath(ref));
-  } else {
-    core_.SEQLoadReference(SEQFilePath(ref));
+  } else if (core_.SEQLoadReference(SEQFilePath(ref))) {
     referenceLoaded_ = started = true;
+  } else if (client) {
+    return RowFailed();
+  } else {
+    // No request is awaited against a file that could not be read; the
+    // next row's errors are its own.
+    core_.SEQResetLogValues();
+    return true;
   }
   const auto send = Cell(client ? SEQcColClient : SEQcColServer, row_);
   if (send.empty()) {
@@ -344,11 +357,14 @@ bool TSEQRunner::StartRow() {
   } else if (conf) {
     core_.SEQLoadConfiguration(SEQFilePath(send));
   } else if (client && Attrib(row_, 'O')) {
-    RepeatSend();
+    if (!RepeatSend()) return RowFailed();
     Await();
     return false;
+  } else if (!core_.SEQLoadMessage(SEQFilePath(send))) {
+    if (client) return RowFailed();
+    core_.SEQResetLogValues();
+    return true;
   } else {
-    core_.SEQLoadMessage(SEQFilePath(send));
     if (client) {
       SendRow(send);
       return false;
@@ -364,13 +380,32 @@ bool TSEQRunner::StartRow() {
 void TSEQRunner::SendRow(const std::string& cell) {
   status_.SQSMessageSend(SEQFilePath(cell));
   sendTime_ = clock_.CEXNow();
-  if (GenerateAndSend())
-    Await();
-  else
-    NextRow(status_.SQSGetExecutionTime());
+  switch (GenerateAndSend()) {
+    case TSent::Sent:
+      Await();
+      break;
+    case TSent::Offline:
+      NextRow(status_.SQSGetExecutionTime());
+      break;
+    case TSent::Failed:
+      status_.SQSMessageNotSent();
+      static_cast<void>(RowFailed());
+      break;
+  }
 }
 
-bool TSEQRunner::GenerateAndSend() {
+bool TSEQRunner::RowFailed() {
+  passes_ = 0;
+  NextRow(0);
+  return false;
+}
+
+void TSEQRunner::Trace(const char* text) {
+  if (trace_ != nullptr) trace_->TDBSimpleAddString(text);
+}
+
+TSEQRunner::TSent TSEQRunner::GenerateAndSend() {
+  Trace("============   SEQGenerateAndSend");
   const bool g = Attrib(row_, 'G');
   core_.SEQSetMessageVariant(
       g ? (Attrib(row_, 'A') ? TSEQAddMsgNum::FromInput : TSEQAddMsgNum::New) : TSEQAddMsgNum::None,
@@ -380,23 +415,26 @@ bool TSEQRunner::GenerateAndSend() {
   core_.SEQSetAddressAndPort(Cell(SEQcColAddress, row_),
                              STRWholeNumber(portCell, port) ? portCell : std::string());
   const TSEQDamage damage = [this](std::string& text) { SEQGenerateRandomErrors(text, random_); };
-  core_.SEQCreateXmlDoc();
+  // A failed build leaves nothing to send: no earlier stream goes out in
+  // this message's place.
+  if (!core_.SEQCreateXmlDoc()) return TSent::Failed;
   if (Attrib(row_, 'S')) core_.SEQDamageXmlText(damage);
-  core_.SEQCreateDataStream();
+  if (!core_.SEQCreateDataStream()) return TSent::Failed;
   if (Attrib(row_, 'R')) core_.SEQDamageStream(damage);
   core_.SEQSetCloseOnResponse(Attrib(row_, 'D'));
   if (Attrib(row_, 'F')) {
     core_.SEQRecordOffline();
-    return false;
+    return TSent::Offline;
   }
-  core_.SEQSendDataStream();
-  return true;
+  return core_.SEQSendDataStream() ? TSent::Sent : TSent::Failed;
 }
 
-void TSEQRunner::RepeatSend() {
+bool TSEQRunner::RepeatSend() {
   status_.SQSMessageSend(SEQcRepeat);
   sendTime_ = clock_.CEXNow();
-  core_.SEQSendDataStream();
+  if (core_.SEQSendDataStream()) return true;
+  status_.SQSMessageNotSent();
+  return false;
 }
 
 void TSEQRunner::Await() {
@@ -412,6 +450,7 @@ void TSEQRunner::Await() {
 
 void TSEQRunner::HandleArrival() {
   state_ = TState::Handling;
+  Trace("SEQMessageAvailable");
   status_.SQSMessageReceived(SEQsReceivedFileName);
   const int executionTime = status_.SQSGetExecutionTime();
   const bool client = core_.SEQClientRole();
@@ -515,7 +554,7 @@ bool TSEQRunner::ClientRow() {
   if (conf) {
     if (!expected.empty()) core_.SEQLoadConfiguration(SEQFilePath(expected));
   } else if (!expected.empty()) {
-    core_.SEQLoadReference(SEQFilePath(expected));
+    if (!core_.SEQLoadReference(SEQFilePath(expected))) return RowFailed();
     awaited = true;
   }
   const auto send = Cell(SEQcColClient, row_);
@@ -528,11 +567,11 @@ bool TSEQRunner::ClientRow() {
   }
   passes_ = 0;
   if (Attrib(row_, 'O')) {
-    RepeatSend();
+    if (!RepeatSend()) return RowFailed();
     Await();
     return false;
   }
-  core_.SEQLoadMessage(SEQFilePath(send));
+  if (!core_.SEQLoadMessage(SEQFilePath(send))) return RowFailed();
   if (Attrib(row_, 'T')) core_.SEQTransferInputValues();
   SendRow(send);
   return false;
@@ -541,16 +580,21 @@ bool TSEQRunner::ClientRow() {
 void TSEQRunner::ServerStep() {
   if (Attrib(row_, 'O')) {
     // The row stays current: every further request gets the same answer.
-    RepeatSend();
+    static_cast<void>(RepeatSend());
     Await();
     return;
   }
   if (const auto send = Cell(SEQcColServer, row_); !send.empty()) {
-    core_.SEQLoadMessage(SEQFilePath(send));
-    if (Attrib(row_, 'T')) core_.SEQTransferInputValues();
-    status_.SQSMessageSend(SEQFilePath(send));
-    sendTime_ = clock_.CEXNow();
-    GenerateAndSend();
+    bool answered = false;
+    if (core_.SEQLoadMessage(SEQFilePath(send))) {
+      if (Attrib(row_, 'T')) core_.SEQTransferInputValues();
+      status_.SQSMessageSend(SEQFilePath(send));
+      sendTime_ = clock_.CEXNow();
+      answered = GenerateAndSend() != TSent::Failed;
+      if (!answered) status_.SQSMessageNotSent();
+    }
+    // The failure was the answer's error; the next request's are its own.
+    if (!answered) core_.SEQResetLogValues();
   }
   while (!SEQGroupEnd(row_)) ++row_;
   ServerNext();
@@ -570,7 +614,11 @@ void TSEQRunner::ServerNext() {
       continue;
     }
     if (const auto ref = Cell(SEQcColClient, row_); !ref.empty()) {
-      core_.SEQLoadReference(SEQFilePath(ref));
+      if (!core_.SEQLoadReference(SEQFilePath(ref))) {
+        // No request is awaited against a file that could not be read.
+        core_.SEQResetLogValues();
+        continue;
+      }
       passes_ = 0;
       Await();
       return;
@@ -603,6 +651,7 @@ void TSEQRunner::Complete(const std::string& text) {
   state_ = TState::Idle;
   pending_.clear();
   heldArrivals_ = 0;
+  holdErrorStop_ = errorStopDue_ = false;
   then_ = nullptr;
   status_.SQSCompleted(text);
   notice_.CEXStopNotice();
@@ -736,6 +785,9 @@ void TSEQRunner::MultiRowDone() {
   state_ = TState::Handling;
   const TSCLRowEvents events = MultiEvents();
   ++listBusy_;
+  // Threads that fail together all count and are all logged before "Stop
+  // on error count" ends the run.
+  holdErrorStop_ = true;
   threads_->SCLCollectRow(status_, events);
   if (!SEQbStopPressed) {
     // An F row was recorded without sending: there is no answer to analyse.
@@ -743,8 +795,10 @@ void TSEQRunner::MultiRowDone() {
     threads_->SCLReceiveRow(expected.empty() ? std::string() : SEQFilePath(expected), core_, *load_,
                             status_, events);
   }
+  holdErrorStop_ = false;
   --listBusy_;
   thread_ = nullptr;
+  if (errorStopDue_ && !SEQbStopPressed) Complete(SEQcErrorCount);
   if (AfterList() || SEQbStopPressed) return;
   const auto next = [this] {
     state_ = TState::Handling;

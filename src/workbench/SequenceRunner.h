@@ -34,6 +34,7 @@ class TALMAlarmItem;
 class TALTAlarmExecutionTimeList;
 class TCEXRunNotice;
 class TSQSRunStatus;
+class TTDBDebug;
 
 // "Add msgnum" of the message variant.
 enum class TSEQAddMsgNum { None, New, FromInput };
@@ -51,9 +52,10 @@ class ISEQRunCore {
   virtual void SEQTerminateThreads() = 0;
   // The file as the message to send (file name and caption follow), as the
   // reference (the next received message is compared with it), as the
-  // current configuration.
-  virtual void SEQLoadMessage(const std::string& path) = 0;
-  virtual void SEQLoadReference(const std::string& path) = 0;
+  // current configuration. A message file that cannot be read gives false;
+  // its text went to the run as the message's error, no box is shown.
+  virtual bool SEQLoadMessage(const std::string& path) = 0;
+  virtual bool SEQLoadReference(const std::string& path) = 0;
   virtual void SEQLoadConfiguration(const std::string& path) = 0;
   // "Hang Up".
   virtual void SEQHangUp() = 0;
@@ -64,14 +66,15 @@ class ISEQRunCore {
   virtual void SEQSetAddressAndPort(const std::string& address, const std::string& port) = 0;
   // "Create XML Doc", "Create Data Stream", "Send Data Stream",
   // "Transfer Input Values", "Parse Message", "Analyse Message",
-  // "Decrypt Security".
-  virtual void SEQCreateXmlDoc() = 0;
+  // "Decrypt Security". The first three give false when they failed (the
+  // failure went to the run): nothing was built, made or sent.
+  virtual bool SEQCreateXmlDoc() = 0;
   // Changes the built XML text before the stream is made of it.
   virtual void SEQDamageXmlText(const TSEQDamage& damage) = 0;
-  virtual void SEQCreateDataStream() = 0;
+  virtual bool SEQCreateDataStream() = 0;
   // Changes the frame bytes of the stream to send.
   virtual void SEQDamageStream(const TSEQDamage& damage) = 0;
-  virtual void SEQSendDataStream() = 0;
+  virtual bool SEQSendDataStream() = 0;
   virtual void SEQTransferInputValues() = 0;
   virtual void SEQParseMessage() = 0;
   virtual void SEQAnalyseMessage() = 0;
@@ -119,6 +122,8 @@ class TSEQRunner final {
     // single-thread. The list must outlive the runner.
     TSCLClientThreadList* threads = nullptr;
     ISEQLoadCore* load = nullptr;
+    // The trace of the run's steps; null: none.
+    TTDBDebug* trace = nullptr;
   };
   explicit TSEQRunner(TPorts ports);
   ~TSEQRunner();
@@ -175,6 +180,9 @@ class TSEQRunner final {
  private:
   enum class TState { Idle, Waiting, Pausing, Awaiting, Handling, Threads };
   enum class TEvent { Arrival, Timeout };
+  // What became of a row's message: sent (an answer is awaited), recorded
+  // off-line (F), or nothing went out (the failure is the row's error).
+  enum class TSent { Sent, Offline, Failed };
 
   bool Attrib(int row, char letter) const;
   char GroupLetter(int row) const;
@@ -198,9 +206,14 @@ class TSEQRunner final {
   void StartLoop();
   bool StartRow();
   void SendRow(const std::string& cell);
-  // False for an F row (recorded, not sent).
-  bool GenerateAndSend();
-  void RepeatSend();
+  TSent GenerateAndSend();
+  // O: the last stream again; false when none went out.
+  bool RepeatSend();
+  // A client row whose file could not be read or whose message did not go
+  // out: its error is logged, the run goes on after the row's delay.
+  // False: the row is not passed over.
+  bool RowFailed();
+  void Trace(const char* text);
   void Await();
   void HandleArrival();
   void NextRow(int executionTimeMs);
@@ -235,6 +248,7 @@ class TSEQRunner final {
   ISECRandomSource& random_;
   TSCLClientThreadList* threads_;
   ISEQLoadCore* load_;
+  TTDBDebug* trace_;
   std::unique_ptr<ICEXTimer> tick_;
   std::unique_ptr<ICEXTimer> pause_;
 
@@ -261,6 +275,10 @@ class TSEQRunner final {
   TSCTSequenceClientThread* thread_ = nullptr;
   int listBusy_ = 0;
   bool emptyPending_ = false;
+  // While a row's threads are collected and analysed, "Stop on error
+  // count" waits for the row's end, so that every thread's error counts.
+  bool holdErrorStop_ = false;
+  bool errorStopDue_ = false;
 };
 
 }  // namespace kal

@@ -8,6 +8,7 @@
 #include "ep2/Ep2Security.h"
 #include "ep2/MessageTree.h"
 #include "ep2/SecurityDecryption.h"
+#include "support/ErrorTable.h"
 #include "support/ErrorWindow.h"
 #include "support/HexUtilities.h"
 #include "support/MemoryUtilities.h"
@@ -46,7 +47,7 @@ int TCEXStreamRoad::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
     // The received-message security takes the configured key, so the next
     // press uses it, as the error text tells the user.
     ports_.sessionKey.CEXUseConfiguredKey();
-    ReportStreamError(rc, "");
+    StreamFailed(taker, rc, "");
     return rc;
   }
   const TCEXHeaderItems header = ports_.inputs.CEXGetTempHeaderItems();
@@ -99,7 +100,7 @@ int TCEXStreamRoad::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
     errorText =
         IdLengthText("Public key owner ID", header.ownerID, header.ownerIDType, ownerLength);
   if (rc != 0) {
-    ReportStreamError(rc, errorText);
+    StreamFailed(taker, rc, errorText);
     return rc;
   }
 
@@ -114,9 +115,18 @@ int TCEXStreamRoad::CEXCreateDataStream(ICEXDataStreamTaker* taker) {
   return 0;
 }
 
-void TCEXStreamRoad::ReportStreamError(int code, const std::string& text) {
+void TCEXStreamRoad::StreamFailed(ICEXDataStreamTaker* taker, int code, const std::string& text) {
+  // The stream of an earlier message is not this one's: "Send Data Stream"
+  // finds nothing to send rather than sending it again.
+  if (taker == nullptr) CEXDropStream();
   const std::string& shown = text.empty() ? std::string(CEXcDataStreamError) : text;
-  if (!ports_.errors.CEXLogError(code, shown, false)) ports_.errorWindow.ERRSetError(code, shown);
+  // A run logs the code with the text; the error window shows it beside.
+  if (!ports_.errors.CEXLogError(code, TERRErrorTable::ERRCodedText(code, shown), false))
+    ports_.errorWindow.ERRSetError(code, shown);
+}
+
+void TCEXStreamRoad::CEXDropStream() {
+  CEXSetStreamText("");
 }
 
 void TCEXStreamRoad::CEXSetStreamText(const std::string& text) {

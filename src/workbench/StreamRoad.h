@@ -53,8 +53,11 @@ class TCEXStreamRoad final : public ICEXOutgoingStream {
 
   // Frames Memo1's document. The stream goes to `taker` when one asked for
   // it, else into the stream view (Memo6, with its bytes kept here). 0, or
-  // the code that was reported.
+  // the code that was reported; a failure leaves the stream view empty.
   int CEXCreateDataStream(ICEXDataStreamTaker* taker);
+  // The stream view and its bytes are emptied: there is nothing to send
+  // until the next stream is made.
+  void CEXDropStream();
   // "Security header": 0 MAC only, 1 complete security header; stored in
   // the configuration's MAC-only setting at once.
   void RadioGroup1Click(int index);
@@ -69,7 +72,7 @@ class TCEXStreamRoad final : public ICEXOutgoingStream {
   void CEXChangeStream(const std::function<void(std::string&)>& change);
 
  private:
-  void ReportStreamError(int code, const std::string& text);
+  void StreamFailed(ICEXDataStreamTaker* taker, int code, const std::string& text);
 
   TPorts ports_;
   TCEXViewState& view_;

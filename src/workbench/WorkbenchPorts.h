@@ -18,6 +18,15 @@ class ICEXMessageFiles {
   virtual bool CEXReadMessageFile(const std::string& path) = 0;
   // Reads the file into the reference tree; shows its own errors.
   virtual bool CEXReadReferenceFile(const std::string& /*path*/) { return false; }
+  // A sequence run's read into the source or the reference tree: a failure
+  // is not shown but handed back with its code and text (`failure`; both
+  // empty when nothing says why), since no box may stop an unattended run.
+  virtual bool CEXReadRunFile(const std::string& path, bool referenceTree, int& code,
+                              std::string& failure) {
+    code = 0;
+    failure.clear();
+    return referenceTree ? CEXReadReferenceFile(path) : CEXReadMessageFile(path);
+  }
   // Saves the source tree to its message file (asking for a name when it
   // has none). True when it was saved.
   virtual bool CEXSaveMessage() = 0;

@@ -19,11 +19,11 @@ class CoreRunSteps final : public ISEQRunCore {
   bool SEQClientRole() const override { return true; }
   void SEQTerminateThreads() override { core_.CEXTerminateThreads(); }
   // A file that cannot be read is shown through the dialogs port.
-  void SEQLoadMessage(const std::string& path) override {
-    static_cast<void>(messageFiles_.CEXReadMessageFile(path));
+  bool SEQLoadMessage(const std::string& path) override {
+    return messageFiles_.CEXReadMessageFile(path);
   }
-  void SEQLoadReference(const std::string& path) override {
-    static_cast<void>(messageFiles_.CEXReadReferenceFile(path));
+  bool SEQLoadReference(const std::string& path) override {
+    return messageFiles_.CEXReadReferenceFile(path);
   }
   void SEQLoadConfiguration(const std::string& path) override { core_.CEXLoadConfiguration(path); }
   void SEQHangUp() override {}
@@ -34,15 +34,18 @@ class CoreRunSteps final : public ISEQRunCore {
     core_.RadioGroup1Click(macOnly ? 0 : 1);
   }
   void SEQSetAddressAndPort(const std::string&, const std::string&) override {}
-  void SEQCreateXmlDoc() override { core_.CEXBuildRoad().Action_CreateXMLDocExecute(); }
+  bool SEQCreateXmlDoc() override {
+    core_.CEXBuildRoad().Action_CreateXMLDocExecute();
+    return !core_.CEXGetMemo(TCEXMemo::Memo1).empty();
+  }
   void SEQDamageXmlText(const TSEQDamage& damage) override {
     std::string text = core_.CEXGetMemo(TCEXMemo::Memo1);
     damage(text);
     core_.CEXSetMemo(TCEXMemo::Memo1, text);
   }
-  void SEQCreateDataStream() override {}
+  bool SEQCreateDataStream() override { return true; }
   void SEQDamageStream(const TSEQDamage&) override {}
-  void SEQSendDataStream() override {}
+  bool SEQSendDataStream() override { return false; }
   void SEQTransferInputValues() override {
     core_.CEXBuildRoad().Action_TransferInputValuesExecute();
   }

@@ -603,14 +603,16 @@ TEST_F(BuildRoadTest, EveryFailureReachesTheErrorWindowWithCodeAndText) {
   plugInFails = false;
   ExpectFailure("9104 Plug in error detected");
 
-  // While a sequence runs, its log takes the error instead.
+  // While a sequence runs, its log takes the error instead, with the code
+  // and the text the error window would show.
   host_.errors.clear();
   host_.sequenceVisible = true;
   amount->GetData()->SetValue("x");
   Build();
   host_.sequenceVisible = false;
   EXPECT_TRUE(host_.errors.empty());
-  EXPECT_EQ(host_.logged, Lines{"6 : line 3, tag: ep2:AmtAuth"});
+  EXPECT_EQ(host_.logged, Lines{"6 Error 6: incorrect message source:  : line 3, tag: "
+                                "ep2:AmtAuth. format n element contains incorrect character(s)"});
 
   amount->GetData()->SetValue("150");
   host_.errors.clear();

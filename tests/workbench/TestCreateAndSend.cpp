@@ -260,7 +260,7 @@ TEST_F(CreateAndSendTest, EveryModeVersionKeyAndPinFormatPassesTheMockHost) {
   EXPECT_EQ(status, 0) << rest;
 }
 
-TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
+TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndLeavesNoStreamToSend) {
   TCEXMainWindow& core = Start(test::FreeLoopbackPort());
   Configure({"30", "0630", 0, 1, 16, false, 0, 3});
   core.CEXSetMemo(TCEXMemo::Memo6, "00 00 00 02 4F 4C");
@@ -269,20 +269,25 @@ TEST_F(CreateAndSendTest, AFailedBuildEndsTheChainAndTheOldStreamStaysUnsent) {
   ASSERT_EQ(host_.errors.size(), 1u);
   EXPECT_NE(host_.errors[0].find("tag: ep2:TrxDate"), std::string::npos) << host_.errors[0];
   EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo1), "");
-  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "00 00 00 02 4F 4C");
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "");
   EXPECT_EQ(core.CEXLink().CEXSendString(), "");
   EXPECT_FALSE(core.CEXClientSocket().Active());
 
-  // A stream that cannot be made ends the chain as well: mode 2 with an
-  // owner id of the wrong length for its type.
+  // A stream that cannot be made (mode 2 with an owner id of the wrong
+  // length for its type) drops the earlier stream too: "Send Data Stream"
+  // then has nothing to send.
   host_.errors.clear();
   Configure({"30", "0630", 1, 1, 16, false, 2, 3});
   core.CEXConfiguration().CFGSetPublicKeyOwnerID("SHORT");
-  core.CEXExecute(TCEXAction::CreateAndSend);
+  core.CEXExecute(TCEXAction::CreateXMLDoc);
+  core.CEXSetMemo(TCEXMemo::Memo6, "00 00 00 02 4F 4C");
+  core.CEXExecute(TCEXAction::CreateDataStream);
   EXPECT_FALSE(core.CEXGetMemo(TCEXMemo::Memo1).empty());
   EXPECT_EQ(host_.errors,
             Lines{"1008 Public key owner ID \"SHORT\" has 5 characters, its type 1 needs 11"});
-  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "00 00 00 02 4F 4C");
+  EXPECT_EQ(core.CEXGetMemo(TCEXMemo::Memo6), "");
+  core.CEXExecute(TCEXAction::SendDataStream);
+  EXPECT_EQ(host_.messages, Lines{TCEXLink::CEXcNothingToSend});
   EXPECT_EQ(core.CEXLink().CEXSendString(), "");
   EXPECT_FALSE(core.CEXClientSocket().Active());
 }

@@ -129,6 +129,29 @@ TEST_F(LoadTestRun, TheThreadsOfARowReachTheServerTogether) {
   EXPECT_GT(t.bytes, 8 * 100);
 }
 
+// Threads that fail together all count when they reach "Stop on error
+// count": the status window, the log's entries and its summary agree.
+TEST_F(LoadTestRun, ThreadsFailingTogetherAllCountAtTheErrorCountStop) {
+  Peer peer("zero");
+  ASSERT_NE(peer.port(), 0);
+  StartLoad(peer.port(), 5000);
+  test::WriteFile(dir_.file("logfile.ini"), "Error;$ERROR;40\r\n");
+  logSettings_ = {TSEQLogWriter::SEQcLogAll, TSEQLogWriter::SEQcTypeWatchdog, ";", "log.txt"};
+  settings_.errorCount = "3";
+  Rows({test::Threads("8"), test::Threads("8")});
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(status_.SQSCurrentAction(), TSEQRunner::SEQcErrorCount);
+  EXPECT_EQ(status_.SQSErrorsFound(), "8");
+  const std::string log = test::ReadFile(dir_.file("log.0.txt"));
+  int entries = 0;
+  for (const std::string& line : test::SplitLines(log))
+    entries += line.find("Empty length") != std::string::npos;
+  EXPECT_EQ(entries, 8) << log;
+  const size_t summary = log.find("Number of errors");
+  ASSERT_NE(summary, std::string::npos) << log;
+  EXPECT_EQ(std::stoi(log.substr(summary + 16)), 8) << log;
+}
+
 TEST_F(LoadTestRun, StopWhileTheServerIsSilentJoinsEveryThread) {
   Peer peer("silent");
   ASSERT_NE(peer.port(), 0);

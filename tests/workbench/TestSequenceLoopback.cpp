@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "comm/ClientSocketPPP.h"
+#include "common/ScriptedPeer.h"
 #include "common/SocatPeer.h"
 #include "common/TestSupport.h"
 #include "config/AlarmList.h"
@@ -17,6 +18,7 @@
 #include "ep2/AttributeLetters.h"
 #include "platform/TcpServer.h"
 #include "support/StringGrid.h"
+#include "support/TraceLogger.h"
 #include "workbench/CoreHost.h"
 #include "workbench/MessageFiles.h"
 #include "workbench/SequenceEditor.h"
@@ -90,6 +92,10 @@ class SequenceLoopbackTest : public test::CoreOnQueueFixture<RunHost> {
       fixed.replace(at, id.size(), std::string("ep2:TrmID\r\n") + value + "\r\nan\r\nMFG\r\n");
       test::WriteFile(dir_.file(name), fixed);
     }
+    // The request with a PIN of 15 digits, which no build takes.
+    std::string pin = test::ReadFile(dir_.file("req.epm"));
+    pin.replace(pin.find("ep2:EncPIN\r\n1234"), 16, "ep2:EncPIN\r\n123456789012345");
+    test::WriteFile(dir_.file("pin.epm"), pin);
     test::WriteFile(dir_.file("delimlogfile.ini"), "Error;$ERROR;40\r\nTime;$EXECTIME;8\r\n");
     editor_ = std::make_unique<TSEQSequenceEditor>(*core_, host_, grid_, checks_);
     TSEQRunSettings& s = editor_->SEQSettings();
@@ -116,11 +122,12 @@ class SequenceLoopbackTest : public test::CoreOnQueueFixture<RunHost> {
     run_.reset();
     editor_.reset();
     CoreOnQueueFixture::TearDown();
-    for (const char* name : {"run.0.csv", "alarm.txt", "result.json"})
+    for (const char* name : {"run.0.csv", "alarm.txt", "result.json", "frames.bin"})
       ::unlink(dir_.file(name).c_str());
     for (int r = 0; r < grid_.RowCount(); ++r)
       for (int c = 0; c < grid_.ColCount(); ++c) grid_.SetCell(c, r, "");
     host_.errors.clear();
+    host_.messages.clear();
   }
   void TearDown() override { Stop(); }
 
@@ -222,6 +229,130 @@ assert len(failed) == int(errors) and all(r[0] == text for r in failed), rows
     EXPECT_EQ(alarms.find("slow answer") != std::string::npos, c.errorText == timeout) << alarms;
     Stop();
   }
+}
+
+// The frames of a file that holds them one after the other.
+int FrameCount(const std::string& bytes) {
+  int n = 0;
+  for (size_t at = 0; at + 4 <= bytes.size(); ++n)
+    at += 4 + (uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
+               uint32_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]));
+  return n;
+}
+
+// Rows that cannot send: a build that fails (a PIN of 15 digits), a peer
+// that is down, a message file that is malformed or deleted once the run
+// has begun. Each is the row's error entry, logged with its code or text;
+// nothing goes out for it, no box stops the run, and the run goes on with
+// the next row. The peer echoes each frame and appends it to a file.
+TEST_F(SequenceLoopbackTest, ARowThatCannotSendIsItsErrorAndTheRunGoesOn) {
+  struct Case {
+    const char* name;
+    std::vector<const char*> clients;
+    const char* ports;   // per row: U the peer, D a port nobody listens on
+    const char* attrib;  // of every row
+    bool permanent;      // stopped once two passes are through
+    int frames, errors;
+    const char* errorText;  // in the error line, as the log writes it
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"build fails", {"req.epm", "pin.epm", "req.epm"}, "UUU", "", false, 2, 1, "Error 4057"},
+      {"peer down first and mid-run", {"req.epm", "req.epm", "req.epm", "req.epm"}, "DUDU", "",
+       false, 2, 2, "Error 10061  Connection refused"},
+      {"peer down, permanent run", {"req.epm", "req.epm"}, "DU", "", true, 2, 2, "10061"},
+      {"malformed and deleted file", {"req.epm", "bad.epm", "gone.epm", "req.epm"}, "UUUU", "",
+       false, 2, 2, "message file"},
+      // The configuration names another port; the rows after it go to theirs,
+      // though the socket's last connection was there.
+      {"port after a configuration", {"req.epm", "cfg.ini", "req.epm", "req.epm"}, "UUUU", "D",
+       false, 3, 0, ""},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::SocatPeer peer("tee -a " + dir_.file("frames.bin"));
+    ASSERT_GT(peer.port(), 0);
+    const int down = test::FreeLoopbackPort();
+    Start(20000);
+    core_->CEXTrace().TDBLogToFile(dir_.file("DEBUG.TXT"));
+    core_->CEXTrace().TDBEnableLogToFile(true);
+    test::WriteFile(dir_.file("gone.epm"), test::ReadFile(dir_.file("req.epm")));
+    test::WriteFile(dir_.file("bad.epm"), "7.0.1\r\nno count\r\n");
+    test::WriteFile(dir_.file("cfg.ini"),
+                    "[Communication]\r\nEthernetIPPortNr=" + std::to_string(down) + "\r\n");
+    editor_->SEQSettings().permanentRun = c.permanent;
+    for (size_t i = 0; i < c.clients.size(); ++i) {
+      const int r = int(i) + 1;
+      grid_.SetCell(SEQcColClient, r, dir_.file(c.clients[i]));
+      const bool config = std::string(c.clients[i]).ends_with(".ini");
+      grid_.SetCell(SEQcColServer, r, config ? "" : dir_.file("ref.epm"));
+      grid_.SetCell(SEQcColPort, r, std::to_string(c.ports[i] == 'U' ? peer.port() : down));
+      grid_.SetCell(SEQcColAttrib, r, c.attrib);
+    }
+    ASSERT_TRUE(run_->SEQRunButton());
+    ::unlink(dir_.file("gone.epm").c_str());
+    TSQSRunStatus& status = run_->SEQStatus();
+    if (c.permanent) {
+      ASSERT_TRUE(Pump([&] { return run_->SEQRunner().SEQRuns() == 2; }));
+      status.SQSStopPressed();
+    }
+    ASSERT_TRUE(Pump([&] { return !run_->SEQRunner().SEQRunning(); }));
+    EXPECT_EQ(status.SQSCurrentAction(),
+              c.permanent ? TSQSRunStatus::SQScStoppedByUser : TSEQRunner::SEQcRestarts);
+    EXPECT_EQ(status.SQSMessagesReceived(), std::to_string(c.frames));
+    EXPECT_EQ(status.SQSErrorsFound(), std::to_string(c.errors));
+    EXPECT_TRUE(host_.messages.empty()) << host_.messages.front();
+    EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+    // Every frame sent was echoed, so all are in the file once the last
+    // one is: no other frame came before it.
+    std::string frames;
+    EXPECT_TRUE(Pump(
+        [&] { return FrameCount(frames = ReadIfThere(dir_.file("frames.bin"))) >= c.frames; }));
+    EXPECT_EQ(FrameCount(frames), c.frames);
+    const std::string log = ReadIfThere(dir_.file("run.0.csv"));
+    EXPECT_EQ(int(test::SplitLines(log).size()), 1 + c.frames + c.errors) << log;
+    EXPECT_NE(log.find(c.errorText), std::string::npos) << log;
+    const std::string trace = ReadIfThere(dir_.file("DEBUG1.TXT"));
+    EXPECT_NE(trace.find("\t============   SEQGenerateAndSend"), std::string::npos);
+    EXPECT_NE(trace.find("\tSEQMessageAvailable"), std::string::npos);
+    Stop();
+  }
+}
+
+// In the server role an answer that cannot be built is not sent: the
+// request gets nothing, least of all the stream built before it.
+TEST_F(SequenceLoopbackTest, AServerAnswerThatCannotBeBuiltIsNotSent) {
+  const int port = test::FreeLoopbackPort();
+  Start(20000,
+        "[Communication]\r\nCommType=0\r\nThisComputerClientServer=1\r\n"
+        "ThisComputerIPPortNr=" +
+            std::to_string(port) + "\r\n");
+  // The request, built by the tool, stays in the stream view.
+  ASSERT_TRUE(files_.CEXReadMessageFile(dir_.file("req.epm")));
+  core_->CEXExecute(TCEXAction::CreateXMLDoc);
+  core_->CEXExecute(TCEXAction::CreateDataStream);
+  const std::string request = core_->CEXStreamRoad().CEXDataStreamBytes();
+  ASSERT_FALSE(request.empty());
+  grid_.SetCell(SEQcColClient, 1, dir_.file("ref.epm"));
+  grid_.SetCell(SEQcColServer, 1, dir_.file("pin.epm"));
+  ASSERT_TRUE(run_->SEQRunButton());
+  test::ScriptedPeer peer(std::to_string(port), {"s:" + test::ToHex(request), "q:1500"});
+  ASSERT_EQ(peer.Line(Pumping()), "connected");
+  ASSERT_TRUE(Pump([&] { return !run_->SEQRunner().SEQRunning(); }));
+  EXPECT_EQ(peer.Line(Pumping()), "quiet");
+  EXPECT_EQ(run_->SEQStatus().SQSMessagesSend(), "0");
+  EXPECT_EQ(run_->SEQStatus().SQSErrorsFound(), "1");
+  EXPECT_NE(ReadIfThere(dir_.file("run.0.csv")).find("Error 4057"), std::string::npos);
+}
+
+TEST_F(SequenceLoopbackTest, ContinueRefusesATableWithClientThreads) {
+  Start(20000);
+  grid_.SetCell(SEQcColClient, 1, dir_.file("req.epm"));
+  grid_.SetCell(SEQcColThreads, 1, "2");
+  EXPECT_FALSE(run_->SEQContinueButton());
+  EXPECT_EQ(host_.messages, std::vector<std::string>{TSEQSequenceRun::SEQcUseRunButton});
+  EXPECT_FALSE(run_->SEQRunner().SEQRunning());
 }
 
 // The mock ep2 host as the peer: in the client role it checks each request

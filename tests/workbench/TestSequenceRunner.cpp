@@ -82,21 +82,28 @@ struct FakeCore final : ISEQRunCore {
 
   bool SEQClientRole() const override { return client; }
   void SEQTerminateThreads() override { calls.push_back("terminate"); }
-  void SEQLoadMessage(const std::string& p) override { calls.push_back("msg " + p); }
-  void SEQLoadReference(const std::string& p) override { calls.push_back("ref " + p); }
+  bool SEQLoadMessage(const std::string& p) override {
+    calls.push_back("msg " + p);
+    return true;
+  }
+  bool SEQLoadReference(const std::string& p) override {
+    calls.push_back("ref " + p);
+    return true;
+  }
   void SEQLoadConfiguration(const std::string& p) override { calls.push_back("cfg " + p); }
   void SEQHangUp() override { calls.push_back("hangup"); }
   void SEQSetMessageVariant(TSEQAddMsgNum, bool) override {}
   void SEQSetAddressAndPort(const std::string& a, const std::string& p) override {
     if (!a.empty() || !p.empty()) calls.push_back("addr " + a + ":" + p);
   }
-  void SEQCreateXmlDoc() override {}
+  bool SEQCreateXmlDoc() override { return true; }
   void SEQDamageXmlText(const TSEQDamage& d) override { d(xml); }
-  void SEQCreateDataStream() override {}
+  bool SEQCreateDataStream() override { return true; }
   void SEQDamageStream(const TSEQDamage& d) override { d(stream); }
-  void SEQSendDataStream() override {
+  bool SEQSendDataStream() override {
     calls.push_back("send");
     if (onSend) onSend();
+    return true;
   }
   void SEQTransferInputValues() override { calls.push_back("transfer"); }
   void SEQParseMessage() override {}
