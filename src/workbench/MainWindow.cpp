@@ -252,7 +252,14 @@ bool TCEXMainWindow::FormDestroy() {
 // ------------------------------------------------------------------ actions
 
 void TCEXMainWindow::CEXExecute(TCEXAction action) {
-  if (!CEXActionEnabled(action)) return;
+  if (CEXActionEnabled(action)) Run(action);
+}
+
+void TCEXMainWindow::CEXRunAction(TCEXAction action) {
+  if (roads_->CEXStepEnabled(action)) Run(action);
+}
+
+void TCEXMainWindow::Run(TCEXAction action) {
   switch (action) {
     case TCEXAction::LoadConfiguration:
       Guarded([&] { config_->Action_LoadConfigurationExecute(); });

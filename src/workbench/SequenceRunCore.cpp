@@ -72,7 +72,7 @@ void TSEQRunCore::SEQLoadConfiguration(const std::string& path) {
 }
 
 void TSEQRunCore::SEQHangUp() {
-  main_.CEXExecute(TCEXAction::HangUp);
+  main_.CEXRunAction(TCEXAction::HangUp);
 }
 
 // ---- the message variant and the line
@@ -112,7 +112,7 @@ void TSEQRunCore::SEQSetAddressAndPort(const std::string& address, const std::st
 // ---- building and sending
 
 void TSEQRunCore::SEQCreateXmlDoc() {
-  main_.CEXExecute(TCEXAction::CreateXMLDoc);
+  main_.CEXRunAction(TCEXAction::CreateXMLDoc);
 }
 
 void TSEQRunCore::SEQDamageXmlText(const TSEQDamage& damage) {
@@ -124,7 +124,7 @@ void TSEQRunCore::SEQDamageXmlText(const TSEQDamage& damage) {
 }
 
 void TSEQRunCore::SEQCreateDataStream() {
-  main_.CEXExecute(TCEXAction::CreateDataStream);
+  main_.CEXRunAction(TCEXAction::CreateDataStream);
 }
 
 void TSEQRunCore::SEQDamageStream(const TSEQDamage& damage) {
@@ -133,23 +133,23 @@ void TSEQRunCore::SEQDamageStream(const TSEQDamage& damage) {
 }
 
 void TSEQRunCore::SEQSendDataStream() {
-  main_.CEXExecute(TCEXAction::SendDataStream);
+  main_.CEXRunAction(TCEXAction::SendDataStream);
 }
 
 void TSEQRunCore::SEQTransferInputValues() {
-  main_.CEXExecute(TCEXAction::TransferInputValues);
+  main_.CEXRunAction(TCEXAction::TransferInputValues);
 }
 
 void TSEQRunCore::SEQParseMessage() {
-  main_.CEXExecute(TCEXAction::ParseMessage);
+  main_.CEXRunAction(TCEXAction::ParseMessage);
 }
 
 void TSEQRunCore::SEQAnalyseMessage() {
-  main_.CEXExecute(TCEXAction::AnalyseMessage);
+  main_.CEXRunAction(TCEXAction::AnalyseMessage);
 }
 
 void TSEQRunCore::SEQDecryptSecurity() {
-  main_.CEXExecute(TCEXAction::DecryptSecurity);
+  main_.CEXRunAction(TCEXAction::DecryptSecurity);
 }
 
 void TSEQRunCore::SEQSetCloseOnResponse(bool close) {
