@@ -293,6 +293,9 @@ void TForm1::BuildControls() {
   for (int i = 0; i < 6; ++i) {
     memos_[i] = new QPlainTextEdit;
     memos_[i]->setObjectName(QString("Memo%1").arg(i + 1));
+    // Tab moves on to the next control; a document or stream takes no tabs
+    // from the keyboard.
+    memos_[i]->setTabChangesFocus(true);
     const auto memo = static_cast<TCEXMemo>(i + 1);
     connect(memos_[i], &QPlainTextEdit::textChanged, this, [this, i, memo] {
       if (updating_) return;
