@@ -252,7 +252,18 @@ bool TCEXMainWindow::FormDestroy() {
 // ------------------------------------------------------------------ actions
 
 void TCEXMainWindow::CEXExecute(TCEXAction action) {
-  if (!CEXActionEnabled(action)) return;
+  if (CEXActionEnabled(action)) Run(action);
+}
+
+void TCEXMainWindow::CEXRunAction(TCEXAction action) {
+  if (CEXStepEnabled(action)) Run(action);
+}
+
+bool TCEXMainWindow::CEXStepEnabled(TCEXAction action) const {
+  return roads_->CEXStepEnabled(action);
+}
+
+void TCEXMainWindow::Run(TCEXAction action) {
   switch (action) {
     case TCEXAction::LoadConfiguration:
       Guarded([&] { config_->Action_LoadConfigurationExecute(); });

@@ -106,9 +106,15 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   // (the mailbox calls it after a hand-off).
   void CEXPostIdlePass();
 
-  // Actions.
+  // Actions. What the user asks for through the window runs only while it
+  // is enabled: the user's rights and the road's own conditions allow it.
   void CEXExecute(TCEXAction action);
+  // An action of a run the program drives (the sequence run): only the
+  // road's own conditions hold it back, whoever is logged in.
+  void CEXRunAction(TCEXAction action);
   bool CEXActionEnabled(TCEXAction action) const;
+  // The road's own conditions alone, as a run sees them.
+  bool CEXStepEnabled(TCEXAction action) const;
   bool CEXMenuEnabled(TCEXMenu menu) const { return actions_.CEXMenuEnabled(menu); }
   void Action_ClearAllExecute();
   void Action_LogoutExecute();
@@ -172,6 +178,7 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   // Runs a road, showing what it throws.
   template <class F>
   void Guarded(F&& road);
+  void Run(TCEXAction action);
   void Changed(uint32_t parts) { viewState_.CEXChanged(parts); }
 
   ICEXMessageFiles& messageFiles_;

@@ -84,7 +84,7 @@ void TSEQRunCore::SEQLoadConfiguration(const std::string& path) {
 }
 
 void TSEQRunCore::SEQHangUp() {
-  main_.CEXExecute(TCEXAction::HangUp);
+  main_.CEXRunAction(TCEXAction::HangUp);
 }
 
 // ---- the message variant and the line
@@ -129,7 +129,7 @@ void TSEQRunCore::SEQSetAddressAndPort(const std::string& address, const std::st
 bool TSEQRunCore::SEQCreateXmlDoc() {
   // What Memo1 holds after this is this build's document, or nothing.
   main_.CEXSetMemo(TCEXMemo::Memo1, "");
-  main_.CEXExecute(TCEXAction::CreateXMLDoc);
+  main_.CEXRunAction(TCEXAction::CreateXMLDoc);
   return main_.CEXGetMemo(TCEXMemo::Memo1).find('<') != std::string::npos;
 }
 
@@ -144,7 +144,7 @@ void TSEQRunCore::SEQDamageXmlText(const TSEQDamage& damage) {
 bool TSEQRunCore::SEQCreateDataStream() {
   // Likewise the stream: this document's, or none.
   main_.CEXStreamRoad().CEXDropStream();
-  main_.CEXExecute(TCEXAction::CreateDataStream);
+  main_.CEXRunAction(TCEXAction::CreateDataStream);
   return !main_.CEXStreamRoad().CEXDataStreamBytes().empty();
 }
 
@@ -155,26 +155,26 @@ void TSEQRunCore::SEQDamageStream(const TSEQDamage& damage) {
 
 bool TSEQRunCore::SEQSendDataStream() {
   // "Send Data Stream" as the action runs it, with what became of it.
-  if (!main_.CEXActionEnabled(TCEXAction::SendDataStream)) return false;
+  if (!main_.CEXStepEnabled(TCEXAction::SendDataStream)) return false;
   const bool sent = main_.CEXLink().Action_SendDataStreamExecute();
   main_.AppOnIdle();
   return sent;
 }
 
 void TSEQRunCore::SEQTransferInputValues() {
-  main_.CEXExecute(TCEXAction::TransferInputValues);
+  main_.CEXRunAction(TCEXAction::TransferInputValues);
 }
 
 void TSEQRunCore::SEQParseMessage() {
-  main_.CEXExecute(TCEXAction::ParseMessage);
+  main_.CEXRunAction(TCEXAction::ParseMessage);
 }
 
 void TSEQRunCore::SEQAnalyseMessage() {
-  main_.CEXExecute(TCEXAction::AnalyseMessage);
+  main_.CEXRunAction(TCEXAction::AnalyseMessage);
 }
 
 void TSEQRunCore::SEQDecryptSecurity() {
-  main_.CEXExecute(TCEXAction::DecryptSecurity);
+  main_.CEXRunAction(TCEXAction::DecryptSecurity);
 }
 
 void TSEQRunCore::SEQSetCloseOnResponse(bool close) {

@@ -59,16 +59,30 @@ struct RunHost : test::CoreHost {
   TSEQSequenceRun* run = nullptr;
 };
 
+// Every login is a user without administrator rights.
+class ClerkLogin final : public ICEXLogin {
+ public:
+  bool CEXShowLoginDialog(std::string&, std::string&) override { return true; }
+  void CEXReloadUsers() override {}
+  bool CEXFindUser(const std::string&, const std::string&, bool& isAdmin) override {
+    isAdmin = false;
+    return true;
+  }
+};
+
 class SequenceLoopbackTest : public test::CoreOnQueueFixture<RunHost> {
  protected:
-  // The shipped configuration in the client role, or with `communication`.
-  void Start(int responseTimeoutMs, const std::string& communication = "") {
+  // The shipped configuration in the client role, or with `communication`;
+  // with `login` the user logs in.
+  void Start(int responseTimeoutMs, const std::string& communication = "",
+             ICEXLogin* login = nullptr) {
     std::string ini = test::ReadFile(std::string(KAL_SOURCE_DIR) + "/share/config.ini");
     ini = (communication.empty() ? "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\n"
                                    "EthernetIPAddr=127.0.0.1\r\n"
                                  : communication) +
+          (login != nullptr ? "[Admin]\r\nUseLogin=1\r\n" : "") +
           ini.substr(ini.find("[Component]"));
-    MakeCore(ini, {.messageFiles = &files_});
+    MakeCore(ini, {.login = login, .messageFiles = &files_});
     files_.CEXAttach(*core_);
     ShowCore();
     TCFGConfig& config = core_->CEXConfiguration();
@@ -353,6 +367,21 @@ TEST_F(SequenceLoopbackTest, ContinueRefusesATableWithClientThreads) {
   EXPECT_FALSE(run_->SEQContinueButton());
   EXPECT_EQ(host_.messages, std::vector<std::string>{TSEQSequenceRun::SEQcUseRunButton});
   EXPECT_FALSE(run_->SEQRunner().SEQRunning());
+// The run plays the main window's actions whoever is logged in: a user
+// without administrator rights gets the echo of his request too.
+TEST_F(SequenceLoopbackTest, TheUsersRightsDoNotHoldARunBack) {
+  test::SocatPeer peer("cat");
+  ASSERT_GT(peer.port(), 0);
+  ClerkLogin clerk;
+  Start(20000, "", &clerk);
+  ASSERT_FALSE(core_->CEXUserIsAdmin());
+  grid_.SetCell(SEQcColClient, 1, dir_.file("req.epm"));
+  grid_.SetCell(SEQcColServer, 1, dir_.file("ref.epm"));
+  grid_.SetCell(SEQcColPort, 1, std::to_string(peer.port()));
+  ASSERT_TRUE(run_->SEQRunButton());
+  ASSERT_TRUE(Pump([&] { return !run_->SEQRunner().SEQRunning(); }));
+  EXPECT_EQ(run_->SEQStatus().SQSMessagesReceived(), "1");
+  EXPECT_EQ(run_->SEQStatus().SQSErrorsFound(), "0");
 }
 
 // The mock ep2 host as the peer: in the client role it checks each request

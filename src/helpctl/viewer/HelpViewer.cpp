@@ -155,7 +155,12 @@ class THLVViewer final : public QWidget {
     ShowTab(index_);
   }
 
-  QWidget* Contents() { return contents_; }
+  // The contents tab beside the page shown, the first page when none is.
+  void ShowContents() {
+    ShowTab(contents_);
+    if (browser_->source().isEmpty()) ShowPage({});
+  }
+
   QWidget* Index() { return index_; }
 
  private:
@@ -315,7 +320,7 @@ QWidget* HLVShowContents(const std::string& address) {
   std::string page;
   THLVViewer* viewer = Viewer(address, page);
   if (viewer == nullptr) return nullptr;
-  viewer->ShowTab(viewer->Contents());
+  viewer->ShowContents();
   return viewer;
 }
 

@@ -55,6 +55,7 @@
 #include "workbench/ui/FormLogin.h"
 #include "workbench/ui/FormSKISecItems.h"
 #include "workbench/ui/FormSequence.h"
+#include "workbench/ui/FormSequenceRun.h"
 #include "workbench/ui/MainFormCommands.h"
 #include "workbench/ui/MessageTreeView.h"
 #include "workbench/ui/QtPorts.h"
@@ -236,6 +237,7 @@ TForm1::TForm1(TParts parts, QWidget* parent) : QMainWindow(parent), args_(std::
         TForm14::TRunPorts{*parts.messageFiles, *parts.recording, *timers_, clock_}, this);
     ownSequence_->CEXSetWindow(form14_.get());
     HPTAttachHelp(*form14_, core_->CEXHelp(), HPTcHelpSequence);
+    HPTAttachHelp(form14_->SEQStatusWindow(), core_->CEXHelp(), HPTcHelpSequenceRun);
     QAction* open = menus_[static_cast<size_t>(TCEXMenu::Sequences)]->addAction("Sequence...");
     open->setObjectName("Sequence1");
     connect(open, &QAction::triggered, form14_.get(), &QWidget::show);
@@ -291,6 +293,9 @@ void TForm1::BuildControls() {
   for (int i = 0; i < 6; ++i) {
     memos_[i] = new QPlainTextEdit;
     memos_[i]->setObjectName(QString("Memo%1").arg(i + 1));
+    // Tab moves on to the next control; a document or stream takes no tabs
+    // from the keyboard.
+    memos_[i]->setTabChangesFocus(true);
     const auto memo = static_cast<TCEXMemo>(i + 1);
     connect(memos_[i], &QPlainTextEdit::textChanged, this, [this, i, memo] {
       if (updating_) return;

@@ -6,9 +6,11 @@
 #include <QPrinterInfo>
 #include <QTextCursor>
 
+#include "support/HelpContexts.h"
 #include "support/ui/FormPrintSelection.h"
 #include "support/ui/FormSERSearch.h"
 #include "support/ui/PrintCanvas.h"
+#include "support/ui/WindowHelp.h"
 
 namespace kal {
 
@@ -19,7 +21,10 @@ TCEXFormCommands::TCEXFormCommands(QWidget* parent, const std::array<QPlainTextE
 TCEXFormCommands::~TCEXFormCommands() = default;
 
 int TCEXFormCommands::CEXChoosePrintout(const std::string& caption) {
-  if (!form2_) form2_ = std::make_unique<TForm2>(parent_);
+  if (!form2_) {
+    form2_ = std::make_unique<TForm2>(parent_);
+    HPTAttachHelp(*form2_, HPTcHelpPrintSelection);
+  }
   form2_->setWindowTitle(QString::fromStdString(caption));
   return form2_->exec() == 1 ? form2_->PRSiPrintSelection : -1;
 }

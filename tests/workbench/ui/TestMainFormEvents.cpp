@@ -1,6 +1,7 @@
 // TForm1's events that move the core: the caret line of Memo2 in Edit5
-// (a click, a key release, "Clear All"), and a double click on the source
-// tree, which runs "Edit Window..." on the node it selected.
+// (a click, a key release, "Clear All"), a double click on the source
+// tree, which runs "Edit Window..." on the node it selected, and Tab in the
+// panes of documents and streams, which moves on instead of typing.
 
 #include <QAction>
 #include <QLineEdit>
@@ -140,6 +141,22 @@ class TestMainFormEvents : public QObject {
     QCOMPARE(std::get<0>(windows_.opened[0]), TCEXWindow::EditWindow);
     QCOMPARE(std::get<1>(windows_.opened[0]), false);
     QCOMPARE(std::get<2>(windows_.opened[0]), 2);
+  }
+
+  void TabInAPaneMovesToTheNextControl() {
+    auto form = Make();
+    TCEXMainWindow& core = form->CEXCore();
+    QTRY_VERIFY(core.CEXUserIsAdmin());
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    for (int n = 1; n <= 6; ++n) {
+      auto* memo = Find<QPlainTextEdit>(form.get(), qPrintable(QString("Memo%1").arg(n)));
+      memo->setFocus();
+      QVERIFY(memo->hasFocus());
+      QTest::keyClick(memo, Qt::Key_Tab);
+      QVERIFY2(!memo->hasFocus(), qPrintable(memo->objectName()));
+      QCOMPARE(memo->toPlainText(), QString());
+    }
   }
 };
 

@@ -1,11 +1,13 @@
-// The main window's entries at work: the rights of the tagged ones, what
-// each entry opens, the view commands, "Exit" and the searches through the
-// menu, the tool bar, the keys and the memo pop-up.
+// The main window's entries at work: the administrators' actions through
+// every way the window offers them, what each entry opens, the view
+// commands, "Exit" and the searches through the menu, the tool bar, the keys
+// and the memo pop-up.
 
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -14,14 +16,22 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWindow>
+#include <ctime>
 #include <functional>
+#include <set>
+#include <string_view>
 
+#include "common/SocatPeer.h"
 #include "common/TestSupport.h"
+#include "config/Config.h"
+#include "ep2/ElementClipboard.h"
 #include "ep2/MessageTree.h"
 #include "support/ui/FormSERSearch.h"
+#include "workbench/MessageFiles.h"
 #include "workbench/MessageTestHelpers.h"
 #include "workbench/ui/MainForm.h"
 #include "workbench/ui/MessageDialogs.h"
+#include "workbench/ui/MessageTreeView.h"
 
 namespace kal {
 
@@ -38,17 +48,90 @@ class RecordingWindows final : public ICEXWindows {
   std::vector<Opened> opened;
 };
 
+// Saves counted, the file commands kept.
 class SavingFiles final : public ICEXMessageFiles {
  public:
   bool CEXReadMessageFile(const std::string&) override { return false; }
   bool CEXSaveMessage() override {
     ++saves;
+    commands.push_back("save message");
     return true;
   }
+  void CEXLoadMessage() override { commands.push_back("load message"); }
+  void CEXSaveMessageAs() override { commands.push_back("save message as"); }
+  void CEXLoadReferenceStructure() override { commands.push_back("load reference"); }
+  void CEXLoadXMLDocument() override { commands.push_back("load document"); }
   int saves = 0;
+  std::vector<std::string> commands;
 };
 
+// The actions only an administrator may run.
+// clang-format off
+const std::set<std::string_view> kAdministratorsOnly = {
+    "Action_LoadMessage", "Action_Save_Message_As", "Action_LoadReadStructure",
+    "Action_LoadMessageWindow", "Action_EditWindow", "Action_CutItem", "Action_CopyItem",
+    "Action_InsertItem", "Action_InsertAsChild", "Action_DeleteItem", "Action_SecurityItems",
+    "Action_TransferInputValues", "Action_ClearAll", "Action_LoadConfiguration",
+    "Action_SaveConfiguration", "Action_Keys", "Action_Communication", "Action_Component",
+    "Action_CreateXMLDoc", "Action_CreateDataStream", "Action_SendDataStream",
+    "Action_DecryptSecurity", "Action_AnalyseMessage", "Action_ParseMessage",
+    "Action_CreateAndSend", "Action_ParseAndAnalyse", "Action_ClearReceived", "Action_Timeouts",
+    "Action_GotoParent", "Action_Find", "Action_FindNext", "Action_Save_Message",
+    "Action_Load_XMLDoc", "Action_TransferAndSend"};
+// clang-format on
+
 const char* const kConfig = "[Communication]\r\nCommType=0\r\nThisComputerClientServer=0\r\n";
+
+std::string Shipped(const std::string& name) {
+  return test::ReadFile(test::SourceDir() + "/share/" + name);
+}
+
+using TRoute = std::pair<QString, std::function<void()>>;
+
+// Every way the window offers to run `id`: its menu entries (the menu opened
+// from the menu bar), the buttons that show it (the tool bar's among them),
+// its entry in the source tree's pop-up, its shortcut and, for "Edit
+// Window...", a double click on the selected node.
+std::vector<TRoute> Routes(TForm1& form, TCEXAction id) {
+  QAction* action = form.CEXActionObject(id);
+  auto* tree = form.findChild<TXMLMessageTreeView*>("XMLMessageTree1");
+  const auto selected = [tree] { return tree->visualItemRect(tree->currentItem()).center(); };
+  const auto pick = [action](QMenu* menu) {
+    if (menu->isVisible())
+      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    menu->hide();
+  };
+  std::vector<TRoute> routes;
+  QMenuBar* bar = form.menuBar();
+  for (QAction* title : bar->actions()) {
+    if (title->menu() == nullptr || !title->menu()->actions().contains(action)) continue;
+    routes.emplace_back("menu " + title->text(), [=] {
+      QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(title).center());
+      pick(title->menu());
+    });
+  }
+  for (QToolButton* button : form.findChildren<QToolButton*>()) {
+    if (button->defaultAction() == action)
+      routes.emplace_back("button", [button] { QTest::mouseClick(button, Qt::LeftButton); });
+  }
+  auto* popup = form.findChild<QMenu*>("PopupMenu1");
+  if (popup->actions().contains(action)) {
+    routes.emplace_back("pop-up", [=] {
+      emit tree->customContextMenuRequested(selected());
+      pick(popup);
+    });
+  }
+  if (!action->shortcut().isEmpty())
+    routes.emplace_back("key", [=] { QTest::keySequence(tree, action->shortcut()); });
+  if (id == TCEXAction::EditWindow) {
+    routes.emplace_back("double click", [=] {
+      QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, selected());
+      QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, selected());
+      QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, selected());
+    });
+  }
+  return routes;
+}
 
 }  // namespace
 
@@ -56,8 +139,9 @@ class TestMainFormMenus : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TForm1> Make(const std::string& extra = "", ICEXLogin* login = nullptr) {
-    test::WriteFile(home_->file("config.ini"), kConfig + extra);
+  std::unique_ptr<TForm1> Make(const std::string& extra = "", ICEXLogin* login = nullptr,
+                               const std::string& communication = kConfig) {
+    test::WriteFile(home_->file("config.ini"), communication + extra);
     TForm1::TParts parts;
     parts.programDir = home_->path();
     parts.dialogs = &dialogs_;
@@ -110,25 +194,118 @@ class TestMainFormMenus : public QObject {
     windows_.reset();
   }
 
-  void TaggedEntriesAreForAdministratorsOnly() {
-    test::PlainUserLogin clerk;
-    auto form = Make("[Admin]\r\nUseLogin=1\r\n", &clerk);
-    QTRY_VERIFY(!form->CEXCore().CEXUserIsAdmin());
-    const std::pair<TCEXAction, bool> rows[] = {
-        {TCEXAction::LoadMessageWindow, false},
-        {TCEXAction::SecurityItems, false},
-        {TCEXAction::Keys, false},
-        {TCEXAction::Find, false},
-        {TCEXAction::FindNext, false},
-        {TCEXAction::Print, true},
-        {TCEXAction::PrintSetup, true},
-        {TCEXAction::PrintToFile, true},
-        {TCEXAction::Normal, true},
-        {TCEXAction::ZoomReceivedMessage, true},
-    };
-    for (const auto& [action, enabled] : rows)
-      QVERIFY2(form->CEXActionObject(action)->isEnabled() == enabled,
-               TCEXMainWindow::CEXActionInfo(action).name);
+  // What the administrators' actions work on: the shipped request built,
+  // streamed and received back, parsed and analysed, the memos that the
+  // actions fill emptied (the stream to send one byte); the terminal id
+  // changed since and marked as taken from the input and selected in the
+  // focused source tree; two elements on the clipboard.
+  void Prepare(TForm1& form) {
+    TCEXMainWindow& core = form.CEXCore();
+    core.Action_ClearAllExecute();
+    static_cast<void>(CEXReadMessageText(Shipped("AuthorisationRequest.epm"), core.CEXSourceTree(),
+                                         false, std::time(nullptr)));
+    static_cast<void>(CEXReadMessageText(Shipped("AuthorisationRequestReference.epm"),
+                                         core.CEXReferenceTree(), true, std::time(nullptr)));
+    core.CEXRunAction(TCEXAction::CreateXMLDoc);
+    core.CEXRunAction(TCEXAction::CreateDataStream);
+    core.CEXLink().CEXFrameStored(core.CEXDataStreamBytes());
+    core.CEXRunAction(TCEXAction::ParseMessage);
+    core.CEXRunAction(TCEXAction::AnalyseMessage);
+    TUAXxmlElement& terminal = *core.CEXSourceTree().GetFirstNode()->GetNext()->GetData();
+    terminal.SetValue("T0000099");
+    terminal.SetAttributes("MV");
+    for (TCEXMemo memo : {TCEXMemo::Memo3, TCEXMemo::Memo4}) core.CEXSetMemo(memo, "");
+    core.CEXSetMemo(TCEXMemo::Memo6, "00");
+    TUACEditElement& clipboard = core.CEXEditElement();
+    clipboard.UACClear();
+    for (int i = 0; i < 2; ++i)
+      clipboard.UACAddElement(*core.CEXSourceTree().GetFirstNode()->GetData());
+    core.CEXSetSelectedSourceLine(1);
+    core.CEXStateChanged(CEXpSourceTree | CEXpReferenceTree | CEXpMemos);
+    // The offscreen platform does not give the window the focus back after
+    // a modal window.
+    form.windowHandle()->requestActivate();
+    QTRY_VERIFY(QGuiApplication::focusWindow() == form.windowHandle());
+    form.findChild<QTreeWidget*>("XMLMessageTree1")->setFocus();
+  }
+  // What the commands change: the trees, the selection, the clipboard and
+  // the memos with their selections.
+  static std::string State(TForm1& form) {
+    TCEXMainWindow& core = form.CEXCore();
+    std::string state = std::to_string(core.CEXSelectedSourceLine()) + " " +
+                        std::to_string(core.CEXEditElement().Count());
+    for (TXMLMessageTree* tree : {&core.CEXSourceTree(), &core.CEXReferenceTree()})
+      for (TXMLTreeNode* n = tree->GetFirstNode(); n != nullptr; n = n->GetNext())
+        state += "|" + n->GetData()->GetName() + "=" + n->GetData()->GetValue();
+    for (int n = 1; n <= 6; ++n) {
+      state += "|" + core.CEXGetMemo(static_cast<TCEXMemo>(n)) + "@" +
+               Selection(form.findChild<QPlainTextEdit*>(QString("Memo%1").arg(n))).toStdString();
+    }
+    return state;
+  }
+  // Runs `route` and tells what it did, empty for nothing: the modal window
+  // it opened (closed at once), the windows, file commands, file dialogs
+  // and messages it asked for, and whether the state changed.
+  QString Effect(TForm1& form, const std::function<void()>& route) {
+    windows_->opened.clear();
+    files_.commands.clear();
+    dialogs_.fileDialogs.clear();
+    dialogs_.messages.clear();
+    const std::string before = State(form);
+    QStringList effects{Run(route)};
+    if (!windows_->opened.empty()) effects << "window";
+    for (const auto* seen : {&files_.commands, &dialogs_.fileDialogs, &dialogs_.messages})
+      if (!seen->empty()) effects << QString::fromStdString(seen->front());
+    if (State(form) != before) effects << "state";
+    return effects.join(' ').trimmed();
+  }
+  // The rights of a new login.
+  static void LogIn(TForm1& form, test::PlainUserLogin& login, bool admin) {
+    login.admin = admin;
+    form.CEXCore().CEXExecute(TCEXAction::Logout);
+    QVERIFY(form.CEXCore().CEXUserIsAdmin() == admin);
+  }
+
+  // A user without administrator rights gets nothing from their actions,
+  // whichever way he asks; an administrator gets each through each way, so
+  // every way tried works. Every other action is open to both.
+  void AdministratorsActionsDoNothingForOthersWhateverTheWay() {
+    windows_ = std::make_unique<RecordingWindows>();
+    test::PlainUserLogin login;
+    login.admin = true;
+    // Streams go to a peer that never answers.
+    test::SocatPeer peer("sleep 600");
+    QVERIFY(peer.port() > 0);
+    const std::string shipped = Shipped("config.ini");
+    auto form = Make("[Admin]\r\nUseLogin=1\r\n" + shipped.substr(shipped.find("[Component]")),
+                     &login, test::TcpClientIni(std::to_string(peer.port())));
+    QTRY_VERIFY(form->CEXCore().CEXUserIsAdmin());
+    form->CEXCore().CEXConfiguration().CFGSetServerResponseTimeout(3600 * 1000);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    // "Find next" looks for what "Find..." was given.
+    QCOMPARE(Run([&] { form->CEXActionObject(TCEXAction::Find)->trigger(); }, "ep2"),
+             QString("TForm16 Search text"));
+    for (int i = 0; i < static_cast<int>(TCEXAction::Count); ++i) {
+      const auto id = static_cast<TCEXAction>(i);
+      const char* name = TCEXMainWindow::CEXActionInfo(id).name;
+      if (!kAdministratorsOnly.contains(name)) {
+        LogIn(*form, login, false);
+        QVERIFY2(form->CEXActionObject(id)->isEnabled(), name);
+        continue;
+      }
+      const std::vector<TRoute> routes = Routes(*form, id);
+      QVERIFY2(!routes.empty(), name);
+      for (const auto& [way, route] : routes) {
+        const QString where = QString(name) + " through " + way;
+        LogIn(*form, login, false);
+        Prepare(*form);
+        const QString denied = Effect(*form, route);
+        QVERIFY2(denied.isEmpty(), qPrintable(where + ": " + denied));
+        LogIn(*form, login, true);
+        QVERIFY2(!Effect(*form, route).isEmpty(), qPrintable(where));
+      }
+    }
   }
 
   // Windows open through the window port, modal or not; the dialogs the

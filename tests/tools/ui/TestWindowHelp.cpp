@@ -1,9 +1,10 @@
 // F1 in every window of the program, offscreen: the windows are made as the
-// program makes them, their help controls come from Brontel's library
-// through the component layer (unregistered, found in its folder), and the
-// real help viewer shows the page that "kalmore.hmp" maps the window's
-// context to. The Help menu and the tool bar's help button show the
-// contents and the index. Without the library: one message, no crash.
+// program makes them (the EMV data-object editor with the edit window), their
+// help controls come from Brontel's library through the component layer
+// (unregistered, found in its folder), and the real help viewer shows the
+// page that "kalmore.hmp" maps the window's context to. The Help menu and the
+// tool bar's help button show the contents beside their first page, and the
+// index. Without the library: one message, no crash.
 
 #include <QAction>
 #include <QApplication>
@@ -21,7 +22,9 @@
 #include "support/ComponentHelpControl.h"
 #include "support/HelpContexts.h"
 #include "support/ui/ErrorForm.h"
+#include "tools/ui/FormTVREditor.h"
 #include "workbench/ui/MainForm.h"
+#include "workbench/ui/MainFormHome.h"
 #include "workbench/ui/MessageDialogs.h"
 #include "workbench/ui/ProgramStart.h"
 #include "workbench/ui/ProgramWindows.h"
@@ -43,14 +46,24 @@ TOpen Settings(TCEXWindow window) {
   return [window](TForm1& form) { static_cast<void>(form.CEXOpenWindow(window, false)); };
 }
 
-// "Browse" of the aliases dialog makes "Select Directory"; it is answered
-// with "Cancel" at once.
-void OpenSelectDirectory(TForm1& form) {
-  Settings(TCEXWindow::DirectoryAliases)(form);
+// The modal dialog that the next command opens is answered with "Cancel".
+void CancelNextDialog() {
   QTimer::singleShot(0, [] {
     if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
   });
+}
+
+// "Browse" of the aliases dialog makes "Select Directory".
+void OpenSelectDirectory(TForm1& form) {
+  Settings(TCEXWindow::DirectoryAliases)(form);
+  CancelNextDialog();
   Window("TFormAlias")->findChild<QPushButton*>("Browse")->click();
+}
+
+// "Print..." makes the printout selection.
+void OpenPrintSelection(TForm1& form) {
+  CancelNextDialog();
+  form.CEXActionObject(TCEXAction::Print)->trigger();
 }
 
 struct TWindowRow {
@@ -69,10 +82,13 @@ const std::vector<TWindowRow>& Windows() {
       {"TForm8", HPTcHelpErrorWindow, {}},
       {"TForm10", HPTcHelpModemStatus, {}},
       {"TForm14", HPTcHelpSequence, {}},
+      {"TForm15", HPTcHelpSequenceRun, {}},
       {"TForm17", HPTcHelpPublicKeyData, {}},
       {"TForm18", HPTcHelpUsers, {}},
       {"TForm19", HPTcHelpUsers, {}},
       {"TForm20", HPTcHelpAlarming, {}},
+      {"TFormTVREditor", HPTcHelpEmvEditor, {}},
+      {"TForm2", HPTcHelpPrintSelection, OpenPrintSelection},
       {"TForm7", HPTcHelpMessageHeader, Settings(TCEXWindow::MessageHeader)},
       {"TForm9", HPTcHelpCommunication, Settings(TCEXWindow::Communication)},
       {"TForm13", HPTcHelpTimeouts, Settings(TCEXWindow::Timeouts)},
@@ -96,11 +112,14 @@ class TestWindowHelp : public QObject {
   std::unique_ptr<TForm1> form_;
   std::unique_ptr<TForm8> form8_;
 
-  // The program folder seeded from share/ as `make run` seeds it; help
-  // controls from the library in `libraryFolder`.
+  // The program folder seeded from share/ as `make run` seeds it, but with a
+  // link that neither listens nor dials; help controls from the library in
+  // `libraryFolder`.
   TForm1& Make(const std::string& libraryFolder) {
     home_ = std::make_unique<test::TempDir>();
     test::RunCommand("cp -r '" + test::SourceDir() + "/share/.' '" + home_->path() + "'", "");
+    test::WriteFile(home_->file("config.ini"),
+                    test::kQuietCommunicationIni + test::ReadFile(home_->file("config.ini")));
     controls_ = std::make_unique<THPTComponentHelpControlFactory>(
         TPLTCreationContext{TPLTComponentRegistry(home_->file("components.ini")), libraryFolder});
     windows_ = std::make_unique<TCEXProgramWindows>();
@@ -110,7 +129,9 @@ class TestWindowHelp : public QObject {
     parts.windows = windows_.get();
     parts.helpControls = controls_.get();
     form_ = std::make_unique<TForm1>(std::move(parts));
-    windows_->CEXMake(*form_, &dialogs_, {});
+    windows_->CEXMake(*form_, &dialogs_, [](TTDBDebug& trace, QWidget* parent) {
+      return static_cast<IEDFEmvEditor*>(new TFormTVREditor(&trace, parent));
+    });
     form8_ = CEXMakeErrorWindow(*form_);
     form_->show();
     return *form_;
@@ -142,7 +163,8 @@ class TestWindowHelp : public QObject {
 
  private slots:
   void cleanup() {
-    HideViewer();
+    // The next test starts with a new viewer, which shows no page yet.
+    delete Window("HelpViewer");
     form8_.reset();
     if (windows_) windows_->CEXDestroy();
     form_.reset();
@@ -170,7 +192,8 @@ class TestWindowHelp : public QObject {
     QCOMPARE(dialogs_.messages, std::vector<std::string>{});
   }
 
-  // F1 in the main window is "&Content"; "Index" and the help tool button.
+  // F1 in the main window is "&Content": the contents beside their first
+  // page in a new viewer; "Index" and the help tool button.
   void helpMenuAndToolButton() {
     TForm1& form = Make(KAL_BRONTEL_DIR);
     const std::function<void()> requests[] = {
@@ -179,9 +202,10 @@ class TestWindowHelp : public QObject {
         [&form] { form.findChild<QToolButton*>("ToolButton8")->click(); },
     };
     const char* tabs[] = {"Contents", "Index", "Contents"};
+    const QString firstPage = QString::fromStdString(home_->path() + "help/main-window.html");
     for (size_t i = 0; i < std::size(requests); ++i) {
       requests[i]();
-      QCOMPARE(Shown().second, QString(tabs[i]));
+      QCOMPARE(Shown(), std::make_pair(firstPage, QString(tabs[i])));
       HideViewer();
     }
   }
