@@ -165,16 +165,21 @@ void TCEXMainWindow::FormShow(const std::vector<std::string>& args) {
     const std::string sequenceFile = Absolute(params.sequenceFile);
     CEXbAutoRun = params.run;
     if (!params.messageFile.empty()) files_->OpenMessageFile(Absolute(params.messageFile));
+    if (closed_) return;
     // A configuration file that is missing is reported; the server then
     // starts from the configuration in use, as without one.
-    if (configFile.empty() || !config_->CEXLoadIniFile(configFile)) CEXLink().StartServer();
+    if (configFile.empty() || !config_->CEXLoadIniFile(configFile)) {
+      if (closed_) return;
+      CEXLink().StartServer();
+    }
+    if (closed_) return;
 
     std::string message;
     if (config.CFGCheckFile(
             CEXAliasList(), config.CFGGetAlarmLogFileName(),
             "Can not create alarm log file (menu [admin], [alarming]): ", message) != 0)
       CEXShowMessage(message);
-    if (!sequenceFile.empty()) CEXLoadSequenceFile(sequenceFile);
+    if (!closed_ && !sequenceFile.empty()) CEXLoadSequenceFile(sequenceFile);
   });
   // From now on the idle pass follows what happens; nothing ticks.
   AppOnIdle();
@@ -233,6 +238,7 @@ bool TCEXMainWindow::FormCloseQuery(bool ask) {
 }
 
 void TCEXMainWindow::FormClose() {
+  closed_ = true;
   Guarded([&] {
     // No server is passed, so the server is not started again.
     static_cast<void>(CEXCommParams().TCPDisConnect(&CEXClientSocket(), nullptr));

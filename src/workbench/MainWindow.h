@@ -83,7 +83,9 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   // The window's events, in the order they come.
   void FormCreate();
   // Geometry, command line (the program arguments without the program
-  // name), start files, server start; then the idle timer runs.
+  // name), start files, server start; then the idle timer runs. A step's
+  // message box runs an event loop; when the window closes meanwhile (the
+  // program is terminated) the start ends with that step.
   void FormShow(const std::vector<std::string>& args);
   // Every activation; only the first does anything.
   void FormActivate();
@@ -200,6 +202,7 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   bool CEXbAutoRun = false;
   bool CEXbActivationConfigRead = false;
   bool created_ = false;
+  bool closed_ = false;
   bool destroyed_ = false;
 };
 

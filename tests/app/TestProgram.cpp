@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -17,6 +18,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,6 +85,26 @@ int WaitForExit(pid_t pid, std::chrono::milliseconds bound) {
   kill(pid, SIGKILL);
   waitpid(pid, &status, 0);
   return -1;
+}
+
+// A socket listening on any address at `port`, or -1 when the port is
+// taken.
+int ListenOn(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd, 1) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
+bool PortIsFree(int port) {
+  const int fd = ListenOn(port);
+  if (fd >= 0) close(fd);
+  return fd >= 0;
 }
 
 TEST(Program, ListensOnTheConfiguredPortAndWritesConfigIniWhenTerminated) {
@@ -179,17 +203,7 @@ TEST(Program, SigtermEndsTheProgramWhileTheErrorWindowIsOpen) {
       << trace_text;
   // The close steps ran: the configuration was written.
   EXPECT_NE(test::ReadFile(home.file("config.ini")).find("[Window]"), std::string::npos);
-  const std::string bound = test::RunPython(
-      "import socket\n"
-      "s = socket.socket()\n"
-      "s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)\n"
-      "s.bind(('0.0.0.0', " +
-          std::to_string(port) +
-          "))\n"
-          "s.listen()\n"
-          "print('free')\n",
-      "");
-  EXPECT_EQ(bound, "free\n");
+  EXPECT_TRUE(PortIsFree(port));
 }
 
 // SIGTERM while the start shows a message box (a "config.ini" that cannot
@@ -211,6 +225,98 @@ TEST(Program, SigtermDuringTheStartEndsTheProgram) {
 
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
+}
+
+// SIGTERM while the start shows a box (about a file on its command line, a
+// setting or its port) or while a close step does: the program ends with
+// its close steps instead of running on without a window, and its port is
+// free. The trace names the error window (made last) just before the main
+// window shows; from then on the first event loop to run is the box's, so
+// the signal is handled while the box is open.
+TEST(Program, SigtermEndsTheProgramWhateverBoxTheStartOrTheCloseShows) {
+  enum class File { None, Text, Big, Unreadable, Folder };
+  struct Case {
+    const char* name;
+    File file;
+    std::string text;               // the file's bytes
+    std::vector<std::string> args;  // "%" is the file, "f.epm" or "run.seq"
+    std::string config = "";        // more lines of "config.ini"
+    bool portTaken = false;
+  };
+  const std::string message =
+      "x\r\n2\r\nep2:Msg\r\n\r\nc\r\n\r\n\r\n0\r\n10\r\n"
+      "ep2:TrmID\r\n42\r\nan\r\n\r\n\r\n10\r\n20\r\n";
+  std::mt19937 rng(51);
+  const std::vector<std::string> epm = {"%"}, seq = {"-s", "%", "-RUN"};
+  const std::vector<Case> cases = {
+      {"message file missing", File::None, "", epm},
+      {"message file corrupt", File::Text, message.substr(0, 20), epm},
+      {"message file of 100 MB", File::Big, "", epm},
+      {"message file of random bytes", File::Text, test::RandomBytes(rng, 4096), epm},
+      {"message file unreadable", File::Unreadable, "", epm},
+      {"message file a folder", File::Folder, "", epm},
+      {"message file with content after its last record", File::Text, message + "x\r\n", epm},
+      {"sequence file missing", File::None, "", seq},
+      {"sequence file unreadable", File::Unreadable, "", seq},
+      {"sequence file of 100 MB", File::Big, "", seq},
+      {"sequence file a folder", File::Folder, "", seq},
+      {"configuration file missing", File::None, "", {"-c", "nosuch.ini"}},
+      {"alarm log file cannot be created",
+       File::None,
+       "",
+       {},
+       "[Alarm]\r\nAlarmLogFileName=nosuch/alarm.txt\r\n"},
+      {"server port taken", File::None, "", {}, "", true},
+      // Writing the configuration in use at close fails with a message box.
+      {"configuration in use cannot be written",
+       File::None,
+       "",
+       {},
+       "[Directories]\r\nConfigFileName=nosuch/lab.ini\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir home;
+    const int port = test::FreeLoopbackPort();
+    const int holder = c.portTaken ? ListenOn(port) : -1;
+    test::WriteFile(home.file("config.ini"),
+                    "[Component]\r\nLogToFile=1\r\n[Communication]\r\nCommType=0\r\n"
+                    "ThisComputerClientServer=1\r\nThisComputerIPPortNr=" +
+                        std::to_string(port) + "\r\n" + c.config);
+    const std::string file = home.file(c.args == epm ? "f.epm" : "run.seq");
+    if (c.file != File::None && c.file != File::Folder) test::WriteFile(file, c.text);
+    if (c.file == File::Big) std::filesystem::resize_file(file, 100 << 20);
+    if (c.file == File::Folder) std::filesystem::create_directory(file);
+    if (c.file == File::Unreadable) {
+      chmod(file.c_str(), 0);
+      // Root reads a file of mode 000; a write-only kernel setting it may not
+      // read either gives the program the same refusal.
+      if (const int fd = open(file.c_str(), O_RDONLY); fd >= 0) {
+        close(fd);
+        std::filesystem::remove(file);
+        std::filesystem::create_symlink("/proc/sys/vm/drop_caches", file);
+      }
+    }
+    std::vector<std::string> args = c.args;
+    for (std::string& a : args)
+      if (a == "%") a = file;
+    const pid_t pid = StartProgram(home, args);
+    ASSERT_GT(pid, 0);
+    const auto traced = [&] {
+      std::ifstream in(home.file("DEBUG1.TXT"), std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {}).find("\tTForm8") !=
+             std::string::npos;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while (!traced() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(traced()) << test::ReadFile(home.file("output.txt"));
+
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
+    if (holder >= 0) close(holder);
+    EXPECT_TRUE(PortIsFree(port));
+  }
 }
 
 // "-c config.ini -s run.seq -RUN": the sequence runs at once against a socat

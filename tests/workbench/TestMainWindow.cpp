@@ -54,7 +54,10 @@ class Host final : public ICEXView,
   TCEXGeometry CEXGetGeometry() override { return geometry; }
   void CEXCloseMainWindow() override { ++closeRequests; }
 
-  void CEXShowMessage(const std::string& text) override { messages.push_back(text); }
+  void CEXShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    if (onMessage) onMessage();
+  }
   TCEXAnswer CEXAskYesNoCancel(const std::string& text) override {
     questions.push_back(text);
     return answer;
@@ -122,6 +125,7 @@ class Host final : public ICEXView,
   bool saveWorks = true;
   bool sequenceVisible = false;
   std::vector<std::pair<bool, std::string>> logins;
+  std::function<void()> onMessage;  // runs while a message box is open
 };
 
 using test::FakeTimer;
@@ -223,6 +227,24 @@ TEST_F(MainWindowTest, CommandLineFilesAreOpenedAndMissingOnesReported) {
   EXPECT_TRUE(host_.read.empty());
   EXPECT_EQ(second.CEXCaption(), "Dorva ep2 Interface Tester");
   EXPECT_EQ(second.CEXStatusText(2), "Server listening on port " + std::to_string(port));
+}
+
+// The window closes while a box of the start is open (the program is
+// terminated): the start ends there, with no server and no sequence.
+TEST_F(MainWindowTest, AWindowClosedDuringAStartBoxEndsTheStart) {
+  WriteFile(File("config.ini"), ServerIni(test::FreeLoopbackPort()));
+  WriteFile(File("run.seq"), "x");
+  for (const Lines& boxed : {Lines{File("gone.epm")}, Lines{"-c", File("gone.ini")}}) {
+    host_ = Host();
+    Make(true);
+    host_.onMessage = [this] { core_->FormClose(); };
+    Lines args = boxed;
+    args.insert(args.end(), {"-s", File("run.seq"), "-RUN"});
+    core_->FormShow(args);
+    EXPECT_EQ(host_.messages, Lines{"File " + boxed.back() + " not found"});
+    EXPECT_EQ(core_->CEXStatusText(2), "TCP/IP server not listening");
+    EXPECT_TRUE(host_.sequences.empty());
+  }
 }
 
 TEST_F(MainWindowTest, CommandLineConfigurationIsReadListenedOnAndRecorded) {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
@@ -37,9 +38,26 @@ bool HasDisplay() {
   return false;
 }
 
+// Once the program is terminated nobody answers a box: a dialog that opens
+// then (a close step's message, one more of the start) is rejected as soon
+// as its loop runs, so nothing waits on it.
+class TRejectDialogs final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* dialog = qobject_cast<QDialog*>(watched);
+    if (event->type() == QEvent::Show && dialog != nullptr && dialog->isWindow())
+      QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 // Ends every event loop, a modal window's too: every dialog and message box
 // is rejected (so the code that opened it sees a cancel) and the
-// application's loop ends.
+// application's loop ends. Before that loop runs, exiting it does nothing;
+// the start checks for itself whether the program was terminated.
 void EndProgram(const QWidget* mainWindow) {
   for (QWidget* w : QApplication::topLevelWidgets()) {
     auto* dialog = qobject_cast<QDialog*>(w);
@@ -59,6 +77,18 @@ std::unique_ptr<TForm8> CEXMakeErrorWindow(TForm1& form1) {
 
 int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEditor,
                   const TCEXToolWindowFactory& makeToolWindow) {
+  // SIGTERM closes the main window the way the user would, without
+  // questions, and ends the program whatever windows are open. The handler
+  // is in place first; the signal is handled in the first event loop that
+  // runs, a message box's of the start as well as the application's.
+  const bool caught = pipe2(terminatePipe, O_CLOEXEC | O_NONBLOCK) == 0;
+  if (caught) {
+    struct sigaction action {};
+    action.sa_handler = OnTerminateSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+  }
   if (!HasDisplay()) {
     std::fputs("Kalmore needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set.\n", stderr);
     return 1;
@@ -67,27 +97,19 @@ int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEdit
   QApplication app(argc, argv);
   QApplication::setApplicationName("KALMORE");
 
-  // SIGTERM closes the main window the way the user would, without
-  // questions, and ends the program whatever windows are open. The handler
-  // is in place before the start can open any window or message box; a
-  // SIGTERM during the start ends it once the main window exists.
   TForm1* mainForm = nullptr;
   bool terminated = false;
-  if (pipe2(terminatePipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+  if (caught) {
     auto* notifier = new QSocketNotifier(terminatePipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&mainForm, &terminated] {
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app, &mainForm, &terminated] {
       char byte;
       while (read(terminatePipe[0], &byte, 1) > 0) {
       }
+      if (!terminated) app.installEventFilter(new TRejectDialogs(&app));
       terminated = true;
       if (mainForm != nullptr && mainForm->isVisible()) mainForm->CEXTerminate();
       EndProgram(mainForm);
     });
-    struct sigaction action {};
-    action.sa_handler = OnTerminateSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
   }
 
   TForm1::TParts parts;
@@ -111,8 +133,10 @@ int CEXRunProgram(int argc, char** argv, const TCEXEmvEditorFactory& makeEmvEdit
     // Terminated while the start was still building the window.
     static_cast<void>(form1.CEXTerminate());
   } else {
+    // The first show reads the command line's files; a box it opens may see
+    // the program terminated and the window closed.
     form1.show();
-    result = QApplication::exec();
+    if (!terminated) result = QApplication::exec();
   }
   windows.CEXDestroy();
   form1.CEXSetErrorWindow(nullptr);
