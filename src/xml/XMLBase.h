@@ -92,10 +92,17 @@ class TVxParserContext {
   // EVxDOMException.
   virtual void ParseFragment(std::u16string_view text, TVxXMLDocument& doc) = 0;
 
-  // Counts units of entity replacement text and external content produced
-  // during the parse in progress; raises EVxXMLParserError when they exceed
-  // the parse's budget.
+  // Counts units of entity replacement text produced during the parse in
+  // progress; raises EVxXMLParserError when they exceed the parse's budget.
   virtual void CountExpansion(std::size_t /*units*/) {}
+  // Counts bytes of external content read during the parse in progress:
+  // input that widens the budget of replacement text, and is counted against
+  // it as well, so that content read again and again stays bounded.
+  virtual void CountExternalContent(std::size_t /*bytes*/) {}
+  // Counts a node made from entity replacement text (the markup of a
+  // fragment parsed through ParseFragment); raises EVxXMLParserError past the
+  // parse's bound. Nodes of the document's own text are not counted.
+  virtual void CountExpansionNode() {}
   // Base address ("http://host:port") of the service that resolves public
   // identifiers; empty when they are not resolved over the network.
   virtual std::string PublicIdResolver() const { return {}; }

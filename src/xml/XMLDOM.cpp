@@ -175,12 +175,21 @@ class TNormalizer {
     const bool beforeReference = next && next->GetType() == ntReference;
     const bool afterMarkup = !tail.empty() && !afterReference && tail.back()->GetType() != ntText;
     if (pending_.empty() ? beforeReference && afterMarkup
-                         : !blank || afterReference || beforeReference)
+                         : !blank || afterReference || beforeReference) {
+      Made();
       tail.push_back(std::make_unique<TVxXMLText>(pending_, doc_, true));
+    }
     pending_.clear();
   }
 
+  // Nodes made from the markup of replacement text count against the
+  // parse's bound; the parser tells them from those of the document's text.
+  void Made() {
+    if (TVxParserContext* parser = doc_ ? doc_->GetParser() : nullptr) parser->CountExpansionNode();
+  }
+
   void PutNode(std::unique_ptr<TVxXMLNode> node) {
+    Made();
     FlushText(node.get());
     inTail_ = true;
     tail.push_back(std::move(node));
@@ -216,7 +225,10 @@ class TNormalizer {
     if (makeNodes_ && value.find(u'<') != std::u16string::npos &&
         value.find(u'>') != std::u16string::npos) {
       const std::unique_ptr<TVxXMLDocument> fragment = ref->ParseReference();
-      if (const TVxXMLElement* root = fragment ? fragment->GetDocumentElement() : nullptr) {
+      if (TVxXMLElement* root = fragment ? fragment->GetDocumentElement() : nullptr) {
+        // The copies are made for this document, in its store: a copy made
+        // for the fragment would keep the fragment's whole store alive.
+        root->SetDocument(doc_);
         // The markup's text joins the text around it, as it does when the
         // document is written and read again.
         for (const TVxXMLNode* n = root->GetFirstNode(); n; n = n->Next()) {
@@ -296,8 +308,10 @@ static_assert(sizeof(void*) != 8 || sizeof(TVxXMLElement) == 96);
 struct TVxXMLNode::TPlace {
   TVxNodeStore* store = nullptr;
   std::uint8_t flags = 0;
+  bool document;  // the node is its owner, a document being made
 
-  TPlace(const void* node, std::u16string_view name, TVxXMLDocument* owner, bool isOwner) {
+  TPlace(const void* node, std::u16string_view name, TVxXMLDocument* owner, bool isOwner)
+      : document(isOwner) {
     const auto at = reinterpret_cast<std::uintptr_t>(node);
     if (tBirth.store && at >= tBirth.at && at < tBirth.at + tBirth.size) {
       store = tBirth.store;
@@ -325,7 +339,7 @@ TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXM
 
 TVxXMLNode::TVxXMLNode(std::u16string_view tagName, std::uint8_t nodeType, TVxXMLDocument* owner,
                        const TPlace& place, const std::u16string* interned)
-    : FDocument(owner),
+    : FDocument(owner, place.document),
       FNodeStore(place.store),
       FNodeName(tagName.empty() ? EmptyName()
                 : interned      ? *interned
@@ -450,15 +464,36 @@ void TVxXMLNode::ReleaseList(TVxNodeList& list, std::vector<TVxXMLNode*>& chains
 }
 
 // ---------------------------------------------------------------------------
+// TVxOwnerDocument
+
+TVxOwnerDocument::TVxOwnerDocument(TVxXMLDocument* doc, bool isDocument)
+    : cell_(isDocument ? new TVxDocumentCell{doc, 2} : Share(doc)) {}
+
+TVxOwnerDocument& TVxOwnerDocument::operator=(TVxXMLDocument* doc) {
+  TVxDocumentCell* cell = Share(doc);
+  Let(cell_);
+  cell_ = cell;
+  return *this;
+}
+
+TVxDocumentCell* TVxOwnerDocument::Share(TVxXMLDocument* doc) {
+  if (!doc) return nullptr;
+  TVxDocumentCell* cell = doc->FCell;
+  ++cell->users;
+  return cell;
+}
+
+// ---------------------------------------------------------------------------
 // TVxNodeList
 
 TVxNodeList::TVxNodeList(TVxXMLDocument* owner, TVxXMLNode* parent)
     : FUp(parent  ? reinterpret_cast<std::uintptr_t>(parent)
-          : owner ? reinterpret_cast<std::uintptr_t>(owner) | kOwnerBit
+          : owner ? reinterpret_cast<std::uintptr_t>(TVxOwnerDocument::Share(owner)) | kOwnerBit
                   : 0) {}
 
 TVxNodeList::~TVxNodeList() {
   DestroyChain(ReleaseChain());
+  if (FUp & kOwnerBit) TVxOwnerDocument::Let(reinterpret_cast<TVxDocumentCell*>(FUp & ~kOwnerBit));
 }
 
 TVxXMLNode* TVxNodeList::ReleaseChain() {
@@ -995,12 +1030,16 @@ bool TDOMImplementation::HasFeature(std::u16string_view, std::u16string_view ver
 
 TVxXMLDocument::TVxXMLDocument()
     : TVxContainer(u"", ntDocument, this),
+      FCell(FDocument.cell_),
       FStore(TVxNodeStore::Create()),
       FDomImplementation(this) {
   AddVersion();
 }
 
 TVxXMLDocument::~TVxXMLDocument() {
+  // Nodes and lists that outlive the document find none from here on.
+  FCell->doc = nullptr;
+  TVxOwnerDocument::Let(FCell);
   // The nodes still linked hold the store until they go with the list.
   FStore->Release();
 }

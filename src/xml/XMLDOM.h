@@ -11,7 +11,8 @@
 // removed it. Names are interned in the node store of the document a node is
 // created for (NodeStore.h), and values are kept in that store's arena; the
 // parser takes its nodes from the arena too. Either way a node keeps the
-// store alive, so it may outlive its document and move between documents.
+// store alive, so it may outlive its document (it then belongs to none) and
+// move between documents.
 // Calls that take a node pointer take ownership only when they succeed;
 // calls that hand a node back return std::unique_ptr. Destruction is
 // iterative, so long sibling chains and deep trees cannot exhaust the stack.
@@ -122,6 +123,43 @@ class TVxNodeValue {
   std::uint16_t cap_ = 0;   // in the arena: code units it has room for
 };
 
+// What a document and the nodes made for it or moved into it share: the
+// document, until it goes. The document clears it then, so a node that
+// outlives its document belongs to none instead of pointing at freed memory.
+struct TVxDocumentCell {
+  TVxXMLDocument* doc;
+  std::size_t users;
+};
+
+// A node's document, through the document's cell (null: none). Reads as a
+// document pointer.
+class TVxOwnerDocument {
+ public:
+  // A user of doc's cell (none for null); with isDocument, doc is the
+  // document being made, whose cell this makes with a second user for the
+  // document itself (TVxXMLDocument takes it over).
+  TVxOwnerDocument(TVxXMLDocument* doc, bool isDocument);
+  ~TVxOwnerDocument() { Let(cell_); }
+  TVxOwnerDocument(const TVxOwnerDocument&) = delete;
+  TVxOwnerDocument& operator=(const TVxOwnerDocument&) = delete;
+  // Moves to doc's cell.
+  TVxOwnerDocument& operator=(TVxXMLDocument* doc);
+
+  TVxXMLDocument* get() const { return cell_ ? cell_->doc : nullptr; }
+  operator TVxXMLDocument*() const { return get(); }
+  TVxXMLDocument* operator->() const { return get(); }
+
+  // doc's cell with one user more (null for null), and giving one back.
+  static TVxDocumentCell* Share(TVxXMLDocument* doc);
+  static void Let(TVxDocumentCell* cell) {
+    if (cell && --cell->users == 0) delete cell;
+  }
+
+ private:
+  friend class TVxXMLDocument;
+  TVxDocumentCell* cell_;
+};
+
 class TVxXMLNode {
  public:
   // Element, attribute, PI and declaration names (node types 1, 2, 6, 8-12
@@ -163,6 +201,7 @@ class TVxXMLNode {
   void SetValue(std::u16string_view value);
   std::uint8_t GetType() const { return FNodeType; }
   void SetType(std::uint8_t nodeType) { FNodeType = nodeType; }
+  // Null once the document has gone, for a node that outlives it.
   TVxXMLDocument* GetOwnerDocument() const { return FDocument; }
   // The container of the list the node is in; null for a free node and for
   // nodes of a list without parent.
@@ -205,7 +244,7 @@ class TVxXMLNode {
   // Fields ordered so that they pack without holes: a node is 72 bytes.
   TVxXMLNode* FNext = nullptr;
   TVxXMLNode* FPrev = nullptr;
-  TVxXMLDocument* FDocument;
+  TVxOwnerDocument FDocument;
 
  private:
   friend class TVxNodeList;
@@ -237,7 +276,8 @@ class TVxXMLNode {
 // The list of one container, or a list of results. Linking a node sets its
 // parent to the list's parent and its document (with its subtree) to the
 // list's owner. A list with a parent belongs to the parent's document (owner
-// is then the parent's document), and follows it when the parent moves.
+// is then the parent's document), and follows it when the parent moves; a
+// list without parent has no owner once its document has gone.
 class TVxNodeList {
  public:
   explicit TVxNodeList(TVxXMLDocument* owner, TVxXMLNode* parent = nullptr);
@@ -251,7 +291,7 @@ class TVxNodeList {
     return FUp & kOwnerBit ? nullptr : reinterpret_cast<TVxXMLNode*>(FUp);
   }
   TVxXMLDocument* GetOwner() const {
-    if (FUp & kOwnerBit) return reinterpret_cast<TVxXMLDocument*>(FUp & ~kOwnerBit);
+    if (FUp & kOwnerBit) return reinterpret_cast<const TVxDocumentCell*>(FUp & ~kOwnerBit)->doc;
     return FUp ? reinterpret_cast<TVxXMLNode*>(FUp)->GetOwnerDocument() : nullptr;
   }
   // The first node of type nType; the first node at all for 0.
@@ -289,8 +329,9 @@ class TVxNodeList {
 
   TVxXMLNode* Froot = nullptr;
   TVxXMLNode* FLast = nullptr;
-  // The parent, or the owner with kOwnerBit for a list without parent: one
-  // field, as a container's list would repeat the container's document.
+  // The parent, or the owner's cell (one of its users) with kOwnerBit for a
+  // list without parent: one field, as a container's list would repeat the
+  // container's document.
   static constexpr std::uintptr_t kOwnerBit = 1;
   std::uintptr_t FUp;
 };
@@ -590,6 +631,10 @@ class TVxXMLDocument : public TVxContainer {
  private:
   void AddVersion();
 
+  friend class TVxOwnerDocument;
+  // The document's own cell, one of its users: the document's node may be
+  // moved into another document's list, the cell stays this document's.
+  TVxDocumentCell* FCell;
   // The document is one of the store's users; its nodes are others.
   TVxNodeStore* FStore;
   TEncoding FEncoding = TEncoding::UTF_8;

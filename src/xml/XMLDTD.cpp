@@ -27,6 +27,10 @@ void CountExpansion(const TVxXMLDocument* doc, std::size_t units) {
   if (doc && doc->GetParser()) doc->GetParser()->CountExpansion(units);
 }
 
+void CountExternalContent(const TVxXMLDocument* doc, std::size_t bytes) {
+  if (doc && doc->GetParser()) doc->GetParser()->CountExternalContent(bytes);
+}
+
 // The document type of doc forgets the expanded lengths of its entities.
 void EntityChanged(const TVxXMLDocument* doc) {
   if (auto* docType = doc ? dynamic_cast<TVxDocumentType*>(doc->GetDocumentType()) : nullptr)
@@ -393,6 +397,23 @@ void TVxCustomEntityDecl::Normalize() {
   const std::u16string_view v = GetValue();
   TVxDeclarations* decls = FDocument ? FDocument->GetDeclarations() : nullptr;
   auto* docType = dynamic_cast<TVxDocumentType*>(decls);
+  // The values of the parameter entities it names are counted as a whole
+  // before any of them is put in place, so a value that would pass the
+  // parse's budget fails at once (their own references were expanded when
+  // they were declared).
+  std::size_t expansion = 0;
+  for (std::size_t i = 0; docType && i < v.size(); ++i) {
+    if (v[i] != u'%' && v[i] != u'&') continue;
+    const std::size_t semi = v.find(u';', i + 1);
+    if (semi == std::u16string_view::npos) break;
+    if (v[i] == u'%')
+      if (const TVxCustomEntityDecl* pe =
+              docType->GetEntityDecl(v.substr(i + 1, semi - i - 1), true);
+          pe && pe->HasValue())
+        expansion += pe->GetValue().size() + kEntityReferenceCost;
+    i = semi;
+  }
+  if (expansion > 0) CountExpansion(FDocument, expansion);
   std::u16string out;
   const auto blank = [&out] {
     if (out.empty() || out.back() != u' ') out.push_back(u' ');
@@ -421,7 +442,6 @@ void TVxCustomEntityDecl::Normalize() {
         if (c == u'%') {
           const TVxCustomEntityDecl* pe = docType ? docType->GetEntityDecl(name, true) : nullptr;
           if (pe && pe->HasValue()) {
-            CountExpansion(FDocument, pe->GetValue().size());
             out += pe->GetValue();
           } else {
             out += whole;
@@ -451,7 +471,7 @@ void TVxCustomEntityDecl::Retrieve() {
   if (FInternal) return;
   std::string bytes;
   if (!ReadExternalFile(bytes)) return;
-  CountExpansion(FDocument, bytes.size());
+  CountExternalContent(FDocument, bytes.size());
   TakeValue(DecodeExternalText(bytes, FDocument ? FDocument->GetParser() : nullptr));
   FRetrieved = true;
   EntityChanged(FDocument);
@@ -585,7 +605,7 @@ void TVxDocumentType::Retrieve() {
   if (!HasExternalId()) return;
   std::string bytes, name;
   if (!ReadExternalFile(bytes, &name)) return;
-  CountExpansion(FDocument, bytes.size());
+  CountExternalContent(FDocument, bytes.size());
   TDTDParser parser;
   parser.ParseExternal(bytes, name, *FDocument);
 }
@@ -610,10 +630,10 @@ std::size_t TVxDocumentType::GetEntityExpandedLength(std::u16string_view name) {
 
 // A walk over the references, without recursion: each entity's length is
 // its text with every reference to an expandable entity replaced by that
-// entity's length. Lengths are kept, so each entity is read once however
-// often it is referenced. An entity met again while its own length is being
-// worked out closes a cycle: it and every entity whose text leads there get
-// kNoExpandedLength.
+// entity's length and the cost of a reference. Lengths are kept, so each
+// entity is read once however often it is referenced. An entity met again
+// while its own length is being worked out closes a cycle: it and every
+// entity whose text leads there get kNoExpandedLength.
 std::size_t TVxDocumentType::ExpandedLength(const TVxCustomEntityDecl* entity) {
   const auto expandable = [](const TVxCustomEntityDecl* e) {
     return e && e->HasValue() && !static_cast<const TVxGEntityDecl*>(e)->IsUnparsed();
@@ -657,8 +677,9 @@ std::size_t TVxDocumentType::ExpandedLength(const TVxCustomEntityDecl* entity) {
       if (!expandable(ref)) {
         f.length = AddLength(f.length, semi - i + 1);
       } else if (const auto it = FExpandedLengths.find(ref); it != FExpandedLengths.end()) {
-        f.length =
-            it->second == kLengthInProgress ? kNoExpandedLength : AddLength(f.length, it->second);
+        f.length = it->second == kLengthInProgress
+                       ? kNoExpandedLength
+                       : AddLength(f.length, AddLength(it->second, kEntityReferenceCost));
       } else {
         next = ref;
       }
@@ -674,7 +695,7 @@ std::size_t TVxDocumentType::ExpandedLength(const TVxCustomEntityDecl* entity) {
     if (open.empty())
       result = length;
     else
-      open.back().length = AddLength(open.back().length, length);
+      open.back().length = AddLength(open.back().length, AddLength(length, kEntityReferenceCost));
   }
   return result;
 }

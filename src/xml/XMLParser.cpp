@@ -171,20 +171,18 @@ void TVxXMLParser::ParseInto(std::istream& stream, TVxXMLDocument& doc) {
   FDoc = &doc;
   FInvalid.Clear();
   if (!budgetOwner_) {
-    // Entity expansion may produce ten times the input, and never less than
-    // the minimum.
-    std::size_t inputSize = 0;
+    // The expansion budget follows the input's size (taken as empty for a
+    // stream that cannot tell it).
+    inputSize_ = 0;
     const std::istream::pos_type start = stream.tellg();
     if (start != std::istream::pos_type(-1) && stream.seekg(0, std::ios::end)) {
       const std::istream::pos_type end = stream.tellg();
       if (end != std::istream::pos_type(-1) && end > start)
-        inputSize = static_cast<std::size_t>(end - start);
+        inputSize_ = static_cast<std::size_t>(end - start);
     }
     stream.clear();
     stream.seekg(start);
-    expanded_ = 0;
-    expansionBudget_ =
-        std::max(kMinExpansionBudget, inputSize > SIZE_MAX / 10 ? SIZE_MAX : 10 * inputSize);
+    expanded_ = expansionNodes_ = external_ = 0;
   }
   lineSource_ = nullptr;
   restUnread_ = false;
@@ -232,6 +230,7 @@ void TVxXMLParser::ParseInto(std::istream& stream, TVxXMLDocument& doc) {
 }
 
 void TVxXMLParser::ParseFragment(std::u16string_view text, TVxXMLDocument& doc) {
+  CountExpansionNodes(kFragmentCost);
   TVxXMLParser parser;
   parser.FStandardXML = FStandardXML;
   parser.FFmtOut = FFmtOut;
@@ -690,6 +689,7 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
     case ntText: {
       TVxXMLElement* element = OpenElement();
       if (!element || IsBlank(value)) return;
+      NodeMade();
       // Linked before it is normalised, so the element owns it from here on;
       // what normalising leaves blank comes back and is dropped.
       element->SetCharData(new (FDoc->Store()) TVxXMLText(value, FDoc, true));
@@ -697,12 +697,14 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
     }
     case ntCData:
       if (TVxXMLElement* element = OpenElement()) {
+        NodeMade();
         auto data = std::make_unique<TVxXMLCData>(value, FDoc);
         element->SetCData(data.get());
         data.release();
       }
       return;
     case ntComment: {
+      NodeMade();
       auto comment = std::make_unique<TVxXMLComment>(value, FDoc);
       OpenContainer()->SetComment(comment.get());
       comment.release();
@@ -743,6 +745,7 @@ void TVxXMLParser::Emit(std::uint8_t nodeType, std::u16string_view value) {
 // (the pseudo root's is one too); interned, when given, is the name as the
 // document's store holds it.
 void TVxXMLParser::EmitElement(std::u16string_view name, const std::u16string* interned) {
+  NodeMade();
   auto element = std::unique_ptr<TVxXMLElement>(
       new (FDoc->Store()) TVxXMLElement(name, FDoc, TVxXMLNode::TCheckedName{interned}));
   if (TVxXMLElement* parent = OpenElement())
@@ -761,6 +764,7 @@ void TVxXMLParser::EmitText() {
   if (CurToken.Length < kMoveText) return AddText(CurToken.Lexeme());
   TVxXMLElement* element = OpenElement();
   if (!element || IsBlank(CurToken.Lexeme())) return;
+  NodeMade();
   std::u16string text = TakeLexeme();
   if (text.capacity() - text.size() > text.size() / 4 + 8) text.shrink_to_fit();
   element->SetCharData(TVxXMLText::Take(std::move(text), FDoc).release());
@@ -769,6 +773,7 @@ void TVxXMLParser::EmitText() {
 void TVxXMLParser::AddText(std::u16string_view text) {
   TVxXMLElement* element = OpenElement();
   if (!element || IsBlank(text)) return;
+  NodeMade();
   element->SetCharData(new (FDoc->Store()) TVxXMLText(text, FDoc, true));
 }
 
@@ -782,6 +787,7 @@ void TVxXMLParser::MEmit(std::uint8_t nodeType, std::u16string_view value1,
     else
       FDoc->FSetAttribute(value1, value2);
   } else if (nodeType == ntPI) {
+    NodeMade();
     auto pi = std::make_unique<TVxXMLPi>(value1, value2, FDoc);
     OpenContainer()->SetPI(pi.get());
     pi.release();
@@ -813,6 +819,7 @@ void TVxXMLParser::SetAttribute(TVxXMLElement& element, std::u16string_view name
     }
     return;
   }
+  NodeMade();
   TVxXMLAttr* attr = interned
                          ? element.AppendAttribute(name, value, TVxXMLNode::TCheckedName{interned})
                          : element.AppendAttribute(name, value);
@@ -845,15 +852,55 @@ void TVxXMLParser::FileNotFound(TVxXMLNode& sender, const std::string& fileName)
   if (OnFileNotFound) OnFileNotFound(sender, fileName);
 }
 
+namespace {
+
+std::size_t SaturatedAdd(std::size_t a, std::size_t b) {
+  return b > SIZE_MAX - a ? SIZE_MAX : a + b;
+}
+
+std::size_t SaturatedTimes(std::size_t a, std::size_t factor) {
+  return a > SIZE_MAX / factor ? SIZE_MAX : a * factor;
+}
+
+}  // namespace
+
+std::size_t TVxXMLParser::ExpansionBudget() const {
+  const std::size_t cap =
+      std::max(kMinExpansionBudget, SaturatedTimes(inputSize_, kExpansionFactor));
+  const std::size_t input = SaturatedAdd(inputSize_, external_);
+  return std::min(cap, SaturatedAdd(kExpansionFloor, SaturatedTimes(input, kExpansionFactor)));
+}
+
 void TVxXMLParser::CountExpansion(std::size_t units) {
   TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
   // Checked before it is counted: the count never passes the budget.
-  if (units > owner.expansionBudget_ - owner.expanded_)
-    throw EVxXMLParserError::CreateWithFileName("Entity expansion exceeds the limit of " +
-                                                    std::to_string(owner.expansionBudget_) +
-                                                    " characters.",
-                                                GetFileName(), GetLineNumber());
+  const std::size_t budget = owner.ExpansionBudget();
+  if (units > budget - std::min(budget, owner.expanded_))
+    throw EVxXMLParserError::CreateWithFileName(
+        "Entity expansion exceeds the limit of " + std::to_string(budget) + " characters.",
+        GetFileName(), GetLineNumber());
   owner.expanded_ += units;
+}
+
+void TVxXMLParser::CountExternalContent(std::size_t bytes) {
+  TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
+  owner.external_ = SaturatedAdd(owner.external_, bytes);
+  CountExpansion(bytes);
+}
+
+void TVxXMLParser::CountExpansionNode() {
+  if (budgetOwner_) CountExpansionNodes(1);  // otherwise a node of the document's own text
+}
+
+void TVxXMLParser::CountExpansionNodes(std::size_t nodes) {
+  TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
+  const std::size_t bound =
+      SaturatedAdd(kExpansionNodeFloor, SaturatedAdd(owner.inputSize_, owner.external_));
+  if (nodes > bound - std::min(bound, owner.expansionNodes_))
+    throw EVxXMLParserError::CreateWithFileName(
+        "Entity expansion exceeds the limit of " + std::to_string(bound) + " nodes.", GetFileName(),
+        GetLineNumber());
+  owner.expansionNodes_ += nodes;
 }
 
 void TVxXMLParser::AddValidationError(const std::string& msg, TVxXMLNode* node) {

@@ -78,13 +78,28 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   // identifiers; empty (the default) leaves them unresolved.
   void SetPublicIdResolver(const std::string& address) { FResolver = address; }
 
-  // Entity replacement text and external content a parse may produce: at
-  // least this many units, or ten times the input's size when that is more.
+  // Entity replacement text and external content a parse may produce
+  // together: at most this many units, or ten times the input's size when
+  // that is more.
   static constexpr std::size_t kMinExpansionBudget = 10'000'000;
+  // Within that, what entities expand to is bounded by the input (the
+  // document's bytes and the external content read): kExpansionFloor units
+  // plus kExpansionFactor per byte of input, so that a few hundred bytes
+  // cannot make megabytes.
+  static constexpr std::size_t kExpansionFloor = 1'000'000;
+  static constexpr std::size_t kExpansionFactor = 10;
+  // The nodes that the markup in replacement text may make: kExpansionNodeFloor
+  // plus one per byte of input. Each parse of such markup counts as
+  // kFragmentCost nodes besides the ones it makes: setting up a parse costs
+  // about as much as making that many.
+  static constexpr std::size_t kExpansionNodeFloor = 100'000;
+  static constexpr std::size_t kFragmentCost = 32;
   // The units of replacement text and external content the last parse
   // counted against its budget (never more than the budget): an entity's
   // whole expanded length is counted before it is expanded.
   std::size_t ExpandedCharacters() const { return expanded_; }
+  // The nodes the last parse counted for the markup of replacement text.
+  std::size_t ExpansionNodes() const { return expansionNodes_; }
   // After a document parse: true when more than blanks followed the root
   // element and its trailing comments and PIs (that rest is not read).
   bool RestUnread() const { return restUnread_; }
@@ -113,6 +128,8 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void AddValidationError(const std::string& msg, TVxXMLNode* node) override;
   void ParseFragment(std::u16string_view text, TVxXMLDocument& doc) override;
   void CountExpansion(std::size_t units) override;
+  void CountExternalContent(std::size_t bytes) override;
+  void CountExpansionNode() override;
   std::string PublicIdResolver() const override { return FResolver; }
 
   // The analyser whose line and input name the errors raised meanwhile carry
@@ -174,9 +191,20 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   bool restUnread_ = false;
   TInvalidChars FInvalid;
   const TLexAnalyzer* lineSource_ = nullptr;
+  // The bound of replacement text and external content at this point of
+  // the parse.
+  std::size_t ExpansionBudget() const;
+  // A node made by a fragment parser counts against its creator's bound.
+  void NodeMade() {
+    if (budgetOwner_) CountExpansionNodes(1);
+  }
+  void CountExpansionNodes(std::size_t nodes);
+
   // The expansion budget of a parse; a fragment parser spends its creator's.
   std::size_t expanded_ = 0;
-  std::size_t expansionBudget_ = kMinExpansionBudget;
+  std::size_t expansionNodes_ = 0;
+  std::size_t inputSize_ = 0;  // the document's bytes
+  std::size_t external_ = 0;   // bytes of external content read
   TVxXMLParser* budgetOwner_ = nullptr;
 
   // The attributes of the start tag being read, to find a repeated name

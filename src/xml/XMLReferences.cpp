@@ -188,7 +188,10 @@ bool TVxGEntityReference::Retrieve() {
   const std::size_t length = decls->GetEntityExpandedLength(FNodeName);
   if (TVxParserContext* parser = FDocument->GetParser(); parser && !counted) {
     counted = length != kNoExpandedLength;
-    parser->CountExpansion(counted ? length : value.size());
+    const std::size_t text = counted ? length : value.size();
+    parser->CountExpansion(text > kNoExpandedLength - kEntityReferenceCost
+                               ? kNoExpandedLength
+                               : text + kEntityReferenceCost);
   }
   const ExpansionGuard guard(decls, FNodeName, counted);
   TakeValue(std::move(value));

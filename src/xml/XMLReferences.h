@@ -29,11 +29,12 @@ class TVxDeclarations {
   // The declared type of attribute attr of element elementName, ':' (CDATA)
   // when it is not declared.
   virtual char GetAttrType(std::u16string_view elementName, std::u16string_view attr) const = 0;
-  // An upper bound of the length of the full expansion of the general entity
-  // name: its value with every reference to a declared entity replaced by
-  // that entity's expanded length, every other reference counted as written.
-  // kNoExpandedLength when it cannot be known in advance (the entity is not
-  // declared, or its references lead into a cycle, which expanding reports).
+  // What the full expansion of the general entity name costs, an upper bound
+  // of its length: its value with every reference to a declared entity
+  // replaced by that entity's cost plus kEntityReferenceCost, every other
+  // reference counted as written. kNoExpandedLength when it cannot be known
+  // in advance (the entity is not declared, or its references lead into a
+  // cycle, which expanding reports).
   virtual std::size_t GetEntityExpandedLength(std::u16string_view name);
 
  protected:
@@ -41,6 +42,11 @@ class TVxDeclarations {
 };
 
 inline constexpr std::size_t kNoExpandedLength = static_cast<std::size_t>(-1);
+
+// Each entity reference expanded counts this many units against the parse's
+// budget besides its text: expanding a reference is work of its own, so
+// many references to short values cannot cost more than their text shows.
+inline constexpr std::size_t kEntityReferenceCost = 20;
 
 // Returned by CharReferenceValue for a body that gives no character.
 inline constexpr char32_t kNoCharacter = 0xFFFFFFFF;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "XMLTestSupport.h"
@@ -190,6 +191,66 @@ TEST(XMLDOM, ParsedNodesOutliveTheirDocument) {
   parse("<c><d/></c>", again);
   EXPECT_EQ(again->GetDocumentElement()->TagName(), u"c");
   EXPECT_EQ(again->GetDocumentElement()->GetFirstChild()->TagName(), u"d");
+}
+
+// Whatever reaches a node's document finds none once the document has gone:
+// the node, its copies and a list made for the document keep working, and
+// the node can join another document (the sanitizers watch for freed
+// memory).
+TEST(XMLDOM, NodesFindNoDocumentOnceItHasGone) {
+  struct Row {
+    const char* how;
+    std::function<TVxXMLElement*(TVxXMLDocument&)> take;  // e, owned by the caller
+  };
+  const Row rows[] = {
+      {"parsed and removed",
+       [](TVxXMLDocument& doc) {
+         TVxNodeList& list = doc.GetDocumentElement()->GetDataList();
+         return list.RemoveChild(list.GetChild(u"e", ntElement)).release()->AsElement();
+       }},
+      {"made for the document, never linked",
+       [](TVxXMLDocument& doc) {
+         auto* e = new TVxXMLElement(u"e", &doc);
+         e->SetAttribute(u"a", u"1");
+         e->AppendChild(new TVxXMLElement(u"g", &doc));
+         e->AppendChild(new TVxGEntityReference(u"u", &doc));
+         return e;
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.how);
+    TVxXMLParser parser;
+    std::istringstream in("<r><e a='1'><g/>&u;</e></r>");
+    std::unique_ptr<TVxXMLDocument> doc;
+    parser.Parse(in, doc);
+    std::unique_ptr<TVxXMLElement> e(row.take(*doc));
+    TVxNodeList list(doc.get());
+    doc.reset();
+
+    EXPECT_EQ(e->GetOwnerDocument(), nullptr);
+    EXPECT_EQ(list.GetOwner(), nullptr);
+    e->SetAttribute(u"a", u"2");
+    e->SetAttribute(u"b", u"<3>");
+    e->SetCharData(new TVxXMLText(u"t", e->GetOwnerDocument()));
+    std::unique_ptr<TVxXMLNode> copy = e->CloneNode();
+    EXPECT_EQ(copy->GetOwnerDocument(), nullptr);
+    EXPECT_EQ(copy->AsElement()->GetAttribute(u"b"), u"<3>");
+    TVxXMLNode* ref = e->GetFirstNode();
+    while (ref && ref->GetType() != ntReference) ref = ref->Next();
+    ASSERT_NE(ref, nullptr);
+    EXPECT_FALSE(static_cast<TVxGEntityReference*>(ref)->Retrieve());
+    list.AppendChild(copy.release());
+    EXPECT_EQ(e->GetElementsByTagName(u"g")->Length(), 1);
+
+    TVxXMLDocument other;
+    other.SetDocumentElement(e.release());
+    EXPECT_EQ(other.GetDocumentElement()->GetFirstChild()->GetOwnerDocument(), &other);
+    std::string written;
+    other.Write(written);
+    EXPECT_EQ(written,
+              "<?xml version = \"1.0\"?>\r\n\r\n<e a = \"2\" b = \"&lt;3>\">\r\n   "
+              "<g/>&u;t</e>");
+  }
 }
 
 // A value is kept in its document's arena, in place when a new one fits and

@@ -157,35 +157,85 @@ TEST(XMLExternal, RetrievalSwitchedOffReadsNothingAndOnlyTells) {
 }
 
 TEST(XMLExternal, EntityExpansionIsBounded) {
-  // Billion laughs: ten levels of ten references each, in plain text, with
-  // markup in the values (each value parsed anew) and in an attribute
-  // default. Each is refused before any of it is expanded: the parser counts
-  // no more than the references around it.
-  const auto bomb = [](const std::string& open, const std::string& close, const std::string& use) {
-    std::string dtd = "<!DOCTYPE r [<!ENTITY l0 '" + open + "ha" + close + "'>";
-    for (int i = 1; i <= 9; ++i) {
-      dtd += "<!ENTITY l" + std::to_string(i) + " '" + open;
-      for (int j = 0; j < 10; ++j) dtd += "&l" + std::to_string(i - 1) + ";";
-      dtd += close + "'>";
+  // Laughs: levels of ten references each to the level below, general
+  // entities (used in text, in markup values, each parsed anew, or in an
+  // attribute default) or parameter entities (expanded as they are declared).
+  const auto laughs = [](int levels, const std::string& first, const std::string& use,
+                         bool parameter = false) {
+    const std::string decl = parameter ? "<!ENTITY % l" : "<!ENTITY l";
+    const std::string ref = parameter ? "%l" : "&l";
+    std::string dtd = "<!DOCTYPE r [" + decl + "0 '" + first + "'>";
+    for (int i = 1; i <= levels; ++i) {
+      dtd += decl + std::to_string(i) + " '";
+      for (int j = 0; j < 10; ++j) dtd += ref + std::to_string(i - 1) + ";";
+      dtd += "'>";
     }
     return dtd + use;
   };
-  const std::string bombs[] = {
-      bomb("", "", "]><r>&l9;</r>"),
-      bomb("<b>", "</b>", "]><r>&l9;</r>"),
-      bomb("", "", "<!ATTLIST r a CDATA '&l9;'>]><r/>"),
+  const auto characters = [](std::size_t limit) {
+    return "Entity expansion exceeds the limit of " + std::to_string(limit) + " characters.";
   };
-  for (const std::string& text : bombs) {
-    Reader laughs;
-    ExpectParserError([&] { laughs.Parse(text); },
-                      "Entity expansion exceeds the limit of 10000000 characters.");
-    EXPECT_EQ(laughs.parser.ExpandedCharacters(), 0u) << text;
+  const auto nodes = [](std::size_t limit) {
+    return "Entity expansion exceeds the limit of " + std::to_string(limit) + " nodes.";
+  };
+  const auto repeat = [](const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  // What entities expand to is bounded by the document's size, and so are
+  // the nodes their markup makes; a reference counts besides its text.
+  struct Bomb {
+    std::string text;
+    std::string error;     // the limit's message for a document of this size
+    std::size_t expanded;  // what the parse counted before it refused
+  };
+  const std::size_t floor = TVxXMLParser::kExpansionFloor;
+  const std::size_t factor = TVxXMLParser::kExpansionFactor;
+  const std::size_t nodeFloor = TVxXMLParser::kExpansionNodeFloor;
+  std::vector<Bomb> bombs = {
+      {laughs(9, "ha", "]><r>&l9;</r>"), "", 0},
+      {laughs(9, "<b>ha</b>", "]><r>&l9;</r>"), "", 0},
+      {laughs(9, "ha", "<!ATTLIST r a CDATA '&l9;'>]><r/>"), "", 0},
+      // A million elements from 400 bytes.
+      {laughs(6, "<x>y</x>", "]><r>&l6;</r>"), "", 0},
+      // A million references to one character: cheap text, costly work.
+      {laughs(6, "a", "]><r>&l6;</r>"), "", 0},
+      // Each level is built when it is declared: up to the last that fits.
+      {laughs(9, "ha", "]><r/>", true), "", 2 * 111'110 + 50 * kEntityReferenceCost},
+      // Markup under the character bound that makes too many nodes, in one
+      // reference or in many.
+      {laughs(2, repeat("<x/>", 250), "]><r>&l2;&l2;&l2;&l2;&l2;</r>"), "nodes", 0},
+      {"<!DOCTYPE r [<!ENTITY e '<x/>'>]><r>" + repeat("&e;", 4000) + "</r>", "nodes", 0},
+  };
+  for (Bomb& b : bombs) {
+    if (b.error.empty())
+      b.error = characters(floor + factor * b.text.size());
+    else
+      b.error = nodes(nodeFloor + b.text.size());
+    Reader run;
+    ExpectParserError([&] { run.Parse(b.text); }, b.error);
+    if (b.error.ends_with("characters.")) {
+      EXPECT_EQ(run.parser.ExpandedCharacters(), b.expanded);
+    }
   }
-  // Below the bound the whole expansion is counted once.
-  Reader small;
-  small.Parse(bomb("", "", "]><r>&l2;&l1;</r>"));
-  EXPECT_EQ(small.Text().size(), 220u);
-  EXPECT_EQ(small.parser.ExpandedCharacters(), 220u);
+  // A larger document may expand to more: the same references pass once
+  // the document has room for them.
+  const std::string bulk = "<!DOCTYPE r [<!ENTITY e0 '" + std::string(1000, 'x') +
+                           "'><!ENTITY e1 '" + repeat("&e0;", 40) + "'>]><r>" + repeat("&e1;", 30) +
+                           "</r>";
+  Reader small, padded;
+  ExpectParserError([&] { small.Parse(bulk); }, characters(floor + factor * bulk.size()));
+  const std::string comment = "<!-- " + std::string(25'000, 'c') + " -->";
+  padded.Parse(comment + bulk);
+  EXPECT_EQ(padded.Text().size(), 1'200'000u);
+
+  // Below the bound the whole expansion is counted once, with the cost of
+  // each of its 122 references.
+  Reader within;
+  within.Parse(laughs(9, "ha", "]><r>&l2;&l1;</r>"));
+  EXPECT_EQ(within.Text().size(), 220u);
+  EXPECT_EQ(within.parser.ExpandedCharacters(), 220u + 122 * kEntityReferenceCost);
 
   // Cycles are refused, also where the references hide behind an "&" that
   // starts no reference, which the markup's parse reads apart.

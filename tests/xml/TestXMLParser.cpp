@@ -254,6 +254,9 @@ TEST(XMLParser, EntityValuesWithMarkupBecomeNodes) {
   EXPECT_EQ(root->SetCharData(new TVxXMLText(u"[&e;]", doc.get(), true)), nullptr);
   // The markup's text joins the text around the reference.
   EXPECT_EQ(Dump(root->GetFirstNode()), "\"[ lead \" b{@x=\"1\" \"in\"} \" tail ]\"");
+  // They are made in the document's store: one of the fragment's would keep
+  // the whole fragment's store alive for each reference.
+  EXPECT_EQ(&root->GetFirstChild()->GetName(), &doc->Store().Intern(u"b"));
 
   TVxXMLDocument fragment;
   parser.ParseFragment(u"<?xml encoding='ISO-8859-1'?>\u20AC<c/>", fragment);
