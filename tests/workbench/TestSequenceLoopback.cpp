@@ -367,6 +367,8 @@ TEST_F(SequenceLoopbackTest, ContinueRefusesATableWithClientThreads) {
   EXPECT_FALSE(run_->SEQContinueButton());
   EXPECT_EQ(host_.messages, std::vector<std::string>{TSEQSequenceRun::SEQcUseRunButton});
   EXPECT_FALSE(run_->SEQRunner().SEQRunning());
+}
+
 // The run plays the main window's actions whoever is logged in: a user
 // without administrator rights gets the echo of his request too.
 TEST_F(SequenceLoopbackTest, TheUsersRightsDoNotHoldARunBack) {
