@@ -154,8 +154,17 @@ bool PLTWriteFileAtomically(const std::string& path, std::string_view content,
 
 bool PLTReadFile(const std::string& path, std::string& content, size_t maxBytes) {
   content.clear();
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO or a device named as a file cannot hold
+  // the caller in open(); only regular files are read.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    errno = error;
+    return false;
+  }
   char buf[65536];
   bool ok = true;
   for (;;) {
@@ -167,6 +176,7 @@ bool PLTReadFile(const std::string& path, std::string& content, size_t maxBytes)
     }
     if (n == 0) break;
     if (content.size() + static_cast<size_t>(n) > maxBytes) {
+      errno = EFBIG;
       ok = false;
       break;
     }

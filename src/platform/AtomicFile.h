@@ -33,8 +33,9 @@ bool PLTIsTemporaryFileName(std::string_view name);
 // writes that never finished) and nothing else; the number removed.
 int PLTRemoveTemporaryFiles(const std::string& directory);
 
-// Reads a whole file into `content`; false when it cannot be opened or read,
-// or when it is larger than `maxBytes`.
+// Reads a whole regular file into `content`; false with errno set when it
+// cannot be opened or read, is a folder (EISDIR) or not a regular file
+// (EINVAL, a FIFO for instance), or is larger than `maxBytes` (EFBIG).
 [[nodiscard]] bool PLTReadFile(const std::string& path, std::string& content,
                                size_t maxBytes = 64u * 1024u * 1024u);
 

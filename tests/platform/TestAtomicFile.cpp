@@ -110,6 +110,24 @@ TEST(AtomicFile, WriteIntoMissingFolderFailsAndReadOfMissingFileFails) {
   EXPECT_TRUE(back.empty());
 }
 
+// What is not a regular file is refused at once: a FIFO nobody writes to
+// would otherwise hold the reader in open() for ever.
+TEST(AtomicFile, ReadRefusesWhatIsNotARegularFile) {
+  test::TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    int error;
+  } cases[] = {{dir.file("fifo"), EINVAL}, {dir.path(), EISDIR}};
+  for (const auto& c : cases) {
+    std::string back = "stale";
+    errno = 0;
+    EXPECT_FALSE(PLTReadFile(c.path, back)) << c.path;
+    EXPECT_EQ(errno, c.error) << c.path;
+    EXPECT_TRUE(back.empty());
+  }
+}
+
 TEST(AtomicFile, ReadRefusesFilesAboveTheLimit) {
   test::TempDir dir;
   const std::string path = dir.file("big");
