@@ -107,19 +107,25 @@ class TestFieldWidths : public QObject {
   void valuesFitTheirFields() {
     const QString track2 = Digits(19) + 'D' + Digits(17);
     std::vector<std::tuple<const char*, QString, QString>> rows = {
-        {"TForm6", "Edit10", Digits(12)}, {"TForm6", "Edit11", Hex(8)},
-        {"TForm6", "Edit12", Digits(19)}, {"TForm6", "Edit13", Hex(16)},
-        {"TForm6", "Edit14", track2},     {"TForm6", "Edit15", Hex(24)},
-        {"TForm6", "Edit1", track2},      {"TForm6", "Edit2", Hex(24)},
-        {"TForm17", "Edit10", Hex(32)},   {"TForm7", "Edit2", Hex(16)},
-        {"TForm26", "Hash", Hex(32)},     {"TForm26", "MAC", Hex(8)},
+        {"TForm6", "Edit10", Digits(12)},
+        {"TForm6", "Edit11", Hex(8)},
+        {"TForm6", "Edit12", Digits(19)},
+        {"TForm6", "Edit13", Hex(16)},
+        {"TForm6", "Edit14", track2},
+        {"TForm6", "Edit15", Hex(24)},
+        {"TForm6", "Edit1", track2},
+        {"TForm6", "Edit2", Hex(24)},
+        {"TForm17", "Edit10", Hex(32)},
+        {"TForm7", "Edit2", Hex(16)},
+        {"TForm26", "Hash", Hex(32)},
+        {"TForm26", "MAC", Hex(8)},
         {"TForm25", "HashResult", Hex(32)},
         {"TFormCRYSessionKeyCryptogramm", "Cryptogramm", Hex(41)},
         {"TFormCRYSessionKeyCryptogramm", "Seed", Hex(32)},
         {"TForm15", "Note", TSEQRunner::SEQcNoRepeat}};
-    for (const char* end : {TSQSRunStatus::SQScStoppedByUser, TSEQRunner::SEQcErrorCount,
-                            TSEQRunner::SEQcStopTime, TSEQRunner::SEQcRestarts,
-                            TSEQRunner::SEQcAlarmLog})
+    for (const char* end :
+         {TSQSRunStatus::SQScStoppedByUser, TSEQRunner::SEQcErrorCount, TSEQRunner::SEQcStopTime,
+          TSEQRunner::SEQcRestarts, TSEQRunner::SEQcAlarmLog})
       rows.emplace_back("TForm15", "CurrentAction", end);
     for (int i = 0; i < 6; ++i) {
       rows.emplace_back("TForm5", QString("Edit%1").arg(i + 1), Hex(24));
