@@ -381,6 +381,11 @@ void TCEXMainWindow::Action_LogoutExecute() {
   Guarded([&] { session_->Action_LogoutExecute(); });
 }
 
+void TCEXMainWindow::CEXParseRunMessage() {
+  if (!actions_.CEXActionEnabled(TCEXAction::ParseMessage)) return;
+  Guarded([&] { CEXReceiveRoad().Action_ParseMessageExecute(); });
+}
+
 bool TCEXMainWindow::CEXActionEnabled(TCEXAction action) const {
   return actions_.CEXActionEnabled(action) && roads_->CEXStepEnabled(action);
 }

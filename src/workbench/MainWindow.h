@@ -109,6 +109,10 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   // Actions.
   void CEXExecute(TCEXAction action);
   bool CEXActionEnabled(TCEXAction action) const;
+  // "Parse Message" of a run on the frame the receive road holds: as
+  // CEXExecute, but also before the link has seen an arrival (a load test
+  // hands its threads' answers to the receive road itself).
+  void CEXParseRunMessage();
   bool CEXMenuEnabled(TCEXMenu menu) const { return actions_.CEXMenuEnabled(menu); }
   void Action_ClearAllExecute();
   void Action_LogoutExecute();

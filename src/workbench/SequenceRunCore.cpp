@@ -141,7 +141,7 @@ void TSEQRunCore::SEQTransferInputValues() {
 }
 
 void TSEQRunCore::SEQParseMessage() {
-  main_.CEXExecute(TCEXAction::ParseMessage);
+  main_.CEXParseRunMessage();
 }
 
 void TSEQRunCore::SEQAnalyseMessage() {
