@@ -32,6 +32,7 @@ std::string Absolute(const std::string& path) {
 TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
     : TCEXSharedObjects(std::move(programDir),
                         TCEXSharedObjects::TPorts{.view = ports.view,
+                                                  .timers = &ports.timers,
                                                   .dialogs = ports.dialogs,
                                                   .errorWindow = ports.errorWindow,
                                                   .clock = ports.clock,

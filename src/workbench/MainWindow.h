@@ -163,7 +163,8 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   void CEXSetMemo(TCEXMemo memo, const std::string& text) override {
     if (!roads_->CEXSetRoadMemo(memo, text)) viewState_.CEXSetMemo(memo, text);
   }
-  void CEXHoldMemos(bool hold) override { viewState_.CEXHoldMemos(hold); }
+  void CEXHoldView(bool hold) override { viewState_.CEXHoldView(hold); }
+  void CEXPaceView(bool paced) override { viewState_.CEXPaceView(paced); }
   const std::string& CEXGetFileName() const override { return files_->CEXGetFileName(); }
   void SynchMenuItems() override { session_->SynchMenuItems(); }
   void CEXLoadConfiguration(const std::string& fileName) override {

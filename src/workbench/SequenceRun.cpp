@@ -41,8 +41,10 @@ TSEQSequenceRun::TSEQSequenceRun(TPorts ports)
                                  .random = ports.main.CEXRandomSource(),
                                  .timers = ports.timers,
                                  .threads = &threads_,
-                                 .load = &load_}) {
-  runner_.OnCurrentRow = [this](int row) { editor_.SEQSetStringgridRow(row); };
+                                 .load = &load_}),
+      rowPacer_(&ports.timers, TCEXViewState::CEXcPaceInterval,
+                [this] { editor_.SEQSetStringgridRow(shownRow_); }) {
+  runner_.OnCurrentRow = [this](int row) { ShowCurrentRow(row); };
   status_.OnStop = [this] { runner_.SEQStopPressed(); };
 }
 
@@ -58,6 +60,16 @@ bool TSEQSequenceRun::SEQRunButton() {
 
 bool TSEQSequenceRun::SEQContinueButton() {
   return Start(editor_.SEQCurrentRow(), false);
+}
+
+void TSEQSequenceRun::ShowCurrentRow(int row) {
+  shownRow_ = row;
+  if (runner_.SEQMultiThreadRunning()) {
+    rowPacer_.CEXRequest();
+    return;
+  }
+  rowPacer_.CEXCancel();
+  editor_.SEQSetStringgridRow(row);
 }
 
 void TSEQSequenceRun::SEQActivated() {
