@@ -90,8 +90,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
           std::printf("INFO %s %.1f items/s\n", base.c_str(), fig.rate);
       }
     }
+    // Small figures (times per item) keep three decimals.
     for (const Info& i : infos_)
-      std::printf("INFO %s %.1f %s\n", i.figure.c_str(), i.value, i.unit.c_str());
+      std::printf(i.value < 10 ? "INFO %s %.3f %s\n" : "INFO %s %.1f %s\n", i.figure.c_str(),
+                  i.value, i.unit.c_str());
     std::fflush(stdout);
   }
 

@@ -76,13 +76,13 @@ int TIBSaEp2ByteStream::IBSComputeMAC(std::string_view aXMLDoc, int iSessionKeyV
                                       std::string_view sSpecVersionNumber,
                                       std::string& sMAC) const {
   sMAC.clear();
-  TSECep2Security security(IBSiErrorBase + IBScErrorSecurityBase2);
   std::string variant;
-  int rc = security.SECGenerateSessionKeyVariant(iSessionKeyVariant, sSessionKey, nullptr, variant);
+  int rc =
+      IBSaSecurity.SECGenerateSessionKeyVariant(iSessionKeyVariant, sSessionKey, nullptr, variant);
   if (rc == 0) {
     const std::string hash =
         TSECep2Security::SECGetHash(aXMLDoc, IBSGetHashalgorithmInd(sSpecVersionNumber));
-    rc = security.SECComputeMac(variant, hash, nullptr, sMAC);
+    rc = IBSaSecurity.SECComputeMac(variant, hash, nullptr, sMAC);
   }
   SecureWipe(variant);
   return rc;

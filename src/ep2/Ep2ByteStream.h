@@ -31,6 +31,8 @@
 #include <string>
 #include <string_view>
 
+#include "ep2/Ep2Security.h"
+
 namespace kal {
 
 // The fields of an ep2 frame ahead of the XML text, as the writer takes them
@@ -89,7 +91,8 @@ class TIBSaEp2ByteStream final {
   static constexpr uint8_t IBScVersionWithSpecVersion = 0x20;
   static constexpr uint8_t IBScVersionLongCryptogramLength = 0x30;
 
-  explicit TIBSaEp2ByteStream(int iBase) : IBSiErrorBase(iBase) {}  // IBSCreate
+  explicit TIBSaEp2ByteStream(int iBase)  // IBSCreate
+      : IBSiErrorBase(iBase), IBSaSecurity(iBase + IBScErrorSecurityBase2) {}
   int IBSGetErrorBase() const { return IBSiErrorBase; }
 
   // Builds the frame of the UTF-8 XML text aXMLDoc into aBuf (empty on an
@@ -128,6 +131,8 @@ class TIBSaEp2ByteStream final {
   int Error(int offset) const { return IBSiErrorBase + offset; }
 
   int IBSiErrorBase;
+  // Keeps the MAC keys and key variants of the last key for the next frame.
+  mutable TSECep2Security IBSaSecurity;
 };
 
 }  // namespace kal

@@ -170,6 +170,10 @@ TSECep2Security::TSECep2Security(int iBase, ISECRandomSource& source)
 TSECep2Security::~TSECep2Security() {
   SecureWipe(SECsRandomPool);
   SecureWipe(SECsSessionKeyCryptogramm);
+  for (TVariantOfKey& v : SECaVariants) {
+    SecureWipe(v.key);
+    SecureWipe(v.variant);
+  }
 }
 
 // --- Random generator ---
@@ -242,6 +246,11 @@ int TSECep2Security::SECGenerateSessionKeyVariant24(int iVariant, std::string_vi
     InvalidKeyLength(aMemo, sSessionKey.size(), false);
     return Error(SECcInvalidSessionKeyLength);
   }
+  TVariantOfKey& kept = SECaVariants[static_cast<size_t>(iVariant)];
+  if (aMemo == nullptr && !kept.key.empty() && kept.key == sSessionKey) {
+    sSessionKeyVariant = kept.variant;
+    return 0;
+  }
   const TVariant& variant = kVariants[iVariant];
   const std::string c = Mask(variant.word, SECcDESBlocklength);
   SECDumpStringAndBinary(aMemo, "Key = ", sSessionKey);
@@ -261,6 +270,10 @@ int TSECep2Security::SECGenerateSessionKeyVariant24(int iVariant, std::string_vi
   SECDumpStringAndBinary(aMemo, "Byte 9..16 XOR Result = ", x2);
   sSessionKeyVariant = r1 + r2 + r3;
   SECDumpStringAndBinary(aMemo, "Key Variant = ", sSessionKeyVariant);
+  SecureWipe(kept.key);
+  SecureWipe(kept.variant);
+  kept.key = sSessionKey;
+  kept.variant = sSessionKeyVariant;
   return 0;
 }
 

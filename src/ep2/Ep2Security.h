@@ -16,6 +16,7 @@
 // generator's counter and the last decrypted session-key cryptogram, all of
 // which are wiped on destruction.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -340,6 +341,12 @@ class TSECep2Security final {
   int32_t SECiRandomPoolCounter = 0;
   std::string SECsSessionKeyCryptogramm;
   TSECRetailMacKeys SECaMacKeys;
+  // The last variant made of a 24-byte key, per variant, with that key: the
+  // messages of a run are made under one key (made without a memo only).
+  struct TVariantOfKey {
+    std::string key, variant;
+  };
+  std::array<TVariantOfKey, 6> SECaVariants;
 };
 
 }  // namespace kal

@@ -1,5 +1,6 @@
 #include "ep2/MessageElement.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "ep2/ElementFormats.h"
@@ -14,7 +15,9 @@ namespace {
 constexpr size_t kTreeValueChars = 128;
 
 bool HasLineBreak(std::string_view s) {
-  return s.find_first_of("\r\n") != std::string_view::npos;
+  for (const char c : s)
+    if (c == '\r' || c == '\n') return true;
+  return false;
 }
 
 // A decimal 32-bit number with an optional sign; blanks around it are allowed.
@@ -56,14 +59,19 @@ TUAXxmlElement::TUAXxmlElement(std::string sName, std::string sValue, std::strin
       UAXiParentID(iParentID) {}
 
 std::string TUAXxmlElement::GetTreeString() const {
-  std::string text = "<" + UAXsName + ">";
-  if (UTFCharacterCount(UAXsValue) <= kTreeValueChars)
-    text += UAXsValue;
+  std::string text;
+  text.reserve(2 * UAXsName.size() + std::min<size_t>(UAXsValue.size(), 4 * kTreeValueChars) +
+               UAXsType.size() + UAXsAttributes.size() + UAXsTLVTag.size() + 16);
+  text.append("<").append(UAXsName).append(">");
+  // No more bytes than the limit means no more characters either.
+  if (UAXsValue.size() <= kTreeValueChars || UTFCharacterCount(UAXsValue) <= kTreeValueChars)
+    text.append(UAXsValue);
   else
-    text += "..." + UTFLastCharacters(UAXsValue, kTreeValueChars);
-  if (UAXsType != kCHKContainerType) text += "</" + UAXsName + ">: " + UAXsType;
-  if (!UAXsAttributes.empty()) text += ", " + UAXsAttributes;
-  if (!UAXsTLVTag.empty()) text += ", " + UAXsTLVTag;
+    text.append("...").append(UTFLastCharacters(UAXsValue, kTreeValueChars));
+  if (UAXsType != kCHKContainerType)
+    text.append("</").append(UAXsName).append(">: ").append(UAXsType);
+  if (!UAXsAttributes.empty()) text.append(", ").append(UAXsAttributes);
+  if (!UAXsTLVTag.empty()) text.append(", ").append(UAXsTLVTag);
   return text;
 }
 
@@ -81,6 +89,26 @@ std::unique_ptr<TUAXxmlElement> TUAXxmlElement::CreateCopy() const {
   copy->UAXiID = UAXiID;
   copy->UAXsActValue = UAXsActValue;
   return copy;
+}
+
+bool TUAXxmlElement::SameRecord(const TUAXxmlElement& other) const {
+  return UAXiID == other.UAXiID && UAXiParentID == other.UAXiParentID &&
+         UAXsValue == other.UAXsValue && UAXsName == other.UAXsName && UAXsType == other.UAXsType &&
+         UAXsAttributes == other.UAXsAttributes && UAXsTLVTag == other.UAXsTLVTag;
+}
+
+void TUAXxmlElement::AssignRead(const TUAXxmlElement& read) {
+  UAXsName = read.UAXsName;
+  UAXsValue = read.UAXsValue;
+  UAXsActValue.clear();
+  UAXsType = read.UAXsType;
+  UAXsAttributes = read.UAXsAttributes;
+  UAXsTLVTag = read.UAXsTLVTag;
+  UAXiID = read.UAXiID;
+  UAXiParentID = read.UAXiParentID;
+  UAXiOldID = read.UAXiOldID;
+  UAXaVxXMLElement = nullptr;
+  UAXbUseActValue = false;
 }
 
 int32_t TUAXxmlElement::SaveToFile(TTextLineWriter& file, std::string& errorText) const {
@@ -117,7 +145,7 @@ int32_t TUAXxmlElement::LoadFromFile(std::string_view sVersion, TTextLineReader&
   int32_t parentID = 0, id = 0;
   const auto readText = [&file](std::string& out) {
     if (!file.ReadLine(out)) return false;
-    out = UTFTextAsUTF8(out);
+    if (!UTFIsValidUTF8(out)) out = UTFLatin1ToUTF8(out);
     return true;
   };
   if (!readText(name) || !readText(value) || !readText(type) || !readText(attributes))

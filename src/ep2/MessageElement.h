@@ -78,6 +78,13 @@ class TUAXxmlElement final {
   // Name, value, type, attributes, TLV tag, parent id, id and actual value;
   // old id 0, no document element, use-actual-value off.
   std::unique_ptr<TUAXxmlElement> CreateCopy() const;
+  // True when the file record of this element would be that of `other`
+  // (name, value, type, attributes, TLV tag, parent id and id).
+  bool SameRecord(const TUAXxmlElement& other) const;
+  // Becomes what a read of `read`'s record made: its name, value, type,
+  // attributes, TLV tag and the three ids; no actual value, no document
+  // element, use-actual-value off. The strings keep their room.
+  void AssignRead(const TUAXxmlElement& read);
 
   // Appends the seven-line record. A field that holds CR or LF cannot be
   // stored in a line: nothing is written, the result is kUAXRecordLineBreak

@@ -1,10 +1,13 @@
 #include "ep2/MessageReader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <istream>
 #include <streambuf>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "ep2/DocumentText.h"
 #include "ep2/ElementFormats.h"
@@ -90,6 +93,22 @@ const TVxXMLElement* NextInSubtree(const TVxXMLElement* e, const TVxXMLElement* 
   return nullptr;
 }
 
+// The iOccurence-th child element of `parent` named `name` (null: none).
+TVxXMLElement* FindChild(const TVxXMLElement& parent, std::string_view name, int iOccurence) {
+  const TName wanted(name);
+  int count = 0;
+  // The children in order; a node's name is compared before it is taken as
+  // an element, so siblings of other names cost no more than the compare.
+  for (TVxXMLNode* n = parent.GetFirstNode(); n; n = n->Next()) {
+    if (n->GetType() != ntElement || !wanted.Names(n->GetName())) continue;
+    TVxXMLElement* e = n->AsElement();
+    if (!e || ++count < iOccurence) continue;
+    if (count > iOccurence) break;  // an occurrence below 1 matches nothing
+    return e;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::string TCOMEp2InMessage::COMElementValue(const TVxXMLElement& element) {
@@ -142,6 +161,91 @@ int32_t TCOMEp2InMessage::COMParseInMessage(TVxXMLParser& aVxXMLParser,
   return COMiErrorBase + COMcErrorParserFailed;
 }
 
+// The element children of each parent looked up, in order and by name. A
+// lookup tries the child after the one found last under the same parent
+// first: lookups mostly follow the document's order.
+class TCOMChildIndex {
+ public:
+  // The iOccurence-th child element of `parent` named `name` (null: none);
+  // the same answer as a scan of the children.
+  TVxXMLElement* Find(const TVxXMLElement& parent, std::string_view name, int iOccurence) {
+    if (iOccurence < 1) return nullptr;
+    TParent& p = At(parent);
+    // The name in the document's text units; ep2 names are ASCII.
+    key_.clear();
+    if (std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; }))
+      key_.assign(name.begin(), name.end());
+    else
+      key_ = UTFToDocumentText(name);
+    const std::u16string_view key(key_);
+    if (p.next < p.children.size()) {
+      const TChild& c = p.children[p.next];
+      if (c.occurrence == iOccurence && c.name == key) return p.children[p.next++].element;
+    }
+    // The children sorted by name, each name's in document order.
+    const auto first =
+        std::lower_bound(p.byName.begin(), p.byName.end(), std::pair(key, size_t{0}), Before);
+    const auto at = first + (iOccurence - 1);
+    if (at >= p.byName.end() || at->first != key) return nullptr;
+    p.next = at->second + 1;
+    return p.children[at->second].element;
+  }
+
+ private:
+  using TNamed = std::pair<std::u16string_view, size_t>;
+  // Any order that keeps equal names together serves: length first, then
+  // the bytes; then the place.
+  static bool Before(const TNamed& a, const TNamed& b) {
+    if (a.first.size() != b.first.size()) return a.first.size() < b.first.size();
+    const int order =
+        std::memcmp(a.first.data(), b.first.data(), a.first.size() * sizeof(char16_t));
+    return order != 0 ? order < 0 : a.second < b.second;
+  }
+  struct TChild {
+    std::u16string_view name;
+    TVxXMLElement* element;
+    int occurrence;  // of its name among the children, from 1
+  };
+  struct TParent {
+    std::vector<TChild> children;
+    // Each child's name and place, sorted (Before).
+    std::vector<TNamed> byName;
+    size_t next = 0;  // the child after the one found last
+  };
+  TParent& At(const TVxXMLElement& parent) {
+    if (&parent == lastKey_) return *last_;
+    const auto [it, made] = parents_.try_emplace(&parent);
+    TParent& p = it->second;
+    if (made) {
+      for (TVxXMLNode* n = parent.GetFirstNode(); n; n = n->Next()) {
+        if (n->GetType() != ntElement) continue;
+        if (TVxXMLElement* e = n->AsElement()) p.children.push_back({n->GetName(), e, 1});
+      }
+      p.byName.reserve(p.children.size());
+      for (size_t i = 0; i < p.children.size(); ++i) p.byName.emplace_back(p.children[i].name, i);
+      std::sort(p.byName.begin(), p.byName.end(), Before);
+      for (size_t i = 1; i < p.byName.size(); ++i) {
+        if (p.byName[i].first != p.byName[i - 1].first) continue;
+        p.children[p.byName[i].second].occurrence =
+            p.children[p.byName[i - 1].second].occurrence + 1;
+      }
+    }
+    lastKey_ = &parent;
+    last_ = &p;
+    return p;
+  }
+
+  // Node-based: a parent's entry stays where it is while others are added.
+  std::unordered_map<const TVxXMLElement*, TParent> parents_;
+  const TVxXMLElement* lastKey_ = nullptr;
+  TParent* last_ = nullptr;
+  std::u16string key_;
+};
+
+void TCOMEp2InMessage::COMIndexChildren() {
+  COMaIndex = std::make_shared<TCOMChildIndex>();
+}
+
 int32_t TCOMEp2InMessage::COMFindElement(std::string_view sName, const TVxXMLElement* aParent,
                                          int iOccurence, bool bGetValue, bool bFindAny,
                                          bool& bFound, std::string& sValue,
@@ -150,15 +254,9 @@ int32_t TCOMEp2InMessage::COMFindElement(std::string_view sName, const TVxXMLEle
   sValue.clear();
   aXMLElement = nullptr;
   if (!aParent) return 0;
-  const TName name(sName);
-  int count = 0;
-  // The children in order; a node's name is compared before it is taken as
-  // an element, so siblings of other names cost no more than the compare.
-  for (TVxXMLNode* n = aParent->GetFirstNode(); n; n = n->Next()) {
-    if (n->GetType() != ntElement || !name.Names(n->GetName())) continue;
-    TVxXMLElement* e = n->AsElement();
-    if (!e || ++count < iOccurence) continue;
-    if (count > iOccurence) break;  // an occurrence below 1 matches nothing
+  TVxXMLElement* e = COMaIndex ? COMaIndex->Find(*aParent, sName, iOccurence)
+                               : FindChild(*aParent, sName, iOccurence);
+  if (e != nullptr) {
     bFound = true;
     aXMLElement = e;
     if (bGetValue) AppendValue(*e, sValue);

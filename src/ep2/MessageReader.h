@@ -20,6 +20,7 @@ namespace kal {
 class TVxXMLParser;
 class TVxXMLDocument;
 class TVxXMLElement;
+class TCOMChildIndex;
 
 class TCOMEp2InMessage {
  public:
@@ -34,6 +35,14 @@ class TCOMEp2InMessage {
   // text stays as it was and no writing is done.
   explicit TCOMEp2InMessage(int32_t iErrorBase, bool bWriteBack = false)
       : COMiErrorBase(iErrorBase), COMbWriteBack(bWriteBack) {}
+
+  // From now on children are found through an index of each parent's
+  // children by name, made when the parent is first looked in, which tries
+  // the child after the one found last first; so looking up every child of
+  // a wide element in turn is not quadratic. The index keeps pointers into
+  // the documents searched: they must not change while this reader (or a
+  // copy) is used.
+  void COMIndexChildren();
 
   // Parses aXMLDocString with aVxXMLParser into aVxXMLDocument (created when
   // empty, else cleared and refilled; it stays linked to the parser). On
@@ -100,6 +109,7 @@ class TCOMEp2InMessage {
  private:
   int32_t COMiErrorBase;
   bool COMbWriteBack;
+  std::shared_ptr<TCOMChildIndex> COMaIndex;  // null: children are scanned
 };
 
 }  // namespace kal

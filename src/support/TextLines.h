@@ -14,12 +14,24 @@ namespace kal {
 
 class TTextLineWriter final {
  public:
+  TTextLineWriter() = default;
+  // A writer that expects the lines of `expected` (which must outlive it):
+  // while the lines written match it nothing is copied, so that a text
+  // compared with what a file holds costs no copy when it is the same.
+  explicit TTextLineWriter(std::string_view expected) : expected_(expected), matching_(true) {}
+
   // Appends `line` and CR LF.
   void WriteLine(std::string_view line);
-  const std::string& Text() const { return text_; }
+  // The lines written so far.
+  const std::string& Text() const;
+  // True when the lines written are exactly the expected text.
+  bool Matches() const { return matching_ && matched_ == expected_.size(); }
 
  private:
-  std::string text_;
+  mutable std::string text_;
+  std::string_view expected_;
+  size_t matched_ = 0;  // bytes of `expected_` written while matching
+  mutable bool matching_ = false;
 };
 
 // Lines end at CR LF, at LF or at a lone CR; a last line without an ending

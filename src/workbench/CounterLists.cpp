@@ -44,6 +44,15 @@ std::string TCLSCounterItem::CLSGetMessageValue() {
   return text;
 }
 
+std::string TCLSCounterItem::CLSGetReservedValue() {
+  // Advanced on the item itself, so that every kind wraps as it does.
+  const int32_t value = CLSlValue;
+  for (int32_t i = 0; i < CLSiReserved; ++i) CLSIncValue();
+  std::string text = CLSGetValue();
+  CLSlValue = value;
+  return text;
+}
+
 int32_t TCLACounterItemTrxSeqCnt::CLSStringToValue(std::string_view text) const {
   if (!text.empty() && text.front() == '+') {
     text.remove_prefix(1);
@@ -123,9 +132,20 @@ int TCLSCounterList::CLSReadItemsFile() {
 }
 
 int TCLSCounterList::CLSWriteItemsFile() {
+  for (const auto& item : items_) item->CLSiReserved = item->CLSiBlock = 0;
+  return WriteLines(false);
+}
+
+int TCLSCounterList::WriteReservedFile() {
+  return WriteLines(true);
+}
+
+int TCLSCounterList::WriteLines(bool reserved) {
   if (!kept_) return 0;
   std::string content;
-  for (const auto& item : items_) content += item->CLSGetItemString() + "\r\n";
+  for (const auto& item : items_)
+    content += item->CLSsID + ";" + (reserved ? item->CLSGetReservedValue() : item->CLSGetValue()) +
+               "\r\n";
   errno = 0;
   if (PLTWriteFileAtomically(path_, content)) return 0;
   return errno != 0 ? errno : EIO;
@@ -151,22 +171,33 @@ void TCLSCounterList::CLSAddItemString(std::string_view line, bool advance,
 int TCLSCounterList::CLSFindItemMessageValue(std::string_view key, std::string_view initialValue,
                                              std::string& valueText) {
   const std::string id = CLSCleanKey(key);
-  bool found = false;
-  for (const auto& item : items_) {
-    if (item->CLSIsItem(id)) {
-      valueText = item->CLSGetMessageValue();
-      found = true;
+  TCLSCounterItem* item = nullptr;
+  for (const auto& i : items_) {
+    if (i->CLSIsItem(id)) {
+      item = i.get();
       break;
     }
   }
-  if (!found) {
+  if (item == nullptr) {
     // The initial value is cleaned like a key: a ";" in it would otherwise
     // end the value on the next read.
     const size_t before = items_.size();
-    CLSAddItemString(id + ";" + CLSCleanKey(initialValue), true, valueText);
+    CLSAddItemString(id + ";" + CLSCleanKey(initialValue), false, valueText);
     if (items_.size() == before) return 0;
+    item = items_.back().get();
   }
-  return CLSWriteItemsFile();
+  int rc = 0;
+  if (item->CLSiReserved == 0) {
+    // The file accounts for the block before any value of it goes out.
+    item->CLSiBlock =
+        item->CLSiBlock == 0 ? CLScFirstBlock : std::min(item->CLSiBlock * 2, CLScMaxBlock);
+    item->CLSiReserved = item->CLSiBlock;
+    rc = WriteReservedFile();
+  }
+  // A block the file does not hold is tried again with the next value.
+  item->CLSiReserved = rc == 0 ? item->CLSiReserved - 1 : 0;
+  valueText = item->CLSGetMessageValue();
+  return rc;
 }
 
 TCLACounterListTrxSeqCnt::TCLACounterListTrxSeqCnt(const std::string& directory)

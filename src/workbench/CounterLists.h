@@ -3,9 +3,13 @@
 // The persistent message counters: keyed lists of counters that survive
 // program runs in "TrxSeqCnt.ini" (transaction sequence counter, decimal)
 // and "ATC.ini" (application transaction counter, four hex digits), one
-// "key;value" line per counter. A list writes its file whole (temporary
-// file and rename) after every value it hands out, so a crash never hands
-// out a value again that a message already carried.
+// "key;value" line per counter. A counter hands its values out of a block
+// reserved ahead: before the first value of a block the list writes its file
+// whole (temporary file and rename) with the value past the block, so a
+// crash never hands out a value again that a message already carried (the
+// next start continues past the block; the rest of it is skipped). The exact
+// values are written when the file is written again from the list (at the
+// main window's close).
 
 #include <cerrno>
 #include <cstdint>
@@ -35,8 +39,16 @@ class TCLSCounterItem {
   std::string CLSGetItemString() const { return CLSsID + ";" + CLSGetValue(); }
   bool CLSIsItem(std::string_view id) const { return CLSsID == id; }
 
+  // The value past the reserved block: the value the counter reaches after
+  // handing out its CLSiReserved values.
+  std::string CLSGetReservedValue();
+
   std::string CLSsID;
   int32_t CLSlValue = 0;
+  // Values still reserved in the file ahead of CLSlValue, and the size of
+  // the last block reserved (0: none since the exact value was written).
+  int32_t CLSiReserved = 0;
+  int32_t CLSiBlock = 0;
 };
 
 // Decimal counter: 1 .. 99999999, then 1 again.
@@ -83,9 +95,10 @@ class TCLSCounterList {
   // system error number, or CLScNotCounterLines, and an empty list that is
   // not kept: the file is then never written.
   [[nodiscard]] virtual int CLSReadItemsFile();
-  // Rewrites the file from the list, lines ended by CR LF. 0 or the system
-  // error number; the old file stays when writing fails. A list that is not
-  // kept writes nothing (0).
+  // Rewrites the file from the list with the exact values, lines ended by
+  // CR LF; no value stays reserved. 0 or the system error number; the old
+  // file stays when writing fails. A list that is not kept writes nothing
+  // (0).
   [[nodiscard]] virtual int CLSWriteItemsFile();
   // Adds the counter of a file line; with `advance` the value text is the
   // counter's value before it advances. Blank lines add nothing.
@@ -96,9 +109,10 @@ class TCLSCounterList {
   void CLSAddItem(std::unique_ptr<TCLSCounterItem> item) { items_.push_back(std::move(item)); }
   const TCLSCounterItem& CLSGetItem(size_t index) const { return *items_.at(index); }
   // The value the next message gets under `key` (a new counter starts from
-  // `initialValue`, the element's own value); the counter advances and the
-  // file is rewritten. The value text is valid even when the write fails;
-  // the result is then the system error number.
+  // `initialValue`, the element's own value); the counter advances. When
+  // its reserved block is used up, the next block (16 values, doubling up
+  // to CLScMaxBlock) is written to the file first. The value text is valid
+  // even when the write fails; the result is then the system error number.
   [[nodiscard]] int CLSFindItemMessageValue(std::string_view key, std::string_view initialValue,
                                             std::string& valueText);
   bool CLSIsTag(std::string_view tag) const { return CLSsTag == tag; }
@@ -108,11 +122,17 @@ class TCLSCounterList {
   bool CLSIsKept() const { return kept_; }
 
   const std::string CLSsTag;
+  static constexpr int32_t CLScFirstBlock = 16;
+  static constexpr int32_t CLScMaxBlock = 1024;
 
  protected:
   virtual std::unique_ptr<TCLSCounterItem> CLSNewItem() const = 0;
 
  private:
+  // Writes every counter's value past its reserved block.
+  int WriteReservedFile();
+  int WriteLines(bool reserved);
+
   std::string path_;
   bool kept_ = true;
   std::vector<std::unique_ptr<TCLSCounterItem>> items_;

@@ -1,5 +1,7 @@
 #include "workbench/ElementLookup.h"
 
+#include <string_view>
+
 #include "ep2/ElementFormats.h"
 #include "ep2/MessageReader.h"
 #include "support/HexUtilities.h"
@@ -14,7 +16,7 @@ int CEXFindElement(const std::string& name, const std::string& type, int occurre
   element = nullptr;
   // The format check of each checked type.
   static constexpr struct {
-    const char* type;
+    std::string_view type;
     TCOMEp2InMessage::TCOMFormatCheck check;
   } kChecked[] = {
       {"a", CHKCheckFormatA},       {"an", CHKCheckFormatAN},           {"ans", CHKCheckFormatANS},

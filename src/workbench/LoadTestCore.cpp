@@ -40,6 +40,10 @@ std::string TSEQLoadCore::SEQReceivedXml() {
   return ports_.main.CEXGetMemo(TCEXMemo::Memo2);
 }
 
+bool TSEQLoadCore::SEQLogsXmlTexts() {
+  return ports_.settings && ports_.settings().logType == TSEQLogWriter::SEQcTypeDebug;
+}
+
 TRFLRecordingState TSEQLoadCore::SEQCopyRecording() {
   return ports_.recording.RFLCopyState();
 }
@@ -82,7 +86,11 @@ void TSEQLoadCore::SEQLogSummary(const TSQSRunStatus& status) {
 }
 
 void TSEQLoadCore::SEQHoldPanes(bool hold) {
-  ports_.main.CEXHoldMemos(hold);
+  ports_.main.CEXHoldView(hold);
+}
+
+void TSEQLoadCore::SEQPacePanes(bool paced) {
+  ports_.main.CEXPaceView(paced);
 }
 
 int TSEQLoadCore::SEQThreadDelay() {

@@ -45,6 +45,7 @@ class TSEQLoadCore final : public ISEQLoadCore {
   void SEQSetIdentity(const TSCTIdentity& identity) override;
   std::string SEQBuiltXml() override;
   std::string SEQReceivedXml() override;
+  bool SEQLogsXmlTexts() override;
   TRFLRecordingState SEQCopyRecording() override;
   void SEQPutRecording(const TRFLRecordingState& state) override;
   std::unique_ptr<TLUXLogItemsList> SEQNewThreadLog() override;
@@ -52,6 +53,7 @@ class TSEQLoadCore final : public ISEQLoadCore {
   void SEQWriteThreadLog(const TSCTSequenceClientThread& thread, int row, int errorCount) override;
   void SEQLogSummary(const TSQSRunStatus& status) override;
   void SEQHoldPanes(bool hold) override;
+  void SEQPacePanes(bool paced) override;
   int SEQThreadDelay() override;
   int SEQResponseTimeout() override;
   void SEQConfiguredAddressPort(std::string& host, int& port) override;

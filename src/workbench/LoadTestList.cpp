@@ -1,10 +1,13 @@
 #include "workbench/LoadTestList.h"
 
+#include <algorithm>
+#include <limits>
 #include <new>
 #include <optional>
 #include <system_error>
 #include <utility>
 
+#include "platform/Descriptors.h"
 #include "platform/EventPoster.h"
 #include "workbench/RunStatus.h"
 #include "workbench/SequenceRunner.h"
@@ -67,6 +70,14 @@ void TSCLClientThreadList::SCLEmptyList() {
   current_ = nullptr;
   threads_.clear();
   retired_.clear();
+}
+
+bool TSCLClientThreadList::SCLDescriptorsSuffice(int count, int& needed, int& available) {
+  needed = static_cast<int>(
+      std::min<int64_t>(int64_t{count} * SCLcDescriptorsPerThread + SCLcDescriptorReserve,
+                        std::numeric_limits<int>::max()));
+  available = PLTFreeDescriptors();
+  return available >= needed;
 }
 
 int TSCLClientThreadList::SCLGenerateThreads(ISEQLoadCore& load, int count, const std::string& host,
@@ -163,15 +174,38 @@ bool TSCLClientThreadList::SCLSendRow(const TSCLSendRow& row, ISEQRunCore& core,
     outstanding_ -= skipped;
     now = outstanding_ <= 0;
   }
-  std::weak_ptr<int> alive = alive_;
-  const auto fire = [this, alive, generation] {
-    if (!alive.expired()) Fire(generation);
-  };
-  if (now)
-    ports_.poster.PLTPost(fire);
-  else
-    ports_.poster.PLTPostDelayed(deadline, fire);
+  if (now) {
+    std::weak_ptr<int> alive = alive_;
+    ports_.poster.PLTPost([this, alive, generation] {
+      if (!alive.expired()) Fire(generation);
+    });
+    return true;
+  }
+  // One delayed call at a time watches the deadlines of all rows: rows
+  // that end early would otherwise leave a pending timer each.
+  deadline_ = steady_clock::now() + deadline;
+  if (!deadlineWatched_) WatchDeadline(deadline);
   return true;
+}
+
+void TSCLClientThreadList::WatchDeadline(milliseconds delay) {
+  deadlineWatched_ = true;
+  std::weak_ptr<int> alive = alive_;
+  ports_.poster.PLTPostDelayed(delay, [this, alive] {
+    if (alive.expired()) return;
+    deadlineWatched_ = false;
+    uint64_t generation = 0;
+    {
+      std::lock_guard lock(mutex_);
+      if (!onDone_) return;  // no row waits
+      generation = generation_;
+    }
+    const auto now = steady_clock::now();
+    if (now >= deadline_)
+      Fire(generation);
+    else
+      WatchDeadline(duration_cast<milliseconds>(deadline_ - now) + milliseconds(1));
+  });
 }
 
 void TSCLClientThreadList::ThreadDone(uint64_t generation) {
@@ -250,7 +284,7 @@ bool TSCLClientThreadList::SCLReceiveRow(const std::string& file, ISEQRunCore& c
       load.SEQReceiveFrame(std::move(response));
       load.SEQPutRecording(t.SCTaRecording);
       core.SEQParseMessage();
-      t.SCTsReceivedResponseXMLDoc = load.SEQReceivedXml();
+      if (load.SEQLogsXmlTexts()) t.SCTsReceivedResponseXMLDoc = load.SEQReceivedXml();
       core.SEQAnalyseMessage();
       core.SEQDecryptSecurity();
     }
@@ -269,6 +303,11 @@ bool TSCLClientThreadList::SCLReceiveRow(const std::string& file, ISEQRunCore& c
 
 void TSCLClientThreadList::SCLAggregateStatistics(TSQSRunStatus& status) {
   for (auto& t : threads_) SCLaSSTStatistics.SSTAddStatistics(t->SCTStatistics());
+  status.SQSAcceptStatistics(SCLaSSTStatistics);
+}
+
+void TSCLClientThreadList::SCLCountRowError(TSQSRunStatus& status) {
+  SCLaSSTStatistics.SSTAcceptStatistics(false, false, 0, true);
   status.SQSAcceptStatistics(SCLaSSTStatistics);
 }
 

@@ -50,9 +50,12 @@ class ISEQLoadCore {
   // The sender id, public-key owner id and component secret of the build.
   virtual TSCTIdentity SEQGetIdentity() = 0;
   virtual void SEQSetIdentity(const TSCTIdentity& identity) = 0;
-  // The XML texts of the built and of the parsed received message.
+  // The XML texts of the built and of the parsed received message, and
+  // whether the log entries carry them (the received one is written out
+  // for its pane, otherwise only when it is shown).
   virtual std::string SEQBuiltXml() = 0;
   virtual std::string SEQReceivedXml() = 0;
+  virtual bool SEQLogsXmlTexts() = 0;
   // The recording state of the transaction in work, copied out and put back.
   virtual TRFLRecordingState SEQCopyRecording() = 0;
   virtual void SEQPutRecording(const TRFLRecordingState& state) = 0;
@@ -64,8 +67,10 @@ class ISEQLoadCore {
   virtual void SEQWriteThreadLog(const TSCTSequenceClientThread& thread, int row,
                                  int errorCount) = 0;
   virtual void SEQLogSummary(const TSQSRunStatus& status) = 0;
-  // While held, the panes hear of their texts once, at the release.
+  // While held, the panes hear of their texts once, at the release; while
+  // paced (the whole run), at most a few times a second.
   virtual void SEQHoldPanes(bool hold) = 0;
+  virtual void SEQPacePanes(bool paced) = 0;
   // "ThreadDelay", "ServerResponseTimeout" (ms) and the configured server.
   virtual int SEQThreadDelay() = 0;
   virtual int SEQResponseTimeout() = 0;
@@ -120,6 +125,13 @@ class TSCLClientThreadList final : public ICEXDataStreamTaker {
   void SCLStart();
   // Stops every thread, retired ones included, joins and frees them.
   void SCLEmptyList();
+  // A thread holds two descriptors (its socket and its wake event); the
+  // rest of the program keeps a reserve (files, logs, the window system).
+  static constexpr int SCLcDescriptorsPerThread = 2;
+  static constexpr int SCLcDescriptorReserve = 64;
+  // False when the process has fewer free descriptors than `count` threads
+  // and the reserve need; `needed` and `available` say how many.
+  static bool SCLDescriptorsSuffice(int count, int& needed, int& available);
   // Makes up to `count` threads while the available memory stays above a
   // third of what it was at the start; a thread that cannot be made counts
   // as low memory. Returns how many were made.
@@ -149,6 +161,8 @@ class TSCLClientThreadList final : public ICEXDataStreamTaker {
                      TSQSRunStatus& status, const TSCLRowEvents& events);
   // Adds every thread's statistics to the total and shows it.
   void SCLAggregateStatistics(TSQSRunStatus& status);
+  // A row that could not run counts as an error in the total.
+  void SCLCountRowError(TSQSRunStatus& status);
   const TSSTStatistics& SCLStatistics() const { return SCLaSSTStatistics; }
 
   // The GUI thread's time in the phases of a row, summed (ms).
@@ -163,6 +177,8 @@ class TSCLClientThreadList final : public ICEXDataStreamTaker {
   void ThreadDone(uint64_t generation);
   // On the GUI thread: the row's threads are done, or its deadline passed.
   void Fire(uint64_t generation);
+  // Posts the call that fires the row in flight once `deadline_` has passed.
+  void WatchDeadline(std::chrono::milliseconds delay);
   void Retire(size_t index);
 
   TPorts ports_;
@@ -178,6 +194,9 @@ class TSCLClientThreadList final : public ICEXDataStreamTaker {
   int outstanding_ = 0;
   std::function<void()> onDone_;
   std::chrono::steady_clock::time_point released_{};
+  // The deadline of the row in flight, and whether a delayed call watches it.
+  std::chrono::steady_clock::time_point deadline_{};
+  bool deadlineWatched_ = false;
   TPhaseTimes phases_;
   // Posted calls run only while the list exists.
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);

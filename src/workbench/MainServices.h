@@ -66,8 +66,11 @@ class ICEXMainServices : public ICEXErrorHandOff {
   virtual TXMLMessageTree& CEXReferenceTree() = 0;  // XMLMessageTree2
   virtual const std::string& CEXGetMemo(TCEXMemo memo) const = 0;
   virtual void CEXSetMemo(TCEXMemo memo, const std::string& text) = 0;
-  // Memo changes reach the form once, when the last hold is released.
-  virtual void CEXHoldMemos(bool hold) = 0;
+  // While held, changes reach the form once, when the last hold is
+  // released; while paced, at most once per the view state's interval
+  // (TCEXViewState::CEXHoldView, CEXPaceView).
+  virtual void CEXHoldView(bool hold) = 0;
+  virtual void CEXPaceView(bool paced) = 0;
   virtual const std::string& CEXGetEdit(TCEXEdit edit) const = 0;
   virtual void CEXSetEdit(TCEXEdit edit, const std::string& text) = 0;
   // "Security header" (0 "Add MAC Only", 1 "Add Complete Security Header")

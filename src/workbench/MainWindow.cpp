@@ -32,6 +32,7 @@ std::string Absolute(const std::string& path) {
 TCEXMainWindow::TCEXMainWindow(std::string programDir, TPorts ports)
     : TCEXSharedObjects(std::move(programDir),
                         TCEXSharedObjects::TPorts{.view = ports.view,
+                                                  .timers = &ports.timers,
                                                   .dialogs = ports.dialogs,
                                                   .errorWindow = ports.errorWindow,
                                                   .clock = ports.clock,
@@ -396,6 +397,10 @@ void TCEXMainWindow::CEXSetSelectedSourceLine(int index) {
 
 void TCEXMainWindow::Action_LogoutExecute() {
   Guarded([&] { session_->Action_LogoutExecute(); });
+}
+
+void TCEXMainWindow::CEXParseRunMessage() {
+  Guarded([&] { CEXReceiveRoad().Action_ParseMessageExecute(); });
 }
 
 bool TCEXMainWindow::CEXActionEnabled(TCEXAction action) const {

@@ -117,6 +117,10 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   bool CEXActionEnabled(TCEXAction action) const;
   // The road's own conditions alone, as a run sees them.
   bool CEXStepEnabled(TCEXAction action) const;
+  // "Parse Message" of a run on the frame the receive road holds: as
+  // CEXRunAction, but also before the link has seen an arrival (a load test
+  // hands its threads' answers to the receive road itself).
+  void CEXParseRunMessage();
   bool CEXMenuEnabled(TCEXMenu menu) const { return actions_.CEXMenuEnabled(menu); }
   void Action_ClearAllExecute();
   void Action_LogoutExecute();
@@ -167,7 +171,8 @@ class TCEXMainWindow final : public TCEXSharedObjects {
   void CEXSetMemo(TCEXMemo memo, const std::string& text) override {
     if (!roads_->CEXSetRoadMemo(memo, text)) viewState_.CEXSetMemo(memo, text);
   }
-  void CEXHoldMemos(bool hold) override { viewState_.CEXHoldMemos(hold); }
+  void CEXHoldView(bool hold) override { viewState_.CEXHoldView(hold); }
+  void CEXPaceView(bool paced) override { viewState_.CEXPaceView(paced); }
   const std::string& CEXGetFileName() const override { return files_->CEXGetFileName(); }
   void SynchMenuItems() override { session_->SynchMenuItems(); }
   void CEXLoadConfiguration(const std::string& fileName) override {

@@ -99,20 +99,35 @@ TCEXMessageReadResult CEXReadMessageText(std::string_view text, TXMLMessageTree&
   return r;
 }
 
-int32_t CEXMessageText(TXMLMessageTree& tree, const TALUAliasList* aliases, std::string& text,
-                       std::string& errorText) {
-  TTextLineWriter writer;
+namespace {
+
+// CEXMessageText into `writer`; `valuesChanged` (when given) tells whether
+// an alias changed a value.
+int32_t WriteMessageText(TXMLMessageTree& tree, const TALUAliasList* aliases,
+                         TTextLineWriter& writer, std::string& errorText, bool* valuesChanged) {
   writer.WriteLine(CEXcMessageFileVersion);
   writer.WriteLine(std::to_string(tree.Count()));
+  if (valuesChanged != nullptr) *valuesChanged = false;
   if (aliases != nullptr) {
     for (TXMLTreeNode* n = tree.GetFirstNode(); n != nullptr; n = n->GetNext()) {
       std::string value = n->GetData()->GetValue();
-      if (aliases->ALUFindAlias(true, value) != nullptr) n->GetData()->SetValue(value);
+      if (aliases->ALUFindAlias(true, value) == nullptr || value == n->GetData()->GetValue())
+        continue;
+      n->GetData()->SetValue(value);
+      if (valuesChanged != nullptr) *valuesChanged = true;
     }
   }
-  if (const int32_t rc = UAXSaveElementRecords(tree, writer, errorText); rc != 0) return rc;
-  text = writer.Text();
-  return 0;
+  return UAXSaveElementRecords(tree, writer, errorText);
+}
+
+}  // namespace
+
+int32_t CEXMessageText(TXMLMessageTree& tree, const TALUAliasList* aliases, std::string& text,
+                       std::string& errorText) {
+  TTextLineWriter writer;
+  const int32_t rc = WriteMessageText(tree, aliases, writer, errorText, nullptr);
+  if (rc == 0) text = writer.Text();
+  return rc;
 }
 
 void TCEXMessageFiles::Report(bool withSender, const std::string& text) {
@@ -124,6 +139,60 @@ void TCEXMessageFiles::Report(bool withSender, const std::string& text) {
 
 bool TCEXMessageFiles::CEXReadMessageFile(const std::string& path) {
   return ReadMessageFile(path, false);
+}
+
+void TCEXMessageFiles::KeepRead(const std::string& text) {
+  const TXMLMessageTree& tree = window_->CEXSourceTree();
+  read_.clear();
+  walk_.clear();
+  for (TXMLTreeNode* n = tree.GetFirstNode(); n != nullptr; n = n->GetNext()) {
+    TReadNode node;
+    const TUAXxmlElement& e = *n->GetData();
+    node.element = std::make_unique<TUAXxmlElement>();
+    node.element->AssignRead(e);
+    node.text = n->GetText();
+    // The parent came before, most often shortly before.
+    if (const TXMLTreeNode* parent = n->GetParent(); parent != nullptr) {
+      for (size_t i = walk_.size(); i-- > 0;) {
+        if (walk_[i] != parent) continue;
+        node.parent = static_cast<int>(i);
+        break;
+      }
+    }
+    node.dated = UCBAttributeIsSet('A', e.GetAttributes()) &&
+                 (e.GetType() == "date" || e.GetType() == "time");
+    read_.push_back(std::move(node));
+    walk_.push_back(n);
+  }
+  readText_ = text;
+}
+
+bool TCEXMessageFiles::RestoreRead(TXMLMessageTree& tree, std::time_t now) {
+  if (tree.Count() != static_cast<int>(read_.size())) return false;
+  walk_.clear();
+  for (TXMLTreeNode* n = tree.GetFirstNode(); n != nullptr; n = n->GetNext()) {
+    const size_t i = walk_.size();
+    const int parent = i < read_.size() ? read_[i].parent : -1;
+    if (i >= read_.size() || n->GetParent() != (parent < 0 ? nullptr : walk_[size_t(parent)]))
+      return false;
+    walk_.push_back(n);
+  }
+  if (walk_.size() != read_.size()) return false;
+  for (size_t i = 0; i < read_.size(); ++i) {
+    TXMLTreeNode& n = *walk_[i];
+    TUAXxmlElement& e = *n.GetData();
+    e.AssignRead(*read_[i].element);
+    if (read_[i].dated) {
+      CEXSetToCurrentValueOnRead(e, now);
+      n.SetText(e.GetTreeString());
+    } else if (n.GetText() != read_[i].text) {
+      n.SetText(read_[i].text);
+    }
+    n.SetExpanded(true);
+  }
+  tree.XMLSetActID(static_cast<int32_t>(read_.size()));
+  tree.SetDragNode(nullptr);
+  return true;
 }
 
 bool TCEXMessageFiles::ReadMessageFile(const std::string& path, bool referenceTree) {
@@ -155,8 +224,19 @@ bool TCEXMessageFiles::Read(const std::string& path, bool referenceTree, TReadFa
     if (!referenceTree) partlyReadFile_ = path;
     return fail(err, "Can not read message file " + path + ": " + PLTSystemErrorText(err));
   }
-  const TCEXMessageReadResult r =
-      CEXReadMessageText(content, tree, referenceTree, std::time(nullptr));
+  const std::time_t now = std::time(nullptr);
+  TCEXMessageReadResult r;
+  if (!referenceTree && !read_.empty() && content == readText_ && RestoreRead(tree, now)) {
+    r.records = static_cast<int32_t>(read_.size());
+    r.complete = true;
+  } else {
+    r = CEXReadMessageText(content, tree, referenceTree, now);
+    if (!referenceTree) {
+      read_.clear();
+      settled_ = false;
+      if (r.result == 0 && r.complete) KeepRead(content);
+    }
+  }
   window_->CEXStateChanged(referenceTree ? CEXpReferenceTree : CEXpSourceTree);
   if (!referenceTree) partlyReadFile_ = r.result == 0 && r.complete ? std::string() : path;
   if (r.result != 0) {
@@ -170,44 +250,101 @@ bool TCEXMessageFiles::Read(const std::string& path, bool referenceTree, TReadFa
   // that would not change is left alone (a load test reads it once per
   // thread and row).
   if (r.complete && path == window_->CEXGetFileName()) {
-    std::string text, errorText;
-    if (CEXMessageText(window_->CEXSourceTree(), &window_->CEXAliasList(), text, errorText) != 0 ||
-        text != content)
-      Action_Save_MessageExecute(false);
+    bool unchanged = false;
+    SaveSilently(&content, &unchanged);
+    if (!read_.empty() && !settled_ && unchanged) {
+      settled_ = true;
+      settledPath_ = path;
+      settledAliases_ = SavingAliases();
+    }
   }
   window_->CEXSetHasChanged(false);
   return true;
 }
 
-bool TCEXMessageFiles::Action_Save_MessageExecute(bool withSender) {
+std::string TCEXMessageFiles::SavingAliases() const {
+  const TALUAliasList& aliases = window_->CEXAliasList();
+  std::string text;
+  for (size_t i = 0; i < aliases.ALUGetCount(); ++i) {
+    const TALUAlias& a = aliases.ALUGetItem(i);
+    if (a.ALUIsTwoWays()) text += a.ALUGetDirectory() + '\n' + a.ALUGetAlias() + '\n';
+  }
+  return text;
+}
+
+bool TCEXMessageFiles::SettledSave(const std::string& path, const std::string& onDisk) const {
+  if (!settled_ || path != settledPath_ || onDisk != readText_ ||
+      SavingAliases() != settledAliases_)
+    return false;
+  size_t i = 0;
+  for (const TXMLTreeNode* n = window_->CEXSourceTree().GetFirstNode(); n != nullptr;
+       n = n->GetNext(), ++i)
+    if (i >= read_.size() || !n->GetData()->SameRecord(*read_[i].element)) return false;
+  return i == read_.size();
+}
+
+bool TCEXMessageFiles::SaveSilently(const std::string* onDisk, bool* unchanged) {
+  if (unchanged != nullptr) *unchanged = false;
   const std::string path = window_->CEXGetFileName();
-  if (withSender && !CEXFileExists(path)) return Action_Save_Message_AsExecute();
   // No name and nobody to ask for one: nothing to do.
   if (path.empty()) return false;
   if (!partlyReadFile_.empty() && path == partlyReadFile_) {
-    if (!withSender) {
-      Report(false, "Not saved: message file " + path + " was not read completely");
-      return false;
-    }
-    if (dialogs_.CEXAskYesNoCancel("Message file " + path +
-                                   " was not read completely. Overwrite it?") != TCEXAnswer::Yes)
-      return false;
+    Report(false, "Not saved: message file " + path + " was not read completely");
+    return false;
   }
+  // Written against what the file holds: the same text is not copied, and
+  // not written again.
+  std::string content;
+  if (onDisk == nullptr && PLTReadFile(path, content, kCEXMaxMessageFileBytes)) onDisk = &content;
+  if (onDisk != nullptr && SettledSave(path, *onDisk)) {
+    if (unchanged != nullptr) *unchanged = true;
+    window_->CEXSetHasChanged(false);
+    return true;
+  }
+  std::string errorText;
+  bool valuesChanged = false;
+  TTextLineWriter writer(onDisk != nullptr ? std::string_view(*onDisk) : std::string_view());
+  if (WriteMessageText(window_->CEXSourceTree(), &window_->CEXAliasList(), writer, errorText,
+                       &valuesChanged) != 0) {
+    Report(false, errorText);
+    return false;
+  }
+  if (valuesChanged) window_->CEXStateChanged(CEXpSourceTree);
+  if (onDisk != nullptr && writer.Matches()) {
+    if (unchanged != nullptr) *unchanged = !valuesChanged;
+    window_->CEXSetHasChanged(false);
+    return true;
+  }
+  if (!PLTWriteFileAtomically(path, writer.Text())) {
+    Report(false, "Saving failed (access denied): " + path);
+    return false;
+  }
+  settled_ = false;
+  if (path == partlyReadFile_) partlyReadFile_.clear();
+  window_->CEXSetHasChanged(false);
+  return true;
+}
+
+bool TCEXMessageFiles::Action_Save_MessageExecute(bool withSender) {
+  if (!withSender) return SaveSilently(nullptr, nullptr);
+  const std::string path = window_->CEXGetFileName();
+  if (!CEXFileExists(path)) return Action_Save_Message_AsExecute();
+  if (!partlyReadFile_.empty() && path == partlyReadFile_ &&
+      dialogs_.CEXAskYesNoCancel("Message file " + path +
+                                 " was not read completely. Overwrite it?") != TCEXAnswer::Yes)
+    return false;
   for (;;) {
     std::string text, errorText;
     if (CEXMessageText(window_->CEXSourceTree(), &window_->CEXAliasList(), text, errorText) != 0) {
-      Report(withSender, errorText);
+      Report(true, errorText);
       return false;
     }
     window_->CEXStateChanged(CEXpSourceTree);
     if (PLTWriteFileAtomically(path, text)) {
+      settled_ = false;
       if (path == partlyReadFile_) partlyReadFile_.clear();
       window_->CEXSetHasChanged(false);
       return true;
-    }
-    if (!withSender) {
-      Report(false, "Saving failed (access denied): " + path);
-      return false;
     }
     if (dialogs_.CEXAskYesNoCancel("Saving failed (access denied), retry?") != TCEXAnswer::Yes)
       return false;

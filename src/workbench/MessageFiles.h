@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "workbench/MainWindowPorts.h"
 #include "workbench/WorkbenchPorts.h"
@@ -19,6 +21,7 @@ class TALUAliasList;
 class TCEXMainWindow;
 class TUAXxmlElement;
 class TXMLMessageTree;
+class TXMLTreeNode;
 
 inline constexpr const char* CEXcMessageFileVersion = "7.0.1";
 // Results of reading a message text besides the element-record results
@@ -87,9 +90,10 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   // Saves the source tree to the current message file (aliases applied).
   // `withSender`: a user's command, which may ask for a name and retry a
   // failed write; without one nothing is asked and failures go to the
-  // trace. A file whose last load into the source tree failed or was
-  // incomplete is never written without a sender; with one the user is
-  // asked first. True when the file was written.
+  // trace, and a file that already holds the text of the tree, byte for
+  // byte, is left alone. A file whose last load into the source tree failed
+  // or was incomplete is never written without a sender; with one the user
+  // is asked first. True when the file was written or already held the text.
   bool Action_Save_MessageExecute(bool withSender);
   // Asks for a name and writes the tree unchanged; true when written.
   bool Action_Save_Message_AsExecute();
@@ -108,8 +112,41 @@ class TCEXMessageFiles final : public ICEXMessageFiles {
   bool Read(const std::string& path, bool referenceTree, TReadFailure* failure);
   void Report(bool withSender, const std::string& text);
 
+  // The source tree as the last complete read made it from `readText_`,
+  // node by node in tree order. A read of a file that holds that text puts
+  // the nodes back as that read made them, when the tree still has their
+  // shape, instead of parsing the text again (a load test reads the same
+  // file once per thread and row).
+  struct TReadNode {
+    std::unique_ptr<TUAXxmlElement> element;
+    std::string text;
+    int parent = -1;     // index of the parent node; -1 at the top
+    bool dated = false;  // the read rule gives it a value (A, date or time)
+  };
+  void KeepRead(const std::string& text);
+  // False when the tree has another shape; it is then unchanged.
+  bool RestoreRead(TXMLMessageTree& tree, std::time_t now);
+  // The two-way aliases, which a save applies.
+  std::string SavingAliases() const;
+  // True when a save to `path`, which holds `onDisk`, would write nothing
+  // because it settled that after the kept read and nothing it depends on
+  // changed since: the file's text, the aliases and the tree's records.
+  bool SettledSave(const std::string& path, const std::string& onDisk) const;
+  // The save without a sender of ReadMessageFile (`onDisk`: the file's
+  // content just read) and of the build (null: read here); `unchanged` (when
+  // given) tells whether the file was found holding the text with no alias
+  // changing a value.
+  bool SaveSilently(const std::string* onDisk, bool* unchanged);
+
   ICEXDialogs& dialogs_;
   TCEXMainWindow* window_ = nullptr;
+  std::string readText_;
+  std::vector<TReadNode> read_;
+  // Set when the save after the kept read found `settledPath_` holding the
+  // tree's text under the aliases `settledAliases_`.
+  bool settled_ = false;
+  std::string settledPath_, settledAliases_;
+  std::vector<TXMLTreeNode*> walk_;  // room for RestoreRead
   // The file whose last load into the source tree failed or left records
   // out (empty: none); it holds more than the tree.
   std::string partlyReadFile_;

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -36,6 +38,35 @@
 namespace kal {
 
 namespace {
+
+using std::literals::string_view_literals::operator""sv;
+
+// Which occurrence a reference node is among its siblings of the same name
+// and parent id, counted as the walk in tree order passes them (looking back
+// over the siblings of each would make the walk quadratic in the width of
+// the message).
+class TOccurrences {
+ public:
+  int Next(const TXMLTreeNode& node) {
+    const TUAXxmlElement& e = *node.GetData();
+    return ++counts_[TKey{node.GetParent(), e.GetParentID(), e.GetName()}];
+  }
+
+ private:
+  struct TKey {
+    const TXMLTreeNode* parent;
+    int32_t parentID;
+    std::string_view name;  // the element's own name, unchanged by the walk
+    bool operator==(const TKey&) const = default;
+  };
+  struct THash {
+    size_t operator()(const TKey& k) const {
+      return std::hash<std::string_view>()(k.name) ^
+             (std::hash<const void*>()(k.parent) * 31u + static_cast<uint32_t>(k.parentID));
+    }
+  };
+  std::unordered_map<TKey, int, THash> counts_;
+};
 
 constexpr const char* kFormattedMark = "===";
 constexpr const char* kNoReference = "No reference structure loaded";
@@ -89,7 +120,10 @@ TCEXReceiveRoad::~TCEXReceiveRoad() = default;
 // ------------------------------------------------------------------ frame
 
 void TCEXReceiveRoad::CEXFrameArrived(std::string frame, const std::string* shown) {
-  view_.CEXSetMemo(TCEXMemo::Memo5, shown != nullptr ? *shown : UTHStringToHex(frame));
+  if (shown != nullptr)
+    view_.CEXSetMemo(TCEXMemo::Memo5, *shown);
+  else
+    view_.CEXSetMemoRenderer(TCEXMemo::Memo5, [bytes = frame] { return UTHStringToHex(bytes); });
   CEXaBuf = std::move(frame);
   hasFrame_ = true;
 }
@@ -185,21 +219,31 @@ int TCEXReceiveRoad::ParseMessage() {
       field(label, bytes);
       memoLines.emplace_back(label, value);
     }
-    formatted += "Session Key Cryptogramm: " + HexLines(cryptogram) + '\n';
     memoLines.emplace_back("Session Key Cryptogram", UTHStringToCompactHex(cryptogram));
   }
+  // The hex lines of the cryptogram and of the document are made when the
+  // pane is read.
+  const size_t cryptogramAt = formatted.size();
   if (encoding != TIBSaEp2ByteStream::IBScEncodingByte0) {
     field("MAC", UTHStringToCompactHex(mac));
     memoLines.emplace_back("MAC", UTHStringToCompactHex(mac));
   }
-  formatted += "========== Data =========\n" + HexLines(document);
   std::string memo4;
   for (const auto& [label, value] : memoLines) {
     if (!memo4.empty()) memo4 += '\n';
     memo4 += label + " = " + value;
   }
   view_.CEXSetMemo(TCEXMemo::Memo4, std::move(memo4));
-  view_.CEXSetMemo(TCEXMemo::Memo5, std::move(formatted));
+  view_.CEXSetMemoRenderer(
+      TCEXMemo::Memo5, [formatted = std::move(formatted), cryptogramAt, document,
+                        cryptogram = encoding >= TIBSaEp2ByteStream::IBScEncodingByteSecMac
+                                         ? std::optional<std::string>(cryptogram)
+                                         : std::nullopt] {
+        std::string text = formatted;
+        if (cryptogram)
+          text.insert(cryptogramAt, "Session Key Cryptogramm: " + HexLines(*cryptogram) + '\n');
+        return text + "========== Data =========\n" + HexLines(document);
+      });
 
   static_cast<void>(ports_.decryption.SDCRegisterSecurityItems(encoding, cryptogram, mac, hash));
   frameSplit_ = true;
@@ -219,12 +263,13 @@ int TCEXReceiveRoad::ParseMessage() {
   CEXaVxXMLElementParentIn = nullptr;
   CEXsRoot.clear();
   CEXaVxXMLDocument.reset();
+  documentToken_ = std::make_shared<int>(0);
   CEXaVxXMLParser = std::make_unique<TVxXMLParser>();
-  const TCOMEp2InMessage reader(CEXcErrorBaseParse, true);
-  std::string text = document, msgNum;
+  const TCOMEp2InMessage reader(CEXcErrorBaseParse);
+  std::string msgNum;
   TVxXMLElement* root = nullptr;
-  rc = reader.COMParseInMessage(*CEXaVxXMLParser, CEXaVxXMLDocument, text, CEXsRoot, msgNum, root,
-                                errorText);
+  rc = reader.COMParseInMessage(*CEXaVxXMLParser, CEXaVxXMLDocument, document, CEXsRoot, msgNum,
+                                root, errorText);
   if (rc != 0) {
     CEXsRoot.clear();
     view_.CEXSetMemo(TCEXMemo::Memo2, document);
@@ -232,7 +277,19 @@ int TCEXReceiveRoad::ParseMessage() {
     return rc;
   }
   CEXaVxXMLElementParentIn = root;
-  view_.CEXSetMemo(TCEXMemo::Memo2, text);
+  // Memo2 shows the document written back formatted, made when it is read;
+  // the road keeps the document until the pane is set again.
+  view_.CEXSetMemoRenderer(TCEXMemo::Memo2, [document = CEXaVxXMLDocument.get(),
+                                             alive = std::weak_ptr<int>(documentToken_)] {
+    std::string formatted;
+    if (alive.expired()) return formatted;
+    try {
+      document->Write(formatted);
+    } catch (const std::exception&) {
+      formatted.clear();
+    }
+    return formatted;
+  });
   view_.CEXSetEdit(TCEXEdit::Edit3, msgNum);
   analyseEnabled_ = true;
   view_.CEXChanged(CEXpActions);
@@ -250,11 +307,14 @@ void TCEXReceiveRoad::Action_AnalyseMessageExecute() {
 void TCEXReceiveRoad::DisplayElement(const std::string& name, const std::string& value, bool found,
                                      bool mandatory, bool fixedDiffers, bool group,
                                      const std::string& referenceValue, int level) {
-  const std::string indent(static_cast<size_t>(std::max(level, 0)) * 3, ' ');
+  const size_t indent = static_cast<size_t>(std::max(level, 0)) * 3;
+  memo3_.append(indent, ' ');
   if (found) {
-    memo3_ += indent + "<" + name + ">" + value + "</" + name + ">\n";
+    memo3_.append("<").append(name).append(">").append(value).append("</").append(name).append(
+        ">\n");
     if (fixedDiffers) {
-      memo3_ += indent + "! incorrect fix value, expected value: " + referenceValue + '\n';
+      memo3_.append(indent, ' ');
+      memo3_ += "! incorrect fix value, expected value: " + referenceValue + '\n';
       static_cast<void>(ports_.errors.CEXLogError(
           CEXcErrorFixedValue,
           "! incorrect fix value: " + name + "=" + value + ", expected value: " + referenceValue,
@@ -262,9 +322,10 @@ void TCEXReceiveRoad::DisplayElement(const std::string& name, const std::string&
     }
     return;
   }
-  memo3_ += indent + "<" + name + "> ---> Not found\n";
+  memo3_ += "<" + name + "> ---> Not found\n";
   if (mandatory || group) {
-    memo3_ += indent + "! missing mandatory element \n";
+    memo3_.append(indent, ' ');
+    memo3_ += "! missing mandatory element \n";
     static_cast<void>(ports_.errors.CEXLogError(CEXcErrorMissingElement,
                                                 "missing mandatory element: " + name, group));
   }
@@ -296,10 +357,15 @@ int TCEXReceiveRoad::AnalyseMessage() {
   TXMLTreeNode* rootNode = tree.GetFirstNode();
   // A failed parse leaves nothing to analyse (Memo2 then shows the text
   // that failed).
-  if (view_.CEXMemo(TCEXMemo::Memo2).empty() || !analyseEnabled_) return -1;
+  if (view_.CEXMemoEmpty(TCEXMemo::Memo2) || !analyseEnabled_) return -1;
+  // About as long as the last one.
+  const size_t memo3Size = view_.CEXMemo(TCEXMemo::Memo3).size();
   memo3_.clear();
+  memo3_.reserve(memo3Size + memo3Size / 8);
   view_.CEXSetMemo(TCEXMemo::Memo3, "");
-  const TCOMEp2InMessage reader(0);
+  // The received document stays as it is for the whole walk.
+  TCOMEp2InMessage reader(0);
+  reader.COMIndexChildren();
   ports_.decryption.SDCInit();
   if (rootNode == nullptr) {
     // Nothing to compare with: the security header can still be checked,
@@ -347,11 +413,12 @@ int TCEXReceiveRoad::AnalyseMessage() {
   }
 
   const TUERFindElement finder = UERMessageElementFinder(reader, CEXaVxXMLElementParentIn);
+  TOccurrences occurrences;
   for (TXMLTreeNode* node = rootNode->GetNext(); node != nullptr && rc == 0;
        node = node->GetNext()) {
     ++index;
     TUAXxmlElement& element = *node->GetData();
-    const std::string name = element.GetName();
+    const std::string& name = element.GetName();
     lastName = name;
     if (STRTrim(name).empty()) continue;
     const int level = node->GetLevel();
@@ -361,22 +428,19 @@ int TCEXReceiveRoad::AnalyseMessage() {
     const TVxXMLElement* parent = CEXaVxXMLElementParentIn;
     for (const TXMLTreeNode* p = node->GetParent(); p != nullptr; p = p->GetParent()) {
       const TUAXxmlElement& above = *p->GetData();
-      if (p->GetParent() != nullptr && above.GetType() != "c") continue;
+      if (p->GetParent() != nullptr && above.GetType() != "c"sv) continue;
       parent = above.GetParserElement();
       parentFound = parent != nullptr;
       break;
     }
-    int occurrence = 1;
-    for (const TXMLTreeNode* s = node->GetPrevSibling(); s != nullptr; s = s->GetPrevSibling())
-      if (s->GetData()->GetName() == name && s->GetData()->GetParentID() == element.GetParentID())
-        ++occurrence;
+    const int occurrence = occurrences.Next(*node);
     const bool mandatory = Has('M', element);
     const bool group = Has('G', element);
     const std::string& type = element.GetType();
     bool found = false;
     TVxXMLElement* match = nullptr;
 
-    if (type == "c") {
+    if (type == "c"sv) {
       if (parentFound) rc = reader.COMGetContainer(name, parent, occurrence, false, found, match);
       if (rc != 0) break;
       DisplayContainer(name, found, mandatory, group, level);
@@ -386,7 +450,7 @@ int TCEXReceiveRoad::AnalyseMessage() {
 
     std::string value;
     if (parentFound) {
-      if (Has('E', element) || name == "ep2:SessKeyCryp") {
+      if (Has('E', element) || name == "ep2:SessKeyCryp"sv) {
         std::string bytes;
         rc = reader.COMGetElementB(name, parent, occurrence, true, false, found, bytes, match);
         if (rc == 0 && found) {
@@ -394,7 +458,8 @@ int TCEXReceiveRoad::AnalyseMessage() {
           value = UTHStringToCompactHex(bytes);
         }
       } else {
-        const std::string getter = (type == "an" || name == "ep2:SC") ? "an" : type;
+        static const std::string kAn = "an";
+        const std::string& getter = (type == kAn || name == "ep2:SC"sv) ? kAn : type;
         rc = CEXFindElement(name, getter, occurrence, parent, reader, false, value, found, match);
       }
     }
@@ -413,7 +478,7 @@ int TCEXReceiveRoad::AnalyseMessage() {
     DisplayElement(name, value, found, mandatory, fixedDiffers, group, element.GetValue(), level);
     if (!found) continue;
     element.SetParserElement(match);
-    if (type == "b" || type == "cn") value = STRRemoveBlanks(value);
+    if (type == "b"sv || type == "cn"sv) value = STRRemoveBlanks(value);
     element.SetActValue(value);
     if (columns != nullptr) columns->LUXAcceptItem(name, value);
     std::string recordError;
@@ -422,7 +487,7 @@ int TCEXReceiveRoad::AnalyseMessage() {
     if (rc != 0) errorText = recordError;
   }
 
-  view_.CEXSetMemo(TCEXMemo::Memo3, memo3_);
+  view_.CEXSetMemo(TCEXMemo::Memo3, std::move(memo3_));
   memo3_.clear();
   view_.CEXChanged(CEXpReferenceTree);
   if (rc != 0) {

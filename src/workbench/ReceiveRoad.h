@@ -164,6 +164,9 @@ class TCEXReceiveRoad final : public ICEXReceivedFrames {
   // The parser is declared before its document, which points at it.
   std::unique_ptr<TVxXMLParser> CEXaVxXMLParser;
   std::unique_ptr<TVxXMLDocument> CEXaVxXMLDocument;
+  // Renewed with every document: Memo2's text is written from the document
+  // while its token lives.
+  std::shared_ptr<int> documentToken_;
   TVxXMLElement* CEXaVxXMLElementParentIn = nullptr;
 };
 

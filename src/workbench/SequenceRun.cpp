@@ -42,8 +42,10 @@ TSEQSequenceRun::TSEQSequenceRun(TPorts ports)
                                  .timers = ports.timers,
                                  .threads = &threads_,
                                  .load = &load_,
-                                 .trace = &ports.main.CEXTrace()}) {
-  runner_.OnCurrentRow = [this](int row) { editor_.SEQSetStringgridRow(row); };
+                                 .trace = &ports.main.CEXTrace()}),
+      rowPacer_(&ports.timers, TCEXViewState::CEXcPaceInterval,
+                [this] { editor_.SEQSetStringgridRow(shownRow_); }) {
+  runner_.OnCurrentRow = [this](int row) { ShowCurrentRow(row); };
   status_.OnStop = [this] { runner_.SEQStopPressed(); };
 }
 
@@ -64,6 +66,16 @@ bool TSEQSequenceRun::SEQContinueButton() {
     return false;
   }
   return Start(editor_.SEQCurrentRow(), false);
+}
+
+void TSEQSequenceRun::ShowCurrentRow(int row) {
+  shownRow_ = row;
+  if (runner_.SEQMultiThreadRunning()) {
+    rowPacer_.CEXRequest();
+    return;
+  }
+  rowPacer_.CEXCancel();
+  editor_.SEQSetStringgridRow(row);
 }
 
 void TSEQSequenceRun::SEQActivated() {

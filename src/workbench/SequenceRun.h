@@ -13,6 +13,7 @@
 
 #include "workbench/LoadTestCore.h"
 #include "workbench/LoadTestList.h"
+#include "workbench/Pacer.h"
 #include "workbench/RunStatus.h"
 #include "workbench/SequenceRunCore.h"
 #include "workbench/SequenceRunner.h"
@@ -68,6 +69,7 @@ class TSEQSequenceRun final {
   TSQSRunStatus& SEQStatus() { return status_; }
   TSEQRunner& SEQRunner() { return runner_; }
   TSEQRunCore& SEQCore() { return core_; }
+  const TSCLClientThreadList& SEQThreadList() const { return threads_; }
 
   // Shows the run status window when it is hidden (its showing resets the
   // status); null: none.
@@ -75,6 +77,9 @@ class TSEQSequenceRun final {
 
  private:
   bool Start(int row, bool resetCounters);
+  // The runner's current row goes to the table; a load test's rows go at
+  // the main window's pace.
+  void ShowCurrentRow(int row);
 
   TCEXMainWindow& main_;
   TSEQSequenceEditor& editor_;
@@ -85,6 +90,8 @@ class TSEQSequenceRun final {
   TSEQLoadCore load_;
   TSCLClientThreadList threads_;
   TSEQRunner runner_;
+  int shownRow_ = 0;  // the row the table is to mark next
+  TCEXPacer rowPacer_;
 };
 
 }  // namespace kal

@@ -166,7 +166,7 @@ void TSEQRunCore::SEQTransferInputValues() {
 }
 
 void TSEQRunCore::SEQParseMessage() {
-  main_.CEXRunAction(TCEXAction::ParseMessage);
+  main_.CEXParseRunMessage();
 }
 
 void TSEQRunCore::SEQAnalyseMessage() {

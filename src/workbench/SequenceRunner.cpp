@@ -657,6 +657,7 @@ void TSEQRunner::Complete(const std::string& text) {
   notice_.CEXStopNotice();
   if (multi_) {
     SEQLogSummary();
+    load_->SEQPacePanes(false);
     multi_ = false;
     thread_ = nullptr;
     // Stopped threads are joined here; inside a list call, once it returns.
@@ -701,6 +702,7 @@ void TSEQRunner::SEQLogSummary() {
 }
 
 void TSEQRunner::SEQRunMultiThreadSequence() {
+  load_->SEQPacePanes(true);
   threads_->SCLStart();
   MultiLoop();
 }
@@ -724,6 +726,19 @@ void TSEQRunner::MultiLoop() {
       threads_->SCLEmptyList();
       core_.SEQTerminateThreads();
       const int n = asked > 0 ? asked : 1;
+      int needed = 0, available = 0;
+      if (!TSCLClientThreadList::SCLDescriptorsSuffice(n, needed, available)) {
+        // Running out of descriptors would take the program down: the row
+        // does not run and counts as an error.
+        const std::string text = SEQcDescriptorsShort + std::to_string(n) +
+                                 " client threads: " + std::to_string(needed) + " needed, " +
+                                 std::to_string(available) + " available";
+        static_cast<void>(notice_.CEXNotice(text));
+        static_cast<void>(SEQError(text, false));
+        // The total the run shows keeps it.
+        threads_->SCLCountRowError(status_);
+        continue;
+      }
       std::string host;
       int port = 0;
       SEQGetIPAddressPort(row_, host, port);

@@ -106,6 +106,7 @@ class TSEQRunner final {
   static constexpr const char* SEQcRestarts = "Sequence completed, number of restarts reached";
   static constexpr const char* SEQcAlarmLog = "Sequence completed, alarm log not written";
   static constexpr const char* SEQcRepeat = "repeat sending";
+  static constexpr const char* SEQcDescriptorsShort = "Not enough file descriptors for ";
   static constexpr const char* SEQcNoRepeat =
       "Message repeat is not available in Multi Client Thread mode";
 

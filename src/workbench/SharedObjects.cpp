@@ -97,7 +97,7 @@ struct TCEXSharedObjects::TShared {
 TCEXSharedObjects::TCEXSharedObjects(std::string programDir, TPorts ports)
     : CEXsDirName(std::move(programDir)),
       view_(ports.view),
-      viewState_(ports.view),
+      viewState_(ports.view, ports.timers),
       cursor_(ports.cursor),
       cursorDialogs_(ports.dialogs, cursor_),
       cursorErrorWindow_(ports.errorWindow, cursor_),

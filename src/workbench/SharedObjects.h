@@ -45,6 +45,7 @@ class TCEXSharedObjects : public ICEXMainServices, public ICEXWindows {
   // None is owned; every reference must outlive the objects.
   struct TPorts {
     ICEXView& view;
+    ICEXTimerFactory* timers;  // pace the view while a load test runs; null: no pacing
     ICEXDialogs& dialogs;
     IERRErrorWindow& errorWindow;
     ICEXClock& clock;
@@ -124,7 +125,7 @@ class TCEXSharedObjects : public ICEXMainServices, public ICEXWindows {
   }
   int CEXGetSecurityHeader() const override { return viewState_.CEXSecurityHeader(); }
   int CEXGetAddMsgNum() const override { return viewState_.CEXAddMsgNum(); }
-  void CEXStateChanged(uint32_t parts) override { view_.CEXChanged(parts); }
+  void CEXStateChanged(uint32_t parts) override { viewState_.CEXChanged(parts); }
   TCEXGeometry CEXWindowBounds() override { return view_.CEXGetGeometry(); }
   TXMLTreeNode* CEXSelectedSourceNode() const override {
     return selection_->CEXSelectedSourceNode();

@@ -3,13 +3,17 @@
 // The main window's view state and its one writer: the six memos, the edit
 // fields, the status panels, the caption, the two radio groups and the flag
 // of unsaved source-tree changes. The roads write through it; it tells the
-// form which parts changed. The GUI thread only.
+// form which parts changed, at once, or when a hold ends, or paced while a
+// load test runs. The GUI thread only.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "workbench/MainWindowPorts.h"
+#include "workbench/Pacer.h"
 
 namespace kal {
 
@@ -42,13 +46,26 @@ class TCEXViewState final {
  public:
   static constexpr int CEXcStatusPanels = 4;
 
-  explicit TCEXViewState(ICEXView& view) : view_(view) {}
+  // While paced the form hears of changes at most once per this interval.
+  static constexpr std::chrono::milliseconds CEXcPaceInterval{250};
+
+  // `timers` pace the form's notices (not owned; without them pacing tells
+  // the form at once).
+  explicit TCEXViewState(ICEXView& view, ICEXTimerFactory* timers = nullptr)
+      : view_(view), pacer_(timers, CEXcPaceInterval, [this] { DeliverNow(); }) {}
   TCEXViewState(const TCEXViewState&) = delete;
   TCEXViewState& operator=(const TCEXViewState&) = delete;
 
   // Every writer below tells the form of its part (CEXpMemos, ...).
-  const std::string& CEXMemo(TCEXMemo memo) const { return memos_.at(Index(memo)); }
+  const std::string& CEXMemo(TCEXMemo memo) const;
+  // Without making a memo's text: whether it has none.
+  bool CEXMemoEmpty(TCEXMemo memo) const {
+    return !renderers_.at(Index(memo)) && memos_[Index(memo)].empty();
+  }
   void CEXSetMemo(TCEXMemo memo, std::string text);
+  // A memo whose text `render` makes when it is first read: the form reads
+  // the memos it shows, at most a few times a second while a load test runs.
+  void CEXSetMemoRenderer(TCEXMemo memo, std::function<std::string()> render);
   const std::string& CEXEdit(TCEXEdit edit) const { return edits_.at(Index(edit)); }
   void CEXSetEdit(TCEXEdit edit, std::string text);
   // Status panel `panel` (0..3); the form hears only of a change.
@@ -73,17 +90,22 @@ class TCEXViewState final {
   TCEXZoom CEXZoom() const { return zoom_; }
   void CEXSetZoom(TCEXZoom zoom) {
     zoom_ = zoom;
-    view_.CEXChanged(CEXpZoom);
+    CEXChanged(CEXpZoom);
   }
 
-  // While held, memo changes are kept and the form hears of them once, when
-  // the last hold is released: a load-test row's hand-offs render the
-  // current thread's texts once instead of every thread's.
-  void CEXHoldMemos(bool hold);
+  // While held, the parts that change are kept and the form hears of them
+  // once, when the last hold is released: a load-test row's hand-offs
+  // render the current thread's state once instead of every thread's.
+  void CEXHoldView(bool hold);
+  // While paced (a load test runs), the form hears of changed parts at once
+  // when it has heard of none for CEXcPaceInterval, else when the interval
+  // ends, so the last change always reaches it within the interval; ending
+  // the pace tells it at once of what is left.
+  void CEXPaceView(bool paced);
 
   // Tells the form of parts that changed outside this state (trees,
   // actions, geometry).
-  void CEXChanged(uint32_t parts) { view_.CEXChanged(parts); }
+  void CEXChanged(uint32_t parts);
   ICEXView& CEXView() { return view_; }
 
  private:
@@ -92,8 +114,16 @@ class TCEXViewState final {
     return static_cast<size_t>(e) - 1;
   }
 
+  // Tells the form of the pending parts unless a hold or the pace keeps
+  // them.
+  void Deliver();
+  void DeliverNow();
+
   ICEXView& view_;
-  std::array<std::string, 6> memos_;
+  TCEXPacer pacer_;
+  // A memo's text, or what makes it when it is read.
+  mutable std::array<std::string, 6> memos_;
+  mutable std::array<std::function<std::string()>, 6> renderers_;
   std::array<std::string, 8> edits_;
   std::array<std::string, CEXcStatusPanels> status_;
   std::string caption_;
@@ -102,8 +132,9 @@ class TCEXViewState final {
   bool securityHeaderVisible_ = true;
   bool hasChanged_ = false;
   TCEXZoom zoom_ = TCEXZoom::Normal;
-  int memoHolds_ = 0;
-  bool memosPending_ = false;
+  int holds_ = 0;
+  bool paced_ = false;
+  uint32_t pending_ = 0;  // parts the form has not heard of yet
 };
 
 }  // namespace kal

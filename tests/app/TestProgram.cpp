@@ -4,7 +4,8 @@
 // message file on its command line is read into the source tree and, being
 // the current message file, written again with new ids; the counter files
 // are written at close. A sequence given with "-RUN" runs at once against
-// outside peers.
+// outside peers; a load test killed midway and started again hands out no
+// counter value twice.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -54,6 +56,18 @@ pid_t StartProgram(const test::TempDir& home, const std::vector<std::string>& ar
   EXPECT_EQ(posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), environ), 0);
   posix_spawn_file_actions_destroy(&fa);
   return pid;
+}
+
+// The shipped configuration as a client of 127.0.0.1 without login and
+// without security header, `sections` ahead of its own.
+std::string ClientIni(const std::string& sections) {
+  std::string ini = test::ReadFile(std::string(KAL_SOURCE_DIR) + "/share/config.ini");
+  ini =
+      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
+      "[Admin]\r\nUseLogin=0\r\n" +
+      sections + ini.substr(ini.find("[Component]"));
+  ini.replace(ini.find("EncodingInformation=1"), 21, "EncodingInformation=0");
+  return ini;
 }
 
 // Connects to the program's server until it listens (bounded for a hang).
@@ -357,17 +371,13 @@ while True:
   const std::string recordPort = portLine.substr(5);
 
   const std::string shared = std::string(KAL_SOURCE_DIR) + "/share/";
-  std::string ini = test::ReadFile(shared + "config.ini");
-  ini =
-      "[Communication]\r\nCommType=1\r\nEthernetClientServer=0\r\nEthernetIPAddr=127.0.0.1\r\n"
-      "[Admin]\r\nUseLogin=0\r\n[Timeout]\r\nServerResponseTimeout=4000\r\n"
-      "ConnectionDelay=0\r\n[Alarm]\r\nAlarmLogFileName=alarm.txt\r\n"
-      "[ErrorAlarms]\r\nErrorAlarm1=1;60;$ERROR\r\n"
-      "[Sequence]\r\nSequenceLogErrors=2\r\nSequenceLogType=2\r\nSequenceLogDelimitor=1\r\n"
-      "SequenceLogFileName=run.csv\r\nSequenceErrorCount=10\r\n" +
-      ini.substr(ini.find("[Component]"));
-  ini.replace(ini.find("EncodingInformation=1"), 21, "EncodingInformation=0");
-  test::WriteFile(home.file("config.ini"), ini);
+  test::WriteFile(home.file("config.ini"),
+                  ClientIni("[Timeout]\r\nServerResponseTimeout=4000\r\n"
+                            "ConnectionDelay=0\r\n[Alarm]\r\nAlarmLogFileName=alarm.txt\r\n"
+                            "[ErrorAlarms]\r\nErrorAlarm1=1;60;$ERROR\r\n"
+                            "[Sequence]\r\nSequenceLogErrors=2\r\nSequenceLogType=2\r\n"
+                            "SequenceLogDelimitor=1\r\nSequenceLogFileName=run.csv\r\n"
+                            "SequenceErrorCount=10\r\n"));
   test::WriteFile(home.file("delimlogfile.ini"), "Error;$ERROR;40\r\nTime;$EXECTIME;8\r\n");
   std::string seq;
   for (const char* name : {"AuthorisationRequest.epm", "AuthorisationRequestReference.epm"})
@@ -411,6 +421,68 @@ print('ok')
 )PY",
                                               home.path(), &status);
   EXPECT_EQ(status, 0) << checked << test::ReadFile(home.file("output.txt"));
+}
+
+// A load test of rows of 8 threads, each request carrying the terminal's
+// transaction counter, is killed with SIGKILL in its third row and started
+// again: the peer (load_test_peer.py, recording and echoing) sees no counter
+// value twice.
+TEST(Program, ALoadTestKilledMidRowAndStartedAgainHandsOutNoCounterValueTwice) {
+  test::TempDir home;
+  test::ChildProcess peer({"/usr/bin/python3",
+                           std::string(KAL_SOURCE_DIR) + "/tests/workbench/load_test_peer.py",
+                           "record", home.file("frames.txt")});
+  const std::string portLine = peer.Line(60s);
+  ASSERT_EQ(portLine.rfind("PORT ", 0), 0u) << portLine;
+  test::WriteFile(home.file("config.ini"), ClientIni("[Timeout]\r\nServerResponseTimeout=20000\r\n"
+                                                     "[Sequence]\r\nPermanentRun=1\r\n"));
+  test::WriteFile(home.file("counted.epm"),
+                  "7.0.1\r\n3\r\nep2:authreq\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
+                  "ep2:TrmID\r\nT0000042\r\nan\r\nM\r\n\r\n1\r\n2\r\n"
+                  "ep2:TrxSeqCnt\r\n1\r\nn\r\nMA\r\n\r\n1\r\n3\r\n");
+  test::WriteFile(home.file("run.seq"), home.file("counted.epm") + "\t" + home.file("counted.epm") +
+                                            "\t8\t\t\t" + portLine.substr(5) + "\t\r\n");
+
+  // The counter values of the frames the peer has recorded, once it has at
+  // least `count` (all of them: a row's last frames may come after).
+  const auto values = [&](size_t count) {
+    std::vector<std::string> out;
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    do {
+      peer.Line(100ms);
+      out.clear();
+      if (!std::filesystem::exists(home.file("frames.txt"))) continue;
+      const std::string frames = test::ReadFile(home.file("frames.txt"));
+      for (const std::string& hex : test::SplitLines(frames.substr(0, frames.rfind('\n') + 1))) {
+        const std::string frame = test::FromHex(hex);
+        const size_t at = frame.find("<ep2:TrxSeqCnt>");
+        out.push_back(at == std::string::npos
+                          ? "-"
+                          : frame.substr(at + 15, frame.find('<', at + 15) - at - 15));
+      }
+    } while (out.size() < count && std::chrono::steady_clock::now() < deadline);
+    return out;
+  };
+  const std::vector<std::string> args = {"-c", home.file("config.ini"), "-s", home.file("run.seq"),
+                                         "-RUN"};
+  pid_t pid = StartProgram(home, args);
+  ASSERT_GT(pid, 0);
+  ASSERT_GE(values(20).size(), 20u) << test::ReadFile(home.file("output.txt"));
+  ASSERT_EQ(kill(pid, SIGKILL), 0);
+  EXPECT_EQ(WaitForExit(pid, 30s), -1);
+  const size_t first = values(0).size();
+  pid = StartProgram(home, args);
+  ASSERT_GT(pid, 0);
+  ASSERT_GE(values(first + 20).size(), first + 20) << test::ReadFile(home.file("output.txt"));
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(pid, 30s), 0) << test::ReadFile(home.file("output.txt"));
+
+  const std::vector<std::string> all = values(0);
+  std::vector<std::string> sorted = all;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
+      << testing::PrintToString(all);
+  EXPECT_EQ(std::count(all.begin(), all.end(), "-"), 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,10 +37,15 @@ class LoadHost : public CoreHost {
     analysisErrors.push_back(text);
     return runner != nullptr ? runner->SEQError(text, group) : TSEQErrorTaken::NotRunning;
   }
-  void CEXChanged(uint32_t parts) override { memoNotices += (parts & CEXpMemos) != 0 ? 1 : 0; }
+  void CEXChanged(uint32_t parts) override {
+    if ((parts & CEXpMemos) == 0) return;
+    ++memoNotices;
+    if (onMemos) onMemos();
+  }
   TSEQRunner* runner = nullptr;
   std::vector<std::string> analysisErrors;
-  int memoNotices = 0;  // the form was told of memo changes
+  int memoNotices = 0;            // the form was told of memo changes
+  std::function<void()> onMemos;  // reads what the form would show
 };
 
 struct LoadRow {
@@ -61,7 +67,7 @@ class LoadTestFixture : public CoreOnQueueFixture<LoadHost> {
   // The core as a client of 127.0.0.1:`port`, the shipped files in the
   // program folder, a delimited log of every message ("log.csv").
   void StartLoad(int port, int responseTimeoutMs, int threadDelayMs = 0,
-                 ICEXRecordingList* recording = nullptr) {
+                 ICEXRecordingList* recording = nullptr, ICEXCounterLists* counters = nullptr) {
     for (const char* name : {"AuthorisationRequest.epm", "AuthorisationRequestReference.epm",
                              "AuthorisationResponse.epm", "AuthorisationResponseReference.epm"})
       WriteFile(dir_.file(name), ReadFile(SourceDir() + "/share/" + name));
@@ -72,7 +78,7 @@ class LoadTestFixture : public CoreOnQueueFixture<LoadHost> {
           "[Timeout]\r\nServerResponseTimeout=" + std::to_string(responseTimeoutMs) +
           "\r\n[Sequence]\r\nThreadDelay=" + std::to_string(threadDelayMs) + "\r\n" +
           ini.substr(ini.find("[Component]"));
-    MakeCore(ini, {.messageFiles = &messageFiles_, .recording = recording});
+    MakeCore(ini, {.messageFiles = &messageFiles_, .recording = recording, .counters = counters});
     messageFiles_.CEXAttach(*core_);
     ShowCore();
     list_ = std::make_unique<TSCLClientThreadList>(TSCLClientThreadList::TPorts{

@@ -1,7 +1,8 @@
 // The counter lists against an independent python3 model: random file
-// contents and random key/value sequences give the same values, and after
-// every single change the files on disk (what a crash would leave) hold
-// what the model holds.
+// contents and random key/value sequences give the same values; after every
+// single change the files on disk (what a crash would leave) hold what the
+// model holds, each counter's value past the block it has reserved, and the
+// close writes the exact values.
 #include "workbench/CounterLists.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,8 @@ struct TRecorder final : ICEXDialogs {
 
 // Input: the two starting files as hex (or "-" for a missing file), then
 // one "T|A keyhex initialhex" line per request. Output per request: the
-// value text and both files as hex ("=" for a file not rewritten yet).
+// value text and both files as hex ("=" for a file not rewritten yet); then
+// both files as the close writes them.
 const char* const kPython = R"(
 import re, sys
 def unhex(h): return '' if h == '-' else bytes.fromhex(h).decode('latin-1')
@@ -57,11 +59,17 @@ def load(kind, data):
         parts = line.split(';')
         items.append([parts[0], kinds[kind][0](parts[1] if len(parts) > 1 else '')])
     return items
-def dump(kind, items):
-    return ''.join(k + ';' + kinds[kind][1](v) + '\r\n' for k, v in items).encode('latin-1').hex().upper()
+def advance(kind, v, n):
+    for _ in range(n): v = 1 if v + 1 > kinds[kind][2] else v + 1
+    return v
+# An item: key, value, values reserved ahead, size of its last block.
+def dump(kind, items, reserved):
+    return ''.join(i[0] + ';' + kinds[kind][1](advance(kind, i[1], i[2] if reserved else 0)) + '\r\n'
+                   for i in items).encode('latin-1').hex().upper() or '-'
 lines = sys.stdin.read().split('\n')
-touched = set()
-lists = {'T': load('T', lines[0].split()[0]), 'A': load('A', lines[0].split()[1])}
+files = {'T': '=', 'A': '='}
+lists = {'T': [[k, v, 0, 0] for k, v in load('T', lines[0].split()[0])],
+         'A': [[k, v, 0, 0] for k, v in load('A', lines[0].split()[1])]}
 for line in lines[1:]:
     if not line: continue
     kind, key, init = line.split(' ')
@@ -69,12 +77,17 @@ for line in lines[1:]:
     items = lists[kind]
     item = next((i for i in items if i[0] == key), None)
     if item is None:
-        item = [key, kinds[kind][0](init)]
+        item = [key, kinds[kind][0](init), 0, 0]
         items.append(item)
+    if item[2] == 0:
+        item[3] = 16 if item[3] == 0 else min(item[3] * 2, 1024)
+        item[2] = item[3]
+        files[kind] = dump(kind, items, True)
+    item[2] -= 1
     out = kinds[kind][1](item[1])
-    item[1] = 1 if item[1] + 1 > kinds[kind][2] else item[1] + 1
-    touched.add(kind)
-    print(out, *[(dump(k, lists[k]) or '-') if k in touched else '=' for k in 'TA'])
+    item[1] = advance(kind, item[1], 1)
+    print(out, files['T'], files['A'])
+print('close', dump('T', lists['T'], False), dump('A', lists['A'], False))
 )";
 
 std::string Pick(std::mt19937& rng, const std::vector<std::string>& from) {
@@ -118,7 +131,13 @@ TEST(CounterLists, MatchTheModelAndTheFilesHoldEveryChange) {
 
     std::vector<std::string> ours;
     bool touched[2] = {false, false};
-    for (int i = 0; i < 40; ++i) {
+    const auto onDisk = [&](int f) {
+      const std::string path = dir.file(f == 0 ? "TrxSeqCnt.ini" : "ATC.ini");
+      struct stat st {};
+      return stat(path.c_str(), &st) == 0 ? ReadFile(path) : std::string();
+    };
+    // Long enough for counters to use up their first blocks.
+    for (int i = 0; i < 160; ++i) {
       const bool trx = rng() % 2 != 0;
       const std::string key = Pick(rng, keys);
       const std::string init = Pick(rng, values);
@@ -130,18 +149,17 @@ TEST(CounterLists, MatchTheModelAndTheFilesHoldEveryChange) {
       touched[trx ? 0 : 1] = true;
       std::string line = value;
       for (int f = 0; f < 2; ++f) {
-        const std::string path = dir.file(f == 0 ? "TrxSeqCnt.ini" : "ATC.ini");
-        struct stat st {};
-        const std::string onDisk = stat(path.c_str(), &st) == 0 ? ReadFile(path) : std::string();
         if (touched[f]) {
-          line += " " + HexOrDash(onDisk);
+          line += " " + HexOrDash(onDisk(f));
         } else {
-          EXPECT_EQ(onDisk, files[f]);
+          EXPECT_EQ(onDisk(f), files[f]);
           line += " =";
         }
       }
       ours.push_back(line);
     }
+    lists.CEXWriteCounters();
+    ours.push_back("close " + HexOrDash(onDisk(0)) + " " + HexOrDash(onDisk(1)));
     EXPECT_TRUE(dialogs.shown.empty());
 
     int status = 0;

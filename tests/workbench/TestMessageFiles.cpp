@@ -1,10 +1,14 @@
 // Message files: hand-written files of both record layouts read into the
 // trees, saved, read again and checked with python3; the current file's
-// rewrite, the reference tree, the save paths and every failure report.
+// rewrite, the reference tree, the save paths and every failure report; a
+// file that would not change is not written, and a read gives what the file
+// holds however often it is repeated.
 #include "workbench/MessageFiles.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <ctime>
 #include <filesystem>
 
 #include "common/TestSupport.h"
@@ -211,6 +215,56 @@ TEST_F(MessageFilesTest, TheCurrentFileIsRewrittenOnlyWhenEveryRecordLoaded) {
             "Error in message file " + path + ", line 10: the file ends inside an element record");
   EXPECT_EQ(host_.messages[1].rfind("Can not read message file " + dir_.file("missing.epm"), 0),
             0u);
+}
+
+// Repeated reads of the current file, a build's run-time values and node
+// text in between, a silent save, a change from outside of the same size and
+// a tree of another shape: each read leaves the tree as a fresh parse of the
+// file, and the file is written only when the read's rule changed it.
+TEST_F(MessageFilesTest, ReadsGiveTheFileAndSavesWriteOnlyChangedText) {
+  const std::string path = dir_.file("a.epm");
+  WriteFile(path,
+            "7.0.1\r\n4\r\nep2:Msg\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
+            "ep2:Hdr\r\n\r\nc\r\n\r\n\r\n1\r\n2\r\n"
+            "ep2:TrmID\r\nAB\r\nan\r\n\r\n9F1C\r\n2\r\n3\r\n"
+            "ep2:Date\r\n19990101\r\ndate\r\nA\r\n\r\n1\r\n4\r\n");
+  core_.CEXSetMessageFileName(path);
+  TXMLMessageTree& tree = core_.CEXSourceTree();
+  const auto inode = [&] {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return st.st_ino;
+  };
+  // The tree with node texts and run-time values, against a fresh parse.
+  const auto state = [](const TXMLMessageTree& t) {
+    Lines out = Dump(t);
+    for (const TXMLTreeNode* n = t.GetFirstNode(); n != nullptr; n = n->GetNext())
+      out.push_back(n->GetText() + "|" + n->GetData()->GetActValue());
+    return out;
+  };
+  const auto read = [&](const char* step) {
+    SCOPED_TRACE(step);
+    ASSERT_TRUE(files_.CEXReadMessageFile(path));
+    TXMLMessageTree fresh;
+    CEXReadMessageText(ReadFile(path), fresh, false, std::time(nullptr));
+    EXPECT_EQ(state(tree), state(fresh));
+  };
+  read("the date rule rewrites the file");
+  const auto written = inode();
+  read("the file as written");
+  TXMLTreeNode* id = tree.GetFirstNode()->GetNext()->GetNext();
+  id->GetData()->SetActValue("run time");
+  id->SetText("run time");
+  EXPECT_TRUE(files_.CEXSaveMessageSilently());
+  read("after a build");
+  EXPECT_EQ(inode(), written);
+  std::string changed = ReadFile(path);
+  changed.replace(changed.find("\r\nAB\r\n"), 6, "\r\nCD\r\n");
+  WriteFile(path, changed);
+  read("changed from outside");
+  tree.Delete(tree.GetFirstNode()->GetNext()->GetNext());
+  read("a node deleted");
+  EXPECT_EQ(tree.Count(), 4);
 }
 
 TEST_F(MessageFilesTest, TheReferenceTreeNeverTouchesTheSourceState) {

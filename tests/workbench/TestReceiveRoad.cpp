@@ -678,7 +678,7 @@ TEST_F(ReceiveRoadTest, ALargeFrameIsKeptAsBytesAndFormattedOnce) {
   road_.Action_ParseMessageExecute();
   ASSERT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_EQ(road_.CEXReceivedBuffer(), frame);
-  const std::string& formatted = Memo(TCEXMemo::Memo5);
+  const std::string formatted = Memo(TCEXMemo::Memo5);
   const size_t data = formatted.find("========== Data =========\n");
   ASSERT_NE(data, std::string::npos);
   // Two hex characters per byte, a line break after every 48 but the last.

@@ -3,6 +3,8 @@ chosen by the system (printed as "PORT n"). Each request frame (4 length
 bytes, big-endian, then the body) gets the answer the mode names:
 
   echo         the request itself
+  record FILE  the request itself, after a line with the frame's hex is
+               appended to FILE
   huge         a length of 10,000,001 and nothing more
   zero         a length of 0
   partheader   2 of the 4 length bytes, then silence
@@ -56,7 +58,10 @@ async def handle(reader, writer):
             tally["requests"] += 1
             tally["bytes"] += 4 + len(body)
             report()
-            if mode == "echo":
+            if mode == "record":
+                with open(sys.argv[2], "a") as frames:
+                    frames.write((head + body).hex() + "\n")
+            if mode in ("echo", "record"):
                 writer.write(head + body)
             elif mode == "authrsp":
                 writer.write(authorisation_response(head + body))

@@ -32,32 +32,51 @@ void TXMLMessageTreeView::XMLShowTree(TXMLMessageTree* tree, bool draggable) {
   tree_ = tree;
   draggable_ = draggable;
   dragArmed_ = false;
-  clear();
-  nodes_.clear();
-  if (tree == nullptr) return;
-  // Walks the model in tree order, keeping the item of each level.
-  std::vector<QTreeWidgetItem*> parents;
-  std::vector<QTreeWidgetItem*> items;
-  for (TXMLTreeNode* node = tree->GetFirstNode(); node != nullptr; node = node->GetNext()) {
-    const auto level = static_cast<size_t>(node->GetLevel());
-    parents.resize(level);
-    QTreeWidgetItem* item =
-        level == 0 ? new QTreeWidgetItem(this) : new QTreeWidgetItem(parents.back());
-    item->setText(0, QString::fromStdString(node->GetText()));
-    item->setData(0, Qt::UserRole, static_cast<qulonglong>(nodes_.size()));
-    nodes_.push_back(node);
-    items.push_back(item);
-    parents.push_back(item);
+  std::vector<TXMLTreeNode*> nodes;
+  std::vector<int> levels;
+  if (tree != nullptr) {
+    for (TXMLTreeNode* node = tree->GetFirstNode(); node != nullptr; node = node->GetNext()) {
+      nodes.push_back(node);
+      levels.push_back(node->GetLevel());
+    }
+  }
+  if (levels != levels_ || items_.size() != nodes.size()) {
+    clear();
+    items_.clear();
+    texts_.clear();
+    levels_ = std::move(levels);
+    // Walks the model in tree order, keeping the item of each level.
+    std::vector<QTreeWidgetItem*> parents;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+      const auto level = static_cast<size_t>(levels_[i]);
+      parents.resize(level);
+      QTreeWidgetItem* item =
+          level == 0 ? new QTreeWidgetItem(this) : new QTreeWidgetItem(parents.back());
+      texts_.push_back(nodes[i]->GetText());
+      item->setText(0, QString::fromStdString(texts_.back()));
+      item->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
+      items_.push_back(item);
+      parents.push_back(item);
+    }
+  } else {
+    for (size_t i = 0; i < nodes.size(); ++i) {
+      if (texts_[i] == nodes[i]->GetText()) continue;
+      texts_[i] = nodes[i]->GetText();
+      items_[i]->setText(0, QString::fromStdString(texts_[i]));
+    }
   }
   // Expanded only once the children exist.
-  for (size_t i = 0; i < items.size(); ++i)
-    if (nodes_[i]->GetExpanded()) items[i]->setExpanded(true);
+  for (size_t i = 0; i < nodes.size(); ++i)
+    if (items_[i]->isExpanded() != nodes[i]->GetExpanded())
+      items_[i]->setExpanded(nodes[i]->GetExpanded());
 }
 
 TXMLTreeNode* TXMLMessageTreeView::XMLNodeOf(const QTreeWidgetItem* item) const {
-  if (item == nullptr) return nullptr;
-  const auto index = item->data(0, Qt::UserRole).toULongLong();
-  return index < nodes_.size() ? nodes_[index] : nullptr;
+  if (item == nullptr || tree_ == nullptr) return nullptr;
+  auto index = item->data(0, Qt::UserRole).toULongLong();
+  TXMLTreeNode* node = tree_->GetFirstNode();
+  while (node != nullptr && index-- > 0) node = node->GetNext();
+  return node;
 }
 
 TXMLTreeNode* TXMLMessageTreeView::XMLNodeAt(const QPoint& pos) const {

@@ -7,6 +7,7 @@
 
 #include <QPoint>
 #include <QTreeWidget>
+#include <string>
 #include <vector>
 
 namespace kal {
@@ -20,9 +21,14 @@ class TXMLMessageTreeView final : public QTreeWidget {
  public:
   explicit TXMLMessageTreeView(QWidget* parent = nullptr);
 
-  // Shows the tree (items rebuilt from its nodes); nodes can be dragged
-  // when `draggable`.
+  // Shows the tree; nodes can be dragged when `draggable`. Items are
+  // rebuilt from the nodes when the tree's shape (its nodes' levels in tree
+  // order) changed, otherwise they keep their place and only texts and
+  // expansion follow the nodes.
   void XMLShowTree(TXMLMessageTree* tree, bool draggable);
+  // The node an item shows: the node at the item's place in tree order
+  // (null when the tree has no node there). The tree may have changed since
+  // it was shown; a node is never taken from the items.
   TXMLTreeNode* XMLNodeOf(const QTreeWidgetItem* item) const;
   // The node at a point of the viewport, and whether the point lies on its
   // expand button (shown for nodes with children).
@@ -51,7 +57,11 @@ class TXMLMessageTreeView final : public QTreeWidget {
 
   TXMLMessageTree* tree_ = nullptr;
   bool draggable_ = false;
-  std::vector<TXMLTreeNode*> nodes_;  // item data (Qt::UserRole) indexes this
+  // The items in tree order (item data, Qt::UserRole, is the index), with
+  // the level and text each shows.
+  std::vector<QTreeWidgetItem*> items_;
+  std::vector<int> levels_;
+  std::vector<std::string> texts_;
   QPoint pressPos_;
   bool dragArmed_ = false;
   bool crossCursor_ = false;
