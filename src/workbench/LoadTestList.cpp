@@ -128,17 +128,27 @@ bool TSCLClientThreadList::SCLSendRow(const TSCLSendRow& row, ISEQRunCore& core,
     t.SCTLogItems().LUXReset();
     t.SCTLogStatistics().LSISetSendPerformanceBase(base);
     load.SEQSetLogColumns(&t.SCTLogItems());
-    core.SEQLoadMessage(row.file);
+    t.SCTsSendDataXMLDoc.clear();
+    t.SCTsSendDataStream.clear();
+    // A message file that cannot be read leaves the tree of the message
+    // before: nothing is built from it. The failure, reported while this
+    // thread is current, is the thread's error, and it sends nothing.
+    if (!core.SEQLoadMessage(row.file)) {
+      Failed(t, name);
+      continue;
+    }
     if (row.transfer) core.SEQTransferInputValues();
     status.SQSMessageSend("Thread " + std::to_string(i) + " " + name);
     core.SEQSetMessageVariant(row.addMsgNum, row.macOnly);
-    core.SEQCreateXmlDoc();
+    const bool built = core.SEQCreateXmlDoc();
     // A thread keeps its identity from row to row.
     load.SEQSetIdentity(t.SCTaIdentity);
     t.SCTsSendDataXMLDoc = load.SEQBuiltXml();
     if (row.damageXml && events.damage) core.SEQDamageXmlText(events.damage);
-    t.SCTsSendDataStream.clear();
-    static_cast<void>(load.SEQCreateDataStream(*this));
+    if (!built || load.SEQCreateDataStream(*this) != 0 || t.SCTsSendDataStream.empty()) {
+      Failed(t, name);
+      continue;
+    }
     t.SCTaRecording = load.SEQCopyRecording();
     if (row.offline) {
       core.SEQRecordOffline();
@@ -163,7 +173,9 @@ bool TSCLClientThreadList::SCLSendRow(const TSCLSendRow& row, ISEQRunCore& core,
   released_ = steady_clock::now();
   int skipped = 0;
   for (auto& t : threads_) {
-    if (row.offline)
+    if (t->SCTGetThreadStatus() == SCTcError)
+      ++skipped;  // its request could not be made
+    else if (row.offline)
       t->SCTSetThreadStatus(SCTcResponseReceived);
     else if (!t->SCTSendStream(row.wait, row.disconnect, generation))
       ++skipped;  // its state says it failed; the collection takes it
@@ -186,6 +198,12 @@ bool TSCLClientThreadList::SCLSendRow(const TSCLSendRow& row, ISEQRunCore& core,
   deadline_ = steady_clock::now() + deadline;
   if (!deadlineWatched_) WatchDeadline(deadline);
   return true;
+}
+
+void TSCLClientThreadList::Failed(TSCTSequenceClientThread& t, const std::string& name) {
+  if (t.SCTGetThreadStatus() != SCTcError)
+    t.SCTSetError(0, "Thread: " + std::to_string(t.SCTThreadID()) + " " + name +
+                         ": no data stream to send");
 }
 
 void TSCLClientThreadList::WatchDeadline(milliseconds delay) {

@@ -143,6 +143,9 @@ class TSCLClientThreadList final : public ICEXDataStreamTaker {
 
   // The thread being prepared takes the stream "Create Data Stream" made.
   void SCLSetSendDataStream(const std::string& stream) override;
+  // The thread whose request is being built (null between builds): an
+  // error reported meanwhile is that thread's.
+  TSCTSequenceClientThread* SCLThreadInBuild() const { return current_; }
 
   // Builds every thread's request and releases them all; `onDone` runs on
   // the GUI thread once every thread has ended its exchange, or when
@@ -180,6 +183,9 @@ class TSCLClientThreadList final : public ICEXDataStreamTaker {
   // Posts the call that fires the row in flight once `deadline_` has passed.
   void WatchDeadline(std::chrono::milliseconds delay);
   void Retire(size_t index);
+  // A thread's request could not be made: unless an error was reported
+  // for it meanwhile, it gets one that says so.
+  static void Failed(TSCTSequenceClientThread& t, const std::string& name);
 
   TPorts ports_;
   std::vector<std::unique_ptr<TSCTSequenceClientThread>> threads_;

@@ -10,6 +10,7 @@
 #include "support/SecureWipe.h"
 #include "support/StringGrid.h"
 #include "support/StringUnit.h"
+#include "workbench/LoadTestThread.h"
 #include "workbench/LogItemsList.h"
 #include "workbench/MainWindow.h"
 #include "workbench/RunStatus.h"
@@ -35,7 +36,15 @@ TSEQErrorTaken TSEQRunCore::SEQLogError(TSEQRunner& runner, int errorId,
   // In a load test the error belongs to the thread whose answer is being
   // analysed: the runner stores and counts it there, and the thread's log
   // line is written after its analysis.
-  if (runner.SEQMultiThreadRunning()) return runner.SEQError(errorText, groupFlag);
+  if (runner.SEQMultiThreadRunning()) {
+    // An error while a thread's request is built is that thread's: it sends
+    // nothing, and the row's collection counts and logs it with the code.
+    if (TSCTSequenceClientThread* building = runner.SEQThreadInBuild()) {
+      if (building->SCTGetThreadStatus() != SCTcError) building->SCTSetError(errorId, errorText);
+      return TSEQErrorTaken::Taken;
+    }
+    return runner.SEQError(errorText, groupFlag);
+  }
   TLSILogStatistics& statistics = logItems_->LUXGetLSILogStatistics();
   // Only the first error of a message is the message's.
   if (!STRTrim(statistics.LSIGetErrorText()).empty()) return TSEQErrorTaken::Taken;

@@ -701,6 +701,10 @@ void TSEQRunner::SEQLogSummary() {
   if (load_ != nullptr) load_->SEQLogSummary(status_);
 }
 
+TSCTSequenceClientThread* TSEQRunner::SEQThreadInBuild() const {
+  return SEQMultiThreadRunning() && threads_ != nullptr ? threads_->SCLThreadInBuild() : nullptr;
+}
+
 void TSEQRunner::SEQRunMultiThreadSequence() {
   load_->SEQPacePanes(true);
   threads_->SCLStart();

@@ -145,6 +145,8 @@ class TSEQRunner final {
   // (column 3) runs every row on client threads.
   bool SEQIsMultiThread() const;
   bool SEQMultiThreadRunning() const { return multi_ && SEQbRunning; }
+  // The load-test thread whose request is being built, else null.
+  TSCTSequenceClientThread* SEQThreadInBuild() const;
   // Column 3 as a whole number; blank or not a number gives 0, raised to 1
   // with `atLeastOne`.
   int SEQThreadsInRow(int row, bool atLeastOne) const;
