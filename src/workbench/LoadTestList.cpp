@@ -202,8 +202,8 @@ bool TSCLClientThreadList::SCLSendRow(const TSCLSendRow& row, ISEQRunCore& core,
 
 void TSCLClientThreadList::Failed(TSCTSequenceClientThread& t, const std::string& name) {
   if (t.SCTGetThreadStatus() != SCTcError)
-    t.SCTSetError(0, "Thread: " + std::to_string(t.SCTThreadID()) + " " + name +
-                         ": no data stream to send");
+    t.SCTSetError(
+        0, "Thread: " + std::to_string(t.SCTThreadID()) + " " + name + ": no data stream to send");
 }
 
 void TSCLClientThreadList::WatchDeadline(milliseconds delay) {

@@ -239,7 +239,7 @@ TEST_F(LoadTestRun, RecordingWithFiveThreadsPairsEachRequestWithItsOwnResponse) 
 const char* const kCountedMessage = "Counted.epm";
 void WriteCountedMessage(const test::TempDir& dir) {
   std::string text =
-      "7.0.1\r\n22\r\nep2:authreq\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
+      "7.0.1\r\n23\r\nep2:authreq\r\n\r\nc\r\n\r\n\r\n0\r\n1\r\n"
       "ep2:TrmID\r\nT0000042\r\nan\r\nM\r\n\r\n1\r\n2\r\n"
       "ep2:TrxSeqCnt\r\n1\r\nn\r\nMA\r\n\r\n1\r\n3\r\n";
   for (int i = 0; i < 20; ++i)

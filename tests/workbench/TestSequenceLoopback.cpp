@@ -276,7 +276,7 @@ TEST_F(SequenceLoopbackTest, ARowThatCannotSendIsItsErrorAndTheRunGoesOn) {
     const char* attrib;  // of every row
     bool permanent;      // stopped once two passes are through
     int frames, errors;
-    const char* errorText;    // in the error line, as the log writes it
+    const char* errorText;     // in the error line, as the log writes it
     const char* threads = "";  // of every row: a load test
   };
   // clang-format off
