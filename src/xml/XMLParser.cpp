@@ -239,7 +239,7 @@ void TVxXMLParser::ParseFragment(std::u16string_view text, TVxXMLDocument& doc) 
   parser.FResolver = FResolver;
   parser.FileName = FileName;
   parser.OnFileNotFound = OnFileNotFound;
-  parser.budgetOwner_ = budgetOwner_ ? budgetOwner_ : this;
+  parser.budgetOwner_ = &BudgetOwner();
   parser.SetParserMode('e');
   // UTF-16 behind its byte-order mark carries every character of the text,
   // and a text declaration cannot switch it to another encoding.
@@ -872,7 +872,7 @@ std::size_t TVxXMLParser::ExpansionBudget() const {
 }
 
 void TVxXMLParser::CountExpansion(std::size_t units) {
-  TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
+  TVxXMLParser& owner = BudgetOwner();
   // Checked before it is counted: the count never passes the budget.
   const std::size_t budget = owner.ExpansionBudget();
   if (units > budget - std::min(budget, owner.expanded_))
@@ -883,17 +883,13 @@ void TVxXMLParser::CountExpansion(std::size_t units) {
 }
 
 void TVxXMLParser::CountExternalContent(std::size_t bytes) {
-  TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
+  TVxXMLParser& owner = BudgetOwner();
   owner.external_ = SaturatedAdd(owner.external_, bytes);
   CountExpansion(bytes);
 }
 
-void TVxXMLParser::CountExpansionNode() {
-  if (budgetOwner_) CountExpansionNodes(1);  // otherwise a node of the document's own text
-}
-
 void TVxXMLParser::CountExpansionNodes(std::size_t nodes) {
-  TVxXMLParser& owner = budgetOwner_ ? *budgetOwner_ : *this;
+  TVxXMLParser& owner = BudgetOwner();
   const std::size_t bound =
       SaturatedAdd(kExpansionNodeFloor, SaturatedAdd(owner.inputSize_, owner.external_));
   if (nodes > bound - std::min(bound, owner.expansionNodes_))

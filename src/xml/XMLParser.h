@@ -129,7 +129,7 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   void ParseFragment(std::u16string_view text, TVxXMLDocument& doc) override;
   void CountExpansion(std::size_t units) override;
   void CountExternalContent(std::size_t bytes) override;
-  void CountExpansionNode() override;
+  void CountExpansionNode() override { NodeMade(); }
   std::string PublicIdResolver() const override { return FResolver; }
 
   // The analyser whose line and input name the errors raised meanwhile carry
@@ -194,11 +194,15 @@ class TVxXMLParser : public TLexAnalyzer, public TVxParserContext {
   // The bound of replacement text and external content at this point of
   // the parse.
   std::size_t ExpansionBudget() const;
-  // A node made by a fragment parser counts against its creator's bound.
+  // A node made by a fragment parser counts against its creator's bound; a
+  // node of the document's own text does not.
   void NodeMade() {
     if (budgetOwner_) CountExpansionNodes(1);
   }
   void CountExpansionNodes(std::size_t nodes);
+  // The parser whose budget this one spends: its creator's for a fragment
+  // parser, else its own.
+  TVxXMLParser& BudgetOwner() { return budgetOwner_ ? *budgetOwner_ : *this; }
 
   // The expansion budget of a parse; a fragment parser spends its creator's.
   std::size_t expanded_ = 0;
