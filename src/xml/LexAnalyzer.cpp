@@ -385,7 +385,7 @@ void TLexAnalyzer::ParseReference() {
     Error("Entities are nested deeper than " +
           std::to_string(TVxGEntityReference::kMaxEntityDepth) + " levels.");
   if (TVxParserContext* parser = FDoc ? FDoc->GetParser() : nullptr)
-    parser->CountExpansion(ref.GetValue().size() + kEntityReferenceCost);
+    parser->CountExpansion(ReferenceExpansionCost(ref.GetValue().size()));
   TEntityInput input;
   input.stream = std::make_unique<std::istringstream>(
       "\xFF\xFE" + UnicodeToShort(u" " + ref.GetValue() + u" ", TEncoding::UTF_16,

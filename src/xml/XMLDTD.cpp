@@ -410,7 +410,7 @@ void TVxCustomEntityDecl::Normalize() {
       if (const TVxCustomEntityDecl* pe =
               docType->GetEntityDecl(v.substr(i + 1, semi - i - 1), true);
           pe && pe->HasValue())
-        expansion += pe->GetValue().size() + kEntityReferenceCost;
+        expansion += ReferenceExpansionCost(pe->GetValue().size());
     i = semi;
   }
   if (expansion > 0) CountExpansion(FDocument, expansion);

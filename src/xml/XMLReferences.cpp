@@ -188,10 +188,7 @@ bool TVxGEntityReference::Retrieve() {
   const std::size_t length = decls->GetEntityExpandedLength(FNodeName);
   if (TVxParserContext* parser = FDocument->GetParser(); parser && !counted) {
     counted = length != kNoExpandedLength;
-    const std::size_t text = counted ? length : value.size();
-    parser->CountExpansion(text > kNoExpandedLength - kEntityReferenceCost
-                               ? kNoExpandedLength
-                               : text + kEntityReferenceCost);
+    parser->CountExpansion(ReferenceExpansionCost(counted ? length : value.size()));
   }
   const ExpansionGuard guard(decls, FNodeName, counted);
   TakeValue(std::move(value));

@@ -48,6 +48,14 @@ inline constexpr std::size_t kNoExpandedLength = static_cast<std::size_t>(-1);
 // many references to short values cannot cost more than their text shows.
 inline constexpr std::size_t kEntityReferenceCost = 20;
 
+// What expanding a reference to `units` units of text counts against the
+// budget: the text and kEntityReferenceCost (kNoExpandedLength when that
+// passes it).
+inline constexpr std::size_t ReferenceExpansionCost(std::size_t units) {
+  return units > kNoExpandedLength - kEntityReferenceCost ? kNoExpandedLength
+                                                          : units + kEntityReferenceCost;
+}
+
 // Returned by CharReferenceValue for a body that gives no character.
 inline constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 
