@@ -15,7 +15,6 @@
 #include "common/TestSupport.h"
 #include "config/AlarmList.h"
 #include "config/Config.h"
-#include "ep2/AttributeLetters.h"
 #include "platform/TcpServer.h"
 #include "support/StringGrid.h"
 #include "support/TraceLogger.h"
@@ -23,6 +22,7 @@
 #include "workbench/MessageFiles.h"
 #include "workbench/SequenceEditor.h"
 #include "workbench/SequenceRun.h"
+#include "workbench/SequenceRunHost.h"
 
 namespace kal {
 namespace {
@@ -37,28 +37,8 @@ struct Row {
   const char* threads = "";  // client threads: a load test
 };
 
-class Checks final : public IUCBCheckList {
- public:
-  int Count() const override { return 0; }
-  std::string ItemText(int) const override { return {}; }
-  bool Checked(int) const override { return false; }
-  void SetChecked(int, bool) override {}
-};
-
 // The host is a visible sequence window that hands every call to the run.
-struct RunHost : test::CoreHost {
-  bool SEQVisible() const override { return run != nullptr; }
-  void SEQMessageAvailable() override { run->SEQMessageAvailable(); }
-  void SEQRunNextRow() override { run->SEQRunNextRow(); }
-  TSEQErrorTaken SEQLogError(int id, const std::string& text, bool group) override {
-    return run->SEQLogError(id, text, group);
-  }
-  int SEQGroupSize() const override { return run->SEQGroupSize(); }
-  bool SEQGroupEnd() const override { return run->SEQGroupEnd(); }
-  void SEQRunNextGroupRow() override { run->SEQRunNextGroupRow(); }
-  void SEQLoadNextServerReference() override { run->SEQLoadNextServerReference(); }
-  TSEQSequenceRun* run = nullptr;
-};
+using RunHost = test::SequenceRunHost<test::CoreHost>;
 
 // Every login is a user without administrator rights.
 class ClerkLogin final : public ICEXLogin {
@@ -149,7 +129,7 @@ class SequenceLoopbackTest : public test::CoreOnQueueFixture<RunHost> {
   TCEXMessageFiles files_{host_};
   TCEXNoRecordingList recording_;
   TStringGrid grid_;
-  Checks checks_;
+  test::NoChecks checks_;
   std::unique_ptr<TSEQSequenceEditor> editor_;
   std::unique_ptr<TSEQSequenceRun> run_;
 };
