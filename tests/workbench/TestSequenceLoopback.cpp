@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "comm/ClientSocketPPP.h"
+#include "comm/Frame.h"
 #include "common/ScriptedPeer.h"
 #include "common/SocatPeer.h"
 #include "common/TestSupport.h"
@@ -237,9 +238,8 @@ assert len(failed) == int(errors) and all(r[0] == text for r in failed), rows
 // The frames of a file that holds them one after the other.
 int FrameCount(const std::string& bytes) {
   int n = 0;
-  for (size_t at = 0; at + 4 <= bytes.size(); ++n)
-    at += 4 + (uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
-               uint32_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]));
+  for (size_t at = 0; at + THFcLengthBytes <= bytes.size(); ++n)
+    at += THFcLengthBytes + THFLengthOf(std::string_view(bytes).substr(at));
   return n;
 }
 
