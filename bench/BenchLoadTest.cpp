@@ -30,7 +30,6 @@
 #include "BenchMessage.h"
 #include "RatioMain.h"
 #include "config/Config.h"
-#include "ep2/AttributeLetters.h"
 #include "ep2/MessageTree.h"
 #include "ep2/RandomSource.h"
 #include "platform/AtomicFile.h"
@@ -45,6 +44,7 @@
 #include "workbench/SequenceEditor.h"
 #include "workbench/SequenceFile.h"
 #include "workbench/SequenceRun.h"
+#include "workbench/SequenceRunHost.h"
 
 namespace {
 
@@ -213,29 +213,15 @@ std::function<void(IStringGrid&)> Table(const ProgramFolder& program, int exchan
 // The host of a core without its window: nothing is drawn, any box or error
 // ends the benchmark, and it is a visible sequence window that hands the
 // core's calls to its run.
-class Host final : public TFailingDialogs, public ICEXView, public ICEXSequenceWindow {
+class HostPorts : public TFailingDialogs, public ICEXView, public ICEXSequenceWindow {
  public:
   void CEXChanged(uint32_t) override {}
   bool CEXStatusTextFits(int, const std::string&) override { return true; }
   TCEXGeometry CEXGetGeometry() override { return {}; }
   void CEXCloseMainWindow() override {}
-  bool SEQVisible() const override { return run != nullptr; }
   void SEQLoadSequenceFile(const std::string&) override {}
-  void SEQMessageAvailable() override { run->SEQMessageAvailable(); }
-  void SEQRunNextRow() override { run->SEQRunNextRow(); }
-  TSEQErrorTaken SEQLogError(int id, const std::string& text, bool group) override {
-    return run->SEQLogError(id, text, group);
-  }
-  TSEQSequenceRun* run = nullptr;
 };
-
-class NoChecks final : public IUCBCheckList {
- public:
-  int Count() const override { return 0; }
-  std::string ItemText(int) const override { return {}; }
-  bool Checked(int) const override { return false; }
-  void SetChecked(int, bool) override {}
-};
+using Host = kal::test::SequenceRunHost<HostPorts>;
 
 // The main window's core on a program folder, configured, on a pumped queue.
 struct Core {
@@ -275,7 +261,7 @@ TLoadRunFigures RunLoadTestOnCore(const std::string& programDir,
   Core c(programDir);
   TCEXNoRecordingList recording;
   TStringGrid grid(SEQcColCount, SEQcMinRows, 1, 1);
-  NoChecks checks;
+  kal::test::NoChecks checks;
   TSEQSequenceEditor editor(c.core, c.host, grid, checks);
   TSEQSequenceRun run({c.core, c.files, recording, editor, c.clock, c.timers});
   c.host.run = &run;

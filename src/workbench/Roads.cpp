@@ -70,17 +70,17 @@ TCEXRoads::TCEXRoads(TPorts ports)
 
 TCEXRoads::~TCEXRoads() = default;
 
-void TCEXRoads::Action_CreateXMLDocExecute() {
-  if (sourceTree_.GetFirstNode() == nullptr) return;
+bool TCEXRoads::Action_CreateXMLDocExecute() {
+  if (sourceTree_.GetFirstNode() == nullptr) return false;
   build_->Action_CreateXMLDocExecute();
   // A failed build leaves Memo1 empty.
-  if (view_.CEXMemo(TCEXMemo::Memo1).find('<') == std::string::npos) stream_->CEXDropStream();
+  if (view_.CEXMemo(TCEXMemo::Memo1).find('<') != std::string::npos) return true;
+  stream_->CEXDropStream();
+  return false;
 }
 
 void TCEXRoads::Action_CreateAndSendExecute() {
-  if (sourceTree_.GetFirstNode() == nullptr) return;
-  Action_CreateXMLDocExecute();
-  if (view_.CEXMemo(TCEXMemo::Memo1).find('<') == std::string::npos) return;
+  if (!Action_CreateXMLDocExecute()) return;
   if (stream_->CEXCreateDataStream(nullptr) != 0) return;
   link_->Action_SendDataStreamExecute();
 }

@@ -57,8 +57,8 @@ class TCEXRoads final {
 
   // "Create XML Doc"; a failed build also drops the stream of the message
   // built before, so that "Send Data Stream" cannot send it in this one's
-  // place.
-  void Action_CreateXMLDocExecute();
+  // place. True when Memo1 holds the built document.
+  bool Action_CreateXMLDocExecute();
   // Create XML Doc, Create Data Stream and Send Data Stream in a row; a
   // step that fails ends the chain, so that no earlier stream goes out in
   // place of this message. "Transfer+Send" transfers first. Nothing runs

@@ -10,12 +10,12 @@
 #include <unistd.h>
 
 #include "comm/ClientSocketPPP.h"
+#include "comm/Frame.h"
 #include "common/ScriptedPeer.h"
 #include "common/SocatPeer.h"
 #include "common/TestSupport.h"
 #include "config/AlarmList.h"
 #include "config/Config.h"
-#include "ep2/AttributeLetters.h"
 #include "platform/TcpServer.h"
 #include "support/StringGrid.h"
 #include "support/TraceLogger.h"
@@ -23,6 +23,7 @@
 #include "workbench/MessageFiles.h"
 #include "workbench/SequenceEditor.h"
 #include "workbench/SequenceRun.h"
+#include "workbench/SequenceRunHost.h"
 
 namespace kal {
 namespace {
@@ -37,28 +38,8 @@ struct Row {
   const char* threads = "";  // client threads: a load test
 };
 
-class Checks final : public IUCBCheckList {
- public:
-  int Count() const override { return 0; }
-  std::string ItemText(int) const override { return {}; }
-  bool Checked(int) const override { return false; }
-  void SetChecked(int, bool) override {}
-};
-
 // The host is a visible sequence window that hands every call to the run.
-struct RunHost : test::CoreHost {
-  bool SEQVisible() const override { return run != nullptr; }
-  void SEQMessageAvailable() override { run->SEQMessageAvailable(); }
-  void SEQRunNextRow() override { run->SEQRunNextRow(); }
-  TSEQErrorTaken SEQLogError(int id, const std::string& text, bool group) override {
-    return run->SEQLogError(id, text, group);
-  }
-  int SEQGroupSize() const override { return run->SEQGroupSize(); }
-  bool SEQGroupEnd() const override { return run->SEQGroupEnd(); }
-  void SEQRunNextGroupRow() override { run->SEQRunNextGroupRow(); }
-  void SEQLoadNextServerReference() override { run->SEQLoadNextServerReference(); }
-  TSEQSequenceRun* run = nullptr;
-};
+using RunHost = test::SequenceRunHost<test::CoreHost>;
 
 // Every login is a user without administrator rights.
 class ClerkLogin final : public ICEXLogin {
@@ -149,7 +130,7 @@ class SequenceLoopbackTest : public test::CoreOnQueueFixture<RunHost> {
   TCEXMessageFiles files_{host_};
   TCEXNoRecordingList recording_;
   TStringGrid grid_;
-  Checks checks_;
+  test::NoChecks checks_;
   std::unique_ptr<TSEQSequenceEditor> editor_;
   std::unique_ptr<TSEQSequenceRun> run_;
 };
@@ -257,9 +238,8 @@ assert len(failed) == int(errors) and all(r[0] == text for r in failed), rows
 // The frames of a file that holds them one after the other.
 int FrameCount(const std::string& bytes) {
   int n = 0;
-  for (size_t at = 0; at + 4 <= bytes.size(); ++n)
-    at += 4 + (uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16 |
-               uint32_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]));
+  for (size_t at = 0; at + THFcLengthBytes <= bytes.size(); ++n)
+    at += THFcLengthBytes + THFLengthOf(std::string_view(bytes).substr(at));
   return n;
 }
 
