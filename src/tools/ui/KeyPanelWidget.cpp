@@ -14,12 +14,6 @@
 
 namespace kal {
 
-namespace {
-
-constexpr int kLongestKeyBytes = 24;
-
-}  // namespace
-
 TKeyPanelWidget::TKeyPanelWidget(TKPNKeyPanel panel, const char* defaultCaption,
                                  const QStringList& variantCaptions,
                                  const QStringList& useKeyCaptions, StepSink steps, QWidget* parent)
@@ -29,13 +23,13 @@ TKeyPanelWidget::TKeyPanelWidget(TKPNKeyPanel panel, const char* defaultCaption,
   key_ = new HexLineEdit(this);
   key_->setObjectName("Key");
   // Keys and their variants hold up to 24 bytes.
-  FLWFitText(*key_, TFLWText::SpacedHex, kLongestKeyBytes);
+  FLWFitText(*key_, TFLWText::SpacedHex, TSECep2Security::SECcKeyLength24);
   grid->addWidget(new QLabel("Key (16 bytes hex)", this), 0, 0);
   grid->addWidget(key_, 0, 1);
   for (int i = 0; i < variantCaptions.size(); ++i) {
     auto* field = new HexLineEdit(this);
     field->setObjectName(QString("Variant%1").arg(i));
-    FLWFitText(*field, TFLWText::SpacedHex, kLongestKeyBytes);
+    FLWFitText(*field, TFLWText::SpacedHex, TSECep2Security::SECcKeyLength24);
     grid->addWidget(new QLabel(variantCaptions[i], this), i + 1, 0);
     grid->addWidget(field, i + 1, 1);
     variants_.push_back(field);

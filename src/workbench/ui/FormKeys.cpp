@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "ep2/Ep2Security.h"
 #include "support/ui/FieldWidths.h"
 #include "support/ui/HexLineEdit.h"
 #include "workbench/ui/FormFPD.h"
@@ -33,7 +34,6 @@ constexpr int kStored[] = {0, 6, 7, 8, 9, 10};
 // as spaced hex. The RSA values are as long as the modulus (hundreds of
 // digits) and scroll within the width the keys give the column.
 constexpr int kKeyFields = 6;
-constexpr int kLongestKeyBytes = 24;
 
 }  // namespace
 
@@ -48,7 +48,8 @@ TForm5::TForm5(TCFGConfig& config, TSECep2Security& security, ICEXDialogs& dialo
   for (int i = 0; i < 11; ++i) {
     edits_[i] = new HexLineEdit(this);
     edits_[i]->setObjectName(QString("Edit%1").arg(i + 1));
-    if (i < kKeyFields) FLWFitText(*edits_[i], TFLWText::SpacedHex, kLongestKeyBytes);
+    if (i < kKeyFields)
+      FLWFitText(*edits_[i], TFLWText::SpacedHex, TSECep2Security::SECcKeyLength24);
     grid->addWidget(new QLabel(kCaptions[i], this), i, 0);
     grid->addWidget(edits_[i], i, 1);
   }

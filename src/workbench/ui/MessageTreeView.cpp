@@ -40,7 +40,7 @@ void TXMLMessageTreeView::XMLShowTree(TXMLMessageTree* tree, bool draggable) {
       levels.push_back(node->GetLevel());
     }
   }
-  if (levels != levels_ || items_.size() != nodes.size()) {
+  if (levels != levels_) {
     clear();
     items_.clear();
     texts_.clear();
